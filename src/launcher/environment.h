@@ -1,0 +1,15 @@
+// %NAME% expansion with the system's rule: a reference to an undefined
+// variable stays as written, and its closing "%" may open the next reference.
+// The system function stops at 32K characters; this one does not.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace zorv {
+
+using EnvironmentLookup = std::function<bool(const std::wstring& name, std::wstring& value)>;
+
+std::wstring ExpandReferences(const std::wstring& text, const EnvironmentLookup& lookup);
+
+}  // namespace zorv

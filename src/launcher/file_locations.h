@@ -1,0 +1,19 @@
+// How the settings files are named after a program's path.
+#pragma once
+
+#include <string>
+
+namespace zorv {
+
+// The path up to and including its last ".", then "ini"; false without a ".".
+bool SettingsFileFor(const std::wstring& programPath, std::wstring& settingsPath);
+// The folder names of the per-user copy lose the characters \ ? " | > < : / *.
+std::wstring RemoveReservedFileNameCharacters(const std::wstring& name);
+// The per-user copy's file name: the program's file name with ".ini" for its extension.
+std::wstring UserSettingsFileName(const std::wstring& programPath);
+// A path is absolute when its second character is ":" or it starts with "\\".
+bool IsAbsolutePath(const std::wstring& path);
+// Everything before the last "\" (the whole text when there is none).
+std::wstring FolderOf(const std::wstring& path);
+
+}  // namespace zorv

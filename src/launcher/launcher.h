@@ -1,0 +1,166 @@
+// The one object of a launcher process: the settings, the runtime choice, the
+// VM and everything the run needs. Its operations are spread over the files
+// named after each concern (settings, runtime search, VM options, ...).
+#pragma once
+
+#include <jni.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "launcher/platform.h"
+#include "runtime/version_number.h"
+
+namespace zorv {
+
+class IniDocument;
+class LayeredSettingsStore;
+
+enum JvmType : std::int32_t { clientFirst = 0, serverOnly = 1, serverFirst = 2 };
+
+using CreateJavaVmFunction = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
+using GetDefaultJavaVmInitArgsFunction = jint(JNICALL*)(void* args);
+using FindClassFromBootLoaderFunction = jclass(JNICALL*)(JNIEnv* env, const char* name);
+
+// Holds at most one function with no arguments; running it forgets it, so the
+// runtime splash library's close function is called at most once.
+class CloseAction {
+public:
+    using Function = void(JNICALL*)();
+    CloseAction() = default;
+    CloseAction(const CloseAction&) = delete;
+    CloseAction& operator=(const CloseAction&) = delete;
+    ~CloseAction() { Run(); }
+    void Run() {
+        Function function = function_;
+        function_ = nullptr;
+        if (function != nullptr) function();
+    }
+    void Replace(Function function) {
+        Run();
+        function_ = function;
+    }
+
+private:
+    Function function_ = nullptr;
+};
+
+class Launcher {
+public:
+    explicit Launcher(Platform& platform);
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
+    ~Launcher();
+
+    // The process-wide launcher, through which threads and callbacks reach it.
+    static Launcher* Current();
+
+    bool Initialise();
+    std::int32_t Run();
+
+    // Command line.
+    void SplitCommandLine();
+
+    // Settings.
+    bool ReadSettings();
+    // The embedded settings text parsed, under the layered store's file.
+    IniDocument EmbeddedSettings();
+
+    // File locations.
+    bool GetModulePath(std::wstring& path);
+    bool GetSettingsFilePath(std::wstring& path);
+    void GetUserSettingsPath(std::wstring& path, bool createFolders);
+    bool GetPairSettingsFilePath(std::wstring& path);
+    void GetPairUserSettingsPath(std::wstring& path);
+    void ApplyWorkingDirectory();
+
+    // Runtime choice.
+    bool LocateRuntime();
+    bool SearchRegisteredRuntimes(int pass, std::wstring& home);
+    void CheckJvmArchitecture();
+    bool LoadJvmLibrary(const std::wstring& path);
+    // The last resort of the search: the user picks a folder. False: cancelled.
+    bool AskForRuntime();
+
+    // Running here.
+    void PrepareLibraryPath();
+    bool AssembleVmOptions();
+    bool CreateVm();
+    bool InvokeMain();
+    void RedirectStandardStreams();
+    bool AskAboutException(jthrowable exception, JNIEnv* env);
+
+    // Machinery of later stages, kept behind these seams.
+    bool InitSingleInstance();
+    void CloseSingleInstance();
+    bool StartSplash();
+    void CloseSplash();
+
+    Platform& platform;
+
+    // Members in their roles; the comments name the setting they come from.
+    void* splashThread = nullptr;
+    std::uint32_t splashThreadId = 0;
+    std::wstring splashPicturePath;    // "Splash Screen"
+    std::wstring splashShadow;         // "Splash Screen Shadow"
+    JvmType jvmType = clientFirst;     // "JVM Type"
+    std::wstring jvmLibraryPath;
+    JavaVM* javaVm = nullptr;
+    JNIEnv* jniEnv = nullptr;
+    std::wstring mainClass;            // "Main Class", in the JNI form with "/"
+    VersionNumber minimumVersion;
+    VersionNumber maximumVersion;
+    std::vector<std::wstring> applicationArguments;
+    WindowHandle splashWindow = nullptr;  // owner of every error box
+    bool isService = false;
+    bool sourceJdk = false;
+    bool sourceJre = false;
+    bool sourceEither = true;
+    bool jrockitAllowed = false;
+    bool sunAllowed = true;
+    bool ibmAllowed = false;
+    bool jrockitPreferred = false;
+    bool sunPreferred = true;
+    bool ibmPreferred = false;
+    std::wstring productName;
+    std::wstring productCode;
+    std::wstring upgradeCode;
+    std::vector<std::string> vmOptions;  // ANSI code page, as the VM takes them
+    std::vector<std::wstring> preferredVersions;
+    std::wstring configuredRuntimeFolder;  // "JRE Path", absolute
+    std::wstring libraryPath;              // "Library Path"
+    void* singleInstanceBlock = nullptr;
+    void* singleInstanceMapping = nullptr;
+    void* singleInstanceListener = nullptr;
+    bool isFirstInstance = false;
+    bool singleInstanceActive = false;
+    std::wstring outputFile;
+    std::wstring errorFile;
+    bool appendOutput = false;
+    bool appendErrors = false;
+    std::wstring systemPath;           // "System Path"
+    std::wstring extraArgumentsText;   // "Cmd"
+    std::wstring pairProduct;          // "Pair Product"
+    bool waitForPair = false;          // "Pair Return Code"
+    bool failureCheck = false;         // "Failure Check"
+    bool overrideWorkingDirectory = false;  // "Override WorkingDir"
+    std::uint64_t vmThreadStackSize = 0;
+    CloseAction nativeSplashClose;
+    EventHandle singleInstanceEvent = nullptr;
+    bool handOverToPair = false;
+    CreateJavaVmFunction createJavaVm = nullptr;
+    GetDefaultJavaVmInitArgsFunction getDefaultJavaVmInitArgs = nullptr;
+    FindClassFromBootLoaderFunction findClassFromBootLoader = nullptr;
+
+private:
+    std::int32_t RunPairProduct();
+    std::int32_t RunHere();
+    void ChooseVmThreadStackSize();
+    void ProcessVmParameter(std::wstring option, std::vector<std::wstring>& working);
+};
+
+// The VM thread: creates the VM, calls main. 0 on success, 1 on failure.
+std::uint32_t VmThreadMain(void* launcher);
+
+}  // namespace zorv

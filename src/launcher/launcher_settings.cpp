@@ -1,0 +1,153 @@
+#include "launcher/launcher_settings.h"
+
+#include <cwctype>
+
+#include "launcher/file_locations.h"
+#include "launcher/ini_document.h"
+#include "launcher/launcher.h"
+#include "launcher/settings_store.h"
+#include "resources/string_table.h"
+#include "runtime/error_reporting.h"
+
+namespace zorv {
+namespace {
+
+const wchar_t kProductSection[] = L"Product Information";
+const wchar_t kRuntimeSection[] = L"Java Runtime Environment";
+const wchar_t kApplicationSection[] = L"Application";
+
+bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != L'\0'; ++i) {
+        if (std::towlower(static_cast<std::wint_t>(a[i])) != std::towlower(static_cast<std::wint_t>(b[i])))
+            return false;
+    }
+    return i == a.size() && b[i] == L'\0';
+}
+
+struct ProviderRow {
+    const wchar_t* value;
+    bool jrockitAllowed, jrockitPreferred, sunAllowed, sunPreferred, ibmAllowed, ibmPreferred;
+};
+
+const ProviderRow kProviderRows[] = {
+    {L"jrockit", true, true, false, false, false, false},
+    {L"ibm", false, false, false, false, true, true},
+    {L"favor_sun", true, false, true, true, true, false},
+    {L"favor_jrockit", true, true, true, false, true, false},
+    {L"favor_ibm", true, false, true, false, true, true},
+    {L"any", true, false, true, false, true, false},
+};
+
+JvmType JvmTypeFrom(const std::wstring& value) {
+    if (value == L"server") return serverOnly;
+    if (value == L"favor_server") return serverFirst;
+    return clientFirst;
+}
+
+}  // namespace
+
+bool IsYesFlag(const std::wstring& value) { return EqualsIgnoringCase(value, L"yes"); }
+
+bool IsExactYesFlag(const std::wstring& value) { return value == L"yes"; }
+
+std::vector<std::wstring> SplitAtSemicolons(const std::wstring& value) {
+    std::vector<std::wstring> pieces;
+    std::size_t start = 0;
+    while (start < value.size()) {
+        std::size_t end = value.find(L';', start);
+        if (end == std::wstring::npos) end = value.size();
+        pieces.push_back(value.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+void ApplyJvmSource(Launcher& launcher, const std::wstring& value) {
+    if (value.empty()) {
+        launcher.sourceJdk = true;
+        launcher.sourceJre = true;
+        return;
+    }
+    launcher.sourceEither = value == L"favor_JRE" || value == L"favor_JDK";
+    launcher.sourceJdk = value == L"favor_JDK" || value == L"only_JDK";
+    launcher.sourceJre = value == L"favor_JRE" || value == L"only_JRE";
+}
+
+void ApplyVmProvider(Launcher& launcher, const std::wstring& value) {
+    if (value.empty()) return;
+    for (const ProviderRow& row : kProviderRows) {
+        if (!EqualsIgnoringCase(value, row.value)) continue;
+        launcher.jrockitAllowed = row.jrockitAllowed;
+        launcher.jrockitPreferred = row.jrockitPreferred;
+        launcher.sunAllowed = row.sunAllowed;
+        launcher.sunPreferred = row.sunPreferred;
+        launcher.ibmAllowed = row.ibmAllowed;
+        launcher.ibmPreferred = row.ibmPreferred;
+        return;
+    }
+}
+
+bool Launcher::ReadSettings() {
+    std::wstring settingsPath;
+    if (!GetSettingsFilePath(settingsPath)) return false;
+
+    IniFileStore file(platform, settingsPath);
+    file.GetValue(kProductSection, L"Product Code", productCode);
+    file.GetValue(kProductSection, L"Upgrade Code", upgradeCode);
+    file.GetValue(kProductSection, L"Product Name", productName);
+
+    LayeredSettingsStore settings(platform, settingsPath, EmbeddedSettings());
+
+    std::wstring minimum = settings.Get(kRuntimeSection, L"Minimum Version");
+    if (minimum == L"any") minimumVersion = VersionNumber();
+    else minimumVersion.Parse(minimum, 0);
+    std::wstring maximum = settings.Get(kRuntimeSection, L"Maximum Version");
+    if (maximum == L"any") maximumVersion = VersionNumber::Open();
+    else maximumVersion.Parse(maximum, VersionNumber::kOpenPart);
+
+    isService = settings.Get(kApplicationSection, L"Application Type") == L"service";
+    preferredVersions = SplitAtSemicolons(settings.Get(kRuntimeSection, L"Preferred versions"));
+
+    std::wstring runtimeFolder;
+    if (isService) {
+        runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
+    } else {
+        std::wstring userPath;
+        GetUserSettingsPath(userPath, false);
+        if (!userPath.empty() && platform.FileExists(userPath)) {
+            IniFileStore(platform, userPath).GetValue(kRuntimeSection, L"JRE Path", runtimeFolder);
+        } else {
+            runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
+        }
+    }
+    if (!runtimeFolder.empty() && !IsAbsolutePath(runtimeFolder)) {
+        std::wstring modulePath;
+        GetModulePath(modulePath);
+        runtimeFolder = FolderOf(modulePath) + L"\\" + runtimeFolder;
+    }
+    configuredRuntimeFolder = runtimeFolder;
+
+    jvmType = JvmTypeFrom(settings.Get(kRuntimeSection, L"JVM Type"));
+    ApplyJvmSource(*this, settings.Get(kRuntimeSection, L"JVM Source"));
+    ApplyVmProvider(*this, settings.Get(kRuntimeSection, L"VM Provider"));
+
+    mainClass = settings.Get(kRuntimeSection, L"Main Class");
+    if (mainClass.empty()) {
+        ShowError(platform, splashWindow, IDS_NO_MAIN_CLASS);
+        return false;
+    }
+    for (wchar_t& c : mainClass) {
+        if (c == L'.') c = L'/';
+    }
+
+    failureCheck = IsYesFlag(settings.Get(kApplicationSection, L"Failure Check"));
+    overrideWorkingDirectory = IsYesFlag(settings.Get(kApplicationSection, L"Override WorkingDir"));
+    systemPath = settings.Get(kRuntimeSection, L"System Path");
+    libraryPath = settings.Get(kRuntimeSection, L"Library Path");
+    pairProduct = settings.Get(kApplicationSection, L"Pair Product");
+    waitForPair = IsYesFlag(settings.Get(kApplicationSection, L"Pair Return Code"));
+    return true;
+}
+
+}  // namespace zorv

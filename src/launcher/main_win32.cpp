@@ -1,0 +1,16 @@
+#include "launcher/launcher.h"
+#include "launcher/platform_win32.h"
+#include "launcher/win32_api.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    SetThreadLocale(GetSystemDefaultLCID());
+    // The first call into the window system gives this thread its message queue.
+    DefWindowProcW(nullptr, WM_NULL, 0, 0);
+    zorv::Win32Platform platform;
+    int result = -1;
+    {
+        zorv::Launcher launcher(platform);
+        if (launcher.Initialise()) result = launcher.Run();
+    }
+    return result;
+}

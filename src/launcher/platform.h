@@ -1,0 +1,114 @@
+// The one seam between the launcher's logic and the operating system.
+//
+// Everything the launcher needs from the OS goes through this interface, so
+// the logic compiles on Linux too: there it meets GoogleTest with an in-memory
+// fake, and a real libjvm.so through a POSIX implementation. The Win32
+// implementation lives in platform_win32.cpp and stays thin.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorv {
+
+using WindowHandle = void*;
+using ModuleHandle = void*;
+using EventHandle = void*;
+
+struct LocalTime {
+    std::uint16_t year = 0;
+    std::uint16_t month = 0;
+    std::uint16_t dayOfWeek = 0;
+    std::uint16_t day = 0;
+    std::uint16_t hour = 0;
+    std::uint16_t minute = 0;
+    std::uint16_t second = 0;
+    std::uint16_t milliseconds = 0;
+};
+
+struct MemoryStatus {
+    std::uint64_t totalPhysical = 0;     // bytes
+    std::uint64_t availableVirtual = 0;  // bytes of address space still free in this process
+};
+
+// Which registry view a runtime registration is read from.
+enum class RegistryView { native, wow32 };
+
+using ThreadRoutine = std::uint32_t (*)(void* argument);
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Process.
+    virtual std::wstring CommandLine() = 0;
+    // The executable's full path; false with the system error code on failure.
+    virtual bool ModuleFileName(std::wstring& path, std::uint32_t& error) = 0;
+
+    // Messages. An empty text means the string does not exist.
+    virtual std::wstring LoadResourceString(unsigned id) = 0;
+    virtual void ShowErrorBox(WindowHandle owner, const std::wstring& text) = 0;
+
+    // Files.
+    virtual bool FileExists(const std::wstring& path) = 0;
+    // Names (not paths) matched by a wildcard pattern, in the order of the file search.
+    virtual std::vector<std::wstring> FindFiles(const std::wstring& pattern) = 0;
+    // 0 on success, otherwise the system error code (183 when the folder exists).
+    virtual std::uint32_t CreateFolder(const std::wstring& path) = 0;
+    virtual void SetCurrentFolder(const std::wstring& path) = 0;
+    // The Machine field of a PE image's file header; 0 when the file cannot be
+    // read or is not a well-formed PE image.
+    virtual std::uint16_t ImageMachine(const std::wstring& path) = 0;
+
+    // INI files through the profile-string functions.
+    virtual std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
+                                           const std::wstring& path) = 0;
+    virtual std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) = 0;
+    virtual bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
+                                    const std::wstring& value, const std::wstring& path) = 0;
+    virtual bool RemoveFile(const std::wstring& path) = 0;
+    // Reads the first four bytes of a file that nobody else has open; 0 or the system error code.
+    virtual std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) = 0;
+
+    // Environment.
+    virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
+    // %NAME% references replaced; undefined ones stay as written.
+    virtual std::wstring ExpandEnvironment(const std::wstring& text) = 0;
+    virtual void SetEnvironment(const std::wstring& name, const std::wstring& value) = 0;
+
+    // Registry, under HKEY_LOCAL_MACHINE, read only.
+    virtual std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) = 0;
+    virtual bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName,
+                                RegistryView view, std::wstring& value) = 0;
+
+    // Libraries. Failures come back with the system error code taken right after the call.
+    virtual void AddLibraryFolder(const std::wstring& folder) = 0;
+    virtual ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) = 0;
+    virtual void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) = 0;
+
+    // Memory and time.
+    virtual MemoryStatus QueryMemory() = 0;
+    virtual LocalTime CurrentLocalTime() = 0;
+    virtual std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) = 0;
+    virtual std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) = 0;
+
+    // Text for the VM: the thread's ANSI code page.
+    virtual std::string ToAnsi(const std::wstring& text) = 0;
+
+    // Threads and processes.
+    // Runs routine on a new thread whose stack reserves stackSize bytes (0: the
+    // default) and waits for it. False when the thread could not be created.
+    virtual bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
+                           std::uint32_t& exitCode) = 0;
+    virtual void SleepForever() = 0;
+    virtual void SignalEvent(EventHandle event) = 0;
+    virtual void MakeProcessDpiAware() = 0;
+    // Starts application with the given command line. With wait, also waits for
+    // it and reports its exit code. False with the system error code when it
+    // could not be started.
+    virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
+                              std::uint32_t& exitCode, std::uint32_t& error) = 0;
+};
+
+}  // namespace zorv

@@ -1,0 +1,351 @@
+#include "launcher/platform_win32.h"
+
+#include <memory>
+
+#include "launcher/environment.h"
+#include "launcher/unique_handle.h"
+#include "runtime/jvm_library.h"
+
+namespace zorv {
+namespace {
+
+// Calls fill(buffer, size) with a growing buffer until needsMore says the
+// text fit. Each Win32 reader signals truncation in its own way.
+template <typename Fill, typename NeedsMore>
+std::wstring ReadGrowing(DWORD initialSize, Fill fill, NeedsMore needsMore) {
+    for (DWORD size = initialSize;; size *= 2) {
+        std::unique_ptr<wchar_t[]> buffer(new wchar_t[size]);
+        buffer[0] = L'\0';
+        DWORD length = fill(buffer.get(), size);
+        if (!needsMore(length, size) || size >= 0x40000000) return std::wstring(buffer.get(), length < size ? length : size);
+    }
+}
+
+struct ThreadStart {
+    ThreadRoutine routine;
+    void* argument;
+};
+
+DWORD WINAPI ThreadTrampoline(void* parameter) {
+    ThreadStart* start = static_cast<ThreadStart*>(parameter);
+    return start->routine(start->argument);
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+REGSAM RegistryAccess(RegistryView view) { return KEY_READ | (view == RegistryView::wow32 ? KEY_WOW64_32KEY : 0); }
+
+}  // namespace
+
+std::wstring Win32Platform::CommandLine() {
+    const wchar_t* line = GetCommandLineW();
+    return line == nullptr ? std::wstring() : std::wstring(line);
+}
+
+bool Win32Platform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
+    // Grow until the whole path fits: a cut path would name the wrong settings file.
+    for (DWORD size = MAX_PATH;; size *= 2) {
+        std::unique_ptr<wchar_t[]> buffer(new wchar_t[size]);
+        DWORD length = GetModuleFileNameW(nullptr, buffer.get(), size);
+        if (length == 0) {
+            error = GetLastError();
+            return false;
+        }
+        if (length < size) {
+            path.assign(buffer.get(), length);
+            return true;
+        }
+        if (size >= 0x10000) {
+            error = ERROR_INSUFFICIENT_BUFFER;
+            return false;
+        }
+    }
+}
+
+std::wstring Win32Platform::LoadResourceString(unsigned id) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    return ReadGrowing(
+        256, [&](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(LoadStringW(instance, id, buffer, static_cast<int>(size))); },
+        [](DWORD length, DWORD size) { return length >= size - 1; });
+}
+
+void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
+    MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
+}
+
+bool Win32Platform::FileExists(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    ScopedFind find(FindFirstFileW(path.c_str(), &data));
+    return find.valid();
+}
+
+std::vector<std::wstring> Win32Platform::FindFiles(const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    ScopedFind find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find) return names;
+    do {
+        names.emplace_back(data.cFileName);
+    } while (FindNextFileW(find.get(), &data));
+    return names;
+}
+
+std::uint32_t Win32Platform::CreateFolder(const std::wstring& path) {
+    return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
+}
+
+void Win32Platform::SetCurrentFolder(const std::wstring& path) { SetCurrentDirectoryW(path.c_str()); }
+
+std::uint16_t Win32Platform::ImageMachine(const std::wstring& path) {
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0) return 0;
+    ScopedHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) return 0;
+    ScopedView view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return 0;
+    return PeImageMachine(static_cast<const unsigned char*>(view.get()), static_cast<std::size_t>(size.QuadPart));
+}
+
+std::wstring Win32Platform::ReadProfileValue(const std::wstring& section, const std::wstring& key,
+                                              const std::wstring& path) {
+    return ReadGrowing(
+        256,
+        [&](wchar_t* buffer, DWORD size) {
+            return GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer, size, path.c_str());
+        },
+        [](DWORD length, DWORD size) { return length == size - 1; });
+}
+
+std::vector<std::wstring> Win32Platform::ReadProfileSectionNames(const std::wstring& path) {
+    std::wstring list = ReadGrowing(
+        256, [&](wchar_t* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, path.c_str()); },
+        [](DWORD length, DWORD size) { return length == size - 2; });
+    std::vector<std::wstring> names;
+    for (std::size_t start = 0; start < list.size();) {
+        std::size_t end = list.find(L'\0', start);
+        if (end == std::wstring::npos) end = list.size();
+        names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+bool Win32Platform::WriteProfileValue(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& value, const std::wstring& path) {
+    return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != FALSE;
+}
+
+bool Win32Platform::RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+
+std::uint32_t Win32Platform::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return GetLastError();
+    return 0;
+}
+
+bool Win32Platform::GetEnvironment(const std::wstring& name, std::wstring& value) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (needed == 0) {
+        value.clear();
+        return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    }
+    std::unique_ptr<wchar_t[]> buffer(new wchar_t[needed]);
+    DWORD length = GetEnvironmentVariableW(name.c_str(), buffer.get(), needed);
+    if (length >= needed) return false;
+    value.assign(buffer.get(), length);
+    return true;
+}
+
+std::wstring Win32Platform::ExpandEnvironment(const std::wstring& text) {
+    return ExpandReferences(text, [this](const std::wstring& name, std::wstring& value) {
+        return GetEnvironment(name, value);
+    });
+}
+
+void Win32Platform::SetEnvironment(const std::wstring& name, const std::wstring& value) {
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
+}
+
+std::vector<std::wstring> Win32Platform::RegistrySubkeys(const std::wstring& keyPath, RegistryView view) {
+    std::vector<std::wstring> names;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WithoutTrailingBackslash(keyPath).c_str(), 0, RegistryAccess(view),
+                      &opened) != ERROR_SUCCESS)
+        return names;
+    ScopedRegistryKey key(opened);
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+bool Win32Platform::RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                                   std::wstring& value) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WithoutTrailingBackslash(keyPath).c_str(), 0, RegistryAccess(view),
+                      &opened) != ERROR_SUCCESS)
+        return false;
+    ScopedRegistryKey key(opened);
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS ||
+        bytes == 0)
+        return false;
+    std::unique_ptr<wchar_t[]> buffer(new wchar_t[bytes / sizeof(wchar_t) + 1]());
+    if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.get()),
+                         &bytes) != ERROR_SUCCESS)
+        return false;
+    buffer[bytes / sizeof(wchar_t)] = L'\0';
+    value = buffer.get();  // the text ends at its first NUL
+    return !value.empty();
+}
+
+void Win32Platform::AddLibraryFolder(const std::wstring& folder) { AddDllDirectory(folder.c_str()); }
+
+ModuleHandle Win32Platform::LoadLibraryAt(const std::wstring& path, std::uint32_t& error) {
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (module == nullptr) error = GetLastError();
+    return module;
+}
+
+void* Win32Platform::LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) {
+    FARPROC symbol = GetProcAddress(static_cast<HMODULE>(module), name);
+    if (symbol == nullptr) error = GetLastError();
+    return reinterpret_cast<void*>(symbol);
+}
+
+MemoryStatus Win32Platform::QueryMemory() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    MemoryStatus result;
+    if (GlobalMemoryStatusEx(&status)) {
+        result.totalPhysical = status.ullTotalPhys;
+        result.availableVirtual = status.ullAvailVirtual;
+    }
+    return result;
+}
+
+LocalTime Win32Platform::CurrentLocalTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    LocalTime time;
+    time.year = now.wYear;
+    time.month = now.wMonth;
+    time.dayOfWeek = now.wDayOfWeek;
+    time.day = now.wDay;
+    time.hour = now.wHour;
+    time.minute = now.wMinute;
+    time.second = now.wSecond;
+    time.milliseconds = now.wMilliseconds;
+    return time;
+}
+
+namespace {
+
+SYSTEMTIME ToSystemTime(const LocalTime& time) {
+    SYSTEMTIME result;
+    result.wYear = time.year;
+    result.wMonth = time.month;
+    result.wDayOfWeek = time.dayOfWeek;
+    result.wDay = time.day;
+    result.wHour = time.hour;
+    result.wMinute = time.minute;
+    result.wSecond = time.second;
+    result.wMilliseconds = time.milliseconds;
+    return result;
+}
+
+// Asks for the size first, so a long picture is formatted whole rather than
+// cut at a fixed buffer; an empty or unformattable picture stays as it is.
+template <typename Formatter>
+std::wstring FormatPicture(const std::wstring& picture, const LocalTime& time, Formatter format) {
+    if (picture.empty()) return picture;
+    SYSTEMTIME when = ToSystemTime(time);
+    int needed = format(&when, picture.c_str(), nullptr, 0);
+    if (needed <= 0) return picture;
+    std::unique_ptr<wchar_t[]> buffer(new wchar_t[needed]);
+    if (format(&when, picture.c_str(), buffer.get(), needed) <= 0) return picture;
+    return std::wstring(buffer.get());
+}
+
+}  // namespace
+
+std::wstring Win32Platform::FormatTimePicture(const std::wstring& picture, const LocalTime& time) {
+    return FormatPicture(picture, time, [](const SYSTEMTIME* when, const wchar_t* format, wchar_t* out, int size) {
+        return GetTimeFormatW(LOCALE_USER_DEFAULT, 0, when, format, out, size);
+    });
+}
+
+std::wstring Win32Platform::FormatDatePicture(const std::wstring& picture, const LocalTime& time) {
+    return FormatPicture(picture, time, [](const SYSTEMTIME* when, const wchar_t* format, wchar_t* out, int size) {
+        return GetDateFormatW(LOCALE_USER_DEFAULT, 0, when, format, out, size);
+    });
+}
+
+std::string Win32Platform::ToAnsi(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int length = static_cast<int>(text.size());
+    int needed = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return std::string();
+    std::string result(static_cast<std::size_t>(needed), '\0');
+    WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), length, &result[0], needed, nullptr, nullptr);
+    return result;
+}
+
+bool Win32Platform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
+                              std::uint32_t& exitCode) {
+    ThreadStart start = {routine, argument};
+    // A reservation, as the JDK's own launcher asks: committing a large -Xss
+    // up front can fail and would leave main on a small stack.
+    ScopedHandle thread(CreateThread(nullptr, static_cast<SIZE_T>(stackSize), ThreadTrampoline, &start,
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread) return false;
+    WaitForSingleObject(thread.get(), INFINITE);
+    DWORD code = 1;
+    GetExitCodeThread(thread.get(), &code);
+    exitCode = code;
+    return true;
+}
+
+void Win32Platform::SleepForever() {
+    for (;;) Sleep(INFINITE);
+}
+
+void Win32Platform::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE>(event)); }
+
+void Win32Platform::MakeProcessDpiAware() { SetProcessDPIAware(); }
+
+bool Win32Platform::StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
+                                 std::uint32_t& exitCode, std::uint32_t& error) {
+    std::wstring mutableLine = commandLine;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        error = GetLastError();
+        return false;
+    }
+    ScopedHandle processHandle(process.hProcess);
+    ScopedHandle threadHandle(process.hThread);
+    if (wait) {
+        WaitForSingleObject(processHandle.get(), INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(processHandle.get(), &code);
+        exitCode = code;
+    }
+    return true;
+}
+
+}  // namespace zorv

@@ -1,0 +1,44 @@
+// The launcher's seam to the OS, implemented with Win32.
+#pragma once
+
+#include "launcher/platform.h"
+
+namespace zorv {
+
+class Win32Platform final : public Platform {
+public:
+    std::wstring CommandLine() override;
+    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
+    std::wstring LoadResourceString(unsigned id) override;
+    void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
+    bool FileExists(const std::wstring& path) override;
+    std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
+    std::uint32_t CreateFolder(const std::wstring& path) override;
+    void SetCurrentFolder(const std::wstring& path) override;
+    std::uint16_t ImageMachine(const std::wstring& path) override;
+    std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& path) override;
+    std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) override;
+    bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value, const std::wstring& path) override;
+    bool RemoveFile(const std::wstring& path) override;
+    std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
+    bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
+    std::wstring ExpandEnvironment(const std::wstring& text) override;
+    void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
+    std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override;
+    bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view, std::wstring& value) override;
+    void AddLibraryFolder(const std::wstring& folder) override;
+    ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) override;
+    void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) override;
+    MemoryStatus QueryMemory() override;
+    LocalTime CurrentLocalTime() override;
+    std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) override;
+    std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) override;
+    std::string ToAnsi(const std::wstring& text) override;
+    bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument, std::uint32_t& exitCode) override;
+    void SleepForever() override;
+    void SignalEvent(EventHandle event) override;
+    void MakeProcessDpiAware() override;
+    bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
+};
+
+}  // namespace zorv

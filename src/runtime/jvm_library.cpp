@@ -1,0 +1,88 @@
+#include "runtime/jvm_library.h"
+
+#include "launcher/file_locations.h"
+#include "resources/string_table.h"
+#include "runtime/error_reporting.h"
+#include "vm/library_path.h"
+
+namespace zorv {
+namespace {
+
+struct LibraryChoice {
+    const wchar_t* relativePath;
+    bool isServer;
+};
+
+const LibraryChoice kServer = {L"bin\\server\\jvm.dll", true};
+const LibraryChoice kClientFirstOrder[] = {
+    {L"bin\\client\\jvm.dll", false}, {L"bin\\classic\\jvm.dll", false}, {L"bin\\hotspot\\jvm.dll", false},
+    {L"bin\\server\\jvm.dll", true},  {L"bin\\jrockit\\jvm.dll", false},
+};
+
+std::uint32_t ReadUint32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+std::wstring FindJvmLibrary(Platform& platform, const std::wstring& home, JvmType type, bool& isServer) {
+    isServer = false;
+    if (type == serverOnly || type == serverFirst) {
+        std::wstring path = home + kServer.relativePath;
+        if (platform.FileExists(path)) {
+            isServer = true;
+            return path;
+        }
+        if (type == serverOnly) return std::wstring();
+    }
+    for (const LibraryChoice& choice : kClientFirstOrder) {
+        std::wstring path = home + choice.relativePath;
+        if (platform.FileExists(path)) {
+            isServer = choice.isServer;
+            return path;
+        }
+    }
+    return std::wstring();
+}
+
+std::uint16_t PeImageMachine(const unsigned char* data, std::size_t size) {
+    const std::size_t kHeaderOffsetField = 0x3C;
+    if (data == nullptr || size < kHeaderOffsetField + 4 || data[0] != 'M' || data[1] != 'Z') return 0;
+    std::uint32_t ntOffset = ReadUint32(data + kHeaderOffsetField);
+    // Signature (4 bytes) then the file header, whose first field is Machine.
+    if (ntOffset > size || size - ntOffset < 6) return 0;
+    if (ReadUint32(data + ntOffset) != 0x00004550) return 0;
+    return static_cast<std::uint16_t>(data[ntOffset + 4] | data[ntOffset + 5] << 8);
+}
+
+void Launcher::CheckJvmArchitecture() {
+    handOverToPair = false;
+    if (pairProduct.empty()) return;
+    handOverToPair = platform.ImageMachine(jvmLibraryPath) == kMachineI386;
+}
+
+bool Launcher::LoadJvmLibrary(const std::wstring& path) {
+    platform.AddLibraryFolder(RemovePathComponents(path, 2));
+    std::uint32_t error = 0;
+    ModuleHandle module = platform.LoadLibraryAt(path, error);
+    if (module == nullptr) {
+        ShowFormattedError(platform, splashWindow, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(error));
+        return false;
+    }
+    void* create = platform.LibrarySymbol(module, "JNI_CreateJavaVM", error);
+    void* defaults = create == nullptr ? nullptr : platform.LibrarySymbol(module, "JNI_GetDefaultJavaVMInitArgs", error);
+    if (create == nullptr || defaults == nullptr) {
+        ShowFormattedError(platform, splashWindow, IDS_WINDOWS_EXCEPTION,
+                           platform.LoadResourceString(IDS_NO_CREATE_JAVA_VM), static_cast<std::int32_t>(error));
+        return false;
+    }
+    std::uint32_t ignored = 0;
+    createJavaVm = reinterpret_cast<CreateJavaVmFunction>(create);
+    getDefaultJavaVmInitArgs = reinterpret_cast<GetDefaultJavaVmInitArgsFunction>(defaults);
+    findClassFromBootLoader = reinterpret_cast<FindClassFromBootLoaderFunction>(
+        platform.LibrarySymbol(module, "JVM_FindClassFromBootLoader", ignored));
+    return true;
+}
+
+}  // namespace zorv

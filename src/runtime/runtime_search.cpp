@@ -1,0 +1,166 @@
+#include "runtime/runtime_search.h"
+
+#include <utility>
+
+#include "launcher/file_locations.h"
+#include "runtime/jvm_library.h"
+
+namespace zorv {
+namespace {
+
+std::wstring WithTrailingBackslash(std::wstring folder) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+enum class Kind { jdk, jre };
+enum class Provider { sun, jrockit, ibm };
+
+struct RegistryRow {
+    const wchar_t* key;
+    Kind kind;
+    Provider provider;
+    bool appendJre;
+};
+
+const RegistryRow kRegistryRows[] = {
+    {L"Software\\JavaSoft\\JDK\\", Kind::jdk, Provider::sun, false},
+    {L"Software\\JavaSoft\\JRE\\", Kind::jre, Provider::sun, false},
+    {L"Software\\JavaSoft\\Java Development Kit\\", Kind::jdk, Provider::sun, true},
+    {L"Software\\JavaSoft\\Java Runtime Environment\\", Kind::jre, Provider::sun, false},
+    {L"Software\\JRockit\\Java Runtime Environment\\", Kind::jre, Provider::jrockit, false},
+    {L"Software\\JRockit\\Java Development Kit\\", Kind::jdk, Provider::jrockit, true},
+    {L"Software\\IBM\\Java2 Runtime Environment\\", Kind::jre, Provider::ibm, false},
+};
+
+// Row 4 judges its runtimes as client VMs, whatever the configured type says.
+const wchar_t kClientJudgedKey[] = L"Software\\JavaSoft\\Java Runtime Environment\\";
+
+bool RanksBefore(const RuntimeCandidate& x, const RuntimeCandidate& y, bool sourceEither, JvmType type) {
+    if (sourceEither && x.isPreferred != y.isPreferred) return x.isPreferred;
+    if (type == serverFirst && x.isServer != y.isServer) return x.isServer;
+    return CompareVersions(x.version, y.version) > 0;
+}
+
+void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferred, RegistryView view,
+                       std::vector<RuntimeCandidate>& candidates) {
+    Platform& platform = launcher.platform;
+    for (const std::wstring& name : platform.RegistrySubkeys(row.key, view)) {
+        RuntimeCandidate candidate;
+        candidate.version.Parse(name, 0);
+        if (CompareVersions(launcher.minimumVersion, candidate.version) > 0 ||
+            CompareVersions(candidate.version, launcher.maximumVersion) > 0)
+            continue;
+        std::wstring home;
+        if (!platform.RegistryString(row.key + name, L"JavaHome", view, home) || home.empty()) continue;
+        home = WithTrailingBackslash(home);
+        if (row.appendJre) home += L"jre\\";
+        JvmType type = launcher.jvmType;
+        if (type == serverFirst && std::wstring(row.key) == kClientJudgedKey) type = clientFirst;
+        if (FindJvmLibrary(platform, home, type, candidate.isServer).empty()) continue;
+        candidate.home = std::move(home);
+        candidate.isPreferred = preferred;
+        candidates.push_back(std::move(candidate));
+    }
+}
+
+}  // namespace
+
+bool IsJavaHome(Platform& platform, const std::wstring& folder) {
+    return platform.FileExists(folder + L"bin\\java.dll");
+}
+
+bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder) {
+    const std::wstring reference = L"%JAVA_HOME%";
+    std::wstring expanded = platform.ExpandEnvironment(reference);
+    if (expanded == reference || expanded.empty()) return false;
+    expanded = WithTrailingBackslash(expanded);
+    if (!IsJavaHome(platform, expanded)) return false;
+    folder = expanded;
+    return true;
+}
+
+void RankCandidates(std::vector<RuntimeCandidate>& candidates, bool sourceEither, JvmType type) {
+    // Adjacent exchanges only where the second ranks strictly first: stable.
+    for (std::size_t pass = 0; pass < candidates.size(); ++pass) {
+        for (std::size_t i = 0; i + 1 < candidates.size(); ++i) {
+            if (RanksBefore(candidates[i + 1], candidates[i], sourceEither, type))
+                std::swap(candidates[i], candidates[i + 1]);
+        }
+    }
+}
+
+const RuntimeCandidate* SelectCandidate(const std::vector<RuntimeCandidate>& ranked,
+                                        const std::vector<std::wstring>& preferredVersions) {
+    if (ranked.empty()) return nullptr;
+    for (const std::wstring& entry : preferredVersions) {
+        for (const RuntimeCandidate& candidate : ranked) {
+            if (MatchesPreference(entry, candidate.version)) return &candidate;
+        }
+    }
+    return &ranked.front();
+}
+
+bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
+    if (pass == 2 && pairProduct.empty()) return false;
+    RegistryView view = pass == 2 ? RegistryView::wow32 : RegistryView::native;
+    std::vector<RuntimeCandidate> candidates;
+    for (const RegistryRow& row : kRegistryRows) {
+        bool kindSearched = sourceEither || (row.kind == Kind::jdk ? sourceJdk : sourceJre);
+        bool kindFavoured = row.kind == Kind::jdk ? sourceJdk : sourceJre;
+        bool allowed = false;
+        bool favoured = false;
+        switch (row.provider) {
+            case Provider::sun: allowed = sunAllowed; favoured = sunPreferred; break;
+            case Provider::jrockit: allowed = jrockitAllowed; favoured = jrockitPreferred; break;
+            case Provider::ibm: allowed = ibmAllowed; favoured = ibmPreferred; break;
+        }
+        if (!kindSearched || !(allowed || favoured)) continue;
+        CollectCandidates(*this, row, kindFavoured && favoured, view, candidates);
+    }
+    RankCandidates(candidates, sourceEither, jvmType);
+    const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions);
+    if (chosen == nullptr) return false;
+    home = chosen->home;
+    if (pass == 2) handOverToPair = true;
+    return true;
+}
+
+bool Launcher::LocateRuntime() {
+    bool isServer = false;
+    auto takeFrom = [&](const std::wstring& home) {
+        jvmLibraryPath = FindJvmLibrary(platform, home, jvmType, isServer);
+        return !jvmLibraryPath.empty();
+    };
+
+    if (!configuredRuntimeFolder.empty() && takeFrom(WithTrailingBackslash(configuredRuntimeFolder))) {
+        CheckJvmArchitecture();
+        return true;
+    }
+
+    std::wstring modulePath;
+    if (GetModulePath(modulePath)) {
+        std::size_t slash = modulePath.rfind(L'\\');
+        std::wstring folder = slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
+        if (!folder.empty()) {
+            std::wstring home = IsJavaHome(platform, folder) ? folder : folder + L"jre64\\";
+            if (IsJavaHome(platform, home) && takeFrom(home)) return true;
+        }
+    }
+
+    std::wstring home;
+    bool found = SearchRegisteredRuntimes(1, home);
+    if (!found) found = SearchRegisteredRuntimes(2, home);
+    if (found && takeFrom(home)) return true;
+    handOverToPair = false;
+
+    if (JavaHomeFromEnvironment(platform, home) && takeFrom(home)) {
+        CheckJvmArchitecture();
+        return true;
+    }
+
+    jvmLibraryPath.clear();
+    return AskForRuntime();
+}
+
+}  // namespace zorv

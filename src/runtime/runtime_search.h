@@ -1,0 +1,31 @@
+// The choice of one JVM library from the configured folder, the folder beside
+// the executable, the registry and JAVA_HOME.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "launcher/launcher.h"
+#include "runtime/version_number.h"
+
+namespace zorv {
+
+struct RuntimeCandidate {
+    VersionNumber version;
+    std::wstring home;  // with trailing "\"
+    bool isServer = false;
+    bool isPreferred = false;
+};
+
+// A folder (with trailing "\") is a Java home when it holds "bin\java.dll".
+bool IsJavaHome(Platform& platform, const std::wstring& folder);
+bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder);
+
+// Stable: candidates that compare equal keep their order of discovery.
+void RankCandidates(std::vector<RuntimeCandidate>& candidates, bool sourceEither, JvmType type);
+// The first ranked candidate that a preferred entry selects, entry by entry;
+// otherwise the first ranked. Null when there is none.
+const RuntimeCandidate* SelectCandidate(const std::vector<RuntimeCandidate>& ranked,
+                                        const std::vector<std::wstring>& preferredVersions);
+
+}  // namespace zorv

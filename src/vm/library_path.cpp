@@ -1,0 +1,41 @@
+#include "vm/library_path.h"
+
+#include "launcher/launcher.h"
+
+namespace zorv {
+
+std::wstring RemovePathComponents(std::wstring path, int count) {
+    for (int i = 0; i < count; ++i) {
+        std::size_t slash = path.rfind(L'\\');
+        if (slash == std::wstring::npos) break;
+        path.erase(slash);
+    }
+    return path;
+}
+
+std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstring& jvmLibraryPath) {
+    std::wstring value = systemPath;
+    if (!value.empty() && value.back() != L';') value += L';';
+    return value + RemovePathComponents(jvmLibraryPath, 2) + L";%Path%";
+}
+
+std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wstring& executableFolder,
+                                 const std::wstring& jvmLibraryPath) {
+    return libraryPath + executableFolder + L";." + L";%Path%;" + RemovePathComponents(jvmLibraryPath, 3) + L"\\lib";
+}
+
+void Launcher::PrepareLibraryPath() {
+    platform.SetEnvironment(L"ZORV_JVM_PATH", jvmLibraryPath);
+    platform.SetEnvironment(L"ZORV_JVM_HOME", RemovePathComponents(jvmLibraryPath, 3));
+    if (!libraryPath.empty()) {
+        std::wstring modulePath;
+        GetModulePath(modulePath);
+        std::size_t slash = modulePath.rfind(L'\\');
+        std::wstring executableFolder = slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
+        libraryPath = platform.ExpandEnvironment(LibraryPathTemplate(libraryPath, executableFolder, jvmLibraryPath));
+        vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + libraryPath));
+    }
+    platform.SetEnvironment(L"Path", platform.ExpandEnvironment(ProcessPathTemplate(systemPath, jvmLibraryPath)));
+}
+
+}  // namespace zorv

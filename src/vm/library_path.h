@@ -1,0 +1,20 @@
+// Native library path and the environment the VM and the application see.
+#pragma once
+
+#include <string>
+
+namespace zorv {
+
+// Cuts path at its last "\" count times; once no "\" is left nothing changes.
+std::wstring RemovePathComponents(std::wstring path, int count);
+
+// The text whose expansion becomes "Path": the system path (with a ";" added
+// when missing), the runtime's bin folder, then the old "Path".
+std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstring& jvmLibraryPath);
+
+// The text whose expansion becomes the "-Djava.library.path=" value. The
+// configured value runs straight into the executable folder, as it always has.
+std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wstring& executableFolder,
+                                 const std::wstring& jvmLibraryPath);
+
+}  // namespace zorv

@@ -1,0 +1,96 @@
+#include "vm/output_redirection.h"
+
+#include <vector>
+
+#include "launcher/file_locations.h"
+#include "launcher/launcher.h"
+#include "vm/vm_host.h"
+
+namespace zorv {
+namespace {
+
+constexpr std::uint32_t kAlreadyExists = 183;
+
+void RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter) {
+    jstring name = NewJavaString(fileName, env);
+    jclass fileClass = name == nullptr ? nullptr : env->FindClass("java/io/FileOutputStream");
+    jmethodID fileConstructor =
+        fileClass == nullptr ? nullptr : env->GetMethodID(fileClass, "<init>", "(Ljava/lang/String;Z)V");
+    jobject fileStream = fileConstructor == nullptr
+                             ? nullptr
+                             : env->NewObject(fileClass, fileConstructor, name, append ? JNI_TRUE : JNI_FALSE);
+    jclass printClass = fileStream == nullptr ? nullptr : env->FindClass("java/io/PrintStream");
+    jmethodID printConstructor =
+        printClass == nullptr ? nullptr : env->GetMethodID(printClass, "<init>", "(Ljava/io/OutputStream;)V");
+    jobject printStream = printConstructor == nullptr ? nullptr : env->NewObject(printClass, printConstructor, fileStream);
+    jclass systemClass = printStream == nullptr ? nullptr : env->FindClass("java/lang/System");
+    jmethodID set = systemClass == nullptr ? nullptr : env->GetStaticMethodID(systemClass, setter, "(Ljava/io/PrintStream;)V");
+    if (set != nullptr) env->CallStaticVoidMethod(systemClass, set, printStream);
+    if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
+    for (jobject local : {static_cast<jobject>(name), static_cast<jobject>(fileClass), fileStream,
+                          static_cast<jobject>(printClass), printStream, static_cast<jobject>(systemClass)}) {
+        if (local != nullptr) env->DeleteLocalRef(local);
+    }
+}
+
+std::vector<std::wstring> SplitAtBackslashes(const std::wstring& path) {
+    std::vector<std::wstring> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t slash = path.find(L'\\', start);
+        parts.push_back(path.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start));
+        if (slash == std::wstring::npos) return parts;
+        start = slash + 1;
+    }
+}
+
+}  // namespace
+
+void ApplyTimePicture(Platform& platform, std::wstring& name, const LocalTime& time) {
+    std::size_t first = name.find(L'%');
+    if (first == std::wstring::npos) return;
+    std::size_t last = name.rfind(L'%');
+    std::wstring picture = first == last ? std::wstring() : name.substr(first + 1, last - first - 1);
+    std::wstring milliseconds = std::to_wstring(time.milliseconds);
+    for (std::size_t at = picture.find(L'L'); at != std::wstring::npos; at = picture.find(L'L', at + milliseconds.size())) {
+        picture.replace(at, 1, milliseconds);
+    }
+    std::wstring formatted = platform.FormatDatePicture(platform.FormatTimePicture(picture, time), time);
+    name = name.substr(0, first) + formatted + name.substr(last + 1);
+}
+
+bool EnsureFolders(Platform& platform, const std::wstring& path) {
+    bool isUnc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
+    if (IsAbsolutePath(path) && platform.FileExists(path)) return true;
+    std::vector<std::wstring> parts = SplitAtBackslashes(path);
+    // A drive or the root is never created. A relative path's first folder
+    // is, or a name such as logs\app.log would lose all of its output.
+    bool firstIsFolder = !IsAbsolutePath(path) && !parts[0].empty();
+    std::wstring folder;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        if (i > 0) folder += L'\\';
+        folder += parts[i];
+        if (i == 0 && !firstIsFolder) continue;
+        std::uint32_t error = platform.CreateFolder(folder);
+        if (error != 0 && error != kAlreadyExists && !isUnc) return false;
+    }
+    return true;
+}
+
+void Launcher::RedirectStandardStreams() {
+    if (outputFile.find(L'%') != std::wstring::npos || errorFile.find(L'%') != std::wstring::npos) {
+        LocalTime now = platform.CurrentLocalTime();
+        if (outputFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, outputFile, now);
+        if (errorFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, errorFile, now);
+    }
+    if (!outputFile.empty()) {
+        EnsureFolders(platform, outputFile);
+        RedirectStream(jniEnv, outputFile, appendOutput, "setOut");
+    }
+    if (!errorFile.empty()) {
+        EnsureFolders(platform, errorFile);
+        RedirectStream(jniEnv, errorFile, appendErrors, "setErr");
+    }
+}
+
+}  // namespace zorv

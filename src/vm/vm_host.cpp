@@ -1,0 +1,241 @@
+#include "vm/vm_host.h"
+
+#include <memory>
+
+#include "launcher/launcher.h"
+#include "resources/string_table.h"
+#include "runtime/error_reporting.h"
+#include "vm/exception_dialog.h"
+
+namespace zorv {
+namespace {
+
+// The VM ends the process itself after calling these; they must not.
+void JNICALL ExitHook(jint) {}
+void JNICALL AbortHook() {}
+
+// A pending exception must be dealt with before the next JNI call.
+void DescribePendingException(JNIEnv* env) {
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
+}
+
+}  // namespace
+
+std::u16string ToUtf16(const std::wstring& text) {
+    std::u16string units;
+    units.reserve(text.size());
+    for (wchar_t c : text) {
+        std::uint32_t code = static_cast<std::uint32_t>(c);
+        if (sizeof(wchar_t) > 2 && code > 0xFFFF && code <= 0x10FFFF) {
+            code -= 0x10000;
+            units.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        } else {
+            units.push_back(static_cast<char16_t>(code));
+        }
+    }
+    return units;
+}
+
+std::wstring FromModifiedUtf8(const char* bytes) {
+    std::u16string units;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
+    while (*p != 0) {
+        unsigned c = *p;
+        if (c < 0x80) {
+            units.push_back(static_cast<char16_t>(c));
+            p += 1;
+        } else if ((c & 0xE0) == 0xC0 && (p[1] & 0xC0) == 0x80) {
+            units.push_back(static_cast<char16_t>((c & 0x1F) << 6 | (p[1] & 0x3F)));
+            p += 2;
+        } else if ((c & 0xF0) == 0xE0 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            units.push_back(static_cast<char16_t>((c & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F)));
+            p += 3;
+        } else {
+            units.push_back(u'\xFFFD');
+            p += 1;
+        }
+    }
+    std::wstring text;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char16_t unit = units[i];
+        if (sizeof(wchar_t) > 2 && unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() &&
+            units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+            text += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            text += static_cast<wchar_t>(unit);
+        }
+    }
+    return text;
+}
+
+jstring NewJavaString(const std::wstring& text, JNIEnv* env) {
+    jclass stringClass = env->FindClass("java/lang/String");
+    if (stringClass == nullptr) return nullptr;
+    jmethodID constructor = env->GetMethodID(stringClass, "<init>", "([C)V");
+    if (constructor == nullptr) {
+        env->DeleteLocalRef(stringClass);
+        return nullptr;
+    }
+    std::u16string units = ToUtf16(text);
+    jsize length = static_cast<jsize>(units.size());
+    jcharArray array = env->NewCharArray(length);
+    jstring result = nullptr;
+    if (array != nullptr) {
+        env->SetCharArrayRegion(array, 0, length, reinterpret_cast<const jchar*>(units.data()));
+        if (!env->ExceptionCheck()) result = static_cast<jstring>(env->NewObject(stringClass, constructor, array));
+        env->DeleteLocalRef(array);
+    }
+    env->DeleteLocalRef(stringClass);
+    return result;
+}
+
+jobjectArray NewJavaStringArray(const std::vector<std::wstring>& list, JNIEnv* env) {
+    jclass stringClass = env->FindClass("java/lang/String");
+    if (stringClass == nullptr) return nullptr;
+    jobjectArray array = env->NewObjectArray(static_cast<jsize>(list.size()), stringClass, nullptr);
+    env->DeleteLocalRef(stringClass);
+    if (array == nullptr) return nullptr;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        jstring element = NewJavaString(list[i], env);
+        if (element == nullptr) {
+            env->DeleteLocalRef(array);
+            return nullptr;
+        }
+        env->SetObjectArrayElement(array, static_cast<jsize>(i), element);
+        env->DeleteLocalRef(element);
+    }
+    return array;
+}
+
+std::uint32_t VmThreadMain(void* argument) {
+    Launcher* launcher = static_cast<Launcher*>(argument);
+    if (launcher == nullptr) return 1;
+    if (!launcher->CreateVm()) return 1;
+    if (!launcher->InvokeMain()) return 1;
+    if (launcher->isService && launcher->javaVm != nullptr) {
+        launcher->javaVm->DestroyJavaVM();
+        launcher->javaVm = nullptr;
+    }
+    return 0;
+}
+
+bool Launcher::CreateVm() {
+    std::unique_ptr<JavaVMOption[]> options(new JavaVMOption[vmOptions.size() + 2]);
+    std::size_t count = 0;
+    for (std::string& option : vmOptions) options[count++] = JavaVMOption{&option[0], nullptr};
+    char abortName[] = "abort";
+    char exitName[] = "exit";
+    options[count++] = JavaVMOption{abortName, reinterpret_cast<void*>(&AbortHook)};
+    options[count++] = JavaVMOption{exitName, reinterpret_cast<void*>(&ExitHook)};
+
+    JavaVMInitArgs args;
+    args.version = JNI_VERSION_1_2;
+    args.nOptions = static_cast<jint>(count);
+    args.options = options.get();
+    args.ignoreUnrecognized = JNI_FALSE;
+
+    jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &args);
+    if (result != JNI_OK) {
+        javaVm = nullptr;
+        jniEnv = nullptr;
+        std::wstring format = platform.LoadResourceString(IDS_JNI_EXCEPTION);
+        if (!format.empty()) {
+            platform.ShowErrorBox(splashWindow, FormatPrintf(format, {platform.LoadResourceString(IDS_CREATE_VM_FAILED),
+                                                                      JniReasonText(platform, result)}));
+        }
+        return false;
+    }
+    RedirectStandardStreams();
+    return true;
+}
+
+namespace {
+
+jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env) {
+    if (launcher.findClassFromBootLoader == nullptr) return nullptr;
+    jclass helper = launcher.findClassFromBootLoader(env, "sun/launcher/LauncherHelper");
+    if (helper == nullptr) return nullptr;
+    jclass mainClass = nullptr;
+    jmethodID check = env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
+    if (check != nullptr) {
+        std::wstring dotted = launcher.mainClass;
+        for (wchar_t& c : dotted) {
+            if (c == L'/') c = L'.';
+        }
+        jstring name = NewJavaString(dotted, env);
+        if (name != nullptr) {
+            mainClass = static_cast<jclass>(env->CallStaticObjectMethod(helper, check, JNI_TRUE, jint{1}, name));
+            env->DeleteLocalRef(name);
+        }
+    }
+    env->DeleteLocalRef(helper);
+    return mainClass;
+}
+
+jclass MainClassThroughFindClass(Launcher& launcher, JNIEnv* env) {
+    Platform& platform = launcher.platform;
+    jstring name = NewJavaString(launcher.mainClass, env);
+    if (name == nullptr) {
+        DescribePendingException(env);
+        ShowFormattedError(platform, launcher.splashWindow, IDS_MAIN_CLASS_LOAD_FAILED, launcher.mainClass);
+        return nullptr;
+    }
+    const char* bytes = env->GetStringUTFChars(name, nullptr);
+    if (bytes == nullptr) {
+        env->ExceptionDescribe();
+        env->DeleteLocalRef(name);
+        return nullptr;
+    }
+    jclass mainClass = env->FindClass(bytes);
+    if (mainClass == nullptr) {
+        env->ExceptionDescribe();
+        ShowFormattedError(platform, launcher.splashWindow, IDS_MAIN_CLASS_NOT_FOUND, FromModifiedUtf8(bytes));
+    }
+    env->ReleaseStringUTFChars(name, bytes);
+    env->DeleteLocalRef(name);
+    return mainClass;
+}
+
+}  // namespace
+
+bool Launcher::InvokeMain() {
+    JNIEnv* env = jniEnv;
+    jclass mainClassRef = MainClassThroughHelper(*this, env);
+    if (mainClassRef == nullptr) {
+        // The helper has printed what it found wrong; nothing may be called
+        // with its exception still pending.
+        DescribePendingException(env);
+        mainClassRef = MainClassThroughFindClass(*this, env);
+        if (mainClassRef == nullptr) return false;
+    }
+
+    jmethodID mainMethod = env->GetStaticMethodID(mainClassRef, "main", "([Ljava/lang/String;)V");
+    if (mainMethod == nullptr) {
+        if (env->ExceptionOccurred() != nullptr) {
+            env->ExceptionDescribe();
+        } else {
+            ShowError(platform, splashWindow, IDS_NO_MAIN_METHOD);
+        }
+        return false;
+    }
+    jobjectArray args = NewJavaStringArray(applicationArguments, env);
+    if (args == nullptr) {
+        env->ExceptionDescribe();
+        return false;
+    }
+    if (singleInstanceEvent != nullptr) platform.SignalEvent(singleInstanceEvent);
+
+    env->CallStaticVoidMethod(mainClassRef, mainMethod, args);
+
+    jthrowable exception = env->ExceptionOccurred();
+    if (exception != nullptr) {
+        CloseSplash();
+        if (failureCheck && AskAboutException(exception, env)) ExitJavaApplication(env);
+    }
+    if (ibmAllowed && ibmPreferred) platform.SleepForever();
+    return javaVm->DetachCurrentThread() == JNI_OK;
+}
+
+}  // namespace zorv
