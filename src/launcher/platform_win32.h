@@ -5,7 +5,7 @@
 
 namespace zorv {
 
-class Win32Platform final : public Platform {
+class Win32Platform : public Platform {
 public:
     std::wstring CommandLine() override;
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;

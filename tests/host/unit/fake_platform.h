@@ -1,0 +1,180 @@
+// An in-memory OS for the launcher's logic: files, INI profiles, environment
+// and registry are plain maps that a test fills and then inspects.
+#pragma once
+
+#include <algorithm>
+#include <cwctype>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "launcher/environment.h"
+#include "launcher/platform.h"
+#include "resources/string_table.h"
+
+namespace zorv::testing {
+
+class FakePlatform : public Platform {
+public:
+    std::wstring commandLine;
+    std::wstring modulePath = L"C:\\app\\app.exe";
+    bool moduleFails = false;
+    std::vector<std::wstring> boxes;
+    std::set<std::wstring> files;  // exact paths that exist
+    std::map<std::wstring, std::vector<std::wstring>> listings;  // pattern -> names
+    std::vector<std::wstring> createdFolders;
+    std::wstring currentFolder;
+    std::map<std::wstring, std::uint16_t> machines;
+    // path -> section -> key -> value, names folded to lower case like the profile functions
+    std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>> profiles;
+    std::map<std::wstring, std::wstring> environment;  // names folded to lower case
+    struct RegistryKey {
+        std::vector<std::wstring> subkeys;
+        std::map<std::wstring, std::wstring> values;
+    };
+    std::map<std::wstring, RegistryKey> registry[2];  // [native, wow32], paths without trailing "\"
+    MemoryStatus memory;
+    bool dpiAware = false;
+
+    static std::wstring Fold(std::wstring text) {
+        for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+        return text;
+    }
+    void SetProfile(const std::wstring& path, const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value) {
+        profiles[path][Fold(section)][Fold(key)] = value;
+    }
+    void SetEnv(const std::wstring& name, const std::wstring& value) { environment[Fold(name)] = value; }
+    void Register(RegistryView view, const std::wstring& key, const std::wstring& subkey, const std::wstring& home) {
+        std::wstring parent = Trim(key);
+        registry[Index(view)][parent].subkeys.push_back(subkey);
+        registry[Index(view)][parent + L"\\" + subkey].values[L"JavaHome"] = home;
+    }
+
+    std::wstring CommandLine() override { return commandLine; }
+    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override {
+        if (moduleFails) {
+            error = 5;
+            return false;
+        }
+        path = modulePath;
+        return true;
+    }
+    std::wstring LoadResourceString(unsigned id) override {
+        switch (id) {
+#define ZORV_STRING(n) case n: return L"" TEXT_##n;
+            ZORV_STRING(202) ZORV_STRING(203) ZORV_STRING(204) ZORV_STRING(205) ZORV_STRING(206)
+            ZORV_STRING(207) ZORV_STRING(208) ZORV_STRING(209) ZORV_STRING(210) ZORV_STRING(211)
+            ZORV_STRING(212) ZORV_STRING(213) ZORV_STRING(214) ZORV_STRING(215) ZORV_STRING(216)
+            ZORV_STRING(217) ZORV_STRING(218) ZORV_STRING(219) ZORV_STRING(220) ZORV_STRING(221)
+            ZORV_STRING(222) ZORV_STRING(223) ZORV_STRING(224) ZORV_STRING(225) ZORV_STRING(226)
+            ZORV_STRING(227) ZORV_STRING(228) ZORV_STRING(229) ZORV_STRING(230)
+#undef ZORV_STRING
+            default: return std::wstring();
+        }
+    }
+    void ShowErrorBox(WindowHandle, const std::wstring& text) override { boxes.push_back(text); }
+    bool FileExists(const std::wstring& path) override { return files.count(path) != 0; }
+    std::vector<std::wstring> FindFiles(const std::wstring& pattern) override {
+        auto found = listings.find(pattern);
+        return found == listings.end() ? std::vector<std::wstring>() : found->second;
+    }
+    std::uint32_t CreateFolder(const std::wstring& path) override {
+        if (std::find(createdFolders.begin(), createdFolders.end(), path) != createdFolders.end()) return 183;
+        createdFolders.push_back(path);
+        return 0;
+    }
+    void SetCurrentFolder(const std::wstring& path) override { currentFolder = path; }
+    std::uint16_t ImageMachine(const std::wstring& path) override {
+        auto found = machines.find(path);
+        return found == machines.end() ? 0 : found->second;
+    }
+    std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
+                                  const std::wstring& path) override {
+        auto file = profiles.find(path);
+        if (file == profiles.end()) return std::wstring();
+        auto sec = file->second.find(Fold(section));
+        if (sec == file->second.end()) return std::wstring();
+        auto entry = sec->second.find(Fold(key));
+        return entry == sec->second.end() ? std::wstring() : entry->second;
+    }
+    std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) override {
+        std::vector<std::wstring> names;
+        auto file = profiles.find(path);
+        if (file != profiles.end()) {
+            for (const auto& section : file->second) names.push_back(section.first);
+        }
+        return names;
+    }
+    bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                           const std::wstring& path) override {
+        SetProfile(path, section, key, value);
+        return true;
+    }
+    bool RemoveFile(const std::wstring& path) override { return profiles.erase(path) != 0; }
+    std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override {
+        for (unsigned char& byte : buffer) byte = 0;
+        return profiles.count(path) != 0 ? 0 : 2;
+    }
+    bool GetEnvironment(const std::wstring& name, std::wstring& value) override {
+        auto found = environment.find(Fold(name));
+        if (found == environment.end()) return false;
+        value = found->second;
+        return true;
+    }
+    std::wstring ExpandEnvironment(const std::wstring& text) override {
+        return ExpandReferences(text, [this](const std::wstring& name, std::wstring& value) {
+            return GetEnvironment(name, value);
+        });
+    }
+    void SetEnvironment(const std::wstring& name, const std::wstring& value) override { SetEnv(name, value); }
+    std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override {
+        auto found = registry[Index(view)].find(Trim(keyPath));
+        return found == registry[Index(view)].end() ? std::vector<std::wstring>() : found->second.subkeys;
+    }
+    bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                        std::wstring& value) override {
+        auto key = registry[Index(view)].find(Trim(keyPath));
+        if (key == registry[Index(view)].end()) return false;
+        auto found = key->second.values.find(valueName);
+        if (found == key->second.values.end()) return false;
+        value = found->second;
+        return !value.empty();
+    }
+    void AddLibraryFolder(const std::wstring&) override {}
+    ModuleHandle LoadLibraryAt(const std::wstring&, std::uint32_t& error) override {
+        error = 126;
+        return nullptr;
+    }
+    void* LibrarySymbol(ModuleHandle, const char*, std::uint32_t& error) override {
+        error = 127;
+        return nullptr;
+    }
+    MemoryStatus QueryMemory() override { return memory; }
+    LocalTime CurrentLocalTime() override { return LocalTime(); }
+    std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime&) override { return picture; }
+    std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime&) override { return picture; }
+    std::string ToAnsi(const std::wstring& text) override {
+        std::string narrow;
+        for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+        return narrow;
+    }
+    bool RunThread(std::uint64_t, ThreadRoutine, void*, std::uint32_t&) override { return false; }
+    void SleepForever() override {}
+    void SignalEvent(EventHandle) override {}
+    void MakeProcessDpiAware() override { dpiAware = true; }
+    bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {
+        error = 2;
+        return false;
+    }
+
+private:
+    static int Index(RegistryView view) { return view == RegistryView::native ? 0 : 1; }
+    static std::wstring Trim(std::wstring key) {
+        while (!key.empty() && key.back() == L'\\') key.pop_back();
+        return key;
+    }
+};
+
+}  // namespace zorv::testing

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "launcher/command_line.h"
+#include "launcher/ini_document.h"
+#include "launcher/settings_store.h"
+
+namespace zorv {
+namespace {
+
+using testing::FakePlatform;
+using Args = std::vector<std::wstring>;
+
+const std::wstring* Lookup(const IniDocument& document, const std::wstring& section, const std::wstring& key) {
+    const IniDocument::Section* found = document.FindSection(section);
+    return found == nullptr ? nullptr : found->Find(key);
+}
+
+TEST(IniDocument, ParsesSectionsAndTrimsEntries) {
+    IniDocument document;
+    document.Parse(L"[A]\r\n k = v  \r\n");
+    ASSERT_EQ(document.Sections().size(), 1u);
+    ASSERT_NE(Lookup(document, L"A", L"k"), nullptr);
+    EXPECT_EQ(*Lookup(document, L"A", L"k"), L"v");
+}
+
+TEST(IniDocument, OnlyCrLfEndsALine) {
+    IniDocument lf;
+    lf.Parse(L"[A]\nk=v\n");
+    EXPECT_TRUE(lf.Sections().empty());
+    IniDocument cr;
+    cr.Parse(L"[A]\rk=v");
+    EXPECT_TRUE(cr.Sections().empty());
+}
+
+TEST(IniDocument, IgnoresByteOrderMarkAndEntriesBeforeAnySection) {
+    IniDocument document;
+    document.Parse(L"\xFEFF" L"early=1\r\n[A]\r\nk=v");
+    ASSERT_EQ(document.Sections().size(), 1u);
+    EXPECT_EQ(document.Sections()[0].Name(), L"A");
+    EXPECT_EQ(document.Sections()[0].Entries().size(), 1u);
+}
+
+TEST(IniDocument, SectionNamesKeepInnerSpacesAndRepeatedSectionsStaySeparate) {
+    IniDocument document;
+    document.Parse(L"[ A ]\r\nx=1\r\n[B]\r\nk=1\r\nk=2\r\n[B]\r\nonly=2\r\n");
+    EXPECT_EQ(document.FindSection(L"A"), nullptr);
+    ASSERT_NE(document.FindSection(L" A "), nullptr);
+    EXPECT_EQ(*Lookup(document, L"B", L"k"), L"1");
+    EXPECT_EQ(Lookup(document, L"B", L"only"), nullptr);
+    EXPECT_EQ(document.Sections().size(), 3u);
+}
+
+TEST(IniDocument, UnclosedHeaderIsAnEntryOnlyWithEquals) {
+    IniDocument document;
+    document.Parse(L"[A]\r\n[broken\r\n[key=value\r\n;comment=kept\r\n[]\r\nempty=1");
+    const IniDocument::Section& a = document.Sections()[0];
+    ASSERT_EQ(a.Entries().size(), 2u);
+    EXPECT_EQ(a.Entries()[0].first, L"[key");
+    EXPECT_EQ(a.Entries()[1].first, L";comment");
+    ASSERT_NE(document.FindSection(L""), nullptr);
+    EXPECT_EQ(*Lookup(document, L"", L"empty"), L"1");
+}
+
+TEST(IniDocument, ParseEmptiesTheDocumentAndSurvivesOddText) {
+    IniDocument document;
+    document.Parse(L"[A]\r\nk=v");
+    document.Parse(L"");
+    EXPECT_TRUE(document.Sections().empty());
+    std::wstring garbage;
+    for (int i = 0; i < 4096; ++i) garbage += static_cast<wchar_t>((i * 7919) % 0xD7FF);
+    document.Parse(garbage);
+    document.Parse(L"\r\n\r\n]\r\n[\r\n=\r\n");
+    EXPECT_TRUE(document.Sections().empty());
+}
+
+TEST(IniDocumentStore, SetValueAppendsAndTheFirstEntryKeepsWinning) {
+    IniDocumentStore store{IniDocument()};
+    store.SetValue(L"S", L"k", L"1");
+    store.SetValue(L"S", L"k", L"2");
+    std::wstring value = L"unchanged";
+    store.GetValue(L"S", L"missing", value);
+    EXPECT_EQ(value, L"unchanged");
+    store.GetValue(L"S", L"k", value);
+    EXPECT_EQ(value, L"1");
+    unsigned char probe[4] = {9, 9, 9, 9};
+    EXPECT_EQ(store.Probe(probe), 1);
+    EXPECT_EQ(probe[0], 0);
+}
+
+class LayeredLookup : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    const std::wstring path = L"C:\\app\\app.ini";
+
+    std::wstring Read(const std::wstring& embeddedText, const std::wstring& section, const std::wstring& key) {
+        IniDocument embedded;
+        embedded.Parse(embeddedText);
+        LayeredSettingsStore store(platform, path, embedded);
+        return store.Get(section, key);
+    }
+};
+
+TEST_F(LayeredLookup, FileValueReplacesEmbeddedValue) {
+    platform.SetProfile(path, L"S", L"K", L"file");
+    EXPECT_EQ(Read(L"[S]\r\nK=embedded", L"S", L"K"), L"file");
+    EXPECT_EQ(Read(L"[S]\r\nK=embedded", L"S", L"Other"), L"");
+}
+
+TEST_F(LayeredLookup, PlusSectionAppendsWithOneSpace) {
+    platform.SetProfile(path, L"S+", L"K", L"-Dextra=1");
+    EXPECT_EQ(Read(L"", L"S", L"K"), L" -Dextra=1");
+    EXPECT_EQ(Read(L"[S]\r\nK=-Xmx1g", L"S", L"K"), L"-Xmx1g -Dextra=1");
+    platform.SetProfile(path, L"S+", L"K", L" -Dspaced");
+    EXPECT_EQ(Read(L"[S]\r\nK=-Xmx1g", L"S", L"K"), L"-Xmx1g -Dspaced");
+}
+
+TEST_F(LayeredLookup, EmbeddedValueShowsWhenTheFileIsSilent) {
+    EXPECT_EQ(Read(L"[S]\r\nK=embedded", L"S", L"K"), L"embedded");
+    // The embedded document matches names exactly; the file does not.
+    EXPECT_EQ(Read(L"[S]\r\nK=embedded", L"s", L"K"), L"");
+}
+
+TEST(SplitArguments, QuotesSpacesAndEmptyPieces) {
+    EXPECT_EQ(SplitArguments(L""), Args{});
+    EXPECT_EQ(SplitArguments(L"\"two words\" plain"), (Args{L"two words", L"plain"}));
+    EXPECT_EQ(SplitArguments(L"\"quoted\"letters"), (Args{L"quoted", L"letters"}));
+    EXPECT_EQ(SplitArguments(L"a \"\" b"), (Args{L"a", L"", L"b"}));
+    EXPECT_EQ(SplitArguments(L"in\"side\"x"), (Args{L"in\"side\"x"}));
+    EXPECT_EQ(SplitArguments(L"a \""), (Args{L"a", L""}));
+    EXPECT_EQ(SplitArguments(L"a \"rest of it"), (Args{L"a", L"rest of it"}));
+    EXPECT_EQ(SplitArguments(L"tab\tinside"), (Args{L"tab\tinside"}));
+    EXPECT_EQ(SplitArguments(L" lead"), (Args{L"", L"lead"}));
+    EXPECT_EQ(SplitArguments(L"a   b   "), (Args{L"a", L"b"}));
+    EXPECT_EQ(SplitArguments(L"back\\slash\\\" x"), (Args{L"back\\slash\\\"", L"x"}));
+}
+
+TEST(ApplicationArguments, DropTheProgramPathAsWritten) {
+    EXPECT_EQ(ApplicationArgumentsFrom(L"\"C:\\My Apps\\app.exe\" a b"), (Args{L"a", L"b"}));
+    EXPECT_EQ(ApplicationArgumentsFrom(L"C:\\My Apps\\app.exe a"), (Args{L"Apps\\app.exe", L"a"}));
+    EXPECT_EQ(ApplicationArgumentsFrom(L"  app.exe  -nosplash  \t "), (Args{L"-nosplash"}));
+    EXPECT_EQ(ApplicationArgumentsFrom(L""), Args{});
+}
+
+}  // namespace
+}  // namespace zorv

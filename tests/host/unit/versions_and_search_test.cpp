@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
+#include "runtime/jvm_library.h"
+#include "runtime/runtime_search.h"
+#include "runtime/version_number.h"
+
+namespace zorv {
+namespace {
+
+using testing::FakePlatform;
+
+VersionNumber V(const std::wstring& text, std::int32_t fill = 0) {
+    VersionNumber version;
+    version.Parse(text, fill);
+    return version;
+}
+
+std::vector<std::int32_t> Parts(const VersionNumber& v) { return {v.parts[0], v.parts[1], v.parts[2], v.parts[3]}; }
+
+TEST(VersionNumber, ParsesLeniently) {
+    EXPECT_EQ(Parts(V(L"1.8.0_151")), (std::vector<std::int32_t>{1, 8, 0, 151}));
+    EXPECT_EQ(Parts(V(L"1.8.0-b12")), (std::vector<std::int32_t>{1, 8, 0, 12}));
+    EXPECT_EQ(Parts(V(L"jdk-17.0.2")), (std::vector<std::int32_t>{17, 0, 2, 0}));
+    EXPECT_EQ(Parts(V(L"  x 1.7", 65535)), (std::vector<std::int32_t>{1, 7, 65535, 65535}));
+    EXPECT_EQ(Parts(V(L"1.2.3.4.5")), (std::vector<std::int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(Parts(V(L"2147483647")), (std::vector<std::int32_t>{2147483647, 0, 0, 0}));
+}
+
+TEST(VersionNumber, FailsWithoutDigitsOrOnOverflow) {
+    for (const wchar_t* text : {L"", L"Any", L"abc", L"99999999999", L"2147483648", L"1.2147483648"}) {
+        VersionNumber version;
+        version.parts[0] = 5;
+        EXPECT_FALSE(version.Parse(text, 65535)) << text;
+        EXPECT_EQ(Parts(version), (std::vector<std::int32_t>{0, 0, 0, 0})) << text;
+    }
+}
+
+TEST(VersionNumber, PrintsAtLeastTwoPartsAndSkipsFillValues) {
+    EXPECT_EQ(V(L"1.8").Format(), L"1.8");
+    EXPECT_EQ(V(L"11").Format(), L"11.0");
+    EXPECT_EQ(V(L"1.8.0.151").Format(), L"1.8.0.151");
+    EXPECT_EQ(V(L"1.8", 65535).Format(), L"1.8");
+    EXPECT_EQ(V(L"9", 65535).Format(), L"9.65535");
+    EXPECT_EQ(V(L"1.0.0.5").Format(), L"1.0.0.5");
+    EXPECT_EQ(VersionNumber().Format(), L"0.0.0.0");
+    EXPECT_EQ(VersionNumber::Open().Format(), L"0.0.0.0");
+}
+
+TEST(VersionNumber, OrdersPartByPart) {
+    EXPECT_LT(CompareVersions(V(L"1.8"), V(L"1.8.0_151")), 0);
+    EXPECT_GT(CompareVersions(V(L"11"), V(L"1.8.0.999")), 0);
+    EXPECT_EQ(CompareVersions(V(L"1.8"), V(L"1.8.0.0")), 0);
+    VersionNumber maximum = V(L"1.8", 65535);
+    EXPECT_LE(CompareVersions(V(L"1.8.0.999"), maximum), 0);
+    EXPECT_GT(CompareVersions(V(L"1.9"), maximum), 0);
+    EXPECT_GT(CompareVersions(V(L"1.8.65536"), maximum), 0);
+}
+
+TEST(VersionNumber, PreferenceMatchesOnItsSignificantParts) {
+    EXPECT_TRUE(MatchesPreference(L"1.8", V(L"1.8.0.151")));
+    EXPECT_TRUE(MatchesPreference(L"1.8", V(L"1.8.5")));
+    EXPECT_FALSE(MatchesPreference(L"1.8", V(L"1.9")));
+    EXPECT_TRUE(MatchesPreference(L"11", V(L"11.0.2.7")));
+    EXPECT_TRUE(MatchesPreference(L"1.8.0.151", V(L"1.8.0.151")));
+    EXPECT_FALSE(MatchesPreference(L"1.8.0.151", V(L"1.8.0.152")));
+    EXPECT_TRUE(MatchesPreference(L"", V(L"17")));
+    EXPECT_TRUE(MatchesPreference(L"none", V(L"17")));
+}
+
+TEST(VersionNumber, RequirementPhrase) {
+    FakePlatform platform;
+    auto phrase = [&](const VersionNumber& minimum, const VersionNumber& maximum) {
+        return DescribeVersionRequirement(platform, minimum, maximum);
+    };
+    EXPECT_EQ(phrase(VersionNumber(), VersionNumber::Open()), L"latest version");
+    EXPECT_EQ(phrase(V(L"1.6"), VersionNumber::Open()), L"minimum version 1.6");
+    EXPECT_EQ(phrase(VersionNumber(), V(L"9", 65535)), L"maximum version 9.65535");
+    EXPECT_EQ(phrase(V(L"1.8"), V(L"1.8", 65535)), L"version between 1.8 and 1.8");
+    EXPECT_EQ(phrase(V(L"1.8.0.151"), V(L"1.8.0.151")), L"version 1.8.0.151 is required");
+    EXPECT_EQ(phrase(V(L"1.0"), VersionNumber()), L"minimum version 1.0");
+}
+
+TEST(FindJvmLibrary, OrderDependsOnTheJvmType) {
+    FakePlatform platform;
+    bool server = true;
+    platform.files = {L"H\\bin\\client\\jvm.dll"};
+    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverOnly, server), L"");
+    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverFirst, server), L"H\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(server);
+    platform.files.insert(L"H\\bin\\server\\jvm.dll");
+    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", clientFirst, server), L"H\\bin\\client\\jvm.dll");
+    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverFirst, server), L"H\\bin\\server\\jvm.dll");
+    EXPECT_TRUE(server);
+    platform.files = {L"H\\bin\\jrockit\\jvm.dll"};
+    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", clientFirst, server), L"H\\bin\\jrockit\\jvm.dll");
+    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverOnly, server), L"");
+}
+
+std::vector<unsigned char> Image(std::uint32_t ntOffset, std::uint16_t machine, std::size_t size) {
+    std::vector<unsigned char> bytes(size, 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    for (int i = 0; i < 4; ++i) bytes[0x3C + i] = static_cast<unsigned char>(ntOffset >> (8 * i));
+    if (ntOffset + 6 <= size) {
+        bytes[ntOffset] = 'P';
+        bytes[ntOffset + 1] = 'E';
+        bytes[ntOffset + 4] = static_cast<unsigned char>(machine);
+        bytes[ntOffset + 5] = static_cast<unsigned char>(machine >> 8);
+    }
+    return bytes;
+}
+
+TEST(PeImageMachine, ReadsOnlyWellFormedHeaders) {
+    auto i386 = Image(0x80, 0x014C, 0x200);
+    EXPECT_EQ(PeImageMachine(i386.data(), i386.size()), 0x014C);
+    auto amd64 = Image(0x80, 0x8664, 0x200);
+    EXPECT_EQ(PeImageMachine(amd64.data(), amd64.size()), 0x8664);
+    EXPECT_EQ(PeImageMachine(i386.data(), 0x84), 0);  // header cut short
+    EXPECT_EQ(PeImageMachine(i386.data(), 0x20), 0);
+    auto pastEnd = Image(0xFFFFFFF0u, 0x014C, 0x200);
+    EXPECT_EQ(PeImageMachine(pastEnd.data(), pastEnd.size()), 0);
+    auto notPe = i386;
+    notPe[0x80] = 'N';
+    EXPECT_EQ(PeImageMachine(notPe.data(), notPe.size()), 0);
+    auto notMz = i386;
+    notMz[0] = 'Z';
+    EXPECT_EQ(PeImageMachine(notMz.data(), notMz.size()), 0);
+    EXPECT_EQ(PeImageMachine(nullptr, 0), 0);
+}
+
+RuntimeCandidate Candidate(const wchar_t* version, bool server, bool preferred, const wchar_t* home) {
+    RuntimeCandidate candidate;
+    candidate.version = V(version);
+    candidate.isServer = server;
+    candidate.isPreferred = preferred;
+    candidate.home = home;
+    return candidate;
+}
+
+std::vector<std::wstring> Homes(const std::vector<RuntimeCandidate>& candidates) {
+    std::vector<std::wstring> homes;
+    for (const auto& c : candidates) homes.push_back(c.home);
+    return homes;
+}
+
+TEST(Ranking, PreferredThenServerThenVersionAndStable) {
+    std::vector<RuntimeCandidate> list = {Candidate(L"1.8", false, true, L"a"), Candidate(L"1.7", true, true, L"b"),
+                                          Candidate(L"11", false, false, L"c"), Candidate(L"1.8", false, true, L"d")};
+    auto byVersion = list;
+    RankCandidates(byVersion, false, clientFirst);
+    EXPECT_EQ(Homes(byVersion), (std::vector<std::wstring>{L"c", L"a", L"d", L"b"}));
+    auto preferred = list;
+    RankCandidates(preferred, true, clientFirst);
+    EXPECT_EQ(Homes(preferred), (std::vector<std::wstring>{L"a", L"d", L"b", L"c"}));
+    auto server = list;
+    RankCandidates(server, true, serverFirst);
+    EXPECT_EQ(Homes(server), (std::vector<std::wstring>{L"b", L"a", L"d", L"c"}));
+}
+
+TEST(Selection, PreferredVersionsPickAmongTheRanked) {
+    std::vector<RuntimeCandidate> ranked = {Candidate(L"11.0.2", false, true, L"eleven"),
+                                            Candidate(L"1.8.0_151", false, true, L"eight")};
+    EXPECT_EQ(SelectCandidate(ranked, {})->home, L"eleven");
+    EXPECT_EQ(SelectCandidate(ranked, {L"1.8"})->home, L"eight");
+    EXPECT_EQ(SelectCandidate(ranked, {L"9", L"1.8", L"11"})->home, L"eight");
+    EXPECT_EQ(SelectCandidate(ranked, {L"9"})->home, L"eleven");
+    EXPECT_EQ(SelectCandidate({}, {L"1.8"}), nullptr);
+}
+
+class Search : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    Launcher launcher{platform};
+
+    void SetUp() override {
+        platform.modulePath = L"C:\\app\\app.exe";
+        launcher.maximumVersion = VersionNumber::Open();
+        launcher.sourceJdk = launcher.sourceJre = true;
+    }
+    void Home(const std::wstring& home, const wchar_t* library = L"bin\\client\\jvm.dll") {
+        platform.files.insert(home + library);
+    }
+};
+
+TEST_F(Search, ConfiguredFolderComesFirstAndIsArchitectureChecked) {
+    launcher.configuredRuntimeFolder = L"D:\\rt";
+    launcher.pairProduct = L"C:\\app\\app32.exe";
+    Home(L"D:\\rt\\");
+    platform.machines[L"D:\\rt\\bin\\client\\jvm.dll"] = kMachineI386;
+    Home(L"C:\\app\\");
+    platform.files.insert(L"C:\\app\\bin\\java.dll");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"D:\\rt\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(launcher.handOverToPair);
+}
+
+TEST_F(Search, FolderWithoutLibraryFallsThroughToTheExecutablesFolder) {
+    launcher.configuredRuntimeFolder = L"D:\\empty\\";
+    Home(L"C:\\app\\jre64\\");
+    platform.files.insert(L"C:\\app\\jre64\\bin\\java.dll");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\app\\jre64\\bin\\client\\jvm.dll");
+    platform.files.insert(L"C:\\app\\bin\\java.dll");
+    Home(L"C:\\app\\");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\app\\bin\\client\\jvm.dll");
+}
+
+TEST_F(Search, RegistryFiltersRanksAndAppendsJreForDevelopmentKits) {
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\Java Development Kit\\", L"1.8", L"C:\\jdk8");
+    Home(L"C:\\jdk8\\jre\\");
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"17", L"C:\\jre17\\");
+    Home(L"C:\\jre17\\");
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JDK\\", L"21", L"C:\\jdk21");
+    Home(L"C:\\jdk21\\");
+    launcher.maximumVersion = V(L"17", 65535);
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\jre17\\bin\\client\\jvm.dll");
+    launcher.preferredVersions = {L"1.8"};
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\jdk8\\jre\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(launcher.handOverToPair);
+}
+
+TEST_F(Search, SourceAndProviderChoicesSelectTheKeys) {
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JDK\\", L"17", L"C:\\jdk");
+    Home(L"C:\\jdk\\");
+    platform.Register(RegistryView::native, L"Software\\IBM\\Java2 Runtime Environment\\", L"11", L"C:\\ibm");
+    Home(L"C:\\ibm\\");
+    ApplyJvmSource(launcher, L"only_JRE");
+    EXPECT_FALSE(launcher.LocateRuntime());
+    ApplyVmProvider(launcher, L"FAVOR_IBM");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\ibm\\bin\\client\\jvm.dll");
+    ApplyJvmSource(launcher, L"jdk");
+    EXPECT_FALSE(launcher.LocateRuntime());
+}
+
+TEST_F(Search, ServerFirstRanksServerVmsAndRowFourJudgesAsClient) {
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"1.7", L"C:\\seven");
+    Home(L"C:\\seven\\", L"bin\\server\\jvm.dll");
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\Java Runtime Environment\\", L"1.8", L"C:\\eight");
+    Home(L"C:\\eight\\");
+    Home(L"C:\\eight\\", L"bin\\server\\jvm.dll");
+    launcher.jvmType = serverFirst;
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\seven\\bin\\server\\jvm.dll");
+    launcher.jvmType = clientFirst;
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\eight\\bin\\client\\jvm.dll");
+}
+
+TEST_F(Search, ThirtyTwoBitViewOnlyWithAPairAndItHandsOver) {
+    platform.Register(RegistryView::wow32, L"Software\\JavaSoft\\JRE\\", L"1.8", L"C:\\x86");
+    Home(L"C:\\x86\\");
+    EXPECT_FALSE(launcher.LocateRuntime());
+    launcher.pairProduct = L"C:\\app\\app32.exe";
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\x86\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(launcher.handOverToPair);
+}
+
+TEST_F(Search, JavaHomeIsTheLastSourceAndNeedsJavaDll) {
+    platform.SetEnv(L"JAVA_HOME", L"C:\\java");
+    Home(L"C:\\java\\");
+    EXPECT_FALSE(launcher.LocateRuntime());
+    platform.files.insert(L"C:\\java\\bin\\java.dll");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\java\\bin\\client\\jvm.dll");
+    platform.SetEnv(L"JAVA_HOME", L"");
+    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"");
+}
+
+TEST_F(Search, OutOfBoundsAndUnusableRegistrationsAreSkipped) {
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"1.6", L"C:\\old");
+    Home(L"C:\\old\\");
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"latest", L"C:\\nodigits");
+    Home(L"C:\\nodigits\\");
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"17", L"");
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"18", L"C:\\nolibrary");
+    launcher.minimumVersion = V(L"1.7");
+    EXPECT_FALSE(launcher.LocateRuntime());
+    launcher.minimumVersion = VersionNumber();
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\old\\bin\\client\\jvm.dll");
+}
+
+}  // namespace
+}  // namespace zorv
