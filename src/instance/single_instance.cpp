@@ -11,4 +11,7 @@ bool Launcher::InitSingleInstance() {
 
 void Launcher::CloseSingleInstance() {}
 
+// With no first instance to wait for, a second start has nothing to report.
+std::int32_t Launcher::RunSecondInstance() { return 0; }
+
 }  // namespace zorv

@@ -46,6 +46,7 @@ bool Launcher::Initialise() {
 
 std::int32_t Launcher::Run() {
     if (handOverToPair) return RunPairProduct();
+    if (singleInstanceActive && !isFirstInstance) return RunSecondInstance();
     return RunHere();
 }
 

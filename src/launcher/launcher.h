@@ -155,6 +155,7 @@ public:
 
 private:
     std::int32_t RunPairProduct();
+    std::int32_t RunSecondInstance();
     std::int32_t RunHere();
     void ChooseVmThreadStackSize();
     void ProcessVmParameter(std::wstring option, std::vector<std::wstring>& working);
