@@ -1,0 +1,58 @@
+cmake_minimum_required(VERSION 3.21)
+# Checks what a user's machine will see of launcher.exe without running it:
+# a 64-bit GUI program that needs no DLL beyond the system's, with its
+# manifest and string table in place.
+#   cmake -DEXE=... -DOBJDUMP=... -DWINDRES=... -P check_executable.cmake
+
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${EXE}")
+endif()
+
+set(failures "")
+if(NOT headers MATCHES "Magic[ \t]+020b")
+  list(APPEND failures "not a PE32+ image")
+endif()
+if(NOT headers MATCHES "Subsystem[ \t]+00000002")
+  list(APPEND failures "not a Windows GUI program")
+endif()
+
+set(system_dlls ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL GDI32.DLL SHELL32.DLL COMCTL32.DLL OLE32.DLL
+    GDIPLUS.DLL)
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${headers}")
+if(NOT imports)
+  list(APPEND failures "no import table found")
+endif()
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(TOUPPER "${dll}" dll)
+  string(STRIP "${dll}" dll)
+  if(NOT dll IN_LIST system_dlls AND NOT dll MATCHES "^API-MS-WIN-")
+    list(APPEND failures "imports ${dll}, which is not a system DLL")
+  endif()
+endforeach()
+
+file(STRINGS ${EXE} manifest REGEX "requestedExecutionLevel|Microsoft.Windows.Common-Controls|dpiAware")
+foreach(needed "level=\"asInvoker\"" "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" ">true</dpiAware>")
+  string(FIND "${manifest}" "${needed}" at)
+  if(at EQUAL -1)
+    list(APPEND failures "manifest lacks ${needed}")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${WINDRES} -i ${EXE} -O rc OUTPUT_VARIABLE resources RESULT_VARIABLE result)
+foreach(id RANGE 202 230)
+  if(NOT resources MATCHES "\n  ${id}, \"")
+    list(APPEND failures "string ${id} missing from the string table")
+  endif()
+endforeach()
+if(NOT resources MATCHES "RT_GROUP_ICON")
+  list(APPEND failures "no icon")
+endif()
+
+if(failures)
+  list(JOIN failures "\n  " text)
+  message(FATAL_ERROR "${EXE}:\n  ${text}")
+endif()
+list(LENGTH imports count)
+message(STATUS "${EXE}: PE32+ GUI program importing ${count} system DLLs")
