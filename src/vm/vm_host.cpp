@@ -167,6 +167,12 @@ jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env) {
         jstring name = NewJavaString(dotted, env);
         if (name != nullptr) {
             mainClass = static_cast<jclass>(env->CallStaticObjectMethod(helper, check, JNI_TRUE, jint{1}, name));
+            // The helper's verdict is its exception; -Xcheck:jni also wants it
+            // asked for before the next call, even when there is none.
+            if (env->ExceptionCheck() && mainClass != nullptr) {
+                env->DeleteLocalRef(mainClass);
+                mainClass = nullptr;
+            }
             env->DeleteLocalRef(name);
         }
     }
@@ -202,13 +208,19 @@ jclass MainClassThroughFindClass(Launcher& launcher, JNIEnv* env) {
 
 bool Launcher::InvokeMain() {
     JNIEnv* env = jniEnv;
+    // A thread that ends still attached stays a live non-daemon thread to the
+    // VM, and DestroyJavaVM would wait for it forever.
+    auto fail = [this]() {
+        javaVm->DetachCurrentThread();
+        return false;
+    };
     jclass mainClassRef = MainClassThroughHelper(*this, env);
     if (mainClassRef == nullptr) {
         // The helper has printed what it found wrong; nothing may be called
         // with its exception still pending.
         DescribePendingException(env);
         mainClassRef = MainClassThroughFindClass(*this, env);
-        if (mainClassRef == nullptr) return false;
+        if (mainClassRef == nullptr) return fail();
     }
 
     jmethodID mainMethod = env->GetStaticMethodID(mainClassRef, "main", "([Ljava/lang/String;)V");
@@ -218,12 +230,12 @@ bool Launcher::InvokeMain() {
         } else {
             ShowError(platform, splashWindow, IDS_NO_MAIN_METHOD);
         }
-        return false;
+        return fail();
     }
     jobjectArray args = NewJavaStringArray(applicationArguments, env);
     if (args == nullptr) {
         env->ExceptionDescribe();
-        return false;
+        return fail();
     }
     if (singleInstanceEvent != nullptr) platform.SignalEvent(singleInstanceEvent);
 

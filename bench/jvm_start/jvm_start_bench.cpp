@@ -1,0 +1,130 @@
+// Time from process start to the first statement of a hello-world main, and
+// to process exit: our VM hosting (a child of this program, running the
+// launcher's VM thread over the Linux platform) against `java -cp`, on the
+// same libjvm.so. Runs alternate between the two so drift hits both alike.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "launcher/launcher.h"
+#include "posix_platform.h"
+
+extern char** environ;
+
+namespace {
+
+// The stack the JDK's own launcher gives main's thread on Linux x64, so both
+// sides start main on equal terms.
+constexpr std::uint64_t kMainThreadStack = 1 << 20;
+
+long long MonotonicNanoseconds() {
+    timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+int HostHello() {
+    zorv::testing::PosixPlatform platform;
+    std::uint32_t code = 1;
+    {
+        zorv::Launcher launcher(platform);
+        launcher.mainClass = L"Hello";
+        launcher.vmOptions = {std::string("-Djava.class.path=") + ZORV_BENCH_CLASS_FOLDER};
+        launcher.vmThreadStackSize = kMainThreadStack;
+        if (!launcher.LoadJvmLibrary(zorv::testing::FromUtf8(ZORV_BENCH_JVM_LIBRARY))) return 1;
+        if (!platform.RunThread(launcher.vmThreadStackSize, zorv::VmThreadMain, &launcher, code)) return 1;
+    }
+    return static_cast<int>(code);
+}
+
+struct Sample {
+    double toMain = 0;  // milliseconds
+    double toExit = 0;
+};
+
+bool RunOnce(std::vector<std::string> arguments, Sample& sample) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+
+    long long start = MonotonicNanoseconds();
+    pid_t child = 0;
+    int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (spawned != 0) {
+        close(pipeEnds[0]);
+        return false;
+    }
+    std::string output;
+    char buffer[256];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<std::size_t>(got));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    long long end = MonotonicNanoseconds();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+    long long mainEntered = std::atoll(output.c_str());
+    if (mainEntered <= start) return false;
+    sample.toMain = static_cast<double>(mainEntered - start) / 1e6;
+    sample.toExit = static_cast<double>(end - start) / 1e6;
+    return true;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "--host-hello") return HostHello();
+
+    int runs = argc >= 2 ? std::atoi(argv[1]) : 15;
+    if (runs < 10) runs = 10;
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return 2;
+    self[length] = '\0';
+    const std::vector<std::string> host = {self, "--host-hello"};
+    const std::vector<std::string> java = {ZORV_BENCH_JAVA, "-cp", ZORV_BENCH_CLASS_FOLDER, "Hello"};
+
+    Sample sample;
+    // One of each first, unmeasured, so neither side pays for a cold page cache.
+    if (!RunOnce(host, sample) || !RunOnce(java, sample)) {
+        std::fprintf(stderr, "a hello-world run failed\n");
+        return 1;
+    }
+    std::vector<double> hostMain, hostExit, javaMain, javaExit;
+    for (int i = 0; i < runs; ++i) {
+        if (!RunOnce(host, sample)) return 1;
+        hostMain.push_back(sample.toMain);
+        hostExit.push_back(sample.toExit);
+        if (!RunOnce(java, sample)) return 1;
+        javaMain.push_back(sample.toMain);
+        javaExit.push_back(sample.toExit);
+    }
+    double hm = Median(hostMain), he = Median(hostExit), jm = Median(javaMain), je = Median(javaExit);
+    std::printf("hello world on %s, median of %d runs each\n", ZORV_BENCH_JVM_LIBRARY, runs);
+    std::printf("%-22s %12s %12s\n", "", "to main ms", "to exit ms");
+    std::printf("%-22s %12.1f %12.1f\n", "zorv VM hosting", hm, he);
+    std::printf("%-22s %12.1f %12.1f\n", "java -cp", jm, je);
+    std::printf("%-22s %12.2f %12.2f\n", "ratio zorv / java", hm / jm, he / je);
+    return 0;
+}

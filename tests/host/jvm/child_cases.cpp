@@ -1,0 +1,199 @@
+#include "child_cases.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "launcher/launcher.h"
+#include "posix_platform.h"
+
+namespace zorv::testing {
+
+const char* const kTestClassFolder = ZORV_TEST_CLASS_FOLDER;
+const char* const kJvmLibrary = ZORV_TEST_JVM_LIBRARY;
+
+namespace {
+
+class Report {
+public:
+    explicit Report(const std::string& path) : path_(path) {}
+    void Put(const std::string& key, const std::string& value) {
+        std::ofstream out(path_, std::ios::app);
+        out << key << '=' << value << '\n';
+    }
+    void Put(const std::string& key, long long value) { Put(key, std::to_string(value)); }
+
+private:
+    std::string path_;
+};
+
+bool Exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+struct Context {
+    Launcher& launcher;
+    PosixPlatform& platform;
+    Report& report;
+    std::string folder;
+};
+
+struct ChildCase {
+    // Sets the launcher up; runs before the VM library is loaded.
+    std::function<void(Context&)> configure;
+    // Leave the main class to JNI FindClass, as with a runtime lacking the helper.
+    bool withoutHelper = false;
+    // Through Launcher::Run, settings file and all, instead of the VM thread alone.
+    bool wholeRun = false;
+    // Runs once the VM thread has returned, before the launcher is destroyed.
+    std::function<void(Context&)> afterThread;
+    // Runs after the launcher, and with it the VM, is gone.
+    std::function<void(Report&, const std::string& folder)> afterLauncher;
+};
+
+void WriteSettings(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Settings for a whole run, with the CR LF line ends the settings reader
+// insists on. The class path entry is a Windows path the VM cannot use; the
+// real one comes later among the VM parameters and wins.
+std::string WholeRunSettings(const std::string& extraParameters) {
+    return "[Class Path]\r\nClass Path=C:\\unused\r\n"
+           "[Java Runtime Environment]\r\nVirtual Machine Parameters=-Xcheck:jni -Djava.class.path=" +
+           std::string(kTestClassFolder) + " -Dzorv.out=%ZORV_CASE_FOLDER%/main.txt -Dzorv.depth=200000" +
+           extraParameters + "\r\n";
+}
+
+std::map<std::string, ChildCase> Cases() {
+    std::map<std::string, ChildCase> cases;
+    cases["arguments"].configure = [](Context& c) {
+        c.launcher.applicationArguments = {L"plain",         L"caf\u00e9",  L"\u65e5\u672c", L"\U0001F600",
+                                           L"",              L"two words", L"\"quoted\"",    std::wstring(L"a\0b", 3)};
+    };
+    cases["no_arguments_without_helper"].withoutHelper = true;
+    cases["packaged_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"com/example/App"; };
+    cases["packaged_without_helper"] = cases["packaged_with_helper"];
+    cases["packaged_without_helper"].withoutHelper = true;
+    cases["no_main_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"NoMain"; };
+    cases["no_main_without_helper"] = cases["no_main_with_helper"];
+    cases["no_main_without_helper"].withoutHelper = true;
+    cases["missing_class_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"com/example/Missing"; };
+    cases["missing_class_without_helper"] = cases["missing_class_with_helper"];
+    cases["missing_class_without_helper"].withoutHelper = true;
+
+    cases["redirect_replace_out_append_err"].configure = [](Context& c) {
+        c.launcher.mainClass = L"Printer";
+        c.launcher.outputFile = FromUtf8(c.folder + "/out.txt");
+        c.launcher.errorFile = FromUtf8(c.folder + "/err.txt");
+        c.launcher.appendErrors = true;
+    };
+    cases["redirect_append_out_replace_err"].configure = [](Context& c) {
+        c.launcher.mainClass = L"Printer";
+        c.launcher.outputFile = FromUtf8(c.folder + "/out.txt");
+        c.launcher.appendOutput = true;
+        c.launcher.errorFile = FromUtf8(c.folder + "/err-%yyyyMMdd%.txt");
+    };
+    cases["redirect_unopenable"].configure = [](Context& c) {
+        c.launcher.mainClass = L"Printer";
+        // Neither the folder nor the file can be made inside /proc.
+        c.launcher.outputFile = L"/proc/zorv-none\\out.txt";
+    };
+
+    cases["main_throws"].configure = [](Context& c) { c.launcher.mainClass = L"Throws"; };
+    cases["system_exit"].configure = [](Context& c) { c.launcher.mainClass = L"ExitSeven"; };
+
+    auto lingering = [](Context& c) {
+        c.launcher.mainClass = L"Lingering";
+        c.launcher.vmOptions.back() = "-Dzorv.out=" + c.folder + "/late.txt";
+    };
+    auto reportLateFile = [](const char* key) {
+        return [key](Context& c) {
+            c.report.Put(key, Exists(c.folder + "/late.txt") ? 1 : 0);
+            c.report.Put(std::string(key) + "_vm_left", c.launcher.javaVm != nullptr ? 1 : 0);
+        };
+    };
+    cases["service_lingering"].configure = [lingering](Context& c) {
+        lingering(c);
+        c.launcher.isService = true;
+    };
+    cases["service_lingering"].afterThread = reportLateFile("late_file_after_thread");
+    cases["application_lingering"].configure = lingering;
+    cases["application_lingering"].afterLauncher = [](Report& report, const std::string& folder) {
+        report.Put("late_file_after_launcher", Exists(folder + "/late.txt") ? 1 : 0);
+    };
+
+    cases["run_default_stack"].wholeRun = true;
+    cases["run_default_stack"].configure = [](Context& c) {
+        WriteSettings(c.folder + "/app.ini", WholeRunSettings(""));
+        c.launcher.mainClass = L"DeepRecursion";
+    };
+    cases["run_large_stack"].wholeRun = true;
+    cases["run_large_stack"].configure = [](Context& c) {
+        WriteSettings(c.folder + "/app.ini", WholeRunSettings(" -Xss64m"));
+        c.launcher.mainClass = L"DeepRecursion";
+    };
+
+    cases["run_without_thread"].wholeRun = true;
+    cases["run_without_thread"].configure = [](Context& c) {
+        WriteSettings(c.folder + "/app.ini", WholeRunSettings(""));
+        c.platform.refuseThreads = true;
+    };
+
+    cases["create_vm_unrecognised_option"].configure = [](Context& c) { c.launcher.vmOptions.push_back("-Xbogus"); };
+    cases["create_vm_unrecognised_flag"].configure = [](Context& c) {
+        c.launcher.vmOptions.push_back("-XX:+ZorvNoSuchFlag");
+    };
+    return cases;
+}
+
+}  // namespace
+
+int RunChildCase(const std::string& name, const std::string& folder) {
+    std::map<std::string, ChildCase> cases = Cases();
+    auto found = cases.find(name);
+    if (found == cases.end()) {
+        std::fprintf(stderr, "no child case %s\n", name.c_str());
+        return 90;
+    }
+    const ChildCase& childCase = found->second;
+    PosixPlatform platform;
+    platform.boxLogPath = folder + "/boxes.txt";
+    Report report(folder + "/report.txt");
+    setenv("ZORV_CASE_FOLDER", folder.c_str(), 1);
+
+    int result = 0;
+    {
+        Launcher launcher(platform);
+        Context context{launcher, platform, report, folder};
+        launcher.mainClass = L"ArgsWriter";
+        launcher.vmOptions = {"-Xcheck:jni", std::string("-Djava.class.path=") + kTestClassFolder,
+                              "-Dzorv.out=" + folder + "/main.txt"};
+        if (childCase.configure) childCase.configure(context);
+        if (childCase.wholeRun) {
+            launcher.vmOptions.clear();
+            platform.modulePath = FromUtf8(folder + "/app.exe");
+            launcher.jvmLibraryPath = FromUtf8(kJvmLibrary);
+            result = launcher.Run();
+        } else {
+            if (!launcher.LoadJvmLibrary(FromUtf8(kJvmLibrary))) return 91;
+            if (childCase.withoutHelper) launcher.findClassFromBootLoader = nullptr;
+            std::uint32_t code = 0;
+            if (!platform.RunThread(launcher.vmThreadStackSize, VmThreadMain, &launcher, code)) return 92;
+            result = static_cast<int>(code);
+        }
+        report.Put("result", result);
+        report.Put("thread_stack_size", static_cast<long long>(platform.lastThreadStackSize));
+        if (childCase.afterThread) childCase.afterThread(context);
+    }
+    report.Put("launcher_gone", 1);
+    if (childCase.afterLauncher) childCase.afterLauncher(report, folder);
+    return result;
+}
+
+}  // namespace zorv::testing

@@ -1,0 +1,5 @@
+public class Throws {
+    public static void main(String[] args) {
+        throw new IllegalStateException("thrown by main");
+    }
+}

@@ -1,0 +1,362 @@
+// The VM-hosting code against OpenJDK's real libjvm.so, -Xcheck:jni on. Each
+// case is a child process (see child_cases.h); the parent checks what
+// anyone outside could see: exit code, output, files and error boxes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_cases.h"
+#include "posix_platform.h"
+
+extern char** environ;
+
+namespace zorv::testing {
+namespace {
+
+std::string workRoot;
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string Unescape(const std::string& line) {
+    std::string text;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size()) {
+            ++i;
+            text += line[i] == 'n' ? '\n' : line[i];
+        } else {
+            text += line[i];
+        }
+    }
+    return text;
+}
+
+struct ChildRun {
+    std::string folder;
+    int exitCode = -1;  // the signal number, negated, when one ended the child
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+    std::vector<std::wstring> boxes;
+    std::map<std::string, std::string> report;
+
+    std::string File(const std::string& name) const { return ReadAll(folder + "/" + name); }
+    std::string Output() const { return out + err; }
+};
+
+// A fresh, empty folder for one case, where the parent may put files first.
+std::string CaseFolder(const std::string& name) {
+    std::string folder = workRoot + "/" + name;
+    std::string command = "rm -rf '" + folder + "'";
+    if (std::system(command.c_str()) != 0 || mkdir(folder.c_str(), 0777) != 0) ADD_FAILURE() << "cannot make " << folder;
+    return folder;
+}
+
+ChildRun RunChild(const std::string& name, const std::string& folder) {
+    ChildRun run;
+    run.folder = folder;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    std::string outPath = folder + "/stdout.txt";
+    std::string errPath = folder + "/stderr.txt";
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    std::string caseArgument = "--case=" + name;
+    std::string folderArgument = "--folder=" + folder;
+    char program[] = "/proc/self/exe";
+    char* argv[] = {program, &caseArgument[0], &folderArgument[0], nullptr};
+    pid_t child = 0;
+    int spawned = posix_spawn(&child, program, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start the child for " << name << ": " << std::strerror(spawned);
+        return run;
+    }
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            run.timedOut = true;
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    run.out = ReadAll(outPath);
+    run.err = ReadAll(errPath);
+    std::istringstream boxes(run.File("boxes.txt"));
+    for (std::string line; std::getline(boxes, line);) run.boxes.push_back(FromUtf8(Unescape(line)));
+    std::istringstream report(run.File("report.txt"));
+    for (std::string line; std::getline(report, line);) {
+        std::size_t equals = line.find('=');
+        if (equals != std::string::npos) run.report[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    // Whatever else a case checks, the VM's JNI checker must have had nothing to say.
+    EXPECT_FALSE(run.timedOut) << name << " did not end\n" << run.Output();
+    EXPECT_EQ(run.Output().find("WARNING"), std::string::npos) << name << ":\n" << run.Output();
+    return run;
+}
+
+ChildRun RunChild(const std::string& name) { return RunChild(name, CaseFolder(name)); }
+
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\n";
+    return text;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Today() {
+    std::time_t now = std::time(nullptr);
+    std::tm local = {};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y%m%d", &local);
+    return text;
+}
+
+// --- Arguments and main class -------------------------------------------
+
+TEST(JvmMain, ArgumentsReachMainAsTheSameUtf16Text) {
+    ChildRun run = RunChild("arguments");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    // UTF-16 length, then code points: U+1F600 must arrive as one surrogate
+    // pair, and the NUL must not end the text.
+    EXPECT_EQ(run.File("main.txt"), Lines({"thread=main", "count=8", "5: 70 6c 61 69 6e", "4: 63 61 66 e9",
+                                           "2: 65e5 672c", "2: 1f600", "0:", "9: 74 77 6f 20 77 6f 72 64 73",
+                                           "8: 22 71 75 6f 74 65 64 22", "3: 61 0 62"}));
+    EXPECT_TRUE(run.boxes.empty());
+}
+
+TEST(JvmMain, NoArgumentsGiveAnEmptyArrayThroughFindClass) {
+    ChildRun run = RunChild("no_arguments_without_helper");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_EQ(run.File("main.txt"), Lines({"thread=main", "count=0"}));
+}
+
+TEST(JvmMain, PackagedClassRunsWithAndWithoutTheHelper) {
+    for (const char* name : {"packaged_with_helper", "packaged_without_helper"}) {
+        ChildRun run = RunChild(name);
+        EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.Output();
+        EXPECT_EQ(run.File("main.txt"), Lines({"class=com.example.App", "count=0"})) << name;
+        EXPECT_TRUE(run.boxes.empty()) << name;
+    }
+}
+
+// --- Main classes that cannot run ---------------------------------------
+// JDK 17's helper validates the class itself and ends the process through
+// System.exit(1) after printing its own message: the launcher's boxes for a
+// missing class or main method never appear on that path.
+
+TEST(JvmMainFailure, HelperEndsTheProcessForAMissingMainMethod) {
+    ChildRun run = RunChild("no_main_with_helper");
+    EXPECT_EQ(run.exitCode, 1) << run.Output();
+    EXPECT_TRUE(Has(run.err, "Error: Main method not found in class NoMain")) << run.err;
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.report.count("result"), 0u) << "the launcher's own path went on";
+}
+
+TEST(JvmMainFailure, FindClassPathDescribesAMissingMainMethodAndEnds) {
+    ChildRun run = RunChild("no_main_without_helper");
+    EXPECT_EQ(run.exitCode, 1) << run.Output();
+    // HotSpot always throws NoSuchMethodError, so the box for a missing main
+    // method is not shown either.
+    EXPECT_TRUE(Has(run.err, "java.lang.NoSuchMethodError: static LNoMain;.main([Ljava/lang/String;)V")) << run.err;
+    EXPECT_TRUE(run.boxes.empty());
+    // The VM was destroyed afterwards: the failed thread did not keep it waiting.
+    EXPECT_EQ(run.report["result"], "1");
+    EXPECT_EQ(run.report["launcher_gone"], "1");
+}
+
+TEST(JvmMainFailure, HelperEndsTheProcessForAMissingClass) {
+    ChildRun run = RunChild("missing_class_with_helper");
+    EXPECT_EQ(run.exitCode, 1) << run.Output();
+    EXPECT_TRUE(Has(run.err, "Error: Could not find or load main class com.example.Missing")) << run.err;
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.report.count("result"), 0u) << "the launcher's own path went on";
+}
+
+TEST(JvmMainFailure, FindClassPathNamesTheMissingClassInJniForm) {
+    ChildRun run = RunChild("missing_class_without_helper");
+    EXPECT_EQ(run.exitCode, 1) << run.Output();
+    EXPECT_TRUE(Has(run.err, "java.lang.NoClassDefFoundError: com/example/Missing")) << run.err;
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0], L"Could not find the main class com/example/Missing.\n");
+    EXPECT_EQ(run.report["launcher_gone"], "1");
+}
+
+TEST(JvmMainFailure, ExceptionFromMainIsPrintedOnDetachAndTheThreadSucceeds) {
+    ChildRun run = RunChild("main_throws");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_TRUE(Has(run.err, "Exception in thread \"main\" java.lang.IllegalStateException: thrown by main")) << run.err;
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.report["launcher_gone"], "1");
+}
+
+TEST(JvmMainFailure, SystemExitEndsTheProcessWithItsCode) {
+    ChildRun run = RunChild("system_exit");
+    EXPECT_EQ(run.exitCode, 7) << run.Output();
+    EXPECT_EQ(run.out, "before exit\n");
+    EXPECT_EQ(run.report.count("result"), 0u) << "the exit hook returned into the launcher";
+}
+
+// --- Creating the VM ----------------------------------------------------
+
+TEST(JvmCreation, RejectedOptionsShowTheVmsReasonAndFailTheThread) {
+    struct Expected {
+        const char* name;
+        const char* vmMessage;
+        const wchar_t* box;
+    };
+    for (const Expected& expected :
+         {Expected{"create_vm_unrecognised_option", "Unrecognized option: -Xbogus",
+                   L"JNI exception: failed to create the Java VM\nReason: unknown.\n"},
+          Expected{"create_vm_unrecognised_flag", "Unrecognized VM option 'ZorvNoSuchFlag'",
+                   L"JNI exception: failed to create the Java VM\nReason: invalid arguments.\n"}}) {
+        ChildRun run = RunChild(expected.name);
+        EXPECT_EQ(run.exitCode, 1) << expected.name << "\n" << run.Output();
+        EXPECT_TRUE(Has(run.err, expected.vmMessage)) << run.err;
+        ASSERT_EQ(run.boxes.size(), 1u) << expected.name;
+        EXPECT_EQ(run.boxes[0], expected.box);
+        EXPECT_EQ(run.report["launcher_gone"], "1");
+    }
+}
+
+TEST(JvmCreation, DefaultVmThreadStackIsTheVmsDefault) {
+    ChildRun run = RunChild("run_default_stack");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_EQ(run.report["thread_stack_size"], "1048576");
+    // The same recursion that passes on a 64 MiB stack below.
+    EXPECT_EQ(run.File("main.txt"), "overflow\n");
+    EXPECT_TRUE(run.boxes.empty());
+}
+
+TEST(JvmCreation, XssSizesTheThreadMainRunsOn) {
+    ChildRun run = RunChild("run_large_stack");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_EQ(run.report["thread_stack_size"], "67108864");
+    EXPECT_EQ(run.File("main.txt"), "reached 200000\n");
+}
+
+TEST(JvmCreation, RunsOnTheCallingThreadWhenNoThreadCanBeMade) {
+    ChildRun run = RunChild("run_without_thread");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_EQ(run.File("main.txt"), Lines({"thread=main", "count=0"}));
+    EXPECT_EQ(run.report["launcher_gone"], "1");
+}
+
+// --- Redirection ---------------------------------------------------------
+
+TEST(JvmRedirection, AppendAndReplaceApplyToEachStreamAlone) {
+    {
+        std::string folder = CaseFolder("redirect_replace_out_append_err");
+        WriteAll(folder + "/out.txt", "old out\n");
+        WriteAll(folder + "/err.txt", "old err\n");
+        ChildRun run = RunChild("redirect_replace_out_append_err", folder);
+        EXPECT_EQ(run.exitCode, 0) << run.Output();
+        EXPECT_EQ(run.File("out.txt"), "line for out\n");
+        EXPECT_EQ(run.File("err.txt"), "old err\nline for err\n");
+        EXPECT_EQ(run.Output(), "");
+    }
+    {
+        std::string folder = CaseFolder("redirect_append_out_replace_err");
+        WriteAll(folder + "/out.txt", "old out\n");
+        std::string before = Today();
+        ChildRun run = RunChild("redirect_append_out_replace_err", folder);
+        std::string after = Today();
+        EXPECT_EQ(run.exitCode, 0) << run.Output();
+        EXPECT_EQ(run.File("out.txt"), "old out\nline for out\n");
+        // The error file's name carries the date picture %yyyyMMdd%.
+        std::string errName = Exists(folder + "/err-" + before + ".txt") ? "err-" + before + ".txt" : "err-" + after + ".txt";
+        EXPECT_EQ(run.File(errName), "line for err\n");
+    }
+}
+
+TEST(JvmRedirection, UnopenableFileIsReportedAndMainStillRuns) {
+    ChildRun run = RunChild("redirect_unopenable");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_TRUE(Has(run.err, "java.io.FileNotFoundException: /proc/zorv-none\\out.txt")) << run.err;
+    // System.out stays the process's own.
+    EXPECT_EQ(run.out, "line for out\n");
+    EXPECT_TRUE(Has(run.err, "line for err\n"));
+    EXPECT_TRUE(run.boxes.empty());
+}
+
+// --- Lifetime ------------------------------------------------------------
+
+TEST(JvmLifetime, ServiceDestroysTheVmOnItsThreadOnceNonDaemonThreadsEnd) {
+    ChildRun run = RunChild("service_lingering");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_EQ(run.report["late_file_after_thread"], "1");
+    EXPECT_EQ(run.report["late_file_after_thread_vm_left"], "0");
+    EXPECT_EQ(run.File("late.txt"), "late\n");
+}
+
+TEST(JvmLifetime, ApplicationVmOutlivesMainUntilTheLauncherEnds) {
+    ChildRun run = RunChild("application_lingering");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_EQ(run.report["late_file_after_launcher"], "1");
+    EXPECT_EQ(run.File("late.txt"), "late\n");
+}
+
+}  // namespace
+}  // namespace zorv::testing
+
+int main(int argc, char** argv) {
+    std::string caseName;
+    std::string folder;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument.rfind("--case=", 0) == 0) caseName = argument.substr(7);
+        if (argument.rfind("--folder=", 0) == 0) folder = argument.substr(9);
+    }
+    if (!caseName.empty()) return zorv::testing::RunChildCase(caseName, folder);
+
+    ::testing::InitGoogleTest(&argc, argv);
+    std::string pattern = ::testing::TempDir() + "zorv-jvm-XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    zorv::testing::workRoot = pattern;
+    int result = RUN_ALL_TESTS();
+    // Kept after a failure: the children's files tell what happened.
+    if (result == 0) {
+        std::string command = "rm -rf '" + pattern + "'";
+        if (std::system(command.c_str()) != 0) std::perror("rm");
+    }
+    return result;
+}
