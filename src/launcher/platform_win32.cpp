@@ -36,6 +36,33 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
     return path;
 }
 
+// The profile functions cannot open a path of MAX_PATH characters or more.
+// Such a settings file is handed to them by its short name, which the system
+// gives for long paths through the "\\?\" form; a file still to be written
+// gets its folder's short name.
+std::wstring ShortName(const std::wstring& path) {
+    const std::wstring longForm = L"\\\\?\\" + path;
+    DWORD needed = GetShortPathNameW(longForm.c_str(), nullptr, 0);
+    if (needed == 0) return std::wstring();
+    std::unique_ptr<wchar_t[]> buffer(new wchar_t[needed]);
+    DWORD length = GetShortPathNameW(longForm.c_str(), buffer.get(), needed);
+    if (length == 0 || length >= needed) return std::wstring();
+    std::wstring shortName(buffer.get(), length);
+    if (shortName.compare(0, 4, L"\\\\?\\") == 0) shortName.erase(0, 4);
+    return shortName;
+}
+
+std::wstring ProfilePath(const std::wstring& path) {
+    if (path.size() < MAX_PATH) return path;
+    std::wstring shortName = ShortName(path);
+    if (shortName.empty()) {
+        std::size_t slash = path.rfind(L'\\');
+        std::wstring folder = slash == std::wstring::npos ? std::wstring() : ShortName(path.substr(0, slash));
+        if (!folder.empty()) shortName = folder + path.substr(slash);
+    }
+    return !shortName.empty() && shortName.size() < MAX_PATH ? shortName : path;
+}
+
 REGSAM RegistryAccess(RegistryView view) { return KEY_READ | (view == RegistryView::wow32 ? KEY_WOW64_32KEY : 0); }
 
 }  // namespace
@@ -113,17 +140,19 @@ std::uint16_t Win32Platform::ImageMachine(const std::wstring& path) {
 
 std::wstring Win32Platform::ReadProfileValue(const std::wstring& section, const std::wstring& key,
                                               const std::wstring& path) {
+    const std::wstring file = ProfilePath(path);
     return ReadGrowing(
         256,
         [&](wchar_t* buffer, DWORD size) {
-            return GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer, size, path.c_str());
+            return GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer, size, file.c_str());
         },
         [](DWORD length, DWORD size) { return length == size - 1; });
 }
 
 std::vector<std::wstring> Win32Platform::ReadProfileSectionNames(const std::wstring& path) {
+    const std::wstring file = ProfilePath(path);
     std::wstring list = ReadGrowing(
-        256, [&](wchar_t* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, path.c_str()); },
+        256, [&](wchar_t* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, file.c_str()); },
         [](DWORD length, DWORD size) { return length == size - 2; });
     std::vector<std::wstring> names;
     for (std::size_t start = 0; start < list.size();) {
@@ -137,7 +166,7 @@ std::vector<std::wstring> Win32Platform::ReadProfileSectionNames(const std::wstr
 
 bool Win32Platform::WriteProfileValue(const std::wstring& section, const std::wstring& key,
                                        const std::wstring& value, const std::wstring& path) {
-    return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != FALSE;
+    return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), ProfilePath(path).c_str()) != FALSE;
 }
 
 bool Win32Platform::RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }

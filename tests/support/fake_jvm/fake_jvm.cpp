@@ -11,6 +11,7 @@
 //                          the helper calls System.exit(1) like the real one does)
 //   FAKEJVM_MAIN           return (default) | throw | exit:N | abort | nomain | nomain_nopending
 //   FAKEJVM_WRITE_OUT/ERR  text main prints to System.out / System.err (file or std handle)
+//   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
 //
 // Log lines (control characters in any line are written as \xHH so lines stay lines):
 //   load <dll path>                       unload reason=free|exit
@@ -30,6 +31,7 @@
 //   throw <class> <message>               exception_describe <class>: <message> | none
 //   exception_clear                       attach | attach_daemon      get_env version=.. result=N
 //   detach | detach not_attached          destroy     destroy_wait threads=N
+//   qpc create=<count> (entry of JNI_CreateJavaVM)   qpc main_return=<count>   (FAKEJVM_LOG_QPC)
 // Faults by the caller, all upper case so a test can assert none occurred:
 //   UNEXPECTED slot N / UNEXPECTED vm_slot N   (then ExitProcess(97))
 //   JNI_CALL_WITH_PENDING_EXCEPTION <fn>  JNI_CALL_AFTER_DESTROY <fn>  JNI_BAD_ENV <fn>
@@ -141,6 +143,15 @@ void say(const T&... parts) {
   std::ostringstream o;
   (o << ... << parts);
   logLine(o.str());
+}
+
+// Read before the lock and the other lines, so a bench sees the moment of the call.
+void logQpc(const char* event) {
+  std::wstring enabled;
+  if (!envVar(L"FAKEJVM_LOG_QPC", enabled) || enabled != L"yes") return;
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  say("qpc ", event, "=", static_cast<long long>(now.QuadPart));
 }
 
 // ---- object model --------------------------------------------------------------------------
@@ -543,6 +554,7 @@ jobject callStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, bool
         t->exitCode = a[0].i;
       } else {
         runMain(t, *m, a[0].l, fn);
+        logQpc("main_return");
       }
     }
   }
@@ -910,6 +922,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* p) {
 }
 
 extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* p) {
+  logQpc("create");
   std::lock_guard<std::recursive_mutex> lock(g.mu);
   auto* a = static_cast<JavaVMInitArgs*>(p);
   *pvm = nullptr;

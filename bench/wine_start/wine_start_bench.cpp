@@ -1,0 +1,239 @@
+// How much time the launcher itself adds around the VM, measured under Wine
+// (or Windows) and set beside the cost of starting a program that does
+// nothing at all.
+//
+//   wine_start_bench.exe [--runs N] [--launcher PATH] [--jvm PATH] [--empty PATH]
+//
+// Paths default to the build tree's launcher.exe, jvm.dll test double and
+// empty_gui.exe. Run it by hand, e.g. from the build folder:
+//   ./wine-run bench/wine_start/wine_start_bench.exe --runs 25
+//
+// Method: every figure is a QueryPerformanceCounter difference; the counter
+// is one clock for all processes of the machine (Wine reads the host's
+// monotonic clock). The bench reads it just before CreateProcessW and just
+// after the wait for the process returns; the jvm.dll double, with
+// FAKEJVM_LOG_QPC=yes, logs it on entry to JNI_CreateJavaVM and when main
+// returns. So:
+//   start -> create   process creation, launcher start-up, settings, runtime
+//                     search and library load, up to the VM being asked for
+//   return -> exit    from main's return to the process being gone: thread
+//                     detach, DestroyJavaVM, library unload, process exit
+//   lifetime          the whole run; for the empty program, its only figure
+// Launcher runs and empty runs alternate, after one unmeasured run of each.
+#include "launcher/win32_api.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+#ifndef ZORV_BENCH_FAKE_JVM
+#define ZORV_BENCH_FAKE_JVM L""
+#endif
+
+std::wstring FromHostPath(std::wstring path) {
+    if (path.empty() || path[0] != L'/') return path;
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    return L"Z:" + path;
+}
+
+double Frequency() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+}
+
+long long Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+std::string ReadAll(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteAll(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return written == bytes.size();
+}
+
+// The counter value of a "qpc <event>=<count>" log line, or -1.
+long long LoggedCounter(const std::string& log, const std::string& event) {
+    std::string key = "qpc " + event + "=";
+    std::size_t at = log.find(key);
+    if (at == std::string::npos) return -1;
+    return std::strtoll(log.c_str() + at + key.size(), nullptr, 10);
+}
+
+struct Run {
+    bool ok = false;
+    DWORD exitCode = 0;
+    long long started = 0;
+    long long ended = 0;
+};
+
+Run RunOnce(const std::wstring& exe) {
+    Run run;
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    run.started = Now();
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::fprintf(stderr, "cannot start %ls: error %lu\n", exe.c_str(), GetLastError());
+        return run;
+    }
+    CloseHandle(process.hThread);
+    // A box would wait for a user: give up rather than hang.
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        std::fprintf(stderr, "%ls did not end within 30 s (a message box?)\n", exe.c_str());
+        CloseHandle(process.hProcess);
+        return run;
+    }
+    run.ended = Now();
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hProcess);
+    run.ok = true;
+    return run;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void PrintRow(const char* name, const std::vector<double>& values) {
+    auto bounds = std::minmax_element(values.begin(), values.end());
+    std::printf("  %-28s median %8.2f ms   min %8.2f   max %8.2f   (n=%zu)\n", name, Median(values), *bounds.first,
+                *bounds.second, values.size());
+}
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+            else DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int runs = 25;
+    std::wstring launcher = FromHostPath(ZORV_BENCH_LAUNCHER);
+    std::wstring jvm = FromHostPath(ZORV_BENCH_FAKE_JVM);
+    std::wstring empty = FromHostPath(ZORV_BENCH_EMPTY);
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::wstring option = argv[i];
+        if (option == L"--runs") runs = std::max(1, static_cast<int>(std::wcstol(argv[i + 1], nullptr, 10)));
+        else if (option == L"--launcher") launcher = FromHostPath(argv[i + 1]);
+        else if (option == L"--jvm") jvm = FromHostPath(argv[i + 1]);
+        else if (option == L"--empty") empty = FromHostPath(argv[i + 1]);
+    }
+    if (jvm.empty()) {
+        std::fprintf(stderr, "no jvm.dll double: build the tests or pass --jvm PATH\n");
+        return 2;
+    }
+
+    // Both programs run from one fresh folder, so neither gains from a warmer cache of its path.
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring folder = std::wstring(temp) + L"zorv-wine-start-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* sub : {L"\\lib", L"\\rt", L"\\rt\\bin", L"\\rt\\bin\\server"}) CreateDirectoryW((folder + sub).c_str(), nullptr);
+    std::wstring app = folder + L"\\bench.exe";
+    std::wstring baseline = folder + L"\\empty.exe";
+    std::wstring log = folder + L"\\fake.log";
+    bool ready = CopyFileW(launcher.c_str(), app.c_str(), FALSE) && CopyFileW(empty.c_str(), baseline.c_str(), FALSE) &&
+                 CopyFileW(jvm.c_str(), (folder + L"\\rt\\bin\\server\\jvm.dll").c_str(), FALSE) &&
+                 WriteAll(folder + L"\\lib\\app.jar", "stand-in") &&
+                 WriteAll(folder + L"\\bench.ini",
+                          "[Class Path]\r\nClass Path=lib\\app.jar\r\n"
+                          "[Java Runtime Environment]\r\nMain Class=com.example.App\r\nJRE Path=rt\r\n");
+    if (!ready) {
+        std::fprintf(stderr, "cannot set up %ls (error %lu)\n", folder.c_str(), GetLastError());
+        RemoveTree(folder);
+        return 2;
+    }
+    SetEnvironmentVariableW(L"FAKEJVM_LOG", log.c_str());
+    SetEnvironmentVariableW(L"FAKEJVM_CLASSES", L"com/example/App");
+    SetEnvironmentVariableW(L"FAKEJVM_LOG_QPC", L"yes");
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+
+    const double toMs = 1000.0 / Frequency();
+    std::vector<double> startToCreate, returnToExit, launcherLifetime, emptyLifetime;
+    int failures = 0;
+    for (int i = -1; i < runs; ++i) {
+        DeleteFileW(log.c_str());
+        Run launched = RunOnce(app);
+        std::string text = ReadAll(log);
+        long long create = LoggedCounter(text, "create");
+        long long mainReturn = LoggedCounter(text, "main_return");
+        Run idle = RunOnce(baseline);
+        if (!launched.ok || launched.exitCode != 0 || create < 0 || mainReturn < 0 || !idle.ok) {
+            ++failures;
+            std::fprintf(stderr, "run %d: launcher exit %lu, log %s\n", i, launched.exitCode,
+                         create < 0 ? "without timestamps" : "complete");
+            continue;
+        }
+        if (i < 0) continue;  // warm-up
+        startToCreate.push_back(static_cast<double>(create - launched.started) * toMs);
+        returnToExit.push_back(static_cast<double>(launched.ended - mainReturn) * toMs);
+        launcherLifetime.push_back(static_cast<double>(launched.ended - launched.started) * toMs);
+        emptyLifetime.push_back(static_cast<double>(idle.ended - idle.started) * toMs);
+    }
+    RemoveTree(folder);
+    if (startToCreate.empty()) {
+        std::fprintf(stderr, "no successful run\n");
+        return 1;
+    }
+
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    using VersionFunction = const char*(CDECL*)();
+    auto wineVersion = reinterpret_cast<VersionFunction>(
+        reinterpret_cast<void*>(ntdll ? GetProcAddress(ntdll, "wine_get_version") : nullptr));
+    std::printf("launcher start-up bench: %zu runs each, interleaved%s%s\n", startToCreate.size(),
+                wineVersion ? ", Wine " : "", wineVersion ? wineVersion() : "");
+    std::printf("launcher (jvm.dll double, main returns at once):\n");
+    PrintRow("start -> JNI_CreateJavaVM", startToCreate);
+    PrintRow("main return -> exit", returnToExit);
+    PrintRow("lifetime", launcherLifetime);
+    std::printf("empty GUI program:\n");
+    PrintRow("lifetime", emptyLifetime);
+    double idle = Median(emptyLifetime);
+    std::printf("ratios to the empty program's median lifetime:\n");
+    std::printf("  start -> create        %6.2f\n", Median(startToCreate) / idle);
+    std::printf("  return -> exit         %6.2f\n", Median(returnToExit) / idle);
+    std::printf("  launcher lifetime      %6.2f\n", Median(launcherLifetime) / idle);
+    if (failures > 0) std::printf("(%d runs failed and were left out)\n", failures);
+    return 0;
+}

@@ -1,0 +1,105 @@
+// What every end-to-end case needs: a fresh folder of its own, the built
+// launcher copied into it under a chosen name, settings files in the
+// encodings the profile functions read, and a run through the UI automation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ui_automation.h"
+
+namespace e2e {
+
+// Paths handed over by the test registration (Linux paths of the build tree
+// become Z: paths). Empty when the variable is not set.
+std::wstring LauncherExe();     // ZORV_E2E_LAUNCHER
+std::wstring FakeJvm64();       // ZORV_E2E_FAKE_JVM64: the 64-bit jvm.dll double
+std::wstring FakeJvm32();       // ZORV_E2E_FAKE_JVM32: its 32-bit build
+std::wstring PairStubExe();     // ZORV_E2E_PAIR_STUB
+std::wstring EnvironmentValue(const std::wstring& name);
+
+// A folder under %TEMP% that exists for one case and is removed with it
+// (kept when ZORV_E2E_KEEP is set, for looking at after a failure).
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::wstring& Root() const { return root_; }
+    // Root + "\" + relative.
+    std::wstring Path(const std::wstring& relative) const;
+    // Creates every missing folder of Path(relative); works past MAX_PATH.
+    std::wstring MakeFolders(const std::wstring& relative) const;
+    // Copies a file to Path(relative), creating its folders.
+    std::wstring CopyIn(const std::wstring& source, const std::wstring& relative) const;
+    std::wstring CopyLauncher(const std::wstring& relative) const { return CopyIn(LauncherExe(), relative); }
+    std::wstring WriteBytes(const std::wstring& relative, const std::string& bytes) const;
+
+private:
+    std::wstring root_;
+};
+
+// An INI text built key by key, in the order given.
+class Ini {
+public:
+    Ini& Section(const std::wstring& name);
+    Ini& Set(const std::wstring& key, const std::wstring& value);
+    // "Main Class" in the section the launcher reads it from.
+    Ini& MainClass(const std::wstring& value);
+    std::wstring Text() const { return text_; }
+    // ANSI when every character is ASCII, otherwise UTF-16LE with a BOM: the
+    // profile functions read both.
+    std::string Encoded() const;
+
+private:
+    std::wstring text_;
+};
+
+std::string Utf16LeWithBom(const std::wstring& text);
+std::string Utf8(const std::wstring& text);
+std::vector<std::string> Utf8(const std::vector<std::wstring>& texts);
+std::wstring FromUtf8(const std::string& bytes);
+// The whole file, or empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// Waits until the file holds text that stays the same for a moment, for
+// logs written by a process that outlives the launcher.
+std::string WaitForFile(const std::wstring& path, std::uint32_t timeoutMs);
+// The path with the \\?\ prefix that lifts the MAX_PATH limit.
+std::wstring LongForm(const std::wstring& path);
+
+struct Launch {
+    std::wstring exe;
+    // Arguments appended after the quoted program path, as written.
+    std::wstring arguments;
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
+    std::uint32_t timeoutMs = 30000;
+};
+
+// Runs the program with JAVA_HOME and every FAKEJVM_* and PAIR_STUB_*
+// variable of the caller removed, so the case alone decides what the
+// launcher sees.
+uiauto::RunResult RunLauncher(const Launch& launch);
+inline uiauto::RunResult RunLauncher(const std::wstring& exe) {
+    Launch launch;
+    launch.exe = exe;
+    return RunLauncher(launch);
+}
+
+// A readable summary of a run for failure messages.
+std::string Describe(const uiauto::RunResult& result);
+
+// The run ended by itself with this exit code after showing exactly these
+// message boxes, in order, and no other window.
+::testing::AssertionResult Ended(const uiauto::RunResult& result, std::uint32_t exitCode,
+                                 const std::vector<std::string>& boxes);
+
+extern const char kNoMainClass[];
+
+}  // namespace e2e

@@ -1,0 +1,391 @@
+// The launcher with a runtime to find: the jvm.dll test double stands in for
+// a real runtime and logs what the launcher asked of it (its header comment
+// documents the log), while the launcher's exit code and boxes are read from
+// outside as before.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "e2e_support.h"
+#include "launcher/win32_api.h"
+
+namespace e2e {
+namespace {
+
+const std::uint32_t kFailed = 0xFFFFFFFF;
+const wchar_t kMainClass[] = L"com.example.App";
+// Cyrillic and a letter with a diaeresis: the arguments must reach main as
+// UTF-16, not through the ANSI code page.
+const wchar_t kUnicodeArgument[] = L"\u041f\u0440\u0438\u0432\u0435\u0442-\u00fc";
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> WithPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const std::string& line : lines) {
+        if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+    }
+    return found;
+}
+
+// The faults the double reports are all upper case at the start of a line.
+std::vector<std::string> Faults(const std::vector<std::string>& lines) {
+    std::vector<std::string> faults;
+    for (const std::string& line : lines) {
+        std::size_t end = line.find(' ');
+        std::string word = line.substr(0, end);
+        bool upper = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || c == '_' || (c >= '0' && c <= '9');
+        });
+        if (upper) faults.push_back(line);
+    }
+    return faults;
+}
+
+class FakeRuntime : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (FakeJvm64().empty() || !FileExists(FakeJvm64())) GTEST_SKIP() << "the jvm.dll double was not built";
+        exe_ = sandbox_.CopyLauncher(L"app.exe");
+        log_ = sandbox_.Path(L"fake.log");
+        sandbox_.WriteBytes(L"lib\\app.jar", "not really a jar");
+        environment_ = {{L"FAKEJVM_LOG", log_}, {L"FAKEJVM_CLASSES", L"com/example/App"}};
+    }
+
+    // A runtime folder: the double as its JVM library, and bin\java.dll
+    // when it must pass for a Java home.
+    std::wstring InstallRuntime(const std::wstring& home, const std::wstring& library, bool javaHome,
+                                const std::wstring& dll = FakeJvm64()) {
+        std::wstring prefix = home.empty() ? std::wstring() : home + L"\\";
+        std::wstring installed = sandbox_.CopyIn(dll, prefix + library);
+        if (javaHome) sandbox_.WriteBytes(prefix + L"bin\\java.dll", "marker");
+        return installed;
+    }
+
+    // The usual settings: a class path, the main class and these extras.
+    Ini Settings(const std::vector<std::pair<std::wstring, std::wstring>>& runtime = {},
+                 const std::vector<std::pair<std::wstring, std::wstring>>& application = {}) {
+        Ini ini;
+        ini.Section(L"Class Path").Set(L"Class Path", L"lib\\app.jar");
+        ini.Section(L"Java Runtime Environment").Set(L"Main Class", kMainClass);
+        for (const auto& entry : runtime) ini.Set(entry.first, entry.second);
+        ini.Section(L"Application");
+        for (const auto& entry : application) ini.Set(entry.first, entry.second);
+        return ini;
+    }
+
+    void WriteSettings(const Ini& ini) { sandbox_.WriteBytes(L"app.ini", ini.Encoded()); }
+
+    uiauto::RunResult Start(const std::wstring& arguments = L"",
+                            const std::vector<std::pair<std::wstring, std::wstring>>& extra = {}) {
+        Launch launch;
+        launch.exe = exe_;
+        launch.arguments = arguments;
+        launch.environment = environment_;
+        for (const auto& entry : extra) launch.environment.push_back(entry);
+        DeleteFileW(log_.c_str());
+        uiauto::RunResult result = RunLauncher(launch);
+        lines_ = SplitLines(ReadFileBytes(log_));
+        return result;
+    }
+
+    std::vector<std::string> Options() const { return WithPrefix(lines_, "option "); }
+
+    void ExpectLoaded(const std::wstring& library) const {
+        EXPECT_EQ(WithPrefix(lines_, "load "), std::vector<std::string>{"load " + Utf8(library)}) << LogText();
+    }
+
+    void ExpectNoFaults() const { EXPECT_EQ(Faults(lines_), std::vector<std::string>{}) << LogText(); }
+
+    std::string LogText() const {
+        std::string text = "log:\n";
+        for (const std::string& line : lines_) text += "  " + line + "\n";
+        return text;
+    }
+
+    std::string ClassPathOption() const { return "option -Djava.class.path=" + Utf8(sandbox_.Path(L"lib\\app.jar")) + ";"; }
+
+    Sandbox sandbox_;
+    std::wstring exe_;
+    std::wstring log_;
+    std::vector<std::pair<std::wstring, std::wstring>> environment_;
+    std::vector<std::string> lines_;
+};
+
+using RuntimeSearch = FakeRuntime;
+
+TEST_F(RuntimeSearch, ConfiguredFolderHandsTheVmItsOptionsAndMainItsArguments) {
+    std::wstring library = InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xmx64m \"-Dzorv.words=a b\" -Dzorv.last=1"}}));
+    uiauto::RunResult result = Start(L"one \"two words\" " + std::wstring(kUnicodeArgument));
+    EXPECT_TRUE(Ended(result, 0, {}));
+    ExpectLoaded(library);
+    EXPECT_EQ(Options(), (std::vector<std::string>{ClassPathOption(), "option -Xmx64m", "option -Dzorv.words=a b",
+                                                   "option -Dzorv.last=1", "option abort hook=set",
+                                                   "option exit hook=set"}))
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "arg["),
+              (std::vector<std::string>{"arg[0]=one", "arg[1]=two words", "arg[2]=" + Utf8(kUnicodeArgument)}))
+        << LogText();
+    ExpectNoFaults();
+}
+
+TEST_F(RuntimeSearch, AbsoluteConfiguredFolderWinsOverTheOneBesideTheProgram) {
+    std::wstring configured = InstallRuntime(L"elsewhere", L"bin\\client\\jvm.dll", false);
+    InstallRuntime(L"", L"bin\\client\\jvm.dll", true);
+    WriteSettings(Settings({{L"JRE Path", sandbox_.Path(L"elsewhere")}}));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(configured);
+}
+
+TEST_F(RuntimeSearch, RuntimeBesideTheProgram) {
+    std::wstring library = InstallRuntime(L"", L"bin\\client\\jvm.dll", true);
+    WriteSettings(Settings());
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(library);
+}
+
+TEST_F(RuntimeSearch, RuntimeInJre64BesideTheProgram) {
+    std::wstring library = InstallRuntime(L"jre64", L"bin\\client\\jvm.dll", true);
+    WriteSettings(Settings());
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(library);
+}
+
+TEST_F(RuntimeSearch, FolderWithoutJavaDllBesideTheProgramIsNoRuntime) {
+    InstallRuntime(L"jre64", L"bin\\client\\jvm.dll", false);
+    WriteSettings(Settings());
+    EXPECT_TRUE(Ended(Start(), kFailed, {}));
+    EXPECT_EQ(lines_, std::vector<std::string>{});
+}
+
+TEST_F(RuntimeSearch, JavaHomeVariable) {
+    std::wstring library = InstallRuntime(L"jdk", L"bin\\server\\jvm.dll", true);
+    WriteSettings(Settings());
+    EXPECT_TRUE(Ended(Start(L"", {{L"JAVA_HOME", sandbox_.Path(L"jdk")}}), 0, {}));
+    ExpectLoaded(library);
+}
+
+TEST_F(RuntimeSearch, NoRuntimeAnywhereEndsWithoutABox) {
+    WriteSettings(Settings());
+    // A JAVA_HOME that is no Java home changes nothing.
+    EXPECT_TRUE(Ended(Start(L"", {{L"JAVA_HOME", sandbox_.Path(L"lib")}}), kFailed, {}));
+    EXPECT_EQ(lines_, std::vector<std::string>{});
+}
+
+// Removes what it created under HKLM\Software\JavaSoft, deepest first, and
+// nothing that was there before.
+class RegistryRegistration {
+public:
+    RegistryRegistration(const std::wstring& version, const std::wstring& home) {
+        for (const wchar_t* part : {L"Software\\JavaSoft", L"Software\\JavaSoft\\JRE"}) Create(part);
+        key_ = L"Software\\JavaSoft\\JRE\\" + version;
+        HKEY key = Create(key_.c_str());
+        if (key == nullptr) return;
+        ok_ = RegSetValueExW(key, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
+                             static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    ~RegistryRegistration() {
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyW(HKEY_LOCAL_MACHINE, it->c_str());
+    }
+    bool ok() const { return ok_; }
+
+private:
+    HKEY Create(const wchar_t* path) {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
+            ERROR_SUCCESS)
+            return nullptr;
+        if (disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
+        if (std::wstring(path) != key_) {
+            RegCloseKey(key);
+            return nullptr;
+        }
+        return key;
+    }
+    std::wstring key_;
+    std::vector<std::wstring> created_;
+    bool ok_ = false;
+};
+
+TEST_F(RuntimeSearch, RegisteredRuntimeWithinTheVersionBounds) {
+    std::wstring library = InstallRuntime(L"registered", L"bin\\server\\jvm.dll", false);
+    RegistryRegistration registration(L"17", sandbox_.Path(L"registered"));
+    ASSERT_TRUE(registration.ok());
+
+    WriteSettings(Settings({{L"Minimum Version", L"11"}, {L"Maximum Version", L"any"}}));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(library);
+
+    WriteSettings(Settings({{L"Minimum Version", L"18"}, {L"Maximum Version", L"any"}}));
+    EXPECT_TRUE(Ended(Start(), kFailed, {})) << "a runtime below the minimum was taken";
+
+    // An empty maximum admits no registered runtime at all.
+    WriteSettings(Settings());
+    EXPECT_TRUE(Ended(Start(), kFailed, {}));
+    EXPECT_EQ(lines_, std::vector<std::string>{});
+}
+
+// A 32-bit runtime cannot be loaded into the 64-bit launcher: with a pair
+// product the launcher hands the whole command line over to it.
+class PairProduct : public FakeRuntime {
+protected:
+    void SetUp() override {
+        FakeRuntime::SetUp();
+        if (IsSkipped()) return;
+        if (FakeJvm32().empty() || !FileExists(FakeJvm32())) GTEST_SKIP() << "the 32-bit jvm.dll double was not built";
+        library32_ = InstallRuntime(L"rt32", L"bin\\server\\jvm.dll", false, FakeJvm32());
+        pair_ = sandbox_.CopyIn(PairStubExe(), L"pair\\app32.exe");
+        pairLog_ = sandbox_.Path(L"pair.log");
+        environment_.emplace_back(L"PAIR_STUB_LOG", pairLog_);
+        environment_.emplace_back(L"PAIR_STUB_EXIT", L"5");
+    }
+    std::wstring library32_;
+    std::wstring pair_;
+    std::wstring pairLog_;
+};
+
+TEST_F(PairProduct, WaitedForItsExitCodeIsTheLaunchers) {
+    WriteSettings(Settings({{L"JRE Path", L"rt32"}}, {{L"Pair Product", pair_}, {L"Pair Return Code", L"Yes"}}));
+    std::wstring arguments = L"one \"two words\" " + std::wstring(kUnicodeArgument);
+    EXPECT_TRUE(Ended(Start(arguments), 5, {}));
+    EXPECT_EQ(ReadFileBytes(pairLog_), Utf8(L"\"" + exe_ + L"\" " + arguments));
+    EXPECT_EQ(WithPrefix(lines_, "load "), std::vector<std::string>{}) << "the 32-bit library was loaded";
+}
+
+TEST_F(PairProduct, NotWaitedForTheLauncherSucceeds) {
+    WriteSettings(Settings({{L"JRE Path", L"rt32"}}, {{L"Pair Product", pair_}}));
+    EXPECT_TRUE(Ended(Start(L"x"), 0, {}));
+    EXPECT_EQ(WaitForFile(pairLog_, 10000), Utf8(L"\"" + exe_ + L"\" x"));
+}
+
+TEST_F(PairProduct, MissingPairProductIsReported) {
+    std::wstring missing = sandbox_.Path(L"pair\\missing.exe");
+    WriteSettings(Settings({{L"JRE Path", L"rt32"}}, {{L"Pair Product", missing}, {L"Pair Return Code", L"Yes"}}));
+    EXPECT_TRUE(Ended(Start(), kFailed, {"Windows exception: " + Utf8(missing) + " (errno = 2).\n"}));
+}
+
+TEST_F(PairProduct, WithoutPairProductThe32BitLibraryFailsToLoad) {
+    WriteSettings(Settings({{L"JRE Path", L"rt32"}}));
+    EXPECT_TRUE(Ended(Start(), kFailed, {"Failed to load Java VM library: " + Utf8(library32_) + " (errno = 193).\n"}));
+}
+
+using VmLibrary = FakeRuntime;
+
+TEST_F(VmLibrary, FileThatIsNoDllFailsToLoad) {
+    std::wstring library = sandbox_.WriteBytes(L"rt\\bin\\server\\jvm.dll", "This is a text file, not a library.\r\n");
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(), kFailed, {"Failed to load Java VM library: " + Utf8(library) + " (errno = 193).\n"}));
+}
+
+TEST_F(VmLibrary, CreateFailureShowsTheReason) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_CREATE_RESULT", L"-4"}}), kFailed,
+                      {"JNI exception: failed to create the Java VM\nReason: not enough memory.\n"}));
+    // A code without a reason of its own leaves the reason empty.
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_CREATE_RESULT", L"-7"}}), kFailed,
+                      {"JNI exception: failed to create the Java VM\nReason: .\n"}));
+}
+
+TEST_F(VmLibrary, MissingMainClass) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    sandbox_.WriteBytes(L"app.ini", Ini()
+                                        .Section(L"Class Path")
+                                        .Set(L"Class Path", L"lib\\app.jar")
+                                        .Section(L"Java Runtime Environment")
+                                        .Set(L"Main Class", L"com.example.Missing")
+                                        .Set(L"JRE Path", L"rt")
+                                        .Encoded());
+    const std::string box = "Could not find the main class com/example/Missing.\n";
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_HELPER", L"no"}}), kFailed, {box}));
+    ExpectNoFaults();
+    // With the helper, its failure is described and the plain lookup still runs.
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_HELPER", L"yes"}}), kFailed, {box}));
+    ExpectNoFaults();
+}
+
+TEST_F(VmLibrary, MainWithoutMainMethod) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_MAIN", L"nomain_nopending"}}), kFailed,
+                      {"No main method found in specified class.\n"}));
+    ExpectNoFaults();
+}
+
+TEST_F(VmLibrary, SystemExitCodeIsTheProcessExitCode) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_MAIN", L"exit:7"}}), 7, {}));
+    EXPECT_EQ(WithPrefix(lines_, "exit_hook "), std::vector<std::string>{"exit_hook 7"}) << LogText();
+}
+
+TEST_F(VmLibrary, EmptyClassPathIsReportedAndTheVmStillStarts) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    sandbox_.WriteBytes(L"app.ini", Ini()
+                                        .Section(L"Java Runtime Environment")
+                                        .Set(L"Main Class", kMainClass)
+                                        .Set(L"JRE Path", L"rt")
+                                        .Set(L"Virtual Machine Parameters", L"-Xmx64m")
+                                        .Encoded());
+    EXPECT_TRUE(Ended(Start(), 0, {"Java Class Path was not specified in INI file."}));
+    EXPECT_EQ(Options(), (std::vector<std::string>{"option abort hook=set", "option exit hook=set"})) << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "main_args "), std::vector<std::string>{"main_args count=0"}) << LogText();
+}
+
+TEST_F(VmLibrary, OutputFileInAMissingFolderGetsItsFolders) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    std::wstring output = sandbox_.Path(L"logs\\today\\out.txt");
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", output}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_WRITE_OUT", L"hello from main"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "set_out "), std::vector<std::string>{"set_out append=0 " + Utf8(output)}) << LogText();
+    EXPECT_EQ(ReadFileBytes(output), "hello from main");
+}
+
+TEST_F(VmLibrary, VmThreadStackFollowsXss) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    auto reserved = [this]() -> std::uint64_t {
+        std::vector<std::string> found = WithPrefix(lines_, "thread_stack reserved=");
+        return found.size() == 1 ? std::stoull(found[0].substr(22)) : 0;
+    };
+    WriteSettings(Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xss2m"}}));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_GE(reserved(), 2u * 1024 * 1024) << LogText();
+    EXPECT_LT(reserved(), 3u * 1024 * 1024) << LogText();
+
+    // Without -Xss the VM's own default decides.
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_DEFAULT_STACK", L"8388608"}}), 0, {}));
+    EXPECT_GE(reserved(), 8u * 1024 * 1024) << LogText();
+}
+
+TEST_F(VmLibrary, CmdArgumentsFollowTheCommandLines) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Cmd", L"--extra \"with space\""}}));
+    EXPECT_TRUE(Ended(Start(L"first"), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "arg["), (std::vector<std::string>{"arg[0]=first", "arg[1]=--extra", "arg[2]=with space"}))
+        << LogText();
+}
+
+TEST_F(VmLibrary, EnvironmentSeenByTheVm) {
+    std::wstring library = InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    std::wstring path = EnvironmentValue(L"Path");
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_LOG_ENV", L"ZORV_JVM_PATH,ZORV_JVM_HOME,Path"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "env "),
+              (std::vector<std::string>{"env ZORV_JVM_PATH=" + Utf8(library),
+                                        "env ZORV_JVM_HOME=" + Utf8(sandbox_.Path(L"rt")),
+                                        "env Path=" + Utf8(sandbox_.Path(L"rt\\bin") + L";" + path)}))
+        << LogText();
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,523 @@
+#include "ui_automation.h"
+
+#include "launcher/win32_api.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <map>
+#include <set>
+
+namespace uiauto {
+namespace {
+
+const wchar_t kMessageBoxClass[] = L"#32770";
+const int kMessageTextId = 0xFFFF;
+const DWORD kPollMs = 15;
+// A box that is still there this long after OK was pressed gets pressed again:
+// a press sent while the box was still being set up can be lost.
+const double kRepressMs = 2000;
+const UINT kSendTimeoutMs = 2000;
+
+class Stopwatch {
+public:
+    Stopwatch() {
+        QueryPerformanceFrequency(&frequency_);
+        QueryPerformanceCounter(&start_);
+    }
+    double ElapsedMs() const {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart - start_.QuadPart) * 1000.0 / static_cast<double>(frequency_.QuadPart);
+    }
+
+private:
+    LARGE_INTEGER frequency_;
+    LARGE_INTEGER start_;
+};
+
+bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towupper(static_cast<std::wint_t>(a[i])) != std::towupper(static_cast<std::wint_t>(b[i]))) return false;
+    }
+    return true;
+}
+
+std::wstring Upper(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
+    return text;
+}
+
+std::wstring ClassNameOf(HWND window) {
+    wchar_t name[256] = {};
+    int length = GetClassNameW(window, name, 256);
+    return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+// WM_GETTEXT is marshalled between processes, unlike the cached caption that
+// GetWindowTextW returns for foreign windows; the time-out keeps a hung
+// program from hanging the caller too.
+std::wstring TextOf(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) return L"";
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &copied))
+        return L"";
+    return std::wstring(buffer.data(), std::min<std::size_t>(static_cast<std::size_t>(copied), buffer.size() - 1));
+}
+
+std::wstring MessageTextOf(HWND box) {
+    HWND label = GetDlgItem(box, kMessageTextId);
+    if (label == nullptr) return L"";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(label, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) return L"";
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 2, L'\0');
+    UINT copied = GetDlgItemTextW(box, kMessageTextId, buffer.data(), static_cast<int>(buffer.size()));
+    return std::wstring(buffer.data(), copied);
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM parameter) {
+    auto* children = reinterpret_cast<std::vector<HWND>*>(parameter);
+    children->push_back(child);
+    return TRUE;
+}
+
+WindowReport Describe(HWND window) {
+    WindowReport report;
+    report.handle = reinterpret_cast<std::uintptr_t>(window);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    report.processId = processId;
+    report.className = ClassNameOf(window);
+    report.title = TextOf(window);
+    report.isMessageBox = report.className == kMessageBoxClass && GetDlgItem(window, kMessageTextId) != nullptr;
+    if (report.isMessageBox) report.text = MessageTextOf(window);
+    std::vector<HWND> children;
+    EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        if (GetParent(child) != window || !IsWindowVisible(child)) continue;
+        std::wstring text = TextOf(child);
+        if (!text.empty()) report.controlTexts.push_back(text);
+    }
+    return report;
+}
+
+struct TopLevelScan {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
+    auto* scan = reinterpret_cast<TopLevelScan*>(parameter);
+    if (IsWindowVisible(window)) scan->windows.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleTopLevelWindows() {
+    TopLevelScan scan;
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&scan));
+    return scan.windows;
+}
+
+std::uint32_t ProcessOf(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+std::wstring ImageNameOf(std::uint32_t processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) return L"";
+    wchar_t path[MAX_PATH * 4] = {};
+    DWORD size = MAX_PATH * 4;
+    std::wstring name;
+    if (QueryFullProcessImageNameW(process, 0, path, &size)) name.assign(path, size);
+    CloseHandle(process);
+    std::size_t slash = name.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? name : name.substr(slash + 1);
+}
+
+bool IsCrashReporter(std::uint32_t processId) {
+    std::wstring name = Upper(ImageNameOf(processId));
+    return name == L"WINEDBG.EXE" || name == L"WERFAULT.EXE";
+}
+
+// The child and every process started below it, found through the parent ids
+// of a process snapshot.
+void AddDescendants(std::set<std::uint32_t>& family) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> parentOf;
+    PROCESSENTRY32W entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        parentOf.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    }
+    CloseHandle(snapshot);
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& pair : parentOf) {
+            if (family.count(pair.second) != 0 && family.count(pair.first) == 0) {
+                family.insert(pair.first);
+                grew = true;
+            }
+        }
+    }
+}
+
+// UIAUTO_TRACE=1 prints what the loop does and when, to find slow or lost presses.
+bool Tracing() {
+    static const bool enabled = GetEnvironmentVariableW(L"UIAUTO_TRACE", nullptr, 0) > 0;
+    return enabled;
+}
+
+void Trace(double ms, const char* what, HWND window) {
+    if (!Tracing()) return;
+    std::fprintf(stderr, "uiauto %8.1f ms %s %p\n", ms, what, static_cast<void*>(window));
+}
+
+bool RunningOnWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// The native process creation, for a program path beyond MAX_PATH: Wine's
+// CreateProcessW copies the path into a MAX_PATH buffer and gives up, while
+// its loader takes any length. The declarations are the documented ntdll ones.
+struct NativeString {
+    USHORT length;
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+
+struct NativeProcessInformation {
+    ULONG length;
+    HANDLE process;
+    HANDLE thread;
+    HANDLE uniqueProcess;
+    HANDLE uniqueThread;
+    unsigned char imageInformation[128];
+};
+
+using CreateParametersFunction = LONG(NTAPI*)(void** parameters, const NativeString* imagePath, const NativeString* dllPath,
+                                              const NativeString* currentDirectory, const NativeString* commandLine,
+                                              void* environment, const NativeString* windowTitle,
+                                              const NativeString* desktop, const NativeString* shellInfo,
+                                              const NativeString* runtimeData, ULONG flags);
+using DestroyParametersFunction = LONG(NTAPI*)(void* parameters);
+using CreateUserProcessFunction = LONG(NTAPI*)(NativeString* path, ULONG attributes, void* parameters,
+                                               void* processSecurity, void* threadSecurity, HANDLE parent,
+                                               BOOLEAN inheritHandles, HANDLE debugPort, HANDLE token,
+                                               NativeProcessInformation* information);
+
+NativeString MakeNativeString(std::wstring& text) {
+    NativeString result;
+    result.length = static_cast<USHORT>(text.size() * sizeof(wchar_t));
+    result.maximumLength = result.length;
+    result.buffer = &text[0];
+    return result;
+}
+
+bool CreateProcessNatively(const RunOptions& options, std::wstring& commandLine, std::wstring& environment,
+                           PROCESS_INFORMATION& process) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto createParameters = reinterpret_cast<CreateParametersFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlCreateProcessParametersEx")));
+    auto destroyParameters = reinterpret_cast<DestroyParametersFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlDestroyProcessParameters")));
+    auto createProcess = reinterpret_cast<CreateUserProcessFunction>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlCreateUserProcess")));
+    if (createParameters == nullptr || destroyParameters == nullptr || createProcess == nullptr) return false;
+
+    std::wstring imagePath = options.application;
+    if (imagePath.rfind(L"\\\\?\\", 0) == 0) imagePath.erase(0, 4);
+    std::wstring ntPath = L"\\??\\" + imagePath;
+    std::wstring folder = options.workingDirectory;
+    if (folder.empty()) {
+        folder.assign(GetCurrentDirectoryW(0, nullptr), L'\0');
+        folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), &folder[0]));
+    }
+    if (folder.rfind(L"\\\\?\\", 0) == 0) folder.erase(0, 4);
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    std::wstring desktop = L"WinSta0\\Default";
+    NativeString image = MakeNativeString(imagePath);
+    NativeString nt = MakeNativeString(ntPath);
+    NativeString current = MakeNativeString(folder);
+    NativeString line = MakeNativeString(commandLine);
+    NativeString desk = MakeNativeString(desktop);
+
+    void* parameters = nullptr;
+    const ULONG normalised = 1;
+    if (createParameters(&parameters, &image, nullptr, &current, &line, &environment[0], nullptr, &desk, nullptr, nullptr,
+                         normalised) < 0)
+        return false;
+    NativeProcessInformation information = {};
+    information.length = sizeof information;
+    const ULONG caseInsensitive = 0x40;
+    LONG status = createProcess(&nt, caseInsensitive, parameters, nullptr, nullptr, nullptr, FALSE, nullptr, nullptr,
+                                &information);
+    destroyParameters(parameters);
+    if (status < 0) return false;
+    process.hProcess = information.process;
+    process.hThread = information.thread;
+    process.dwProcessId = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(information.uniqueProcess));
+    process.dwThreadId = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(information.uniqueThread));
+    // Its first thread starts suspended.
+    ResumeThread(process.hThread);
+    return true;
+}
+
+void PressOk(HWND box) {
+    HWND button = GetDlgItem(box, IDOK);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void AppendUtf8(std::string& out, const std::wstring& text) {
+    if (text.empty()) return;
+    int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return;
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], needed, nullptr, nullptr);
+    out += bytes;
+}
+
+}  // namespace
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"') quoted.append(backslashes * 2 + 1, L'\\');
+        else quoted.append(backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    quoted += L'"';
+    return quoted;
+}
+
+std::wstring BuildEnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& set,
+                                   const std::vector<std::wstring>& unset) {
+    // Entries such as "=C:=C:\work" have no name before their first "=" and
+    // are carried over untouched.
+    std::vector<std::pair<std::wstring, std::wstring>> entries;
+    if (wchar_t* block = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) {
+            std::wstring entry(p);
+            std::size_t equals = entry.find(L'=', 1);
+            if (equals == std::wstring::npos) continue;
+            entries.emplace_back(entry.substr(0, equals), entry.substr(equals + 1));
+        }
+        FreeEnvironmentStringsW(block);
+    }
+    auto drop = [&entries](const std::wstring& name) {
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&](const std::pair<std::wstring, std::wstring>& e) { return SameNameIgnoringCase(e.first, name); }),
+                      entries.end());
+    };
+    for (const std::wstring& name : unset) drop(name);
+    for (const auto& change : set) {
+        drop(change.first);
+        entries.push_back(change);
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const std::pair<std::wstring, std::wstring>& a, const std::pair<std::wstring, std::wstring>& b) {
+                         return Upper(a.first) < Upper(b.first);
+                     });
+    std::wstring result;
+    for (const auto& entry : entries) {
+        result += entry.first;
+        result += L'=';
+        result += entry.second;
+        result += L'\0';
+    }
+    if (result.empty()) result += L'\0';
+    result += L'\0';
+    return result;
+}
+
+std::vector<WindowReport> WindowsOf(std::uint32_t processId) {
+    std::vector<WindowReport> reports;
+    for (HWND window : VisibleTopLevelWindows()) {
+        if (ProcessOf(window) == processId) reports.push_back(Describe(window));
+    }
+    return reports;
+}
+
+std::string ToPrintableUtf8(const std::wstring& text) {
+    std::string out;
+    std::wstring plain;
+    auto flush = [&] {
+        AppendUtf8(out, plain);
+        plain.clear();
+    };
+    for (wchar_t c : text) {
+        if (c >= 0x20 && c != 0x7F && c != L'\\') {
+            plain += c;
+            continue;
+        }
+        flush();
+        switch (c) {
+            case L'\n': out += "\\n"; break;
+            case L'\r': out += "\\r"; break;
+            case L'\t': out += "\\t"; break;
+            case L'\\': out += "\\\\"; break;
+            default: {
+                static const char digits[] = "0123456789ABCDEF";
+                out += "\\x";
+                out += digits[(c >> 4) & 0xF];
+                out += digits[c & 0xF];
+            }
+        }
+    }
+    flush();
+    return out;
+}
+
+RunResult Run(const RunOptions& options) {
+    RunResult result;
+    Stopwatch clock;
+
+    std::set<HWND> before;
+    if (options.watchCrashDialogs) {
+        for (HWND window : VisibleTopLevelWindows()) before.insert(window);
+    }
+
+    std::wstring commandLine = options.commandLine.empty() ? L"\"" + options.application + L"\"" : options.commandLine;
+    std::wstring environment = BuildEnvironmentBlock(options.setEnvironment, options.unsetEnvironment);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(options.application.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        &environment[0], options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
+                        &startup, &process)) {
+        result.startError = GetLastError();
+        if (options.application.size() < MAX_PATH || !CreateProcessNatively(options, commandLine, environment, process)) {
+            result.elapsedMs = clock.ElapsedMs();
+            return result;
+        }
+        result.startedNatively = true;
+    }
+    result.started = true;
+    result.processId = process.dwProcessId;
+    CloseHandle(process.hThread);
+
+    std::set<std::uint32_t> family = {process.dwProcessId};
+    std::set<HWND> seen;                 // reported already
+    std::map<HWND, double> pressedAt;    // message boxes OK was sent to
+    std::set<HWND> closeSent;
+    bool observing = options.observeMs > 0;
+
+    for (;;) {
+        DWORD wait = WaitForSingleObject(process.hProcess, kPollMs);
+        double now = clock.ElapsedMs();
+        if (options.includeDescendants) AddDescendants(family);
+
+        std::vector<HWND> visible = VisibleTopLevelWindows();
+        std::vector<HWND> ours;
+        for (HWND window : visible) {
+            std::uint32_t owner = ProcessOf(window);
+            if (family.count(owner) != 0) {
+                ours.push_back(window);
+            } else if (options.watchCrashDialogs && before.count(window) == 0 && seen.count(window) == 0 &&
+                       IsCrashReporter(owner)) {
+                seen.insert(window);
+                result.crashDialogs.push_back(Describe(window));
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+        }
+
+        for (HWND window : ours) {
+            if (seen.count(window) != 0) continue;
+            seen.insert(window);
+            WindowReport report = Describe(window);
+            // The crash reporter runs as a child of the crashed process.
+            if (options.watchCrashDialogs && report.processId != process.dwProcessId && IsCrashReporter(report.processId)) {
+                result.crashDialogs.push_back(report);
+                PostMessageW(window, WM_CLOSE, 0, 0);
+                continue;
+            }
+            Trace(now, report.isMessageBox ? "message box" : "window", window);
+            if (report.isMessageBox) result.messageBoxTexts.push_back(report.text);
+            else result.otherWindows.push_back(report);
+            result.windows.push_back(report);
+        }
+
+        if (observing && now >= options.observeMs) {
+            observing = false;
+            for (HWND window : ours) result.snapshot.push_back(Describe(window));
+            if (options.policy == WindowPolicy::terminate && wait != WAIT_OBJECT_0) {
+                TerminateProcess(process.hProcess, 1);
+                WaitForSingleObject(process.hProcess, 5000);
+            }
+        }
+
+        if (!observing && options.policy == WindowPolicy::dismiss) {
+            for (HWND window : ours) {
+                if (ClassNameOf(window) == kMessageBoxClass) {
+                    auto pressed = pressedAt.find(window);
+                    if (pressed == pressedAt.end() || now - pressed->second >= kRepressMs) {
+                        Trace(now, "press OK", window);
+                        PressOk(window);
+                        pressedAt[window] = now;
+                    }
+                } else if (closeSent.insert(window).second) {
+                    PostMessageW(window, WM_CLOSE, 0, 0);
+                }
+            }
+        }
+
+        // A destroyed window's handle may come back for a new one.
+        for (auto it = seen.begin(); it != seen.end();) {
+            if (!IsWindow(*it)) {
+                Trace(now, "gone", *it);
+                pressedAt.erase(*it);
+                closeSent.erase(*it);
+                it = seen.erase(it);
+            } else {
+                ++it;
+            }
+        }
+
+        if (wait == WAIT_OBJECT_0 || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
+        if (now >= options.timeoutMs) {
+            result.timedOut = true;
+            TerminateProcess(process.hProcess, WAIT_TIMEOUT);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+    }
+
+    Trace(clock.ElapsedMs(), "ended", nullptr);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result.exitCode = code;
+    CloseHandle(process.hProcess);
+    result.elapsedMs = clock.ElapsedMs();
+    return result;
+}
+
+bool AvoidWindowManagerWaits() {
+    if (!RunningOnWine()) return false;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    const wchar_t value[] = L"N";
+    LONG status = RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+}  // namespace uiauto
