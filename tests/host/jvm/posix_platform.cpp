@@ -1,5 +1,7 @@
 #include "posix_platform.h"
 
+#include "../string_table_text.h"
+
 #include <dlfcn.h>
 #include <errno.h>
 #include <glob.h>
@@ -169,20 +171,7 @@ bool PosixPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
     return true;
 }
 
-std::wstring PosixPlatform::LoadResourceString(unsigned id) {
-    switch (id) {
-#define ZORV_STRING(n) \
-    case n: return L"" TEXT_##n;
-        ZORV_STRING(202) ZORV_STRING(203) ZORV_STRING(204) ZORV_STRING(205) ZORV_STRING(206)
-        ZORV_STRING(207) ZORV_STRING(208) ZORV_STRING(209) ZORV_STRING(210) ZORV_STRING(211)
-        ZORV_STRING(212) ZORV_STRING(213) ZORV_STRING(214) ZORV_STRING(215) ZORV_STRING(216)
-        ZORV_STRING(217) ZORV_STRING(218) ZORV_STRING(219) ZORV_STRING(220) ZORV_STRING(221)
-        ZORV_STRING(222) ZORV_STRING(223) ZORV_STRING(224) ZORV_STRING(225) ZORV_STRING(226)
-        ZORV_STRING(227) ZORV_STRING(228) ZORV_STRING(229) ZORV_STRING(230)
-#undef ZORV_STRING
-        default: return std::wstring();
-    }
-}
+std::wstring PosixPlatform::LoadResourceString(unsigned id) { return testing::StringTableText(id); }
 
 void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
     boxes.push_back(text);

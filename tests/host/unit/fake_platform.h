@@ -11,7 +11,7 @@
 
 #include "launcher/environment.h"
 #include "launcher/platform.h"
-#include "resources/string_table.h"
+#include "../string_table_text.h"
 
 namespace zorv::testing {
 
@@ -61,19 +61,7 @@ public:
         path = modulePath;
         return true;
     }
-    std::wstring LoadResourceString(unsigned id) override {
-        switch (id) {
-#define ZORV_STRING(n) case n: return L"" TEXT_##n;
-            ZORV_STRING(202) ZORV_STRING(203) ZORV_STRING(204) ZORV_STRING(205) ZORV_STRING(206)
-            ZORV_STRING(207) ZORV_STRING(208) ZORV_STRING(209) ZORV_STRING(210) ZORV_STRING(211)
-            ZORV_STRING(212) ZORV_STRING(213) ZORV_STRING(214) ZORV_STRING(215) ZORV_STRING(216)
-            ZORV_STRING(217) ZORV_STRING(218) ZORV_STRING(219) ZORV_STRING(220) ZORV_STRING(221)
-            ZORV_STRING(222) ZORV_STRING(223) ZORV_STRING(224) ZORV_STRING(225) ZORV_STRING(226)
-            ZORV_STRING(227) ZORV_STRING(228) ZORV_STRING(229) ZORV_STRING(230)
-#undef ZORV_STRING
-            default: return std::wstring();
-        }
-    }
+    std::wstring LoadResourceString(unsigned id) override { return StringTableText(id); }
     void ShowErrorBox(WindowHandle, const std::wstring& text) override { boxes.push_back(text); }
     bool FileExists(const std::wstring& path) override { return files.count(path) != 0; }
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override {

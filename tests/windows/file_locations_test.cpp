@@ -1,0 +1,285 @@
+// Where the launcher looks for its settings and how it reads them, with the
+// executable pretended into temporary folders and real files and folders.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "launcher/file_locations.h"
+#include "launcher/launcher.h"
+#include "launcher/win32_api.h"
+#include "win32_test_support.h"
+
+namespace zorv {
+namespace {
+
+using wintest::PathExists;
+using wintest::RecordingPlatform;
+using wintest::ScopedCurrentFolder;
+using wintest::ScopedEnvironment;
+using wintest::TempFolder;
+using wintest::WriteBytes;
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class Locations : public ::testing::Test {
+protected:
+    RecordingPlatform platform;
+    Launcher launcher{platform};
+    TempFolder folder;
+
+    void SetUp() override {
+        // The last-dot rule would find a dot of the temporary folder itself.
+        ASSERT_EQ(folder.Path().find(L'.'), std::wstring::npos) << Narrow(folder.Path());
+    }
+};
+
+TEST_F(Locations, TheTestProgramsOwnPath) {
+    std::wstring path;
+    ASSERT_TRUE(launcher.GetModulePath(path));
+    EXPECT_TRUE(IsAbsolutePath(path)) << Narrow(path);
+    EXPECT_TRUE(PathExists(path)) << Narrow(path);
+    const std::wstring name = L"\\windows_settings_tests.exe";
+    ASSERT_GT(path.size(), name.size());
+    EXPECT_EQ(path.substr(path.size() - name.size()), name);
+
+    std::wstring settings;
+    ASSERT_TRUE(launcher.GetSettingsFilePath(settings));
+    EXPECT_EQ(settings, path.substr(0, path.size() - 3) + L"ini");
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST_F(Locations, SettingsFileIsNamedAfterTheLastDotOfTheWholePath) {
+    std::wstring path;
+    platform.modulePath = folder / L"my.apps\\viewer.exe";
+    ASSERT_TRUE(launcher.GetSettingsFilePath(path));
+    EXPECT_EQ(path, folder / L"my.apps\\viewer.ini");
+
+    platform.modulePath = folder / L"my.apps\\viewer";
+    ASSERT_TRUE(launcher.GetSettingsFilePath(path));
+    EXPECT_EQ(path, folder / L"my.ini");
+
+    platform.modulePath = folder / L"apps\\viewer";
+    EXPECT_FALSE(launcher.GetSettingsFilePath(path));
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST_F(Locations, PerUserCopyLivesUnderAppDataInCleanedFolderNames) {
+    ScopedEnvironment appData(L"APPDATA", (folder / L"Roaming").c_str());
+    platform.modulePath = folder / L"app\\viewer.exe";
+    launcher.productName = L"Demo: Viewer";
+    launcher.productCode = L"{1234-AB}";
+
+    std::wstring path;
+    launcher.GetUserSettingsPath(path, false);
+    EXPECT_EQ(path, folder / L"Roaming\\Demo Viewer\\{1234-AB}\\viewer.ini");
+    EXPECT_FALSE(PathExists(folder / L"Roaming\\Demo Viewer"));
+
+    // The folders are made one level at a time, so the parent must exist.
+    wintest::CreateFolders(folder / L"Roaming");
+    launcher.GetUserSettingsPath(path, true);
+    EXPECT_EQ(path, folder / L"Roaming\\Demo Viewer\\{1234-AB}\\viewer.ini");
+    EXPECT_TRUE(PathExists(folder / L"Roaming\\Demo Viewer\\{1234-AB}"));
+    EXPECT_FALSE(PathExists(path));  // the folders only, never the file
+    launcher.GetUserSettingsPath(path, true);  // again, over existing folders
+    EXPECT_EQ(path, folder / L"Roaming\\Demo Viewer\\{1234-AB}\\viewer.ini");
+
+    // Each of the nine characters would make the folder impossible to create.
+    launcher.productName = L"a\\b?c\"d|e>f<g:h/i*j;k";
+    launcher.GetUserSettingsPath(path, true);
+    EXPECT_EQ(path, folder / L"Roaming\\abcdefghij;k\\{1234-AB}\\viewer.ini");
+    EXPECT_TRUE(PathExists(folder / L"Roaming\\abcdefghij;k\\{1234-AB}"));
+
+    // A base folder that does not exist: nothing is created, the path is still given.
+    ScopedEnvironment missingBase(L"APPDATA", (folder / L"Nowhere\\Roaming").c_str());
+    launcher.GetUserSettingsPath(path, true);
+    EXPECT_EQ(path, folder / L"Nowhere\\Roaming\\abcdefghij;k\\{1234-AB}\\viewer.ini");
+    EXPECT_FALSE(PathExists(folder / L"Nowhere"));
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST_F(Locations, WithoutAppDataThePerUserCopyHangsOffTheCurrentDrivesRoot) {
+    ScopedCurrentFolder restore;
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
+    platform.modulePath = folder / L"app\\viewer.exe";
+    const std::wstring product = L"zorv-test-" + std::to_wstring(GetCurrentProcessId());
+    launcher.productName = product;
+    launcher.productCode = L"X";
+    std::wstring path;
+
+    for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L""}) {
+        ScopedEnvironment appData(L"APPDATA", value);
+        launcher.GetUserSettingsPath(path, false);
+        EXPECT_EQ(path, L"\\" + product + L"\\X\\viewer.ini");
+    }
+
+    ScopedEnvironment appData(L"APPDATA", nullptr);
+    const std::wstring root = folder.Path().substr(0, 2) + L"\\" + product;
+    launcher.GetUserSettingsPath(path, true);
+    EXPECT_TRUE(PathExists(root + L"\\X"));
+    wintest::RemoveTree(root);
+}
+
+TEST_F(Locations, PairProductPaths) {
+    ScopedEnvironment appData(L"APPDATA", folder.Path().c_str());
+    launcher.productName = L"Demo|Viewer";
+    launcher.productCode = L"X";
+    std::wstring path = L"<stale>";
+    EXPECT_FALSE(launcher.GetPairSettingsFilePath(path));
+    launcher.GetPairUserSettingsPath(path);
+    EXPECT_EQ(path, L"");
+    EXPECT_FALSE(PathExists(folder / L"DemoViewer"));
+
+    launcher.pairProduct = folder / L"x86\\viewer32.exe";
+    ASSERT_TRUE(launcher.GetPairSettingsFilePath(path));
+    EXPECT_EQ(path, folder / L"x86\\viewer32.ini");
+    // The pair's per-user copy always gets its folders.
+    launcher.GetPairUserSettingsPath(path);
+    EXPECT_EQ(path, folder / L"DemoViewer\\X\\viewer32.ini");
+    EXPECT_TRUE(PathExists(folder / L"DemoViewer\\X"));
+
+    launcher.pairProduct = L"viewer32";
+    EXPECT_FALSE(launcher.GetPairSettingsFilePath(path));
+}
+
+TEST_F(Locations, WorkingDirectoryBecomesTheExecutablesFolder) {
+    ScopedCurrentFolder restore;
+    wintest::CreateFolders(folder / L"app");
+    platform.modulePath = folder / L"app\\viewer.exe";
+    launcher.ApplyWorkingDirectory();
+    EXPECT_EQ(ScopedCurrentFolder::Get(), folder / L"app");
+
+    // A folder that is gone leaves the current folder where it was.
+    platform.modulePath = folder / L"gone\\viewer.exe";
+    launcher.ApplyWorkingDirectory();
+    EXPECT_EQ(ScopedCurrentFolder::Get(), folder / L"app");
+
+    platform.modulePath = L"\\viewer.exe";
+    launcher.ApplyWorkingDirectory();
+    EXPECT_EQ(ScopedCurrentFolder::Get(), folder / L"app");
+}
+
+TEST_F(Locations, ExecutableAtADriveRootNamesTheDrivesCurrentFolder) {
+    // The folder given is "C:", which is the current folder of drive C, not
+    // its root: on the same drive nothing moves.
+    ScopedCurrentFolder restore;
+    ASSERT_EQ(folder.Path().substr(0, 2), L"C:");
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
+    platform.modulePath = L"C:\\viewer.exe";
+    launcher.ApplyWorkingDirectory();
+    EXPECT_EQ(ScopedCurrentFolder::Get(), folder.Path());
+
+    // From another drive, Wine keeps no per-drive folder for C and takes its root.
+    ASSERT_TRUE(SetCurrentDirectoryW(L"Z:\\"));
+    launcher.ApplyWorkingDirectory();
+    EXPECT_EQ(ScopedCurrentFolder::Get(), L"C:\\");
+}
+
+// ReadSettings with the executable at <temp>\app\viewer.exe and its real
+// settings file beside it.
+class SettingsFile : public Locations {
+protected:
+    std::wstring settingsPath;
+    std::wstring userCopy;
+    ScopedEnvironment appData{L"APPDATA", nullptr};
+
+    void SetUp() override {
+        Locations::SetUp();
+        platform.modulePath = folder / L"app\\viewer.exe";
+        settingsPath = folder / L"app\\viewer.ini";
+        userCopy = folder / L"Roaming\\Demo Viewer\\{X}\\viewer.ini";
+        SetEnvironmentVariableW(L"APPDATA", (folder / L"Roaming").c_str());
+    }
+    void WriteSettings(const std::string& runtimeSection, const std::string& applicationSection = "") {
+        WriteBytes(settingsPath,
+                   "[Product Information]\r\nProduct Name=Demo: Viewer\r\nProduct Code={X}\r\n"
+                   "[Java Runtime Environment]\r\nMain Class=com.example.App\r\n" +
+                       runtimeSection + "\r\n[Application]\r\n" + applicationSection + "\r\n");
+    }
+};
+
+TEST_F(SettingsFile, MainClassIsReadInTheJniForm) {
+    WriteBytes(settingsPath, "[java runtime environment]\r\nMAIN CLASS=com.example.deep.App$Inner\r\n");
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_EQ(launcher.mainClass, L"com/example/deep/App$Inner");
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+TEST_F(SettingsFile, MissingMainClassStopsWithTheStringTablesMessage) {
+    WriteBytes(settingsPath, "[Java Runtime Environment]\r\nMain Class=\r\nJRE Path=rt\r\n");
+    EXPECT_FALSE(launcher.ReadSettings());
+    EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Main class was not specified in INI file."}));
+
+    platform.boxes.clear();
+    wintest::RemoveTree(folder / L"app");
+    EXPECT_FALSE(launcher.ReadSettings());
+    EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Main class was not specified in INI file."}));
+}
+
+TEST_F(SettingsFile, PerUserCopyDecidesTheRuntimeFolderOfANormalApplication) {
+    WriteSettings("JRE Path=D:\\from-settings");
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_EQ(launcher.productName, L"Demo: Viewer");
+    EXPECT_EQ(launcher.configuredRuntimeFolder, L"D:\\from-settings");
+    EXPECT_FALSE(PathExists(folder / L"Roaming"));  // reading makes no folders
+
+    // A per-user copy without "JRE Path" hides the settings file's value.
+    WriteBytes(userCopy, "[Java Runtime Environment]\r\nOther=1\r\n");
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_EQ(launcher.configuredRuntimeFolder, L"");
+
+    WriteBytes(userCopy, "[JAVA RUNTIME ENVIRONMENT]\r\njre path=E:\\remembered\r\n");
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_EQ(launcher.configuredRuntimeFolder, L"E:\\remembered");
+
+    // Relative in the per-user copy too: against the executable's folder.
+    WriteBytes(userCopy, "[Java Runtime Environment]\r\nJRE Path=jre\r\n");
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_EQ(launcher.configuredRuntimeFolder, folder / L"app\\jre");
+}
+
+TEST_F(SettingsFile, ServiceReadsTheSettingsFileWhateverThePerUserCopySays) {
+    WriteSettings("JRE Path=D:\\from-settings", "Application Type=service");
+    WriteBytes(userCopy, "[Java Runtime Environment]\r\nJRE Path=E:\\remembered\r\n");
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_TRUE(launcher.isService);
+    EXPECT_EQ(launcher.configuredRuntimeFolder, L"D:\\from-settings");
+
+    WriteSettings("", "Application Type=Service");  // the keyword is exact
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_FALSE(launcher.isService);
+    EXPECT_EQ(launcher.configuredRuntimeFolder, L"E:\\remembered");
+}
+
+TEST_F(SettingsFile, RelativeRuntimeFolderIsMadeAbsoluteAgainstTheExecutablesFolder) {
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"jre", folder / L"app\\jre"},
+        {"..\\shared\\jre", folder / L"app\\..\\shared\\jre"},
+        {"\\jre", folder / L"app\\\\jre"},
+        {"C:\\rt", L"C:\\rt"},
+        {"\\\\server\\share\\rt", L"\\\\server\\share\\rt"},
+    };
+    for (const auto& c : cases) {
+        WriteSettings("JRE Path=" + c.first);
+        ASSERT_TRUE(launcher.ReadSettings());
+        EXPECT_EQ(launcher.configuredRuntimeFolder, c.second) << c.first;
+    }
+}
+
+TEST_F(SettingsFile, UnicodeSettingsFileIsReadToo) {
+    std::wstring text =
+        L"[Product Information]\r\nProduct Name=Vi\u00E9wer \u4E2D\r\nProduct Code=C\r\n"
+        L"[Java Runtime Environment]\r\nMain Class=\u00E9t\u00E9.App\r\nJVM Type=server\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+    WriteBytes(settingsPath, bytes);
+    ASSERT_TRUE(launcher.ReadSettings());
+    EXPECT_EQ(launcher.productName, L"Vi\u00E9wer \u4E2D");
+    EXPECT_EQ(launcher.mainClass, L"\u00E9t\u00E9/App");
+    EXPECT_EQ(launcher.jvmType, serverOnly);
+}
+
+}  // namespace
+}  // namespace zorv

@@ -1,0 +1,266 @@
+// The chosen jvm.dll examined and loaded for real: its architecture read from
+// the file, and the library loaded into this process with its entry points.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "launcher/launcher.h"
+#include "launcher/unique_handle.h"
+#include "launcher/win32_api.h"
+#include "runtime/jvm_library.h"
+#include "win32_test_support.h"
+
+namespace zorv {
+namespace {
+
+using wintest::ReadBytes;
+using wintest::RecordingPlatform;
+using wintest::TempFolder;
+using wintest::TestDll;
+using wintest::WriteBytes;
+
+const wchar_t kDll32[] = L"stand_in_jvm32.dll";
+const wchar_t kDll64[] = L"stand_in_full.dll";
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+std::uint32_t HeaderOffset(const std::string& image) {
+    std::uint32_t offset = 0;
+    for (int i = 3; i >= 0; --i) offset = offset << 8 | static_cast<unsigned char>(image[0x3C + i]);
+    return offset;
+}
+
+class Architecture : public ::testing::Test {
+protected:
+    RecordingPlatform platform;
+    Launcher launcher{platform};
+    TempFolder folder;
+
+    void SetUp() override { launcher.pairProduct = folder / L"x86\\app32.exe"; }
+
+    bool HandsOver(const std::wstring& library) {
+        launcher.jvmLibraryPath = library;
+        launcher.handOverToPair = true;  // must be recomputed, not kept
+        launcher.CheckJvmArchitecture();
+        return launcher.handOverToPair;
+    }
+    std::wstring File(const wchar_t* name, const std::string& bytes) {
+        std::wstring path = folder / name;
+        WriteBytes(path, bytes);
+        return path;
+    }
+};
+
+TEST_F(Architecture, RealImagesReportTheirMachine) {
+    EXPECT_EQ(platform.ImageMachine(TestDll(kDll32)), kMachineI386);
+    EXPECT_EQ(platform.ImageMachine(TestDll(kDll64)), 0x8664);
+    EXPECT_EQ(platform.ImageMachine(wintest::TestProgramFolder() + L"\\windows_runtime_tests.exe"), 0x8664);
+}
+
+TEST_F(Architecture, OnlyA32BitLibraryWithAPairProductHandsOver) {
+    EXPECT_TRUE(HandsOver(TestDll(kDll32)));
+    EXPECT_FALSE(HandsOver(TestDll(kDll64)));
+    launcher.pairProduct.clear();
+    EXPECT_FALSE(HandsOver(TestDll(kDll32)));
+}
+
+TEST_F(Architecture, MalformedOrMissingFilesAreNot32Bit) {
+    const std::string image = ReadBytes(TestDll(kDll32));
+    ASSERT_GT(image.size(), 0x200u);
+    const std::uint32_t header = HeaderOffset(image);
+    ASSERT_GT(header, 100u);  // so the first 100 bytes stop short of it
+    ASSERT_LT(header + 6, image.size());
+
+    // Signature and Machine exactly fit: enough. One byte less: not.
+    std::wstring justEnough = File(L"just_enough.dll", image.substr(0, header + 6));
+    EXPECT_EQ(platform.ImageMachine(justEnough), kMachineI386);
+    EXPECT_TRUE(HandsOver(justEnough));
+
+    std::string pastEnd = image.substr(0, 0x40);
+    pastEnd[0x3C] = '\x00';
+    pastEnd[0x3D] = '\x10';  // 0x1000, beyond the 64 bytes there are
+    std::string wrongSignature = image;
+    wrongSignature[header + 1] = 'X';
+    std::string hugeOffset = image;
+    hugeOffset.replace(0x3C, 4, "\xFF\xFF\xFF\xFF", 4);  // must not wrap around when checked
+    const std::pair<const wchar_t*, std::string> cases[] = {
+        {L"text.dll", "This is not a program.\r\n"},
+        {L"truncated.dll", image.substr(0, 100)},
+        {L"one_short.dll", image.substr(0, header + 5)},
+        {L"past_end.dll", pastEnd},
+        {L"huge_offset.dll", hugeOffset},
+        {L"wrong_signature.dll", wrongSignature},
+        {L"only_mz.dll", "MZ"},
+        {L"empty.dll", ""},
+    };
+    for (const auto& c : cases) {
+        std::wstring path = File(c.first, c.second);
+        EXPECT_EQ(platform.ImageMachine(path), 0) << Narrow(c.first);
+        EXPECT_FALSE(HandsOver(path)) << Narrow(c.first);
+    }
+    EXPECT_FALSE(HandsOver(folder / L"missing.dll"));
+    EXPECT_FALSE(HandsOver(folder.Path()));
+    EXPECT_FALSE(HandsOver(L""));
+}
+
+TEST_F(Architecture, LibraryHeldOpenForWritingCannotBeRead) {
+    std::wstring path = File(L"locked.dll", ReadBytes(TestDll(kDll32)));
+    {
+        ScopedFile writer(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        ASSERT_TRUE(writer.valid());
+        EXPECT_EQ(platform.ImageMachine(path), 0);
+    }
+    EXPECT_EQ(platform.ImageMachine(path), kMachineI386);
+}
+
+TEST_F(Architecture, ConfiguredRuntimeIsCheckedWhenLocated) {
+    // The configured folder is the one source besides JAVA_HOME whose library
+    // is checked; a registered runtime's view already decides.
+    std::wstring home32 = folder / L"jre32";
+    std::wstring home64 = folder / L"jre64";
+    WriteBytes(home32 + L"\\bin\\client\\jvm.dll", ReadBytes(TestDll(kDll32)));
+    WriteBytes(home64 + L"\\bin\\client\\jvm.dll", ReadBytes(TestDll(kDll64)));
+    launcher.configuredRuntimeFolder = home32;
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_TRUE(launcher.handOverToPair);
+    launcher.configuredRuntimeFolder = home64;
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_FALSE(launcher.handOverToPair);
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
+// LoadJvmLibrary with the stand-in libraries copied into a runtime folder
+// as bin\server\jvm.dll.
+class Loading : public ::testing::Test {
+protected:
+    RecordingPlatform platform;
+    Launcher launcher{platform};
+    TempFolder folder;
+    std::vector<std::wstring> installed;
+
+    void TearDown() override {
+        // Unloaded, so the temporary folder can go.
+        for (const std::wstring& path : installed) {
+            for (int i = 0; i < 8; ++i) {
+                HMODULE module = GetModuleHandleW(path.c_str());
+                if (module == nullptr) break;
+                FreeLibrary(module);
+            }
+        }
+    }
+    std::wstring Install(const wchar_t* dll, const wchar_t* home = L"jre") {
+        std::wstring path = folder / (std::wstring(home) + L"\\bin\\server\\jvm.dll");
+        WriteBytes(path, ReadBytes(TestDll(dll)));
+        installed.push_back(path);
+        return path;
+    }
+    std::wstring InstallBytes(const std::string& bytes, const wchar_t* home) {
+        std::wstring path = folder / (std::wstring(home) + L"\\bin\\server\\jvm.dll");
+        WriteBytes(path, bytes);
+        return path;
+    }
+    void ExpectNoEntryPoints() {
+        EXPECT_EQ(launcher.createJavaVm, nullptr);
+        EXPECT_EQ(launcher.getDefaultJavaVmInitArgs, nullptr);
+        EXPECT_EQ(launcher.findClassFromBootLoader, nullptr);
+    }
+};
+
+TEST_F(Loading, LibraryWithTheEntryPointsLoads) {
+    ASSERT_TRUE(launcher.LoadJvmLibrary(Install(L"stand_in_full.dll")));
+    EXPECT_TRUE(platform.boxes.empty());
+    ASSERT_NE(launcher.createJavaVm, nullptr);
+    ASSERT_NE(launcher.getDefaultJavaVmInitArgs, nullptr);
+    ASSERT_NE(launcher.findClassFromBootLoader, nullptr);
+    // Each pointer reaches the stand-in's own function.
+    EXPECT_EQ(launcher.createJavaVm(nullptr, nullptr, nullptr), -42);
+    EXPECT_EQ(launcher.getDefaultJavaVmInitArgs(nullptr), -43);
+    EXPECT_NE(launcher.findClassFromBootLoader(nullptr, "java/lang/Object"), nullptr);
+}
+
+#if defined(ZORV_HAVE_FAKE_JVM)
+TEST_F(Loading, SharedJvmDoubleLoadsWithItsThreeEntryPoints) {
+    std::wstring path = Install(L"fake_jvm64.dll");
+    ASSERT_TRUE(launcher.LoadJvmLibrary(path));
+    EXPECT_TRUE(platform.boxes.empty());
+    HMODULE module = GetModuleHandleW(path.c_str());
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(launcher.createJavaVm),
+              reinterpret_cast<void*>(GetProcAddress(module, "JNI_CreateJavaVM")));
+    EXPECT_EQ(reinterpret_cast<void*>(launcher.getDefaultJavaVmInitArgs),
+              reinterpret_cast<void*>(GetProcAddress(module, "JNI_GetDefaultJavaVMInitArgs")));
+    EXPECT_EQ(reinterpret_cast<void*>(launcher.findClassFromBootLoader),
+              reinterpret_cast<void*>(GetProcAddress(module, "JVM_FindClassFromBootLoader")));
+    EXPECT_NE(launcher.findClassFromBootLoader, nullptr);
+}
+#endif
+
+TEST_F(Loading, TheBootLoaderLookupIsOptional) {
+    ASSERT_TRUE(launcher.LoadJvmLibrary(Install(L"stand_in_two_entries.dll")));
+    EXPECT_TRUE(platform.boxes.empty());
+    EXPECT_NE(launcher.createJavaVm, nullptr);
+    EXPECT_NE(launcher.getDefaultJavaVmInitArgs, nullptr);
+    EXPECT_EQ(launcher.findClassFromBootLoader, nullptr);
+}
+
+TEST_F(Loading, MissingEntryPointIsReportedWithTheLookupsError) {
+    const std::vector<std::wstring> expected{L"Windows exception: cannot find CreateJavaVM JNI (errno = 127).\n"};
+    EXPECT_FALSE(launcher.LoadJvmLibrary(Install(L"stand_in_no_create.dll", L"a")));
+    EXPECT_EQ(platform.boxes, expected);
+    ExpectNoEntryPoints();
+
+    platform.boxes.clear();
+    EXPECT_FALSE(launcher.LoadJvmLibrary(Install(L"stand_in_create_only.dll", L"b")));
+    EXPECT_EQ(platform.boxes, expected);
+    ExpectNoEntryPoints();
+}
+
+TEST_F(Loading, UnloadableFilesAreReportedWithThePathAndTheLoadersError) {
+    // The codes are those Wine reports: 193 (not a valid image) for anything
+    // that is not a loadable image of this process's kind, 126 (module not
+    // found) for a file that is not there.
+    std::string image32 = ReadBytes(TestDll(kDll32));
+    const std::pair<std::wstring, int> cases[] = {
+        {InstallBytes("This is not a library.\r\n", L"text"), 193},
+        {InstallBytes("", L"empty"), 193},
+        {InstallBytes(ReadBytes(TestDll(kDll64)).substr(0, 100), L"truncated"), 193},
+        {InstallBytes(image32, L"x86"), 193},
+        {folder / L"missing\\bin\\server\\jvm.dll", 126},
+    };
+    for (const auto& c : cases) {
+        platform.boxes.clear();
+        EXPECT_FALSE(launcher.LoadJvmLibrary(c.first));
+        EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + c.first +
+                                                               L" (errno = " + std::to_wstring(c.second) +
+                                                               L").\n"}))
+            << Narrow(c.first);
+        ExpectNoEntryPoints();
+    }
+}
+
+TEST_F(Loading, LibrariesInTheRuntimesBinFolderAreFound) {
+    // The stand-in imports a helper. Beside the library itself, as in the
+    // build's test_dlls folder, the helper is not searched for. (Loaded from
+    // there because Wine keeps a file whose load failed open until the
+    // process ends, so a temporary copy could not be removed.)
+    std::wstring unhelped = TestDll(L"stand_in_needs_helper.dll");
+    ASSERT_TRUE(wintest::PathExists(TestDll(L"stand_in_helper.dll")));
+    EXPECT_FALSE(launcher.LoadJvmLibrary(unhelped));
+    EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + unhelped +
+                                                           L" (errno = 126).\n"}));
+
+    // In <home>\bin, two levels above bin\server\jvm.dll, it is.
+    platform.boxes.clear();
+    std::wstring path = Install(L"stand_in_needs_helper.dll", L"helped");
+    std::wstring helper = folder / L"helped\\bin\\stand_in_helper.dll";
+    WriteBytes(helper, ReadBytes(TestDll(L"stand_in_helper.dll")));
+    installed.push_back(helper);
+    ASSERT_TRUE(launcher.LoadJvmLibrary(path));
+    EXPECT_TRUE(platform.boxes.empty());
+    ASSERT_NE(launcher.createJavaVm, nullptr);
+    EXPECT_EQ(launcher.createJavaVm(nullptr, nullptr, nullptr), 7);  // through the helper
+}
+
+}  // namespace
+}  // namespace zorv

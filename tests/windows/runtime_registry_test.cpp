@@ -1,0 +1,537 @@
+// The runtime search against the real registry of the Wine prefix, with
+// runtime folders made of empty library files in temporary folders.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
+#include "launcher/unique_handle.h"
+#include "launcher/win32_api.h"
+#include "win32_test_support.h"
+
+namespace zorv {
+namespace {
+
+using wintest::RecordingPlatform;
+using wintest::ScopedEnvironment;
+using wintest::TempFolder;
+using wintest::WriteBytes;
+
+enum Row { jdk, jre, javaDevelopmentKit, javaRuntimeEnvironment, jrockitJre, jrockitJdk, ibmJre, rowCount };
+
+const wchar_t* const kRowKeys[rowCount] = {
+    L"Software\\JavaSoft\\JDK\\",
+    L"Software\\JavaSoft\\JRE\\",
+    L"Software\\JavaSoft\\Java Development Kit\\",
+    L"Software\\JavaSoft\\Java Runtime Environment\\",
+    L"Software\\JRockit\\Java Runtime Environment\\",
+    L"Software\\JRockit\\Java Development Kit\\",
+    L"Software\\IBM\\Java2 Runtime Environment\\",
+};
+
+const wchar_t kClient[] = L"bin\\client\\jvm.dll";
+const wchar_t kServer[] = L"bin\\server\\jvm.dll";
+const wchar_t kJrockit[] = L"bin\\jrockit\\jvm.dll";
+const wchar_t kHotspot[] = L"bin\\hotspot\\jvm.dll";
+const wchar_t kJavaDll[] = L"bin\\java.dll";
+
+REGSAM ViewFlag(RegistryView view) { return view == RegistryView::wow32 ? KEY_WOW64_32KEY : 0; }
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+VersionNumber Version(const wchar_t* text, std::int32_t fill) {
+    VersionNumber version;
+    version.Parse(text, fill);
+    return version;
+}
+
+class RegisteredRuntimes : public ::testing::Test {
+protected:
+    RecordingPlatform platform;
+    Launcher launcher{platform};
+    TempFolder beside;  // the executable's folder, empty unless a test fills it
+    TempFolder homes;
+    ScopedEnvironment javaHome{L"JAVA_HOME", nullptr};
+
+    void SetUp() override {
+        ClearRegistrations();
+        platform.modulePath = beside / L"app.exe";
+        launcher.maximumVersion = VersionNumber::Open();
+    }
+    void TearDown() override {
+        ClearRegistrations();
+        EXPECT_TRUE(platform.boxes.empty());
+    }
+
+    // Everything under the seven keys, in both views, so only this test's
+    // registrations are seen.
+    static void ClearRegistrations() {
+        for (RegistryView view : {RegistryView::native, RegistryView::wow32}) {
+            for (const wchar_t* rowKey : kRowKeys) {
+                std::wstring path(rowKey);
+                path.pop_back();
+                HKEY opened = nullptr;
+                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | ViewFlag(view), &opened) !=
+                    ERROR_SUCCESS)
+                    continue;
+                ScopedRegistryKey key(opened);
+                ASSERT_EQ(RegDeleteTreeW(key.get(), nullptr), ERROR_SUCCESS);
+            }
+        }
+    }
+
+    // A runtime folder holding the given files, all empty.
+    std::wstring Home(const std::wstring& name, std::initializer_list<const wchar_t*> files) {
+        std::wstring home = homes / name;
+        wintest::CreateFolders(home);
+        for (const wchar_t* file : files) WriteBytes(home + L"\\" + file, "");
+        return home;
+    }
+
+    ScopedRegistryKey CreateKey(Row row, const std::wstring& version, RegistryView view) {
+        HKEY created = nullptr;
+        LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kRowKeys[row] + version).c_str(), 0, nullptr, 0,
+                                      KEY_ALL_ACCESS | ViewFlag(view), nullptr, &created, nullptr);
+        EXPECT_EQ(result, ERROR_SUCCESS) << Narrow(version);
+        return ScopedRegistryKey(created);
+    }
+
+    void RegisterRaw(Row row, const std::wstring& version, DWORD type, const void* data, DWORD bytes,
+                     RegistryView view = RegistryView::native) {
+        ScopedRegistryKey key = CreateKey(row, version, view);
+        ASSERT_EQ(RegSetValueExW(key.get(), L"JavaHome", 0, type, static_cast<const BYTE*>(data), bytes),
+                  ERROR_SUCCESS);
+    }
+
+    void Register(Row row, const std::wstring& version, const std::wstring& home,
+                  RegistryView view = RegistryView::native) {
+        RegisterRaw(row, version, REG_SZ, home.c_str(), static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t)),
+                    view);
+    }
+
+    // The library LocateRuntime settles on, empty when it finds none.
+    std::wstring Located() {
+        launcher.jvmLibraryPath = L"<stale>";
+        launcher.handOverToPair = false;  // as in a process, which searches once
+        bool found = launcher.LocateRuntime();
+        EXPECT_EQ(found, !launcher.jvmLibraryPath.empty()) << Narrow(launcher.jvmLibraryPath);
+        return launcher.jvmLibraryPath;
+    }
+};
+
+TEST_F(RegisteredRuntimes, EachOfTheSevenKeysIsSearched) {
+    ApplyVmProvider(launcher, L"any");
+    for (int row = 0; row < rowCount; ++row) {
+        ClearRegistrations();
+        std::wstring home = Home(L"row" + std::to_wstring(row), {kClient, L"jre\\bin\\client\\jvm.dll"});
+        Register(static_cast<Row>(row), L"1.8.0_151", home);
+        bool appendsJre = row == javaDevelopmentKit || row == jrockitJdk;
+        EXPECT_EQ(Located(), home + (appendsJre ? L"\\jre\\" : L"\\") + kClient) << Narrow(kRowKeys[row]);
+        EXPECT_FALSE(launcher.handOverToPair);
+    }
+}
+
+TEST_F(RegisteredRuntimes, DevelopmentKitKeysOnlyOfferTheirJreFolder) {
+    ApplyVmProvider(launcher, L"any");
+    Register(javaDevelopmentKit, L"1.8", Home(L"jdk", {kClient}));
+    Register(jrockitJdk, L"1.8", Home(L"jrockit", {kClient}));
+    EXPECT_EQ(Located(), L"");
+}
+
+TEST_F(RegisteredRuntimes, VendorFlagsChooseTheKeysThatAreSearched) {
+    std::wstring sun = Home(L"sun", {kClient});
+    std::wstring jrockit = Home(L"jrockit", {kClient});
+    std::wstring ibm = Home(L"ibm", {kClient});
+    Register(jre, L"1.6", sun);
+    Register(jrockitJre, L"1.7", jrockit);
+    Register(ibmJre, L"1.8", ibm);
+
+    EXPECT_EQ(Located(), sun + L"\\" + kClient);  // the default: Sun alone
+    ApplyVmProvider(launcher, L"jrockit");
+    EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
+    ApplyVmProvider(launcher, L"IBM");
+    EXPECT_EQ(Located(), ibm + L"\\" + kClient);
+    ApplyVmProvider(launcher, L"any");
+    EXPECT_EQ(Located(), ibm + L"\\" + kClient);
+    ApplyVmProvider(launcher, L"unknown");  // ignored: the flags stay as they were
+    EXPECT_EQ(Located(), ibm + L"\\" + kClient);
+
+    // Favouring a vendor ranks its runtimes of the favoured kind first,
+    // whatever their versions.
+    ApplyJvmSource(launcher, L"favor_JRE");
+    ApplyVmProvider(launcher, L"favor_jrockit");
+    EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
+    ApplyVmProvider(launcher, L"favor_ibm");
+    EXPECT_EQ(Located(), ibm + L"\\" + kClient);
+    ApplyVmProvider(launcher, L"favor_sun");
+    EXPECT_EQ(Located(), sun + L"\\" + kClient);
+
+    // A vendor allowed but not favoured is still searched.
+    ClearRegistrations();
+    Register(jrockitJre, L"1.6", jrockit);
+    ApplyVmProvider(launcher, L"favor_sun");
+    EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, FavouredVendorOfTheOtherKindIsNotPreferred) {
+    std::wstring sunJre = Home(L"sun", {kClient});
+    std::wstring jrockitJdkHome = Home(L"jrockit", {L"jre\\bin\\client\\jvm.dll"});
+    Register(jre, L"1.8", sunJre);
+    Register(jrockitJdk, L"1.6", jrockitJdkHome);
+    ApplyJvmSource(launcher, L"favor_JRE");
+    ApplyVmProvider(launcher, L"favor_jrockit");
+    // The JRockit runtime is a development kit, so the JRE preference does
+    // not reach it, and the newer Sun JRE is not favoured either.
+    EXPECT_EQ(Located(), sunJre + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, JdkAndJreSources) {
+    std::wstring jdkHome = Home(L"jdk", {kClient});
+    std::wstring jreHome = Home(L"jre", {kClient});
+    Register(jdk, L"11.0.2", jdkHome);
+    Register(jre, L"1.8.0_202", jreHome);
+    const std::wstring newest = jdkHome + L"\\" + kClient;
+    const std::wstring older = jreHome + L"\\" + kClient;
+
+    EXPECT_EQ(Located(), newest);
+    ApplyJvmSource(launcher, L"");  // both kinds favoured: versions decide
+    EXPECT_EQ(Located(), newest);
+    ApplyJvmSource(launcher, L"only_JRE");
+    EXPECT_EQ(Located(), older);
+    ApplyJvmSource(launcher, L"favor_JRE");
+    EXPECT_EQ(Located(), older);
+    ApplyJvmSource(launcher, L"only_JDK");
+    EXPECT_EQ(Located(), newest);
+    ApplyJvmSource(launcher, L"favor_JDK");
+    EXPECT_EQ(Located(), newest);
+    ApplyJvmSource(launcher, L"jdk");  // not a keyword: neither kind is searched
+    EXPECT_EQ(Located(), L"");
+}
+
+TEST_F(RegisteredRuntimes, PreferenceCountsOnlyWhenEitherSourceIsAllowed) {
+    std::wstring sun = Home(L"sun", {kClient});
+    std::wstring jrockit = Home(L"jrockit", {kClient});
+    Register(jre, L"1.8", sun);
+    Register(jrockitJre, L"1.9", jrockit);
+    ApplyVmProvider(launcher, L"favor_sun");
+    ApplyJvmSource(launcher, L"favor_JRE");
+    EXPECT_EQ(Located(), sun + L"\\" + kClient);
+    ApplyJvmSource(launcher, L"only_JRE");
+    EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, VersionBoundsAreInclusive) {
+    std::wstring below = Home(L"below", {kClient});
+    std::wstring atMinimum = Home(L"min", {kClient});
+    std::wstring inside = Home(L"inside", {kClient});
+    std::wstring above = Home(L"above", {kClient});
+    std::wstring farAbove = Home(L"far", {kClient});
+    Register(jre, L"1.5.0_22", below);
+    Register(jre, L"1.6", atMinimum);
+    Register(jre, L"1.8.0_151", inside);
+    Register(jre, L"1.9.0", above);
+    Register(jre, L"9.0.4", farAbove);
+
+    launcher.minimumVersion = Version(L"1.6", 0);
+    launcher.maximumVersion = Version(L"1.8", VersionNumber::kOpenPart);
+    EXPECT_EQ(Located(), inside + L"\\" + kClient);
+    launcher.maximumVersion = Version(L"1.8.0_151", VersionNumber::kOpenPart);
+    EXPECT_EQ(Located(), inside + L"\\" + kClient);
+    launcher.maximumVersion = Version(L"1.8.0_150", VersionNumber::kOpenPart);
+    EXPECT_EQ(Located(), atMinimum + L"\\" + kClient);
+    launcher.maximumVersion = VersionNumber::Open();
+    EXPECT_EQ(Located(), farAbove + L"\\" + kClient);
+    launcher.minimumVersion = Version(L"10", 0);
+    EXPECT_EQ(Located(), L"");
+    // The launcher's untouched maximum, 0.0.0.0, admits nothing.
+    launcher.minimumVersion = VersionNumber();
+    launcher.maximumVersion = VersionNumber();
+    EXPECT_EQ(Located(), L"");
+}
+
+TEST_F(RegisteredRuntimes, PreferredVersionsPickAmongTheRanked) {
+    std::wstring eight = Home(L"8", {kClient});
+    std::wstring seven = Home(L"7", {kClient});
+    std::wstring eleven = Home(L"11", {kClient});
+    Register(jre, L"1.8.0_151", eight);
+    Register(jre, L"1.7.0_80", seven);
+    Register(jre, L"11.0.1", eleven);
+
+    launcher.preferredVersions = {L"1.7"};
+    EXPECT_EQ(Located(), seven + L"\\" + kClient);
+    launcher.preferredVersions = {L"1.6", L"1.8.0_151", L"1.7"};  // entry order, not version order
+    EXPECT_EQ(Located(), eight + L"\\" + kClient);
+    launcher.preferredVersions = {L"1.8.0_152"};
+    EXPECT_EQ(Located(), eleven + L"\\" + kClient);
+    launcher.preferredVersions = {L"1.7"};
+    launcher.minimumVersion = Version(L"1.8", 0);  // a preference cannot bring back what the bounds removed
+    EXPECT_EQ(Located(), eleven + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, UnusableJavaHomeValuesAreSkipped) {
+    std::wstring good = Home(L"good", {kClient});
+    Register(jre, L"1.5", good);
+    CreateKey(jre, L"1.9.1", RegistryView::native);  // no JavaHome at all
+    Register(jre, L"1.9.2", L"");
+    const wchar_t leadingNul[] = L"\0C:\\";
+    RegisterRaw(jre, L"1.9.3", REG_SZ, leadingNul, sizeof leadingNul);
+    const DWORD number = 1;
+    RegisterRaw(jre, L"1.9.4", REG_DWORD, &number, sizeof number);
+    RegisterRaw(jre, L"1.9.5", REG_SZ, nullptr, 0);
+    Register(jre, L"1.9.6", homes / L"missing");
+    EXPECT_EQ(Located(), good + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, JavaHomeTextIsTakenAsItIsUpToItsFirstNul) {
+    std::wstring home = Home(L"home", {kClient});
+    const std::wstring expected = home + L"\\" + kClient;
+    auto registerBytes = [&](DWORD type, const std::wstring& text, int extraBytes) {
+        ClearRegistrations();
+        RegisterRaw(jre, L"1.8", type, text.data(),
+                    static_cast<DWORD>(static_cast<int>(text.size() * sizeof(wchar_t)) + extraBytes));
+    };
+
+    registerBytes(REG_SZ, home + L"\\", 0);  // a trailing backslash is not doubled
+    EXPECT_EQ(Located(), expected);
+    registerBytes(REG_SZ, home, 0);  // no terminating NUL stored
+    EXPECT_EQ(Located(), expected);
+    registerBytes(REG_SZ, home + L"Z", -1);  // an odd byte count: the half character goes
+    EXPECT_EQ(Located(), expected);
+    registerBytes(REG_SZ, home + std::wstring(1, L'\0') + L"\\elsewhere", 0);
+    EXPECT_EQ(Located(), expected);
+    // The type is not looked at.
+    registerBytes(REG_EXPAND_SZ, home, 0);
+    EXPECT_EQ(Located(), expected);
+    registerBytes(REG_BINARY, home, 0);
+    EXPECT_EQ(Located(), expected);
+    registerBytes(REG_MULTI_SZ, home + std::wstring(1, L'\0') + L"second" + std::wstring(2, L'\0'), 0);
+    EXPECT_EQ(Located(), expected);
+
+    // Nor are references expanded.
+    ScopedEnvironment reference(L"ZORV_TEST_HOME", home.c_str());
+    registerBytes(REG_EXPAND_SZ, L"%ZORV_TEST_HOME%", sizeof(wchar_t));
+    EXPECT_EQ(Located(), L"");
+}
+
+TEST_F(RegisteredRuntimes, NumberForAJavaHomeReadsAsItsCharacters) {
+    // 'X' and 'Y' as one REG_DWORD: the text "XY", a folder relative to the
+    // current one.
+    wintest::ScopedCurrentFolder restore;
+    Home(L"XY", {kClient});
+    ASSERT_TRUE(SetCurrentDirectoryW(homes.Path().c_str()));
+    const DWORD characters = L'X' | (static_cast<DWORD>(L'Y') << 16);
+    RegisterRaw(jre, L"1.8", REG_DWORD, &characters, sizeof characters);
+    EXPECT_EQ(Located(), std::wstring(L"XY\\") + kClient);
+}
+
+TEST_F(RegisteredRuntimes, LongJavaHomeIsReadWhole) {
+    // A home of exactly 300 characters, past MAX_PATH with its library. Wine
+    // resolves such paths as they are; Windows would need long-path support.
+    std::wstring home = homes.Path();
+    while (home.size() + 11 <= 297) home += L"\\" + std::wstring(10, L'h');
+    home += L"\\" + std::wstring(300 - home.size() - 1, L'x');
+    ASSERT_EQ(home.size(), 300u);
+    wintest::CreateFolders(home);
+    WriteBytes(home + L"\\" + kClient, "");
+    ASSERT_TRUE(wintest::PathExists(home + L"\\" + kClient));
+    Register(jre, L"1.8", home);
+    EXPECT_EQ(Located(), home + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, SubkeyNamesOfAnyShape) {
+    std::wstring longName = Home(L"long", {kClient});
+    std::wstring noDigits = Home(L"latest", {kClient});
+    const std::wstring name255 = L"1.8.0_" + std::wstring(249, L'x');
+    Register(jre, name255, longName);
+    EXPECT_EQ(Located(), longName + L"\\" + kClient);
+
+    // No digits reads as 0.0.0.0: inside an open minimum, below any other.
+    ClearRegistrations();
+    Register(jre, L"latest", noDigits);
+    EXPECT_EQ(Located(), noDigits + L"\\" + kClient);
+    launcher.minimumVersion = Version(L"1.6", 0);
+    EXPECT_EQ(Located(), L"");
+    launcher.minimumVersion = VersionNumber();
+    Register(jre, L"jre-1.7-beta", longName);
+    EXPECT_EQ(Located(), longName + L"\\" + kClient);
+
+    // An overflowing part makes the whole name read as 0.0.0.0 too.
+    ClearRegistrations();
+    Register(jre, L"99999999999.1", noDigits);
+    Register(jre, L"0.0.0.1", longName);
+    EXPECT_EQ(Located(), longName + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, JvmTypeDecidesWhichRuntimesQualifyAndWhichRankFirst) {
+    std::wstring client = Home(L"client", {kClient});
+    std::wstring server = Home(L"server", {kServer});
+    std::wstring jrockit = Home(L"jrockit", {kJrockit});
+    std::wstring both = Home(L"both", {kClient, kServer});
+    Register(jre, L"1.8", client);
+    Register(jre, L"1.7", server);
+    Register(jre, L"1.6", jrockit);
+    Register(jre, L"1.5", both);
+
+    launcher.jvmType = clientFirst;
+    EXPECT_EQ(Located(), client + L"\\" + kClient);
+    launcher.jvmType = serverOnly;
+    EXPECT_EQ(Located(), server + L"\\" + kServer);
+    launcher.jvmType = serverFirst;  // a server VM beats a newer client one
+    EXPECT_EQ(Located(), server + L"\\" + kServer);
+
+    ClearRegistrations();
+    Register(jre, L"1.6", jrockit);
+    Register(jre, L"1.5", both);
+    launcher.jvmType = clientFirst;
+    EXPECT_EQ(Located(), jrockit + L"\\" + kJrockit);
+    launcher.jvmType = serverOnly;
+    EXPECT_EQ(Located(), both + L"\\" + kServer);
+    launcher.jvmType = serverFirst;
+    EXPECT_EQ(Located(), both + L"\\" + kServer);
+
+    // Within one runtime folder, the client-first order of libraries.
+    ClearRegistrations();
+    std::wstring many = Home(L"many", {kServer, kJrockit, kHotspot});
+    Register(jre, L"1.8", many);
+    launcher.jvmType = clientFirst;
+    EXPECT_EQ(Located(), many + L"\\" + kHotspot);
+    launcher.jvmType = serverOnly;
+    EXPECT_EQ(Located(), many + L"\\" + kServer);
+
+    ClearRegistrations();
+    Register(jre, L"1.8", jrockit);
+    launcher.jvmType = serverOnly;
+    EXPECT_EQ(Located(), L"");
+}
+
+TEST_F(RegisteredRuntimes, OldJreKeyIsJudgedAsClientButLoadsTheConfiguredType) {
+    std::wstring both = Home(L"both", {kClient, kServer});
+    std::wstring server = Home(L"server", {kServer});
+    launcher.jvmType = serverFirst;
+
+    Register(javaRuntimeEnvironment, L"1.8", both);
+    Register(jre, L"1.7", server);
+    EXPECT_EQ(Located(), server + L"\\" + kServer);
+
+    // The same folder under another key ranks as the server VM it holds.
+    ClearRegistrations();
+    Register(jre, L"1.8", both);
+    Register(jre, L"1.7", server);
+    EXPECT_EQ(Located(), both + L"\\" + kServer);
+
+    // Found as a client VM, loaded as the server VM.
+    ClearRegistrations();
+    Register(javaRuntimeEnvironment, L"1.8", both);
+    EXPECT_EQ(Located(), both + L"\\" + kServer);
+
+    // Server only is not relaxed for that key.
+    launcher.jvmType = serverOnly;
+    ClearRegistrations();
+    Register(javaRuntimeEnvironment, L"1.8", Home(L"client", {kClient}));
+    EXPECT_EQ(Located(), L"");
+}
+
+TEST_F(RegisteredRuntimes, ThirtyTwoBitViewIsSearchedOnlyForAPairProduct) {
+    std::wstring home32 = Home(L"x86", {kClient});
+    Register(jre, L"1.8", home32, RegistryView::wow32);
+
+    EXPECT_EQ(Located(), L"");  // the native view does not see it
+    EXPECT_FALSE(launcher.handOverToPair);
+
+    launcher.pairProduct = beside / L"x86\\app32.exe";
+    EXPECT_EQ(Located(), home32 + L"\\" + kClient);
+    EXPECT_TRUE(launcher.handOverToPair);
+
+    // Any native registration comes first, even an older one.
+    std::wstring home64 = Home(L"x64", {kClient});
+    Register(jre, L"1.6", home64);
+    EXPECT_EQ(Located(), home64 + L"\\" + kClient);
+    EXPECT_FALSE(launcher.handOverToPair);
+}
+
+TEST_F(RegisteredRuntimes, NothingFoundAnywhereEndsWithoutAMessage) {
+    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"");
+    EXPECT_FALSE(launcher.handOverToPair);
+}
+
+TEST_F(RegisteredRuntimes, JavaHomeVariableIsTheLastSource) {
+    std::wstring home = Home(L"env", {kJavaDll, kServer});
+    std::wstring noJvm = Home(L"nojvm", {kJavaDll});
+    std::wstring noJavaDll = Home(L"nojava", {kClient});
+    const std::wstring expected = home + L"\\" + kServer;
+    const std::pair<const wchar_t*, std::wstring> cases[] = {
+        {L"", L""},
+        {L"<>|?*\"garbage", L""},
+        {L"%JAVA_HOME%", L""},
+        {L"Q:\\nowhere", L""},
+        {noJvm.c_str(), L""},
+        {noJavaDll.c_str(), L""},
+        {home.c_str(), expected},
+    };
+    for (const auto& c : cases) {
+        ScopedEnvironment value(L"JAVA_HOME", c.first);
+        EXPECT_EQ(Located(), c.second) << Narrow(c.first);
+    }
+    std::wstring withBackslash = home + L"\\";
+    ScopedEnvironment value(L"JAVA_HOME", withBackslash.c_str());
+    EXPECT_EQ(Located(), expected);
+
+    // A registration wins over the variable.
+    std::wstring registered = Home(L"registered", {kClient});
+    Register(jre, L"1.1", registered);
+    EXPECT_EQ(Located(), registered + L"\\" + kClient);
+}
+
+TEST_F(RegisteredRuntimes, ConfiguredFolderWithoutALibraryFallsThrough) {
+    std::wstring registered = Home(L"registered", {kClient});
+    Register(jre, L"1.8", registered);
+    const std::wstring fallback = registered + L"\\" + kClient;
+
+    WriteBytes(homes / L"file.txt", "not a folder");
+    DWORD drives = GetLogicalDrives();
+    wchar_t missingDrive = L'Q';
+    while (missingDrive > L'D' && (drives & (1u << (missingDrive - L'A')))) --missingDrive;
+    ASSERT_FALSE(drives & (1u << (missingDrive - L'A')));
+
+    for (const std::wstring& folder :
+         {homes / L"file.txt", std::wstring(1, missingDrive) + L":\\jre", Home(L"empty", {kJavaDll}),
+          homes / L"not there", std::wstring(L"\\\\nohost\\share\\jre")}) {
+        launcher.configuredRuntimeFolder = folder;
+        EXPECT_EQ(Located(), fallback) << Narrow(folder);
+    }
+
+    std::wstring configured = Home(L"configured", {kClient});  // no java.dll needed here
+    for (const std::wstring& folder : {configured, configured + L"\\"}) {
+        launcher.configuredRuntimeFolder = folder;
+        EXPECT_EQ(Located(), configured + L"\\" + kClient);
+    }
+}
+
+TEST_F(RegisteredRuntimes, FolderBesideTheExecutable) {
+    std::wstring registered = Home(L"registered", {kClient});
+    Register(jre, L"1.8", registered);
+    const std::wstring fallback = registered + L"\\" + kClient;
+
+    // jre64 counts as a runtime only with its java.dll, and then only with a
+    // library of the configured type.
+    WriteBytes(beside / L"jre64\\bin\\client\\jvm.dll", "");
+    EXPECT_EQ(Located(), fallback);
+    WriteBytes(beside / L"jre64\\bin\\java.dll", "");
+    EXPECT_EQ(Located(), beside / L"jre64\\bin\\client\\jvm.dll");
+    launcher.jvmType = serverOnly;
+    EXPECT_EQ(Located(), L"");  // the registered runtime has no server VM either
+    launcher.jvmType = clientFirst;
+
+    // The executable's folder as a runtime itself hides jre64, even without a library.
+    WriteBytes(beside / L"bin\\java.dll", "");
+    EXPECT_EQ(Located(), fallback);
+    WriteBytes(beside / L"bin\\server\\jvm.dll", "");
+    EXPECT_EQ(Located(), beside / L"bin\\server\\jvm.dll");
+    EXPECT_FALSE(launcher.handOverToPair);
+}
+
+}  // namespace
+}  // namespace zorv
