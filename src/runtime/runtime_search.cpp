@@ -127,6 +127,7 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
 }
 
 bool Launcher::LocateRuntime() {
+    handOverToPair = false;
     bool isServer = false;
     auto takeFrom = [&](const std::wstring& home) {
         jvmLibraryPath = FindJvmLibrary(platform, home, jvmType, isServer);
@@ -149,9 +150,9 @@ bool Launcher::LocateRuntime() {
     }
 
     std::wstring home;
-    bool found = SearchRegisteredRuntimes(1, home);
-    if (!found) found = SearchRegisteredRuntimes(2, home);
+    bool found = SearchRegisteredRuntimes(1, home) || SearchRegisteredRuntimes(2, home);
     if (found && takeFrom(home)) return true;
+    // A 32-bit registration whose folder lacks the library hands nothing over.
     handOverToPair = false;
 
     if (JavaHomeFromEnvironment(platform, home) && takeFrom(home)) {
