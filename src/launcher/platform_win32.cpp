@@ -298,7 +298,7 @@ SYSTEMTIME ToSystemTime(const LocalTime& time) {
 // Asks for the size first, so a long picture is formatted whole rather than
 // cut at a fixed buffer; an empty or unformattable picture stays as it is.
 template <typename Formatter>
-std::wstring FormatPicture(const std::wstring& picture, const LocalTime& time, Formatter format) {
+std::wstring FormatPiece(const std::wstring& picture, const LocalTime& time, Formatter format) {
     if (picture.empty()) return picture;
     SYSTEMTIME when = ToSystemTime(time);
     int needed = format(&when, picture.c_str(), nullptr, 0);
@@ -306,6 +306,27 @@ std::wstring FormatPicture(const std::wstring& picture, const LocalTime& time, F
     std::unique_ptr<wchar_t[]> buffer(new wchar_t[needed]);
     if (format(&when, picture.c_str(), buffer.get(), needed) <= 0) return picture;
     return std::wstring(buffer.get());
+}
+
+// Wine's date formatting cuts its result at 256 characters, whatever the
+// buffer, so a long picture goes through in pieces of at least 64
+// characters, each ending where a run of one letter ends outside quotes; a
+// short one stays whole, as genitive month names need the day beside them.
+template <typename Formatter>
+std::wstring FormatPicture(const std::wstring& picture, const LocalTime& time, Formatter format) {
+    const std::size_t kPiece = 64;
+    std::wstring formatted;
+    std::size_t start = 0;
+    bool quoted = false;
+    for (std::size_t i = 0; i < picture.size(); ++i) {
+        if (picture[i] == L'\'') quoted = !quoted;
+        bool last = i + 1 == picture.size();
+        if (last || (!quoted && i + 1 - start >= kPiece && picture[i + 1] != picture[i])) {
+            formatted += FormatPiece(picture.substr(start, i + 1 - start), time, format);
+            start = i + 1;
+        }
+    }
+    return formatted;
 }
 
 }  // namespace

@@ -30,20 +30,21 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.r
 }  // namespace
 
 std::size_t FindOptionSeparator(const std::wstring& text, std::size_t pos) {
+    // Looks only as far as the next space or quote each round, so splitting a
+    // long parameter text stays linear.
     const std::size_t n = text.size();
-    std::size_t space = text.find(L' ', pos);
-    std::size_t quote = text.find(L'"', pos);
-    while (quote != npos) {
-        if (space == npos) return n;
-        if (space < quote) return space;
-        std::size_t close = ClosingQuote(text, quote);
-        if (close == npos) return space;
-        std::size_t next = close + 1;
-        if (next >= n) return n;
-        quote = text.find(L'"', next);
-        space = text.find(L' ', next);
+    for (;;) {
+        std::size_t next = text.find_first_of(L" \"", pos);
+        if (next == npos) return n;
+        if (text[next] == L' ') return next;
+        std::size_t close = ClosingQuote(text, next);
+        if (close == npos) {
+            std::size_t space = text.find(L' ', next);
+            return space == npos ? n : space;
+        }
+        pos = close + 1;
+        if (pos >= n) return n;
     }
-    return space == npos ? n : space;
 }
 
 std::vector<std::wstring> TokeniseVmOptions(const std::wstring& text) {

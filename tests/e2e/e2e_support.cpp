@@ -215,7 +215,7 @@ uiauto::RunResult RunLauncher(const Launch& launch) {
     options.application = launch.exe;
     options.commandLine = L"\"" + launch.exe + L"\"";
     if (!launch.arguments.empty()) options.commandLine += L" " + launch.arguments;
-    options.workingDirectory = FolderPart(launch.exe);
+    options.workingDirectory = launch.workingDirectory.empty() ? FolderPart(launch.exe) : launch.workingDirectory;
     options.timeoutMs = launch.timeoutMs;
     options.setEnvironment = launch.environment;
     options.unsetEnvironment.push_back(L"JAVA_HOME");

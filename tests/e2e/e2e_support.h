@@ -79,6 +79,8 @@ struct Launch {
     // Arguments appended after the quoted program path, as written.
     std::wstring arguments;
     std::vector<std::pair<std::wstring, std::wstring>> environment;
+    // Empty: the program's own folder.
+    std::wstring workingDirectory;
     std::uint32_t timeoutMs = 30000;
 };
 

@@ -1,122 +1,16 @@
-// The launcher with a runtime to find: the jvm.dll test double stands in for
-// a real runtime and logs what the launcher asked of it (its header comment
-// documents the log), while the launcher's exit code and boxes are read from
-// outside as before.
+// Finding and loading the runtime, and the VM's first steps, with the jvm.dll
+// double standing in for a real runtime (fake_runtime.h).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <sstream>
-
-#include "e2e_support.h"
+#include "fake_runtime.h"
 #include "launcher/win32_api.h"
 
 namespace e2e {
 namespace {
 
-const std::uint32_t kFailed = 0xFFFFFFFF;
-const wchar_t kMainClass[] = L"com.example.App";
 // Cyrillic and a letter with a diaeresis: the arguments must reach main as
 // UTF-16, not through the ANSI code page.
 const wchar_t kUnicodeArgument[] = L"\u041f\u0440\u0438\u0432\u0435\u0442-\u00fc";
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> WithPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-    std::vector<std::string> found;
-    for (const std::string& line : lines) {
-        if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
-    }
-    return found;
-}
-
-// The faults the double reports are all upper case at the start of a line.
-std::vector<std::string> Faults(const std::vector<std::string>& lines) {
-    std::vector<std::string> faults;
-    for (const std::string& line : lines) {
-        std::size_t end = line.find(' ');
-        std::string word = line.substr(0, end);
-        bool upper = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
-            return (c >= 'A' && c <= 'Z') || c == '_' || (c >= '0' && c <= '9');
-        });
-        if (upper) faults.push_back(line);
-    }
-    return faults;
-}
-
-class FakeRuntime : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (FakeJvm64().empty() || !FileExists(FakeJvm64())) GTEST_SKIP() << "the jvm.dll double was not built";
-        exe_ = sandbox_.CopyLauncher(L"app.exe");
-        log_ = sandbox_.Path(L"fake.log");
-        sandbox_.WriteBytes(L"lib\\app.jar", "not really a jar");
-        environment_ = {{L"FAKEJVM_LOG", log_}, {L"FAKEJVM_CLASSES", L"com/example/App"}};
-    }
-
-    // A runtime folder: the double as its JVM library, and bin\java.dll
-    // when it must pass for a Java home.
-    std::wstring InstallRuntime(const std::wstring& home, const std::wstring& library, bool javaHome,
-                                const std::wstring& dll = FakeJvm64()) {
-        std::wstring prefix = home.empty() ? std::wstring() : home + L"\\";
-        std::wstring installed = sandbox_.CopyIn(dll, prefix + library);
-        if (javaHome) sandbox_.WriteBytes(prefix + L"bin\\java.dll", "marker");
-        return installed;
-    }
-
-    // The usual settings: a class path, the main class and these extras.
-    Ini Settings(const std::vector<std::pair<std::wstring, std::wstring>>& runtime = {},
-                 const std::vector<std::pair<std::wstring, std::wstring>>& application = {}) {
-        Ini ini;
-        ini.Section(L"Class Path").Set(L"Class Path", L"lib\\app.jar");
-        ini.Section(L"Java Runtime Environment").Set(L"Main Class", kMainClass);
-        for (const auto& entry : runtime) ini.Set(entry.first, entry.second);
-        ini.Section(L"Application");
-        for (const auto& entry : application) ini.Set(entry.first, entry.second);
-        return ini;
-    }
-
-    void WriteSettings(const Ini& ini) { sandbox_.WriteBytes(L"app.ini", ini.Encoded()); }
-
-    uiauto::RunResult Start(const std::wstring& arguments = L"",
-                            const std::vector<std::pair<std::wstring, std::wstring>>& extra = {}) {
-        Launch launch;
-        launch.exe = exe_;
-        launch.arguments = arguments;
-        launch.environment = environment_;
-        for (const auto& entry : extra) launch.environment.push_back(entry);
-        DeleteFileW(log_.c_str());
-        uiauto::RunResult result = RunLauncher(launch);
-        lines_ = SplitLines(ReadFileBytes(log_));
-        return result;
-    }
-
-    std::vector<std::string> Options() const { return WithPrefix(lines_, "option "); }
-
-    void ExpectLoaded(const std::wstring& library) const {
-        EXPECT_EQ(WithPrefix(lines_, "load "), std::vector<std::string>{"load " + Utf8(library)}) << LogText();
-    }
-
-    void ExpectNoFaults() const { EXPECT_EQ(Faults(lines_), std::vector<std::string>{}) << LogText(); }
-
-    std::string LogText() const {
-        std::string text = "log:\n";
-        for (const std::string& line : lines_) text += "  " + line + "\n";
-        return text;
-    }
-
-    std::string ClassPathOption() const { return "option -Djava.class.path=" + Utf8(sandbox_.Path(L"lib\\app.jar")) + ";"; }
-
-    Sandbox sandbox_;
-    std::wstring exe_;
-    std::wstring log_;
-    std::vector<std::pair<std::wstring, std::wstring>> environment_;
-    std::vector<std::string> lines_;
-};
 
 using RuntimeSearch = FakeRuntime;
 

@@ -29,6 +29,39 @@ TEST(VmOptionTokens, SpacesSeparateOutsideQuotes) {
     EXPECT_EQ(TokeniseVmOptions(L""), Strings{});
 }
 
+// The separator rule as first written: the next space, unless a quoted
+// stretch that starts before it covers it.
+std::size_t ReferenceSeparator(const std::wstring& s, std::size_t pos) {
+    const std::size_t n = s.size(), none = std::wstring::npos;
+    std::size_t sp = s.find(L' ', pos), q = s.find(L'"', pos);
+    while (q != none) {
+        if (sp == none) return n;
+        if (sp < q) return sp;
+        if (q + 1 >= n || s.find(L'"', q + 1) == none) return sp;
+        std::size_t e = s.find(L'"', q + 1);
+        if (e < n - 1 && s[e + 1] == L'"') ++e;
+        std::size_t i = e + 1;
+        if (i >= n) return n;
+        q = s.find(L'"', i);
+        sp = s.find(L' ', i);
+    }
+    return sp == none ? n : sp;
+}
+
+TEST(VmOptionTokens, SeparatorAgreesWithTheRuleOnEveryShortText) {
+    const wchar_t alphabet[] = {L'a', L' ', L'"'};
+    for (int length = 1; length <= 8; ++length) {
+        int total = 1;
+        for (int i = 0; i < length; ++i) total *= 3;
+        for (int code = 0; code < total; ++code) {
+            std::wstring text;
+            for (int i = 0, c = code; i < length; ++i, c /= 3) text += alphabet[c % 3];
+            for (std::size_t pos = 0; pos < text.size(); ++pos)
+                ASSERT_EQ(FindOptionSeparator(text, pos), ReferenceSeparator(text, pos)) << text << " at " << pos;
+        }
+    }
+}
+
 TEST(VmOptionTokens, QuoteRemoval) {
     EXPECT_EQ(RemoveQuotes(L"-Dtitle=\"My App\""), L"-Dtitle=My App");
     EXPECT_EQ(RemoveQuotes(L"\"a\"\""), L"a\"");

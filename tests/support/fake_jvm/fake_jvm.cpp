@@ -31,6 +31,7 @@
 //   throw <class> <message>               exception_describe <class>: <message> | none
 //   exception_clear                       attach | attach_daemon      get_env version=.. result=N
 //   detach | detach not_attached          destroy     destroy_wait threads=N
+//   caller_thread loader|other            after create and destroy: the thread that loaded the DLL?
 //   qpc create=<count> (entry of JNI_CreateJavaVM)   qpc main_return=<count>   (FAKEJVM_LOG_QPC)
 // Faults by the caller, all upper case so a test can assert none occurred:
 //   UNEXPECTED slot N / UNEXPECTED vm_slot N   (then ExitProcess(97))
@@ -117,6 +118,7 @@ std::string hex(jint v) {
 // ---- log -----------------------------------------------------------------------------------
 
 std::wstring g_logPath;
+DWORD g_loaderThread = 0;
 
 // Opening per line keeps the log complete across ExitProcess and crashes, and needs no lock:
 // an append-mode write lands whole.
@@ -143,6 +145,11 @@ void say(const T&... parts) {
   std::ostringstream o;
   (o << ... << parts);
   logLine(o.str());
+}
+
+// The launcher loads the library on its main thread, so this tells that thread from the VM's.
+void logCallerThread() {
+  say("caller_thread ", GetCurrentThreadId() == g_loaderThread ? "loader" : "other");
 }
 
 // Read before the lock and the other lines, so a bench sees the moment of the call.
@@ -771,6 +778,7 @@ size_t otherLiveThreads() {
 jint JNICALL destroyJavaVM(JavaVM* vm) {
   std::unique_lock<std::recursive_mutex> lock(g.mu);
   say("destroy");
+  logCallerThread();
   if (!checkVm(vm, "DestroyJavaVM") || g.destroyed) return JNI_ERR;
   if (size_t n = otherLiveThreads()) say("destroy_wait threads=", n);
   for (int waited = 0; otherLiveThreads() && waited < 5000; waited += 10) {
@@ -897,6 +905,7 @@ struct Jdk11InitArgs {
 extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     DisableThreadLibraryCalls(self);
+    g_loaderThread = GetCurrentThreadId();
     envVar(L"FAKEJVM_LOG", g_logPath);
     std::vector<wchar_t> path(32768);
     DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
@@ -929,6 +938,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
   *penv = nullptr;
   say("create version=", hex(a->version), " nOptions=", a->nOptions,
       " ignoreUnrecognized=", a->ignoreUnrecognized ? 1 : 0);
+  logCallerThread();
   for (jint i = 0; i < a->nOptions; ++i) {
     const char* s = a->options[i].optionString;
     std::string o = s ? s : "(null)";

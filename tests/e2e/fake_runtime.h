@@ -1,0 +1,63 @@
+// The launcher with a runtime to find: the jvm.dll test double stands in for
+// a real runtime and logs what the launcher asked of it (its header comment
+// documents the log), while the launcher's exit code and boxes are read from
+// outside.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+
+namespace e2e {
+
+const std::uint32_t kFailed = 0xFFFFFFFF;
+const wchar_t kMainClass[] = L"com.example.App";
+
+std::vector<std::string> SplitLines(const std::string& text);
+std::vector<std::string> WithPrefix(const std::vector<std::string>& lines, const std::string& prefix);
+// The faults the double reports are all upper case at the start of a line.
+std::vector<std::string> Faults(const std::vector<std::string>& lines);
+
+class FakeRuntime : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    // A runtime folder: the double as its JVM library, and bin\java.dll
+    // when it must pass for a Java home.
+    std::wstring InstallRuntime(const std::wstring& home, const std::wstring& library, bool javaHome,
+                                const std::wstring& dll = FakeJvm64());
+
+    // The usual settings: a class path, the main class and these extras.
+    Ini Settings(const std::vector<std::pair<std::wstring, std::wstring>>& runtime = {},
+                 const std::vector<std::pair<std::wstring, std::wstring>>& application = {});
+
+    void WriteSettings(const Ini& ini) { sandbox_.WriteBytes(L"app.ini", ini.Encoded()); }
+
+    uiauto::RunResult Start(const std::wstring& arguments = L"",
+                            const std::vector<std::pair<std::wstring, std::wstring>>& extra = {});
+
+    std::vector<std::string> Options() const { return WithPrefix(lines_, "option "); }
+    // The double's single "thread_stack reserved=" reading, 0 when there is none or several.
+    std::uint64_t StackReserved() const;
+
+    void ExpectLoaded(const std::wstring& library) const;
+    void ExpectNoFaults() const { EXPECT_EQ(Faults(lines_), std::vector<std::string>{}) << LogText(); }
+    std::string LogText() const;
+
+    std::string ClassPathOption() const { return "option -Djava.class.path=" + Utf8(sandbox_.Path(L"lib\\app.jar")) + ";"; }
+
+    Sandbox sandbox_;
+    std::wstring exe_;
+    std::wstring log_;
+    // Empty: the program's folder.
+    std::wstring workingDirectory_;
+    std::vector<std::pair<std::wstring, std::wstring>> environment_;
+    std::vector<std::string> lines_;
+};
+
+}  // namespace e2e

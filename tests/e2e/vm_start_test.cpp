@@ -1,0 +1,479 @@
+// What the launcher hands the VM when it starts one: the options in their
+// order, the class path, sizes worked out from the machine, the VM thread's
+// stack, the environment, redirected output and main's arguments. All of it
+// is read from the jvm.dll double's log (fake_runtime.h), the exit code and
+// the boxes from outside.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "fake_runtime.h"
+#include "launcher/win32_api.h"
+
+namespace e2e {
+namespace {
+
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = text.find(separator, start);
+        pieces.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return pieces;
+        start = end + 1;
+    }
+}
+
+std::uint64_t TotalPhysicalKilobytes() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys >> 10 : 0;
+}
+
+// The stack every thread of the program gets unless told otherwise, from its
+// PE header; 0 when the file cannot be read as a 64-bit image.
+std::uint64_t StackReserveOfImage(const std::wstring& path) {
+    std::string bytes = ReadFileBytes(path);
+    IMAGE_DOS_HEADER dos;
+    if (bytes.size() < sizeof dos) return 0;
+    std::memcpy(&dos, bytes.data(), sizeof dos);
+    IMAGE_NT_HEADERS64 nt;
+    if (dos.e_lfanew <= 0 || bytes.size() < static_cast<std::size_t>(dos.e_lfanew) + sizeof nt) return 0;
+    std::memcpy(&nt, bytes.data() + dos.e_lfanew, sizeof nt);
+    if (nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) return 0;
+    return nt.OptionalHeader.SizeOfStackReserve;
+}
+
+std::wstring DateText(const SYSTEMTIME& when, bool dashes) {
+    wchar_t text[16];
+    std::swprintf(text, 16, dashes ? L"%04u-%02u-%02u" : L"%04u%02u%02u", when.wYear, when.wMonth, when.wDay);
+    return text;
+}
+
+// Thousands of class path entries need real files, and nothing in them.
+void CreateEmptyFiles(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+}
+
+class VmStart : public FakeRuntime {
+protected:
+    void SetUp() override {
+        FakeRuntime::SetUp();
+        if (IsSkipped()) return;
+        library_ = InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    }
+
+    // The settings with this class path instead of the usual one.
+    Ini WithClassPath(const std::wstring& classPath,
+                      const std::vector<std::pair<std::wstring, std::wstring>>& application = {}) {
+        Ini ini;
+        ini.Section(L"Class Path").Set(L"Class Path", classPath);
+        ini.Section(L"Java Runtime Environment").Set(L"Main Class", kMainClass).Set(L"JRE Path", L"rt");
+        ini.Section(L"Application");
+        for (const auto& entry : application) ini.Set(entry.first, entry.second);
+        return ini;
+    }
+
+    // The runtime in rt, these VM parameters and the application extras.
+    void WriteParameters(const std::wstring& parameters,
+                         const std::vector<std::pair<std::wstring, std::wstring>>& application = {}) {
+        WriteSettings(Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", parameters}}, application));
+    }
+
+    // The options between the class path and the hooks, the ones the
+    // parameters gave.
+    std::vector<std::string> ParameterOptions() const {
+        std::vector<std::string> options = Options();
+        if (options.size() < 3) return {"(too few options)"};
+        return std::vector<std::string>(options.begin() + 1, options.end() - 2);
+    }
+
+    // The entries of the single class path option, without the empty piece
+    // after its closing ";".
+    std::vector<std::string> ClassPathEntries() const {
+        std::vector<std::string> found = WithPrefix(lines_, "option -Djava.class.path=");
+        if (found.size() != 1) return {"(no single class path option)"};
+        std::string value = found[0].substr(std::strlen("option -Djava.class.path="));
+        if (value.empty() || value.back() != ';') return {"(not closed by ;) " + value};
+        value.pop_back();
+        return SplitAt(value, ';');
+    }
+
+    std::string Entry(const std::wstring& relative) const { return Utf8(sandbox_.Path(relative)); }
+
+    void ExpectMainRan() const {
+        EXPECT_EQ(WithPrefix(lines_, "call_static_void com/example/App.main").size(), 1u) << LogText();
+    }
+
+    std::wstring library_;
+};
+
+using VmOptions = VmStart;
+using VmRun = VmStart;
+
+TEST_F(VmOptions, LibraryPathFirstThenClassPathThenParametersThenHooks) {
+    std::wstring native = sandbox_.Path(L"native");
+    WriteSettings(Settings({{L"JRE Path", L"rt"},
+                            {L"Library Path", L"%ZORV_E2E_NATIVE%;"},
+                            {L"Virtual Machine Parameters", L"-Xmx64m -Dzorv.x=1"}}));
+    std::wstring oldPath = EnvironmentValue(L"Path");
+    EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_E2E_NATIVE", native}}), 0, {}));
+    // The configured value runs straight into the program's folder.
+    std::wstring libraryPath =
+        native + L";" + sandbox_.Root() + L"\\;.;" + oldPath + L";" + sandbox_.Path(L"rt") + L"\\lib";
+    EXPECT_EQ(Options(),
+              (std::vector<std::string>{"option -Djava.library.path=" + Utf8(libraryPath), ClassPathOption(),
+                                        "option -Xmx64m", "option -Dzorv.x=1", "option abort hook=set",
+                                        "option exit hook=set"}))
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "create "),
+              std::vector<std::string>{"create version=0x00010002 nOptions=6 ignoreUnrecognized=0"})
+        << LogText();
+    ExpectMainRan();
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, ClassPathResolvesAgainstTheProgramFolderWhereverItIsStarted) {
+    sandbox_.WriteBytes(L"lib\\ext\\one.jar", "1");
+    sandbox_.WriteBytes(L"lib\\ext\\two.jar", "2");
+    sandbox_.WriteBytes(L"lib\\ext\\notes.txt", "not on the class path");
+    // Found only when relative entries were resolved against the current folder.
+    sandbox_.WriteBytes(L"elsewhere\\lib\\decoy.jar", "d");
+    workingDirectory_ = sandbox_.MakeFolders(L"elsewhere");
+    std::wstring absoluteMissing = sandbox_.Path(L"Abs\\Missing.JAR");
+    WriteSettings(WithClassPath(L"lib\\app.jar;lib\\missing.jar;lib\\ext\\*.jar;" + absoluteMissing +
+                                    L";%ZORV_E2E_LIB%\\app.jar;lib\\decoy.jar",
+                                {{L"Embedded Jar", L"yes"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_E2E_LIB", L"lib"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "cwd "), std::vector<std::string>{"cwd " + Utf8(workingDirectory_)}) << LogText();
+
+    std::vector<std::string> entries = ClassPathEntries();
+    ASSERT_EQ(entries.size(), 6u) << LogText();
+    EXPECT_EQ(entries[0], Utf8(exe_)) << "an embedded jar is the program itself, first";
+    EXPECT_EQ(entries[1], Entry(L"lib\\app.jar"));
+    // The file search decides the order of a wildcard's matches.
+    EXPECT_EQ((std::set<std::string>{entries[2], entries[3]}),
+              (std::set<std::string>{Entry(L"lib\\ext\\one.jar"), Entry(L"lib\\ext\\two.jar")}));
+    EXPECT_EQ(entries[4], Utf8(absoluteMissing)) << "an absolute entry is kept as written, even when missing";
+    EXPECT_EQ(entries[5], Entry(L"lib\\app.jar"));
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, PercentHeapSizesAreShareOfPhysicalMemoryInKilobytes) {
+    std::uint64_t kilobytes = TotalPhysicalKilobytes();
+    // The cap, the floor and the size past 2^31 below need a machine of this size.
+    ASSERT_GT(kilobytes, 4ull * 1024 * 1024) << "the cases need more than 4 GiB";
+    ASSERT_LT(kilobytes, 8ull * 1024 * 1024 * 1024) << "the cases need less than 8 TiB";
+    WriteParameters(L"-Xmx25p -Xms50:16:32P -Xmx1:100000:200000p -XMX50p -Xmx0p -Xmx100000p");
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(ParameterOptions(),
+              (std::vector<std::string>{
+                  "option -Xmx" + std::to_string(kilobytes / 4) + "K",
+                  // At most 32 MiB, at least 16.
+                  "option -Xms32768K",
+                  // At least 100000 MiB.
+                  "option -Xmx102400000K",
+                  "option -XMX50p",
+                  "option -Xmx0K",
+                  // Beyond 2^31: a signed 32-bit print would show a negative or cut number.
+                  "option -Xmx" + std::to_string(kilobytes * 1000) + "K",
+              }))
+        << LogText();
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, VmThreadStackIsReservedAsLargeAsXssAsks) {
+    WriteParameters(L"-Xss64m");
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_GE(StackReserved(), 64u * 1024 * 1024) << LogText();
+    EXPECT_LT(StackReserved(), 65u * 1024 * 1024) << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "caller_thread "),
+              (std::vector<std::string>{"caller_thread other", "caller_thread loader"}))
+        << "the VM is created on a thread of its own and destroyed on the main one\n"
+        << LogText();
+    ExpectMainRan();
+
+    // An unreadable size leaves the choice to the VM's own default.
+    WriteParameters(L"-Xssabc");
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_DEFAULT_STACK", L"3145728"}}), 0, {}));
+    EXPECT_GE(StackReserved(), 3u * 1024 * 1024) << LogText();
+    EXPECT_LT(StackReserved(), 4u * 1024 * 1024) << LogText();
+    EXPECT_EQ(ParameterOptions(), std::vector<std::string>{"option -Xssabc"}) << LogText();
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, StackTooLargeForAThreadRunsMainOnTheMainThread) {
+    std::uint64_t imageReserve = StackReserveOfImage(exe_);
+    ASSERT_GT(imageReserve, 0u);
+    WriteParameters(L"-Xss1000000g");
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "caller_thread "),
+              (std::vector<std::string>{"caller_thread loader", "caller_thread loader"}))
+        << LogText();
+    // The main thread's own stack, as the program's header reserves it.
+    EXPECT_EQ(StackReserved(), imageReserve) << LogText();
+    EXPECT_EQ(ParameterOptions(), std::vector<std::string>{"option -Xss1000000g"}) << LogText();
+    ExpectMainRan();
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, QuotesSpacesAndReferencesInTheParameters) {
+    WriteParameters(L"-Dname=\"a b\" -Dundefined=%UNDEFINED_ZORV% -Dtemp=%TEMP% -Dsun.java2d.dpiaware=true -Da=\"x y");
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(ParameterOptions(),
+              (std::vector<std::string>{"option -Dname=a b", "option -Dundefined=%UNDEFINED_ZORV%",
+                                        "option -Dtemp=" + Utf8(EnvironmentValue(L"TEMP")),
+                                        "option -Dsun.java2d.dpiaware=true",
+                                        // Never closed: the quote stays and the space still separates.
+                                        "option -Da=\"x", "option y"}))
+        << LogText();
+    ExpectNoFaults();
+
+    // A doubled closing quote leaves one; a quote that opens an option and
+    // is never closed stays.
+    WriteParameters(L"-Dq=\"c\"\" \"-Dlead=1 -Dz=2");
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(ParameterOptions(), (std::vector<std::string>{"option -Dq=c\"", "option \"-Dlead=1", "option -Dz=2"}))
+        << LogText();
+    ExpectNoFaults();
+
+    // Quotes around whole options keep the spaces between them; a lone
+    // quote is an option of its own.
+    // (A value wholly in quotes would lose them to the profile functions.)
+    WriteParameters(L"-Dfirst=0 \"-Dwhole=1 -Dstill=2\" \"");
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(ParameterOptions(),
+              (std::vector<std::string>{"option -Dfirst=0", "option -Dwhole=1 -Dstill=2", "option \""}))
+        << LogText();
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, ParametersOnlyInTheAddedSectionStartWithAnEmptyOption) {
+    Ini ini = Settings({{L"JRE Path", L"rt"}});
+    ini.Section(L"Java Runtime Environment+").Set(L"Virtual Machine Parameters", L"-Dplus=1");
+    WriteSettings(ini);
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(ParameterOptions(), (std::vector<std::string>{"option ", "option -Dplus=1"})) << LogText();
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, TenThousandClassPathEntriesAndAFiveThousandFileWildcard) {
+    // Wine looks a missing name up by reading the whole folder, so most of
+    // the missing entries name a missing folder, which keeps the run short.
+    std::wstring classPath;
+    std::vector<std::wstring> existing;
+    std::vector<std::string> expected;
+    sandbox_.MakeFolders(L"cp");
+    for (int i = 0; i < 10000; ++i) {
+        const wchar_t* folder = i % 20 == 0 ? L"cp\\f" : i % 20 == 1 ? L"cp\\gone" : L"absent\\f";
+        std::wstring name = folder + std::to_wstring(i) + L".jar";
+        classPath += name + L";";
+        if (i % 20 == 0) {
+            existing.push_back(sandbox_.Path(name));
+            expected.push_back(Entry(name));
+        }
+    }
+    std::set<std::string> wildcard;
+    std::vector<std::wstring> many;
+    sandbox_.MakeFolders(L"many");
+    for (int i = 0; i < 5000; ++i) {
+        std::wstring name = L"many\\m" + std::to_wstring(i) + L".jar";
+        many.push_back(sandbox_.Path(name));
+        wildcard.insert(Entry(name));
+    }
+    CreateEmptyFiles(existing);
+    CreateEmptyFiles(many);
+    WriteSettings(WithClassPath(classPath + L"many\\*.jar"));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+
+    std::vector<std::string> entries = ClassPathEntries();
+    ASSERT_EQ(entries.size(), expected.size() + wildcard.size()) << "first entries: " << entries[0];
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), entries.begin()))
+        << "the listed files are not there in their order";
+    EXPECT_EQ(std::set<std::string>(entries.begin() + static_cast<std::ptrdiff_t>(expected.size()), entries.end()),
+              wildcard);
+    ExpectMainRan();
+    ExpectNoFaults();
+}
+
+TEST_F(VmOptions, HundredKilobytesOfParametersReachTheVmInOrder) {
+    std::wstring parameters;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 10000; ++i) {
+        std::wstring option = L"-Dk" + std::to_wstring(i) + L"=value";
+        parameters += (i == 0 ? L"" : L" ") + option;
+        expected.push_back("option " + Utf8(option));
+    }
+    ASSERT_GE(parameters.size(), 100000u);
+    WriteParameters(parameters);
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    std::vector<std::string> got = ParameterOptions();
+    EXPECT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected) << "first: " << (got.empty() ? std::string() : got.front())
+                                 << ", last: " << (got.empty() ? std::string() : got.back());
+    EXPECT_EQ(WithPrefix(lines_, "create "),
+              std::vector<std::string>{"create version=0x00010002 nOptions=10003 ignoreUnrecognized=0"});
+    ExpectMainRan();
+    ExpectNoFaults();
+}
+
+TEST_F(VmRun, SystemPathLeadsThePathTheVmSees) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}, {L"System Path", L"C:\\zorv\\system;%ZORV_E2E_SYS%"}}));
+    std::wstring path = EnvironmentValue(L"Path");
+    EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_E2E_SYS", L"C:\\zorv\\expanded"},
+                                  {L"FAKEJVM_LOG_ENV", L"ZORV_JVM_PATH,ZORV_JVM_HOME,Path"}}),
+                      0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "env "),
+              (std::vector<std::string>{"env ZORV_JVM_PATH=" + Utf8(library_),
+                                        "env ZORV_JVM_HOME=" + Utf8(sandbox_.Path(L"rt")),
+                                        "env Path=C:\\zorv\\system;C:\\zorv\\expanded;" +
+                                            Utf8(sandbox_.Path(L"rt\\bin") + L";" + path)}))
+        << LogText();
+    ExpectNoFaults();
+}
+
+TEST_F(VmRun, OutputFileNameTakesTodaysDateAndGetsItsFolder) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", L"logs\\out_%yyyyMMdd%.txt"}}));
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    uiauto::RunResult result = Start(L"", {{L"FAKEJVM_WRITE_OUT", L"dated"}});
+    GetLocalTime(&after);
+    EXPECT_TRUE(Ended(result, 0, {}));
+    std::vector<std::string> setOut = WithPrefix(lines_, "set_out ");
+    ASSERT_EQ(setOut.size(), 1u) << LogText();
+    // The run may cross midnight.
+    std::set<std::string> names{"set_out append=0 logs\\out_" + Utf8(DateText(before, false)) + ".txt",
+                                "set_out append=0 logs\\out_" + Utf8(DateText(after, false)) + ".txt"};
+    EXPECT_EQ(names.count(setOut[0]), 1u) << setOut[0];
+    std::wstring written = sandbox_.Path(FromUtf8(setOut[0].substr(std::strlen("set_out append=0 "))));
+    EXPECT_EQ(ReadFileBytes(written), "dated");
+    ExpectNoFaults();
+}
+
+TEST_F(VmRun, AppendKeepsWhatTheFilesHeld) {
+    std::wstring out = sandbox_.Path(L"out.txt");
+    std::wstring err = sandbox_.Path(L"err.txt");
+    const std::vector<std::pair<std::wstring, std::wstring>> writes{{L"FAKEJVM_WRITE_OUT", L"new out"},
+                                                                    {L"FAKEJVM_WRITE_ERR", L"new err"}};
+    auto run = [&](const wchar_t* outputAppend, const wchar_t* errorAppend) {
+        sandbox_.WriteBytes(L"out.txt", "old out|");
+        sandbox_.WriteBytes(L"err.txt", "old err|");
+        std::vector<std::pair<std::wstring, std::wstring>> application{{L"Output File", out}, {L"Error File", err}};
+        if (outputAppend != nullptr) application.emplace_back(L"Output Append", outputAppend);
+        if (errorAppend != nullptr) application.emplace_back(L"Error Append", errorAppend);
+        WriteSettings(Settings({{L"JRE Path", L"rt"}}, application));
+        EXPECT_TRUE(Ended(Start(L"", writes), 0, {}));
+        ExpectNoFaults();
+    };
+
+    run(L"yes", nullptr);
+    EXPECT_EQ(ReadFileBytes(out), "old out|new out");
+    EXPECT_EQ(ReadFileBytes(err), "new err");
+    EXPECT_EQ(WithPrefix(lines_, "set_"), (std::vector<std::string>{"set_out append=1 " + Utf8(out),
+                                                                    "set_err append=0 " + Utf8(err)}))
+        << LogText();
+
+    run(nullptr, L"yes");
+    EXPECT_EQ(ReadFileBytes(out), "new out");
+    EXPECT_EQ(ReadFileBytes(err), "old err|new err");
+
+    // Only the lower-case word appends.
+    run(L"Yes", L"YES");
+    EXPECT_EQ(ReadFileBytes(out), "new out");
+    EXPECT_EQ(ReadFileBytes(err), "new err");
+}
+
+TEST_F(VmRun, OutputFileNamesOutOfTheOrdinary) {
+    // A single "%" opens no picture and is dropped.
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", sandbox_.Path(L"out%.txt")}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_WRITE_OUT", L"single"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "set_out "), std::vector<std::string>{"set_out append=0 " + Entry(L"out.txt")})
+        << LogText();
+    EXPECT_EQ(ReadFileBytes(sandbox_.Path(L"out.txt")), "single");
+    ExpectNoFaults();
+
+    // A picture far longer than MAX_PATH, with folders in it.
+    std::wstring picture, expectedTail;
+    SYSTEMTIME before;
+    GetLocalTime(&before);
+    for (int i = 0; i < 25; ++i) {
+        picture += (i == 0 ? L"" : L"\\") + std::wstring(L"yyyy-MM-dd");
+        expectedTail += (i == 0 ? L"" : L"\\") + DateText(before, true);
+    }
+    std::wstring output = sandbox_.Path(L"long\\%" + picture + L"%.txt");
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", output}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_WRITE_OUT", L"long"}}), 0, {}));
+    std::wstring expected = sandbox_.Path(L"long\\" + expectedTail + L".txt");
+    ASSERT_GT(expected.size(), 300u);
+    EXPECT_EQ(WithPrefix(lines_, "set_out "), std::vector<std::string>{"set_out append=0 " + Utf8(expected)})
+        << LogText();
+    EXPECT_EQ(ReadFileBytes(expected), "long");
+    ExpectNoFaults();
+}
+
+TEST_F(VmRun, OutputFolderThatCannotBeCreatedLeavesOutputAlone) {
+    sandbox_.WriteBytes(L"blocker", "a file where a folder would have to be");
+    std::wstring output = sandbox_.Path(L"blocker\\sub\\out.txt");
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", output}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_WRITE_OUT", L"to the console"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "file_open_failed "), std::vector<std::string>{"file_open_failed " + Utf8(output)})
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "exception_describe "),
+              std::vector<std::string>{"exception_describe java/io/FileNotFoundException: " + Utf8(output)})
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "set_out "), std::vector<std::string>{}) << LogText();
+    ExpectMainRan();
+    ExpectNoFaults();
+}
+
+TEST_F(VmRun, CmdArgumentsFollowTheCommandLinesAndSplashSwitchesReachMain) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Cmd", L"--extra \"\" %ZORV_E2E_ARG% \"with space\" \"\""}}));
+    EXPECT_TRUE(Ended(Start(L"-nosplash /nosplash first", {{L"ZORV_E2E_ARG", L"expanded"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "arg["),
+              (std::vector<std::string>{"arg[0]=-nosplash", "arg[1]=/nosplash", "arg[2]=first", "arg[3]=--extra",
+                                        "arg[4]=expanded", "arg[5]=with space"}))
+        << LogText();
+    ExpectNoFaults();
+
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "main_args "), std::vector<std::string>{"main_args count=0"}) << LogText();
+    ExpectNoFaults();
+}
+
+TEST_F(VmRun, ExceptionFromMainWithFailureCheckIsLeftToTheVm) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", L"Yes"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_MAIN", L"throw"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "throw "),
+              std::vector<std::string>{"throw java/lang/RuntimeException thrown by com.example.App.main"})
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "system_exit "), std::vector<std::string>{}) << LogText();
+    // The real VM prints the exception when the thread detaches with it
+    // pending; the double counts that as a fault of its own kind.
+    EXPECT_EQ(Faults(lines_), std::vector<std::string>{"DETACH_WITH_PENDING_EXCEPTION java/lang/RuntimeException"})
+        << LogText();
+}
+
+TEST_F(VmRun, ServiceDestroysTheVmOnItsOwnThread) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Application Type", L"service"}}));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    std::vector<std::string> tail;
+    for (const std::string& line : lines_) {
+        if (line.rfind("main_args ", 0) == 0 || line == "detach" || line == "destroy" ||
+            line.rfind("caller_thread ", 0) == 0)
+            tail.push_back(line);
+    }
+    EXPECT_EQ(tail, (std::vector<std::string>{"caller_thread other", "main_args count=0", "detach", "destroy",
+                                              "caller_thread other"}))
+        << LogText();
+    ExpectNoFaults();
+}
+
+}  // namespace
+}  // namespace e2e
