@@ -35,7 +35,12 @@ bool IsAbsolutePath(const std::wstring& path) {
 
 std::wstring FolderOf(const std::wstring& path) {
     std::size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(0, slash);
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring FolderWithSeparatorOf(const std::wstring& path) {
+    std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 bool Launcher::GetModulePath(std::wstring& path) {

@@ -13,7 +13,9 @@ std::wstring RemoveReservedFileNameCharacters(const std::wstring& name);
 std::wstring UserSettingsFileName(const std::wstring& programPath);
 // A path is absolute when its second character is ":" or it starts with "\\".
 bool IsAbsolutePath(const std::wstring& path);
-// Everything before the last "\" (the whole text when there is none).
+// Everything before the last "\", empty when there is none.
 std::wstring FolderOf(const std::wstring& path);
+// Everything up to and including the last "\", empty when there is none.
+std::wstring FolderWithSeparatorOf(const std::wstring& path);
 
 }  // namespace zorv

@@ -74,14 +74,9 @@ std::int32_t Launcher::RunHere() {
     ChooseVmThreadStackSize();
 
     std::uint32_t code = 0;
-    if (!platform.RunThread(vmThreadStackSize, VmThreadMain, this, code)) {
-        bool ok = CreateVm() && InvokeMain();
-        if (ok && isService && javaVm != nullptr) {
-            javaVm->DestroyJavaVM();
-            javaVm = nullptr;
-        }
-        code = ok ? 0 : 1;
-    }
+    // Without a thread of its own the application runs here, on the main
+    // thread's stack.
+    if (!platform.RunThread(vmThreadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
     if (code == 0) return 0;
     nativeSplashClose.Run();
     return -1;

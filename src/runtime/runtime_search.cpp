@@ -141,8 +141,7 @@ bool Launcher::LocateRuntime() {
 
     std::wstring modulePath;
     if (GetModulePath(modulePath)) {
-        std::size_t slash = modulePath.rfind(L'\\');
-        std::wstring folder = slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
+        std::wstring folder = FolderWithSeparatorOf(modulePath);
         if (!folder.empty()) {
             std::wstring home = IsJavaHome(platform, folder) ? folder : folder + L"jre64\\";
             if (IsJavaHome(platform, home) && takeFrom(home)) return true;

@@ -7,16 +7,13 @@ namespace zorv {
 
 std::wstring ClassPathSearchPattern(const std::wstring& entry, const std::wstring& executablePath) {
     if (IsAbsolutePath(entry)) return entry;
-    std::size_t slash = executablePath.rfind(L'\\');
-    std::wstring folder = slash == std::wstring::npos ? std::wstring() : executablePath.substr(0, slash);
-    return folder + L"\\" + entry;
+    return FolderOf(executablePath) + L"\\" + entry;
 }
 
 void ExpandClassPathEntry(Platform& platform, const std::wstring& entry, const std::wstring& executablePath,
                           std::wstring& classPath) {
     std::wstring pattern = ClassPathSearchPattern(entry, executablePath);
-    std::size_t slash = pattern.rfind(L'\\');
-    std::wstring listingFolder = slash == std::wstring::npos ? std::wstring() : pattern.substr(0, slash);
+    std::wstring listingFolder = FolderOf(pattern);
     for (const std::wstring& name : platform.FindFiles(pattern)) {
         classPath += listingFolder;
         classPath += L'\\';

@@ -1,5 +1,6 @@
 #include "vm/library_path.h"
 
+#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
 
 namespace zorv {
@@ -30,9 +31,8 @@ void Launcher::PrepareLibraryPath() {
     if (!libraryPath.empty()) {
         std::wstring modulePath;
         GetModulePath(modulePath);
-        std::size_t slash = modulePath.rfind(L'\\');
-        std::wstring executableFolder = slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
-        libraryPath = platform.ExpandEnvironment(LibraryPathTemplate(libraryPath, executableFolder, jvmLibraryPath));
+        libraryPath = platform.ExpandEnvironment(
+            LibraryPathTemplate(libraryPath, FolderWithSeparatorOf(modulePath), jvmLibraryPath));
         vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + libraryPath));
     }
     platform.SetEnvironment(L"Path", platform.ExpandEnvironment(ProcessPathTemplate(systemPath, jvmLibraryPath)));

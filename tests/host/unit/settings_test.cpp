@@ -154,6 +154,10 @@ TEST(FileLocations, SettingsFileUsesTheLastDotOfTheWholePath) {
     EXPECT_EQ(UserSettingsFileName(L"C:\\a.b\\my.viewer.exe"), L"my.viewer.ini");
     EXPECT_EQ(UserSettingsFileName(L"viewer"), L"viewer.ini");
     EXPECT_EQ(RemoveReservedFileNameCharacters(L"a\\?\"|><:/*b c"), L"ab c");
+    EXPECT_EQ(FolderOf(L"C:\\app\\app.exe"), L"C:\\app");
+    EXPECT_EQ(FolderWithSeparatorOf(L"C:\\app\\app.exe"), L"C:\\app\\");
+    EXPECT_EQ(FolderOf(L"app.exe"), L"");
+    EXPECT_EQ(FolderWithSeparatorOf(L"app.exe"), L"");
 }
 
 TEST(FileLocations, PerUserAndPairPaths) {
