@@ -1,6 +1,7 @@
 #include "e2e_support.h"
 
 #include "launcher/win32_api.h"
+#include "remove_tree.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -26,26 +27,6 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix
             return false;
     }
     return true;
-}
-
-void RemoveTree(const std::wstring& longPath) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((longPath + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = longPath + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(longPath.c_str());
 }
 
 std::wstring FolderPart(const std::wstring& path) {
@@ -90,7 +71,7 @@ Sandbox::Sandbox() {
 
 Sandbox::~Sandbox() {
     if (!EnvironmentValue(L"ZORV_E2E_KEEP").empty()) return;
-    RemoveTree(LongForm(root_));
+    zorv::testing::RemoveTree(LongForm(root_));
 }
 
 std::wstring Sandbox::Path(const std::wstring& relative) const { return relative.empty() ? root_ : root_ + L"\\" + relative; }

@@ -1,5 +1,7 @@
 #include "win32_test_support.h"
 
+#include "remove_tree.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -71,25 +73,7 @@ std::string ReadBytes(const std::wstring& path) {
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    ScopedFind find(FindFirstFileW((path + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(find.get(), &data));
-    }
-    find.reset();
-    RemoveDirectoryW(path.c_str());
-}
+void RemoveTree(const std::wstring& path) { zorv::testing::RemoveTree(path); }
 
 std::wstring TestProgramFolder() {
     wchar_t buffer[32768];
