@@ -82,6 +82,8 @@ public:
     bool LoadJvmLibrary(const std::wstring& path);
     // The last resort of the search: the user picks a folder. False: cancelled.
     bool AskForRuntime();
+    // Writes the folder as "JRE Path" into the settings files that keep it.
+    void RememberRuntimeFolder(const std::wstring& folder);
 
     // Running here.
     void PrepareLibraryPath();
@@ -89,6 +91,9 @@ public:
     bool CreateVm();
     bool InvokeMain();
     void RedirectStandardStreams();
+    // The exception's stack trace as Java prints it; empty when it cannot be had.
+    std::wstring DescribeException(jthrowable exception, JNIEnv* env);
+    // Shows the trace; true when the user chose to stop the application.
     bool AskAboutException(jthrowable exception, JNIEnv* env);
 
     // Machinery of later stages, kept behind these seams.

@@ -12,6 +12,8 @@
 
 namespace zorv {
 
+class RuntimeNotFoundDialog;
+
 using WindowHandle = void*;
 using ModuleHandle = void*;
 using EventHandle = void*;
@@ -35,6 +37,12 @@ struct MemoryStatus {
 // Which registry view a runtime registration is read from.
 enum class RegistryView { native, wow32 };
 
+// Dialog results, as the dialogs' buttons report them.
+constexpr int kDialogOk = 1;
+constexpr int kDialogCancel = 2;
+constexpr int kDialogIgnore = 1;
+constexpr int kDialogStop = 2;
+
 using ThreadRoutine = std::uint32_t (*)(void* argument);
 
 class Platform {
@@ -49,6 +57,15 @@ public:
     // Messages. An empty text means the string does not exist.
     virtual std::wstring LoadResourceString(unsigned id) = 0;
     virtual void ShowErrorBox(WindowHandle owner, const std::wstring& text) = 0;
+
+    // Dialogs, run modally on the calling thread.
+    // The calling thread's active window, or null.
+    virtual WindowHandle ActiveWindow() = 0;
+    // "JRE Not Found": kDialogOk or kDialogCancel (also when it cannot be shown).
+    virtual int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) = 0;
+    // "Java Exception" with the stack trace: kDialogIgnore, or kDialogStop
+    // (also when it cannot be shown).
+    virtual int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) = 0;
 
     // Files.
     virtual bool FileExists(const std::wstring& path) = 0;

@@ -103,6 +103,16 @@ void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
     MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
 }
 
+WindowHandle Win32Platform::ActiveWindow() { return GetActiveWindow(); }
+
+int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
+    return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
+}
+
+int Win32Platform::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
+    return RunExceptionDialog(static_cast<HWND>(owner), traceText);
+}
+
 bool Win32Platform::FileExists(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     ScopedFind find(FindFirstFileW(path.c_str(), &data));

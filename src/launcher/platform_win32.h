@@ -2,6 +2,7 @@
 #pragma once
 
 #include "launcher/platform.h"
+#include "launcher/win32_api.h"
 
 namespace zorv {
 
@@ -11,6 +12,9 @@ public:
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
     std::wstring LoadResourceString(unsigned id) override;
     void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
+    WindowHandle ActiveWindow() override;
+    int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) override;
+    int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override;
     bool FileExists(const std::wstring& path) override;
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
     std::uint32_t CreateFolder(const std::wstring& path) override;
@@ -40,5 +44,9 @@ public:
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
 };
+
+// The dialogs, each beside the portable half it serves.
+int RunRuntimeNotFoundDialog(HWND owner, RuntimeNotFoundDialog& dialog);
+int RunExceptionDialog(HWND owner, const std::wstring& traceText);
 
 }  // namespace zorv

@@ -4,14 +4,22 @@
 
 namespace zorv {
 
-// Until the dialog exists, an uncaught exception is left to the VM, as if the
-// user had chosen Ignore.
-bool Launcher::AskAboutException(jthrowable, JNIEnv*) { return false; }
+std::wstring Launcher::DescribeException(jthrowable, JNIEnv*) { return std::wstring(); }
 
-void ExitJavaApplication(JNIEnv* env) {
+bool Launcher::AskAboutException(jthrowable exception, JNIEnv* env) {
+    std::wstring trace = DescribeException(exception, env);
+    if (trace.empty()) return false;
+    return platform.ShowExceptionDialog(platform.ActiveWindow(), trace) != kDialogIgnore;
+}
+
+bool ExitJavaApplication(JNIEnv* env) {
     jclass system = env->FindClass("java/lang/System");
     jmethodID exitMethod = system == nullptr ? nullptr : env->GetStaticMethodID(system, "exit", "(I)V");
-    if (exitMethod != nullptr) env->CallStaticVoidMethod(system, exitMethod, jint{-1});
+    if (exitMethod == nullptr) return false;
+    env->CallStaticVoidMethod(system, exitMethod, jint{-1});
+    if (!env->ExceptionCheck()) return true;
+    env->ExceptionDescribe();
+    return false;
 }
 
 }  // namespace zorv

@@ -173,6 +173,11 @@ bool PosixPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
 
 std::wstring PosixPlatform::LoadResourceString(unsigned id) { return testing::StringTableText(id); }
 
+int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring& traceText) {
+    exceptionTraces.push_back(traceText);
+    return exceptionAnswer;
+}
+
 void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
     boxes.push_back(text);
     std::fprintf(stderr, "[error box] %s\n", ToUtf8(text).c_str());

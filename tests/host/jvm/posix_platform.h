@@ -23,6 +23,8 @@ public:
     std::wstring commandLine;
     std::wstring modulePath;  // the running executable unless a test says otherwise
     std::vector<std::wstring> boxes;
+    std::vector<std::wstring> exceptionTraces;
+    int exceptionAnswer = kDialogIgnore;
     // When set, each box is also appended here at once: the VM may end the
     // process before anyone could ask for the list.
     std::string boxLogPath;
@@ -34,6 +36,10 @@ public:
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
     std::wstring LoadResourceString(unsigned id) override;
     void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
+    WindowHandle ActiveWindow() override { return nullptr; }
+    int ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog&) override { return kDialogCancel; }
+    // Keeps the trace and answers as exceptionAnswer says.
+    int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override;
 
     bool FileExists(const std::wstring& path) override;
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;

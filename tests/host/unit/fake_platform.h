@@ -11,6 +11,7 @@
 
 #include "launcher/environment.h"
 #include "launcher/platform.h"
+#include "runtime/runtime_not_found.h"
 #include "../string_table_text.h"
 
 namespace zorv::testing {
@@ -36,6 +37,13 @@ public:
     std::map<std::wstring, RegistryKey> registry[2];  // [native, wow32], paths without trailing "\"
     MemoryStatus memory;
     bool dpiAware = false;
+    WindowHandle activeWindow = nullptr;
+    std::vector<WindowHandle> dialogOwners;
+    std::vector<std::wstring> dialogMessages;  // the runtime-not-found texts shown
+    std::vector<std::wstring> browsedFolders;
+    int runtimeDialogAnswer = kDialogCancel;
+    std::vector<std::wstring> exceptionTraces;
+    int exceptionAnswer = kDialogIgnore;
 
     static std::wstring Fold(std::wstring text) {
         for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
@@ -63,6 +71,15 @@ public:
     }
     std::wstring LoadResourceString(unsigned id) override { return StringTableText(id); }
     void ShowErrorBox(WindowHandle, const std::wstring& text) override { boxes.push_back(text); }
+    WindowHandle ActiveWindow() override { return activeWindow; }
+    // The user's part in the "JRE Not Found" dialog: the folders browsed to, in
+    // order, then OK or Cancel.
+    int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) override;
+    int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override {
+        dialogOwners.push_back(owner);
+        exceptionTraces.push_back(traceText);
+        return exceptionAnswer;
+    }
     bool FileExists(const std::wstring& path) override { return files.count(path) != 0; }
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override {
         auto found = listings.find(pattern);
@@ -164,5 +181,15 @@ private:
         return key;
     }
 };
+
+// The dialog's Browse steps as a user takes them; OK counts only while the
+// last folder held a library, as the real dialog's button is disabled otherwise.
+inline int FakePlatform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
+    dialogOwners.push_back(owner);
+    dialogMessages.push_back(dialog.message);
+    bool okEnabled = false;
+    for (const std::wstring& folder : browsedFolders) okEnabled = dialog.TakeFolder(folder);
+    return runtimeDialogAnswer == kDialogOk && okEnabled ? kDialogOk : kDialogCancel;
+}
 
 }  // namespace zorv::testing
