@@ -5,7 +5,9 @@
 
 #include <jni.h>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,7 @@ public:
         Run();
         function_ = function;
     }
+    Function Held() const { return function_; }
 
 private:
     Function function_ = nullptr;
@@ -101,11 +104,13 @@ public:
     void CloseSingleInstance();
     bool StartSplash();
     void CloseSplash();
+    // Hands the picture to the runtime's splash library; false: show our own window.
+    bool StartNativeSplash(const std::wstring& libraryPath, const std::wstring& picturePath);
 
     Platform& platform;
 
     // Members in their roles; the comments name the setting they come from.
-    void* splashThread = nullptr;
+    ThreadHandle splashThread = nullptr;
     std::uint32_t splashThreadId = 0;
     std::wstring splashPicturePath;    // "Splash Screen"
     std::wstring splashShadow;         // "Splash Screen Shadow"
@@ -117,7 +122,9 @@ public:
     VersionNumber minimumVersion;
     VersionNumber maximumVersion;
     std::vector<std::wstring> applicationArguments;
-    WindowHandle splashWindow = nullptr;  // owner of every error box
+    std::unique_ptr<SplashScreenWindow> splashScreenWindow;
+    // Owner of every error box. Written by the splash thread, read by others.
+    std::atomic<WindowHandle> splashWindow{nullptr};
     bool isService = false;
     bool sourceJdk = false;
     bool sourceJre = false;

@@ -6,7 +6,9 @@
 // implementation lives in platform_win32.cpp and stays thin.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@ class RuntimeNotFoundDialog;
 using WindowHandle = void*;
 using ModuleHandle = void*;
 using EventHandle = void*;
+using ThreadHandle = void*;
 
 struct LocalTime {
     std::uint16_t year = 0;
@@ -44,6 +47,21 @@ constexpr int kDialogIgnore = 1;
 constexpr int kDialogStop = 2;
 
 using ThreadRoutine = std::uint32_t (*)(void* argument);
+
+// What the system's cryptographic provider made of a decipher request.
+enum class ProviderResult { deciphered, failed, unavailable };
+
+// The launcher's own splash window. The object is made on the main thread; its
+// window is made, served and destroyed on the splash thread, inside Serve.
+class SplashScreenWindow {
+public:
+    virtual ~SplashScreenWindow() = default;
+    // Shows the picture at its own size in the middle of the primary screen
+    // until the calling thread receives the quit message. `window` holds the
+    // window's handle exactly while the window exists: other threads read it
+    // as the owner of their message boxes.
+    virtual void Serve(const std::wstring& picturePath, bool shadow, std::atomic<WindowHandle>& window) = 0;
+};
 
 class Platform {
 public:
@@ -113,12 +131,30 @@ public:
     // Text for the VM: the thread's ANSI code page.
     virtual std::string ToAnsi(const std::wstring& text) = 0;
 
+    // The embedded settings.
+    // The bytes of the executable's RCDATA resource with this number, from the
+    // user's language, its primary language or the neutral one, in that order;
+    // empty when there is none.
+    virtual std::vector<unsigned char> ReadResourceData(unsigned id) = 0;
+    // Deciphers in place with the provider's RC4, keyed by its default 40-bit
+    // derivation from the MD5 hash of the pass phrase. unavailable: no provider
+    // could be had, and the bytes are untouched.
+    virtual ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) = 0;
+
     // Threads and processes.
     // Runs routine on a new thread whose stack reserves stackSize bytes (0: the
     // default) and waits for it. False when the thread could not be created.
     virtual bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
                            std::uint32_t& exitCode) = 0;
     virtual void SleepForever() = 0;
+    // Starts routine on a new thread with the default stack, at once; false
+    // when it cannot be started.
+    virtual bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) = 0;
+    // Ends a thread that runs a message loop: posts it the quit message, waits
+    // for its end and closes its handle. Nothing happens for a null handle.
+    virtual void EndThread(ThreadHandle thread, std::uint32_t threadId) = 0;
+    // Null where the platform has no splash window.
+    virtual std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() = 0;
     virtual void SignalEvent(EventHandle event) = 0;
     virtual void MakeProcessDpiAware() = 0;
     // Starts application with the given command line. With wait, also waits for

@@ -31,6 +31,12 @@ DWORD WINAPI ThreadTrampoline(void* parameter) {
     return start->routine(start->argument);
 }
 
+// For a thread nobody waits for at once: it owns its start record.
+DWORD WINAPI OwningThreadTrampoline(void* parameter) {
+    std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+    return start->routine(start->argument);
+}
+
 std::wstring WithoutTrailingBackslash(std::wstring path) {
     while (!path.empty() && path.back() == L'\\') path.pop_back();
     return path;
@@ -380,6 +386,28 @@ bool Win32Platform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, vo
 
 void Win32Platform::SleepForever() {
     for (;;) Sleep(INFINITE);
+}
+
+bool Win32Platform::StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) {
+    std::unique_ptr<ThreadStart> start(new ThreadStart{routine, argument});
+    DWORD id = 0;
+    HANDLE created = CreateThread(nullptr, 0, OwningThreadTrampoline, start.get(), 0, &id);
+    if (created == nullptr) return false;
+    start.release();
+    thread = created;
+    threadId = id;
+    return true;
+}
+
+void Win32Platform::EndThread(ThreadHandle thread, std::uint32_t threadId) {
+    if (thread == nullptr) return;
+    ScopedHandle owned(static_cast<HANDLE>(thread));
+    // A thread without a message queue yet refuses the message; it is offered
+    // again until the thread takes it or has ended.
+    while (!PostThreadMessageW(threadId, WM_QUIT, 0, 0)) {
+        if (WaitForSingleObject(owned.get(), 1) != WAIT_TIMEOUT) return;
+    }
+    WaitForSingleObject(owned.get(), INFINITE);
 }
 
 void Win32Platform::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE>(event)); }

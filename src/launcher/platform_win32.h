@@ -38,8 +38,15 @@ public:
     std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) override;
     std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) override;
     std::string ToAnsi(const std::wstring& text) override;
+    // In launcher/embedded_settings_win32.cpp.
+    std::vector<unsigned char> ReadResourceData(unsigned id) override;
+    ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) override;
     bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument, std::uint32_t& exitCode) override;
     void SleepForever() override;
+    bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) override;
+    void EndThread(ThreadHandle thread, std::uint32_t threadId) override;
+    // In ui/splash_window_win32.cpp.
+    std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override;
     void SignalEvent(EventHandle event) override;
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
@@ -48,5 +55,7 @@ public:
 // The dialogs, each beside the portable half it serves.
 int RunRuntimeNotFoundDialog(HWND owner, RuntimeNotFoundDialog& dialog);
 int RunExceptionDialog(HWND owner, const std::wstring& traceText);
+// The tooltip and other common controls the dialogs use, registered once.
+void InitCommonControlsOnce();
 
 }  // namespace zorv

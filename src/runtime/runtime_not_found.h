@@ -9,11 +9,6 @@
 
 namespace zorv {
 
-// Where the dialog's link leads: the Eclipse Adoptium site, a vendor-neutral
-// home of current OpenJDK builds that also offers plain JREs, which is what
-// the dialog's text asks the user to install.
-constexpr wchar_t kRuntimeDownloadAddress[] = L"https://adoptium.net/";
-
 // The dialog's state, owned by the caller for one showing.
 class RuntimeNotFoundDialog {
 public:

@@ -244,7 +244,13 @@ bool Launcher::InvokeMain() {
     jthrowable exception = env->ExceptionOccurred();
     if (exception != nullptr) {
         CloseSplash();
-        if (failureCheck && AskAboutException(exception, env)) ExitJavaApplication(env);
+        if (failureCheck && AskAboutException(exception, env)) {
+            // System.exit is a call like any other and wants no exception
+            // pending. Should it not end the process, main's exception is
+            // left to the VM as after Ignore.
+            env->ExceptionClear();
+            if (!ExitJavaApplication(env)) env->Throw(exception);
+        }
     }
     if (ibmAllowed && ibmPreferred) platform.SleepForever();
     return javaVm->DetachCurrentThread() == JNI_OK;

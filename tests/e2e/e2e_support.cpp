@@ -49,6 +49,8 @@ std::wstring LauncherExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_LAU
 std::wstring FakeJvm64() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_JVM64")); }
 std::wstring FakeJvm32() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_JVM32")); }
 std::wstring PairStubExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_PAIR_STUB")); }
+std::wstring FakeSplash() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_SPLASH")); }
+std::wstring FakeSplashWithoutJarName() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_SPLASH_NOJAR")); }
 
 std::wstring LongForm(const std::wstring& path) {
     if (path.rfind(L"\\\\?\\", 0) == 0) return path;
@@ -198,6 +200,7 @@ uiauto::RunResult RunLauncher(const Launch& launch) {
     if (!launch.arguments.empty()) options.commandLine += L" " + launch.arguments;
     options.workingDirectory = launch.workingDirectory.empty() ? FolderPart(launch.exe) : launch.workingDirectory;
     options.timeoutMs = launch.timeoutMs;
+    options.onWindow = launch.onWindow;
     options.setEnvironment = launch.environment;
     options.unsetEnvironment.push_back(L"JAVA_HOME");
     if (wchar_t* block = GetEnvironmentStringsW()) {
@@ -210,6 +213,15 @@ uiauto::RunResult RunLauncher(const Launch& launch) {
         FreeEnvironmentStringsW(block);
     }
     return uiauto::Run(options);
+}
+
+std::function<bool(const uiauto::WindowReport&)> DriveWindow(const std::wstring& title,
+                                                             std::function<void(std::uintptr_t window)> steps) {
+    return [title, steps](const uiauto::WindowReport& window) {
+        if (window.title != title) return false;
+        steps(window.handle);
+        return true;
+    };
 }
 
 std::string Describe(const uiauto::RunResult& result) {
@@ -228,6 +240,7 @@ std::string Describe(const uiauto::RunResult& result) {
         text += uiauto::ToPrintableUtf8(window.isMessageBox ? window.text : window.className + L" | " + window.title);
         text += "\n";
     }
+    for (const auto& window : result.handledWindows) text += "  driven: " + uiauto::ToPrintableUtf8(window.title) + "\n";
     for (const auto& window : result.crashDialogs) text += "  crash dialog: " + uiauto::ToPrintableUtf8(window.title) + "\n";
     return text;
 }
@@ -244,6 +257,15 @@ const char kNoMainClass[] = "Main class was not specified in INI file.";
     std::string text = expected;
     for (const std::string& box : boxes) text += "  box: " + uiauto::ToPrintableUtf8(FromUtf8(box)) + "\n";
     return ::testing::AssertionFailure() << text << "got " << Describe(result);
+}
+
+::testing::AssertionResult EndedWithoutRuntime(const uiauto::RunResult& result) {
+    bool ok = result.started && !result.timedOut && result.exitCode == 0xFFFFFFFF && result.messageBoxTexts.empty() &&
+              result.crashDialogs.empty() && result.otherWindows.size() == 1 &&
+              result.otherWindows[0].title == L"JRE Not Found";
+    if (ok) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected exit code -1 after the JRE Not Found dialog\ngot "
+                                         << Describe(result);
 }
 
 }  // namespace e2e

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,8 @@ std::wstring LauncherExe();     // ZORV_E2E_LAUNCHER
 std::wstring FakeJvm64();       // ZORV_E2E_FAKE_JVM64: the 64-bit jvm.dll double
 std::wstring FakeJvm32();       // ZORV_E2E_FAKE_JVM32: its 32-bit build
 std::wstring PairStubExe();     // ZORV_E2E_PAIR_STUB
+std::wstring FakeSplash();      // ZORV_E2E_FAKE_SPLASH: the splashscreen.dll double
+std::wstring FakeSplashWithoutJarName();  // ZORV_E2E_FAKE_SPLASH_NOJAR: one lacking SplashSetFileJarName
 std::wstring EnvironmentValue(const std::wstring& name);
 
 // A folder under %TEMP% that exists for one case and is removed with it
@@ -82,7 +85,15 @@ struct Launch {
     // Empty: the program's own folder.
     std::wstring workingDirectory;
     std::uint32_t timeoutMs = 30000;
+    // As uiauto::RunOptions::onWindow: a window the case drives itself.
+    std::function<bool(const uiauto::WindowReport&)> onWindow;
 };
+
+// An onWindow that takes over the window with this title and runs the steps
+// on it, from inspection to the button that ends it; other windows are left
+// to the run.
+std::function<bool(const uiauto::WindowReport&)> DriveWindow(const std::wstring& title,
+                                                             std::function<void(std::uintptr_t window)> steps);
 
 // Runs the program with JAVA_HOME and every FAKEJVM_* and PAIR_STUB_*
 // variable of the caller removed, so the case alone decides what the
@@ -101,6 +112,10 @@ std::string Describe(const uiauto::RunResult& result);
 // message boxes, in order, and no other window.
 ::testing::AssertionResult Ended(const uiauto::RunResult& result, std::uint32_t exitCode,
                                  const std::vector<std::string>& boxes);
+
+// The run reached the runtime search, found nothing, and ended with -1 when
+// its "JRE Not Found" dialog was closed: no message box, no other window.
+::testing::AssertionResult EndedWithoutRuntime(const uiauto::RunResult& result);
 
 extern const char kNoMainClass[];
 

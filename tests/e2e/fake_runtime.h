@@ -57,6 +57,8 @@ protected:
     // Empty: the program's folder.
     std::wstring workingDirectory_;
     std::vector<std::pair<std::wstring, std::wstring>> environment_;
+    // Windows (no message boxes) the case drives itself during Start.
+    std::function<bool(const uiauto::WindowReport&)> onWindow_;
     std::vector<std::string> lines_;
 };
 

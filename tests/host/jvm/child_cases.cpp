@@ -108,6 +108,22 @@ std::map<std::string, ChildCase> Cases() {
     cases["main_throws"].configure = [](Context& c) { c.launcher.mainClass = L"Throws"; };
     cases["system_exit"].configure = [](Context& c) { c.launcher.mainClass = L"ExitSeven"; };
 
+    // A default charset that cannot hold the trace's characters: they must
+    // come through all the same.
+    auto traceThrows = [](const char* kind, int answer) {
+        return [kind, answer](Context& c) {
+            c.launcher.mainClass = L"TraceThrows";
+            c.launcher.failureCheck = true;
+            c.launcher.vmOptions.push_back(std::string("-Dzorv.trace=") + kind);
+            c.launcher.vmOptions.push_back("-Dfile.encoding=ISO-8859-1");
+            c.platform.exceptionAnswer = answer;
+        };
+    };
+    cases["trace_ignore"].configure = traceThrows("rich", kDialogIgnore);
+    cases["trace_stop"].configure = traceThrows("large", kDialogStop);
+    cases["trace_bad_to_string"].configure = traceThrows("bad_to_string", kDialogIgnore);
+    cases["trace_bad_print"].configure = traceThrows("bad_print", kDialogIgnore);
+
     auto lingering = [](Context& c) {
         c.launcher.mainClass = L"Lingering";
         c.launcher.vmOptions.back() = "-Dzorv.out=" + c.folder + "/late.txt";
@@ -164,6 +180,7 @@ int RunChildCase(const std::string& name, const std::string& folder) {
     const ChildCase& childCase = found->second;
     PosixPlatform platform;
     platform.boxLogPath = folder + "/boxes.txt";
+    platform.traceLogPath = folder + "/trace.txt";
     Report report(folder + "/report.txt");
     setenv("ZORV_CASE_FOLDER", folder.c_str(), 1);
 

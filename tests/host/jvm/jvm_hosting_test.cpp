@@ -139,6 +139,16 @@ std::string Lines(std::initializer_list<const char*> lines) {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// Texts of a megabyte are compared without printing them whole.
+::testing::AssertionResult SameText(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
+                                         << ", first different at " << at << ": \"" << actual.substr(at, 60)
+                                         << "\" instead of \"" << expected.substr(at, 60) << "\"";
+}
+
 std::string Today() {
     std::time_t now = std::time(nullptr);
     std::tm local = {};
@@ -231,6 +241,57 @@ TEST(JvmMainFailure, SystemExitEndsTheProcessWithItsCode) {
     EXPECT_EQ(run.exitCode, 7) << run.Output();
     EXPECT_EQ(run.out, "before exit\n");
     EXPECT_EQ(run.report.count("result"), 0u) << "the exit hook returned into the launcher";
+}
+
+// --- Uncaught exception dialog ------------------------------------------
+// TraceThrows prints its exception itself into main.txt; the launcher's trace
+// lands in trace.txt; uncaught.txt says whether the VM reported the very
+// exception main threw when the thread detached.
+
+TEST(JvmExceptionDialog, IgnoreShowsJavasOwnTraceAndLeavesTheSameExceptionToTheVm) {
+    ChildRun run = RunChild("trace_ignore");
+    EXPECT_EQ(run.exitCode, 0) << run.Output();
+    std::string own = run.File("main.txt");
+    for (const char* part : {"java.lang.RuntimeException: caf\u00e9 \U0001F600\n",
+                             "Suppressed: java.lang.IllegalStateException: suppressed \U0001F600\n",
+                             "Caused by: java.lang.IllegalArgumentException: cause \u65e5\u672c\n"}) {
+        EXPECT_TRUE(Has(own, part)) << own;
+    }
+    EXPECT_TRUE(SameText(run.File("trace.txt"), own));
+    EXPECT_EQ(run.File("uncaught.txt"), "same\n");
+    EXPECT_TRUE(Has(run.err, "Exception in thread \"main\" java.lang.RuntimeException: caf")) << run.err;
+    EXPECT_EQ(run.report["result"], "0");
+    EXPECT_EQ(run.report["launcher_gone"], "1");
+}
+
+TEST(JvmExceptionDialog, StopEndsTheProcessThroughSystemExitAfterAMegabyteTraceWithANul) {
+    ChildRun run = RunChild("trace_stop");
+    EXPECT_EQ(run.exitCode, 255) << run.err;
+    EXPECT_EQ(run.report.count("result"), 0u) << "the launcher's own path went on";
+    std::string own = run.File("main.txt");
+    EXPECT_GT(own.size(), 1u << 20);
+    EXPECT_TRUE(Has(own, std::string("nul[\0] xxx", 10)));
+    EXPECT_TRUE(SameText(run.File("trace.txt"), own));
+    // Stopped before the VM could report it, and not printed by the launcher.
+    EXPECT_FALSE(Exists(run.folder + "/uncaught.txt"));
+    EXPECT_FALSE(Has(run.err, "Exception")) << run.err;
+}
+
+// HotSpot names only the class of an exception thrown by the uncaught-exception
+// handler, so these messages on standard error come from the launcher's
+// description of them.
+TEST(JvmExceptionDialog, ThrowingToStringOrPrintStackTraceIsDescribedAndWhatWasPrintedIsShown) {
+    ChildRun empty = RunChild("trace_bad_to_string");
+    EXPECT_EQ(empty.exitCode, 0) << empty.Output();
+    EXPECT_FALSE(Exists(empty.folder + "/trace.txt")) << "a dialog for an empty trace";
+    EXPECT_TRUE(Has(empty.err, "java.lang.IllegalStateException: toString failed\n")) << empty.err;
+    EXPECT_EQ(empty.File("uncaught.txt"), "same\n");
+
+    ChildRun partial = RunChild("trace_bad_print");
+    EXPECT_EQ(partial.exitCode, 0) << partial.Output();
+    EXPECT_EQ(partial.File("trace.txt"), "partial line\n");
+    EXPECT_TRUE(Has(partial.err, "java.lang.IllegalStateException: printStackTrace failed\n")) << partial.err;
+    EXPECT_EQ(partial.File("uncaught.txt"), "same\n");
 }
 
 // --- Creating the VM ----------------------------------------------------

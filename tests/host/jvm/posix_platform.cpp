@@ -175,6 +175,10 @@ std::wstring PosixPlatform::LoadResourceString(unsigned id) { return testing::St
 
 int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring& traceText) {
     exceptionTraces.push_back(traceText);
+    if (!traceLogPath.empty()) {
+        std::ofstream log(traceLogPath, std::ios::app | std::ios::binary);
+        log << ToUtf8(traceText);
+    }
     return exceptionAnswer;
 }
 

@@ -28,6 +28,8 @@ public:
     // When set, each box is also appended here at once: the VM may end the
     // process before anyone could ask for the list.
     std::string boxLogPath;
+    // The same for each exception trace shown, appended as UTF-8 as it is.
+    std::string traceLogPath;
     std::uint64_t lastThreadStackSize = 0;
     // As if the system had no thread to give: the launcher must cope without.
     bool refuseThreads = false;
@@ -74,10 +76,19 @@ public:
     std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) override;
 
     std::string ToAnsi(const std::wstring& text) override { return ToUtf8(text); }
+    // No embedded settings here: the INI file alone decides.
+    std::vector<unsigned char> ReadResourceData(unsigned) override { return {}; }
+    ProviderResult DecipherWithProvider(const std::string&, std::vector<unsigned char>&) override {
+        return ProviderResult::unavailable;
+    }
 
     bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
                    std::uint32_t& exitCode) override;
     void SleepForever() override;
+    // No splash window on Linux: StartSplash goes on without one.
+    bool StartThread(ThreadRoutine, void*, ThreadHandle&, std::uint32_t&) override { return false; }
+    void EndThread(ThreadHandle, std::uint32_t) override {}
+    std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override { return nullptr; }
     void SignalEvent(EventHandle) override {}
     void MakeProcessDpiAware() override {}
     bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {

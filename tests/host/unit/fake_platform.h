@@ -3,12 +3,15 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cwctype>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "launcher/embedded_settings.h"
 #include "launcher/environment.h"
 #include "launcher/platform.h"
 #include "runtime/runtime_not_found.h"
@@ -44,6 +47,16 @@ public:
     int runtimeDialogAnswer = kDialogCancel;
     std::vector<std::wstring> exceptionTraces;
     int exceptionAnswer = kDialogIgnore;
+    bool refuseThreads = false;
+    int threadsStarted = 0;
+    std::vector<std::uint32_t> threadsEnded;
+    // What each splash window was asked to show: the picture path, then "shadow" or "flat".
+    std::vector<std::vector<std::wstring>> splashesServed;
+    std::map<unsigned, std::vector<unsigned char>> resources;  // RCDATA by number
+    // The provider, when there is one, deciphers as the portable code does and
+    // keeps the pass phrases it was given.
+    ProviderResult provider = ProviderResult::unavailable;
+    std::vector<std::string> providerPassPhrases;
 
     static std::wstring Fold(std::wstring text) {
         for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
@@ -165,8 +178,31 @@ public:
         for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
         return narrow;
     }
+    std::vector<unsigned char> ReadResourceData(unsigned id) override {
+        auto found = resources.find(id);
+        return found == resources.end() ? std::vector<unsigned char>() : found->second;
+    }
+    ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) override {
+        if (provider == ProviderResult::unavailable) return provider;
+        providerPassPhrases.push_back(passPhrase);
+        if (provider == ProviderResult::deciphered) DecipherPortably(passPhrase, bytes);
+        return provider;
+    }
     bool RunThread(std::uint64_t, ThreadRoutine, void*, std::uint32_t&) override { return false; }
     void SleepForever() override {}
+    // Threads run to their end inside StartThread, so a splash window's Serve
+    // has recorded what it was given by the time StartSplash returns.
+    bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) override {
+        if (refuseThreads) return false;
+        routine(argument);
+        thread = reinterpret_cast<ThreadHandle>(static_cast<std::uintptr_t>(++threadsStarted));
+        threadId = static_cast<std::uint32_t>(threadsStarted);
+        return true;
+    }
+    void EndThread(ThreadHandle thread, std::uint32_t threadId) override {
+        if (thread != nullptr) threadsEnded.push_back(threadId);
+    }
+    std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override;
     void SignalEvent(EventHandle) override {}
     void MakeProcessDpiAware() override { dpiAware = true; }
     bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {
@@ -181,6 +217,21 @@ private:
         return key;
     }
 };
+
+class FakeSplashScreenWindow : public SplashScreenWindow {
+public:
+    explicit FakeSplashScreenWindow(FakePlatform& platform) : platform_(platform) {}
+    void Serve(const std::wstring& picturePath, bool shadow, std::atomic<WindowHandle>&) override {
+        platform_.splashesServed.push_back({picturePath, shadow ? L"shadow" : L"flat"});
+    }
+
+private:
+    FakePlatform& platform_;
+};
+
+inline std::unique_ptr<SplashScreenWindow> FakePlatform::NewSplashScreenWindow() {
+    return std::make_unique<FakeSplashScreenWindow>(*this);
+}
 
 // The dialog's Browse steps as a user takes them; OK counts only while the
 // last folder held a library, as the real dialog's button is disabled otherwise.

@@ -1,6 +1,13 @@
 // Test double for jvm.dll. The launcher loads it exactly like a real runtime; every call is
 // appended to a log so tests can assert on what the launcher did, in which order.
 //
+// Classes: java/lang/String, System, io/FileOutputStream, io/PrintStream (over either stream),
+// io/ByteArrayOutputStream, the LauncherHelper and FAKEJVM_CLASSES. The trace of an uncaught
+// exception is read the way the launcher does it on a real VM: printStackTrace(PrintStream) of
+// the exception's own class (GetObjectClass) into a PrintStream over a ByteArrayOutputStream,
+// whose toString gives the text. The dialog's Stop then reaches System.exit(-1), which ends the
+// process with exit code -1 (0xFFFFFFFF) after the exit hook.
+//
 // Environment (scripting is read when JNI_CreateJavaVM runs, FAKEJVM_LOG when the DLL loads):
 //   FAKEJVM_LOG            UTF-8 log file, appended one line per event
 //   FAKEJVM_LOG_ENV        comma-separated variable names to log at create time
@@ -10,8 +17,24 @@
 //   FAKEJVM_HELPER         yes (default) | no (no LauncherHelper) | exit (unknown main class:
 //                          the helper calls System.exit(1) like the real one does)
 //   FAKEJVM_MAIN           return (default) | throw | exit:N | abort | nomain | nomain_nopending
+//                          throw: main throws java/lang/RuntimeException "thrown by <class>.main"
+//                          (<class> in dot form), left pending for the launcher
+//   FAKEJVM_TRACE          what printStackTrace of main's exception prints; escapes \n \r \t \0
+//                          and \\ are expanded. Set but empty: prints nothing (no dialog). Unset:
+//                            java.lang.RuntimeException: thrown by <class>.main\n
+//                            \tat <class>.main(Main.java)\n
+//                          Any other exception prints "<class in dot form>: <message>\n".
+//   FAKEJVM_TRACE_FAULT    print_throws: printStackTrace prints the trace's first line, then throws
+//                          java/lang/IllegalStateException "printStackTrace failed"
+//                          tostring_null: ByteArrayOutputStream.toString returns null, nothing pending
+//                          tostring_throws: it throws java/lang/OutOfMemoryError "toString failed"
 //   FAKEJVM_WRITE_OUT/ERR  text main prints to System.out / System.err (file or std handle)
 //   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
+//   FAKEJVM_PAUSE_AT       comma-separated points (create, main, destroy) at which the double
+//                          logs "pause <point>" and waits, at most 30 s, until the test sets the
+//                          auto-reset event named by FAKEJVM_PAUSE: a test looks at the launcher's
+//                          windows meanwhile. create: before the VM exists; main: main is running;
+//                          destroy: like an application whose windows are still open.
 //
 // Log lines (control characters in any line are written as \xHH so lines stay lines):
 //   load <dll path>                       unload reason=free|exit
@@ -29,6 +52,10 @@
 //   write_out|write_err file|std          system_exit N
 //   exit_hook N|null                      abort_hook set|null
 //   throw <class> <message>               exception_describe <class>: <message> | none
+//   throw_object <class> <message>        (JNI Throw: an existing exception made pending again)
+//   get_object_class <class>              new_buffer      new_print_stream buffer charset=UTF-8
+//   call_void <class>.<name>              call_object <class>.<name>   (instance methods: the
+//                                         exception's printStackTrace, the buffer's toString)
 //   exception_clear                       attach | attach_daemon      get_env version=.. result=N
 //   detach | detach not_attached          destroy     destroy_wait threads=N
 //   caller_thread loader|other            after create and destroy: the thread that loaded the DLL?
@@ -40,6 +67,8 @@
 //   JNI_LOCAL_REF_WRONG_THREAD <fn>  JNI_BAD_ARGUMENT <fn>  JNI_BAD_METHOD_ID <fn>
 //   JNI_WRONG_METHOD <fn> <class>.<name>  JNI_BAD_VM <fn>  JNI_BAD_RELEASE <fn>  CREATE_AGAIN
 //   DETACH_WITH_PENDING_EXCEPTION <class>  DESTROY_TIMEOUT threads=N  LEAKED_UTF_CHARS N
+//   (DETACH_WITH_PENDING_EXCEPTION is how the real VM comes to report an uncaught exception: it
+//   is expected once after main threw, with no dialog or after Ignore.)
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -161,20 +190,34 @@ void logQpc(const char* event) {
   say("qpc ", event, "=", static_cast<long long>(now.QuadPart));
 }
 
+void pauseAt(const char* point) {
+  std::wstring name, points;
+  if (!envVar(L"FAKEJVM_PAUSE", name) || name.empty() || !envVar(L"FAKEJVM_PAUSE_AT", points)) return;
+  bool listed = false;
+  for (const std::wstring& p : splitCommas(points)) listed = listed || utf8(p) == point;
+  if (!listed) return;
+  say("pause ", point);
+  if (HANDLE event = CreateEventW(nullptr, FALSE, FALSE, name.c_str())) {
+    WaitForSingleObject(event, 30000);
+    CloseHandle(event);
+  }
+}
+
 // ---- object model --------------------------------------------------------------------------
 
-enum class Kind { Class, String, Chars, Array, FileOut, Print, Throwable };
+enum class Kind { Class, String, Chars, Array, FileOut, Buffer, Print, Throwable };
 
 struct Obj {
   explicit Obj(Kind k, std::string n = {}, std::wstring t = {})
       : kind(k), name(std::move(n)), text(std::move(t)) {}
   Kind kind;
   std::string name;  // Class: its name; Array: element class; Throwable: exception class
-  std::wstring text;  // String, char[], FileOutputStream path, Throwable message
+  std::wstring text;  // String, char[], FileOutputStream path, Throwable message, buffer contents
+  std::wstring trace;  // Throwable: what its printStackTrace prints
   std::vector<Obj*> elems;
   HANDLE file = INVALID_HANDLE_VALUE;
   bool append = false;
-  Obj* target = nullptr;  // PrintStream's FileOutputStream
+  Obj* target = nullptr;  // PrintStream's FileOutputStream or ByteArrayOutputStream
 };
 
 // Handles are distinct from objects so deleted or foreign references can be told apart.
@@ -193,12 +236,18 @@ struct ThreadEnv : JNIEnv_ {
 };
 
 const char* const kBuiltinClasses[] = {"java/lang/String", "java/lang/System",
-                                       "java/io/FileOutputStream", "java/io/PrintStream"};
+                                       "java/io/FileOutputStream", "java/io/PrintStream",
+                                       "java/io/ByteArrayOutputStream"};
 const char* const kHelper = "sun/launcher/LauncherHelper";
+const char* const kPrintStackTrace = "printStackTrace";
+const char* const kPrintStackTraceSig = "(Ljava/io/PrintStream;)V";
 const Method kKnownMethods[] = {
     {"java/lang/String", "<init>", "([C)V", false},
     {"java/io/FileOutputStream", "<init>", "(Ljava/lang/String;Z)V", false},
     {"java/io/PrintStream", "<init>", "(Ljava/io/OutputStream;)V", false},
+    {"java/io/ByteArrayOutputStream", "<init>", "()V", false},
+    {"java/io/PrintStream", "<init>", "(Ljava/io/OutputStream;ZLjava/lang/String;)V", false},
+    {"java/io/ByteArrayOutputStream", "toString", "(Ljava/lang/String;)Ljava/lang/String;", false},
     {"java/lang/System", "setOut", "(Ljava/io/PrintStream;)V", true},
     {"java/lang/System", "setErr", "(Ljava/io/PrintStream;)V", true},
     {"java/lang/System", "exit", "(I)V", true},
@@ -212,6 +261,7 @@ struct State {
   JavaVM_ vm;
   std::map<DWORD, ThreadEnv*> threads;
   std::set<std::string> bootClasses, appClasses;
+  std::set<std::string> throwableClasses;  // every class an exception was raised with
   std::map<std::string, Obj*> classObjs;
   std::set<Ref*> refs;
   std::map<std::string, Method*> methods;
@@ -222,6 +272,8 @@ struct State {
   void(JNICALL* abortHook)() = nullptr;
   Obj *out = nullptr, *err = nullptr;  // PrintStreams given to System.setOut / setErr
   std::wstring helper, mainMode, writeOut, writeErr;
+  std::wstring trace, traceFault;
+  bool traceScripted = false;
 };
 State g;
 ThreadEnv g_strayEnv;  // stands in for an unknown env so a faulty call can still be logged
@@ -239,6 +291,7 @@ std::string classOf(const Obj* o) {
     case Kind::Chars: return "[C";
     case Kind::Array: return "[L" + o->name + ";";
     case Kind::FileOut: return "java/io/FileOutputStream";
+    case Kind::Buffer: return "java/io/ByteArrayOutputStream";
     case Kind::Print: return "java/io/PrintStream";
     case Kind::Throwable: return o->name;
   }
@@ -278,15 +331,17 @@ Obj* as(jobject h, Kind k, const char* fn) {
   return o;
 }
 
-void raise(ThreadEnv* t, const std::string& cls, const std::wstring& msg) {
-  say("throw ", cls, " ", utf8(msg));
-  t->pending = new Obj(Kind::Throwable, cls, msg);
-}
-
 std::wstring widen(const char* s) {
   std::wstring w;
   for (; s && *s; ++s) w += static_cast<wchar_t>(static_cast<unsigned char>(*s));
   return w;
+}
+
+void raise(ThreadEnv* t, const std::string& cls, const std::wstring& msg) {
+  say("throw ", cls, " ", utf8(msg));
+  t->pending = new Obj(Kind::Throwable, cls, msg);
+  t->pending->trace = widen(dotted(cls).c_str()) + L": " + msg + L"\n";
+  g.throwableClasses.insert(cls);
 }
 
 ThreadEnv* check(JNIEnv* env, const char* fn, bool allowPending) {
@@ -377,6 +432,8 @@ jmethodID lookupMethod(JNIEnv* env, jclass cls, const char* name, const char* si
   bool known = false;
   for (const Method& m : kKnownMethods)
     known |= m.cls == k->name && m.name == name && m.sig == sig && m.isStatic == isStatic;
+  known |= !isStatic && g.throwableClasses.count(k->name) && std::strcmp(name, kPrintStackTrace) == 0 &&
+           std::strcmp(sig, kPrintStackTraceSig) == 0;
   bool isMain = isStatic && g.appClasses.count(k->name) && std::strcmp(name, "main") == 0 &&
                 std::strcmp(sig, "([Ljava/lang/String;)V") == 0;
   if (isMain && g.mainMode == L"nomain_nopending") return nullptr;
@@ -463,8 +520,21 @@ jobject newObjectA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, const
     o->append = append;
     return ref(o);
   }
-  Obj* target = as(a[0].l, Kind::FileOut, fn);
+  if (m->cls == "java/io/ByteArrayOutputStream") {
+    say("new_buffer");
+    return ref(new Obj(Kind::Buffer));
+  }
+  Obj* target = deref(a[0].l, fn);
   if (!target) return raise(c.t, "java/lang/NullPointerException", L""), nullptr;
+  if (target->kind != Kind::FileOut && target->kind != Kind::Buffer)
+    return say("JNI_BAD_ARGUMENT ", fn), nullptr;
+  if (target->kind == Kind::Buffer) {
+    // The trace's characters survive only when both ends of the buffer name UTF-8.
+    Obj* charset = m->sig == "(Ljava/io/OutputStream;ZLjava/lang/String;)V" ? deref(a[2].l, fn) : nullptr;
+    if (!charset || charset->kind != Kind::String || charset->text != L"UTF-8")
+      return say("JNI_BAD_ARGUMENT ", fn, " charset"), nullptr;
+    say("new_print_stream buffer charset=UTF-8");
+  }
   Obj* o = new Obj(Kind::Print);
   o->target = target;
   return ref(o);
@@ -489,17 +559,18 @@ jobject JNICALL newObject(JNIEnv* env, jclass cls, jmethodID id, ...) {
 void setStream(const Method& m, jobject arg, const char* fn) {
   bool isOut = m.name == "setOut";
   Obj* ps = deref(arg, fn);
-  (isOut ? g.out : g.err) = ps && ps->kind == Kind::Print ? ps : nullptr;
+  (isOut ? g.out : g.err) = ps && ps->kind == Kind::Print && ps->target && ps->target->kind == Kind::FileOut ? ps : nullptr;
   const char* line = isOut ? "set_out " : "set_err ";
   if (!ps)
     say(line, "null");
-  else if (ps->kind != Kind::Print || !ps->target)
+  else if (ps->kind != Kind::Print || !ps->target || ps->target->kind != Kind::FileOut)
     say(line, "other");
   else
     say(line, "append=", ps->target->append ? 1 : 0, " ", utf8(ps->target->text));
 }
 
 void runMain(ThreadEnv* t, const Method& m, jobject argsRef, const char* fn) {
+  pauseAt("main");
   Obj* args = deref(argsRef, fn);
   size_t n = args && args->kind == Kind::Array ? args->elems.size() : 0;
   say("main_args count=", n);
@@ -513,7 +584,12 @@ void runMain(ThreadEnv* t, const Method& m, jobject argsRef, const char* fn) {
   emit(g.out, STD_OUTPUT_HANDLE, g.writeOut, "write_out");
   emit(g.err, STD_ERROR_HANDLE, g.writeErr, "write_err");
   if (g.mainMode == L"throw") {
-    raise(t, "java/lang/RuntimeException", L"thrown by " + widen(dotted(m.cls).c_str()) + L".main");
+    std::wstring mainClass = widen(dotted(m.cls).c_str());
+    raise(t, "java/lang/RuntimeException", L"thrown by " + mainClass + L".main");
+    if (g.traceScripted)
+      t->pending->trace = g.trace;
+    else
+      t->pending->trace += L"\tat " + mainClass + L".main(Main.java)\n";
   } else if (g.mainMode == L"abort") {
     t->deferred = Deferred::Abort;
   } else if (g.mainMode.compare(0, 5, L"exit:") == 0) {
@@ -599,6 +675,85 @@ void JNICALL callStaticVoid(JNIEnv* env, jclass cls, jmethodID id, ...) {
   std::vector<jvalue> a = readArgs(id, ap);
   va_end(ap);
   callStaticA(env, cls, id, a.data(), false, "CallStaticVoidMethod");
+}
+
+// The instance methods the launcher calls to read an exception's trace: printStackTrace of
+// any exception raised so far, into a PrintStream over a ByteArrayOutputStream, and that
+// buffer's toString. FAKEJVM_TRACE_FAULT makes either fail.
+jobject callA(JNIEnv* env, jobject self, jmethodID id, const jvalue* a, bool wantObject,
+              const char* fn) {
+  Call c(env, fn);
+  Obj* o = deref(self, fn);
+  Method* m = method(id, fn);
+  if (!o) say("JNI_BAD_ARGUMENT ", fn);
+  if (!o || !m) return nullptr;
+  bool returnsObject = m->sig.back() != 'V';
+  if (m->isStatic || m->cls != classOf(o) || returnsObject != wantObject) {
+    say("JNI_WRONG_METHOD ", fn, " ", m->cls, ".", m->name);
+    return nullptr;
+  }
+  say(wantObject ? "call_object " : "call_void ", m->cls, ".", m->name);
+  if (m->name == kPrintStackTrace) {
+    Obj* stream = deref(a[0].l, fn);
+    if (!stream) return raise(c.t, "java/lang/NullPointerException", L""), nullptr;
+    if (stream->kind != Kind::Print) return say("JNI_BAD_ARGUMENT ", fn), nullptr;
+    std::wstring printed = o->trace;
+    if (g.traceFault == L"print_throws") {
+      size_t end = printed.find(L'\n');
+      printed.resize(end == std::wstring::npos ? printed.size() : end + 1);
+    }
+    if (stream->target->kind == Kind::Buffer) stream->target->text += printed;
+    if (g.traceFault == L"print_throws")
+      raise(c.t, "java/lang/IllegalStateException", L"printStackTrace failed");
+    return nullptr;
+  }
+  Obj* charset = deref(a[0].l, fn);
+  if (!charset || charset->kind != Kind::String || charset->text != L"UTF-8")
+    return say("JNI_BAD_ARGUMENT ", fn, " charset"), nullptr;
+  if (g.traceFault == L"tostring_null") return nullptr;
+  if (g.traceFault == L"tostring_throws")
+    return raise(c.t, "java/lang/OutOfMemoryError", L"toString failed"), nullptr;
+  return ref(new Obj(Kind::String, "", o->text));
+}
+
+jobject JNICALL callObjectA(JNIEnv* env, jobject self, jmethodID id, const jvalue* a) {
+  return callA(env, self, id, a, true, "CallObjectMethodA");
+}
+
+jobject JNICALL callObjectV(JNIEnv* env, jobject self, jmethodID id, va_list ap) {
+  return callA(env, self, id, readArgs(id, ap).data(), true, "CallObjectMethodV");
+}
+
+jobject JNICALL callObject(JNIEnv* env, jobject self, jmethodID id, ...) {
+  va_list ap;
+  va_start(ap, id);
+  std::vector<jvalue> a = readArgs(id, ap);
+  va_end(ap);
+  return callA(env, self, id, a.data(), true, "CallObjectMethod");
+}
+
+void JNICALL callVoidA(JNIEnv* env, jobject self, jmethodID id, const jvalue* a) {
+  callA(env, self, id, a, false, "CallVoidMethodA");
+}
+
+void JNICALL callVoidV(JNIEnv* env, jobject self, jmethodID id, va_list ap) {
+  callA(env, self, id, readArgs(id, ap).data(), false, "CallVoidMethodV");
+}
+
+void JNICALL callVoid(JNIEnv* env, jobject self, jmethodID id, ...) {
+  va_list ap;
+  va_start(ap, id);
+  std::vector<jvalue> a = readArgs(id, ap);
+  va_end(ap);
+  callA(env, self, id, a.data(), false, "CallVoidMethod");
+}
+
+jclass JNICALL getObjectClass(JNIEnv* env, jobject h) {
+  Call c(env, "GetObjectClass");
+  Obj* o = deref(h, "GetObjectClass");
+  if (!o) return say("JNI_BAD_ARGUMENT GetObjectClass"), nullptr;
+  say("get_object_class ", classOf(o));
+  return ref<jclass>(classObj(classOf(o)));
 }
 
 jcharArray JNICALL newCharArray(JNIEnv* env, jsize len) {
@@ -701,6 +856,15 @@ void JNICALL exceptionDescribe(JNIEnv* env) {
   c.t->pending = nullptr;
 }
 
+jint JNICALL throwObject(JNIEnv* env, jthrowable h) {
+  Call c(env, "Throw");
+  Obj* e = as(h, Kind::Throwable, "Throw");
+  if (!e) return JNI_ERR;
+  say("throw_object ", e->name, " ", utf8(e->text));
+  c.t->pending = e;
+  return JNI_OK;
+}
+
 void JNICALL exceptionClear(JNIEnv* env) {
   Call c(env, "ExceptionClear", true);
   say("exception_clear");
@@ -779,6 +943,7 @@ jint JNICALL destroyJavaVM(JavaVM* vm) {
   std::unique_lock<std::recursive_mutex> lock(g.mu);
   say("destroy");
   logCallerThread();
+  pauseAt("destroy");
   if (!checkVm(vm, "DestroyJavaVM") || g.destroyed) return JNI_ERR;
   if (size_t n = otherLiveThreads()) say("destroy_wait threads=", n);
   for (int waited = 0; otherLiveThreads() && waited < 5000; waited += 10) {
@@ -816,6 +981,7 @@ void buildTables() {
   e.GetVersion = getVersion;
   e.FindClass = findClass;
   e.ExceptionOccurred = exceptionOccurred;
+  e.Throw = throwObject;
   e.ExceptionDescribe = exceptionDescribe;
   e.ExceptionClear = exceptionClear;
   e.ExceptionCheck = exceptionCheck;
@@ -825,6 +991,13 @@ void buildTables() {
   e.NewObject = newObject;
   e.NewObjectV = newObjectV;
   e.NewObjectA = newObjectAJ;
+  e.GetObjectClass = getObjectClass;
+  e.CallObjectMethod = callObject;
+  e.CallObjectMethodV = callObjectV;
+  e.CallObjectMethodA = callObjectA;
+  e.CallVoidMethod = callVoid;
+  e.CallVoidMethodV = callVoidV;
+  e.CallVoidMethodA = callVoidA;
   e.CallStaticObjectMethod = callStaticObject;
   e.CallStaticObjectMethodV = callStaticObjectV;
   e.CallStaticObjectMethodA = callStaticObjectA;
@@ -864,11 +1037,33 @@ size_t stackReservation() {
   return static_cast<size_t>(p - base);
 }
 
+// FAKEJVM_TRACE's escapes: \\n \\r \\t \\0 and \\\\; any other backslash stays as it is.
+std::wstring unescape(const std::wstring& s) {
+  std::wstring o;
+  for (size_t i = 0; i < s.size(); ++i) {
+    wchar_t next = i + 1 < s.size() ? s[i + 1] : L'\0';
+    const wchar_t* from = L"nrt0\\";
+    const wchar_t* to = L"\n\r\t\0\\";
+    const wchar_t* hit = s[i] == L'\\' && next ? std::wcschr(from, next) : nullptr;
+    if (hit) {
+      o += to[hit - from];
+      ++i;
+    } else {
+      o += s[i];
+    }
+  }
+  return o;
+}
+
 void readScript() {
   g.helper = envOr(L"FAKEJVM_HELPER", L"yes");
   g.mainMode = envOr(L"FAKEJVM_MAIN", L"return");
   envVar(L"FAKEJVM_WRITE_OUT", g.writeOut);
   envVar(L"FAKEJVM_WRITE_ERR", g.writeErr);
+  std::wstring trace;
+  g.traceScripted = envVar(L"FAKEJVM_TRACE", trace);
+  g.trace = unescape(trace);
+  envVar(L"FAKEJVM_TRACE_FAULT", g.traceFault);
   g.bootClasses.insert(std::begin(kBuiltinClasses), std::end(kBuiltinClasses));
   if (g.helper != L"no") g.bootClasses.insert(kHelper);
   std::wstring classes;
@@ -932,6 +1127,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* p) {
 
 extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* p) {
   logQpc("create");
+  pauseAt("create");
   std::lock_guard<std::recursive_mutex> lock(g.mu);
   auto* a = static_cast<JavaVMInitArgs*>(p);
   *pvm = nullptr;

@@ -2,6 +2,7 @@
 
 #include "launcher/win32_api.h"
 
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -272,6 +273,10 @@ bool CreateProcessNatively(const RunOptions& options, std::wstring& commandLine,
     return true;
 }
 
+bool IsMessageBox(HWND window) {
+    return ClassNameOf(window) == kMessageBoxClass && GetDlgItem(window, kMessageTextId) != nullptr;
+}
+
 void PressOk(HWND box) {
     HWND button = GetDlgItem(box, IDOK);
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(button));
@@ -417,6 +422,7 @@ RunResult Run(const RunOptions& options) {
     std::set<HWND> seen;                 // reported already
     std::map<HWND, double> pressedAt;    // message boxes OK was sent to
     std::set<HWND> closeSent;
+    std::set<HWND> handled;              // the caller's, through onWindow
     bool observing = options.observeMs > 0;
 
     for (;;) {
@@ -449,6 +455,11 @@ RunResult Run(const RunOptions& options) {
                 continue;
             }
             Trace(now, report.isMessageBox ? "message box" : "window", window);
+            if (!report.isMessageBox && options.onWindow && options.onWindow(report)) {
+                handled.insert(window);
+                result.handledWindows.push_back(report);
+                continue;
+            }
             if (report.isMessageBox) result.messageBoxTexts.push_back(report.text);
             else result.otherWindows.push_back(report);
             result.windows.push_back(report);
@@ -465,7 +476,10 @@ RunResult Run(const RunOptions& options) {
 
         if (!observing && options.policy == WindowPolicy::dismiss) {
             for (HWND window : ours) {
-                if (ClassNameOf(window) == kMessageBoxClass) {
+                if (handled.count(window) != 0) continue;
+                // A dialog that is no message box gets the close box: its OK
+                // may be disabled, and a posted IDOK would go past that.
+                if (IsMessageBox(window)) {
                     auto pressed = pressedAt.find(window);
                     if (pressed == pressedAt.end() || now - pressed->second >= kRepressMs) {
                         Trace(now, "press OK", window);
@@ -484,6 +498,7 @@ RunResult Run(const RunOptions& options) {
                 Trace(now, "gone", *it);
                 pressedAt.erase(*it);
                 closeSent.erase(*it);
+                handled.erase(*it);
                 it = seen.erase(it);
             } else {
                 ++it;
@@ -518,6 +533,311 @@ bool AvoidWindowManagerWaits() {
     LONG status = RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
+}
+
+const ControlInfo* DialogInfo::Control(int id) const {
+    for (const ControlInfo& control : controls) {
+        if (control.id == id) return &control;
+    }
+    return nullptr;
+}
+
+namespace {
+
+HWND AsWindow(std::uintptr_t handle) { return reinterpret_cast<HWND>(handle); }
+std::uintptr_t AsHandle(HWND window) { return reinterpret_cast<std::uintptr_t>(window); }
+
+Rect FromRect(const RECT& rect) { return Rect{rect.left, rect.top, rect.right, rect.bottom}; }
+
+std::uint32_t StyleOf(HWND window, int which) {
+    return static_cast<std::uint32_t>(GetWindowLongPtrW(window, which));
+}
+
+// Posted rather than sent: the dialog may answer with a modal loop of its own.
+bool PostClick(HWND control, int x, int y) {
+    LPARAM at = MAKELPARAM(x, y);
+    return PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageW(control, WM_LBUTTONUP, 0, at);
+}
+
+bool SendMouseClick(HWND control, POINT at) {
+    ClientToScreen(control, &at);
+    HWND top = WindowFromPoint(at);
+    if (top != control && !IsChild(control, top)) return false;
+    // Absolute input is in 1/65536 of the primary screen.
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT inputs[3] = {};
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = static_cast<LONG>((at.x * 65536LL + width / 2) / width);
+        input.mi.dy = static_cast<LONG>((at.y * 65536LL + height / 2) / height);
+        input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
+    }
+    inputs[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    return SendInput(3, inputs, sizeof(INPUT)) == 3;
+}
+
+struct OwnedScan {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindOwned(HWND window, LPARAM parameter) {
+    auto* scan = reinterpret_cast<OwnedScan*>(parameter);
+    if (GetWindow(window, GW_OWNER) != scan->owner || !IsWindowVisible(window)) return TRUE;
+    scan->found = window;
+    return FALSE;
+}
+
+// Memory in another process that lives as long as this object.
+class RemoteBuffer {
+public:
+    RemoteBuffer(DWORD processId, std::size_t size)
+        : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId)) {
+        if (process_ != nullptr) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_ != nullptr) CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    // Null when the process could not be opened or the memory not reserved.
+    char* At(std::size_t offset) const { return address_ == nullptr ? nullptr : static_cast<char*>(address_) + offset; }
+    bool Write(std::size_t offset, const void* bytes, std::size_t size) const {
+        return address_ != nullptr && WriteProcessMemory(process_, At(offset), bytes, size, nullptr) != FALSE;
+    }
+    bool Read(std::size_t offset, void* bytes, std::size_t size) const {
+        return address_ != nullptr && ReadProcessMemory(process_, At(offset), bytes, size, nullptr) != FALSE;
+    }
+
+private:
+    HANDLE process_;
+    void* address_ = nullptr;
+};
+
+HWND FindDescendant(HWND parent, const std::wstring& className) {
+    std::vector<HWND> children;
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        if (ClassNameOf(child) == className) return child;
+    }
+    return nullptr;
+}
+
+// The label of the tree item that has the selection: TVM_GETITEMW wants a
+// TVITEMW and a text buffer in the tree's own process.
+std::wstring SelectedTreeItemText(HWND tree) {
+    DWORD_PTR item = 0;
+    if (!SendMessageTimeoutW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &item) || item == 0)
+        return L"";
+    wchar_t text[MAX_PATH + 1] = {};
+    RemoteBuffer remote(ProcessOf(tree), sizeof(TVITEMW) + sizeof text);
+    TVITEMW request = {};
+    request.mask = TVIF_TEXT;
+    request.hItem = reinterpret_cast<HTREEITEM>(item);
+    request.pszText = reinterpret_cast<wchar_t*>(remote.At(sizeof(TVITEMW)));
+    request.cchTextMax = MAX_PATH;
+    DWORD_PTR answer = 0;
+    if (!remote.Write(0, &request, sizeof request) || !remote.Write(sizeof(TVITEMW), text, sizeof text) ||
+        !SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.At(0)), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &answer) ||
+        !answer || !remote.Read(sizeof(TVITEMW), text, sizeof text - sizeof(wchar_t)))
+        return L"";
+    return text;
+}
+
+void ListFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    while (FindNextFileW(search, &entry)) {
+    }
+    FindClose(search);
+}
+
+// The browser matches each folder on the path by its item id, which carries
+// the folder's last access time. A new folder's first listing (by the browser
+// itself, halfway through the match) moves that time, and the match fails.
+// Listing each folder once beforehand settles the times where the file
+// system updates them only once after a change (Linux's relatime).
+void ListFoldersOnPath(const std::wstring& folder) {
+    for (std::size_t slash = folder.find(L'\\'); slash != std::wstring::npos; slash = folder.find(L'\\', slash + 1)) {
+        ListFolder(folder.substr(0, slash));
+    }
+    ListFolder(folder);
+}
+
+}  // namespace
+
+DialogInfo Inspect(std::uintptr_t dialog) {
+    DialogInfo info;
+    HWND window = AsWindow(dialog);
+    if (!IsWindow(window)) return info;
+    info.handle = dialog;
+    info.processId = ProcessOf(window);
+    info.className = ClassNameOf(window);
+    info.title = TextOf(window);
+    info.style = StyleOf(window, GWL_STYLE);
+    info.exStyle = StyleOf(window, GWL_EXSTYLE);
+    info.enabled = IsWindowEnabled(window) != FALSE;
+    info.visible = IsWindowVisible(window) != FALSE;
+    info.maximized = IsZoomed(window) != FALSE;
+    RECT outer, client;
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    info.window = FromRect(outer);
+    info.client = FromRect(client);
+
+    std::vector<HWND> children;
+    EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        ControlInfo control;
+        control.handle = AsHandle(child);
+        control.id = GetDlgCtrlID(child);
+        control.className = ClassNameOf(child);
+        control.text = TextOf(child);
+        control.style = StyleOf(child, GWL_STYLE);
+        control.exStyle = StyleOf(child, GWL_EXSTYLE);
+        control.enabled = IsWindowEnabled(child) != FALSE;
+        control.visible = IsWindowVisible(child) != FALSE;
+        RECT rect;
+        GetWindowRect(child, &rect);
+        control.onScreen = FromRect(rect);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        control.inDialog = FromRect(rect);
+        info.controls.push_back(control);
+    }
+    return info;
+}
+
+std::uintptr_t ControlOf(std::uintptr_t dialog, int id) { return AsHandle(GetDlgItem(AsWindow(dialog), id)); }
+
+bool WaitUntil(const std::function<bool()>& condition, std::uint32_t timeoutMs) {
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(kPollMs);
+    }
+}
+
+bool WaitUntilGone(std::uintptr_t window, std::uint32_t timeoutMs) {
+    return WaitUntil([window] { return !IsWindow(AsWindow(window)); }, timeoutMs);
+}
+
+std::uintptr_t WaitForWindow(std::uint32_t processId, const std::wstring& title, std::uint32_t timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : VisibleTopLevelWindows()) {
+                if (ProcessOf(window) == processId && (title.empty() || TextOf(window) == title)) found = window;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    return AsHandle(found);
+}
+
+std::uintptr_t WaitForOwnedWindow(std::uintptr_t owner, std::uint32_t timeoutMs) {
+    OwnedScan scan = {AsWindow(owner), nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&scan));
+            return scan.found != nullptr;
+        },
+        timeoutMs);
+    return AsHandle(scan.found);
+}
+
+bool PressButton(std::uintptr_t dialog, int id) {
+    HWND button = GetDlgItem(AsWindow(dialog), id);
+    if (button == nullptr || !IsWindowVisible(button) || !IsWindowEnabled(button)) return false;
+    return PostMessageW(AsWindow(dialog), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != FALSE;
+}
+
+bool SendKey(std::uintptr_t control, Key key) {
+    UINT code = VK_ESCAPE;
+    switch (key) {
+        case Key::escape: code = VK_ESCAPE; break;
+        case Key::enter: code = VK_RETURN; break;
+        case Key::space: code = VK_SPACE; break;
+        case Key::tab: code = VK_TAB; break;
+    }
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(code, MAPVK_VK_TO_VSC)) << 16;
+    const LPARAM released = (1LL << 30) | (1LL << 31);
+    HWND window = AsWindow(control);
+    return PostMessageW(window, WM_KEYDOWN, code, scan | 1) && PostMessageW(window, WM_KEYUP, code, scan | released | 1);
+}
+
+bool CloseWithCloseBox(std::uintptr_t window) {
+    return PostMessageW(AsWindow(window), WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE;
+}
+
+Rect ResizeBy(std::uintptr_t window, int dx, int dy) {
+    HWND target = AsWindow(window);
+    RECT outer;
+    GetWindowRect(target, &outer);
+    SetWindowPos(target, nullptr, 0, 0, outer.right - outer.left + dx, outer.bottom - outer.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(target, &outer);
+    return FromRect(outer);
+}
+
+bool Maximize(std::uintptr_t window) {
+    ShowWindow(AsWindow(window), SW_MAXIMIZE);
+    return IsZoomed(AsWindow(window)) != FALSE;
+}
+
+bool Restore(std::uintptr_t window) {
+    ShowWindow(AsWindow(window), SW_RESTORE);
+    return IsZoomed(AsWindow(window)) == FALSE;
+}
+
+bool Click(std::uintptr_t control, int x, int y, ClickInput input) {
+    HWND window = AsWindow(control);
+    if (!IsWindowVisible(window)) return false;
+    if (input == ClickInput::posted) return PostClick(window, x, y);
+    return SendMouseClick(window, POINT{x, y});
+}
+
+bool Click(std::uintptr_t control, ClickInput input) {
+    RECT client;
+    if (!GetClientRect(AsWindow(control), &client)) return false;
+    return Click(control, client.right / 2, client.bottom / 2, input);
+}
+
+bool SelectFolderInBrowser(std::uintptr_t browser, const std::wstring& folder) {
+    HWND window = AsWindow(browser);
+    ListFoldersOnPath(folder);
+    std::size_t bytes = (folder.size() + 1) * sizeof(wchar_t);
+    RemoteBuffer path(ProcessOf(window), bytes);
+    if (!path.Write(0, folder.c_str(), bytes)) return false;
+    const UINT setSelection = WM_USER + 103;  // BFFM_SETSELECTIONW; wParam TRUE: lParam is a path
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, setSelection, TRUE, reinterpret_cast<LPARAM>(path.At(0)), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs * 5, &answer))
+        return false;
+    // A folder the browser cannot find leaves the old selection in place
+    // without a word; the tree shows whether the new one arrived.
+    std::wstring name = folder;
+    while (name.size() > 3 && (name.back() == L'\\' || name.back() == L'/')) name.pop_back();
+    std::size_t slash = name.find_last_of(L"\\/");
+    if (slash == std::wstring::npos || slash + 1 == name.size()) return true;  // a drive: its label varies
+    HWND tree = FindDescendant(window, WC_TREEVIEWW);
+    return tree != nullptr && SameNameIgnoringCase(SelectedTreeItemText(tree), name.substr(slash + 1));
+}
+
+bool ChooseFolder(std::uintptr_t owner, const std::wstring& folder, std::uint32_t timeoutMs) {
+    std::uintptr_t browser = WaitForOwnedWindow(owner, timeoutMs);
+    if (browser == 0) return false;
+    // Cancel when the folder cannot be selected: OK would hand over whatever
+    // was selected before, and an open browser would hold the caller's dialog.
+    bool selected = SelectFolderInBrowser(browser, folder);
+    return PressButton(browser, selected ? IDOK : IDCANCEL) && WaitUntilGone(browser, timeoutMs) && selected;
 }
 
 }  // namespace uiauto

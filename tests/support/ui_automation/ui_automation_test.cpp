@@ -1,11 +1,14 @@
 // The automation against a program that does each thing the e2e tests must
-// notice: boxes in order, a window that is no box, a crash, a hang, and exit
-// codes above INT_MAX.
+// notice: boxes in order, a window that is no box, a crash, a hang, exit
+// codes above INT_MAX, and a dialog to inspect and drive.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "ui_automation.h"
+#include "uiauto_target_ids.h"
+#include "url_recorder.h"
 #include "launcher/win32_api.h"
 
 namespace {
@@ -88,6 +91,134 @@ TEST(UiAutomation, ObservationLeavesTheBoxUpThenTerminates) {
     EXPECT_EQ(result.messageBoxTexts, std::vector<std::wstring>{L"first box\nsecond line"});
     EXPECT_FALSE(result.timedOut);
     EXPECT_GE(result.elapsedMs, 700.0);
+}
+
+// Runs the target's dialog and hands it to the steps; the exit code is the
+// id of the button that ended it.
+uiauto::RunResult DriveDialog(const std::function<void(std::uintptr_t)>& steps) {
+    uiauto::RunOptions options = Target(L"dialog");
+    options.onWindow = [&](const uiauto::WindowReport& window) {
+        steps(window.handle);
+        return true;
+    };
+    return uiauto::Run(options);
+}
+
+std::wstring TempFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp, length) + name;
+}
+
+TEST(UiAutomation, InspectsTheDialogAndChoosesAFolderInItsBrowser) {
+    // Nested and new: the browser fails on folders nobody has listed yet.
+    std::wstring parent = TempFolder(L"uiauto browse " + std::to_wstring(GetCurrentProcessId()));
+    std::wstring folder = parent + L"\\chosen";
+    ASSERT_TRUE(CreateDirectoryW(parent.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    uiauto::RunResult result = DriveDialog([&](std::uintptr_t dialog) {
+        uiauto::DialogInfo info = uiauto::Inspect(dialog);
+        EXPECT_EQ(info.title, L"Target dialog");
+        EXPECT_NE(info.style & WS_THICKFRAME, 0u);
+        const uiauto::ControlInfo* trace = info.Control(UIAUTO_TARGET_TRACE);
+        const uiauto::ControlInfo* ok = info.Control(IDOK);
+        const uiauto::ControlInfo* label = info.Control(UIAUTO_TARGET_LABEL);
+        ASSERT_TRUE(trace && ok && label);
+        EXPECT_EQ(trace->text, L"first line\r\n\tsecond line");
+        EXPECT_EQ(trace->className, L"Edit");
+        EXPECT_NE(trace->style & ES_READONLY, 0u);
+        EXPECT_FALSE(ok->enabled);
+        EXPECT_TRUE(ok->visible);
+        // Client coordinates start inside the frame and caption.
+        EXPECT_EQ(label->inDialog.left, label->onScreen.left - info.client.left);
+        EXPECT_EQ(label->inDialog.top, label->onScreen.top - info.client.top);
+        EXPECT_GT(info.client.top, info.window.top);
+
+        EXPECT_FALSE(uiauto::PressButton(dialog, IDOK)) << "a disabled button was pressed";
+        ASSERT_TRUE(uiauto::PressButton(dialog, UIAUTO_TARGET_BROWSE));
+        ASSERT_TRUE(uiauto::ChooseFolder(dialog, folder));
+        ASSERT_TRUE(uiauto::WaitUntil([&] { return uiauto::Inspect(dialog).Control(IDOK)->enabled; }, 5000));
+        EXPECT_EQ(uiauto::Inspect(dialog).Control(UIAUTO_TARGET_FOLDER)->text, folder);
+
+        // A folder the browser cannot find must not pass for chosen, nor
+        // leave the browser open, nor change the choice.
+        ASSERT_TRUE(uiauto::PressButton(dialog, UIAUTO_TARGET_BROWSE));
+        EXPECT_FALSE(uiauto::ChooseFolder(dialog, folder + L"\\missing"));
+        ASSERT_TRUE(uiauto::WaitUntil([&] { return uiauto::Inspect(dialog).enabled; }, 5000));
+        EXPECT_EQ(uiauto::Inspect(dialog).Control(UIAUTO_TARGET_FOLDER)->text, folder);
+        EXPECT_TRUE(uiauto::PressButton(dialog, IDOK));
+    });
+    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(parent.c_str());
+    EXPECT_EQ(result.exitCode, static_cast<std::uint32_t>(IDOK));
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.handledWindows.size(), 1u);
+    EXPECT_TRUE(result.otherWindows.empty());
+}
+
+TEST(UiAutomation, ResizesMaximisesAndSendsKeys) {
+    uiauto::RunResult result = DriveDialog([](std::uintptr_t dialog) {
+        uiauto::Rect initial = uiauto::Inspect(dialog).window;
+        uiauto::Rect grown = uiauto::ResizeBy(dialog, 40, 30);
+        EXPECT_EQ(grown.Width(), initial.Width() + 40);
+        EXPECT_EQ(grown.Height(), initial.Height() + 30);
+        // The target keeps its grip in the bottom-right corner.
+        uiauto::DialogInfo info = uiauto::Inspect(dialog);
+        EXPECT_EQ(info.Control(UIAUTO_TARGET_GRIP)->inDialog.right, info.client.Width());
+        EXPECT_EQ(info.Control(UIAUTO_TARGET_GRIP)->inDialog.bottom, info.client.Height());
+        // Its minimum is its first size: the size it got says so.
+        uiauto::Rect shrunk = uiauto::ResizeBy(dialog, -100, -100);
+        EXPECT_EQ(shrunk.Width(), initial.Width());
+        EXPECT_EQ(shrunk.Height(), initial.Height());
+
+        EXPECT_TRUE(uiauto::Maximize(dialog));
+        info = uiauto::Inspect(dialog);
+        EXPECT_TRUE(info.maximized);
+        EXPECT_GT(info.window.Width(), grown.Width());
+        EXPECT_FALSE(info.Control(UIAUTO_TARGET_GRIP)->visible);
+        EXPECT_TRUE(uiauto::Restore(dialog));
+        EXPECT_TRUE(uiauto::Inspect(dialog).Control(UIAUTO_TARGET_GRIP)->visible);
+
+        EXPECT_TRUE(uiauto::SendKey(uiauto::ControlOf(dialog, UIAUTO_TARGET_TRACE), uiauto::Key::escape));
+        EXPECT_TRUE(uiauto::WaitUntilGone(dialog, 5000));
+    });
+    EXPECT_EQ(result.exitCode, static_cast<std::uint32_t>(IDCANCEL));
+    EXPECT_FALSE(result.timedOut);
+}
+
+std::wstring HttpsCommand() {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\https\\shell\\open\\command", nullptr, RRF_RT_REG_SZ, nullptr,
+                 value, &size);
+    return value;
+}
+
+TEST(UiAutomation, ClicksReachTheLinkAndTheRecorderSeesWhatItOpens) {
+    const std::wstring address = L"https://example.invalid/get?a=1&b=2";
+    std::wstring handlerBefore = HttpsCommand();
+    {
+        uiauto::ScopedUrlRecorder recorder;
+        ASSERT_TRUE(recorder.Installed());
+        uiauto::RunResult result = DriveDialog([&](std::uintptr_t dialog) {
+            std::uintptr_t link = uiauto::ControlOf(dialog, UIAUTO_TARGET_LINK);
+            ASSERT_TRUE(uiauto::Click(link));
+            EXPECT_EQ(recorder.Opened(1, 10000), std::vector<std::wstring>{address});
+            ASSERT_TRUE(uiauto::Click(link, uiauto::ClickInput::posted));
+            EXPECT_EQ(recorder.Opened(2, 10000), (std::vector<std::wstring>{address, address}));
+            EXPECT_TRUE(uiauto::CloseWithCloseBox(dialog));
+        });
+        EXPECT_EQ(result.exitCode, static_cast<std::uint32_t>(IDCANCEL));
+    }
+    EXPECT_EQ(HttpsCommand(), handlerBefore);
+}
+
+TEST(UiAutomation, DismissingClosesADialogRatherThanPressingItsOk) {
+    // A posted IDOK would end the dialog with 1 although OK is disabled.
+    uiauto::RunResult result = uiauto::Run(Target(L"dialog"));
+    EXPECT_EQ(result.exitCode, static_cast<std::uint32_t>(IDCANCEL));
+    ASSERT_EQ(result.otherWindows.size(), 1u);
+    EXPECT_EQ(result.otherWindows[0].title, L"Target dialog");
 }
 
 TEST(UiAutomation, EnvironmentChangesReachTheBlock) {

@@ -1,0 +1,289 @@
+#include "ui/hyperlink_control_win32.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <memory>
+
+namespace zorv {
+namespace {
+
+const wchar_t kInstanceProperty[] = L"ZorvHyperLinkControl";
+const wchar_t kColourKey[] = L"Software\\Microsoft\\Internet Explorer\\Settings";
+
+COLORREF ToColorRef(const RgbColour& colour) { return RGB(colour.red, colour.green, colour.blue); }
+
+void ReadColour(HKEY key, const wchar_t* name, RgbColour& colour) {
+    unsigned char data[kLinkColourValueBytes];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    // A value too long for the buffer fails here and leaves the colour alone.
+    if (RegQueryValueExW(key, name, nullptr, &type, data, &size) != ERROR_SUCCESS) return;
+    RgbColour read;
+    if (LinkColourFromRegistry(type, data, size, read)) colour = read;
+}
+
+}  // namespace
+
+HyperLinkControl::~HyperLinkControl() { Detach(); }
+
+bool HyperLinkControl::Attach(HWND control) {
+    if (control == nullptr || control_ != nullptr) return false;
+    control_ = control;
+
+    wchar_t className[16] = L"";
+    GetClassNameW(control, className, 16);
+    if (lstrcmpiW(className, L"static") == 0) {
+        LONG style = GetWindowLongW(control, GWL_STYLE);
+        SetWindowLongW(control, GWL_STYLE, style | SS_NOTIFY);
+        // Pictures and frames keep drawing themselves; the link covers them.
+        LONG type = style & 0xFF;
+        if ((type >= SS_ICON && type <= SS_WHITEFRAME) || (type >= SS_ETCHEDHORZ && type <= SS_ETCHEDFRAME) ||
+            type == SS_OWNERDRAW || type == SS_BITMAP || type == SS_ENHMETAFILE)
+            paintLabel_ = false;
+    }
+    hand_ = LoadCursorW(nullptr, IDC_HAND);
+    if (paintLabel_) {
+        if (normalFont_ == nullptr) {
+            LOGFONTW description;
+            if (SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof description, &description, 0)) {
+                normalFont_ = CreateFontIndirectW(&description);
+                ownsNormalFont_ = normalFont_ != nullptr;
+            }
+        }
+        if (linkFont_ == nullptr) CreateLinkFont();
+    }
+    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, control, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (label_.empty()) {
+        int length = GetWindowTextLengthW(control);
+        if (length > 0) {
+            std::unique_ptr<wchar_t[]> text(new wchar_t[length + 1]);
+            int read = GetWindowTextW(control, text.get(), length + 1);
+            label_.assign(text.get(), read);
+        }
+    }
+
+    SetPropW(control, kInstanceProperty, this);
+    previous_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HyperLinkControl::WindowProc)));
+
+    ComputeLinkRect();
+    if (target_.empty() && !label_.empty()) target_ = label_;
+    if (!target_.empty()) AddTool();
+    if (paintLabel_) ReadColours();
+    InvalidateRect(control, nullptr, TRUE);
+    return true;
+}
+
+void HyperLinkControl::Detach() {
+    if (control_ == nullptr) return;
+    if (previous_ != nullptr) SetWindowLongPtrW(control_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+    RemovePropW(control_, kInstanceProperty);
+    if (tooltip_ != nullptr) DestroyWindow(tooltip_);
+    if (ownsNormalFont_) DeleteObject(normalFont_);
+    if (ownsLinkFont_) DeleteObject(linkFont_);
+    tooltip_ = nullptr;
+    normalFont_ = linkFont_ = nullptr;
+    ownsNormalFont_ = ownsLinkFont_ = false;
+    previous_ = nullptr;
+    control_ = nullptr;
+}
+
+void HyperLinkControl::CreateLinkFont() {
+    LOGFONTW description;
+    HGDIOBJ source = normalFont_ != nullptr ? static_cast<HGDIOBJ>(normalFont_) : GetStockObject(SYSTEM_FONT);
+    if (GetObjectW(source, sizeof description, &description) == 0) return;
+    description.lfUnderline = TRUE;
+    if (ownsLinkFont_) DeleteObject(linkFont_);
+    linkFont_ = CreateFontIndirectW(&description);
+    ownsLinkFont_ = linkFont_ != nullptr;
+}
+
+UINT HyperLinkControl::TextFormat() const {
+    LONG style = GetWindowLongW(control_, GWL_STYLE) & 0xFF;
+    UINT format = DT_WORDBREAK;
+    if (style == SS_CENTER) format |= DT_CENTER;
+    else if (style == SS_RIGHT) format |= DT_RIGHT;
+    return format;
+}
+
+void HyperLinkControl::ComputeLinkRect() {
+    if (label_.empty() && target_.empty()) return;
+    RECT client;
+    GetClientRect(control_, &client);
+    linkRect_ = client;
+    if (!paintLabel_) return;
+    HDC dc = GetDC(control_);
+    if (dc == nullptr) return;
+    HGDIOBJ oldFont = SelectObject(dc, linkFont_ != nullptr ? linkFont_ : normalFont_);
+    RECT measured = client;
+    const std::wstring& text = Shown();
+    UINT format = TextFormat();
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &measured, format | DT_CALCRECT);
+    SelectObject(dc, oldFont);
+    ReleaseDC(control_, dc);
+    int slack = client.right - measured.right;
+    if ((format & DT_CENTER) != 0) OffsetRect(&measured, slack / 2, 0);
+    if ((format & DT_RIGHT) != 0) OffsetRect(&measured, slack, 0);
+    linkRect_ = measured;
+}
+
+void HyperLinkControl::AddTool() {
+    if (tooltip_ == nullptr) return;
+    SendMessageW(tooltip_, TTM_ACTIVATE, TRUE, 0);
+    // Every system the launcher runs on (Windows 8 and later) takes the newer record.
+    TOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = control_;
+    tool.uId = 1;
+    tool.rect = linkRect_;
+    tool.hinst = GetModuleHandleW(nullptr);
+    tool.lpszText = const_cast<wchar_t*>(target_.c_str());
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void HyperLinkControl::ReadColours() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kColourKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
+    ReadColour(opened, L"Anchor Color", linkColour_);
+    ReadColour(opened, L"Anchor Color Visited", visitedColour_);
+    RegCloseKey(opened);
+}
+
+bool HyperLinkControl::Navigate() {
+    if (target_.empty()) return false;
+    HINSTANCE result = ShellExecuteW(nullptr, L"open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(result) <= 32) return false;
+    visited_ = true;
+    InvalidateRect(control_, nullptr, TRUE);
+    return true;
+}
+
+bool HyperLinkControl::OverLink(POINT clientPoint) const {
+    return !target_.empty() && PtInRect(&linkRect_, clientPoint);
+}
+
+void HyperLinkControl::Paint(HDC dc) {
+    RECT client;
+    GetClientRect(control_, &client);
+    HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(control_), WM_CTLCOLORSTATIC,
+                                                         reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control_)));
+    if (brush != nullptr) FillRect(dc, &client, brush);
+
+    SetBkMode(dc, TRANSPARENT);
+    COLORREF colour = ToColorRef(visited_ ? visitedColour_ : linkColour_);
+    if (!IsWindowEnabled(control_)) colour = GetSysColor(COLOR_GRAYTEXT);
+    COLORREF oldColour = SetTextColor(dc, colour);
+    HGDIOBJ oldFont = SelectObject(dc, linkFont_ != nullptr ? linkFont_ : normalFont_);
+    const std::wstring& text = Shown();
+    RECT area = linkRect_;
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, TextFormat());
+    if (GetFocus() == control_) DrawFocusRect(dc, &linkRect_);
+    SetTextColor(dc, oldColour);
+    SelectObject(dc, oldFont);
+}
+
+LRESULT CALLBACK HyperLinkControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    HyperLinkControl* self = static_cast<HyperLinkControl*>(GetPropW(window, kInstanceProperty));
+    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return self->Handle(message, wParam, lParam);
+}
+
+LRESULT HyperLinkControl::CallPrevious(UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcW(previous_, control_, message, wParam, lParam);
+}
+
+LRESULT HyperLinkControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && tooltip_ != nullptr) {
+        MSG relayed = {control_, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
+        relayed.pt.x = static_cast<short>(LOWORD(GetMessagePos()));
+        relayed.pt.y = static_cast<short>(HIWORD(GetMessagePos()));
+        SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    }
+    POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    switch (message) {
+        case WM_MOUSEMOVE:
+            if (OverLink(at)) SetCursor(hand_);
+            break;
+        case WM_SETCURSOR: {
+            POINT cursor;
+            GetCursorPos(&cursor);
+            ScreenToClient(control_, &cursor);
+            if (OverLink(cursor)) {
+                SetCursor(hand_);
+                return TRUE;
+            }
+            break;
+        }
+        case WM_LBUTTONDOWN:
+            if (PtInRect(&linkRect_, at)) {
+                SetFocus(control_);
+                SetCapture(control_);
+            }
+            break;
+        case WM_LBUTTONUP:
+            if (GetCapture() == control_) ReleaseCapture();
+            // A press that ends outside the link opens nothing.
+            if (PtInRect(&linkRect_, at)) Navigate();
+            break;
+        case WM_CHAR:
+            if (wParam == VK_RETURN || wParam == VK_SPACE) {
+                Navigate();
+                return 0;
+            }
+            break;
+        case WM_GETDLGCODE:
+            return DLGC_WANTCHARS;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            if (paintLabel_) InvalidateRect(control_, nullptr, TRUE);
+            break;
+        case WM_ERASEBKGND:
+            if (paintLabel_) return 1;
+            break;
+        case WM_PAINT:
+            if (paintLabel_) {
+                PAINTSTRUCT paint;
+                HDC dc = BeginPaint(control_, &paint);
+                Paint(dc);
+                EndPaint(control_, &paint);
+                return 0;
+            }
+            break;
+        case WM_PRINTCLIENT:
+            if (paintLabel_) {
+                Paint(reinterpret_cast<HDC>(wParam));
+                return 0;
+            }
+            break;
+        case WM_SIZE:
+            ComputeLinkRect();
+            InvalidateRect(control_, nullptr, TRUE);
+            break;
+        case WM_SETFONT: {
+            if (ownsNormalFont_) DeleteObject(normalFont_);
+            normalFont_ = reinterpret_cast<HFONT>(wParam);
+            ownsNormalFont_ = false;
+            if (ownsLinkFont_) CreateLinkFont();
+            ComputeLinkRect();
+            if (LOWORD(lParam) != 0) InvalidateRect(control_, nullptr, TRUE);
+            return 0;
+        }
+        case WM_ENABLE:
+            InvalidateRect(control_, nullptr, TRUE);
+            break;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(normalFont_);
+        case WM_DESTROY: {
+            LRESULT result = CallPrevious(message, wParam, lParam);
+            Detach();
+            return result;
+        }
+        default:
+            break;
+    }
+    return CallPrevious(message, wParam, lParam);
+}
+
+}  // namespace zorv

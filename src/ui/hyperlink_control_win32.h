@@ -1,0 +1,62 @@
+// A static text control turned into a link: drawn in the browser's link
+// colours with an underlined font, a hand pointer and a tooltip naming the
+// target; a click, Enter or Space opens the target through the shell.
+#pragma once
+
+#include <string>
+
+#include "launcher/win32_api.h"
+#include "ui/hyperlink_colour.h"
+
+namespace zorv {
+
+class HyperLinkControl {
+public:
+    HyperLinkControl() = default;
+    HyperLinkControl(const HyperLinkControl&) = delete;
+    HyperLinkControl& operator=(const HyperLinkControl&) = delete;
+    ~HyperLinkControl();
+
+    // Before attaching: the font to draw with (not owned), for example the
+    // one the dialog gave the control.
+    void SetNormalFont(HFONT font) { normalFont_ = font; }
+    // Takes over the control; its text is label and target unless set.
+    bool Attach(HWND control);
+    // Opens the target; true when the shell took it.
+    bool Navigate();
+
+    HWND Control() const { return control_; }
+    bool Visited() const { return visited_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateLinkFont();
+    void ComputeLinkRect();
+    void AddTool();
+    void ReadColours();
+    void Paint(HDC dc);
+    bool OverLink(POINT clientPoint) const;
+    const std::wstring& Shown() const { return label_.empty() ? target_ : label_; }
+    UINT TextFormat() const;
+    void Detach();
+
+    HWND control_ = nullptr;
+    WNDPROC previous_ = nullptr;
+    std::wstring label_;
+    std::wstring target_;
+    HCURSOR hand_ = nullptr;
+    HFONT normalFont_ = nullptr;
+    HFONT linkFont_ = nullptr;
+    HWND tooltip_ = nullptr;
+    RgbColour linkColour_ = kDefaultLinkColour;
+    RgbColour visitedColour_ = kDefaultVisitedColour;
+    RECT linkRect_ = {0, 0, 0, 0};
+    bool paintLabel_ = true;
+    bool visited_ = false;
+    bool ownsNormalFont_ = false;
+    bool ownsLinkFont_ = false;
+};
+
+}  // namespace zorv

@@ -1,0 +1,43 @@
+#include "launcher/file_locations.h"
+#include "launcher/launcher.h"
+
+namespace zorv {
+namespace {
+
+// The runtime's splash library takes narrow strings in the ANSI code page.
+using SplashInitFunction = void(JNICALL*)();
+using SplashLoadFileFunction = int(JNICALL*)(const char* fileName);
+using SplashSetFileJarNameFunction = void(JNICALL*)(const char* fileName, const char* jarName);
+
+template <typename Function>
+Function Entry(Platform& platform, ModuleHandle library, const char* name) {
+    std::uint32_t ignored = 0;
+    return reinterpret_cast<Function>(platform.LibrarySymbol(library, name, ignored));
+}
+
+}  // namespace
+
+bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wstring& picturePath) {
+    // The library's own dependencies live beside it and beside the JVM library.
+    if (libraryPath.find(L'\\') != std::wstring::npos) platform.AddLibraryFolder(FolderOf(libraryPath));
+    if (jvmLibraryPath.find(L'\\') != std::wstring::npos) platform.AddLibraryFolder(FolderOf(jvmLibraryPath));
+    std::uint32_t error = 0;
+    ModuleHandle library = platform.LoadLibraryAt(libraryPath, error);
+    if (library == nullptr) return false;
+
+    auto init = Entry<SplashInitFunction>(platform, library, "SplashInit");
+    auto loadFile = Entry<SplashLoadFileFunction>(platform, library, "SplashLoadFile");
+    auto setFileJarName = Entry<SplashSetFileJarNameFunction>(platform, library, "SplashSetFileJarName");
+    auto close = Entry<CloseAction::Function>(platform, library, "SplashClose");
+    if (close != nativeSplashClose.Held()) nativeSplashClose.Replace(close);
+    if (init == nullptr || loadFile == nullptr || setFileJarName == nullptr) return false;
+
+    const std::string narrowPath = platform.ToAnsi(picturePath);
+    init();
+    // A picture the library cannot load is its own business; our window stays away either way.
+    loadFile(narrowPath.c_str());
+    setFileJarName(narrowPath.c_str(), "");
+    return true;
+}
+
+}  // namespace zorv

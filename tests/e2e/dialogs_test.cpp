@@ -1,0 +1,312 @@
+// The two dialogs of the real launcher, driven from outside as a user would:
+// "JRE Not Found" when no runtime is found anywhere, and "Java Exception"
+// when main throws and the settings ask for it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "fake_runtime.h"
+#include "launcher/win32_api.h"
+
+namespace e2e {
+namespace {
+
+const std::uint32_t kDialogStyles = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+
+// The run ended by itself with this code after showing exactly one window,
+// the dialog of this title that the case drove, and no message box.
+::testing::AssertionResult EndedAfterDialog(const uiauto::RunResult& result, std::uint32_t exitCode,
+                                            const std::wstring& title) {
+    bool ok = result.started && !result.timedOut && result.exitCode == exitCode && result.messageBoxTexts.empty() &&
+              result.otherWindows.empty() && result.crashDialogs.empty() && result.handledWindows.size() == 1 &&
+              result.handledWindows[0].title == title;
+    if (ok) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected exit code " << static_cast<std::int32_t>(exitCode)
+                                         << " after the dialog " << Utf8(title) << "\ngot " << Describe(result);
+}
+
+// What a case checks of one control: class, text, and the style bits that
+// must be set (and, for the enabled state, how it must be).
+void ExpectControl(const uiauto::DialogInfo& dialog, int id, const wchar_t* className, const std::wstring& text,
+                   std::uint32_t styleBits, bool enabled = true) {
+    const uiauto::ControlInfo* control = dialog.Control(id);
+    ASSERT_NE(control, nullptr) << "no control " << id;
+    EXPECT_EQ(control->className, className) << "control " << id;
+    EXPECT_EQ(control->text, text) << "control " << id;
+    EXPECT_EQ(control->style & styleBits, styleBits) << "control " << id << " style " << std::hex << control->style;
+    EXPECT_EQ(control->enabled, enabled) << "control " << id;
+    EXPECT_TRUE(control->visible) << "control " << id;
+    // The dialog manager draws an edit control's border as a client edge.
+    if (control->className == L"Edit")
+        EXPECT_TRUE((control->style & WS_BORDER) != 0 || (control->exStyle & WS_EX_CLIENTEDGE) != 0) << "control " << id;
+}
+
+// How a control moved and grew between two inspections: left, top, right, bottom.
+std::vector<int> Moved(const uiauto::DialogInfo& before, const uiauto::DialogInfo& after, int id) {
+    const uiauto::ControlInfo* a = before.Control(id);
+    const uiauto::ControlInfo* b = after.Control(id);
+    if (a == nullptr || b == nullptr) return {};
+    return {b->inDialog.left - a->inDialog.left, b->inDialog.top - a->inDialog.top,
+            b->inDialog.right - a->inDialog.right, b->inDialog.bottom - a->inDialog.bottom};
+}
+
+class RuntimeDialog : public FakeRuntime {
+protected:
+    void SetUp() override {
+        FakeRuntime::SetUp();
+        if (IsSkipped()) return;
+        appData_ = sandbox_.MakeFolders(L"appdata");
+        environment_.emplace_back(L"APPDATA", appData_);
+    }
+
+    // Settings with a product identity, so the per-user copy has a place.
+    Ini DialogSettings(const std::vector<std::pair<std::wstring, std::wstring>>& runtime,
+                       const std::vector<std::pair<std::wstring, std::wstring>>& application = {}) {
+        Ini ini = Settings(runtime, application);
+        ini.Section(L"Product Information").Set(L"Product Name", L"Viewer").Set(L"Product Code", L"P1");
+        return ini;
+    }
+
+    // Drives the dialog with `drive` once it is up; the run's result follows.
+    uiauto::RunResult StartWithDialog(const std::function<void(std::uintptr_t)>& drive) {
+        onWindow_ = [drive](const uiauto::WindowReport& window) {
+            if (window.title != L"JRE Not Found") return false;
+            drive(window.handle);
+            return true;
+        };
+        return Start();
+    }
+
+    std::string UserCopy(const std::wstring& name) const { return ReadFileBytes(appData_ + L"\\Viewer\\P1\\" + name); }
+
+    std::wstring appData_;
+};
+
+TEST_F(RuntimeDialog, TellsWhatIsNeededAndEveryWayOutOfItWritesNothing) {
+    Ini ini = DialogSettings({{L"Minimum Version", L"1.8"}, {L"JVM Type", L"server"}});
+    WriteSettings(ini);
+    uiauto::DialogInfo shown;
+    uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
+        shown = uiauto::Inspect(dialog);
+        uiauto::PressButton(dialog, IDCANCEL);
+    });
+    ASSERT_TRUE(EndedAfterDialog(result, kFailed, L"JRE Not Found"));
+
+    EXPECT_EQ(shown.style & (kDialogStyles | DS_MODALFRAME | WS_THICKFRAME), kDialogStyles | DS_MODALFRAME);
+    ExpectControl(shown, 203, L"Static",
+                  L"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE with a "
+                  L"server JVM (minimum version 1.8) from:",
+                  0);
+    ExpectControl(shown, 204, L"Static", L"", SS_ICON);
+    ExpectControl(shown, 205, L"Static", L"https://adoptium.net/", SS_NOTIFY);
+    ExpectControl(shown, 206, L"Static", L"If you have a JRE installed you can browse for it below:", 0);
+    ExpectControl(shown, 201, L"Edit", L"", ES_READONLY | ES_AUTOHSCROLL);
+    ExpectControl(shown, 202, L"Button", L"Browse...", 0);
+    ExpectControl(shown, IDOK, L"Button", L"OK", BS_DEFPUSHBUTTON, false);
+    ExpectControl(shown, IDCANCEL, L"Button", L"Cancel", 0);
+    // 219 x 145 dialog units: wider than tall, and the buttons inside the client area.
+    EXPECT_GT(shown.client.Width(), shown.client.Height());
+    ASSERT_NE(shown.Control(IDCANCEL), nullptr);
+    EXPECT_LE(shown.Control(IDCANCEL)->inDialog.right, shown.client.Width());
+    EXPECT_LE(shown.Control(IDCANCEL)->inDialog.bottom, shown.client.Height());
+
+    // Escape and the close box are Cancel too.
+    EXPECT_TRUE(EndedAfterDialog(StartWithDialog([](std::uintptr_t dialog) { uiauto::SendKey(dialog, uiauto::Key::escape); }),
+                                 kFailed, L"JRE Not Found"));
+    EXPECT_TRUE(EndedAfterDialog(StartWithDialog([](std::uintptr_t dialog) { uiauto::CloseWithCloseBox(dialog); }),
+                                 kFailed, L"JRE Not Found"));
+    EXPECT_EQ(lines_, std::vector<std::string>{}) << "a runtime was loaded";
+    EXPECT_EQ(ReadFileBytes(sandbox_.Path(L"app.ini")), ini.Encoded());
+    EXPECT_FALSE(FileExists(appData_ + L"\\Viewer")) << "a cancelled dialog wrote settings";
+}
+
+TEST_F(RuntimeDialog, OkFollowsTheLastFolderAndTheChosenRuntimeIsUsedAndRemembered) {
+    std::wstring library = InstallRuntime(L"Java\\jre", L"bin\\server\\jvm.dll", false);
+    sandbox_.WriteBytes(L"Java\\client-only\\bin\\client\\jvm.dll", "a client VM");
+    std::wstring pair = sandbox_.Path(L"pair\\app32.exe");
+    Ini ini = DialogSettings({{L"JVM Type", L"server"}}, {{L"Pair Product", pair}});
+    WriteSettings(ini);
+    std::vector<bool> okEnabled;
+    std::vector<std::wstring> shownFolders;
+    uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
+        auto browse = [&](const std::wstring& folder) {
+            uiauto::PressButton(dialog, 202);
+            ASSERT_TRUE(uiauto::ChooseFolder(dialog, folder)) << Utf8(folder);
+            uiauto::DialogInfo now = uiauto::Inspect(dialog);
+            okEnabled.push_back(now.Control(IDOK) != nullptr && now.Control(IDOK)->enabled);
+            shownFolders.push_back(now.Control(201) != nullptr ? now.Control(201)->text : L"?");
+        };
+        browse(sandbox_.Path(L"Java\\jre"));
+        browse(sandbox_.Path(L"Java\\client-only"));
+        browse(sandbox_.Path(L"Java\\jre"));
+        uiauto::PressButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(EndedAfterDialog(result, 0, L"JRE Not Found"));
+    EXPECT_EQ(okEnabled, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(shownFolders, (std::vector<std::wstring>{sandbox_.Path(L"Java\\jre"), sandbox_.Path(L"Java\\client-only"),
+                                                       sandbox_.Path(L"Java\\jre")}));
+    ExpectLoaded(library);
+    ExpectNoFaults();
+
+    const std::string remembered = "JRE Path=" + Utf8(sandbox_.Path(L"Java\\jre\\"));
+    EXPECT_NE(UserCopy(L"app.ini").find(remembered), std::string::npos) << UserCopy(L"app.ini");
+    EXPECT_NE(UserCopy(L"app32.ini").find(remembered), std::string::npos) << UserCopy(L"app32.ini");
+    // Beside the executables nothing changes for an ordinary application.
+    EXPECT_EQ(ReadFileBytes(sandbox_.Path(L"app.ini")), ini.Encoded());
+    EXPECT_FALSE(FileExists(sandbox_.Path(L"pair\\app32.ini")));
+
+    // The next start finds it without asking.
+    onWindow_ = nullptr;
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(library);
+}
+
+TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOver) {
+    if (FakeJvm32().empty() || PairStubExe().empty()) GTEST_SKIP() << "the 32-bit double or the pair stub was not built";
+    InstallRuntime(L"rt32", L"bin\\client\\jvm.dll", false, FakeJvm32());
+    std::wstring pair = sandbox_.CopyIn(PairStubExe(), L"pair\\app32.exe");
+    std::wstring pairLog = sandbox_.Path(L"pair.log");
+    environment_.emplace_back(L"PAIR_STUB_LOG", pairLog);
+    environment_.emplace_back(L"PAIR_STUB_EXIT", L"7");
+    WriteSettings(DialogSettings({}, {{L"Application Type", L"service"}, {L"Pair Product", pair},
+                                      {L"Pair Return Code", L"Yes"}}));
+    uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
+        uiauto::PressButton(dialog, 202);
+        ASSERT_TRUE(uiauto::ChooseFolder(dialog, sandbox_.Path(L"rt32")));
+        uiauto::PressButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(EndedAfterDialog(result, 7, L"JRE Not Found"));
+    EXPECT_EQ(ReadFileBytes(pairLog), Utf8(L"\"" + exe_ + L"\""));
+    EXPECT_EQ(lines_, std::vector<std::string>{}) << "the 32-bit library was loaded";
+
+    const std::string remembered = "JRE Path=" + Utf8(sandbox_.Path(L"rt32\\"));
+    EXPECT_NE(ReadFileBytes(sandbox_.Path(L"app.ini")).find(remembered), std::string::npos);
+    EXPECT_NE(ReadFileBytes(sandbox_.Path(L"pair\\app32.ini")).find(remembered), std::string::npos);
+    EXPECT_FALSE(FileExists(appData_ + L"\\Viewer")) << "a service wrote to the user's profile";
+}
+
+TEST_F(RuntimeDialog, SettingsThatCannotBeWrittenDoNotStopTheStart) {
+    std::wstring library = InstallRuntime(L"Java\\jre", L"bin\\client\\jvm.dll", false);
+    // No file can be made in a folder whose name the system refuses.
+    Ini ini = Settings();
+    ini.Section(L"Product Information").Set(L"Product Name", L"Viewer").Set(L"Product Code", L"P1");
+    WriteSettings(ini);
+    uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
+        uiauto::PressButton(dialog, 202);
+        ASSERT_TRUE(uiauto::ChooseFolder(dialog, sandbox_.Path(L"Java\\jre")));
+        uiauto::PressButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(EndedAfterDialog(result, 0, L"JRE Not Found"));
+    ExpectLoaded(library);
+    EXPECT_EQ(ReadFileBytes(sandbox_.Path(L"app.ini")), ini.Encoded());
+}
+
+class ExceptionDialog : public FakeRuntime {
+protected:
+    void SetUp() override {
+        FakeRuntime::SetUp();
+        if (IsSkipped()) return;
+        InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+        environment_.emplace_back(L"FAKEJVM_MAIN", L"throw");
+    }
+
+    uiauto::RunResult StartWithDialog(const std::function<void(std::uintptr_t)>& drive) {
+        onWindow_ = [drive](const uiauto::WindowReport& window) {
+            if (window.title != L"Java Exception") return false;
+            drive(window.handle);
+            return true;
+        };
+        return Start();
+    }
+};
+
+TEST_F(ExceptionDialog, ShowsJavasTraceKeepsItsLayoutWhenResizedAndIgnoreGoesOn) {
+    // Non-ASCII and non-BMP characters, a NUL, and enough lines to scroll.
+    std::wstring trace = L"java.lang.IllegalStateException: caf\u00e9 \u65e5\u672c \U0001F600 nul[\\0]\\n";
+    for (int i = 0; i < 60; ++i) trace += L"\\tat com.example.App.level" + std::to_wstring(i) + L"(App.java:" + std::to_wstring(i) + L")\\n";
+    environment_.emplace_back(L"FAKEJVM_TRACE", trace);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", L"YES"}}));
+
+    uiauto::DialogInfo opened, grown, shrunk, maximized, restored;
+    uiauto::Rect grownWindow, shrunkWindow;
+    uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
+        opened = uiauto::Inspect(dialog);
+        grownWindow = uiauto::ResizeBy(dialog, 100, 50);
+        grown = uiauto::Inspect(dialog);
+        shrunkWindow = uiauto::ResizeBy(dialog, -300, -300);
+        shrunk = uiauto::Inspect(dialog);
+        uiauto::Maximize(dialog);
+        maximized = uiauto::Inspect(dialog);
+        uiauto::Restore(dialog);
+        restored = uiauto::Inspect(dialog);
+        uiauto::PressButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(EndedAfterDialog(result, 0, L"Java Exception"));
+
+    EXPECT_EQ(opened.style & (kDialogStyles | WS_THICKFRAME), kDialogStyles | WS_THICKFRAME);
+    ExpectControl(opened, 209, L"Button", L"Uncaught Exception", BS_GROUPBOX);
+    ExpectControl(opened, 204, L"Static", L"", SS_ICON);
+    ExpectControl(opened, 210, L"Static", L"The java process has thrown the following uncaught exception:", 0);
+    std::wstring shown = L"java.lang.IllegalStateException: caf\u00e9 \u65e5\u672c \U0001F600 nul[\uFFFD]\r\n";
+    for (int i = 0; i < 60; ++i) shown += L"\tat com.example.App.level" + std::to_wstring(i) + L"(App.java:" + std::to_wstring(i) + L")\r\n";
+    ExpectControl(opened, 208, L"Edit", shown, ES_MULTILINE | ES_READONLY | WS_VSCROLL);
+    ExpectControl(opened, 211, L"Static",
+                  L"Press Ignore to continue and ignore the exception or press Stop to close the application.", 0);
+    ExpectControl(opened, 212, L"Static",
+                  L"WARNING: If you choose to Stop the application any unsaved data will be lost.", 0);
+    ExpectControl(opened, IDOK, L"Button", L"Ignore", BS_DEFPUSHBUTTON);
+    ExpectControl(opened, IDCANCEL, L"Button", L"Stop", 0);
+    ExpectControl(opened, 0xE801, L"ScrollBar", L"", SBS_SIZEGRIP);
+
+    EXPECT_EQ(grownWindow.Width() - opened.window.Width(), 100);
+    EXPECT_EQ(grownWindow.Height() - opened.window.Height(), 50);
+    EXPECT_EQ(Moved(opened, grown, 208), (std::vector<int>{0, 0, 100, 50}));
+    EXPECT_EQ(Moved(opened, grown, 209), (std::vector<int>{0, 0, 100, 50}));
+    EXPECT_EQ(Moved(opened, grown, 210), (std::vector<int>{0, 0, 100, 0}));
+    EXPECT_EQ(Moved(opened, grown, 211), (std::vector<int>{0, 50, 100, 50}));
+    EXPECT_EQ(Moved(opened, grown, 212), (std::vector<int>{0, 50, 100, 50}));
+    EXPECT_EQ(Moved(opened, grown, IDOK), (std::vector<int>{100, 50, 100, 50}));
+    EXPECT_EQ(Moved(opened, grown, IDCANCEL), (std::vector<int>{100, 50, 100, 50}));
+    EXPECT_EQ(Moved(opened, grown, 0xE801), (std::vector<int>{100, 50, 100, 50}));
+    // Never smaller than it opened, and then laid out as it opened.
+    EXPECT_EQ(shrunkWindow.Width(), opened.window.Width());
+    EXPECT_EQ(shrunkWindow.Height(), opened.window.Height());
+    EXPECT_EQ(Moved(opened, shrunk, IDCANCEL), (std::vector<int>{0, 0, 0, 0}));
+    // The grip hides while maximised and comes back after.
+    ASSERT_NE(maximized.Control(0xE801), nullptr);
+    EXPECT_TRUE(maximized.maximized);
+    EXPECT_FALSE(maximized.Control(0xE801)->visible);
+    ASSERT_NE(restored.Control(0xE801), nullptr);
+    EXPECT_TRUE(restored.Control(0xE801)->visible);
+
+    // Ignore: as if main had returned, with the exception left to the VM.
+    EXPECT_EQ(WithPrefix(lines_, "system_exit "), std::vector<std::string>{}) << LogText();
+    EXPECT_EQ(Faults(lines_), std::vector<std::string>{"DETACH_WITH_PENDING_EXCEPTION java/lang/RuntimeException"})
+        << LogText();
+}
+
+TEST_F(ExceptionDialog, StopEscapeAndTheCloseBoxEndTheApplicationWithMinusOne) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", L"yes"}}));
+    std::vector<std::function<void(std::uintptr_t)>> ways = {
+        [](std::uintptr_t dialog) { uiauto::PressButton(dialog, IDCANCEL); },
+        [](std::uintptr_t dialog) { uiauto::SendKey(dialog, uiauto::Key::escape); },
+        [](std::uintptr_t dialog) { uiauto::CloseWithCloseBox(dialog); },
+    };
+    for (std::size_t way = 0; way < ways.size(); ++way) {
+        EXPECT_TRUE(EndedAfterDialog(StartWithDialog(ways[way]), kFailed, L"Java Exception")) << "way " << way;
+        EXPECT_EQ(WithPrefix(lines_, "system_exit "), std::vector<std::string>{"system_exit -1"}) << LogText();
+        ExpectNoFaults();
+    }
+}
+
+TEST_F(ExceptionDialog, NoDialogUnlessFailureCheckIsYes) {
+    for (const wchar_t* value : {L"", L"No", L"true"}) {
+        WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", value}}));
+        EXPECT_TRUE(Ended(Start(), 0, {})) << Utf8(value);
+        EXPECT_EQ(WithPrefix(lines_, "call_void "), std::vector<std::string>{}) << "the trace was asked for";
+    }
+}
+
+}  // namespace
+}  // namespace e2e
