@@ -179,10 +179,11 @@ int wmain(int argc, wchar_t** argv) {
 
     std::printf("splash start-up bench: %zu runs each, interleaved, jvm.dll double, main returns at once\n",
                 plainCreate.size());
+    std::printf("picture: %ls\n", picture.c_str());
     PrintRow("no splash: start -> create", plainCreate);
-    PrintRow("2000x1500 PNG: start -> create", splashCreate);
+    PrintRow("splash: start -> create", splashCreate);
     PrintRow("no splash: lifetime", plainLife);
-    PrintRow("2000x1500 PNG: lifetime", splashLife);
+    PrintRow("splash: lifetime", splashLife);
     std::printf("ratio of the medians, splash / none: start -> create %.3f, lifetime %.3f\n",
                 Median(splashCreate) / Median(plainCreate), Median(splashLife) / Median(plainLife));
     if (failures > 0) std::printf("(%d pairs failed and were left out)\n", failures);

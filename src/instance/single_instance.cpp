@@ -1,17 +1,166 @@
+#include "instance/single_instance.h"
+
+#include <chrono>
+#include <thread>
+
+#include "instance/single_instance_block.h"
 #include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
+#include "launcher/settings_store.h"
+#include "vm/vm_host.h"
 
 namespace zorv {
+namespace {
 
-// Every start runs its application itself until the channel between
-// instances exists.
-bool Launcher::InitSingleInstance() {
-    singleInstanceActive = false;
+const wchar_t kApplicationSection[] = L"Application";
+// How long a second start waits for a first instance that has made the block
+// but not yet filled its header: its set-up takes milliseconds.
+constexpr std::chrono::milliseconds kHeaderWait{3000};
+
+bool ServeRequest(void* launcher, std::uint32_t requesterThreadId) {
+    return ServeSecondaryRequest(*static_cast<Launcher*>(launcher), requesterThreadId);
+}
+
+// Without its event, message or listener the first instance cannot serve
+// anybody; it runs alone and leaves the block as it is.
+void OpenAsFirstInstance(Launcher& launcher, const std::wstring& baseName) {
+    InstanceChannel& channel = *launcher.singleInstanceChannel;
+    unsigned char* block = launcher.singleInstanceBlock;
+    launcher.singleInstanceEvent = channel.CreateStartEvent(StartEventName(baseName));
+    const std::uint32_t message = channel.RegisterMessage(baseName);
+    if (launcher.singleInstanceEvent == nullptr || message == 0) {
+        launcher.singleInstanceActive = false;
+        return;
+    }
+    WriteBlockField(block, kMessageIdOffset, message);
+    WriteBlockField(block, kPrimaryProcessIdOffset, channel.CurrentProcessId());
+    const std::uint32_t listener = channel.StartListener(message, ServeRequest, &launcher);
+    if (listener == 0) {
+        launcher.singleInstanceActive = false;
+        return;
+    }
+    PublishListenerThreadId(block, listener);
+}
+
+// A first instance may have made the block an instant ago and still be
+// filling its header.
+bool WaitForHeader(const unsigned char* block) {
+    const auto deadline = std::chrono::steady_clock::now() + kHeaderWait;
+    while (!HeaderComplete(block)) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     return true;
 }
 
-void Launcher::CloseSingleInstance() {}
+bool SendAsSecondInstance(Launcher& launcher, const std::wstring& baseName) {
+    InstanceChannel& channel = *launcher.singleInstanceChannel;
+    unsigned char* block = launcher.singleInstanceBlock;
+    if (ArgumentBlockBytes(launcher.applicationArguments) > kArgumentsSize) return false;
+    if (!WaitForHeader(block)) return false;
+    channel.OpenFirstProcess(ReadBlockField(block, kPrimaryProcessIdOffset));
+    // The first instance ended while others had the block: the wait for the
+    // reply reports its exit code.
+    if (!channel.LockRequests(RequestLockName(baseName))) return true;
+    WriteArgumentBlock(block, launcher.applicationArguments);
+    return channel.PostRequest(ReadBlockField(block, kListenerThreadIdOffset), ReadBlockField(block, kMessageIdOffset));
+}
 
-// With no first instance to wait for, a second start has nothing to report.
-std::int32_t Launcher::RunSecondInstance() { return 0; }
+// The pending exception is printed to the VM's error stream and cleared, so
+// the thread can go on and detach cleanly.
+void DescribePending(JNIEnv* env) {
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
+}
+
+bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterThreadId) {
+    InstanceChannel& channel = *launcher.singleInstanceChannel;
+    const std::string className = launcher.platform.ToAnsi(launcher.mainClass);
+    jclass mainClass = env->FindClass(className.c_str());
+    if (mainClass == nullptr) {
+        DescribePending(env);
+        return false;
+    }
+    bool returnsInt = false;
+    jmethodID method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)V");
+    if (method == nullptr) {
+        env->ExceptionClear();
+        returnsInt = true;
+        method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
+    }
+    jobjectArray arguments = nullptr;
+    if (method != nullptr) arguments = NewJavaStringArray(ReadArgumentBlock(launcher.singleInstanceBlock), env);
+    if (arguments == nullptr) {
+        DescribePending(env);
+        env->DeleteLocalRef(mainClass);
+        return false;
+    }
+    const std::uint32_t message = ReadBlockField(launcher.singleInstanceBlock, kMessageIdOffset);
+    if (returnsInt) {
+        jint result = env->CallStaticIntMethod(mainClass, method, arguments);
+        channel.PostReply(requesterThreadId, message, result);
+    } else {
+        // The second instance need not wait for a method that returns nothing.
+        channel.PostReply(requesterThreadId, message, 0);
+        env->CallStaticVoidMethod(mainClass, method, arguments);
+    }
+    const bool threw = env->ExceptionCheck() == JNI_TRUE;
+    if (threw) env->ExceptionDescribe();
+    env->DeleteLocalRef(arguments);
+    env->DeleteLocalRef(mainClass);
+    return !threw;
+}
+
+}  // namespace
+
+bool Launcher::InitSingleInstance() {
+    std::wstring settingsPath;
+    if (!GetSettingsFilePath(settingsPath)) return false;
+    LayeredSettingsStore settings(platform, settingsPath, EmbeddedSettings());
+    if (settings.Get(kApplicationSection, L"Application Type") == L"service") return true;
+    singleInstanceActive = IsExactYesFlag(settings.Get(kApplicationSection, L"Single Instance"));
+    if (!singleInstanceActive) return true;
+
+    std::wstring modulePath;
+    GetModulePath(modulePath);
+    const std::wstring baseName = InstanceBaseName(modulePath);
+    singleInstanceChannel = platform.NewInstanceChannel();
+    bool existed = false;
+    if (singleInstanceChannel != nullptr) {
+        singleInstanceBlock = singleInstanceChannel->OpenBlock(baseName, kInstanceBlockSize, existed);
+    }
+    if (singleInstanceBlock == nullptr) {
+        singleInstanceChannel.reset();
+        singleInstanceActive = false;
+        return true;
+    }
+    isFirstInstance = !existed;
+    if (!isFirstInstance) return SendAsSecondInstance(*this, baseName);
+    OpenAsFirstInstance(*this, baseName);
+    return true;
+}
+
+std::int32_t Launcher::RunSecondInstance() {
+    return singleInstanceChannel->WaitForReply(ReadBlockField(singleInstanceBlock, kMessageIdOffset));
+}
+
+// The channel stops its listener and lets its request threads end before it
+// closes the block and the event they use.
+void Launcher::CloseSingleInstance() {
+    singleInstanceChannel.reset();
+    singleInstanceBlock = nullptr;
+    singleInstanceEvent = nullptr;
+}
+
+bool ServeSecondaryRequest(Launcher& launcher, std::uint32_t requesterThreadId) {
+    if (launcher.singleInstanceChannel == nullptr || !launcher.singleInstanceChannel->WaitForStartEvent()) return false;
+    JavaVM* vm = launcher.javaVm;
+    if (vm == nullptr) return false;
+    JNIEnv* env = nullptr;
+    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return false;
+    const bool served = CallSecondaryMain(launcher, env, requesterThreadId);
+    // Where the VM thread never detaches, request threads keep to the same rule.
+    if (!(launcher.ibmAllowed && launcher.ibmPreferred)) vm->DetachCurrentThread();
+    return served;
+}
 
 }  // namespace zorv

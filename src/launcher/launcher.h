@@ -142,9 +142,9 @@ public:
     std::vector<std::wstring> preferredVersions;
     std::wstring configuredRuntimeFolder;  // "JRE Path", absolute
     std::wstring libraryPath;              // "Library Path"
-    void* singleInstanceBlock = nullptr;
-    void* singleInstanceMapping = nullptr;
-    void* singleInstanceListener = nullptr;
+    // The mapped block; the channel owns it, its mapping and the listener.
+    unsigned char* singleInstanceBlock = nullptr;
+    std::unique_ptr<InstanceChannel> singleInstanceChannel;
     bool isFirstInstance = false;
     bool singleInstanceActive = false;
     std::wstring outputFile;
@@ -159,7 +159,7 @@ public:
     bool overrideWorkingDirectory = false;  // "Override WorkingDir"
     std::uint64_t vmThreadStackSize = 0;
     CloseAction nativeSplashClose;
-    EventHandle singleInstanceEvent = nullptr;
+    EventHandle singleInstanceEvent = nullptr;  // owned by the channel
     bool handOverToPair = false;
     CreateJavaVmFunction createJavaVm = nullptr;
     GetDefaultJavaVmInitArgsFunction getDefaultJavaVmInitArgs = nullptr;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -61,6 +62,51 @@ public:
     // window's handle exactly while the window exists: other threads read it
     // as the owner of their message boxes.
     virtual void Serve(const std::wstring& picturePath, bool shadow, std::atomic<WindowHandle>& window) = 0;
+};
+
+// Serves one request of a second instance: the routine the listener runs on
+// a new thread for each, with the requesting thread's id.
+using RequestRoutine = bool (*)(void* context, std::uint32_t requesterThreadId);
+
+// The OS side of the single-instance channel between starts of one
+// executable. It owns every object it opens; destroying it stops the
+// listener first, then closes the block, the start event, the first
+// instance's process and the request lock.
+class InstanceChannel {
+public:
+    virtual ~InstanceChannel() = default;
+
+    // Creates the named shared block of `size` bytes, all zero, or opens it
+    // when it exists already, and maps it for writing. Null when either fails.
+    virtual unsigned char* OpenBlock(const std::wstring& name, std::size_t size, bool& existed) = 0;
+
+    // First instance.
+    // The named manual-reset event, not set; null when it cannot be created.
+    virtual EventHandle CreateStartEvent(const std::wstring& name) = 0;
+    // The registered window message of this name; 0 when there is none.
+    virtual std::uint32_t RegisterMessage(const std::wstring& name) = 0;
+    virtual std::uint32_t CurrentProcessId() = 0;
+    // Starts the listener thread, which hands the wParam of every `message`
+    // posted to it to `serve`, each on a new thread. Its thread id once it can
+    // take messages; 0 when it cannot be started.
+    virtual std::uint32_t StartListener(std::uint32_t message, RequestRoutine serve, void* context) = 0;
+    // Blocks until the start event is set; false when there is no event to wait for.
+    virtual bool WaitForStartEvent() = 0;
+    virtual bool PostReply(std::uint32_t threadId, std::uint32_t message, std::int32_t value) = 0;
+
+    // Second instance.
+    // Opens the first instance's process to wait for its end; false when it cannot.
+    virtual bool OpenFirstProcess(std::uint32_t processId) = 0;
+    // Waits for the named lock that keeps other second instances off the
+    // argument block until this one's reply has come. False when the first
+    // process ended meanwhile; a lock that cannot be made is not waited for.
+    virtual bool LockRequests(const std::wstring& name) = 0;
+    // Posts `message` to that thread with the calling thread's id as wParam.
+    virtual bool PostRequest(std::uint32_t threadId, std::uint32_t message) = 0;
+    // Waits on the calling thread's queue for `message`, whose wParam it
+    // returns, or for the end of the first process, whose exit code it
+    // returns; 0 when that process could not be opened. Releases the lock.
+    virtual std::int32_t WaitForReply(std::uint32_t message) = 0;
 };
 
 class Platform {
@@ -155,6 +201,8 @@ public:
     virtual void EndThread(ThreadHandle thread, std::uint32_t threadId) = 0;
     // Null where the platform has no splash window.
     virtual std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() = 0;
+    // Null where starts of one executable cannot talk to each other.
+    virtual std::unique_ptr<InstanceChannel> NewInstanceChannel() = 0;
     virtual void SignalEvent(EventHandle event) = 0;
     virtual void MakeProcessDpiAware() = 0;
     // Starts application with the given command line. With wait, also waits for

@@ -47,6 +47,8 @@ public:
     void EndThread(ThreadHandle thread, std::uint32_t threadId) override;
     // In ui/splash_window_win32.cpp.
     std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override;
+    // In instance/single_instance_win32.cpp.
+    std::unique_ptr<InstanceChannel> NewInstanceChannel() override;
     void SignalEvent(EventHandle event) override;
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;

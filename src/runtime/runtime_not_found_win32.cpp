@@ -55,9 +55,10 @@ bool BrowseForFolder(HWND dialog, std::wstring& folder) {
 void OnBrowse(HWND dialog, RuntimeNotFoundWindow& window) {
     std::wstring folder;
     if (!BrowseForFolder(dialog, folder)) return;
-    SetDlgItemTextW(dialog, IDC_RUNTIME_FOLDER, folder.c_str());
     bool usable = window.state.TakeFolder(folder);
     EnableWindow(GetDlgItem(dialog, IDOK), usable ? TRUE : FALSE);
+    // Shown last, so that whoever sees the folder sees OK's verdict on it too.
+    SetDlgItemTextW(dialog, IDC_RUNTIME_FOLDER, folder.c_str());
 }
 
 void OnInitDialog(HWND dialog, RuntimeNotFoundWindow& window) {

@@ -41,6 +41,7 @@ struct MemoryDcTraits {
 
 using ScopedBitmap = UniqueHandle<BitmapTraits>;
 using ScopedMemoryDc = UniqueHandle<MemoryDcTraits>;
+
 // The picture's first bytes, where its size is written.
 std::string FileHead(const std::wstring& path) {
     ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -56,6 +56,10 @@ std::wstring FromModifiedUtf8(const char* bytes) {
             p += 1;
         }
     }
+    return FromUtf16(units);
+}
+
+std::wstring FromUtf16(const std::u16string& units) {
     std::wstring text;
     for (std::size_t i = 0; i < units.size(); ++i) {
         char16_t unit = units[i];

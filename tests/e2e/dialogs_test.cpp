@@ -8,6 +8,7 @@
 
 #include "fake_runtime.h"
 #include "launcher/win32_api.h"
+#include "url_recorder.h"
 
 namespace e2e {
 namespace {
@@ -49,6 +50,18 @@ std::vector<int> Moved(const uiauto::DialogInfo& before, const uiauto::DialogInf
     if (a == nullptr || b == nullptr) return {};
     return {b->inDialog.left - a->inDialog.left, b->inDialog.top - a->inDialog.top,
             b->inDialog.right - a->inDialog.right, b->inDialog.bottom - a->inDialog.bottom};
+}
+
+// Browse, choose the folder in the shell's browser, and wait until the
+// dialog shows it: only then has it decided about OK.
+bool BrowseTo(std::uintptr_t dialog, const std::wstring& folder) {
+    if (!uiauto::PressButton(dialog, 202) || !uiauto::ChooseFolder(dialog, folder)) return false;
+    return uiauto::WaitUntil(
+        [&] {
+            const uiauto::DialogInfo now = uiauto::Inspect(dialog);
+            return now.Control(201) != nullptr && now.Control(201)->text == folder;
+        },
+        5000);
 }
 
 class RuntimeDialog : public FakeRuntime {
@@ -131,8 +144,7 @@ TEST_F(RuntimeDialog, OkFollowsTheLastFolderAndTheChosenRuntimeIsUsedAndRemember
     std::vector<std::wstring> shownFolders;
     uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
         auto browse = [&](const std::wstring& folder) {
-            uiauto::PressButton(dialog, 202);
-            ASSERT_TRUE(uiauto::ChooseFolder(dialog, folder)) << Utf8(folder);
+            ASSERT_TRUE(BrowseTo(dialog, folder)) << Utf8(folder);
             uiauto::DialogInfo now = uiauto::Inspect(dialog);
             okEnabled.push_back(now.Control(IDOK) != nullptr && now.Control(IDOK)->enabled);
             shownFolders.push_back(now.Control(201) != nullptr ? now.Control(201)->text : L"?");
@@ -172,9 +184,8 @@ TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOv
     WriteSettings(DialogSettings({}, {{L"Application Type", L"service"}, {L"Pair Product", pair},
                                       {L"Pair Return Code", L"Yes"}}));
     uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
-        uiauto::PressButton(dialog, 202);
-        ASSERT_TRUE(uiauto::ChooseFolder(dialog, sandbox_.Path(L"rt32")));
-        uiauto::PressButton(dialog, IDOK);
+        ASSERT_TRUE(BrowseTo(dialog, sandbox_.Path(L"rt32")));
+        EXPECT_TRUE(uiauto::PressButton(dialog, IDOK));
     });
     EXPECT_TRUE(EndedAfterDialog(result, 7, L"JRE Not Found"));
     EXPECT_EQ(ReadFileBytes(pairLog), Utf8(L"\"" + exe_ + L"\""));
@@ -193,13 +204,149 @@ TEST_F(RuntimeDialog, SettingsThatCannotBeWrittenDoNotStopTheStart) {
     ini.Section(L"Product Information").Set(L"Product Name", L"Viewer").Set(L"Product Code", L"P1");
     WriteSettings(ini);
     uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
-        uiauto::PressButton(dialog, 202);
-        ASSERT_TRUE(uiauto::ChooseFolder(dialog, sandbox_.Path(L"Java\\jre")));
-        uiauto::PressButton(dialog, IDOK);
+        ASSERT_TRUE(BrowseTo(dialog, sandbox_.Path(L"Java\\jre")));
+        EXPECT_TRUE(uiauto::PressButton(dialog, IDOK));
     });
     EXPECT_TRUE(EndedAfterDialog(result, 0, L"JRE Not Found"));
     ExpectLoaded(library);
     EXPECT_EQ(ReadFileBytes(sandbox_.Path(L"app.ini")), ini.Encoded());
+}
+
+// Sets the browser's link colours for the current user, as a user's browser
+// settings would, and removes them again.
+class ScopedLinkColours {
+public:
+    ScopedLinkColours(const wchar_t* link, const wchar_t* visited) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key_, nullptr) != ERROR_SUCCESS)
+            return;
+        ok_ = Set(L"Anchor Color", link) && Set(L"Anchor Color Visited", visited);
+    }
+    ~ScopedLinkColours() {
+        if (key_ == nullptr) return;
+        RegDeleteValueW(key_, L"Anchor Color");
+        RegDeleteValueW(key_, L"Anchor Color Visited");
+        RegCloseKey(key_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Internet Explorer\\Settings";
+    bool Set(const wchar_t* name, const wchar_t* value) {
+        DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
+        return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
+    }
+    HKEY key_ = nullptr;
+    bool ok_ = false;
+};
+
+// Pixels of exactly this colour on the screen inside the rectangle.
+int PixelsOfColour(const uiauto::Rect& area, COLORREF colour) {
+    HDC screen = GetDC(nullptr);
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) count += GetPixel(screen, x, y) == colour ? 1 : 0;
+    }
+    ReleaseDC(nullptr, screen);
+    return count;
+}
+
+TEST_F(RuntimeDialog, LinkOpensItsTargetInTheUsersColoursAndTurnsVisited) {
+    uiauto::ScopedUrlRecorder recorder;
+    ASSERT_TRUE(recorder.Installed());
+    ScopedLinkColours colours(L"255,0,0", L"0,128,0");
+    ASSERT_TRUE(colours.ok());
+    const COLORREF red = RGB(255, 0, 0);
+    const COLORREF green = RGB(0, 128, 0);
+    WriteSettings(DialogSettings({}));
+    int redBefore = 0, greenBefore = 0, redAfter = 0, greenAfter = 0;
+    std::vector<std::wstring> opened;
+    uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
+        uiauto::Rect link = uiauto::Inspect(dialog).Control(205)->onScreen;
+        redBefore = PixelsOfColour(link, red);
+        greenBefore = PixelsOfColour(link, green);
+        // A press that ends outside the link opens nothing.
+        std::uintptr_t control = uiauto::ControlOf(dialog, 205);
+        PostMessageW(reinterpret_cast<HWND>(control), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        PostMessageW(reinterpret_cast<HWND>(control), WM_LBUTTONUP, 0, MAKELPARAM(2, 400));
+        EXPECT_EQ(recorder.Opened(1, 1000), std::vector<std::wstring>{});
+        EXPECT_TRUE(uiauto::Click(control, 4, 3, uiauto::ClickInput::posted));
+        opened = recorder.Opened(1, 10000);
+        uiauto::WaitUntil([&] { return PixelsOfColour(link, green) > 0; }, 3000);
+        redAfter = PixelsOfColour(link, red);
+        greenAfter = PixelsOfColour(link, green);
+        uiauto::PressButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(EndedAfterDialog(result, kFailed, L"JRE Not Found"));
+    EXPECT_EQ(opened, std::vector<std::wstring>{L"https://adoptium.net/"});
+    EXPECT_GT(redBefore, 20);
+    EXPECT_EQ(greenBefore, 0);
+    EXPECT_EQ(redAfter, 0);
+    EXPECT_GT(greenAfter, 20);
+}
+
+// Sets the screen's DPI for programs started while it lives, as a user's
+// display setting would, and puts the old setting back.
+class ScopedScreenDpi {
+public:
+    explicit ScopedScreenDpi(DWORD dpi) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
+            return;
+        key_ = key;
+        DWORD size = sizeof old_;
+        hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_), &size) ==
+                  ERROR_SUCCESS;
+        ok_ = RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi) ==
+              ERROR_SUCCESS;
+    }
+    ~ScopedScreenDpi() {
+        if (key_ == nullptr) return;
+        if (hadOld_)
+            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_), sizeof old_);
+        else
+            RegDeleteValueW(key_, L"LogPixels");
+        RegCloseKey(key_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool hadOld_ = false;
+    bool ok_ = false;
+};
+
+// Every control lies inside the client area, and texts keep their room.
+void ExpectNothingClipped(const uiauto::DialogInfo& dialog) {
+    for (const uiauto::ControlInfo& control : dialog.controls) {
+        EXPECT_GE(control.inDialog.left, 0) << control.id;
+        EXPECT_GE(control.inDialog.top, 0) << control.id;
+        EXPECT_LE(control.inDialog.right, dialog.client.Width()) << control.id;
+        EXPECT_LE(control.inDialog.bottom, dialog.client.Height()) << control.id;
+    }
+}
+
+TEST_F(RuntimeDialog, ScalesWithTheScreensDpi) {
+    WriteSettings(DialogSettings({}));
+    auto inspectAndCancel = [this](uiauto::DialogInfo& seen) {
+        return StartWithDialog([&seen](std::uintptr_t dialog) {
+            seen = uiauto::Inspect(dialog);
+            uiauto::PressButton(dialog, IDCANCEL);
+        });
+    };
+    uiauto::DialogInfo at96, at144;
+    EXPECT_TRUE(EndedAfterDialog(inspectAndCancel(at96), kFailed, L"JRE Not Found"));
+    {
+        ScopedScreenDpi dpi(144);
+        ASSERT_TRUE(dpi.ok());
+        EXPECT_TRUE(EndedAfterDialog(inspectAndCancel(at144), kFailed, L"JRE Not Found"));
+    }
+    // Dialog units follow the font, which follows the DPI: about half as large again.
+    EXPECT_GT(at144.client.Width() * 100, at96.client.Width() * 135);
+    EXPECT_GT(at144.client.Height() * 100, at96.client.Height() * 135);
+    ExpectNothingClipped(at96);
+    ExpectNothingClipped(at144);
 }
 
 class ExceptionDialog : public FakeRuntime {

@@ -57,7 +57,7 @@ TEST(SettingsFileName, NoDotInThePathMeansNoSettingsAndNoBox) {
     std::wstring exe = sandbox.CopyLauncher(L"plain\\app");
     sandbox.WriteBytes(L"plain\\app.ini", WithoutMainClass());
     sandbox.WriteBytes(L"plain\\.ini", WithoutMainClass());
-    EXPECT_TRUE(EndedWithoutRuntime(RunLauncher(exe)));
+    EXPECT_TRUE(Ended(RunLauncher(exe), kFailed, {}));
 }
 
 TEST(SettingsFileName, MissingFileReadsAsEmpty) {

@@ -451,10 +451,12 @@ TEST_F(RegisteredRuntimes, ThirtyTwoBitViewIsSearchedOnlyForAPairProduct) {
     EXPECT_FALSE(launcher.handOverToPair);
 }
 
-TEST_F(RegisteredRuntimes, NothingFoundAnywhereEndsWithoutAMessage) {
+TEST_F(RegisteredRuntimes, NothingFoundAnywhereAsksTheUserWithoutAMessageBox) {
     EXPECT_FALSE(launcher.LocateRuntime());
     EXPECT_EQ(launcher.jvmLibraryPath, L"");
     EXPECT_FALSE(launcher.handOverToPair);
+    EXPECT_EQ(platform.runtimeDialogMessages.size(), 1u);
+    EXPECT_EQ(platform.boxes, std::vector<std::wstring>{});
 }
 
 TEST_F(RegisteredRuntimes, JavaHomeVariableIsTheLastSource) {

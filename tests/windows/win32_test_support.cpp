@@ -1,5 +1,7 @@
 #include "win32_test_support.h"
 
+#include "runtime/runtime_not_found.h"
+
 #include "remove_tree.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,11 @@ bool RecordingPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error)
     if (modulePath.empty()) return Win32Platform::ModuleFileName(path, error);
     path = modulePath;
     return true;
+}
+
+int RecordingPlatform::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
+    runtimeDialogMessages.push_back(dialog.message);
+    return kDialogCancel;
 }
 
 void RecordingPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) { boxes.push_back(text); }

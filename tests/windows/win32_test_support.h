@@ -11,8 +11,9 @@
 namespace zorv {
 namespace wintest {
 
-// The real Win32 platform, except that error boxes are recorded rather than
-// shown (a box would stall an unattended run) and the executable's path can
+// The real Win32 platform, except that error boxes and the runtime dialog
+// are recorded rather than shown (either would stall an unattended run; the
+// dialog answers Cancel) and the executable's path can
 // be pretended, so settings files and "beside the executable" folders live in
 // temporary folders.
 class RecordingPlatform : public Win32Platform {
@@ -21,6 +22,8 @@ public:
     std::wstring modulePath;  // empty: the test program's own path
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
     void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
+    std::vector<std::wstring> runtimeDialogMessages;
+    int ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) override;
 };
 
 // A fresh folder under %TEMP%, removed with its contents when the test ends.

@@ -6,7 +6,12 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <thread>
+#include <vector>
 
+#include "instance/single_instance.h"
+#include "instance/single_instance_block.h"
 #include "launcher/launcher.h"
 #include "posix_platform.h"
 
@@ -34,6 +39,32 @@ bool Exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
 }
+
+// The first instance's side of the channel as a request thread sees it: main
+// has been called, and replies land in the report as reply_<thread>=<value>.
+class ReportingChannel : public InstanceChannel {
+public:
+    explicit ReportingChannel(Report& report) : report_(report) {}
+    unsigned char* OpenBlock(const std::wstring&, std::size_t, bool&) override { return nullptr; }
+    EventHandle CreateStartEvent(const std::wstring&) override { return nullptr; }
+    std::uint32_t RegisterMessage(const std::wstring&) override { return 0; }
+    std::uint32_t CurrentProcessId() override { return 0; }
+    std::uint32_t StartListener(std::uint32_t, RequestRoutine, void*) override { return 0; }
+    bool WaitForStartEvent() override { return true; }
+    bool PostReply(std::uint32_t threadId, std::uint32_t message, std::int32_t value) override {
+        report_.Put("reply_" + std::to_string(threadId), message == kMessage ? value : -999999);
+        return true;
+    }
+    bool OpenFirstProcess(std::uint32_t) override { return false; }
+    bool LockRequests(const std::wstring&) override { return false; }
+    bool PostRequest(std::uint32_t, std::uint32_t) override { return false; }
+    std::int32_t WaitForReply(std::uint32_t) override { return 0; }
+
+    static constexpr std::uint32_t kMessage = 0xC1A5;
+
+private:
+    Report& report_;
+};
 
 struct Context {
     Launcher& launcher;
@@ -159,6 +190,28 @@ std::map<std::string, ChildCase> Cases() {
     cases["run_without_thread"].configure = [](Context& c) {
         WriteSettings(c.folder + "/app.ini", WholeRunSettings(""));
         c.platform.refuseThreads = true;
+    };
+
+    // Requests served one after another on threads of their own, as the
+    // listener would start them, while the VM lives on after main.
+    cases["secondary_requests"].configure = [](Context& c) { c.launcher.mainClass = L"SecondaryVoid"; };
+    cases["secondary_requests"].afterThread = [](Context& c) {
+        unsigned char block[kInstanceBlockSize] = {};
+        WriteBlockField(block, kMessageIdOffset, ReportingChannel::kMessage);
+        c.launcher.singleInstanceBlock = block;
+        c.launcher.singleInstanceChannel = std::make_unique<ReportingChannel>(c.report);
+        auto serve = [&](std::uint32_t requester, const wchar_t* mainClass, const std::vector<std::wstring>& arguments) {
+            c.launcher.mainClass = mainClass;
+            WriteArgumentBlock(block, arguments);
+            std::thread([&] { c.report.Put("served_" + std::to_string(requester), ServeSecondaryRequest(c.launcher, requester)); })
+                .join();
+        };
+        serve(1, L"SecondaryVoid", {L"a", L"\u65e5\U0001F600"});
+        serve(2, L"SecondaryInt", {L"bcd", L""});
+        serve(3, L"ArgsWriter", {L"x"});
+        serve(4, L"com/example/Missing", {L"x"});
+        c.launcher.singleInstanceChannel.reset();
+        c.launcher.singleInstanceBlock = nullptr;
     };
 
     cases["create_vm_unrecognised_option"].configure = [](Context& c) { c.launcher.vmOptions.push_back("-Xbogus"); };

@@ -89,6 +89,8 @@ public:
     bool StartThread(ThreadRoutine, void*, ThreadHandle&, std::uint32_t&) override { return false; }
     void EndThread(ThreadHandle, std::uint32_t) override {}
     std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override { return nullptr; }
+    // No channel between processes here: cases put a channel into the launcher themselves.
+    std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return nullptr; }
     void SignalEvent(EventHandle) override {}
     void MakeProcessDpiAware() override {}
     bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {

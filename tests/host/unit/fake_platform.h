@@ -203,6 +203,7 @@ public:
         if (thread != nullptr) threadsEnded.push_back(threadId);
     }
     std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override;
+    std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return nullptr; }
     void SignalEvent(EventHandle) override {}
     void MakeProcessDpiAware() override { dpiAware = true; }
     bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {

@@ -28,6 +28,15 @@
 //                          java/lang/IllegalStateException "printStackTrace failed"
 //                          tostring_null: ByteArrayOutputStream.toString returns null, nothing pending
 //                          tostring_throws: it throws java/lang/OutOfMemoryError "toString failed"
+//   FAKEJVM_MAIN_WAIT      ms that main waits, holding no lock, for the auto-reset event named by
+//                          FAKEJVM_PAUSE before FAKEJVM_MAIN's mode acts: an application that
+//                          stays up while a test talks to it, until the test lets it end
+//   FAKEJVM_SECONDARY      none (default) | void | int | both: the static secondaryMain forms
+//                          "([Ljava/lang/String;)V" and "([Ljava/lang/String;)I" of the classes
+//                          of FAKEJVM_CLASSES. The int form returns the sum of its arguments read
+//                          as decimal integers (anything else counts 0), so that simultaneous
+//                          callers can tell their replies apart
+//   FAKEJVM_SECONDARY_SLEEP  ms that secondaryMain takes, holding no lock, before it returns
 //   FAKEJVM_WRITE_OUT/ERR  text main prints to System.out / System.err (file or std handle)
 //   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
 //   FAKEJVM_PAUSE_AT       comma-separated points (create, main, destroy) at which the double
@@ -46,8 +55,10 @@
 //   get_method <class> <name> <sig>       get_static_method <class> <name> <sig>
 //   new_string <utf8>                     file_open append=0|1 <path>   file_open_failed <path>
 //   call_static_object <class>.<name> [<arg>...]   (checkAndLoadMain: <bool> <int> <string>)
-//   call_static_void <class>.<name>
-//   main_args count=N, then arg[i]=<utf8> or arg[i] null
+//   call_static_void <class>.<name>      call_static_int <class>.<name>
+//   main_args count=N, then arg[i]=<utf8> or arg[i] null      main_wait_end
+//   secondary_args count=N, then secondary_arg[i]=<utf8>; once it returns:
+//   secondary_return <int>|void          (lines of simultaneous calls interleave)
 //   set_out|set_err append=0|1 <path>     set_out|set_err null|other
 //   write_out|write_err file|std          system_exit N
 //   exit_hook N|null                      abort_hook set|null
@@ -271,7 +282,8 @@ struct State {
   void(JNICALL* exitHook)(jint) = nullptr;
   void(JNICALL* abortHook)() = nullptr;
   Obj *out = nullptr, *err = nullptr;  // PrintStreams given to System.setOut / setErr
-  std::wstring helper, mainMode, writeOut, writeErr;
+  std::wstring helper, mainMode, writeOut, writeErr, secondaryForms;
+  DWORD mainWaitMs = 0, secondarySleepMs = 0;
   std::wstring trace, traceFault;
   bool traceScripted = false;
 };
@@ -437,6 +449,13 @@ jmethodID lookupMethod(JNIEnv* env, jclass cls, const char* name, const char* si
   bool isMain = isStatic && g.appClasses.count(k->name) && std::strcmp(name, "main") == 0 &&
                 std::strcmp(sig, "([Ljava/lang/String;)V") == 0;
   if (isMain && g.mainMode == L"nomain_nopending") return nullptr;
+  bool isSecondary = isStatic && g.appClasses.count(k->name) && std::strcmp(name, "secondaryMain") == 0;
+  if (isSecondary) {
+    bool isVoid = std::strcmp(sig, "([Ljava/lang/String;)V") == 0;
+    bool isInt = std::strcmp(sig, "([Ljava/lang/String;)I") == 0;
+    known = (isVoid && (g.secondaryForms == L"void" || g.secondaryForms == L"both")) ||
+            (isInt && (g.secondaryForms == L"int" || g.secondaryForms == L"both"));
+  }
   if (!known && !(isMain && g.mainMode != L"nomain")) {
     raise(c.t, "java/lang/NoSuchMethodError", widen(name));
     return nullptr;
@@ -598,22 +617,58 @@ void runMain(ThreadEnv* t, const Method& m, jobject argsRef, const char* fn) {
   }
 }
 
-jobject callStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, bool wantObject,
-                    const char* fn) {
+// secondaryMain's arguments, logged; the int form's result is their sum as numbers.
+jint runSecondary(jobject argsRef, const char* fn) {
+  Obj* args = deref(argsRef, fn);
+  size_t n = args && args->kind == Kind::Array ? args->elems.size() : 0;
+  say("secondary_args count=", n);
+  jint sum = 0;
+  for (size_t i = 0; i < n; ++i) {
+    Obj* s = args->elems[i];
+    say("secondary_arg[", i, "]=", s ? utf8(s->text) : std::string("(null)"));
+    if (s) sum += static_cast<jint>(std::wcstol(s->text.c_str(), nullptr, 10));
+  }
+  return sum;
+}
+
+// Waits that stand for Java code running; they hold no lock, so that other threads can call in.
+void waitForPauseEvent(DWORD ms) {
+  std::wstring name;
+  if (ms == 0 || !envVar(L"FAKEJVM_PAUSE", name) || name.empty()) return;
+  if (HANDLE event = CreateEventW(nullptr, FALSE, FALSE, name.c_str())) {
+    WaitForSingleObject(event, ms);
+    CloseHandle(event);
+  }
+  say("main_wait_end");
+}
+
+// returns: 'L' object, 'V' void, 'I' int; an int result goes to *intResult.
+jobject callStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, char returns,
+                    const char* fn, jint* intResult = nullptr) {
   ThreadEnv* t = nullptr;
   jobject result = nullptr;
+  DWORD mainWait = 0, secondarySleep = 0;
+  const char* secondaryReturn = nullptr;
+  std::string secondaryValue;
   {
     Call c(env, fn);
     t = c.t;
     Obj* k = as(cls, Kind::Class, fn);
     Method* m = method(id, fn);
     if (!k || !m) return nullptr;
-    bool returnsObject = m->sig.back() != 'V';
-    if (!m->isStatic || m->cls != k->name || returnsObject != wantObject) {
+    char methodReturns = m->sig.back() == ';' ? 'L' : m->sig.back();
+    if (!m->isStatic || m->cls != k->name || methodReturns != returns) {
       say("JNI_WRONG_METHOD ", fn, " ", m->cls, ".", m->name);
       return nullptr;
     }
-    if (m->name == "checkAndLoadMain") {
+    if (m->name == "secondaryMain") {
+      say(returns == 'I' ? "call_static_int " : "call_static_void ", m->cls, ".", m->name);
+      jint sum = runSecondary(a[0].l, fn);
+      if (intResult) *intResult = sum;
+      secondarySleep = g.secondarySleepMs;
+      secondaryReturn = "secondary_return ";
+      secondaryValue = returns == 'I' ? std::to_string(sum) : "void";
+    } else if (m->name == "checkAndLoadMain") {
       Obj* what = as(a[2].l, Kind::String, fn);
       std::string name = what ? utf8(what->text) : "";
       say("call_static_object ", m->cls, ".", m->name, " ", a[0].z ? 1 : 0, " ", a[1].i, " ",
@@ -637,20 +692,27 @@ jobject callStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, bool
         t->exitCode = a[0].i;
       } else {
         runMain(t, *m, a[0].l, fn);
-        logQpc("main_return");
+        mainWait = g.mainWaitMs;
+        if (!mainWait) logQpc("main_return");
       }
     }
   }
+  if (mainWait) {
+    waitForPauseEvent(mainWait);
+    logQpc("main_return");
+  }
+  if (secondarySleep) Sleep(secondarySleep);
+  if (secondaryReturn) say(secondaryReturn, secondaryValue);
   runDeferred(t);
   return result;
 }
 
 jobject JNICALL callStaticObjectA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a) {
-  return callStaticA(env, cls, id, a, true, "CallStaticObjectMethodA");
+  return callStaticA(env, cls, id, a, 'L', "CallStaticObjectMethodA");
 }
 
 jobject JNICALL callStaticObjectV(JNIEnv* env, jclass cls, jmethodID id, va_list ap) {
-  return callStaticA(env, cls, id, readArgs(id, ap).data(), true, "CallStaticObjectMethodV");
+  return callStaticA(env, cls, id, readArgs(id, ap).data(), 'L', "CallStaticObjectMethodV");
 }
 
 jobject JNICALL callStaticObject(JNIEnv* env, jclass cls, jmethodID id, ...) {
@@ -658,15 +720,15 @@ jobject JNICALL callStaticObject(JNIEnv* env, jclass cls, jmethodID id, ...) {
   va_start(ap, id);
   std::vector<jvalue> a = readArgs(id, ap);
   va_end(ap);
-  return callStaticA(env, cls, id, a.data(), true, "CallStaticObjectMethod");
+  return callStaticA(env, cls, id, a.data(), 'L', "CallStaticObjectMethod");
 }
 
 void JNICALL callStaticVoidA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a) {
-  callStaticA(env, cls, id, a, false, "CallStaticVoidMethodA");
+  callStaticA(env, cls, id, a, 'V', "CallStaticVoidMethodA");
 }
 
 void JNICALL callStaticVoidV(JNIEnv* env, jclass cls, jmethodID id, va_list ap) {
-  callStaticA(env, cls, id, readArgs(id, ap).data(), false, "CallStaticVoidMethodV");
+  callStaticA(env, cls, id, readArgs(id, ap).data(), 'V', "CallStaticVoidMethodV");
 }
 
 void JNICALL callStaticVoid(JNIEnv* env, jclass cls, jmethodID id, ...) {
@@ -674,7 +736,29 @@ void JNICALL callStaticVoid(JNIEnv* env, jclass cls, jmethodID id, ...) {
   va_start(ap, id);
   std::vector<jvalue> a = readArgs(id, ap);
   va_end(ap);
-  callStaticA(env, cls, id, a.data(), false, "CallStaticVoidMethod");
+  callStaticA(env, cls, id, a.data(), 'V', "CallStaticVoidMethod");
+}
+
+jint JNICALL callStaticIntA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a) {
+  jint result = 0;
+  callStaticA(env, cls, id, a, 'I', "CallStaticIntMethodA", &result);
+  return result;
+}
+
+jint JNICALL callStaticIntV(JNIEnv* env, jclass cls, jmethodID id, va_list ap) {
+  jint result = 0;
+  callStaticA(env, cls, id, readArgs(id, ap).data(), 'I', "CallStaticIntMethodV", &result);
+  return result;
+}
+
+jint JNICALL callStaticInt(JNIEnv* env, jclass cls, jmethodID id, ...) {
+  va_list ap;
+  va_start(ap, id);
+  std::vector<jvalue> a = readArgs(id, ap);
+  va_end(ap);
+  jint result = 0;
+  callStaticA(env, cls, id, a.data(), 'I', "CallStaticIntMethod", &result);
+  return result;
 }
 
 // The instance methods the launcher calls to read an exception's trace: printStackTrace of
@@ -1004,6 +1088,9 @@ void buildTables() {
   e.CallStaticVoidMethod = callStaticVoid;
   e.CallStaticVoidMethodV = callStaticVoidV;
   e.CallStaticVoidMethodA = callStaticVoidA;
+  e.CallStaticIntMethod = callStaticInt;
+  e.CallStaticIntMethodV = callStaticIntV;
+  e.CallStaticIntMethodA = callStaticIntA;
   e.GetStringLength = getStringLength;
   e.GetStringUTFChars = getStringUTFChars;
   e.ReleaseStringUTFChars = releaseStringUTFChars;
@@ -1064,6 +1151,9 @@ void readScript() {
   g.traceScripted = envVar(L"FAKEJVM_TRACE", trace);
   g.trace = unescape(trace);
   envVar(L"FAKEJVM_TRACE_FAULT", g.traceFault);
+  g.secondaryForms = envOr(L"FAKEJVM_SECONDARY", L"none");
+  g.secondarySleepMs = static_cast<DWORD>(std::wcstoul(envOr(L"FAKEJVM_SECONDARY_SLEEP", L"0").c_str(), nullptr, 10));
+  g.mainWaitMs = static_cast<DWORD>(std::wcstoul(envOr(L"FAKEJVM_MAIN_WAIT", L"0").c_str(), nullptr, 10));
   g.bootClasses.insert(std::begin(kBuiltinClasses), std::end(kBuiltinClasses));
   if (g.helper != L"no") g.bootClasses.insert(kHelper);
   std::wstring classes;

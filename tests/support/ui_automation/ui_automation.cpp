@@ -765,7 +765,6 @@ bool SendKey(std::uintptr_t control, Key key) {
         case Key::escape: code = VK_ESCAPE; break;
         case Key::enter: code = VK_RETURN; break;
         case Key::space: code = VK_SPACE; break;
-        case Key::tab: code = VK_TAB; break;
     }
     LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(code, MAPVK_VK_TO_VSC)) << 16;
     const LPARAM released = (1LL << 30) | (1LL << 31);

@@ -155,7 +155,7 @@ std::uintptr_t WaitForOwnedWindow(std::uintptr_t owner, std::uint32_t timeoutMs)
 // modal dialog would otherwise hold the caller until that dialog closes.
 bool PressButton(std::uintptr_t dialog, int id);
 
-enum class Key { escape, enter, space, tab };
+enum class Key { escape, enter, space };
 // Key down and up, posted to the control (or the dialog itself) so that the
 // dialog's own keyboard handling sees them.
 bool SendKey(std::uintptr_t control, Key key);

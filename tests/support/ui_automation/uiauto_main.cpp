@@ -9,12 +9,17 @@
 //     --unset NAME        remove a variable from it
 //     --cmdline TEXT      the program's whole command line, verbatim (the
 //                         arguments after the program are then ignored)
+//     --inspect           print every window that is no message box, control
+//                         by control, when it appears
 //
 // Output, UTF-8, one item a line, control characters escaped:
 //   box: <message box text>            for every message box, in order
 //   window: <class> | <title> | <control texts>   for every other window
 //   crash: <title> | <control texts>   for a crash reporter's window
 //   snapshot: <class> | <title> | <text>          the windows at the end of --observe
+//   dialog: <class> | <title> | style | window rect | client rect       with --inspect,
+//   control: <id> | <class> | <text> | style | state | rect in dialog | rect on screen
+//            (styles as hex style/extended style, rects as left,top,right,bottom)
 //   exit: <decimal> 0x<hex>            or "timeout" / "start-failed <error>"
 // The exit status is the program's exit code, 0xFFFF0001 when it could not be
 // started, and 0xFFFF0002 after a time-out.
@@ -43,8 +48,31 @@ std::string Join(const std::vector<std::wstring>& texts) {
     return joined;
 }
 
+std::string Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::string Corners(const uiauto::Rect& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + "," + std::to_string(rect.right) + "," +
+           std::to_string(rect.bottom);
+}
+
+void PrintInspection(const uiauto::WindowReport& window) {
+    uiauto::DialogInfo dialog = uiauto::Inspect(window.handle);
+    Print("dialog: " + uiauto::ToPrintableUtf8(dialog.className) + " | " + uiauto::ToPrintableUtf8(dialog.title) + " | " +
+          Hex(dialog.style) + "/" + Hex(dialog.exStyle) + " | " + Corners(dialog.window) + " | " + Corners(dialog.client));
+    for (const uiauto::ControlInfo& control : dialog.controls) {
+        Print("control: " + std::to_string(control.id) + " | " + uiauto::ToPrintableUtf8(control.className) + " | " +
+              uiauto::ToPrintableUtf8(control.text) + " | " + Hex(control.style) + "/" + Hex(control.exStyle) + " | " +
+              (control.enabled ? "enabled " : "disabled ") + (control.visible ? "visible" : "hidden") + " | " +
+              Corners(control.inDialog) + " | " + Corners(control.onScreen));
+    }
+}
+
 int Usage() {
-    Print("usage: uiauto [--timeout MS] [--observe MS] [--policy dismiss|terminate|leave] [--cwd DIR]");
+    Print("usage: uiauto [--timeout MS] [--observe MS] [--policy dismiss|terminate|leave] [--cwd DIR] [--inspect]");
     Print("              [--env NAME=VALUE]... [--unset NAME]... [--cmdline TEXT] [--] program [args...]");
     return 2;
 }
@@ -80,6 +108,11 @@ int wmain(int argc, wchar_t** argv) {
             options.setEnvironment.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
         } else if (arg == L"--unset" && hasValue) {
             options.unsetEnvironment.push_back(argv[++i]);
+        } else if (arg == L"--inspect") {
+            options.onWindow = [](const uiauto::WindowReport& window) {
+                PrintInspection(window);
+                return false;
+            };
         } else if (arg == L"--cmdline" && hasValue) {
             verbatim = argv[++i];
         } else if (arg.rfind(L"--", 0) == 0) {
