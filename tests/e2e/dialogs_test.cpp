@@ -83,11 +83,7 @@ protected:
 
     // Drives the dialog with `drive` once it is up; the run's result follows.
     uiauto::RunResult StartWithDialog(const std::function<void(std::uintptr_t)>& drive) {
-        onWindow_ = [drive](const uiauto::WindowReport& window) {
-            if (window.title != L"JRE Not Found") return false;
-            drive(window.handle);
-            return true;
-        };
+        onWindow_ = DriveWindow(L"JRE Not Found", drive);
         return Start();
     }
 
@@ -359,11 +355,7 @@ protected:
     }
 
     uiauto::RunResult StartWithDialog(const std::function<void(std::uintptr_t)>& drive) {
-        onWindow_ = [drive](const uiauto::WindowReport& window) {
-            if (window.title != L"Java Exception") return false;
-            drive(window.handle);
-            return true;
-        };
+        onWindow_ = DriveWindow(L"Java Exception", drive);
         return Start();
     }
 };
