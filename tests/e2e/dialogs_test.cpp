@@ -39,8 +39,9 @@ void ExpectControl(const uiauto::DialogInfo& dialog, int id, const wchar_t* clas
     EXPECT_EQ(control->enabled, enabled) << "control " << id;
     EXPECT_TRUE(control->visible) << "control " << id;
     // The dialog manager draws an edit control's border as a client edge.
-    if (control->className == L"Edit")
+    if (control->className == L"Edit") {
         EXPECT_TRUE((control->style & WS_BORDER) != 0 || (control->exStyle & WS_EX_CLIENTEDGE) != 0) << "control " << id;
+    }
 }
 
 // How a control moved and grew between two inspections: left, top, right, bottom.
