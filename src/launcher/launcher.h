@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "launcher/platform.h"
+#include "runtime/vendor_registrations.h"
 #include "runtime/version_number.h"
 
 namespace zorv {
@@ -135,6 +136,7 @@ public:
     bool jrockitPreferred = false;
     bool sunPreferred = true;
     bool ibmPreferred = false;
+    VendorChoice vendors;  // "VM Provider": the vendors' own keys, none unless asked for
     std::wstring productName;
     std::wstring productCode;
     std::wstring upgradeCode;

@@ -25,11 +25,18 @@ bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
     return i == a.size() && b[i] == L'\0';
 }
 
+constexpr int kNoVendor = -1;
+
 struct ProviderRow {
     const wchar_t* value;
     bool jrockitAllowed, jrockitPreferred, sunAllowed, sunPreferred, ibmAllowed, ibmPreferred;
+    bool vendorsAllowed = false;
+    int favouredVendor = kNoVendor;
 };
 
+// The vendor keywords come after the older ones and leave JRockit and IBM
+// out. "openjdk" favours nobody, so its runtimes rank by version alone; each
+// "favor_<vendor>" ranks that vendor's registrations first.
 const ProviderRow kProviderRows[] = {
     {L"jrockit", true, true, false, false, false, false},
     {L"ibm", false, false, false, false, true, true},
@@ -37,6 +44,11 @@ const ProviderRow kProviderRows[] = {
     {L"favor_jrockit", true, true, true, false, true, false},
     {L"favor_ibm", true, false, true, false, true, true},
     {L"any", true, false, true, false, true, false},
+    {L"openjdk", false, false, true, false, false, false, true},
+    {L"favor_adoptium", false, false, true, false, false, false, true, static_cast<int>(Vendor::adoptium)},
+    {L"favor_zulu", false, false, true, false, false, false, true, static_cast<int>(Vendor::zulu)},
+    {L"favor_microsoft", false, false, true, false, false, false, true, static_cast<int>(Vendor::microsoft)},
+    {L"favor_liberica", false, false, true, false, false, false, true, static_cast<int>(Vendor::liberica)},
 };
 
 JvmType JvmTypeFrom(const std::wstring& value) {
@@ -84,6 +96,9 @@ void ApplyVmProvider(Launcher& launcher, const std::wstring& value) {
         launcher.sunPreferred = row.sunPreferred;
         launcher.ibmAllowed = row.ibmAllowed;
         launcher.ibmPreferred = row.ibmPreferred;
+        launcher.vendors = VendorChoice();
+        launcher.vendors.allowed.fill(row.vendorsAllowed);
+        if (row.favouredVendor != kNoVendor) launcher.vendors.preferred[row.favouredVendor] = true;
         return;
     }
 }

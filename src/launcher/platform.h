@@ -162,6 +162,9 @@ public:
     virtual std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) = 0;
     virtual bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName,
                                 RegistryView view, std::wstring& value) = 0;
+    // As RegistryString, but only a value stored as text (REG_SZ) counts.
+    virtual bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                              std::wstring& value) = 0;
 
     // Libraries. Failures come back with the system error code taken right after the call.
     virtual void AddLibraryFolder(const std::wstring& folder) = 0;

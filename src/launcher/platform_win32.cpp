@@ -236,16 +236,20 @@ std::vector<std::wstring> Win32Platform::RegistrySubkeys(const std::wstring& key
     return names;
 }
 
-bool Win32Platform::RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
-                                   std::wstring& value) {
+namespace {
+
+// With textOnly, a value of any type but REG_SZ counts as missing.
+bool ReadRegistryValue(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                       bool textOnly, std::wstring& value) {
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WithoutTrailingBackslash(keyPath).c_str(), 0, RegistryAccess(view),
                       &opened) != ERROR_SUCCESS)
         return false;
     ScopedRegistryKey key(opened);
+    DWORD type = 0;
     DWORD bytes = 0;
-    if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS ||
-        bytes == 0)
+    if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        bytes == 0 || (textOnly && type != REG_SZ))
         return false;
     std::unique_ptr<wchar_t[]> buffer(new wchar_t[bytes / sizeof(wchar_t) + 1]());
     if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.get()),
@@ -254,6 +258,18 @@ bool Win32Platform::RegistryString(const std::wstring& keyPath, const std::wstri
     buffer[bytes / sizeof(wchar_t)] = L'\0';
     value = buffer.get();  // the text ends at its first NUL
     return !value.empty();
+}
+
+}  // namespace
+
+bool Win32Platform::RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                                   std::wstring& value) {
+    return ReadRegistryValue(keyPath, valueName, view, false, value);
+}
+
+bool Win32Platform::RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                                 std::wstring& value) {
+    return ReadRegistryValue(keyPath, valueName, view, true, value);
 }
 
 void Win32Platform::AddLibraryFolder(const std::wstring& folder) { AddDllDirectory(folder.c_str()); }

@@ -30,6 +30,7 @@ public:
     void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
     std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override;
     bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view, std::wstring& value) override;
+    bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view, std::wstring& value) override;
     void AddLibraryFolder(const std::wstring& folder) override;
     ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) override;
     void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) override;

@@ -4,6 +4,7 @@
 
 #include "launcher/file_locations.h"
 #include "runtime/jvm_library.h"
+#include "runtime/vendor_registrations.h"
 
 namespace zorv {
 namespace {
@@ -42,25 +43,59 @@ bool RanksBefore(const RuntimeCandidate& x, const RuntimeCandidate& y, bool sour
     return CompareVersions(x.version, y.version) > 0;
 }
 
+bool WithinBounds(const Launcher& launcher, const VersionNumber& version) {
+    return CompareVersions(launcher.minimumVersion, version) <= 0 &&
+           CompareVersions(version, launcher.maximumVersion) <= 0;
+}
+
+// Keeps the registration when its home holds a JVM library of the type.
+void AddIfUsable(Platform& platform, const VersionNumber& version, std::wstring home, JvmType type, bool preferred,
+                 std::vector<RuntimeCandidate>& candidates) {
+    RuntimeCandidate candidate;
+    if (FindJvmLibrary(platform, home, type, candidate.isServer).empty()) return;
+    candidate.version = version;
+    candidate.home = std::move(home);
+    candidate.isPreferred = preferred;
+    candidates.push_back(std::move(candidate));
+}
+
 void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferred, RegistryView view,
                        std::vector<RuntimeCandidate>& candidates) {
     Platform& platform = launcher.platform;
     for (const std::wstring& name : platform.RegistrySubkeys(row.key, view)) {
-        RuntimeCandidate candidate;
-        candidate.version.Parse(name, 0);
-        if (CompareVersions(launcher.minimumVersion, candidate.version) > 0 ||
-            CompareVersions(candidate.version, launcher.maximumVersion) > 0)
-            continue;
+        VersionNumber version;
+        version.Parse(name, 0);
+        if (!WithinBounds(launcher, version)) continue;
         std::wstring home;
         if (!platform.RegistryString(row.key + name, L"JavaHome", view, home) || home.empty()) continue;
         home = WithTrailingBackslash(home);
         if (row.appendJre) home += L"jre\\";
         JvmType type = launcher.jvmType;
         if (type == serverFirst && std::wstring(row.key) == kClientJudgedKey) type = clientFirst;
-        if (FindJvmLibrary(platform, home, type, candidate.isServer).empty()) continue;
-        candidate.home = std::move(home);
-        candidate.isPreferred = preferred;
-        candidates.push_back(std::move(candidate));
+        AddIfUsable(platform, version, std::move(home), type, preferred, candidates);
+    }
+}
+
+// Vendor keys are stricter than the JavaSoft ones: only a text value of a
+// length a path can have counts, as anything else was not written by an installer.
+void CollectVendorCandidates(Launcher& launcher, const VendorRow& row, RegistryView view,
+                             std::vector<RuntimeCandidate>& candidates) {
+    Platform& platform = launcher.platform;
+    for (const std::wstring& name : platform.RegistrySubkeys(row.key, view)) {
+        bool isJdk = VendorRegistrationIsJdk(row, name);
+        bool kindFavoured = isJdk ? launcher.sourceJdk : launcher.sourceJre;
+        if (!launcher.sourceEither && !kindFavoured) continue;
+        std::wstring registration = row.key + name + row.subkeySuffix;
+        std::wstring versionText;
+        if (row.versionValue != nullptr) platform.RegistryText(registration, row.versionValue, view, versionText);
+        VersionNumber version = VendorRegistrationVersion(name, versionText);
+        if (!WithinBounds(launcher, version)) continue;
+        std::wstring home;
+        if (!platform.RegistryText(registration, row.homeValue, view, home) || home.empty() ||
+            home.size() > kMaxVendorHomeLength)
+            continue;
+        AddIfUsable(platform, version, WithTrailingBackslash(home), launcher.jvmType,
+                    kindFavoured && launcher.vendors.Prefers(row.vendor), candidates);
     }
 }
 
@@ -117,6 +152,9 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
         }
         if (!kindSearched || !(allowed || favoured)) continue;
         CollectCandidates(*this, row, kindFavoured && favoured, view, candidates);
+    }
+    for (std::size_t i = 0; i < kVendorRowCount; ++i) {
+        if (vendors.Searches(kVendorRows[i].vendor)) CollectVendorCandidates(*this, kVendorRows[i], view, candidates);
     }
     RankCandidates(candidates, sourceEither, jvmType);
     const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions);

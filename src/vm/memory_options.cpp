@@ -53,6 +53,7 @@ void RewritePercentMemoryOption(std::wstring& option, const MemoryStatus& memory
 }
 
 std::uint64_t StackSizeFromOption(const std::wstring& option) {
+    if (option.size() <= 4) return 0;
     std::wstring value = option.substr(4);
     SizeNumbers scan = ScanSizeNumbers(value);
     if (scan.prefixLength != 0 || scan.numbers.size() != 1) return 0;
@@ -63,6 +64,8 @@ std::uint64_t StackSizeFromOption(const std::wstring& option) {
         case L'M': case L'm': multiplier = 1048576; break;
         default: break;
     }
+    // A size beyond what 64 bits hold asks for more than any system gives.
+    if (scan.numbers[0] > UINT64_MAX / multiplier) return UINT64_MAX;
     return scan.numbers[0] * multiplier;
 }
 

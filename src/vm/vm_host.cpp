@@ -157,7 +157,38 @@ bool Launcher::CreateVm() {
 
 namespace {
 
-jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env) {
+// How main is declared. Runtimes before JDK 21 know only the static
+// main(String[]); later ones also run an instance main and one without
+// parameters, and their LauncherHelper says which one it validated in two
+// fields, which is how the JDK's own launcher learns it.
+struct MainShape {
+    bool isStatic = true;
+    bool takesArguments = true;
+};
+
+bool ReadHelperFlag(JNIEnv* env, jclass helper, const char* name, bool& flag) {
+    jfieldID field = env->GetStaticFieldID(helper, name, "Z");
+    if (field == nullptr) {
+        env->ExceptionClear();  // NoSuchFieldError: a runtime that knows only the static main(String[])
+        return false;
+    }
+    flag = env->GetStaticBooleanField(helper, field) == JNI_TRUE;
+    return true;
+}
+
+MainShape MainShapeFromHelper(JNIEnv* env, jclass helper) {
+    MainShape shape;
+    bool isStatic = true;
+    bool withoutArguments = false;
+    if (ReadHelperFlag(env, helper, "isStaticMain", isStatic) &&
+        ReadHelperFlag(env, helper, "noArgMain", withoutArguments)) {
+        shape.isStatic = isStatic;
+        shape.takesArguments = !withoutArguments;
+    }
+    return shape;
+}
+
+jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env, MainShape& shape) {
     if (launcher.findClassFromBootLoader == nullptr) return nullptr;
     jclass helper = launcher.findClassFromBootLoader(env, "sun/launcher/LauncherHelper");
     if (helper == nullptr) return nullptr;
@@ -177,6 +208,7 @@ jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env) {
                 env->DeleteLocalRef(mainClass);
                 mainClass = nullptr;
             }
+            if (mainClass != nullptr) shape = MainShapeFromHelper(env, helper);
             env->DeleteLocalRef(name);
         }
     }
@@ -208,6 +240,25 @@ jclass MainClassThroughFindClass(Launcher& launcher, JNIEnv* env) {
     return mainClass;
 }
 
+// An instance main runs on an object made with the class's constructor
+// without parameters, as the JDK's launcher makes it; the helper has checked
+// that there is one. Whatever the constructor throws is left pending, like an
+// exception of main: it is the application's own code that failed.
+void CallMain(JNIEnv* env, jclass mainClass, jmethodID mainMethod, const MainShape& shape, jobjectArray args) {
+    if (shape.isStatic) {
+        if (shape.takesArguments) env->CallStaticVoidMethod(mainClass, mainMethod, args);
+        else env->CallStaticVoidMethod(mainClass, mainMethod);
+        return;
+    }
+    jmethodID constructor = env->GetMethodID(mainClass, "<init>", "()V");
+    if (constructor == nullptr) return;
+    jobject application = env->NewObject(mainClass, constructor);
+    if (application == nullptr) return;
+    if (shape.takesArguments) env->CallVoidMethod(application, mainMethod, args);
+    else env->CallVoidMethod(application, mainMethod);
+    env->DeleteLocalRef(application);
+}
+
 }  // namespace
 
 bool Launcher::InvokeMain() {
@@ -218,7 +269,8 @@ bool Launcher::InvokeMain() {
         javaVm->DetachCurrentThread();
         return false;
     };
-    jclass mainClassRef = MainClassThroughHelper(*this, env);
+    MainShape shape;
+    jclass mainClassRef = MainClassThroughHelper(*this, env, shape);
     if (mainClassRef == nullptr) {
         // The helper has printed what it found wrong; nothing may be called
         // with its exception still pending.
@@ -227,7 +279,9 @@ bool Launcher::InvokeMain() {
         if (mainClassRef == nullptr) return fail();
     }
 
-    jmethodID mainMethod = env->GetStaticMethodID(mainClassRef, "main", "([Ljava/lang/String;)V");
+    const char* signature = shape.takesArguments ? "([Ljava/lang/String;)V" : "()V";
+    jmethodID mainMethod = shape.isStatic ? env->GetStaticMethodID(mainClassRef, "main", signature)
+                                          : env->GetMethodID(mainClassRef, "main", signature);
     if (mainMethod == nullptr) {
         if (env->ExceptionOccurred() != nullptr) {
             env->ExceptionDescribe();
@@ -236,14 +290,14 @@ bool Launcher::InvokeMain() {
         }
         return fail();
     }
-    jobjectArray args = NewJavaStringArray(applicationArguments, env);
-    if (args == nullptr) {
+    jobjectArray args = shape.takesArguments ? NewJavaStringArray(applicationArguments, env) : nullptr;
+    if (shape.takesArguments && args == nullptr) {
         env->ExceptionDescribe();
         return fail();
     }
     if (singleInstanceEvent != nullptr) platform.SignalEvent(singleInstanceEvent);
 
-    env->CallStaticVoidMethod(mainClassRef, mainMethod, args);
+    CallMain(env, mainClassRef, mainMethod, shape, args);
 
     jthrowable exception = env->ExceptionOccurred();
     if (exception != nullptr) {

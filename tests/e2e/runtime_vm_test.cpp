@@ -73,18 +73,24 @@ TEST_F(RuntimeSearch, NoRuntimeAnywhereEndsAtTheDialog) {
     EXPECT_EQ(lines_, std::vector<std::string>{});
 }
 
-// Removes what it created under HKLM\Software\JavaSoft, deepest first, and
-// nothing that was there before.
+// Removes what it created under HKLM, deepest first, and nothing that was
+// there before.
 class RegistryRegistration {
 public:
-    RegistryRegistration(const std::wstring& version, const std::wstring& home) {
-        for (const wchar_t* part : {L"Software\\JavaSoft", L"Software\\JavaSoft\\JRE"}) Create(part);
-        key_ = L"Software\\JavaSoft\\JRE\\" + version;
-        HKEY key = Create(key_.c_str());
-        if (key == nullptr) return;
-        ok_ = RegSetValueExW(key, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
-                             static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-        RegCloseKey(key);
+    RegistryRegistration(const std::wstring& version, const std::wstring& home)
+        : RegistryRegistration(
+              {L"Software\\JavaSoft", L"Software\\JavaSoft\\JRE", L"Software\\JavaSoft\\JRE\\" + version}, L"JavaHome",
+              home) {}
+    // Every key of the chain, outermost first; the last one gets the value.
+    RegistryRegistration(const std::vector<std::wstring>& keys, const wchar_t* valueName, const std::wstring& home) {
+        key_ = keys.back();
+        for (const std::wstring& part : keys) {
+            HKEY key = Create(part.c_str());
+            if (key == nullptr) continue;
+            ok_ = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
+                                 static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
     }
     ~RegistryRegistration() {
         for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyW(HKEY_LOCAL_MACHINE, it->c_str());
@@ -126,6 +132,32 @@ TEST_F(RuntimeSearch, RegisteredRuntimeWithinTheVersionBounds) {
     WriteSettings(Settings());
     EXPECT_TRUE(EndedWithoutRuntime(Start()));
     EXPECT_EQ(lines_, std::vector<std::string>{});
+}
+
+// A runtime that only its vendor's key knows is found once "VM Provider" asks
+// for the vendors, and a JDK 25 runtime's instance main then runs on an object.
+TEST_F(RuntimeSearch, VendorRegistrationWithAVendorKeywordRunsAnInstanceMain) {
+    std::wstring library = InstallRuntime(L"temurin", L"bin\\server\\jvm.dll", false);
+    const std::wstring key = L"Software\\Eclipse Adoptium";
+    RegistryRegistration registration({key, key + L"\\JDK", key + L"\\JDK\\25.0.1.8", key + L"\\JDK\\25.0.1.8\\hotspot",
+                                       key + L"\\JDK\\25.0.1.8\\hotspot\\MSI"},
+                                      L"Path", sandbox_.Path(L"temurin"));
+    ASSERT_TRUE(registration.ok());
+
+    WriteSettings(Settings({{L"Maximum Version", L"any"}}));
+    EXPECT_TRUE(EndedWithoutRuntime(Start()));
+    WriteSettings(Settings({{L"Maximum Version", L"any"}, {L"VM Provider", L"Favor_Adoptium"}}));
+    EXPECT_TRUE(Ended(Start(L"x", {{L"FAKEJVM_MAIN_FORM", L"instance"}}), 0, {}));
+    ExpectLoaded(library);
+    EXPECT_EQ(WithPrefix(lines_, "get_static_boolean "),
+              (std::vector<std::string>{"get_static_boolean sun/launcher/LauncherHelper.isStaticMain=0",
+                                        "get_static_boolean sun/launcher/LauncherHelper.noArgMain=0"}))
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "new_object "), std::vector<std::string>{"new_object com/example/App"}) << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "call_void "), std::vector<std::string>{"call_void com/example/App.main"})
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "arg["), std::vector<std::string>{"arg[0]=x"}) << LogText();
+    ExpectNoFaults();
 }
 
 // A 32-bit runtime cannot be loaded into the 64-bit launcher: with a pair
@@ -213,6 +245,35 @@ TEST_F(VmLibrary, MainWithoutMainMethod) {
     EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_MAIN", L"nomain_nopending"}}), kFailed,
                       {"No main method found in specified class.\n"}));
     ExpectNoFaults();
+}
+
+// main without parameters is called once and without arguments, on an object
+// only when it is an instance method; a JDK 17 helper (no form scripted) keeps
+// the static main(String[]).
+TEST_F(VmLibrary, EachFormOfMainIsCalledOnceAsTheHelperReportsIt) {
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    struct Form {
+        const wchar_t* script;
+        std::vector<std::string> calls;
+        std::string arguments;
+    };
+    const Form forms[] = {
+        {L"instance_noargs", {"new_object com/example/App", "call_void com/example/App.main"}, "main_args none"},
+        {L"static_noargs", {"call_static_void com/example/App.main"}, "main_args none"},
+        {L"static", {"call_static_void com/example/App.main"}, "main_args count=1"},
+        {L"", {"call_static_void com/example/App.main"}, "main_args count=1"},
+    };
+    for (const Form& form : forms) {
+        EXPECT_TRUE(Ended(Start(L"x", {{L"FAKEJVM_MAIN_FORM", form.script}}), 0, {}));
+        std::vector<std::string> calls = WithPrefix(lines_, "new_object ");
+        for (const std::string& line : lines_) {
+            if (line.find("App.main") != std::string::npos) calls.push_back(line);
+        }
+        EXPECT_EQ(calls, form.calls) << Utf8(form.script) << "\n" << LogText();
+        EXPECT_EQ(WithPrefix(lines_, "main_args "), std::vector<std::string>{form.arguments}) << LogText();
+        ExpectNoFaults();
+    }
 }
 
 TEST_F(VmLibrary, SystemExitCodeIsTheProcessExitCode) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
@@ -30,6 +32,23 @@ const wchar_t* const kRowKeys[rowCount] = {
     L"Software\\JRockit\\Java Development Kit\\",
     L"Software\\IBM\\Java2 Runtime Environment\\",
 };
+
+// The vendors' own keys, spelt out here rather than taken from the product's
+// table, so that a misspelt key or value name there fails.
+struct VendorKey {
+    const wchar_t* key;
+    const wchar_t* below;  // between the registration's name and its values
+    const wchar_t* value;
+    const wchar_t* name;   // of one registration, as the vendor's installer names it
+};
+const VendorKey kVendorKeys[] = {
+    {L"Software\\Eclipse Adoptium\\JDK\\", L"\\hotspot\\MSI", L"Path", L"17.0.9.9"},
+    {L"Software\\Eclipse Adoptium\\JRE\\", L"\\hotspot\\MSI", L"Path", L"17.0.9.9"},
+    {L"Software\\Azul Systems\\Zulu\\", L"", L"InstallationPath", L"zulu-17"},
+    {L"Software\\Microsoft\\JDK\\", L"\\hotspot\\MSI", L"Path", L"17.0.9.8"},
+    {L"Software\\BellSoft\\Liberica\\", L"", L"InstallationPath", L"Liberica JDK 17"},
+};
+enum VendorRow { adoptiumJdk, adoptiumJre, zulu, microsoft, liberica };
 
 const wchar_t kClient[] = L"bin\\client\\jvm.dll";
 const wchar_t kServer[] = L"bin\\server\\jvm.dll";
@@ -65,11 +84,13 @@ protected:
         EXPECT_TRUE(platform.boxes.empty());
     }
 
-    // Everything under the seven keys, in both views, so only this test's
-    // registrations are seen.
+    // Everything under the seven keys and the vendors' own, in both views, so
+    // only this test's registrations are seen.
     static void ClearRegistrations() {
         for (RegistryView view : {RegistryView::native, RegistryView::wow32}) {
-            for (const wchar_t* rowKey : kRowKeys) {
+            std::vector<const wchar_t*> keys(std::begin(kRowKeys), std::end(kRowKeys));
+            for (const VendorKey& vendorKey : kVendorKeys) keys.push_back(vendorKey.key);
+            for (const wchar_t* rowKey : keys) {
                 std::wstring path(rowKey);
                 path.pop_back();
                 HKEY opened = nullptr;
@@ -533,6 +554,95 @@ TEST_F(RegisteredRuntimes, FolderBesideTheExecutable) {
     WriteBytes(beside / L"bin\\server\\jvm.dll", "");
     EXPECT_EQ(Located(), beside / L"bin\\server\\jvm.dll");
     EXPECT_FALSE(launcher.handOverToPair);
+}
+
+class VendorRegistrations : public RegisteredRuntimes {
+protected:
+    void RegisterVendorRaw(VendorRow row, const std::wstring& name, DWORD type, const void* data, DWORD bytes,
+                           RegistryView view = RegistryView::native) {
+        const VendorKey& vendor = kVendorKeys[row];
+        HKEY created = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (vendor.key + name + vendor.below).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS | ViewFlag(view), nullptr, &created, nullptr),
+                  ERROR_SUCCESS);
+        ScopedRegistryKey key(created);
+        if (data != nullptr) {
+            ASSERT_EQ(RegSetValueExW(key.get(), vendor.value, 0, type, static_cast<const BYTE*>(data), bytes),
+                      ERROR_SUCCESS);
+        }
+    }
+    void RegisterVendor(VendorRow row, const std::wstring& name, const std::wstring& home,
+                        RegistryView view = RegistryView::native) {
+        RegisterVendorRaw(row, name, REG_SZ, home.c_str(), static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t)),
+                          view);
+    }
+};
+
+TEST_F(VendorRegistrations, EachVendorKeyIsFoundOnlyWithAVendorKeyword) {
+    for (int row = adoptiumJdk; row <= liberica; ++row) {
+        ClearRegistrations();
+        std::wstring home = Home(L"vendor" + std::to_wstring(row), {kClient});
+        RegisterVendor(static_cast<VendorRow>(row), kVendorKeys[row].name, home);
+        const std::string key = Narrow(kVendorKeys[row].key);
+        ApplyVmProvider(launcher, L"any");
+        EXPECT_EQ(Located(), L"") << key;
+        ApplyVmProvider(launcher, L"OPENJDK");
+        EXPECT_EQ(Located(), home + L"\\" + kClient) << key;
+        launcher.minimumVersion = Version(L"17.0.10", 0);
+        EXPECT_EQ(Located(), L"") << key;
+        launcher.minimumVersion = VersionNumber();
+    }
+}
+
+TEST_F(VendorRegistrations, RankedWithTheJavaSoftKeysAndReadInTheThirtyTwoBitView) {
+    ApplyJvmSource(launcher, L"");  // as the settings give it when "JVM Source" is absent
+    std::wstring javaSoft = Home(L"javasoft21", {kClient});
+    Register(jdk, L"21", javaSoft);
+    std::wstring adoptium = Home(L"adoptium17", {kClient});
+    RegisterVendor(adoptiumJdk, L"17.0.9.9", adoptium);
+    ApplyVmProvider(launcher, L"openjdk");
+    EXPECT_EQ(Located(), javaSoft + L"\\" + kClient);
+    ApplyVmProvider(launcher, L"favor_adoptium");
+    EXPECT_EQ(Located(), adoptium + L"\\" + kClient);
+    launcher.preferredVersions = {L"21"};
+    EXPECT_EQ(Located(), javaSoft + L"\\" + kClient);
+    launcher.preferredVersions.clear();
+
+    ClearRegistrations();
+    std::wstring zulu32 = Home(L"zulu32", {kClient});
+    RegisterVendor(zulu, L"zulu-11", zulu32, RegistryView::wow32);
+    EXPECT_EQ(Located(), L"");
+    launcher.pairProduct = beside / L"x86\\app32.exe";
+    EXPECT_EQ(Located(), zulu32 + L"\\" + kClient);
+    EXPECT_TRUE(launcher.handOverToPair);
+}
+
+TEST_F(VendorRegistrations, BrokenValuesAreSkipped) {
+    ApplyVmProvider(launcher, L"openjdk");
+    std::wstring good = Home(L"good", {kClient});
+    RegisterVendor(adoptiumJdk, L"11.0.21.9", good);
+    // Newer registrations whose value is missing, empty or of another type
+    // than text, though the data would name a usable runtime.
+    std::wstring usable = Home(L"usable", {kClient});
+    RegisterVendorRaw(adoptiumJdk, L"21.0.1.12", REG_SZ, nullptr, 0);
+    RegisterVendor(adoptiumJdk, L"20.0.2.9", L"");
+    const DWORD usableBytes = static_cast<DWORD>((usable.size() + 1) * sizeof(wchar_t));
+    RegisterVendorRaw(adoptiumJdk, L"19.0.2.7", REG_EXPAND_SZ, usable.c_str(), usableBytes);
+    RegisterVendorRaw(adoptiumJdk, L"18.0.2.9", REG_BINARY, usable.c_str(), usableBytes);
+    const DWORD number = 0x00590058;
+    RegisterVendorRaw(adoptiumJdk, L"17.0.9.9", REG_DWORD, &number, sizeof number);
+    // 300 characters that lead to a usable runtime all the same: the JavaSoft
+    // keys take it (LongJavaHomeIsReadWhole), the vendors' do not.
+    std::wstring longHome = usable;
+    while (longHome.size() + 2 <= 300) longHome += L"\\.";
+    if (longHome.size() < 300) longHome += L"\\";
+    ASSERT_EQ(longHome.size(), 300u);
+    ASSERT_TRUE(wintest::PathExists(longHome + L"\\" + kClient));
+    RegisterVendor(adoptiumJdk, L"16.0.2.7", longHome);
+    EXPECT_EQ(Located(), good + L"\\" + kClient);
+    // The same values do count under the JavaSoft keys.
+    RegisterRaw(jdk, L"25", REG_BINARY, usable.c_str(), usableBytes);
+    EXPECT_EQ(Located(), usable + L"\\" + kClient);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "instance/single_instance.h"
@@ -19,6 +20,8 @@ namespace zorv::testing {
 
 const char* const kTestClassFolder = ZORV_TEST_CLASS_FOLDER;
 const char* const kJvmLibrary = ZORV_TEST_JVM_LIBRARY;
+const char* const kJdk25JvmLibrary = ZORV_TEST_JDK25_JVM_LIBRARY;
+const char* const kJdk25ClassFolder = ZORV_TEST_JDK25_CLASS_FOLDER;
 
 namespace {
 
@@ -78,6 +81,8 @@ struct ChildCase {
     std::function<void(Context&)> configure;
     // Leave the main class to JNI FindClass, as with a runtime lacking the helper.
     bool withoutHelper = false;
+    // On the JDK 25 VM, with its classes on the class path too.
+    bool onJdk25 = false;
     // Through Launcher::Run, settings file and all, instead of the VM thread alone.
     bool wholeRun = false;
     // Runs once the VM thread has returned, before the launcher is destroyed.
@@ -214,6 +219,21 @@ std::map<std::string, ChildCase> Cases() {
         c.launcher.singleInstanceBlock = nullptr;
     };
 
+    // main as JDK 25 allows it; each class records every construction and call.
+    const std::pair<const char*, const wchar_t*> jdk25Mains[] = {
+        {"jdk25_instance_main", L"InstanceMain"},
+        {"jdk25_instance_main_without_arguments", L"InstanceNoArgMain"},
+        {"jdk25_static_main_without_arguments", L"StaticNoArgMain"},
+        {"jdk25_static_main", L"ArgsWriter"},
+    };
+    for (const auto& [name, mainClass] : jdk25Mains) {
+        cases[name].onJdk25 = true;
+        cases[name].configure = [mainClass = mainClass](Context& c) {
+            c.launcher.mainClass = mainClass;
+            c.launcher.applicationArguments = {L"a", L"b"};
+        };
+    }
+
     cases["create_vm_unrecognised_option"].configure = [](Context& c) { c.launcher.vmOptions.push_back("-Xbogus"); };
     cases["create_vm_unrecognised_flag"].configure = [](Context& c) {
         c.launcher.vmOptions.push_back("-XX:+ZorvNoSuchFlag");
@@ -244,6 +264,7 @@ int RunChildCase(const std::string& name, const std::string& folder) {
         launcher.mainClass = L"ArgsWriter";
         launcher.vmOptions = {"-Xcheck:jni", std::string("-Djava.class.path=") + kTestClassFolder,
                               "-Dzorv.out=" + folder + "/main.txt"};
+        if (childCase.onJdk25) launcher.vmOptions[1] += std::string(":") + kJdk25ClassFolder;
         if (childCase.configure) childCase.configure(context);
         if (childCase.wholeRun) {
             launcher.vmOptions.clear();
@@ -251,7 +272,7 @@ int RunChildCase(const std::string& name, const std::string& folder) {
             launcher.jvmLibraryPath = FromUtf8(kJvmLibrary);
             result = launcher.Run();
         } else {
-            if (!launcher.LoadJvmLibrary(FromUtf8(kJvmLibrary))) return 91;
+            if (!launcher.LoadJvmLibrary(FromUtf8(childCase.onJdk25 ? kJdk25JvmLibrary : kJvmLibrary))) return 91;
             if (childCase.withoutHelper) launcher.findClassFromBootLoader = nullptr;
             std::uint32_t code = 0;
             if (!platform.RunThread(launcher.vmThreadStackSize, VmThreadMain, &launcher, code)) return 92;

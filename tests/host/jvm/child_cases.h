@@ -18,5 +18,9 @@ int RunChildCase(const std::string& name, const std::string& folder);
 // Classes compiled for these tests, and the VM they run on.
 extern const char* const kTestClassFolder;
 extern const char* const kJvmLibrary;
+// A JDK 25's VM and the classes only it compiles; both empty when the build
+// found no JDK 25.
+extern const char* const kJdk25JvmLibrary;
+extern const char* const kJdk25ClassFolder;
 
 }  // namespace zorv::testing

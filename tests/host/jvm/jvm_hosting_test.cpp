@@ -186,6 +186,25 @@ TEST(JvmMain, PackagedClassRunsWithAndWithoutTheHelper) {
     }
 }
 
+// JDK 25 runs an instance main and one without parameters; the launcher must
+// call the one the runtime's helper chose, once, and make an object only for
+// an instance main.
+TEST(JvmMain, Jdk25RunsEachFormOfMainOnce) {
+    if (*kJdk25JvmLibrary == '\0' || !Exists(kJdk25JvmLibrary)) GTEST_SKIP() << "no JDK 25 on this machine";
+    const std::pair<const char*, std::string> expected[] = {
+        {"jdk25_instance_main", Lines({"constructed", "instance main thread=main args=a,b"})},
+        {"jdk25_instance_main_without_arguments", Lines({"constructed", "instance main without arguments"})},
+        {"jdk25_static_main_without_arguments", Lines({"static main without arguments"})},
+        {"jdk25_static_main", Lines({"thread=main", "count=2", "1: 61", "1: 62"})},
+    };
+    for (const auto& [name, text] : expected) {
+        ChildRun run = RunChild(name);
+        EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.Output();
+        EXPECT_EQ(run.File("main.txt"), text) << name << "\n" << run.Output();
+        EXPECT_TRUE(run.boxes.empty()) << name;
+    }
+}
+
 // --- Main classes that cannot run ---------------------------------------
 // JDK 17's helper validates the class itself and ends the process through
 // System.exit(1) after printing its own message: the launcher's boxes for a

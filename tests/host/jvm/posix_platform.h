@@ -65,6 +65,7 @@ public:
     bool RegistryString(const std::wstring&, const std::wstring&, RegistryView, std::wstring&) override {
         return false;
     }
+    bool RegistryText(const std::wstring&, const std::wstring&, RegistryView, std::wstring&) override { return false; }
 
     void AddLibraryFolder(const std::wstring&) override {}
     ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) override;

@@ -36,6 +36,7 @@ public:
     struct RegistryKey {
         std::vector<std::wstring> subkeys;
         std::map<std::wstring, std::wstring> values;
+        std::set<std::wstring> notText;  // values stored as another type than REG_SZ
     };
     std::map<std::wstring, RegistryKey> registry[2];  // [native, wow32], paths without trailing "\"
     MemoryStatus memory;
@@ -71,6 +72,16 @@ public:
         std::wstring parent = Trim(key);
         registry[Index(view)][parent].subkeys.push_back(subkey);
         registry[Index(view)][parent + L"\\" + subkey].values[L"JavaHome"] = home;
+    }
+
+    // A registration of the vendors' shape: the value lies in "below" under the subkey.
+    void RegisterValue(RegistryView view, const std::wstring& key, const std::wstring& subkey, const std::wstring& below,
+                       const std::wstring& valueName, const std::wstring& value, bool asText = true) {
+        std::vector<std::wstring>& names = registry[Index(view)][Trim(key)].subkeys;
+        if (std::find(names.begin(), names.end(), subkey) == names.end()) names.push_back(subkey);
+        RegistryKey& holder = registry[Index(view)][Trim(key) + L"\\" + subkey + below];
+        holder.values[valueName] = value;
+        if (!asText) holder.notText.insert(valueName);
     }
 
     std::wstring CommandLine() override { return commandLine; }
@@ -159,6 +170,12 @@ public:
         if (found == key->second.values.end()) return false;
         value = found->second;
         return !value.empty();
+    }
+    bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                      std::wstring& value) override {
+        auto key = registry[Index(view)].find(Trim(keyPath));
+        if (key != registry[Index(view)].end() && key->second.notText.count(valueName) != 0) return false;
+        return RegistryString(keyPath, valueName, view, value);
     }
     void AddLibraryFolder(const std::wstring&) override {}
     ModuleHandle LoadLibraryAt(const std::wstring&, std::uint32_t& error) override {

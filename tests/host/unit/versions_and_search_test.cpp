@@ -289,5 +289,119 @@ TEST_F(Search, OutOfBoundsAndUnusableRegistrationsAreSkipped) {
     EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\old\\bin\\client\\jvm.dll");
 }
 
+// The vendors' own keys, each with the value name and place its installer uses.
+class VendorSearch : public Search {
+protected:
+    void Adoptium(const wchar_t* kind, const std::wstring& version, const std::wstring& home,
+                  RegistryView view = RegistryView::native) {
+        platform.RegisterValue(view, std::wstring(L"Software\\Eclipse Adoptium\\") + kind, version, L"\\hotspot\\MSI",
+                               L"Path", home);
+        Home(home + L"\\");
+    }
+    void Microsoft(const std::wstring& version, const std::wstring& home) {
+        platform.RegisterValue(RegistryView::native, L"Software\\Microsoft\\JDK", version, L"\\hotspot\\MSI", L"Path",
+                               home);
+        Home(home + L"\\");
+    }
+    void ZuluShape(const wchar_t* key, const std::wstring& name, const std::wstring& home,
+                   const std::wstring& currentVersion = L"") {
+        platform.RegisterValue(RegistryView::native, key, name, L"", L"InstallationPath", home);
+        if (!currentVersion.empty())
+            platform.RegisterValue(RegistryView::native, key, name, L"", L"CurrentVersion", currentVersion);
+        Home(home + L"\\");
+    }
+    std::wstring Found() { return launcher.LocateRuntime() ? launcher.jvmLibraryPath : L"(none)"; }
+};
+
+TEST_F(VendorSearch, FoundOnlyWithAVendorKeywordInAnyLetterCase) {
+    Adoptium(L"JDK", L"17.0.9.9", L"C:\\temurin17");
+    EXPECT_EQ(Found(), L"(none)");
+    for (const wchar_t* notAKeyword : {L"temurin", L"adoptium", L"sun"}) {
+        ApplyVmProvider(launcher, notAKeyword);
+        EXPECT_EQ(Found(), L"(none)") << notAKeyword;
+    }
+    ApplyVmProvider(launcher, L"OpenJDK");
+    EXPECT_EQ(Found(), L"C:\\temurin17\\bin\\client\\jvm.dll");
+    // The older keywords set every flag, the vendors' included.
+    ApplyVmProvider(launcher, L"any");
+    EXPECT_EQ(Found(), L"(none)");
+    ApplyVmProvider(launcher, L"Favor_Adoptium");
+    EXPECT_EQ(Found(), L"C:\\temurin17\\bin\\client\\jvm.dll");
+}
+
+TEST_F(VendorSearch, OpenJdkRanksByVersionAndFavorRanksItsVendorFirst) {
+    platform.Register(RegistryView::native, L"Software\\JavaSoft\\JDK\\", L"21", L"C:\\oracle21");
+    Home(L"C:\\oracle21\\");
+    Adoptium(L"JDK", L"17.0.9.9", L"C:\\temurin17");
+    ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-23", L"C:\\zulu23", L"23.0.1");
+    Microsoft(L"11.0.21.9", L"C:\\ms11");
+    ZuluShape(L"Software\\BellSoft\\Liberica", L"Liberica JDK 22", L"C:\\liberica22");
+    ApplyVmProvider(launcher, L"openjdk");
+    EXPECT_EQ(Found(), L"C:\\zulu23\\bin\\client\\jvm.dll");
+    launcher.preferredVersions = {L"11"};
+    EXPECT_EQ(Found(), L"C:\\ms11\\bin\\client\\jvm.dll");
+    launcher.preferredVersions.clear();
+    launcher.maximumVersion = V(L"22", 65535);
+    EXPECT_EQ(Found(), L"C:\\liberica22\\bin\\client\\jvm.dll");
+    const std::pair<const wchar_t*, const wchar_t*> favoured[] = {
+        {L"favor_adoptium", L"C:\\temurin17\\bin\\client\\jvm.dll"},
+        {L"favor_microsoft", L"C:\\ms11\\bin\\client\\jvm.dll"},
+        {L"favor_liberica", L"C:\\liberica22\\bin\\client\\jvm.dll"},
+        {L"favor_zulu", L"C:\\liberica22\\bin\\client\\jvm.dll"},  // its 23 is out of bounds
+    };
+    for (const auto& [keyword, library] : favoured) {
+        ApplyVmProvider(launcher, keyword);
+        EXPECT_EQ(Found(), library) << keyword;
+    }
+    // With a JVM Source that favours nothing, preference plays no part.
+    launcher.sourceEither = false;
+    ApplyVmProvider(launcher, L"favor_adoptium");
+    EXPECT_EQ(Found(), L"C:\\liberica22\\bin\\client\\jvm.dll");
+}
+
+TEST_F(VendorSearch, JavaEightNumberingAndKindsFollowTheSettings) {
+    Adoptium(L"JRE", L"8.0.392.8", L"C:\\temurin8jre");
+    ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-8", L"C:\\zulu8");
+    ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-17-jre", L"C:\\zulu17jre", L"17.0.2");
+    ApplyVmProvider(launcher, L"openjdk");
+    launcher.maximumVersion = V(L"1.8", 65535);
+    launcher.minimumVersion = V(L"1.8");
+    // 8.0.392.8 is 1.8.0.392, above zulu-8's 1.8.0.0.
+    EXPECT_EQ(Found(), L"C:\\temurin8jre\\bin\\client\\jvm.dll");
+    launcher.maximumVersion = V(L"1.8.0.100");
+    EXPECT_EQ(Found(), L"C:\\zulu8\\bin\\client\\jvm.dll");
+    launcher.maximumVersion = VersionNumber::Open();
+    ApplyJvmSource(launcher, L"only_JDK");
+    EXPECT_EQ(Found(), L"C:\\zulu8\\bin\\client\\jvm.dll");
+    ApplyJvmSource(launcher, L"only_JRE");
+    EXPECT_EQ(Found(), L"C:\\zulu17jre\\bin\\client\\jvm.dll");
+    ApplyJvmSource(launcher, L"favor_JDK");
+    ApplyVmProvider(launcher, L"favor_zulu");
+    EXPECT_EQ(Found(), L"C:\\zulu8\\bin\\client\\jvm.dll");
+}
+
+TEST_F(VendorSearch, BrokenValuesAreSkippedAndTheThirtyTwoBitViewHandsOver) {
+    const std::wstring longHome = L"C:\\" + std::wstring(297, L'x');  // 300 characters
+    Adoptium(L"JDK", L"21.0.1.12", longHome);
+    platform.RegisterValue(RegistryView::native, L"Software\\Eclipse Adoptium\\JDK", L"20.0.2.9", L"\\hotspot\\MSI",
+                           L"Path", L"C:\\binary", false);
+    Home(L"C:\\binary\\");
+    platform.RegisterValue(RegistryView::native, L"Software\\Eclipse Adoptium\\JDK", L"19.0.2.7", L"\\hotspot\\MSI",
+                           L"Path", L"");
+    platform.RegisterValue(RegistryView::native, L"Software\\Eclipse Adoptium\\JDK", L"18.0.2.9", L"\\hotspot\\MSI",
+                           L"JavaHome", L"C:\\wrongname");
+    Home(L"C:\\wrongname\\");
+    ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-17", L"C:\\zulu17", L"17.0.2");
+    ApplyVmProvider(launcher, L"openjdk");
+    EXPECT_EQ(Found(), L"C:\\zulu17\\bin\\client\\jvm.dll");
+
+    platform.registry[0].clear();
+    Adoptium(L"JRE", L"11.0.21.9", L"C:\\x86jre", RegistryView::wow32);
+    EXPECT_EQ(Found(), L"(none)");
+    launcher.pairProduct = L"C:\\app\\app32.exe";
+    EXPECT_EQ(Found(), L"C:\\x86jre\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(launcher.handOverToPair);
+}
+
 }  // namespace
 }  // namespace zorv

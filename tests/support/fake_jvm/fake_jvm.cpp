@@ -31,6 +31,11 @@
 //   FAKEJVM_MAIN_WAIT      ms that main waits, holding no lock, for the auto-reset event named by
 //                          FAKEJVM_PAUSE before FAKEJVM_MAIN's mode acts: an application that
 //                          stays up while a test talks to it, until the test lets it end
+//   FAKEJVM_MAIN_FORM      unset (default): a JDK 17 helper, without the fields below; main is
+//                          the static main(String[]). static | static_noargs | instance |
+//                          instance_noargs: a JDK 25 helper whose static boolean fields
+//                          isStaticMain and noArgMain tell that form, and main exists only in
+//                          it; the instance forms also give the classes a constructor "()V"
 //   FAKEJVM_SECONDARY      none (default) | void | int | both: the static secondaryMain forms
 //                          "([Ljava/lang/String;)V" and "([Ljava/lang/String;)I" of the classes
 //                          of FAKEJVM_CLASSES. The int form returns the sum of its arguments read
@@ -57,6 +62,9 @@
 //   call_static_object <class>.<name> [<arg>...]   (checkAndLoadMain: <bool> <int> <string>)
 //   call_static_void <class>.<name>      call_static_int <class>.<name>
 //   main_args count=N, then arg[i]=<utf8> or arg[i] null      main_wait_end
+//   main_args none                        (a main without parameters)
+//   get_static_field <class> <name> <sig>  get_static_boolean <class>.<name>=0|1
+//   new_object <class>                    (an application class, for its instance main)
 //   secondary_args count=N, then secondary_arg[i]=<utf8>; once it returns:
 //   secondary_return <int>|void          (lines of simultaneous calls interleave)
 //   set_out|set_err append=0|1 <path>     set_out|set_err null|other
@@ -216,13 +224,13 @@ void pauseAt(const char* point) {
 
 // ---- object model --------------------------------------------------------------------------
 
-enum class Kind { Class, String, Chars, Array, FileOut, Buffer, Print, Throwable };
+enum class Kind { Class, String, Chars, Array, FileOut, Buffer, Print, Throwable, Instance };
 
 struct Obj {
   explicit Obj(Kind k, std::string n = {}, std::wstring t = {})
       : kind(k), name(std::move(n)), text(std::move(t)) {}
   Kind kind;
-  std::string name;  // Class: its name; Array: element class; Throwable: exception class
+  std::string name;  // Class: its name; Array: element class; Throwable, Instance: its class
   std::wstring text;  // String, char[], FileOutputStream path, Throwable message, buffer contents
   std::wstring trace;  // Throwable: what its printStackTrace prints
   std::vector<Obj*> elems;
@@ -283,6 +291,7 @@ struct State {
   void(JNICALL* abortHook)() = nullptr;
   Obj *out = nullptr, *err = nullptr;  // PrintStreams given to System.setOut / setErr
   std::wstring helper, mainMode, writeOut, writeErr, secondaryForms;
+  std::wstring mainForm;  // FAKEJVM_MAIN_FORM
   DWORD mainWaitMs = 0, secondarySleepMs = 0;
   std::wstring trace, traceFault;
   bool traceScripted = false;
@@ -306,6 +315,7 @@ std::string classOf(const Obj* o) {
     case Kind::Buffer: return "java/io/ByteArrayOutputStream";
     case Kind::Print: return "java/io/PrintStream";
     case Kind::Throwable: return o->name;
+    case Kind::Instance: return o->name;
   }
   return "?";
 }
@@ -446,8 +456,12 @@ jmethodID lookupMethod(JNIEnv* env, jclass cls, const char* name, const char* si
     known |= m.cls == k->name && m.name == name && m.sig == sig && m.isStatic == isStatic;
   known |= !isStatic && g.throwableClasses.count(k->name) && std::strcmp(name, kPrintStackTrace) == 0 &&
            std::strcmp(sig, kPrintStackTraceSig) == 0;
-  bool isMain = isStatic && g.appClasses.count(k->name) && std::strcmp(name, "main") == 0 &&
-                std::strcmp(sig, "([Ljava/lang/String;)V") == 0;
+  bool formStatic = g.mainForm.empty() || g.mainForm.compare(0, 6, L"static") == 0;
+  bool formNoArgs = g.mainForm.size() > 7 && g.mainForm.compare(g.mainForm.size() - 7, 7, L"_noargs") == 0;
+  bool isMain = isStatic == formStatic && g.appClasses.count(k->name) && std::strcmp(name, "main") == 0 &&
+                std::strcmp(sig, formNoArgs ? "()V" : "([Ljava/lang/String;)V") == 0;
+  known |= !isStatic && !formStatic && g.appClasses.count(k->name) && std::strcmp(name, "<init>") == 0 &&
+           std::strcmp(sig, "()V") == 0;
   if (isMain && g.mainMode == L"nomain_nopending") return nullptr;
   bool isSecondary = isStatic && g.appClasses.count(k->name) && std::strcmp(name, "secondaryMain") == 0;
   if (isSecondary) {
@@ -539,6 +553,10 @@ jobject newObjectA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, const
     o->append = append;
     return ref(o);
   }
+  if (g.appClasses.count(m->cls)) {
+    say("new_object ", m->cls);
+    return ref(new Obj(Kind::Instance, m->cls));
+  }
   if (m->cls == "java/io/ByteArrayOutputStream") {
     say("new_buffer");
     return ref(new Obj(Kind::Buffer));
@@ -590,9 +608,12 @@ void setStream(const Method& m, jobject arg, const char* fn) {
 
 void runMain(ThreadEnv* t, const Method& m, jobject argsRef, const char* fn) {
   pauseAt("main");
-  Obj* args = deref(argsRef, fn);
+  Obj* args = m.sig == "()V" ? nullptr : deref(argsRef, fn);
   size_t n = args && args->kind == Kind::Array ? args->elems.size() : 0;
-  say("main_args count=", n);
+  if (m.sig == "()V")
+    say("main_args none");
+  else
+    say("main_args count=", n);
   for (size_t i = 0; i < n; ++i) {
     Obj* s = args->elems[i];
     if (s)
@@ -761,11 +782,47 @@ jint JNICALL callStaticInt(JNIEnv* env, jclass cls, jmethodID id, ...) {
   return result;
 }
 
+// An instance main, scripted like the static one; self must be an object of its class.
+void callInstanceMain(JNIEnv* env, jobject self, const Method& m, const jvalue* a, const char* fn) {
+  ThreadEnv* t = nullptr;
+  DWORD mainWait = 0;
+  {
+    Call c(env, fn);
+    t = c.t;
+    Obj* o = deref(self, fn);
+    if (!o || o->kind != Kind::Instance || o->name != m.cls) {
+      say("JNI_WRONG_METHOD ", fn, " ", m.cls, ".", m.name);
+      return;
+    }
+    say("call_void ", m.cls, ".", m.name);
+    runMain(t, m, a[0].l, fn);
+    mainWait = g.mainWaitMs;
+    if (!mainWait) logQpc("main_return");
+  }
+  if (mainWait) {
+    waitForPauseEvent(mainWait);
+    logQpc("main_return");
+  }
+  runDeferred(t);
+}
+
 // The instance methods the launcher calls to read an exception's trace: printStackTrace of
 // any exception raised so far, into a PrintStream over a ByteArrayOutputStream, and that
 // buffer's toString. FAKEJVM_TRACE_FAULT makes either fail.
 jobject callA(JNIEnv* env, jobject self, jmethodID id, const jvalue* a, bool wantObject,
               const char* fn) {
+  Method main;
+  bool isMain = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(g.mu);
+    Method* m = g.methodIds.count(reinterpret_cast<Method*>(id)) ? reinterpret_cast<Method*>(id) : nullptr;
+    isMain = m && !m->isStatic && !wantObject && m->name == "main" && g.appClasses.count(m->cls);
+    if (isMain) main = *m;
+  }
+  if (isMain) {  // outside the lock: main may wait for the test
+    callInstanceMain(env, self, main, a, fn);
+    return nullptr;
+  }
   Call c(env, fn);
   Obj* o = deref(self, fn);
   Method* m = method(id, fn);
@@ -830,6 +887,34 @@ void JNICALL callVoid(JNIEnv* env, jobject self, jmethodID id, ...) {
   std::vector<jvalue> a = readArgs(id, ap);
   va_end(ap);
   callA(env, self, id, a.data(), false, "CallVoidMethod");
+}
+
+// The JDK 25 helper's two flags; a JDK 17 helper has no such fields.
+const char* const kHelperFlags[] = {"isStaticMain", "noArgMain"};
+
+jfieldID JNICALL getStaticFieldID(JNIEnv* env, jclass cls, const char* name, const char* sig) {
+  Call c(env, "GetStaticFieldID");
+  Obj* k = as(cls, Kind::Class, "GetStaticFieldID");
+  if (!k || !name || !sig) return nullptr;
+  say("get_static_field ", k->name, " ", name, " ", sig);
+  for (const char* const& flag : kHelperFlags) {
+    if (!g.mainForm.empty() && k->name == kHelper && std::strcmp(name, flag) == 0 && std::strcmp(sig, "Z") == 0)
+      return reinterpret_cast<jfieldID>(const_cast<char**>(&flag));
+  }
+  raise(c.t, "java/lang/NoSuchFieldError", widen(name));
+  return nullptr;
+}
+
+jboolean JNICALL getStaticBooleanField(JNIEnv* env, jclass cls, jfieldID id) {
+  Call c(env, "GetStaticBooleanField");
+  Obj* k = as(cls, Kind::Class, "GetStaticBooleanField");
+  const char* const* flag = reinterpret_cast<const char* const*>(id);
+  if (!k || k->name != kHelper || flag < std::begin(kHelperFlags) || flag >= std::end(kHelperFlags))
+    return say("JNI_BAD_ARGUMENT GetStaticBooleanField"), JNI_FALSE;
+  bool value = flag == &kHelperFlags[0] ? g.mainForm.compare(0, 6, L"static") == 0
+                                        : g.mainForm.find(L"_noargs") != std::wstring::npos;
+  say("get_static_boolean ", k->name, ".", *flag, "=", value ? 1 : 0);
+  return value ? JNI_TRUE : JNI_FALSE;
 }
 
 jclass JNICALL getObjectClass(JNIEnv* env, jobject h) {
@@ -1072,6 +1157,8 @@ void buildTables() {
   e.DeleteLocalRef = deleteLocalRef;
   e.GetMethodID = getMethodID;
   e.GetStaticMethodID = getStaticMethodID;
+  e.GetStaticFieldID = getStaticFieldID;
+  e.GetStaticBooleanField = getStaticBooleanField;
   e.NewObject = newObject;
   e.NewObjectV = newObjectV;
   e.NewObjectA = newObjectAJ;
@@ -1145,6 +1232,7 @@ std::wstring unescape(const std::wstring& s) {
 void readScript() {
   g.helper = envOr(L"FAKEJVM_HELPER", L"yes");
   g.mainMode = envOr(L"FAKEJVM_MAIN", L"return");
+  envVar(L"FAKEJVM_MAIN_FORM", g.mainForm);
   envVar(L"FAKEJVM_WRITE_OUT", g.writeOut);
   envVar(L"FAKEJVM_WRITE_ERR", g.writeErr);
   std::wstring trace;
