@@ -77,13 +77,19 @@ TEST(LongProgramPath, SettingsFileBesideItIsRead) {
     ASSERT_GT(exe.size(), std::size_t{260});
     ASSERT_TRUE(FileExists(exe));
 
+    // Started from a short folder: a working directory of MAX_PATH or more
+    // is refused by Windows and, on some machines, crashes Wine's loader.
+    Launch launch;
+    launch.exe = exe;
+    launch.workingDirectory = sandbox.Root();
+
     sandbox.WriteBytes(deep + L"app.ini", WithMainClass());
-    uiauto::RunResult withMainClass = RunLauncher(exe);
+    uiauto::RunResult withMainClass = RunLauncher(launch);
     ASSERT_TRUE(withMainClass.started) << "error " << withMainClass.startError;
     EXPECT_TRUE(EndedWithoutRuntime(withMainClass)) << "the settings file beside a long program path was not read";
 
     sandbox.WriteBytes(deep + L"app.ini", WithoutMainClass());
-    EXPECT_TRUE(Ended(RunLauncher(exe), kFailed, {kNoMainClass}));
+    EXPECT_TRUE(Ended(RunLauncher(launch), kFailed, {kNoMainClass}));
 }
 
 // Damaged or unusual files must end in the launcher's own failure path: a
