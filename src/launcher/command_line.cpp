@@ -1,6 +1,6 @@
 #include "launcher/command_line.h"
 
-#include <cwctype>
+#include "launcher/text.h"
 
 namespace zorv {
 namespace {
@@ -43,11 +43,7 @@ std::vector<std::wstring> SplitArguments(const std::wstring& text) {
 }
 
 std::vector<std::wstring> ApplicationArgumentsFrom(const std::wstring& commandLine) {
-    std::size_t begin = 0;
-    std::size_t end = commandLine.size();
-    while (begin < end && std::iswspace(static_cast<std::wint_t>(commandLine[begin]))) ++begin;
-    while (end > begin && std::iswspace(static_cast<std::wint_t>(commandLine[end - 1]))) --end;
-    std::vector<std::wstring> pieces = SplitArguments(commandLine.substr(begin, end - begin));
+    std::vector<std::wstring> pieces = SplitArguments(TrimWhiteSpace(commandLine));
     if (!pieces.empty()) pieces.erase(pieces.begin());
     return pieces;
 }

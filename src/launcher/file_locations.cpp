@@ -39,8 +39,23 @@ std::wstring FolderOf(const std::wstring& path) {
 }
 
 std::wstring FolderWithSeparatorOf(const std::wstring& path) {
-    std::size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+    std::wstring folder = FolderOf(path);
+    return path.find(L'\\') == std::wstring::npos ? folder : folder + L'\\';
+}
+
+std::wstring RemovePathComponents(std::wstring path, int count) {
+    for (int i = 0; i < count && path.find(L'\\') != std::wstring::npos; ++i) path = FolderOf(path);
+    return path;
+}
+
+std::wstring WithTrailingBackslash(std::wstring folder) {
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
 }
 
 bool Launcher::GetModulePath(std::wstring& path) {
@@ -96,9 +111,9 @@ void Launcher::GetPairUserSettingsPath(std::wstring& path) {
 void Launcher::ApplyWorkingDirectory() {
     std::wstring modulePath;
     if (!GetModulePath(modulePath)) return;
-    std::size_t slash = modulePath.rfind(L'\\');
-    if (slash == std::wstring::npos || slash == 0) return;
-    platform.SetCurrentFolder(modulePath.substr(0, slash));
+    std::wstring folder = FolderOf(modulePath);
+    if (folder.empty()) return;
+    platform.SetCurrentFolder(folder);
 }
 
 }  // namespace zorv

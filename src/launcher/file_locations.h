@@ -17,5 +17,11 @@ bool IsAbsolutePath(const std::wstring& path);
 std::wstring FolderOf(const std::wstring& path);
 // Everything up to and including the last "\", empty when there is none.
 std::wstring FolderWithSeparatorOf(const std::wstring& path);
+// Cuts path at its last "\" count times; once no "\" is left nothing changes.
+std::wstring RemovePathComponents(std::wstring path, int count);
+// The folder with exactly one "\" added when it does not end in one (an empty folder gets one too).
+std::wstring WithTrailingBackslash(std::wstring folder);
+// The path without any "\" at its end.
+std::wstring WithoutTrailingBackslash(std::wstring path);
 
 }  // namespace zorv

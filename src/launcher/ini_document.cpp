@@ -1,19 +1,11 @@
 #include "launcher/ini_document.h"
 
-#include <cwctype>
+#include "launcher/text.h"
 
 namespace zorv {
 namespace {
 
 bool IsControlOrSpace(wchar_t c) { return static_cast<unsigned>(c) <= 0x20; }
-
-std::wstring TrimWhiteSpace(const std::wstring& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && std::iswspace(static_cast<std::wint_t>(text[begin]))) ++begin;
-    while (end > begin && std::iswspace(static_cast<std::wint_t>(text[end - 1]))) --end;
-    return text.substr(begin, end - begin);
-}
 
 // Only CR LF ends a line: a lone CR or LF belongs to the line's text.
 std::vector<std::wstring> SplitLines(const std::wstring& text) {

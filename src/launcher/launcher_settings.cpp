@@ -103,6 +103,38 @@ void ApplyVmProvider(Launcher& launcher, const std::wstring& value) {
     }
 }
 
+namespace {
+
+void ReadVersionBounds(Launcher& launcher, LayeredSettingsStore& settings) {
+    std::wstring minimum = settings.Get(kRuntimeSection, L"Minimum Version");
+    if (minimum == L"any") launcher.minimumVersion = VersionNumber();
+    else launcher.minimumVersion.Parse(minimum, 0);
+    std::wstring maximum = settings.Get(kRuntimeSection, L"Maximum Version");
+    if (maximum == L"any") launcher.maximumVersion = VersionNumber::Open();
+    else launcher.maximumVersion.Parse(maximum, VersionNumber::kOpenPart);
+}
+
+// A normal application takes "JRE Path" from the user's copy once there is
+// one (the runtime-not-found dialog writes it there); a service never does.
+std::wstring ConfiguredRuntimeFolder(Launcher& launcher, LayeredSettingsStore& settings) {
+    std::wstring runtimeFolder;
+    std::wstring userPath;
+    if (!launcher.isService) launcher.GetUserSettingsPath(userPath, false);
+    if (!userPath.empty() && launcher.platform.FileExists(userPath)) {
+        IniFileStore(launcher.platform, userPath).GetValue(kRuntimeSection, L"JRE Path", runtimeFolder);
+    } else {
+        runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
+    }
+    if (!runtimeFolder.empty() && !IsAbsolutePath(runtimeFolder)) {
+        std::wstring modulePath;
+        launcher.GetModulePath(modulePath);
+        runtimeFolder = FolderOf(modulePath) + L"\\" + runtimeFolder;
+    }
+    return runtimeFolder;
+}
+
+}  // namespace
+
 bool Launcher::ReadSettings() {
     std::wstring settingsPath;
     if (!GetSettingsFilePath(settingsPath)) return false;
@@ -113,35 +145,10 @@ bool Launcher::ReadSettings() {
     file.GetValue(kProductSection, L"Product Name", productName);
 
     LayeredSettingsStore settings(platform, settingsPath, EmbeddedSettings());
-
-    std::wstring minimum = settings.Get(kRuntimeSection, L"Minimum Version");
-    if (minimum == L"any") minimumVersion = VersionNumber();
-    else minimumVersion.Parse(minimum, 0);
-    std::wstring maximum = settings.Get(kRuntimeSection, L"Maximum Version");
-    if (maximum == L"any") maximumVersion = VersionNumber::Open();
-    else maximumVersion.Parse(maximum, VersionNumber::kOpenPart);
-
+    ReadVersionBounds(*this, settings);
     isService = settings.Get(kApplicationSection, L"Application Type") == L"service";
     preferredVersions = SplitAtSemicolons(settings.Get(kRuntimeSection, L"Preferred versions"));
-
-    std::wstring runtimeFolder;
-    if (isService) {
-        runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
-    } else {
-        std::wstring userPath;
-        GetUserSettingsPath(userPath, false);
-        if (!userPath.empty() && platform.FileExists(userPath)) {
-            IniFileStore(platform, userPath).GetValue(kRuntimeSection, L"JRE Path", runtimeFolder);
-        } else {
-            runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
-        }
-    }
-    if (!runtimeFolder.empty() && !IsAbsolutePath(runtimeFolder)) {
-        std::wstring modulePath;
-        GetModulePath(modulePath);
-        runtimeFolder = FolderOf(modulePath) + L"\\" + runtimeFolder;
-    }
-    configuredRuntimeFolder = runtimeFolder;
+    configuredRuntimeFolder = ConfiguredRuntimeFolder(*this, settings);
 
     jvmType = JvmTypeFrom(settings.Get(kRuntimeSection, L"JVM Type"));
     ApplyJvmSource(*this, settings.Get(kRuntimeSection, L"JVM Source"));

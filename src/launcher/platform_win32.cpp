@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "launcher/environment.h"
+#include "launcher/file_locations.h"
 #include "launcher/unique_handle.h"
 #include "runtime/jvm_library.h"
 
@@ -37,11 +38,6 @@ DWORD WINAPI OwningThreadTrampoline(void* parameter) {
     return start->routine(start->argument);
 }
 
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    while (!path.empty() && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
 // The profile functions cannot open a path of MAX_PATH characters or more.
 // Such a settings file is handed to them by its short name, which the system
 // gives for long paths through the "\\?\" form; a file still to be written
@@ -62,9 +58,9 @@ std::wstring ProfilePath(const std::wstring& path) {
     if (path.size() < MAX_PATH) return path;
     std::wstring shortName = ShortName(path);
     if (shortName.empty()) {
-        std::size_t slash = path.rfind(L'\\');
-        std::wstring folder = slash == std::wstring::npos ? std::wstring() : ShortName(path.substr(0, slash));
-        if (!folder.empty()) shortName = folder + path.substr(slash);
+        std::wstring folder = FolderOf(path);
+        std::wstring shortFolder = folder.empty() ? std::wstring() : ShortName(folder);
+        if (!shortFolder.empty()) shortName = shortFolder + path.substr(folder.size());
     }
     return !shortName.empty() && shortName.size() < MAX_PATH ? shortName : path;
 }
@@ -297,35 +293,39 @@ MemoryStatus Win32Platform::QueryMemory() {
     return result;
 }
 
+namespace {
+
+// The one list of how LocalTime's fields pair with SYSTEMTIME's, for copying
+// either way.
+template <typename Copy>
+void PairTimeFields(LocalTime& time, SYSTEMTIME& system, Copy copy) {
+    copy(time.year, system.wYear);
+    copy(time.month, system.wMonth);
+    copy(time.dayOfWeek, system.wDayOfWeek);
+    copy(time.day, system.wDay);
+    copy(time.hour, system.wHour);
+    copy(time.minute, system.wMinute);
+    copy(time.second, system.wSecond);
+    copy(time.milliseconds, system.wMilliseconds);
+}
+
+SYSTEMTIME ToSystemTime(LocalTime time) {
+    SYSTEMTIME result;
+    PairTimeFields(time, result, [](std::uint16_t& ours, WORD& theirs) { theirs = ours; });
+    return result;
+}
+
+}  // namespace
+
 LocalTime Win32Platform::CurrentLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     LocalTime time;
-    time.year = now.wYear;
-    time.month = now.wMonth;
-    time.dayOfWeek = now.wDayOfWeek;
-    time.day = now.wDay;
-    time.hour = now.wHour;
-    time.minute = now.wMinute;
-    time.second = now.wSecond;
-    time.milliseconds = now.wMilliseconds;
+    PairTimeFields(time, now, [](std::uint16_t& ours, WORD& theirs) { ours = theirs; });
     return time;
 }
 
 namespace {
-
-SYSTEMTIME ToSystemTime(const LocalTime& time) {
-    SYSTEMTIME result;
-    result.wYear = time.year;
-    result.wMonth = time.month;
-    result.wDayOfWeek = time.dayOfWeek;
-    result.wDay = time.day;
-    result.wHour = time.hour;
-    result.wMinute = time.minute;
-    result.wSecond = time.second;
-    result.wMilliseconds = time.milliseconds;
-    return result;
-}
 
 // Asks for the size first, so a long picture is formatted whole rather than
 // cut at a fixed buffer; an empty or unformattable picture stays as it is.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "launcher/text.h"
 #include "resources/string_table.h"
 
 namespace zorv {
@@ -19,10 +20,10 @@ std::wstring FormatPrintf(const std::wstring& format, std::initializer_list<Form
         if (kind == L'%') {
             result += L'%';
         } else if (kind == L's') {
-            if (next < args.size()) result += args[next].isNumber ? std::to_wstring(args[next].number) : args[next].text;
+            if (next < args.size()) result += args[next].isNumber ? DecimalText(args[next].number) : args[next].text;
             ++next;
         } else if (kind == L'd') {
-            if (next < args.size()) result += std::to_wstring(args[next].isNumber ? args[next].number : 0);
+            if (next < args.size()) result += DecimalText(args[next].isNumber ? args[next].number : 0);
             else result += L'0';
             ++next;
         } else {

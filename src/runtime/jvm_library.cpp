@@ -3,7 +3,6 @@
 #include "launcher/file_locations.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
-#include "vm/library_path.h"
 
 namespace zorv {
 namespace {

@@ -69,18 +69,15 @@ void OnInitDialog(HWND dialog, RuntimeNotFoundWindow& window) {
     SetDlgItemTextW(dialog, IDC_RUNTIME_MESSAGE, window.state.message.c_str());
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     CenterDialog(dialog);
+    // Browse, not the link: a stray Space must not open a web page.
+    SetFocus(GetDlgItem(dialog, IDC_BROWSE));
 }
 
 INT_PTR CALLBACK RuntimeNotFoundProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-        OnInitDialog(dialog, *reinterpret_cast<RuntimeNotFoundWindow*>(lParam));
-        // Browse, not the link: a stray Space must not open a web page.
-        SetFocus(GetDlgItem(dialog, IDC_BROWSE));
-        return FALSE;
-    }
-    RuntimeNotFoundWindow* window = reinterpret_cast<RuntimeNotFoundWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
-    if (window == nullptr || message != WM_COMMAND) return FALSE;
+    RuntimeNotFoundWindow* window = DialogState<RuntimeNotFoundWindow>(dialog, message, lParam);
+    if (window == nullptr) return FALSE;
+    if (message == WM_INITDIALOG) OnInitDialog(dialog, *window);
+    if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
         case IDC_BROWSE:
             OnBrowse(dialog, *window);

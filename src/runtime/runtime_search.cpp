@@ -9,11 +9,6 @@
 namespace zorv {
 namespace {
 
-std::wstring WithTrailingBackslash(std::wstring folder) {
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
 enum class Kind { jdk, jre };
 enum class Provider { sun, jrockit, ibm };
 
@@ -22,20 +17,19 @@ struct RegistryRow {
     Kind kind;
     Provider provider;
     bool appendJre;
+    // Judges its runtimes as client VMs when server ones are favoured.
+    bool clientJudged;
 };
 
 const RegistryRow kRegistryRows[] = {
-    {L"Software\\JavaSoft\\JDK\\", Kind::jdk, Provider::sun, false},
-    {L"Software\\JavaSoft\\JRE\\", Kind::jre, Provider::sun, false},
-    {L"Software\\JavaSoft\\Java Development Kit\\", Kind::jdk, Provider::sun, true},
-    {L"Software\\JavaSoft\\Java Runtime Environment\\", Kind::jre, Provider::sun, false},
-    {L"Software\\JRockit\\Java Runtime Environment\\", Kind::jre, Provider::jrockit, false},
-    {L"Software\\JRockit\\Java Development Kit\\", Kind::jdk, Provider::jrockit, true},
-    {L"Software\\IBM\\Java2 Runtime Environment\\", Kind::jre, Provider::ibm, false},
+    {L"Software\\JavaSoft\\JDK\\", Kind::jdk, Provider::sun, false, false},
+    {L"Software\\JavaSoft\\JRE\\", Kind::jre, Provider::sun, false, false},
+    {L"Software\\JavaSoft\\Java Development Kit\\", Kind::jdk, Provider::sun, true, false},
+    {L"Software\\JavaSoft\\Java Runtime Environment\\", Kind::jre, Provider::sun, false, true},
+    {L"Software\\JRockit\\Java Runtime Environment\\", Kind::jre, Provider::jrockit, false, false},
+    {L"Software\\JRockit\\Java Development Kit\\", Kind::jdk, Provider::jrockit, true, false},
+    {L"Software\\IBM\\Java2 Runtime Environment\\", Kind::jre, Provider::ibm, false, false},
 };
-
-// Row 4 judges its runtimes as client VMs, whatever the configured type says.
-const wchar_t kClientJudgedKey[] = L"Software\\JavaSoft\\Java Runtime Environment\\";
 
 bool RanksBefore(const RuntimeCandidate& x, const RuntimeCandidate& y, bool sourceEither, JvmType type) {
     if (sourceEither && x.isPreferred != y.isPreferred) return x.isPreferred;
@@ -71,7 +65,7 @@ void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferre
         home = WithTrailingBackslash(home);
         if (row.appendJre) home += L"jre\\";
         JvmType type = launcher.jvmType;
-        if (type == serverFirst && std::wstring(row.key) == kClientJudgedKey) type = clientFirst;
+        if (type == serverFirst && row.clientJudged) type = clientFirst;
         AddIfUsable(platform, version, std::move(home), type, preferred, candidates);
     }
 }

@@ -1,5 +1,6 @@
 #include "runtime/version_number.h"
 
+#include "launcher/text.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 
@@ -52,7 +53,7 @@ std::wstring VersionNumber::Format() const {
     std::wstring text;
     for (int i = 0; i <= highest; ++i) {
         if (i > 0) text += L'.';
-        text += std::to_wstring(parts[i]);
+        text += DecimalText(parts[i]);
     }
     return text;
 }

@@ -13,6 +13,14 @@ namespace zorv {
 // that work area. False when no monitor information could be had.
 bool CenterDialog(HWND dialog);
 
+// A dialog's state, handed over as the creation parameter: kept on
+// WM_INITDIALOG, read back for every later message (null before it).
+template <typename State>
+State* DialogState(HWND dialog, UINT message, LPARAM lParam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
+    return reinterpret_cast<State*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
+
 // Keeps a resizable dialog's controls in place by its layout table, with a
 // size grip and the opening size as the smallest.
 class DialogLayout {

@@ -194,7 +194,7 @@ LRESULT HyperLinkControl::CallPrevious(UINT message, WPARAM wParam, LPARAM lPara
     return CallWindowProcW(previous_, control_, message, wParam, lParam);
 }
 
-LRESULT HyperLinkControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+bool HyperLinkControl::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST && tooltip_ != nullptr) {
         MSG relayed = {control_, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
         relayed.pt.x = static_cast<short>(LOWORD(GetMessagePos()));
@@ -205,28 +205,36 @@ LRESULT HyperLinkControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_MOUSEMOVE:
             if (OverLink(at)) SetCursor(hand_);
-            break;
+            return false;
         case WM_SETCURSOR: {
             POINT cursor;
             GetCursorPos(&cursor);
             ScreenToClient(control_, &cursor);
-            if (OverLink(cursor)) {
-                SetCursor(hand_);
-                return TRUE;
-            }
-            break;
+            if (!OverLink(cursor)) return false;
+            SetCursor(hand_);
+            result = TRUE;
+            return true;
         }
         case WM_LBUTTONDOWN:
             if (PtInRect(&linkRect_, at)) {
                 SetFocus(control_);
                 SetCapture(control_);
             }
-            break;
+            return false;
         case WM_LBUTTONUP:
             if (GetCapture() == control_) ReleaseCapture();
             // A press that ends outside the link opens nothing.
             if (PtInRect(&linkRect_, at)) Navigate();
-            break;
+            return false;
+        default:
+            return false;
+    }
+}
+
+LRESULT HyperLinkControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (HandleMouse(message, wParam, lParam, result)) return result;
+    switch (message) {
         case WM_CHAR:
             if (wParam == VK_RETURN || wParam == VK_SPACE) {
                 Navigate();

@@ -31,6 +31,9 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // Mouse and cursor messages (relayed to the tooltip): true, with the
+    // result, when the previous procedure must not see the message.
+    bool HandleMouse(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateLinkFont();
     void ComputeLinkRect();

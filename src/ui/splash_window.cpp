@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_store.h"
-#include "vm/library_path.h"
 
 namespace zorv {
 

@@ -33,18 +33,17 @@ void OnInitDialog(HWND dialog, ExceptionWindow& window) {
     SendMessageW(trace, EM_SETREADONLY, TRUE, 0);
     CenterDialog(dialog);
     window.layout.Init(dialog, kExceptionDialogLayout);
+    // The focus goes to Ignore, not into the trace with all of it selected.
+    SetFocus(GetDlgItem(dialog, IDOK));
 }
 
 INT_PTR CALLBACK ExceptionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    ExceptionWindow* window = DialogState<ExceptionWindow>(dialog, message, lParam);
+    if (window == nullptr) return FALSE;
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-        OnInitDialog(dialog, *reinterpret_cast<ExceptionWindow*>(lParam));
-        // The focus goes to Ignore, not into the trace with all of it selected.
-        SetFocus(GetDlgItem(dialog, IDOK));
+        OnInitDialog(dialog, *window);
         return FALSE;
     }
-    ExceptionWindow* window = reinterpret_cast<ExceptionWindow*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
-    if (window == nullptr) return FALSE;
     if (message == WM_SIZE || message == WM_GETMINMAXINFO) {
         if (!window->layout.HandleMessage(message, wParam, lParam)) return FALSE;
         SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);

@@ -5,15 +5,6 @@
 
 namespace zorv {
 
-std::wstring RemovePathComponents(std::wstring path, int count) {
-    for (int i = 0; i < count; ++i) {
-        std::size_t slash = path.rfind(L'\\');
-        if (slash == std::wstring::npos) break;
-        path.erase(slash);
-    }
-    return path;
-}
-
 std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstring& jvmLibraryPath) {
     std::wstring value = systemPath;
     if (!value.empty() && value.back() != L';') value += L';';

@@ -5,9 +5,6 @@
 
 namespace zorv {
 
-// Cuts path at its last "\" count times; once no "\" is left nothing changes.
-std::wstring RemovePathComponents(std::wstring path, int count);
-
 // The text whose expansion becomes "Path": the system path (with a ";" added
 // when missing), the runtime's bin folder, then the old "Path".
 std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstring& jvmLibraryPath);

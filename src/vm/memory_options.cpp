@@ -1,11 +1,11 @@
 #include "vm/memory_options.h"
 
+#include "launcher/text.h"
+
 namespace zorv {
 namespace {
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
@@ -49,7 +49,7 @@ void RewritePercentMemoryOption(std::wstring& option, const MemoryStatus& memory
     if (maximum != 0 && maximum * 1024 < size) size = maximum * 1024;
     if (minimum * 1024 > size) size = minimum * 1024;
     // The full unsigned value: sizes of 2 TiB and more must not turn negative.
-    option = option.substr(0, scan.prefixLength) + std::to_wstring(size) + L"K";
+    option = option.substr(0, scan.prefixLength) + DecimalText(size) + L"K";
 }
 
 std::uint64_t StackSizeFromOption(const std::wstring& option) {

@@ -4,6 +4,7 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "launcher/text.h"
 #include "vm/vm_host.h"
 
 namespace zorv {
@@ -51,7 +52,7 @@ void ApplyTimePicture(Platform& platform, std::wstring& name, const LocalTime& t
     if (first == std::wstring::npos) return;
     std::size_t last = name.rfind(L'%');
     std::wstring picture = first == last ? std::wstring() : name.substr(first + 1, last - first - 1);
-    std::wstring milliseconds = std::to_wstring(time.milliseconds);
+    std::wstring milliseconds = DecimalText(time.milliseconds);
     for (std::size_t at = picture.find(L'L'); at != std::wstring::npos; at = picture.find(L'L', at + milliseconds.size())) {
         picture.replace(at, 1, milliseconds);
     }

@@ -4,6 +4,7 @@
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_store.h"
+#include "launcher/text.h"
 #include "launcher/command_line.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
@@ -24,8 +25,6 @@ std::size_t ClosingQuote(const std::wstring& text, std::size_t open) {
     if (close + 1 < text.size() && text[close + 1] == L'"') ++close;
     return close;
 }
-
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
 

@@ -1,8 +1,9 @@
 cmake_minimum_required(VERSION 3.21)
 # Checks what a user's machine will see of launcher.exe without running it:
 # a 64-bit GUI program that needs no DLL beyond the system's, with its
-# manifest and string table in place.
-#   cmake -DEXE=... -DOBJDUMP=... -DWINDRES=... -P check_executable.cmake
+# manifest, version information and string table in place, and no larger
+# than MAX_BYTES.
+#   cmake -DEXE=... -DOBJDUMP=... -DWINDRES=... -DVERSION=1.2.3 -DMAX_BYTES=... -P check_executable.cmake
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -32,8 +33,14 @@ foreach(line IN LISTS imports)
   endif()
 endforeach()
 
-file(STRINGS ${EXE} manifest REGEX "requestedExecutionLevel|Microsoft.Windows.Common-Controls|dpiAware")
-foreach(needed "level=\"asInvoker\"" "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" ">true</dpiAware>")
+file(SIZE ${EXE} bytes)
+if(bytes GREATER MAX_BYTES)
+  list(APPEND failures "${bytes} bytes, over the ceiling of ${MAX_BYTES}")
+endif()
+
+file(STRINGS ${EXE} manifest REGEX "requestedExecutionLevel|Microsoft.Windows.Common-Controls|dpiAware|longPathAware")
+foreach(needed "level=\"asInvoker\"" "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" ">true</dpiAware>"
+        ">true</longPathAware>")
   string(FIND "${manifest}" "${needed}" at)
   if(at EQUAL -1)
     list(APPEND failures "manifest lacks ${needed}")
@@ -50,9 +57,20 @@ if(NOT resources MATCHES "RT_GROUP_ICON")
   list(APPEND failures "no icon")
 endif()
 
+# Explorer's Details tab and installers read these.
+string(REPLACE "." ", " version_numbers "${VERSION}.0")
+foreach(needed "FILEVERSION ${version_numbers}" "PRODUCTVERSION ${version_numbers}"
+        "VALUE \"ProductName\", \"Zorv\"" "VALUE \"FileDescription\", \"Java application launcher\""
+        "VALUE \"FileVersion\", \"${VERSION}.0\"" "VALUE \"ProductVersion\", \"${VERSION}.0\"")
+  string(FIND "${resources}" "${needed}" at)
+  if(at EQUAL -1)
+    list(APPEND failures "version information lacks ${needed}")
+  endif()
+endforeach()
+
 if(failures)
   list(JOIN failures "\n  " text)
   message(FATAL_ERROR "${EXE}:\n  ${text}")
 endif()
 list(LENGTH imports count)
-message(STATUS "${EXE}: PE32+ GUI program importing ${count} system DLLs")
+message(STATUS "${EXE}: PE32+ GUI program of ${bytes} bytes importing ${count} system DLLs")

@@ -1,0 +1,37 @@
+// Small text helpers the parsers share.
+#pragma once
+
+#include <string>
+#include <type_traits>
+
+namespace zorv {
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix);
+// Without the white space (in the C library's sense) at either end.
+std::wstring TrimWhiteSpace(const std::wstring& text);
+
+// The value in decimal, as std::to_wstring writes it. Written by hand because
+// std::to_wstring brings the C library's whole formatted-output engine into the
+// static executable.
+template <typename Integer>
+std::wstring DecimalText(Integer value) {
+    static_assert(std::is_integral<Integer>::value, "DecimalText takes integers");
+    using Magnitude = std::make_unsigned_t<Integer>;
+    Magnitude magnitude = static_cast<Magnitude>(value);
+    bool negative = false;
+    if constexpr (std::is_signed<Integer>::value) {
+        negative = value < 0;
+        if (negative) magnitude = static_cast<Magnitude>(Magnitude(0) - magnitude);
+    }
+    wchar_t digits[24];
+    wchar_t* const end = digits + 24;
+    wchar_t* first = end;
+    do {
+        *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative) *--first = L'-';
+    return std::wstring(first, end);
+}
+
+}  // namespace zorv
