@@ -27,6 +27,12 @@ TEST_F(RuntimeSearch, ConfiguredFolderHandsTheVmItsOptionsAndMainItsArguments) {
     EXPECT_EQ(WithPrefix(lines_, "arg["),
               (std::vector<std::string>{"arg[0]=one", "arg[1]=two words", "arg[2]=" + Utf8(kUnicodeArgument)}))
         << LogText();
+    // The settings' dotted name goes to the helper as it is, printing to
+    // standard error, in the mode of a class name.
+    EXPECT_EQ(WithPrefix(lines_, "call_static_object "),
+              std::vector<std::string>{"call_static_object sun/launcher/LauncherHelper.checkAndLoadMain 1 1 " +
+                                       Utf8(kMainClass)})
+        << LogText();
     ExpectNoFaults();
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <regex>
 #include <set>
 
 #include "fake_runtime.h"
@@ -120,20 +121,23 @@ using VmRun = VmStart;
 TEST_F(VmOptions, LibraryPathFirstThenClassPathThenParametersThenHooks) {
     std::wstring native = sandbox_.Path(L"native");
     WriteSettings(Settings({{L"JRE Path", L"rt"},
-                            {L"Library Path", L"%ZORV_E2E_NATIVE%;"},
-                            {L"Virtual Machine Parameters", L"-Xmx64m -Dzorv.x=1"}}));
+                            {L"Library Path", L"%ZORV_E2E_NATIVE%;%ZORV_JVM_HOME%\\ext;"},
+                            {L"Virtual Machine Parameters", L"-Xmx64m -Dzorv.x=1 -Dzorv.home=%ZORV_JVM_HOME%"}}));
     std::wstring oldPath = EnvironmentValue(L"Path");
-    EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_E2E_NATIVE", native}}), 0, {}));
+    // A value inherited from whoever started the program must not win over
+    // the runtime chosen now.
+    EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_E2E_NATIVE", native}, {L"ZORV_JVM_HOME", L"C:\\stale"}}), 0, {}));
     // The configured value runs straight into the program's folder.
-    std::wstring libraryPath =
-        native + L";" + sandbox_.Root() + L"\\;.;" + oldPath + L";" + sandbox_.Path(L"rt") + L"\\lib";
+    std::wstring home = sandbox_.Path(L"rt");
+    std::wstring libraryPath = native + L";" + home + L"\\ext;" + sandbox_.Root() + L"\\;.;" + oldPath + L";" + home +
+                               L"\\lib";
     EXPECT_EQ(Options(),
               (std::vector<std::string>{"option -Djava.library.path=" + Utf8(libraryPath), ClassPathOption(),
-                                        "option -Xmx64m", "option -Dzorv.x=1", "option abort hook=set",
-                                        "option exit hook=set"}))
+                                        "option -Xmx64m", "option -Dzorv.x=1", "option -Dzorv.home=" + Utf8(home),
+                                        "option abort hook=set", "option exit hook=set"}))
         << LogText();
     EXPECT_EQ(WithPrefix(lines_, "create "),
-              std::vector<std::string>{"create version=0x00010002 nOptions=6 ignoreUnrecognized=0"})
+              std::vector<std::string>{"create version=0x00010002 nOptions=7 ignoreUnrecognized=0"})
         << LogText();
     ExpectMainRan();
     ExpectNoFaults();
@@ -167,10 +171,14 @@ TEST_F(VmOptions, ClassPathResolvesAgainstTheProgramFolderWhereverItIsStarted) {
 
 TEST_F(VmOptions, PercentHeapSizesAreShareOfPhysicalMemoryInKilobytes) {
     std::uint64_t kilobytes = TotalPhysicalKilobytes();
-    // The cap, the floor and the size past 2^31 below need a machine of this size.
-    ASSERT_GT(kilobytes, 4ull * 1024 * 1024) << "the cases need more than 4 GiB";
+    // The cap and the floor below hold on any machine of this range.
+    ASSERT_GT(kilobytes, 64ull * 1024) << "the cases need more than 64 MiB";
     ASSERT_LT(kilobytes, 8ull * 1024 * 1024 * 1024) << "the cases need less than 8 TiB";
-    WriteParameters(L"-Xmx25p -Xms50:16:32P -Xmx1:100000:200000p -XMX50p -Xmx0p -Xmx100000p");
+    // A whole multiple of the memory that passes 2^32 kilobytes whatever the
+    // machine's size, so that a 32-bit print shows a negative or cut number.
+    std::uint64_t times = (1ull << 32) / kilobytes + 1;
+    std::wstring beyond = L"-Xmx" + std::to_wstring(times * 100) + L"p";
+    WriteParameters(L"-Xmx25p -Xms50:16:32P -Xmx1:100000:200000p -XMX50p -Xmx0p " + beyond);
     EXPECT_TRUE(Ended(Start(), 0, {}));
     EXPECT_EQ(ParameterOptions(),
               (std::vector<std::string>{
@@ -181,8 +189,7 @@ TEST_F(VmOptions, PercentHeapSizesAreShareOfPhysicalMemoryInKilobytes) {
                   "option -Xmx102400000K",
                   "option -XMX50p",
                   "option -Xmx0K",
-                  // Beyond 2^31: a signed 32-bit print would show a negative or cut number.
-                  "option -Xmx" + std::to_string(kilobytes * 1000) + "K",
+                  "option -Xmx" + std::to_string(kilobytes * times) + "K",
               }))
         << LogText();
     ExpectNoFaults();
@@ -251,6 +258,14 @@ TEST_F(VmOptions, QuotesSpacesAndReferencesInTheParameters) {
     EXPECT_EQ(ParameterOptions(),
               (std::vector<std::string>{"option -Dfirst=0", "option -Dwhole=1 -Dstill=2", "option \""}))
         << LogText();
+    ExpectNoFaults();
+
+    // Options are ANSI text: a letter of the code page is its byte there, one
+    // outside it the conversion's stand-in.
+    if (GetACP() != 1252) GTEST_SKIP() << "the bytes below are those of code page 1252, not " << GetACP();
+    WriteParameters(L"-Dn=caf\u00e9 -Dm=\u65e5");
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(ParameterOptions(), (std::vector<std::string>{"option -Dn=caf\xE9", "option -Dm=?"})) << LogText();
     ExpectNoFaults();
 }
 
@@ -415,6 +430,36 @@ TEST_F(VmRun, OutputFileNamesOutOfTheOrdinary) {
         << LogText();
     EXPECT_EQ(ReadFileBytes(expected), "long");
     ExpectNoFaults();
+
+    // The system's own time formatting; milliseconds without leading zeros.
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", sandbox_.Path(L"out_%HH-mm-ss.L%.txt")}}));
+    SYSTEMTIME start, end;
+    GetLocalTime(&start);
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    GetLocalTime(&end);
+    std::vector<std::string> setOut = WithPrefix(lines_, "set_out append=0 " + Entry(L"out_"));
+    ASSERT_EQ(setOut.size(), 1u) << LogText();
+    std::smatch time;
+    std::string name = setOut[0].substr(setOut[0].rfind('\\') + 1);
+    bool matched = std::regex_match(name, time, std::regex(R"(out_(\d\d)-(\d\d)-(\d\d)\.(0|[1-9]\d{0,2})\.txt)"));
+    EXPECT_TRUE(matched) << name;
+    auto seconds = [](int h, int m, int s) { return (h * 60 + m) * 60 + s; };
+    if (matched && end.wHour >= start.wHour) {  // not across midnight
+        int taken = seconds(std::stoi(time[1].str()), std::stoi(time[2].str()), std::stoi(time[3].str()));
+        EXPECT_GE(taken, seconds(start.wHour, start.wMinute, start.wSecond)) << name;
+        EXPECT_LE(taken, seconds(end.wHour, end.wMinute, end.wSecond)) << name;
+    }
+
+    // Two pictures are one, from the first "%" to the last; the inner ones
+    // stay as text that neither formatting touches.
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", sandbox_.Path(L"%yyyy%_x_%MM%.txt")}}));
+    GetLocalTime(&start);
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    wchar_t twoPictures[32];
+    std::swprintf(twoPictures, 32, L"%04u%%_x_%%%02u.txt", start.wYear, start.wMonth);
+    EXPECT_EQ(WithPrefix(lines_, "set_out "), std::vector<std::string>{"set_out append=0 " + Entry(twoPictures)})
+        << LogText();
+    ExpectNoFaults();
 }
 
 TEST_F(VmRun, OutputFolderThatCannotBeCreatedLeavesOutputAlone) {
@@ -444,6 +489,16 @@ TEST_F(VmRun, CmdArgumentsFollowTheCommandLinesAndSplashSwitchesReachMain) {
     WriteSettings(Settings({{L"JRE Path", L"rt"}}));
     EXPECT_TRUE(Ended(Start(), 0, {}));
     EXPECT_EQ(WithPrefix(lines_, "main_args "), std::vector<std::string>{"main_args count=0"}) << LogText();
+    ExpectNoFaults();
+
+    // Far more arguments than the local references a thread is promised: one
+    // kept per element shows up as a fault of the double.
+    std::wstring many;
+    for (int i = 0; i < 300; ++i) many += L" a" + std::to_wstring(i);
+    EXPECT_TRUE(Ended(Start(many), 0, {}));
+    std::vector<std::string> arguments = WithPrefix(lines_, "arg[");
+    ASSERT_EQ(arguments.size(), 300u) << LogText();
+    EXPECT_EQ(arguments.back(), "arg[299]=a299");
     ExpectNoFaults();
 }
 

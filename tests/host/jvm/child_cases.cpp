@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -79,6 +81,8 @@ struct Context {
 struct ChildCase {
     // Sets the launcher up; runs before the VM library is loaded.
     std::function<void(Context&)> configure;
+    // Runs once the VM library is loaded, before the VM thread starts.
+    std::function<void(Context&)> afterLoad;
     // Leave the main class to JNI FindClass, as with a runtime lacking the helper.
     bool withoutHelper = false;
     // On the JDK 25 VM, with its classes on the class path too.
@@ -89,6 +93,46 @@ struct ChildCase {
     std::function<void(Context&)> afterThread;
     // Runs after the launcher, and with it the VM, is gone.
     std::function<void(Report&, const std::string& folder)> afterLauncher;
+};
+
+// The real helper takes a slashed class name as readily as a dotted one, so
+// only the call itself shows what the launcher hands it: the VM's function
+// table of the launcher's thread is swapped for one that reports the
+// arguments of CallStaticObjectMethodV, the helper's only caller here.
+struct HelperCallRecorder {
+    static inline Report* report = nullptr;
+    static inline CreateJavaVmFunction realCreate = nullptr;
+    static inline JNINativeInterface_ functions{};
+    static inline jobject(JNICALL* realCall)(JNIEnv*, jclass, jmethodID, va_list) = nullptr;
+
+    static void Install(Context& c) {
+        report = &c.report;
+        realCreate = c.launcher.createJavaVm;
+        c.launcher.createJavaVm = Create;
+    }
+    static jint JNICALL Create(JavaVM** vm, void** penv, void* args) {
+        jint result = realCreate(vm, penv, args);
+        if (result != JNI_OK) return result;
+        JNIEnv* env = static_cast<JNIEnv*>(*penv);
+        functions = *env->functions;
+        realCall = functions.CallStaticObjectMethodV;
+        functions.CallStaticObjectMethodV = Call;
+        env->functions = &functions;
+        return result;
+    }
+    static jobject JNICALL Call(JNIEnv* env, jclass cls, jmethodID method, va_list args) {
+        va_list copy;
+        va_copy(copy, args);
+        int printToStandardError = va_arg(copy, int);
+        jint mode = va_arg(copy, jint);
+        jstring what = va_arg(copy, jstring);
+        va_end(copy);
+        const char* name = env->GetStringUTFChars(what, nullptr);
+        report->Put("helper_call", std::to_string(printToStandardError) + " " + std::to_string(mode) + " " +
+                                       (name != nullptr ? name : "(no text)"));
+        if (name != nullptr) env->ReleaseStringUTFChars(what, name);
+        return realCall(env, cls, method, args);
+    }
 };
 
 void WriteSettings(const std::string& path, const std::string& text) {
@@ -116,6 +160,17 @@ std::map<std::string, ChildCase> Cases() {
     cases["packaged_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"com/example/App"; };
     cases["packaged_without_helper"] = cases["packaged_with_helper"];
     cases["packaged_without_helper"].withoutHelper = true;
+    cases["packaged_with_helper"].afterLoad = HelperCallRecorder::Install;
+    cases["many_arguments"].configure = [](Context& c) {
+        for (int i = 0; i < 300; ++i) c.launcher.applicationArguments.push_back(L"a" + std::to_wstring(i));
+    };
+    // main returns at once; which rule keeps the VM thread from detaching.
+    cases["ibm_allowed_and_preferred"].configure = [](Context& c) {
+        c.launcher.ibmAllowed = true;
+        c.launcher.ibmPreferred = true;
+    };
+    cases["ibm_allowed_only"].configure = [](Context& c) { c.launcher.ibmAllowed = true; };
+    cases["ibm_preferred_only"].configure = [](Context& c) { c.launcher.ibmPreferred = true; };
     cases["no_main_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"NoMain"; };
     cases["no_main_without_helper"] = cases["no_main_with_helper"];
     cases["no_main_without_helper"].withoutHelper = true;
@@ -139,6 +194,12 @@ std::map<std::string, ChildCase> Cases() {
         c.launcher.mainClass = L"Printer";
         // Neither the folder nor the file can be made inside /proc.
         c.launcher.outputFile = L"/proc/zorv-none\\out.txt";
+        c.launcher.errorFile = FromUtf8(c.folder + "/err.txt");
+    };
+    cases["redirect_then_missing_class"].configure = [](Context& c) {
+        c.launcher.mainClass = L"com/example/Missing";
+        c.launcher.outputFile = FromUtf8(c.folder + "/out.txt");
+        c.launcher.errorFile = FromUtf8(c.folder + "/err.txt");
     };
 
     cases["main_throws"].configure = [](Context& c) { c.launcher.mainClass = L"Throws"; };
@@ -274,6 +335,7 @@ int RunChildCase(const std::string& name, const std::string& folder) {
         } else {
             if (!launcher.LoadJvmLibrary(FromUtf8(childCase.onJdk25 ? kJdk25JvmLibrary : kJvmLibrary))) return 91;
             if (childCase.withoutHelper) launcher.findClassFromBootLoader = nullptr;
+            if (childCase.afterLoad) childCase.afterLoad(context);
             std::uint32_t code = 0;
             if (!platform.RunThread(launcher.vmThreadStackSize, VmThreadMain, &launcher, code)) return 92;
             result = static_cast<int>(code);

@@ -169,6 +169,14 @@ TEST(JvmMain, ArgumentsReachMainAsTheSameUtf16Text) {
                                            "2: 65e5 672c", "2: 1f600", "0:", "9: 74 77 6f 20 77 6f 72 64 73",
                                            "8: 22 71 75 6f 74 65 64 22", "3: 61 0 62"}));
     EXPECT_TRUE(run.boxes.empty());
+
+    // Far more than the local references a native frame may hold: one kept
+    // per element makes -Xcheck:jni warn, which RunChild counts as a failure.
+    ChildRun many = RunChild("many_arguments");
+    EXPECT_EQ(many.exitCode, 0) << many.Output();
+    std::string text = many.File("main.txt");
+    EXPECT_TRUE(Has(text, "thread=main\ncount=300\n2: 61 30\n")) << text.substr(0, 200);
+    EXPECT_TRUE(Has(text, "\n4: 61 32 39 39\n")) << "no a299";
 }
 
 TEST(JvmMain, NoArgumentsGiveAnEmptyArrayThroughFindClass) {
@@ -184,6 +192,9 @@ TEST(JvmMain, PackagedClassRunsWithAndWithoutTheHelper) {
         EXPECT_EQ(run.File("main.txt"), Lines({"class=com.example.App", "count=0"})) << name;
         EXPECT_TRUE(run.boxes.empty()) << name;
     }
+    // The helper itself would take the slashed name too; the launcher hands
+    // it the dotted one, to print to standard error, as a class name (mode 1).
+    EXPECT_EQ(RunChild("packaged_with_helper").report["helper_call"], "1 1 com.example.App");
 }
 
 // JDK 25 runs an instance main and one without parameters; the launcher must
@@ -236,6 +247,15 @@ TEST(JvmMainFailure, HelperEndsTheProcessForAMissingClass) {
     EXPECT_TRUE(Has(run.err, "Error: Could not find or load main class com.example.Missing")) << run.err;
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_EQ(run.report.count("result"), 0u) << "the launcher's own path went on";
+
+    // The streams are redirected before the class is looked for: the
+    // helper's message, meant for standard error, is in the error file.
+    ChildRun redirected = RunChild("redirect_then_missing_class");
+    EXPECT_EQ(redirected.exitCode, 1) << redirected.Output();
+    EXPECT_TRUE(Has(redirected.File("err.txt"), "Error: Could not find or load main class com.example.Missing"))
+        << redirected.File("err.txt");
+    EXPECT_EQ(redirected.File("out.txt"), "");
+    EXPECT_EQ(redirected.Output(), "");
 }
 
 TEST(JvmMainFailure, FindClassPathNamesTheMissingClassInJniForm) {
@@ -389,9 +409,10 @@ TEST(JvmRedirection, UnopenableFileIsReportedAndMainStillRuns) {
     ChildRun run = RunChild("redirect_unopenable");
     EXPECT_EQ(run.exitCode, 0) << run.Output();
     EXPECT_TRUE(Has(run.err, "java.io.FileNotFoundException: /proc/zorv-none\\out.txt")) << run.err;
-    // System.out stays the process's own.
+    // System.out stays the process's own; System.err is redirected all the same.
     EXPECT_EQ(run.out, "line for out\n");
-    EXPECT_TRUE(Has(run.err, "line for err\n"));
+    EXPECT_EQ(run.File("err.txt"), "line for err\n");
+    EXPECT_FALSE(Has(run.err, "line for err")) << run.err;
     EXPECT_TRUE(run.boxes.empty());
 }
 
@@ -403,6 +424,20 @@ TEST(JvmLifetime, ServiceDestroysTheVmOnItsThreadOnceNonDaemonThreadsEnd) {
     EXPECT_EQ(run.report["late_file_after_thread"], "1");
     EXPECT_EQ(run.report["late_file_after_thread_vm_left"], "0");
     EXPECT_EQ(run.File("late.txt"), "late\n");
+}
+
+// Only with IBM both allowed and preferred does the VM thread sleep after
+// main instead of detaching (the test platform ends the child there).
+TEST(JvmLifetime, VmThreadSleepsAfterMainOnlyWhenIbmIsAllowedAndPreferred) {
+    const std::pair<const char*, int> cases[] = {{"ibm_allowed_and_preferred", PosixPlatform::kSleptForeverExitCode},
+                                                 {"ibm_allowed_only", 0},
+                                                 {"ibm_preferred_only", 0}};
+    for (const auto& [name, exitCode] : cases) {
+        ChildRun run = RunChild(name);
+        EXPECT_EQ(run.exitCode, exitCode) << name << "\n" << run.Output();
+        EXPECT_EQ(run.File("main.txt"), Lines({"thread=main", "count=0"})) << name;
+        EXPECT_EQ(run.report.count("result"), exitCode == 0 ? 1u : 0u) << name;
+    }
 }
 
 TEST(JvmLifetime, ApplicationVmOutlivesMainUntilTheLauncherEnds) {

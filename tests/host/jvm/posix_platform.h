@@ -85,7 +85,10 @@ public:
 
     bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
                    std::uint32_t& exitCode) override;
+    // Ends the child with kSleptForeverExitCode instead: a case can tell that
+    // the thread went to sleep for good without waiting for ever.
     void SleepForever() override;
+    static constexpr int kSleptForeverExitCode = 86;
     // No splash window on Linux: StartSplash goes on without one.
     bool StartThread(ThreadRoutine, void*, ThreadHandle&, std::uint32_t&) override { return false; }
     void EndThread(ThreadHandle, std::uint32_t) override {}

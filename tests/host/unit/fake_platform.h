@@ -28,6 +28,7 @@ public:
     std::set<std::wstring> files;  // exact paths that exist
     std::map<std::wstring, std::vector<std::wstring>> listings;  // pattern -> names
     std::vector<std::wstring> createdFolders;
+    std::map<std::wstring, std::uint32_t> folderErrors;  // folders whose creation fails with this code
     std::wstring currentFolder;
     std::map<std::wstring, std::uint16_t> machines;
     // path -> section -> key -> value, names folded to lower case like the profile functions
@@ -110,6 +111,8 @@ public:
         return found == listings.end() ? std::vector<std::wstring>() : found->second;
     }
     std::uint32_t CreateFolder(const std::wstring& path) override {
+        auto failing = folderErrors.find(path);
+        if (failing != folderErrors.end()) return failing->second;
         if (std::find(createdFolders.begin(), createdFolders.end(), path) != createdFolders.end()) return 183;
         createdFolders.push_back(path);
         return 0;

@@ -2,6 +2,7 @@
 
 #include "fake_platform.h"
 #include "launcher/environment.h"
+#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
 #include "runtime/error_reporting.h"
 #include "vm/class_path.h"
@@ -297,6 +298,20 @@ TEST(Redirection, EnsureFoldersCreatesEachMissingLevel) {
     EXPECT_TRUE(platform.createdFolders.empty());
     EXPECT_TRUE(EnsureFolders(platform, L"logs\\out.txt"));
     EXPECT_EQ(platform.createdFolders, (Strings{L"logs"}));
+    // The server and share of a UNC path cannot be created (nor, without
+    // rights, other levels); creation goes on below them all the same.
+    platform.createdFolders.clear();
+    const std::uint32_t kBadNetPath = 53, kAccessDenied = 5;
+    for (const wchar_t* unreachable : {L"\\", L"\\\\server", L"\\\\server\\share"})
+        platform.folderErrors[unreachable] = kBadNetPath;
+    platform.folderErrors[L"\\\\server\\share\\locked"] = kAccessDenied;
+    EXPECT_TRUE(EnsureFolders(platform, L"\\\\server\\share\\locked\\logs\\out.txt"));
+    EXPECT_EQ(platform.createdFolders, (Strings{L"\\\\server\\share\\locked\\logs"}));
+    // On a drive the first failure ends it.
+    platform.createdFolders.clear();
+    platform.folderErrors[L"D:\\locked"] = kAccessDenied;
+    EXPECT_FALSE(EnsureFolders(platform, L"D:\\locked\\logs\\out.txt"));
+    EXPECT_TRUE(platform.createdFolders.empty());
 }
 
 TEST(Messages, FramesAndReasons) {

@@ -59,7 +59,9 @@
 //   find_class <name>                     find_class_boot <name>
 //   get_method <class> <name> <sig>       get_static_method <class> <name> <sig>
 //   new_string <utf8>                     file_open append=0|1 <path>   file_open_failed <path>
-//   call_static_object <class>.<name> [<arg>...]   (checkAndLoadMain: <bool> <int> <string>)
+//   call_static_object <class>.<name> [<arg>...]   (checkAndLoadMain: <bool> <int> <string>;
+//                                         it finds a class only when asked the way the launcher
+//                                         must ask: true, mode 1 and the dotted name)
 //   call_static_void <class>.<name>      call_static_int <class>.<name>
 //   main_args count=N, then arg[i]=<utf8> or arg[i] null      main_wait_end
 //   main_args none                        (a main without parameters)
@@ -85,6 +87,8 @@
 //   JNI_ENV_DETACHED <fn>  JNI_ENV_WRONG_THREAD <fn>  JNI_BAD_REF <fn>  JNI_DELETED_REF <fn>
 //   JNI_LOCAL_REF_WRONG_THREAD <fn>  JNI_BAD_ARGUMENT <fn>  JNI_BAD_METHOD_ID <fn>
 //   JNI_WRONG_METHOD <fn> <class>.<name>  JNI_BAD_VM <fn>  JNI_BAD_RELEASE <fn>  CREATE_AGAIN
+//   LOCAL_REFS_OVER_CAPACITY 16 (a thread holds more live local references than JNI promises
+//   without EnsureLocalCapacity; logged each time the count climbs past it)
 //   DETACH_WITH_PENDING_EXCEPTION <class>  DESTROY_TIMEOUT threads=N  LEAKED_UTF_CHARS N
 //   (DETACH_WITH_PENDING_EXCEPTION is how the real VM comes to report an uncaught exception: it
 //   is expected once after main threw, with no dialog or after Ignore.)
@@ -283,6 +287,7 @@ struct State {
   std::set<std::string> throwableClasses;  // every class an exception was raised with
   std::map<std::string, Obj*> classObjs;
   std::set<Ref*> refs;
+  std::map<DWORD, int> liveLocalRefs;  // by thread
   std::map<std::string, Method*> methods;
   std::set<Method*> methodIds;
   std::set<const char*> utfChars;
@@ -327,11 +332,19 @@ std::string swapSeparator(std::string s, char from, char to) {
 }
 std::string dotted(const std::string& s) { return swapSeparator(s, '/', '.'); }
 
+// What JNI guarantees a native frame without EnsureLocalCapacity, which the launcher never
+// asks for: a launcher that needs more has leaked references, however big the real VM's
+// tables happen to be.
+const int kLocalRefCapacity = 16;
+
 template <class J = jobject>
 J ref(Obj* o) {
   if (!o) return nullptr;
+  std::lock_guard<std::recursive_mutex> lock(g.mu);
   Ref* r = new Ref{o, GetCurrentThreadId(), true};
   g.refs.insert(r);
+  if (++g.liveLocalRefs[r->thread] == kLocalRefCapacity + 1)
+    say("LOCAL_REFS_OVER_CAPACITY ", kLocalRefCapacity);
   return static_cast<J>(reinterpret_cast<jobject>(r));
 }
 
@@ -695,7 +708,8 @@ jobject callStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, char
       say("call_static_object ", m->cls, ".", m->name, " ", a[0].z ? 1 : 0, " ", a[1].i, " ",
           name);
       std::string slashed = swapSeparator(name, '.', '/');
-      if (g.appClasses.count(slashed)) {
+      bool asTheRealLauncherAsks = a[0].z == JNI_TRUE && a[1].i == 1 && name.find('/') == std::string::npos;
+      if (asTheRealLauncherAsks && g.appClasses.count(slashed)) {
         result = ref(classObj(slashed));
       } else if (g.helper == L"exit") {
         t->deferred = Deferred::Exit;
@@ -1000,7 +1014,10 @@ void JNICALL releaseStringUTFChars(JNIEnv* env, jstring s, const char* chars) {
 
 void JNICALL deleteLocalRef(JNIEnv* env, jobject h) {
   Call c(env, "DeleteLocalRef", true);
-  if (h && deref(h, "DeleteLocalRef")) reinterpret_cast<Ref*>(h)->live = false;
+  if (!h || !deref(h, "DeleteLocalRef")) return;
+  Ref* r = reinterpret_cast<Ref*>(h);
+  if (r->live) --g.liveLocalRefs[r->thread];
+  r->live = false;
 }
 
 jthrowable JNICALL exceptionOccurred(JNIEnv* env) {
@@ -1085,6 +1102,7 @@ jint JNICALL detachCurrentThread(JavaVM* vm) {
   t->attached = false;
   for (Ref* r : g.refs)
     if (r->thread == t->tid) r->live = false;
+  g.liveLocalRefs[t->tid] = 0;
   return JNI_OK;
 }
 
