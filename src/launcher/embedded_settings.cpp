@@ -40,6 +40,12 @@ void DecipherPortably(const std::string& passPhrase, std::vector<unsigned char>&
     Rc4(key, sizeof key).Apply(bytes.data(), bytes.size());
 }
 
+// RC4 is its own inverse: one key stream serves both directions.
+std::vector<unsigned char> EncipherEmbeddedSettings(const std::string& passPhrase, std::vector<unsigned char> plain) {
+    DecipherPortably(passPhrase, plain);
+    return plain;
+}
+
 std::wstring ReadEncipheredResource(Platform& platform, unsigned id, const std::string& passPhrase) {
     std::vector<unsigned char> bytes = platform.ReadResourceData(id);
     if (bytes.empty()) return std::wstring();

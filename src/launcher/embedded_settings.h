@@ -17,6 +17,10 @@ constexpr unsigned kSettingsResource = 8000;
 // defaults, for systems that offer none.
 void DecipherPortably(const std::string& passPhrase, std::vector<unsigned char>& bytes);
 
+// The plain bytes enciphered so that the provider, and DecipherPortably, give
+// them back with the same pass phrase: what a packager writes into 9000 and 8000.
+std::vector<unsigned char> EncipherEmbeddedSettings(const std::string& passPhrase, std::vector<unsigned char> plain);
+
 // The resource deciphered and read as UTF-16LE; empty when it is missing or
 // cannot be deciphered.
 std::wstring ReadEncipheredResource(Platform& platform, unsigned id, const std::string& passPhrase);

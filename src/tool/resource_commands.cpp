@@ -1,19 +1,356 @@
-#include "tool/tool_commands.h"
-
+// embed, icon, version and show: each reads its inputs whole, changes the
+// resources in memory and writes the result through a temporary file, so a
+// refusal or a failure never leaves a half-written executable behind.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <map>
 #include <ostream>
+#include <sstream>
+#include <tuple>
+
+#include "launcher/ini_document.h"
+#include "tool/embedded_payload.h"
+#include "tool/icon_file.h"
+#include "tool/pe_image.h"
+#include "tool/tool_commands.h"
+#include "tool/utf.h"
+#include "tool/version_resource.h"
 
 namespace zorv::tool {
-
 namespace {
-int NotYet(const char* name, std::ostream& err) {
-    err << "zorvtool: " << name << " is not built yet\n";
-    return kToolUsageError;
+
+constexpr std::uint16_t kPassPhraseId = 9000;
+constexpr std::uint16_t kSettingsId = 8000;
+
+// The positional arguments and the values of the options, which all take one.
+struct Parsed {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;
+
+    const std::string* Option(const std::string& name) const {
+        auto found = options.find(name);
+        return found != options.end() ? &found->second : nullptr;
+    }
+};
+
+bool Parse(const Arguments& args, std::initializer_list<const char*> known, std::size_t positionals, Parsed& parsed,
+           std::ostream& err) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        if (std::find(known.begin(), known.end(), arg) == known.end()) {
+            err << "zorvtool: unknown option \"" << arg << "\"\n";
+            return false;
+        }
+        if (i + 1 == args.size()) {
+            err << "zorvtool: " << arg << " needs a value\n";
+            return false;
+        }
+        parsed.options[arg] = args[++i];
+    }
+    if (parsed.positional.size() != positionals) {
+        err << "zorvtool: expected " << positionals << " file name(s), got " << parsed.positional.size() << "\n";
+        return false;
+    }
+    return true;
 }
+
+bool ReadWholeFile(const std::string& path, Bytes& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Written beside the target, then renamed over it: the target is either the
+// old file or the whole new one.
+bool WriteAtomically(const std::string& path, const Bytes& bytes) {
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) std::remove(temporary.c_str());
+    return !error;
+}
+
+int Refuse(std::ostream& err, const std::string& path, const std::string& problem) {
+    err << "zorvtool: " << path << " " << problem << "\n";
+    return kToolInputRefused;
+}
+
+int ReadInput(std::ostream& err, const std::string& path, Bytes& bytes) {
+    if (ReadWholeFile(path, bytes)) return kToolSucceeded;
+    return Refuse(err, path, "cannot be read");
+}
+
+int LoadImage(std::ostream& err, const std::string& path, PeImage& image, std::vector<Resource>& resources) {
+    Bytes bytes;
+    std::string problem;
+    if (int result = ReadInput(err, path, bytes)) return result;
+    if (!image.Load(std::move(bytes), problem) || !image.ReadResources(resources, problem)) {
+        return Refuse(err, path, problem);
+    }
+    return kToolSucceeded;
+}
+
+int SaveImage(std::ostream& err, const std::string& path, PeImage& image, const std::vector<Resource>& resources) {
+    std::string problem;
+    if (!image.WriteResources(resources, problem)) return Refuse(err, path, problem);
+    if (WriteAtomically(path, image.File())) return kToolSucceeded;
+    err << "zorvtool: cannot write " << path << "\n";
+    return kToolWriteFailed;
+}
+
+void RemoveAll(std::vector<Resource>& resources, const ResourceKey& type, const ResourceKey* name) {
+    resources.erase(std::remove_if(resources.begin(), resources.end(),
+                                   [&](const Resource& resource) {
+                                       return resource.type == type && (name == nullptr || resource.name == *name);
+                                   }),
+                    resources.end());
+}
+
+// Word by word, as RCDATA statements take numbers: the enciphered UTF-16
+// text always has an even length.
+std::string RcText(const EmbeddedPayload& payload) {
+    std::ostringstream rc;
+    rc << "// Embedded settings written by zorvtool: 9000 holds the pass phrase of 8000.\n"
+          "LANGUAGE 0, 0\n";
+    for (const auto& resource : {std::make_pair(kPassPhraseId, &payload.passPhrase), std::make_pair(kSettingsId, &payload.settings)}) {
+        rc << "\n" << resource.first << " RCDATA\nBEGIN";
+        const Bytes& bytes = *resource.second;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            rc << (i == 0 ? "\n    " : i % 16 == 0 ? ",\n    " : ", ") << "0x" << std::hex << std::setw(4)
+               << std::setfill('0') << (bytes[i] | bytes[i + 1] << 8) << std::dec;
+        }
+        rc << "\nEND\n";
+    }
+    return rc.str();
+}
+
+std::string IniBeside(const std::string& path) {
+    return std::filesystem::path(path).replace_extension(".ini").string();
+}
+
+// The "Upgrade Code" of the settings file beside the program, as the launcher
+// reads it; empty when there is none.
+std::string UpgradeCodeBeside(const std::string& path) {
+    Bytes bytes;
+    if (!ReadWholeFile(IniBeside(path), bytes)) return "";
+    const std::u16string text = SettingsFileText(bytes);
+    IniDocument document;
+    document.Parse(std::wstring(text.begin(), text.end()));
+    const IniDocument::Section* section = document.FindSection(L"Product Information");
+    const std::wstring* code = section != nullptr ? section->Find(L"Upgrade Code") : nullptr;
+    return code != nullptr ? Utf8FromUtf16(std::u16string(code->begin(), code->end())) : "";
+}
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+void ListResources(std::ostream& out, std::vector<Resource> resources) {
+    std::sort(resources.begin(), resources.end(), [](const Resource& left, const Resource& right) {
+        return std::tie(left.type, left.name, left.language) < std::tie(right.type, right.name, right.language);
+    });
+    out << "Resources:\n";
+    for (const Resource& resource : resources) {
+        out << "  " << DescribeKey(resource.type, true) << " " << DescribeKey(resource.name, false) << ", language 0x"
+            << std::hex << std::setw(4) << std::setfill('0') << resource.language << std::dec << ", "
+            << resource.data.size() << " bytes\n";
+    }
+}
+
+void ShowVersion(std::ostream& out, const std::vector<Resource>& resources) {
+    for (const Resource& resource : resources) {
+        VersionNode root;
+        if (resource.type != IdKey(kTypeVersion) || !ParseVersionNode(resource.data, root)) continue;
+        out << "Version information:\n";
+        for (const auto& text : VersionTexts(root)) out << "  " << Utf8FromUtf16(text.first) << ": " << Utf8FromUtf16(text.second) << "\n";
+        return;
+    }
+}
+
+const Resource* FindRcData(const std::vector<Resource>& resources, std::uint16_t id) {
+    for (const Resource& resource : resources) {
+        if (resource.type == IdKey(kTypeRcData) && resource.name == IdKey(id)) return &resource;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-int EmbedCommand(const Arguments&, std::ostream&, std::ostream& err) { return NotYet("embed", err); }
-int IconCommand(const Arguments&, std::ostream&, std::ostream& err) { return NotYet("icon", err); }
-int VersionCommand(const Arguments&, std::ostream&, std::ostream& err) { return NotYet("version", err); }
-int ShowCommand(const Arguments&, std::ostream&, std::ostream& err) { return NotYet("show", err); }
+int EmbedCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    if (!Parse(args, {"--upgrade-code", "-o", "--res", "--rc"}, 2, parsed, err)) return kToolUsageError;
+    const std::string* upgradeCode = parsed.Option("--upgrade-code");
+    const std::string* exe = parsed.Option("-o");
+    const std::string* res = parsed.Option("--res");
+    const std::string* rc = parsed.Option("--rc");
+    if (upgradeCode == nullptr || (exe == nullptr && res == nullptr && rc == nullptr)) {
+        err << "zorvtool: embed needs --upgrade-code and at least one of -o, --res and --rc\n";
+        return kToolUsageError;
+    }
+    if (!IsAscii(*upgradeCode)) {
+        err << "zorvtool: the Upgrade Code must be ASCII: the launcher hashes it in each user's ANSI code page\n";
+        return kToolUsageError;
+    }
+    const std::string& launcherPath = parsed.positional[0];
+    const std::string& settingsPath = parsed.positional[1];
+    Bytes settings;
+    if (int result = ReadInput(err, settingsPath, settings)) return result;
+    PeImage image;
+    std::vector<Resource> resources;
+    if (exe != nullptr) {
+        if (int result = LoadImage(err, launcherPath, image, resources)) return result;
+    }
+
+    const EmbeddedPayload payload = EncipherPayload(SettingsFileAsUtf16(settings), *upgradeCode, NewPassPhrase());
+    const std::vector<Resource> embedded = {
+        {IdKey(kTypeRcData), IdKey(kPassPhraseId), kLanguageNeutral, 0, payload.passPhrase},
+        {IdKey(kTypeRcData), IdKey(kSettingsId), kLanguageNeutral, 0, payload.settings},
+    };
+    if (res != nullptr && !WriteAtomically(*res, BuildResFile(embedded))) {
+        err << "zorvtool: cannot write " << *res << "\n";
+        return kToolWriteFailed;
+    }
+    if (rc != nullptr) {
+        const std::string text = RcText(payload);
+        if (!WriteAtomically(*rc, Bytes(text.begin(), text.end()))) {
+            err << "zorvtool: cannot write " << *rc << "\n";
+            return kToolWriteFailed;
+        }
+    }
+    if (exe == nullptr) return kToolSucceeded;
+    // Earlier settings in any language would shadow the new neutral ones.
+    for (std::uint16_t id : {kPassPhraseId, kSettingsId}) {
+        const ResourceKey name = IdKey(id);
+        RemoveAll(resources, IdKey(kTypeRcData), &name);
+    }
+    resources.insert(resources.end(), embedded.begin(), embedded.end());
+    if (int result = SaveImage(err, *exe, image, resources)) return result;
+    out << "zorvtool: embedded " << settingsPath << " in " << *exe << "\n";
+    return kToolSucceeded;
+}
+
+int IconCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    if (!Parse(args, {}, 2, parsed, err)) return kToolUsageError;
+    const std::string& exe = parsed.positional[0];
+    const std::string& icon = parsed.positional[1];
+    Bytes iconFile;
+    std::vector<IconImage> images;
+    if (int result = ReadInput(err, icon, iconFile)) return result;
+    if (!ParseIconFile(iconFile, images)) return Refuse(err, icon, "is not an icon file");
+    PeImage image;
+    std::vector<Resource> resources;
+    if (int result = LoadImage(err, exe, image, resources)) return result;
+    ReplaceIconGroup(resources, images);
+    if (int result = SaveImage(err, exe, image, resources)) return result;
+    out << "zorvtool: " << exe << " now has the " << images.size() << " image(s) of " << icon << "\n";
+    return kToolSucceeded;
+}
+
+int VersionCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    if (!Parse(args, {"--product-name", "--version", "--company", "--description"}, 1, parsed, err)) {
+        return kToolUsageError;
+    }
+    if (parsed.options.empty()) {
+        err << "zorvtool: version needs at least one of --product-name, --version, --company and --description\n";
+        return kToolUsageError;
+    }
+    VersionFields fields;
+    if (const std::string* version = parsed.Option("--version")) {
+        VersionNumbers numbers;
+        if (!ParseVersionNumbers(*version, numbers)) {
+            err << "zorvtool: --version takes up to four numbers from 0 to 65535, as in 1.2.3.4\n";
+            return kToolUsageError;
+        }
+        fields.version = numbers;
+        fields.versionText = *version;
+    }
+    if (const std::string* name = parsed.Option("--product-name")) fields.productName = Utf16FromUtf8(*name);
+    if (const std::string* company = parsed.Option("--company")) fields.company = Utf16FromUtf8(*company);
+    if (const std::string* description = parsed.Option("--description")) fields.description = Utf16FromUtf8(*description);
+
+    const std::string& exe = parsed.positional[0];
+    PeImage image;
+    std::vector<Resource> resources;
+    if (int result = LoadImage(err, exe, image, resources)) return result;
+    // One version resource, in the language of the one it replaces.
+    const Resource* existing = nullptr;
+    for (const Resource& resource : resources) {
+        if (resource.type == IdKey(kTypeVersion) && (existing == nullptr || resource.name < existing->name)) existing = &resource;
+    }
+    Resource branded{IdKey(kTypeVersion), IdKey(1), kLanguageUsEnglish, 0, {}};
+    if (existing != nullptr) {
+        branded.name = existing->name;
+        branded.language = existing->language;
+    }
+    branded.data = BrandedVersion(existing != nullptr ? &existing->data : nullptr, fields);
+    RemoveAll(resources, IdKey(kTypeVersion), nullptr);
+    resources.push_back(std::move(branded));
+    if (int result = SaveImage(err, exe, image, resources)) return result;
+    out << "zorvtool: " << exe << " has new version information\n";
+    return kToolSucceeded;
+}
+
+int ShowCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    if (!Parse(args, {"--upgrade-code"}, 1, parsed, err)) return kToolUsageError;
+    const std::string& path = parsed.positional[0];
+    Bytes bytes;
+    std::vector<Resource> resources;
+    if (int result = ReadInput(err, path, bytes)) return result;
+    if (LooksLikeResFile(bytes)) {
+        if (!ParseResFile(bytes, resources)) return Refuse(err, path, "is a damaged .res file");
+    } else {
+        PeImage image;
+        std::string problem;
+        if (!image.Load(std::move(bytes), problem, PeImage::kReading) || !image.ReadResources(resources, problem)) {
+            return Refuse(err, path, problem);
+        }
+    }
+    ListResources(out, resources);
+    ShowVersion(out, resources);
+
+    const Resource* settings = FindRcData(resources, kSettingsId);
+    if (settings == nullptr) {
+        out << "No embedded settings (no RCDATA 8000).\n";
+        return kToolSucceeded;
+    }
+    std::string code;
+    std::string source = "--upgrade-code";
+    if (const std::string* given = parsed.Option("--upgrade-code")) {
+        code = *given;
+    } else {
+        code = UpgradeCodeBeside(path);
+        source = code.empty() ? "none found in " + IniBeside(path) : IniBeside(path);
+    }
+    const Resource* passPhrase = FindRcData(resources, kPassPhraseId);
+    std::u16string text;
+    if (!DecipherPayload(passPhrase != nullptr ? &passPhrase->data : nullptr, settings->data, code, text)) {
+        err << "zorvtool: the embedded settings do not decipher with the Upgrade Code \"" << code << "\" (" << source
+            << "); give the right one with --upgrade-code\n";
+        return kToolInputRefused;
+    }
+    out << "Embedded settings, deciphered with the Upgrade Code \"" << code << "\" (" << source << "):\n"
+        << Utf8FromUtf16(text);
+    return kToolSucceeded;
+}
 
 }  // namespace zorv::tool

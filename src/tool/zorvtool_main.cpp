@@ -1,3 +1,5 @@
+#include "tool/sample_ini.h"
+#include "tool/settings_reference.h"
 #include "tool/tool_commands.h"
 
 #include <cstring>
@@ -13,14 +15,32 @@ struct Command {
     const char* usage;
 };
 
+int PrintWithoutArguments(const Arguments& args, std::ostream& out, std::ostream& err, const char* name,
+                          void (*write)(std::ostream&)) {
+    if (!args.empty()) {
+        err << "usage: zorvtool " << name << "\n";
+        return zorv::tool::kToolUsageError;
+    }
+    write(out);
+    return zorv::tool::kToolSucceeded;
+}
+
 const Command kCommands[] = {
     {"embed", zorv::tool::EmbedCommand,
      "embed LAUNCHER.exe SETTINGS.ini --upgrade-code CODE (-o OUT.exe | --res OUT.res | --rc OUT.rc)"},
     {"icon", zorv::tool::IconCommand, "icon OUT.exe APP.ico"},
     {"version", zorv::tool::VersionCommand,
      "version OUT.exe [--product-name NAME] [--version A.B.C.D] [--company NAME] [--description TEXT]"},
-    {"show", zorv::tool::ShowCommand, "show OUT.exe"},
-    {"check", zorv::tool::CheckCommand, "check (APP.exe | FOLDER) [--json]"},
+    {"show", zorv::tool::ShowCommand, "show (OUT.exe | OUT.res) [--upgrade-code CODE]"},
+    {"check", zorv::tool::CheckCommand, "check (APP.exe | APP.ini | FOLDER) [--json]"},
+    // The settings reference in Markdown, as docs/settings.md holds it.
+    {"reference", [](const Arguments& args, std::ostream& out, std::ostream& err) {
+         return PrintWithoutArguments(args, out, err, "reference", zorv::tool::WriteSettingsReference);
+     }, "reference > docs/settings.md"},
+    // A settings file naming every key, commented out below its explanation.
+    {"sample-ini", [](const Arguments& args, std::ostream& out, std::ostream& err) {
+         return PrintWithoutArguments(args, out, err, "sample-ini", zorv::tool::WriteSampleIni);
+     }, "sample-ini > sample.ini"},
 };
 
 int PrintUsage(std::ostream& to) {

@@ -1,0 +1,154 @@
+#include "launcher/settings_keys.h"
+
+namespace zorv {
+namespace {
+
+const wchar_t kProduct[] = L"Product Information";
+const wchar_t kRuntime[] = L"Java Runtime Environment";
+const wchar_t kApplication[] = L"Application";
+const wchar_t kClassPath[] = L"Class Path";
+const wchar_t kDisplay[] = L"Display";
+
+std::vector<SettingsKey> BuildTable() {
+    using F = ValueForm;
+    const KeyStore file = KeyStore::file;
+    const KeyStore layered = KeyStore::layered;
+    return {
+        {kProduct, L"Product Name", F::text, file, {}, L"no folder name",
+         L"First folder level of the per-user settings copy under %APPDATA%; the characters \\ ? \" | > < : / * are "
+         L"left out."},
+        {kProduct, L"Product Code", F::text, file, {}, L"no folder name",
+         L"Second folder level of the per-user settings copy."},
+        {kProduct, L"Upgrade Code", F::text, file, {}, L"an empty pass phrase",
+         L"Pass phrase of the settings embedded in the executable."},
+
+        {kRuntime, L"Minimum Version", F::versionBound, layered, {L"any"}, L"0.0.0.0",
+         L"Lowest runtime version a registered runtime may have; missing parts count as 0. Only \"any\" in lower "
+         L"case is the keyword."},
+        {kRuntime, L"Maximum Version", F::versionBound, layered, {L"any"},
+         L"0.0.0.0: no registered runtime qualifies",
+         L"Highest runtime version a registered runtime may have; missing parts count as 65535, so 1.8 admits "
+         L"every 1.8.x. \"any\" admits every version."},
+        {kRuntime, L"Preferred versions", F::versionList, layered, {}, L"no preference",
+         L"Versions that rank first, in order; 1.8 selects every 1.8.x.y, 11 every 11.x.y.z."},
+        {kRuntime, L"JRE Path", F::path, layered, {}, L"not probed",
+         L"Runtime folder probed first; relative to the executable's folder. For a normal application a "
+         L"per-user copy of the settings, once it exists, holds this key instead."},
+        {kRuntime, L"JVM Type", F::exactKeyword, layered, {L"server", L"favor_server"}, L"client library first",
+         L"\"server\": only the server JVM library; \"favor_server\": server first; anything else: client "
+         L"first."},
+        {kRuntime, L"JVM Source", F::exactKeyword, layered, {L"favor_JRE", L"favor_JDK", L"only_JDK", L"only_JRE"},
+         L"JDK and JRE registrations alike",
+         L"Which registry registrations are searched; any other text disables the registry search."},
+        {kRuntime, L"VM Provider", F::anyCaseKeyword, layered,
+         {L"jrockit", L"ibm", L"favor_sun", L"favor_jrockit", L"favor_ibm", L"any", L"openjdk", L"favor_adoptium",
+          L"favor_zulu", L"favor_microsoft", L"favor_liberica"},
+         L"JavaSoft registrations only",
+         L"Which vendors' registrations are searched and which rank first; an unknown value keeps the default."},
+        {kRuntime, L"Main Class", F::className, layered, {}, L"no start: \"Main class was not specified in INI file.\"",
+         L"Class whose static main method runs, such as com.example.App. Required."},
+        {kRuntime, L"System Path", F::text, layered, {}, L"Path unchanged",
+         L"Put in front of the process's Path before the JVM library loads."},
+        {kRuntime, L"Library Path", F::text, layered, {}, L"no -Djava.library.path",
+         L"Passed as -Djava.library.path= before every other option, followed directly by the executable's "
+         L"folder, the current folder and the Path: end it with \";\"."},
+        {kRuntime, L"Virtual Machine Parameters", F::vmParameters, layered, {}, L"no options",
+         L"Options for the VM separated by spaces; a double-quoted stretch keeps its spaces and loses its quotes. "
+         L"-Xms, -Xmx and -Xss may be a percentage of memory (-Xmx50:256:1024p: 50 % of physical memory, at least "
+         L"256 MB, at most 1024 MB; t: of the free address space); -Xss also sizes the thread main runs on."},
+
+        {kRuntime, L"Class Data Sharing", F::exactKeyword, layered, {L"auto"}, L"no class-data archive",
+         L"\"auto\" keeps a class-data archive per application and runtime version in the per-user folder "
+         L"(beside the executable for a service), so later starts load classes faster; JDK 13 and later."},
+
+        {kApplication, L"Application Type", F::exactKeyword, layered, {L"service"}, L"a normal application",
+         L"\"service\": no single-instance mode, \"JRE Path\" kept beside the executable, VM destroyed when main "
+         L"returns."},
+        {kApplication, L"Single Instance", F::exactYesFlag, layered, {}, L"off",
+         L"A second start hands its arguments to the running instance's secondaryMain."},
+        {kApplication, L"Failure Check", F::yesFlag, layered, {}, L"off",
+         L"Show the uncaught-exception dialog when main ends with an exception."},
+        {kApplication, L"Override WorkingDir", F::yesFlag, layered, {}, L"off",
+         L"Make the executable's folder the current directory."},
+        {kApplication, L"Pair Product", F::path, layered, {}, L"no hand-over",
+         L"The counterpart built for the other architecture (the x86 launcher beside the x64 one, and the other "
+         L"way round) that takes over when the chosen runtime is one of its architecture."},
+        {kApplication, L"Pair Return Code", F::yesFlag, layered, {}, L"off",
+         L"After a hand-over, wait for the pair product and end with its exit code."},
+        {kApplication, L"Embedded Jar", F::yesFlag, layered, {}, L"off",
+         L"Put the executable itself first on the class path."},
+        {kApplication, L"Output File", F::filePicture, layered, {}, L"System.out not redirected",
+         L"File that receives System.out; %NAME% references are expanded, then the text between the first and "
+         L"the last \"%\" is a date and time picture (L: milliseconds)."},
+        {kApplication, L"Output Append", F::exactYesFlag, layered, {}, L"the output file is replaced",
+         L"Append to the output file."},
+        {kApplication, L"Error File", F::filePicture, layered, {}, L"System.err not redirected",
+         L"File that receives System.err, named like \"Output File\"."},
+        {kApplication, L"Error Append", F::exactYesFlag, layered, {}, L"the error file is replaced",
+         L"Append to the error file."},
+        {kApplication, L"Cmd", F::arguments, layered, {}, L"no extra arguments",
+         L"Extra arguments for main after the command line's, %NAME% expanded; empty pieces are dropped."},
+
+        {kClassPath, L"Class Path", F::pathList, layered, {},
+         L"no start unless \"Embedded Jar\": \"Java Class Path was not specified in INI file.\"",
+         L"Class path entries; relative entries and entries with * or ? are searched from the executable's folder "
+         L"and list every match."},
+
+        {kDisplay, L"Splash Screen", F::path, file, {}, L"no splash",
+         L"Picture shown while the VM starts; relative to the current directory."},
+        {kDisplay, L"Splash Screen Shadow", F::exactKeyword, file, {L"true"}, L"no shadow",
+         L"\"true\" exactly draws a shadow under the splash window."},
+        {kDisplay, L"Preffer Native Splash Screen", F::yesFlag, file, {}, L"the launcher's own splash window",
+         L"Hand the picture to the runtime's splash library when it has one (the key is spelled with a double f)."},
+    };
+}
+
+}  // namespace
+
+const std::vector<SettingsKey>& SettingsKeys() {
+    static const std::vector<SettingsKey> table = BuildTable();
+    return table;
+}
+
+std::vector<std::wstring> SettingsSections() {
+    std::vector<std::wstring> sections;
+    for (const SettingsKey& key : SettingsKeys()) {
+        if (sections.empty() || sections.back() != key.section) sections.push_back(key.section);
+    }
+    return sections;
+}
+
+const SettingsKey* FindSettingsKey(const std::wstring& section, const std::wstring& name) {
+    for (const SettingsKey& key : SettingsKeys()) {
+        if (key.section == section && key.name == name) return &key;
+    }
+    return nullptr;
+}
+
+std::wstring DescribeValueForm(ValueForm form) {
+    switch (form) {
+        case ValueForm::text: return L"text";
+        case ValueForm::path: return L"path";
+        case ValueForm::pathList: return L"paths separated by \";\"";
+        case ValueForm::versionBound: return L"version or \"any\"";
+        case ValueForm::versionList: return L"versions separated by \";\"";
+        case ValueForm::className: return L"class name";
+        case ValueForm::yesFlag: return L"flag, \"Yes\" in any letter case";
+        case ValueForm::exactYesFlag: return L"flag, \"yes\" exactly";
+        case ValueForm::exactKeyword: return L"keyword, exact letter case";
+        case ValueForm::anyCaseKeyword: return L"keyword, any letter case";
+        case ValueForm::vmParameters: return L"VM options";
+        case ValueForm::arguments: return L"arguments";
+        case ValueForm::filePicture: return L"file path with a date and time picture";
+    }
+    return L"text";
+}
+
+std::wstring DescribeKeyForm(const SettingsKey& key, const std::wstring& quote) {
+    std::wstring text = DescribeValueForm(key.form);
+    if (key.form != ValueForm::exactKeyword && key.form != ValueForm::anyCaseKeyword) return text;
+    for (std::size_t i = 0; i < key.keywords.size(); ++i) text += (i == 0 ? L": " : L", ") + quote + key.keywords[i] + quote;
+    return text;
+}
+
+}  // namespace zorv

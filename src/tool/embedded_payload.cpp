@@ -1,0 +1,109 @@
+#include "tool/embedded_payload.h"
+
+#include <algorithm>
+#include <random>
+
+#include "launcher/embedded_settings.h"
+#include "tool/byte_order.h"
+#include "tool/utf.h"
+
+namespace zorv::tool {
+namespace {
+
+constexpr char16_t kByteOrderMark = 0xFEFF;
+
+Bytes Utf16Le(const std::u16string& text) {
+    Bytes bytes;
+    for (char16_t unit : text) Put16(bytes, unit);
+    return bytes;
+}
+
+std::u16string FromUtf16Le(const Bytes& bytes) {
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) text.push_back(static_cast<char16_t>(Get16(&bytes[i])));
+    return text;
+}
+
+// The launcher narrows the pass phrase in the user's ANSI code page and stops
+// at a NUL; ours is ASCII, which every ANSI code page keeps as it is.
+std::string Narrow(const std::u16string& text) {
+    std::string narrow;
+    for (char16_t unit : text) {
+        if (unit == 0) break;
+        narrow.push_back(unit < 0x100 ? static_cast<char>(unit) : '?');
+    }
+    return narrow;
+}
+
+Bytes Deciphered(Bytes bytes, const std::string& passPhrase) {
+    zorv::DecipherPortably(passPhrase, bytes);
+    return bytes;
+}
+
+// Wrongly keyed RC4 output is noise spread over all 65536 units: control
+// characters and stray surrogates turn up within a few dozen of them, and it
+// is almost never mostly ASCII nor starts with a byte-order mark.
+bool ReadsAsText(const std::u16string& text) {
+    const auto ascii = std::count_if(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; });
+    if ((text.empty() || text.front() != kByteOrderMark) && static_cast<std::size_t>(ascii) * 2 < text.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit < 0x20 && unit != u'\t' && unit != u'\r' && unit != u'\n' && !(unit == 0 && i + 1 == text.size())) {
+            return false;
+        }
+        const bool high = unit >= 0xD800 && unit < 0xDC00;
+        const bool low = unit >= 0xDC00 && unit < 0xE000;
+        if (low || (high && (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000))) return false;
+        if (high) ++i;
+    }
+    return true;
+}
+
+// The profile functions end a line at LF as well, the launcher's parser of
+// the embedded text only at CR LF: a file written on Linux must read the same.
+std::u16string WithCrLf(const std::u16string& text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) out.push_back(u'\r');
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::u16string SettingsFileText(const Bytes& file) {
+    if (file.size() >= 2 && file[0] == 0xFF && file[1] == 0xFE) {
+        return WithCrLf(FromUtf16Le(Bytes(file.begin() + 2, file.end())));
+    }
+    std::string text(file.begin(), file.end());
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    return WithCrLf(Utf16FromUtf8(text));
+}
+
+Bytes SettingsFileAsUtf16(const Bytes& file) { return Utf16Le(kByteOrderMark + SettingsFileText(file)); }
+
+std::string NewPassPhrase() {
+    std::random_device random;
+    static const char kDigits[] = "0123456789abcdef";
+    std::string phrase;
+    for (int i = 0; i < 32; ++i) phrase.push_back(kDigits[random() % 16]);
+    return phrase;
+}
+
+EmbeddedPayload EncipherPayload(const Bytes& settingsUtf16, const std::string& upgradeCode, const std::string& passPhrase) {
+    const Bytes phrase = Utf16Le(std::u16string(passPhrase.begin(), passPhrase.end()));
+    return {zorv::EncipherEmbeddedSettings(upgradeCode, phrase), zorv::EncipherEmbeddedSettings(passPhrase, settingsUtf16)};
+}
+
+bool DecipherPayload(const Bytes* passPhrase, const Bytes& settings, const std::string& upgradeCode,
+                     std::u16string& text) {
+    const std::string phrase = passPhrase != nullptr ? Narrow(FromUtf16Le(Deciphered(*passPhrase, upgradeCode))) : "";
+    text = FromUtf16Le(Deciphered(settings, phrase));
+    if (!ReadsAsText(text)) return false;
+    if (!text.empty() && text.front() == kByteOrderMark) text.erase(0, 1);
+    if (!text.empty() && text.back() == 0) text.pop_back();
+    return true;
+}
+
+}  // namespace zorv::tool

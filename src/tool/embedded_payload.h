@@ -1,0 +1,35 @@
+// The two enciphered resources a launcher reads its embedded settings from:
+// 9000, the pass phrase keyed by the "Upgrade Code", and 8000, the settings
+// text keyed by that pass phrase, both UTF-16LE before enciphering.
+#pragma once
+
+#include <string>
+
+#include "tool/resource_tree.h"
+
+namespace zorv::tool {
+
+// A settings file as the embedded text: UTF-16LE with a byte-order mark.
+// The file may be UTF-16LE with its mark, or UTF-8 (with or without one).
+Bytes SettingsFileAsUtf16(const Bytes& file);
+// The text of a file read the same way, without the mark, its lines ended
+// by CR LF.
+std::u16string SettingsFileText(const Bytes& file);
+
+// Enough randomness that no two packagings share a key for 8000.
+std::string NewPassPhrase();
+
+struct EmbeddedPayload {
+    Bytes passPhrase;  // resource 9000
+    Bytes settings;    // resource 8000
+};
+
+EmbeddedPayload EncipherPayload(const Bytes& settingsUtf16, const std::string& upgradeCode, const std::string& passPhrase);
+
+// Deciphers as the launcher does (a missing 9000 gives the empty pass
+// phrase). False when the result does not read as text, which is what a wrong
+// Upgrade Code gives.
+bool DecipherPayload(const Bytes* passPhrase, const Bytes& settings, const std::string& upgradeCode,
+                     std::u16string& text);
+
+}  // namespace zorv::tool

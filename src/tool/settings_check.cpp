@@ -1,0 +1,903 @@
+#include "tool/settings_check.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <filesystem>
+#include <ostream>
+
+#include "launcher/file_locations.h"
+#include "launcher/ini_document.h"
+#include "launcher/launcher_settings.h"
+#include "launcher/settings_keys.h"
+#include "launcher/text.h"
+#include "runtime/version_number.h"
+#include "tool/tool_text.h"
+#include "tool/zip_directory.h"
+#include "vm/class_path.h"
+#include "vm/memory_options.h"
+#include "vm/vm_options.h"
+
+namespace zorv::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring Folded(const std::wstring& text) {
+    std::wstring folded = text;
+    for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+    return folded;
+}
+
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) { return Folded(a) == Folded(b); }
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// One settings text as the launcher sees it: the INI file through the profile
+// functions (names in any letter case), the embedded text through IniDocument
+// (names exactly).
+struct Header {
+    std::wstring name;
+    int line;
+};
+
+struct Entry {
+    std::size_t header;  // index into the layer's headers
+    std::wstring key;
+    std::wstring value;
+    int line;
+};
+
+struct Layer {
+    std::wstring file;
+    bool exactNames = false;
+    std::vector<Header> headers;
+    std::vector<Entry> entries;
+
+    bool SameName(const std::wstring& a, const std::wstring& b) const {
+        return exactNames ? a == b : SameIgnoringCase(a, b);
+    }
+    // Both readers look only in the first section of a name.
+    const Entry* Find(const std::wstring& section, const std::wstring& key) const {
+        for (std::size_t h = 0; h < headers.size(); ++h) {
+            if (!SameName(headers[h].name, section)) continue;
+            for (const Entry& entry : entries) {
+                if (entry.header == h && SameName(entry.key, key)) return &entry;
+            }
+            return nullptr;
+        }
+        return nullptr;
+    }
+};
+
+// A value and the line that gave it; line 0 when no line did.
+struct Located {
+    std::wstring value;
+    std::wstring file;
+    int line = 0;
+};
+
+class Checker {
+public:
+    Checker(const CheckTarget& target, const EnvironmentLookup& lookup) : target_(target), lookup_(lookup) {}
+
+    std::vector<Finding> Run();
+    std::wstring FileValue(const std::wstring& section, const std::wstring& key) {
+        std::string bytes;
+        ReadWholeFile(FileSystemPath(target_.settingsPath), bytes);
+        ReadFileLayer(bytes);
+        const Entry* entry = file_.Find(section, key);
+        return entry == nullptr ? std::wstring() : entry->value;
+    }
+
+private:
+    void Report(Severity severity, const std::wstring& file, int line, const std::wstring& message) {
+        findings_.push_back({file, line, severity, message});
+    }
+    void Report(Severity severity, const Located& where, const std::wstring& message) {
+        Report(severity, where.file, where.line, message);
+    }
+
+    void ReadFileLayer(const std::string& bytes);
+    void ReadEmbeddedLayer();
+    void CheckNames(const Layer& layer);
+    void CheckEntryName(const Layer& layer, const Entry& entry, const std::wstring& section, bool plusSection);
+    Located Value(const SettingsKey& key) const;
+    Located Value(const wchar_t* section, const wchar_t* name) const { return Value(*FindSettingsKey(section, name)); }
+
+    void CheckFlagsAndKeywords();
+    void CheckVersions();
+    void CheckVmParameters();
+    void CheckVmOption(const std::wstring& option, std::size_t column, const Located& where);
+    void CheckPercentOption(const std::wstring& option, const Located& where);
+    void CheckFilePictures();
+    void CheckLibraryPath();
+    void CheckClassPathAndMainClass();
+    std::vector<std::wstring> ExpandClassPath(const Located& where);
+    bool ItemHoldsClass(const std::wstring& launcherItem, const std::string& classFile, const Located& where);
+
+    const CheckTarget& target_;
+    const EnvironmentLookup& lookup_;
+    Layer file_;
+    Layer embedded_;
+    std::vector<Finding> findings_;
+};
+
+// The profile functions' reading: lines end at LF, blanks around names and
+// values go, ";" starts a comment line, and one pair of quotes around a value
+// is dropped.
+void Checker::ReadFileLayer(const std::string& bytes) {
+    file_.file = target_.settingsPath;
+    std::wstring text = DecodeSettingsText(bytes);
+    bool inSection = false;
+    std::size_t start = 0;
+    for (int number = 1; start <= text.size(); ++number) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = TrimWhiteSpace(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == L';') continue;
+        if (line[0] == L'[') {
+            std::size_t close = line.rfind(L']');
+            if (close != std::wstring::npos) {
+                file_.headers.push_back({TrimWhiteSpace(line.substr(1, close - 1)), number});
+                inSection = true;
+                continue;
+            }
+        }
+        if (!inSection) {
+            Report(Severity::warning, file_.file, number, L"line stands before any section header and is ignored");
+            continue;
+        }
+        std::size_t equals = line.find(L'=');
+        if (equals == std::wstring::npos) {
+            Report(Severity::warning, file_.file, number,
+                   L"line has no \"=\": the key " + Quoted(line) + L" has no value");
+            file_.entries.push_back({file_.headers.size() - 1, line, std::wstring(), number});
+            continue;
+        }
+        std::wstring value = TrimWhiteSpace(line.substr(equals + 1));
+        if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
+            value = value.substr(1, value.size() - 2);
+        }
+        file_.entries.push_back({file_.headers.size() - 1, TrimWhiteSpace(line.substr(0, equals)), value, number});
+    }
+}
+
+// Lines as IniDocument cuts them (at CR LF only); each line is judged by
+// IniDocument itself under a stand-in section, so the checker sees exactly
+// the headers and entries the launcher sees.
+void Checker::ReadEmbeddedLayer() {
+    embedded_.file = target_.embeddedName;
+    embedded_.exactNames = true;
+    const std::wstring& text = target_.embeddedText;
+    if (text.empty()) return;
+    for (std::size_t at = text.find(L'\n'); at != std::wstring::npos; at = text.find(L'\n', at + 1)) {
+        if (at == 0 || text[at - 1] != L'\r') {
+            Report(Severity::warning, embedded_.file, 0,
+                   L"embedded settings hold a line feed without a carriage return: only CR LF ends a line there, "
+                   L"so the lines around it run together");
+            break;
+        }
+    }
+    const std::wstring standIn = L"\x1";
+    std::size_t start = 0;
+    for (int number = 1; start < text.size(); ++number) {
+        std::size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        start = end + 2;
+        if (number == 1 && !line.empty() && line[0] == L'\xFEFF') line.erase(0, 1);
+        IniDocument document;
+        document.Parse(L"[" + standIn + L"]\r\n" + line);
+        if (document.Sections().size() == 2) {
+            embedded_.headers.push_back({document.Sections()[1].Name(), number});
+        } else if (!document.Sections()[0].Entries().empty()) {
+            const auto& entry = document.Sections()[0].Entries()[0];
+            if (embedded_.headers.empty()) {
+                Report(Severity::warning, embedded_.file, number,
+                       L"line stands before any section header and is ignored");
+            } else {
+                embedded_.entries.push_back({embedded_.headers.size() - 1, entry.first, entry.second, number});
+            }
+        }
+    }
+}
+
+const std::vector<std::wstring>& KnownSections() {
+    static const std::vector<std::wstring> sections = SettingsSections();
+    return sections;
+}
+
+bool SectionHasLayeredKeys(const std::wstring& section) {
+    for (const SettingsKey& key : SettingsKeys()) {
+        if (key.section == section && key.store == KeyStore::layered) return true;
+    }
+    return false;
+}
+
+// The closest candidate when it is close enough to be a slip of the keyboard.
+const std::wstring* Nearest(const std::wstring& name, const std::vector<const std::wstring*>& candidates) {
+    const std::wstring* best = nullptr;
+    std::size_t bestDistance = 0;
+    for (const std::wstring* candidate : candidates) {
+        std::size_t distance = EditDistanceIgnoringCase(name, *candidate);
+        if (best == nullptr || distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    std::size_t allowed = 2 + std::max(name.size(), best == nullptr ? 0 : best->size()) / 6;
+    return best != nullptr && bestDistance <= allowed ? best : nullptr;
+}
+
+std::wstring DidYouMean(const std::wstring* suggestion) {
+    return suggestion == nullptr ? std::wstring() : L"; did you mean " + Quoted(*suggestion) + L"?";
+}
+
+void Checker::CheckNames(const Layer& layer) {
+    std::vector<const std::wstring*> sectionNames;
+    for (const std::wstring& name : KnownSections()) sectionNames.push_back(&name);
+    for (std::size_t h = 0; h < layer.headers.size(); ++h) {
+        const Header& header = layer.headers[h];
+        for (std::size_t earlier = 0; earlier < h; ++earlier) {
+            if (!layer.SameName(layer.headers[earlier].name, header.name)) continue;
+            Report(Severity::warning, layer.file, header.line,
+                   L"section [" + header.name + L"] appears again (first at line " +
+                       DecimalText(layer.headers[earlier].line) + L"): only the first one is read");
+            break;
+        }
+        bool plus = !header.name.empty() && header.name.back() == L'+';
+        std::wstring base = plus ? header.name.substr(0, header.name.size() - 1) : header.name;
+        const std::wstring* known = nullptr;
+        for (const std::wstring& name : KnownSections()) {
+            if (layer.SameName(name, base)) known = &name;
+        }
+        if (known == nullptr) {
+            const std::wstring* near = Nearest(base, sectionNames);
+            std::wstring message = L"unknown section [" + header.name + L"]";
+            if (near != nullptr && SameIgnoringCase(*near, base)) {
+                message += L": embedded settings match names exactly, write [" + *near + (plus ? L"+" : L"") + L"]";
+            } else {
+                message += DidYouMean(near);
+            }
+            Report(Severity::warning, layer.file, header.line, message);
+            continue;
+        }
+        if (plus && layer.exactNames) {
+            Report(Severity::warning, layer.file, header.line,
+                   L"[" + header.name + L"] is read from the INI file only; in the embedded settings it is ignored");
+            continue;
+        }
+        if (plus && !SectionHasLayeredKeys(*known)) {
+            Report(Severity::warning, layer.file, header.line,
+                   L"[" + header.name + L"] is never read: the keys of [" + *known + L"] come from the INI file alone");
+            continue;
+        }
+        for (const Entry& entry : layer.entries) {
+            if (entry.header == h) CheckEntryName(layer, entry, *known, plus);
+        }
+    }
+}
+
+void Checker::CheckEntryName(const Layer& layer, const Entry& entry, const std::wstring& section, bool plusSection) {
+    for (const Entry& other : layer.entries) {
+        if (&other == &entry) break;
+        if (other.header == entry.header && layer.SameName(other.key, entry.key)) {
+            Report(Severity::warning, layer.file, entry.line,
+                   L"key " + Quoted(entry.key) + L" repeats line " + DecimalText(other.line) + L": the first one wins");
+            return;
+        }
+    }
+    const SettingsKey* key = nullptr;
+    std::vector<const std::wstring*> inSection;
+    const SettingsKey* elsewhere = nullptr;
+    for (const SettingsKey& candidate : SettingsKeys()) {
+        if (candidate.section == section) {
+            inSection.push_back(&candidate.name);
+            if (layer.SameName(candidate.name, entry.key)) key = &candidate;
+        } else if (SameIgnoringCase(candidate.name, entry.key)) {
+            elsewhere = &candidate;
+        }
+    }
+    std::wstring where = L" in section [" + layer.headers[entry.header].name + L"]";
+    if (key == nullptr) {
+        const std::wstring* near = Nearest(entry.key, inSection);
+        std::wstring message = L"unknown key " + Quoted(entry.key) + where;
+        if (near != nullptr && SameIgnoringCase(*near, entry.key)) {
+            message += L": embedded settings match names exactly, write " + Quoted(*near);
+        } else if (near != nullptr) {
+            message += DidYouMean(near);
+        } else if (elsewhere != nullptr) {
+            message += L": it belongs in section [" + elsewhere->section + L"]";
+        }
+        Report(Severity::warning, layer.file, entry.line, message);
+        return;
+    }
+    if (key->store == KeyStore::file && (layer.exactNames || plusSection)) {
+        Report(Severity::warning, layer.file, entry.line,
+               L"key " + Quoted(key->name) + L" is read from the INI file's [" + key->section +
+                   L"] alone; here it is ignored");
+    }
+}
+
+// The launcher's layered lookup: the file replaces the embedded value, and
+// the "+" section's value follows it after one space.
+Located Checker::Value(const SettingsKey& key) const {
+    Located located{std::wstring(), target_.settingsPath, 0};
+    const Entry* fromFile = file_.Find(key.section, key.name);
+    if (key.store == KeyStore::file) {
+        if (fromFile != nullptr) located = {fromFile->value, file_.file, fromFile->line};
+        return located;
+    }
+    if (const Entry* fromEmbedded = embedded_.Find(key.section, key.name)) {
+        located = {fromEmbedded->value, embedded_.file, fromEmbedded->line};
+    }
+    if (fromFile != nullptr && !fromFile->value.empty()) return {fromFile->value, file_.file, fromFile->line};
+    const Entry* added = file_.Find(key.section + L"+", key.name);
+    if (added != nullptr && !added->value.empty()) {
+        if (added->value[0] != L' ') located.value += L' ';
+        located.value += added->value;
+        located.file = file_.file;
+        located.line = added->line;
+    } else if (located.line == 0 && fromFile != nullptr) {
+        located.line = fromFile->line;
+    }
+    return located;
+}
+
+bool IsNo(const std::wstring& value) { return SameIgnoringCase(value, L"no"); }
+
+void Checker::CheckFlagsAndKeywords() {
+    for (const SettingsKey& key : SettingsKeys()) {
+        Located value = Value(key);
+        if (value.value.empty()) continue;
+        const std::wstring setting = Quoted(key.name + L"=" + value.value);
+        const bool spaced = value.value[0] == L' ';
+        const std::wstring trimmed = TrimWhiteSpace(value.value);
+        switch (key.form) {
+            case ValueForm::yesFlag:
+                if (IsYesFlag(value.value) || IsNo(trimmed)) break;
+                Report(Severity::warning, value,
+                       spaced && IsYesFlag(trimmed)
+                           ? setting + L" begins with the space a \"+\" section adds, so the flag stays off"
+                           : setting + L" is not \"Yes\": the flag stays off");
+                break;
+            case ValueForm::exactYesFlag:
+                if (IsExactYesFlag(value.value) || IsNo(trimmed)) break;
+                if (spaced && IsExactYesFlag(trimmed)) {
+                    Report(Severity::warning, value,
+                           setting + L" begins with the space a \"+\" section adds, so it stays off");
+                } else if (IsYesFlag(trimmed)) {
+                    Report(Severity::warning, value,
+                           setting + L" leaves it off: this key takes \"yes\" in lower case only");
+                } else {
+                    Report(Severity::warning, value, setting + L" is not \"yes\": it stays off");
+                }
+                break;
+            case ValueForm::exactKeyword:
+            case ValueForm::anyCaseKeyword: {
+                const bool anyCase = key.form == ValueForm::anyCaseKeyword;
+                const std::wstring* caseMatch = nullptr;
+                std::vector<const std::wstring*> keywords;
+                for (const std::wstring& keyword : key.keywords) {
+                    if (keyword == value.value || (anyCase && SameIgnoringCase(keyword, value.value))) {
+                        caseMatch = nullptr;
+                        keywords.clear();
+                        break;
+                    }
+                    if (SameIgnoringCase(keyword, trimmed)) caseMatch = &keyword;
+                    keywords.push_back(&keyword);
+                }
+                if (keywords.empty()) break;
+                const std::wstring effect = L": it counts as an unknown keyword (" + key.whenEmpty + L")";
+                if (caseMatch != nullptr && spaced) {
+                    Report(Severity::warning, value, setting + L" begins with the space a \"+\" section adds" + effect);
+                } else if (caseMatch != nullptr) {
+                    Report(Severity::warning, value,
+                           setting + L" differs in letter case from " + Quoted(*caseMatch) +
+                               L", which this key compares exactly" + effect);
+                } else {
+                    std::wstring known;
+                    for (const std::wstring& keyword : key.keywords)
+                        known += (known.empty() ? L"" : L", ") + Quoted(keyword);
+                    Report(Severity::warning, value,
+                           setting + L" is not a keyword of this key (" + known + L")" +
+                               DidYouMean(Nearest(trimmed, keywords)));
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+}
+
+void Checker::CheckVersions() {
+    const SettingsKey& minimumKey = *FindSettingsKey(L"Java Runtime Environment", L"Minimum Version");
+    const SettingsKey& maximumKey = *FindSettingsKey(L"Java Runtime Environment", L"Maximum Version");
+    Located minimumText = Value(minimumKey);
+    Located maximumText = Value(maximumKey);
+    VersionNumber minimum;
+    VersionNumber maximum;
+    bool minimumSet = minimumText.value == L"any" || minimum.Parse(minimumText.value, 0);
+    if (!minimumSet && !minimumText.value.empty()) {
+        Report(Severity::warning, minimumText,
+               Quoted(L"Minimum Version=" + minimumText.value) +
+                   L" holds no version (only \"any\" in lower case is "
+                   L"the keyword): the minimum stays 0.0.0.0");
+    }
+    if (maximumText.value == L"any") {
+        maximum = VersionNumber::Open();
+    } else if (!maximum.Parse(maximumText.value, VersionNumber::kOpenPart)) {
+        Report(Severity::error, maximumText,
+               maximumText.value.empty()
+                   ? L"\"Maximum Version\" is missing: the maximum is 0.0.0.0 and no registered runtime qualifies "
+                     L"(write \"any\" for no limit)"
+                   : Quoted(L"Maximum Version=" + maximumText.value) +
+                         L" holds no digit: the maximum is 0.0.0.0 and no registered runtime qualifies");
+        return;
+    }
+    if (minimumSet && CompareVersions(minimum, maximum) > 0) {
+        Report(Severity::error, maximumText,
+               L"\"Maximum Version\" " + maximum.Format() + L" lies below \"Minimum Version\" " + minimum.Format() +
+                   L": no registered runtime qualifies");
+    }
+    Located preferred = Value(*FindSettingsKey(L"Java Runtime Environment", L"Preferred versions"));
+    for (const std::wstring& entry : SplitAtSemicolons(preferred.value)) {
+        VersionNumber version;
+        if (TrimWhiteSpace(entry).empty() || version.Parse(entry, 0)) continue;
+        Report(Severity::warning, preferred,
+               L"preferred version " + Quoted(entry) + L" holds no digit and so matches every version");
+    }
+}
+
+bool BeginsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+void Checker::CheckVmParameters() {
+    Located parameters = Value(L"Java Runtime Environment", L"Virtual Machine Parameters");
+    const std::wstring& text = parameters.value;
+    if (text.empty()) return;
+    // The tokeniser's own loop, keeping each option's position for the message.
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t separator = FindOptionSeparator(text, pos);
+        CheckVmOption(text.substr(pos, separator - pos), pos + 1, parameters);
+        pos = separator;
+        while (pos < text.size() && text[pos] == L' ') ++pos;
+        if (pos >= text.size()) break;
+    }
+}
+
+void Checker::CheckVmOption(const std::wstring& written, std::size_t column, const Located& where) {
+    const std::wstring at = L"VM parameter " + Quoted(written) + L" (column " + DecimalText(column) + L")";
+    if (written.empty()) {
+        Report(Severity::error, where,
+               L"\"Virtual Machine Parameters\" begins with a space (a \"+\" section adds one when nothing comes "
+               L"before it): the empty first option stops the VM");
+        return;
+    }
+    std::wstring option = RemoveQuotes(written);
+    if (option.find(L'"') != std::wstring::npos) {
+        Report(Severity::warning, where,
+               at + L" keeps a double quote after quote removal (" + Quoted(option) +
+                   L"): a quote that is never closed does not protect the spaces after it");
+    }
+    if (option.empty() || option[0] != L'-') {
+        Report(Severity::error, where,
+               at + L" is not an option (it does not begin with \"-\") and stops the VM; a value with spaces needs "
+                    L"double quotes around it");
+        return;
+    }
+    for (const wchar_t* launcherOption : {L"-cp", L"-classpath", L"-jar"}) {
+        if (option == launcherOption) {
+            Report(Severity::error, where,
+                   at + L" belongs to the java command, not to the VM, and stops it; use [Class Path]");
+            return;
+        }
+    }
+    if (BeginsWith(option, L"-Djava.class.path=")) {
+        Report(Severity::warning, where, at + L" replaces the class path the launcher builds from [Class Path]");
+    }
+    const wchar_t last = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(option.back())));
+    if (!IsPercentMemoryOption(option) && option.size() > 4 && (last == L'p' || last == L't')) {
+        std::wstring prefix = option.substr(0, 4);
+        for (const wchar_t* sized : {L"-Xms", L"-Xmx", L"-Xss"}) {
+            if (prefix != sized && SameIgnoringCase(prefix, sized)) {
+                Report(
+                    Severity::warning, where,
+                    at + L" is not computed as a share of memory: only " + Quoted(sized) + L" in that letter case is");
+            }
+        }
+    }
+    if (IsPercentMemoryOption(option)) {
+        CheckPercentOption(option, where);
+        option = option.substr(0, ScanSizeNumbers(option).prefixLength) + L"1K";  // stands for the computed size
+    }
+    if (BeginsWith(option, L"-Xss") && StackSizeFromOption(option) == 0) {
+        Report(Severity::warning, where,
+               at + L" gives no stack size the launcher understands: the thread main runs on gets the default size");
+    }
+}
+
+void Checker::CheckPercentOption(const std::wstring& option, const Located& where) {
+    const std::wstring at = L"memory share " + Quoted(option);
+    SizeNumbers scan = ScanSizeNumbers(option);
+    if (scan.numbers.empty()) {
+        Report(Severity::warning, where, at + L" holds no number: it becomes " + Quoted(option + L"0K"));
+        return;
+    }
+    const std::uint64_t percent = scan.numbers[0];
+    const std::uint64_t minimum = scan.numbers.size() > 1 ? scan.numbers[1] : 0;
+    const std::uint64_t maximum = scan.numbers.size() > 2 ? scan.numbers[2] : 0;
+    const bool ofPhysical = option.back() == L'p' || option.back() == L'P';
+    // The launcher writes the size in kilobytes as a 32-bit signed number.
+    const std::uint64_t largestMegabytes = 0x7FFFFFFF / 1024;
+    if (scan.numbers.size() > 3)
+        Report(Severity::warning, where, at + L" has more than three numbers; the rest are ignored");
+    if (percent == 0 && minimum == 0) {
+        Report(Severity::warning, where, at + L" is 0 % with no minimum: the size becomes 0K");
+    } else if (percent > 100) {
+        Report(Severity::warning, where,
+               at + L" asks for " + DecimalText(percent) + L" %, more than all of the " +
+                   (ofPhysical ? L"physical memory" : L"free address space"));
+    }
+    if (maximum != 0 && minimum > maximum) {
+        Report(Severity::warning, where, at + L" has a minimum above its maximum: the minimum wins");
+    }
+    if (minimum > largestMegabytes || maximum > largestMegabytes) {
+        Report(Severity::warning, where, at + L" has a bound above 2 TB, which the size in kilobytes cannot hold");
+    } else if (!ofPhysical && percent != 0 && (maximum == 0 || maximum > largestMegabytes)) {
+        Report(Severity::warning, where,
+               at + L" is a share of the free address space, which a 64-bit process counts in terabytes: without a "
+                    L"maximum the size in kilobytes overflows");
+    }
+}
+
+// The date and time pictures of the system's formatting functions, in the
+// order the launcher applies them.
+const wchar_t kTimeLetters[] = L"Hhmst";
+const wchar_t kDateLetters[] = L"dMyg";
+
+// 7 December 2026, 14:05:09.045: a Monday, and every field distinct.
+const wchar_t kSampleFieldLetters[] = L"Hhms";
+const unsigned kSampleFieldValues[] = {14, 2, 5, 9};
+
+std::wstring FormatSample(const std::wstring& picture, const wchar_t* letters) {
+    std::wstring out;
+    for (std::size_t i = 0; i < picture.size();) {
+        wchar_t c = picture[i];
+        if (c == L'\'') {
+            std::size_t close = picture.find(L'\'', i + 1);
+            out += picture.substr(i + 1, (close == std::wstring::npos ? picture.size() : close) - i - 1);
+            i = close == std::wstring::npos ? picture.size() : close + 1;
+            continue;
+        }
+        if (std::wcschr(letters, c) == nullptr || c == L'\0') {
+            out += c;
+            ++i;
+            continue;
+        }
+        std::size_t run = 1;
+        while (i + run < picture.size() && picture[i + run] == c) ++run;
+        i += run;
+        auto number = [run](unsigned value) {
+            std::wstring text = DecimalText(value);
+            return run >= 2 && text.size() < 2 ? L"0" + text : text;
+        };
+        const wchar_t* field = std::wcschr(kSampleFieldLetters, c);
+        if (field != nullptr) {
+            out += number(kSampleFieldValues[field - kSampleFieldLetters]);
+            continue;
+        }
+        switch (c) {
+            case L't':
+                out += run >= 2 ? L"PM" : L"P";
+                break;
+            case L'd':
+                out += run <= 2 ? number(7) : run == 3 ? L"Mon" : L"Monday";
+                break;
+            case L'M':
+                out += run <= 2 ? number(12) : run == 3 ? L"Dec" : L"December";
+                break;
+            case L'y':
+                out += run >= 3 ? L"2026" : number(26);
+                break;
+            default:
+                out += L"A.D.";
+                break;
+        }
+    }
+    return out;
+}
+
+void Checker::CheckFilePictures() {
+    for (const wchar_t* keyName : {L"Output File", L"Error File"}) {
+        Located located = Value(L"Application", keyName);
+        std::wstring name = ExpandReferences(located.value, lookup_);
+        std::size_t first = name.find(L'%');
+        if (first == std::wstring::npos) continue;
+        std::size_t last = name.rfind(L'%');
+        const std::wstring at = Quoted(std::wstring(keyName) + L"=" + located.value);
+        if (first == last) {
+            Report(Severity::warning, located, at + L" has a single \"%\", which is dropped from the file name");
+            continue;
+        }
+        std::wstring picture = name.substr(first + 1, last - first - 1);
+        if (picture.find(L'%') != std::wstring::npos) {
+            Report(Severity::warning, located,
+                   at + L" has more than two \"%\": everything from the first to the last is one picture, and the "
+                        L"\"%\" inside stay in the file name");
+        }
+        std::wstring strangers;
+        bool quoted = false;
+        for (wchar_t c : picture) {
+            if (c == L'\'') quoted = !quoted;
+            bool letter = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+            if (!quoted && letter && c != L'L' && std::wcschr(kTimeLetters, c) == nullptr &&
+                std::wcschr(kDateLetters, c) == nullptr && strangers.find(c) == std::wstring::npos) {
+                strangers += c;
+            }
+        }
+        std::wstring millis = picture;
+        for (std::size_t l = millis.find(L'L'); l != std::wstring::npos; l = millis.find(L'L', l + 2))
+            millis.replace(l, 1, L"45");
+        std::wstring formatted = name.substr(0, first) +
+                                 FormatSample(FormatSample(millis, kTimeLetters), kDateLetters) + name.substr(last + 1);
+        const std::wstring sample = L" (it gives " + Quoted(formatted) + L" on 7 December 2026 at 14:05:09.045)";
+        if (!strangers.empty()) {
+            Report(Severity::warning, located,
+                   at + L": the letters " + Quoted(strangers) +
+                       L" in the picture are no date or time fields and stay as written; an undefined "
+                       L"environment variable is read as a picture" +
+                       sample);
+        }
+        if (picture.find(L'm') != std::wstring::npos && picture.find_first_of(L"Hh") == std::wstring::npos &&
+            picture.find_first_of(L"dy") != std::wstring::npos) {
+            Report(Severity::warning, located, at + L": \"m\" is the minute; the month is \"M\"" + sample);
+        }
+        std::size_t bad = formatted.find_first_of(L":*?\"<>|", 2);
+        if (bad != std::wstring::npos) {
+            Report(Severity::warning, located,
+                   at + L" puts " + Quoted(std::wstring(1, formatted[bad])) +
+                       L", which a file name cannot hold, into the name" + sample);
+        }
+    }
+}
+
+void Checker::CheckLibraryPath() {
+    Located libraryPath = Value(L"Java Runtime Environment", L"Library Path");
+    if (libraryPath.value.empty() || libraryPath.value.back() == L';') return;
+    Report(Severity::warning, libraryPath,
+           Quoted(L"Library Path=" + libraryPath.value) +
+               L" does not end in \";\": the executable's folder is appended right after it, so its last entry "
+               L"names a folder that does not exist");
+}
+
+// Only the last path component may hold wildcards, as in the system's file
+// search; letter case is ignored as on Windows.
+bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
+    std::size_t p = 0, n = 0, starP = std::wstring::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == L'?' || SameIgnoringCase(pattern.substr(p, 1), name.substr(n, 1)))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == L'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::wstring::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') ++p;
+    return p == pattern.size();
+}
+
+std::vector<std::wstring> FindNames(const std::wstring& launcherPattern) {
+    std::vector<std::wstring> names;
+    std::wstring folder = FolderOf(launcherPattern);
+    std::wstring leaf = launcherPattern.substr(
+        launcherPattern.rfind(L'\\') == std::wstring::npos ? 0 : launcherPattern.rfind(L'\\') + 1);
+    std::error_code error;
+    fs::path nativeFolder = FileSystemPath(NativePathOf(folder.empty() ? L"." : folder));
+    if (leaf.find_first_of(L"*?") == std::wstring::npos) {
+        if (!leaf.empty() && fs::exists(nativeFolder / FileSystemPath(leaf), error)) names.push_back(leaf);
+        return names;
+    }
+    for (fs::directory_iterator it(nativeFolder, error), end; !error && it != end; it.increment(error)) {
+        std::wstring name = WidePath(it->path().filename());
+        if (WildcardMatch(leaf, name)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The class path as the launcher builds it, one item per entry it lists.
+std::vector<std::wstring> Checker::ExpandClassPath(const Located& where) {
+    std::vector<std::wstring> items;
+    const std::wstring executable = LauncherPathOf(target_.executablePath);
+    for (const std::wstring& piece : SplitAtSemicolons(where.value)) {
+        std::wstring entry = ExpandReferences(piece, lookup_);
+        if (entry.empty()) continue;
+        std::vector<std::wstring> found;
+        if (entry.find(L'*') != std::wstring::npos || !IsAbsolutePath(entry)) {
+            std::wstring pattern = ClassPathSearchPattern(entry, executable);
+            for (const std::wstring& name : FindNames(pattern)) {
+                if (name != L"." && name != L"..") found.push_back(FolderOf(pattern) + L"\\" + name);
+            }
+        } else {
+            std::error_code error;
+            if (fs::exists(FileSystemPath(NativePathOf(entry)), error)) found.push_back(entry);
+        }
+        if (found.empty()) {
+            Report(Severity::warning, where, L"class path entry " + Quoted(piece) + L" matches nothing");
+        }
+        items.insert(items.end(), found.begin(), found.end());
+    }
+    return items;
+}
+
+bool Checker::ItemHoldsClass(const std::wstring& launcherItem, const std::string& classFile, const Located& where) {
+    fs::path item = FileSystemPath(NativePathOf(launcherItem));
+    std::error_code error;
+    if (fs::is_directory(item, error)) return fs::exists(item / fs::u8path(classFile), error);
+    std::string bytes;
+    std::vector<std::string> names;
+    if (!ReadWholeFile(item, bytes) || !ReadZipEntryNames(bytes, names)) {
+        Report(Severity::warning, where,
+               L"class path item " + Quoted(launcherItem) + L" is neither a folder nor a jar file");
+        return false;
+    }
+    return std::find(names.begin(), names.end(), classFile) != names.end();
+}
+
+void Checker::CheckClassPathAndMainClass() {
+    Located classPath = Value(L"Class Path", L"Class Path");
+    Located embeddedJar = Value(L"Application", L"Embedded Jar");
+    std::vector<std::wstring> items = ExpandClassPath(classPath);
+    if (IsYesFlag(embeddedJar.value)) items.insert(items.begin(), LauncherPathOf(target_.executablePath));
+    if (items.empty()) {
+        Report(Severity::error, classPath,
+               L"the class path is empty: the launcher reports \"Java Class Path was not specified in INI file.\"");
+    }
+    Located mainClass = Value(L"Java Runtime Environment", L"Main Class");
+    if (mainClass.value.empty()) {
+        Report(Severity::error, mainClass,
+               L"\"Main Class\" is missing: the launcher stops with \"Main class was not specified in INI file.\"");
+        return;
+    }
+    std::wstring jniName = mainClass.value;
+    std::replace(jniName.begin(), jniName.end(), L'.', L'/');
+    if (items.empty()) return;
+    std::string classFile = ToUtf8(jniName) + ".class";
+    for (const std::wstring& item : items) {
+        if (ItemHoldsClass(item, classFile, mainClass)) return;
+    }
+    std::wstring hint = BeginsWith(Folded(jniName).substr(jniName.size() >= 6 ? jniName.size() - 6 : 0), L"/class")
+                            ? L"; write the class name without \".class\""
+                            : std::wstring();
+    Report(Severity::error, mainClass,
+           L"main class " + Quoted(mainClass.value) + L" is in no class path entry (no " + FromUtf8(classFile) +
+               L" in " + DecimalText(items.size()) + (items.size() == 1 ? L" item" : L" items") + L")" + hint);
+}
+
+std::vector<Finding> Checker::Run() {
+    std::string bytes;
+    if (!ReadWholeFile(FileSystemPath(target_.settingsPath), bytes)) {
+        Report(Severity::error, target_.settingsPath, 0, L"settings file cannot be read");
+    }
+    ReadFileLayer(bytes);
+    ReadEmbeddedLayer();
+    CheckNames(file_);
+    CheckNames(embedded_);
+    CheckFlagsAndKeywords();
+    CheckVersions();
+    CheckVmParameters();
+    CheckFilePictures();
+    CheckLibraryPath();
+    CheckClassPathAndMainClass();
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+        return a.file != b.file ? a.file < b.file : a.line < b.line;
+    });
+    return findings_;
+}
+
+std::string JsonString(const std::wstring& text) {
+    std::string out = "\"";
+    for (char c : ToUtf8(text)) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    const char digits[] = "0123456789abcdef";
+                    out += "\\u00";
+                    out += digits[c >> 4];
+                    out += digits[c & 15];
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+const char* SeverityName(Severity severity) { return severity == Severity::error ? "error" : "warning"; }
+
+}  // namespace
+
+std::vector<Finding> CheckSettings(const CheckTarget& target, const EnvironmentLookup& lookup) {
+    return Checker(target, lookup).Run();
+}
+
+std::wstring SettingsFileValue(const std::wstring& settingsPath, const std::wstring& section, const std::wstring& key) {
+    CheckTarget target;
+    target.settingsPath = settingsPath;
+    EnvironmentLookup nothing = [](const std::wstring&, std::wstring&) { return false; };
+    return Checker(target, nothing).FileValue(section, key);
+}
+
+int CheckExitCode(const std::vector<Finding>& findings) {
+    int code = 0;
+    for (const Finding& finding : findings) code = std::max(code, finding.severity == Severity::error ? 2 : 1);
+    return code;
+}
+
+void WriteFindingsText(const std::vector<Finding>& findings, std::ostream& out) {
+    for (const Finding& finding : findings) {
+        out << ToUtf8(finding.file);
+        if (finding.line > 0) out << ':' << finding.line;
+        out << ": " << SeverityName(finding.severity) << ": " << ToUtf8(finding.message) << '\n';
+    }
+}
+
+void WriteFindingsJson(const std::vector<Finding>& findings, std::ostream& out) {
+    out << '[';
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const Finding& finding = findings[i];
+        out << (i == 0 ? "\n  " : ",\n  ") << "{\"file\": " << JsonString(finding.file) << ", \"line\": ";
+        if (finding.line > 0)
+            out << finding.line;
+        else
+            out << "null";
+        out << ", \"severity\": \"" << SeverityName(finding.severity)
+            << "\", \"message\": " << JsonString(finding.message) << '}';
+    }
+    out << (findings.empty() ? "]\n" : "\n]\n");
+}
+
+std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    std::wstring x = Folded(a), y = Folded(b);
+    std::vector<std::size_t> row(y.size() + 1);
+    for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= x.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= y.size(); ++j) {
+            std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[y.size()];
+}
+
+}  // namespace zorv::tool

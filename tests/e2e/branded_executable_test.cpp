@@ -1,0 +1,165 @@
+// A launcher branded the way an application's packager does it, with
+// zorvtool.exe run inside Wine: settings embedded, a new icon and new version
+// information. The branded program still starts with the embedded settings,
+// and the system's own readers (version API, resource API, checksum, the
+// cryptographic provider) find exactly what the tool meant to write.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fake_runtime.h"
+#include "launcher/win32_api.h"
+#include "win32_files.h"
+
+#include <imagehlp.h>
+#include <wincrypt.h>
+
+namespace e2e {
+namespace {
+
+const char kUpgradeCode[] = "{B7A1-44}";
+
+std::wstring ZorvtoolExe() { return zorv::testing::FromHostPath(EnvironmentValue(L"ZORV_E2E_ZORVTOOL")); }
+
+// The tool's exit code, or -1 when it could not be run to its end.
+long RunTool(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + ZorvtoolExe() + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(exitCode);
+}
+
+// A 16 x 16 icon of 32-bit pixels, every pixel different, so that a wrong
+// copy cannot pass for it.
+std::string IconFile() {
+    std::string image(40 + 16 * 16 * 4 + 16 * 4, '\0');
+    auto set32 = [&image](std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) image[at + i] = static_cast<char>(value >> 8 * i);
+    };
+    set32(0, 40);
+    set32(4, 16);
+    set32(8, 32);  // colour and mask, one above the other
+    image[12] = 1;
+    image[14] = 32;
+    for (std::size_t pixel = 0; pixel < 256; ++pixel) set32(40 + 4 * pixel, 0xFF000000u | pixel * 0x010307u);
+    std::string file = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0};
+    for (std::uint32_t value : {static_cast<std::uint32_t>(image.size()), 22u}) {
+        for (int i = 0; i < 4; ++i) file.push_back(static_cast<char>(value >> 8 * i));
+    }
+    return file + image;
+}
+
+std::string ResourceBytes(HMODULE module, const wchar_t* type, unsigned id) {
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const char* data = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    return data != nullptr ? std::string(data, SizeofResource(module, found)) : std::string();
+}
+
+// What the system's base provider makes of the bytes with the launcher's key
+// derivation; RC4 makes enciphering and deciphering one operation.
+std::string WithProvider(std::string bytes, const std::string& passPhrase, bool encipher) {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    HCRYPTKEY key = 0;
+    DWORD length = static_cast<DWORD>(bytes.size());
+    bool done = CryptAcquireContextW(&provider, nullptr, MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
+                CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
+                CryptHashData(hash, reinterpret_cast<const BYTE*>(passPhrase.data()), static_cast<DWORD>(passPhrase.size()), 0) &&
+                CryptDeriveKey(provider, CALG_RC4, hash, 0, &key) &&
+                (encipher ? CryptEncrypt(key, 0, TRUE, 0, reinterpret_cast<BYTE*>(&bytes[0]), &length, length)
+                          : CryptDecrypt(key, 0, TRUE, 0, reinterpret_cast<BYTE*>(&bytes[0]), &length));
+    if (key != 0) CryptDestroyKey(key);
+    if (hash != 0) CryptDestroyHash(hash);
+    if (provider != 0) CryptReleaseContext(provider, 0);
+    return done ? bytes.substr(0, length) : "provider failed";
+}
+
+std::wstring VersionText(const std::vector<char>& info, const std::wstring& name) {
+    void* value = nullptr;
+    UINT length = 0;
+    std::wstring path = L"\\StringFileInfo\\040904B0\\" + name;
+    if (!VerQueryValueW(info.data(), path.c_str(), &value, &length) || length == 0) return L"(none)";
+    return static_cast<const wchar_t*>(value);
+}
+
+class BrandedExecutable : public FakeRuntime {};
+
+TEST_F(BrandedExecutable, RunsWithItsEmbeddedSettingsAndShowsItsNewIconAndVersion) {
+    if (ZorvtoolExe().empty()) GTEST_SKIP() << "zorvtool.exe was not built";
+    const std::wstring library = InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    const Ini embedded = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Dembedded=yes"}});
+    const std::wstring settings = sandbox_.WriteBytes(L"embedded.ini", embedded.Encoded());
+    const std::wstring icon = sandbox_.WriteBytes(L"app.ico", IconFile());
+    const std::wstring exe = L"\"" + exe_ + L"\"";
+    ASSERT_EQ(RunTool(L"embed " + exe + L" \"" + settings + L"\" --upgrade-code " + FromUtf8(kUpgradeCode) + L" -o " + exe), 0);
+    ASSERT_EQ(RunTool(L"icon " + exe + L" \"" + icon + L"\""), 0);
+    ASSERT_EQ(RunTool(L"version " + exe + L" --product-name \"Fancy App\" --version 2.3.4.5 --company \"Fancy Ltd\""
+                      L" --description \"Does fancy things\""),
+              0);
+    ASSERT_EQ(RunTool(L"show " + exe + L" --upgrade-code " + FromUtf8(kUpgradeCode)), 0);
+
+    // The INI file beside it holds the Upgrade Code alone.
+    WriteSettings(Ini().Section(L"Product Information").Set(L"Upgrade Code", FromUtf8(kUpgradeCode)));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(library);
+    EXPECT_EQ(Options(), (std::vector<std::string>{ClassPathOption(), "option -Dembedded=yes", "option abort hook=set",
+                                                   "option exit hook=set"}))
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "call_static_void "), std::vector<std::string>{"call_static_void com/example/App.main"});
+    ExpectNoFaults();
+
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeW(exe_.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(exe_.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    EXPECT_EQ(VersionText(info, L"ProductName"), L"Fancy App");
+    EXPECT_EQ(VersionText(info, L"CompanyName"), L"Fancy Ltd");
+    EXPECT_EQ(VersionText(info, L"FileDescription"), L"Does fancy things");
+    EXPECT_EQ(VersionText(info, L"FileVersion"), L"2.3.4.5");
+    EXPECT_EQ(VersionText(info, L"OriginalFilename"), L"launcher.exe") << "kept from the launcher";
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedLength = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedLength));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020003u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00040005u);
+
+    HMODULE module = LoadLibraryExW(exe_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    const std::string group = ResourceBytes(module, RT_GROUP_ICON, 1);
+    ASSERT_EQ(group.size(), 6u + 14u);
+    EXPECT_EQ(group.substr(0, 18), IconFile().substr(0, 18)) << "the directory entry, up to the image size";
+    const unsigned iconId = static_cast<unsigned char>(group[18]) | static_cast<unsigned char>(group[19]) << 8;
+    EXPECT_EQ(ResourceBytes(module, RT_ICON, iconId), IconFile().substr(22));
+    std::string image = IconFile().substr(22);
+    HICON loaded = CreateIconFromResourceEx(reinterpret_cast<BYTE*>(&image[0]), static_cast<DWORD>(image.size()), TRUE,
+                                            0x00030000, 16, 16, 0);
+    EXPECT_NE(loaded, nullptr) << "the system takes the image for an icon";
+    if (loaded != nullptr) DestroyIcon(loaded);
+
+    const std::string passPhrase = WithProvider(ResourceBytes(module, RT_RCDATA, 9000), kUpgradeCode, false);
+    std::string narrowPhrase;
+    for (std::size_t i = 0; i < passPhrase.size(); i += 2) narrowPhrase.push_back(passPhrase[i]);
+    EXPECT_EQ(narrowPhrase.size(), 32u);
+    EXPECT_EQ(ResourceBytes(module, RT_RCDATA, 8000), WithProvider(Utf16LeWithBom(embedded.Text()), narrowPhrase, true));
+    FreeLibrary(module);
+
+    const std::string file = ReadFileBytes(exe_);
+    DWORD headerSum = 0, checkSum = 0;
+    ASSERT_NE(CheckSumMappedFile(const_cast<char*>(file.data()), static_cast<DWORD>(file.size()), &headerSum, &checkSum),
+              nullptr);
+    EXPECT_EQ(headerSum, checkSum);
+}
+
+}  // namespace
+}  // namespace e2e

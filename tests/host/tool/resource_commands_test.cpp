@@ -1,0 +1,287 @@
+// zorvtool's resource commands on small PE images made here: what embed
+// writes, show reads back; other resources survive every rewrite; the headers
+// stay consistent; and whatever is refused leaves no file behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "tool/byte_order.h"
+#include "tool/icon_file.h"
+#include "tool/pe_image.h"
+#include "tool/tool_commands.h"
+#include "tool/version_resource.h"
+
+namespace zorv::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One code section, no resources: the least a loader accepts.
+Bytes MinimalImage(bool is64Bit) {
+    const std::size_t optionalSize = is64Bit ? 240 : 224;
+    Bytes image(0x400, 0);
+    image[0] = 'M';
+    image[1] = 'Z';
+    Set32(&image[0x3C], 0x40);
+    std::copy_n("PE\0\0", 4, image.begin() + 0x40);
+    const std::size_t file = 0x44, optional = file + 20;
+    Set16(&image[file], is64Bit ? 0x8664 : 0x14C);
+    Set16(&image[file + 2], 1);
+    Set16(&image[file + 16], static_cast<std::uint32_t>(optionalSize));
+    Set16(&image[optional], is64Bit ? 0x20B : 0x10B);
+    Set32(&image[optional + 32], 0x1000);
+    Set32(&image[optional + 36], 0x200);
+    Set32(&image[optional + 56], 0x2000);
+    Set32(&image[optional + 60], 0x200);
+    Set32(&image[optional + (is64Bit ? 108 : 92)], 16);
+    const std::size_t section = optional + optionalSize;
+    std::copy_n(".text", 5, image.begin() + section);
+    Set32(&image[section + 8], 0x10);
+    Set32(&image[section + 12], 0x1000);
+    Set32(&image[section + 16], 0x200);
+    Set32(&image[section + 20], 0x200);
+    Set32(&image[section + 36], 0x60000020);
+    return image;
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// Two images of a made-up .ico: the tool copies image data as it is.
+Bytes IconFile() {
+    Bytes file;
+    Put16(file, 0);
+    Put16(file, 1);
+    Put16(file, 2);
+    const Bytes images[] = {Text("sixteen-by-sixteen"), Text("thirty-two-by-thirty-two!")};
+    std::uint32_t offset = 6 + 2 * 16;
+    for (int i = 0; i < 2; ++i) {
+        file.insert(file.end(), {static_cast<unsigned char>(16 << i), static_cast<unsigned char>(16 << i), 0, 0});
+        Put16(file, 1);
+        Put16(file, 32);
+        Put32(file, static_cast<std::uint32_t>(images[i].size()));
+        Put32(file, offset);
+        offset += static_cast<std::uint32_t>(images[i].size());
+    }
+    for (const Bytes& image : images) file.insert(file.end(), image.begin(), image.end());
+    return file;
+}
+
+Bytes GroupOf(std::initializer_list<std::uint16_t> ids) {
+    Bytes group;
+    Put16(group, 0);
+    Put16(group, 1);
+    Put16(group, static_cast<std::uint32_t>(ids.size()));
+    for (std::uint16_t id : ids) {
+        group.insert(group.end(), {32, 32, 0, 0, 1, 0, 32, 0, 4, 0, 0, 0});
+        Put16(group, id);
+    }
+    return group;
+}
+
+const Bytes kManifest = Text("<assembly manifestVersion=\"1.0\"/>");
+
+class ResourceCommands : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        folder_ = fs::temp_directory_path() / ("zorvtool-" + name + "-" + std::to_string(std::random_device()()));
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+    void Write(const std::string& name, const Bytes& bytes) const {
+        std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+
+    Bytes Read(const std::string& name) const {
+        std::ifstream in(Path(name), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // A launcher with the resources a real one carries.
+    void WriteLauncher(const std::string& name, std::vector<Resource> resources) const {
+        PeImage image;
+        std::string problem;
+        ASSERT_TRUE(image.Load(MinimalImage(GetParam()), problem)) << problem;
+        ASSERT_TRUE(image.WriteResources(resources, problem)) << problem;
+        Write(name, image.File());
+    }
+
+    std::vector<Resource> ResourcesOf(const std::string& name) const {
+        PeImage image;
+        std::string problem;
+        std::vector<Resource> resources;
+        EXPECT_TRUE(image.Load(Read(name), problem) && image.ReadResources(resources, problem)) << problem;
+        EXPECT_EQ(Get32(&image.File()[image.ChecksumOffset()]), PeChecksum(image.File(), image.ChecksumOffset()));
+        return resources;
+    }
+
+    int Run(int (*command)(const Arguments&, std::ostream&, std::ostream&), const Arguments& args) {
+        out_.str("");
+        err_.str("");
+        return command(args, out_, err_);
+    }
+
+    fs::path folder_;
+    std::ostringstream out_, err_;
+};
+
+TEST_P(ResourceCommands, EmbedThenShowGivesTheSettingsBackAndKeepsEveryOtherResource) {
+    WriteLauncher("launcher.exe", {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, kManifest},
+                                   {IdKey(kTypeRcData), IdKey(8000), 0x407, 0, Text("an old embedding")},
+                                   {IdKey(kTypeRcData), ResourceKey{0, u"NAMED"}, 0, 0, Text("named data")}});
+    // An LF-only file: the launcher's parser of the embedded text needs CR LF.
+    Write("app.ini", Text("[Product Information]\nUpgrade Code={UP-1}\r\n[Application]\nMain Class=com.example.Ä\n"));
+    const std::string kShown = "[Product Information]\r\nUpgrade Code={UP-1}\r\n[Application]\r\nMain Class=com.example.Ä\r\n";
+
+    ASSERT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "{UP-1}", "-o", Path("app.exe"),
+                                 "--res", Path("app.res")}),
+              kToolSucceeded)
+        << err_.str();
+    const std::vector<Resource> resources = ResourcesOf("app.exe");
+    ASSERT_NE(FindResource(resources, IdKey(kTypeManifest), IdKey(1), 0x409), nullptr);
+    EXPECT_EQ(FindResource(resources, IdKey(kTypeManifest), IdKey(1), 0x409)->data, kManifest);
+    ASSERT_NE(FindResource(resources, IdKey(kTypeRcData), ResourceKey{0, u"NAMED"}, 0), nullptr);
+    EXPECT_EQ(FindResource(resources, IdKey(kTypeRcData), ResourceKey{0, u"NAMED"}, 0)->data, Text("named data"));
+    EXPECT_EQ(FindResource(resources, IdKey(kTypeRcData), IdKey(8000), 0x407), nullptr) << "it would shadow the new one";
+    EXPECT_NE(FindResource(resources, IdKey(kTypeRcData), IdKey(9000), 0), nullptr);
+    EXPECT_EQ(resources.size(), 4u);
+
+    // The Upgrade Code comes from the INI file beside the program.
+    Write("app.ini", Text("[Product Information]\r\nUpgrade Code={UP-1}\r\n"));
+    for (const char* shown : {"app.exe", "app.res"}) {
+        ASSERT_EQ(Run(ShowCommand, {Path(shown), "--upgrade-code", "{UP-1}"}), kToolSucceeded) << err_.str();
+        EXPECT_EQ(out_.str().substr(out_.str().find("):\n") + 3), kShown) << shown;
+    }
+    ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+    EXPECT_NE(out_.str().find("RCDATA 9000, language 0x0000"), std::string::npos) << out_.str();
+    EXPECT_EQ(Run(ShowCommand, {Path("app.exe"), "--upgrade-code", "{UP-2}"}), kToolInputRefused) << out_.str();
+
+    // Branded again: the resource section, now the last one, is rebuilt in place.
+    Write("other.ini", Text("[Application]\r\nMain Class=com.example.Other\r\n"));
+    const auto sectionCount = [this] { return Get16(&Read("app.exe")[0x46]); };
+    EXPECT_EQ(sectionCount(), 2u) << "code and resources";
+    ASSERT_EQ(Run(EmbedCommand, {Path("app.exe"), Path("other.ini"), "--upgrade-code", "{UP-1}", "-o", Path("app.exe")}),
+              kToolSucceeded);
+    EXPECT_EQ(sectionCount(), 2u);
+    EXPECT_EQ(ResourcesOf("app.exe").size(), 4u);
+    ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+    EXPECT_NE(out_.str().find("Main Class=com.example.Other\r\n"), std::string::npos) << out_.str();
+}
+
+TEST_P(ResourceCommands, IconAndVersionReplaceTheirOwnResourcesOnly) {
+    WriteLauncher("app.exe", {{IdKey(kTypeIcon), IdKey(1), 0x407, 0, Text("old icon one")},
+                              {IdKey(kTypeIcon), IdKey(2), 0x407, 0, Text("old icon two, shared")},
+                              {IdKey(kTypeGroupIcon), IdKey(1), 0x407, 0, GroupOf({1, 2})},
+                              {IdKey(kTypeGroupIcon), IdKey(7), 0x407, 0, GroupOf({2})},
+                              {IdKey(kTypeVersion), IdKey(1), 0x407, 0,
+                               BrandedVersion(nullptr, VersionFields{{}, "", u"Old", u"Old Company", u"Old text"})},
+                              {IdKey(kTypeManifest), IdKey(1), 0x409, 0, kManifest}});
+    Write("app.ico", IconFile());
+    ASSERT_EQ(Run(IconCommand, {Path("app.exe"), Path("app.ico")}), kToolSucceeded) << err_.str();
+    ASSERT_EQ(Run(VersionCommand, {Path("app.exe"), "--product-name", "Fancy", "--version", "1.2.3.4", "--description",
+                                   "Fancy thing"}),
+              kToolSucceeded)
+        << err_.str();
+
+    const std::vector<Resource> resources = ResourcesOf("app.exe");
+    const Resource* group = FindResource(resources, IdKey(kTypeGroupIcon), IdKey(1), 0x407);
+    ASSERT_NE(group, nullptr);
+    const std::vector<std::uint16_t> ids = GroupIconIds(group->data);
+    ASSERT_EQ(ids.size(), 2u);
+    std::vector<IconImage> images;
+    ASSERT_TRUE(ParseIconFile(IconFile(), images));
+    for (std::size_t i = 0; i < 2; ++i) {
+        const Resource* icon = FindResource(resources, IdKey(kTypeIcon), IdKey(ids[i]), 0x407);
+        ASSERT_NE(icon, nullptr) << ids[i];
+        EXPECT_EQ(icon->data, images[i].data);
+        EXPECT_EQ(Get32(&group->data[6 + 14 * i + 8]), images[i].data.size());
+    }
+    EXPECT_EQ(FindResource(resources, IdKey(kTypeIcon), IdKey(2), 0x407)->data, Text("old icon two, shared"));
+    EXPECT_EQ(std::count_if(resources.begin(), resources.end(),
+                            [](const Resource& resource) { return resource.type == IdKey(kTypeIcon); }),
+              3)
+        << "the old group's own icon goes";
+    EXPECT_NE(FindResource(resources, IdKey(kTypeGroupIcon), IdKey(7), 0x407), nullptr);
+    EXPECT_EQ(FindResource(resources, IdKey(kTypeManifest), IdKey(1), 0x409)->data, kManifest);
+
+    int versions = 0;
+    for (const Resource& resource : resources) versions += resource.type == IdKey(kTypeVersion) ? 1 : 0;
+    EXPECT_EQ(versions, 1);
+    const Resource* version = FindResource(resources, IdKey(kTypeVersion), IdKey(1), 0x407);
+    ASSERT_NE(version, nullptr);
+    VersionNode root;
+    ASSERT_TRUE(ParseVersionNode(version->data, root));
+    using Texts = std::vector<std::pair<std::u16string, std::u16string>>;
+    EXPECT_EQ(VersionTexts(root), (Texts{{u"ProductName", u"Fancy"},
+                                         {u"CompanyName", u"Old Company"},
+                                         {u"FileDescription", u"Fancy thing"},
+                                         {u"FileVersion", u"1.2.3.4"},
+                                         {u"ProductVersion", u"1.2.3.4"},
+                                         {u"file version", u"1.2.3.4"},
+                                         {u"product version", u"1.2.3.4"}}));
+    EXPECT_EQ(Run(VersionCommand, {Path("app.exe"), "--version", "1.2.65536"}), kToolUsageError);
+}
+
+TEST_P(ResourceCommands, RefusedInputsLeaveNoFileBehind) {
+    Bytes signedImage = MinimalImage(GetParam());
+    Set32(&signedImage[0x44 + 20 + (GetParam() ? 112 : 96) + 8 * 4 + 4], 0x100);
+    Bytes truncated = MinimalImage(GetParam());
+    truncated.resize(0x100);
+    Write("app.ini", Text("[Application]\r\n"));
+    Write("app.ico", IconFile());
+    Write("app.exe", signedImage);
+    struct Case {
+        const char* name;
+        Bytes launcher;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"text", Text("not a program at all, but longer than a DOS header would be............"), "is not a PE image (no \"MZ\" header)"},
+        {"truncated", truncated, "has truncated headers"},
+        {"signed", signedImage, "is signed; brand it before signing"},
+    };
+    for (const Case& refused : cases) {
+        SCOPED_TRACE(refused.name);
+        Write("launcher.exe", refused.launcher);
+        EXPECT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "X", "-o", Path("out.exe")}),
+                  kToolInputRefused);
+        EXPECT_EQ(err_.str(), "zorvtool: " + Path("launcher.exe") + " " + refused.message + "\n");
+        EXPECT_FALSE(fs::exists(Path("out.exe")));
+        EXPECT_FALSE(fs::exists(Path("out.exe.tmp")));
+        EXPECT_EQ(Run(IconCommand, {Path("launcher.exe"), Path("app.ico")}), kToolInputRefused);
+        EXPECT_EQ(Read("launcher.exe"), refused.launcher);
+    }
+    EXPECT_EQ(Run(IconCommand, {Path("app.exe"), Path("app.ini")}), kToolInputRefused) << "not an icon file";
+    // A signed program may still be looked at.
+    EXPECT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+
+    WriteLauncher("launcher.exe", {});
+    EXPECT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "X", "-o",
+                                 Path("no-such-folder/out.exe")}),
+              kToolWriteFailed);
+    EXPECT_FALSE(fs::exists(Path("no-such-folder")));
+    EXPECT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "-o", Path("out.exe")}), kToolUsageError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, ResourceCommands, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Pe32Plus" : "Pe32"; });
+
+TEST(PeChecksum, FoldsCarriesSkipsItsOwnFieldAndAddsTheLength) {
+    // 0xFFFF + 0x0003 carries into 0x0003; the field at 2 counts as zero; the
+    // odd last byte is a word of its own.
+    const Bytes bytes = {0xFF, 0xFF, 0x12, 0x34, 0x56, 0x78, 0x03, 0x00, 0x01};
+    EXPECT_EQ(PeChecksum(bytes, 2), 0x0003u + 0x0001u + 9u);
+    // 0xFFFF + 0xFFFF + 0x0001 carries twice: the sum stays within 16 bits.
+    EXPECT_EQ(PeChecksum({0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF, 0x01, 0x00}, 2), 0x0001u + 10u);
+}
+
+}  // namespace
+}  // namespace zorv::tool
