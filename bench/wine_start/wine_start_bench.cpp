@@ -20,6 +20,9 @@
 //                     detach, DestroyJavaVM, library unload, process exit
 //   lifetime          the whole run; for the empty program, its only figure
 // Launcher runs and empty runs alternate, after one unmeasured run of each.
+// Each round also starts the launcher once with ZORV_LAUNCHER_DEBUG naming a
+// file, so the cost of its trace is measured in the same run as the start
+// without it; the two are set side by side at the end.
 #include "launcher/win32_api.h"
 
 #include <algorithm>
@@ -188,9 +191,12 @@ int wmain(int argc, wchar_t** argv) {
     SetEnvironmentVariableW(L"FAKEJVM_CLASSES", L"com/example/App");
     SetEnvironmentVariableW(L"FAKEJVM_LOG_QPC", L"yes");
     SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+    SetEnvironmentVariableW(L"ZORV_LAUNCHER_DEBUG", nullptr);
 
     const double toMs = 1000.0 / Frequency();
     std::vector<double> startToCreate, returnToExit, launcherLifetime, emptyLifetime;
+    std::vector<double> tracedStartToCreate, tracedLifetime;
+    const std::wstring traceFile = folder + L"\\trace.log";
     int failures = 0;
     for (int i = -1; i < runs; ++i) {
         DeleteFileW(log.c_str());
@@ -199,7 +205,15 @@ int wmain(int argc, wchar_t** argv) {
         long long create = LoggedCounter(text, "create");
         long long mainReturn = LoggedCounter(text, "main_return");
         Run idle = RunOnce(baseline);
-        if (!launched.ok || launched.exitCode != 0 || create < 0 || mainReturn < 0 || !idle.ok) {
+        DeleteFileW(log.c_str());
+        DeleteFileW(traceFile.c_str());
+        SetEnvironmentVariableW(L"ZORV_LAUNCHER_DEBUG", traceFile.c_str());
+        Run traced = RunOnce(app);
+        SetEnvironmentVariableW(L"ZORV_LAUNCHER_DEBUG", nullptr);
+        long long tracedCreate = LoggedCounter(ReadAll(log), "create");
+        bool traceWritten = ReadAll(traceFile).find("launcher: exit code 0") != std::string::npos;
+        if (!launched.ok || launched.exitCode != 0 || create < 0 || mainReturn < 0 || !idle.ok || !traced.ok ||
+            traced.exitCode != 0 || tracedCreate < 0 || !traceWritten) {
             ++failures;
             std::fprintf(stderr, "run %d: launcher exit %lu, log %s\n", i, launched.exitCode,
                          create < 0 ? "without timestamps" : "complete");
@@ -210,6 +224,8 @@ int wmain(int argc, wchar_t** argv) {
         returnToExit.push_back(static_cast<double>(launched.ended - mainReturn) * toMs);
         launcherLifetime.push_back(static_cast<double>(launched.ended - launched.started) * toMs);
         emptyLifetime.push_back(static_cast<double>(idle.ended - idle.started) * toMs);
+        tracedStartToCreate.push_back(static_cast<double>(tracedCreate - traced.started) * toMs);
+        tracedLifetime.push_back(static_cast<double>(traced.ended - traced.started) * toMs);
     }
     RemoveTree(folder);
     if (startToCreate.empty()) {
@@ -234,6 +250,12 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("  start -> create        %6.2f\n", Median(startToCreate) / idle);
     std::printf("  return -> exit         %6.2f\n", Median(returnToExit) / idle);
     std::printf("  launcher lifetime      %6.2f\n", Median(launcherLifetime) / idle);
+    std::printf("launcher with ZORV_LAUNCHER_DEBUG naming a file:\n");
+    PrintRow("start -> JNI_CreateJavaVM", tracedStartToCreate);
+    PrintRow("lifetime", tracedLifetime);
+    std::printf("ratios of the traced start to the start without the variable (medians):\n");
+    std::printf("  start -> create        %6.2f\n", Median(tracedStartToCreate) / Median(startToCreate));
+    std::printf("  launcher lifetime      %6.2f\n", Median(tracedLifetime) / Median(launcherLifetime));
     if (failures > 0) std::printf("(%d runs failed and were left out)\n", failures);
     return 0;
 }
