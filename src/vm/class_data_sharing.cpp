@@ -1,0 +1,178 @@
+#include "vm/class_data_sharing.h"
+
+#include <cstdint>
+
+#include "launcher/file_locations.h"
+#include "launcher/launcher.h"
+
+namespace zorv {
+namespace {
+
+// Runtimes before 13 cannot archive an application's classes; from 19 on they
+// create, validate and renew the archive on their own.
+constexpr int kFirstRecordingRelease = 13;
+constexpr int kFirstAutomaticRelease = 19;
+
+// Release files are a few hundred bytes; more than this is no release file.
+constexpr std::size_t kReleaseFileLimit = 64 * 1024;
+
+bool IsNameCharacter(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'.' ||
+           c == L'-';
+}
+
+std::wstring SafeNamePart(const std::wstring& text) {
+    std::wstring safe = text;
+    for (wchar_t& c : safe) {
+        if (!IsNameCharacter(c)) c = L'_';
+    }
+    return safe;
+}
+
+wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+// FNV-1a over the folder's characters, letter case folded as the file system
+// folds it, and without a trailing "\", so that every spelling of one folder
+// names one archive.
+std::uint32_t FolderHash(const std::wstring& folder) {
+    std::wstring path = WithoutTrailingBackslash(folder);
+    std::uint32_t hash = 2166136261u;
+    for (wchar_t c : path) {
+        std::uint32_t unit = static_cast<std::uint32_t>(FoldAscii(c));
+        for (int shift = 0; shift < 32; shift += 8) {
+            hash ^= (unit >> shift) & 0xFF;
+            hash *= 16777619u;
+        }
+    }
+    return hash;
+}
+
+std::wstring HexText(std::uint32_t value) {
+    const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring text(8, L'0');
+    for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = digits[value & 0xF];
+    return text;
+}
+
+}  // namespace
+
+int FeatureRelease(const VersionNumber& version) {
+    if (version.parts[0] == 1) return version.parts[1];
+    return version.parts[0];
+}
+
+std::wstring ReleaseFileJavaVersion(const std::string& text) {
+    const std::string key = "JAVA_VERSION=";
+    std::size_t line = 0;
+    while (line < text.size()) {
+        std::size_t end = text.find('\n', line);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(line, key.size(), key) == 0) {
+            std::string value = text.substr(line + key.size(), end - line - key.size());
+            if (!value.empty() && value.back() == '\r') value.pop_back();
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+            std::wstring wide;
+            for (char c : value) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+            return wide;
+        }
+        line = end + 1;
+    }
+    return std::wstring();
+}
+
+ClassDataArchiveUse ChooseClassDataArchiveUse(int featureRelease, bool archiveExists) {
+    if (featureRelease >= kFirstAutomaticRelease) return ClassDataArchiveUse::createAutomatically;
+    if (featureRelease < kFirstRecordingRelease) return ClassDataArchiveUse::none;
+    return archiveExists ? ClassDataArchiveUse::useRecorded : ClassDataArchiveUse::recordAtExit;
+}
+
+std::wstring ClassDataArchiveName(const std::wstring& programPath, const std::wstring& runtimeVersion,
+                                  const std::wstring& runtimeHome) {
+    std::size_t slash = programPath.rfind(L'\\');
+    std::wstring program = slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
+    std::size_t dot = program.rfind(L'.');
+    if (dot != std::wstring::npos) program.erase(dot);
+    return SafeNamePart(program) + L"-" + SafeNamePart(runtimeVersion) + L"-" + HexText(FolderHash(runtimeHome)) +
+           L".jsa";
+}
+
+bool ClassPathAllowsArchive(const std::wstring& classPath, const std::wstring& programPath) {
+    std::size_t start = 0;
+    while (start <= classPath.size()) {
+        std::size_t end = classPath.find(L';', start);
+        if (end == std::wstring::npos) end = classPath.size();
+        std::wstring entry = classPath.substr(start, end - start);
+        std::wstring extension = entry.size() >= 4 ? entry.substr(entry.size() - 4) : std::wstring();
+        for (wchar_t& c : extension) c = FoldAscii(c);
+        if (!entry.empty() && extension != L".jar" && extension != L".zip" && entry != programPath) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const std::wstring& archivePath) {
+    switch (use) {
+        case ClassDataArchiveUse::createAutomatically:
+            return {L"-XX:+AutoCreateSharedArchive", L"-XX:SharedArchiveFile=" + archivePath};
+        case ClassDataArchiveUse::recordAtExit: return {L"-XX:ArchiveClassesAtExit=" + archivePath};
+        case ClassDataArchiveUse::useRecorded: return {L"-XX:SharedArchiveFile=" + archivePath};
+        case ClassDataArchiveUse::none: break;
+    }
+    return {};
+}
+
+std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& runtimeHome) {
+    std::string release;
+    std::wstring versionText;
+    if (platform.ReadFileStart(runtimeHome + L"release", kReleaseFileLimit, release))
+        versionText = ReleaseFileJavaVersion(release);
+    VersionNumber version;
+    if (!version.Parse(versionText, 0) && FeatureRelease(registeredRuntimeVersion) != 0) {
+        version = registeredRuntimeVersion;
+        versionText = version.Format();
+    }
+    const int feature = FeatureRelease(version);
+    if (feature < kFirstRecordingRelease) return {};
+
+    std::wstring modulePath;
+    if (!GetModulePath(modulePath)) return {};
+    // A service may run under an account without a profile of its own.
+    std::wstring folder;
+    if (isService) {
+        folder = FolderOf(modulePath);
+    } else {
+        std::wstring userSettings;
+        GetUserSettingsPath(userSettings, true);
+        folder = FolderOf(userSettings);
+    }
+    std::wstring archive = folder + L"\\" + ClassDataArchiveName(modulePath, versionText, runtimeHome);
+    ClassDataArchiveUse use =
+        ChooseClassDataArchiveUse(feature, feature < kFirstAutomaticRelease && platform.FileExists(archive));
+    if (use != ClassDataArchiveUse::recordAtExit) return ClassDataArchiveOptions(use, archive);
+    // These runtimes crash on a cut-off archive rather than ignore it, and a
+    // start ended during the recording leaves one: the archive gets its name
+    // only once the runtime has ended normally.
+    classDataArchive = archive;
+    classDataArchiveBeingRecorded = archive + L".part";
+    return ClassDataArchiveOptions(use, classDataArchiveBeingRecorded);
+}
+
+void Launcher::AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working) {
+    const std::wstring classPathOption = L"-Djava.class.path=";
+    for (const std::wstring& option : working) {
+        if (option.compare(0, classPathOption.size(), classPathOption) == 0 &&
+            !ClassPathAllowsArchive(option.substr(classPathOption.size()), executablePath))
+            return;
+    }
+    // Before the parameters, so that an option there (-Xshare:off) has the last word.
+    std::vector<std::wstring> options = ClassDataSharingOptions(RemovePathComponents(jvmLibraryPath, 3) + L"\\");
+    working.insert(working.begin() + 1, options.begin(), options.end());
+}
+
+void Launcher::KeepRecordedClassDataArchive() {
+    if (classDataArchiveBeingRecorded.empty()) return;
+    if (platform.FileExists(classDataArchiveBeingRecorded)) platform.RenameFile(classDataArchiveBeingRecorded, classDataArchive);
+    classDataArchiveBeingRecorded.clear();
+}
+
+}  // namespace zorv

@@ -1,0 +1,45 @@
+// A class-data archive per application and runtime, kept so that later starts
+// map the application's classes instead of loading and verifying them again.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "runtime/version_number.h"
+
+namespace zorv {
+
+// The feature release of a runtime version: 8 for 1.8.0_151, 17 for 17.0.2;
+// 0 when the version says nothing.
+int FeatureRelease(const VersionNumber& version);
+
+// The value of the JAVA_VERSION line of a runtime's release file, without its
+// quotes; empty when there is no such line.
+std::wstring ReleaseFileJavaVersion(const std::string& text);
+
+enum class ClassDataArchiveUse {
+    none,                 // the runtime cannot keep an archive for the application
+    createAutomatically,  // the runtime writes, checks and rewrites the archive itself
+    recordAtExit,         // no archive yet: the runtime writes one when it ends
+    useRecorded,          // map the archive an earlier start wrote
+};
+
+ClassDataArchiveUse ChooseClassDataArchiveUse(int featureRelease, bool archiveExists);
+
+// "<program>-<version>-<runtime>.jsa": the program's file name without its
+// extension, the runtime version and a hash of the runtime's folder, so that
+// neither two programs nor two runtimes of one version share an archive.
+// Anything but ASCII letters, digits, "." and "-" becomes "_".
+std::wstring ClassDataArchiveName(const std::wstring& programPath, const std::wstring& runtimeVersion,
+                                  const std::wstring& runtimeHome);
+
+// Runtimes refuse to archive classes from a directory that holds files, and
+// end the process with an error when asked to; so every entry must be a
+// ".jar" or ".zip" file or the program itself (an embedded jar). Empty
+// entries do no harm.
+bool ClassPathAllowsArchive(const std::wstring& classPath, const std::wstring& programPath);
+
+// The VM options for the archive at archivePath.
+std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const std::wstring& archivePath);
+
+}  // namespace zorv

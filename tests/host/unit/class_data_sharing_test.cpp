@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+#include "launcher/launcher.h"
+#include "vm/class_data_sharing.h"
+
+namespace zorv {
+namespace {
+
+using testing::FakePlatform;
+using Narrow = std::vector<std::string>;
+
+const char kRelease17[] =
+    "IMPLEMENTOR=\"Debian\"\r\nJAVA_RUNTIME_VERSION=\"17.0.15+6-Debian\"\r\nJAVA_VERSION=\"17.0.15\"\r\n"
+    "JAVA_VERSION_DATE=\"2025-04-15\"\r\n";
+
+TEST(ClassDataSharing, ReleaseFileGivesTheJavaVersionLineOnly) {
+    EXPECT_EQ(ReleaseFileJavaVersion(kRelease17), L"17.0.15");
+    EXPECT_EQ(ReleaseFileJavaVersion("JAVA_VERSION=\"1.8.0_452\"\nOS_NAME=\"Windows\""), L"1.8.0_452");
+    EXPECT_EQ(ReleaseFileJavaVersion("JAVA_VERSION=21"), L"21");
+    EXPECT_EQ(ReleaseFileJavaVersion("IMPLEMENTOR_VERSION=\"Temurin-25.0.3+9\"\n JAVA_VERSION=\"25\"\n"), L"");
+    EXPECT_EQ(ReleaseFileJavaVersion(""), L"");
+}
+
+TEST(ClassDataSharing, WhatEachRuntimeVersionGets) {
+    struct Row {
+        const wchar_t* version;
+        ClassDataArchiveUse withoutArchive, withArchive;
+    };
+    const auto none = ClassDataArchiveUse::none, record = ClassDataArchiveUse::recordAtExit,
+               use = ClassDataArchiveUse::useRecorded, automatic = ClassDataArchiveUse::createAutomatically;
+    const Row rows[] = {{L"1.8.0_452", none, none}, {L"11.0.2", none, none},   {L"12", none, none},
+                        {L"13", record, use},       {L"17.0.15", record, use}, {L"18.0.2.1", record, use},
+                        {L"19", automatic, automatic}, {L"25.0.3", automatic, automatic}, {L"", none, none}};
+    for (const Row& row : rows) {
+        VersionNumber version;
+        version.Parse(row.version, 0);
+        EXPECT_EQ(ChooseClassDataArchiveUse(FeatureRelease(version), false), row.withoutArchive) << row.version;
+        EXPECT_EQ(ChooseClassDataArchiveUse(FeatureRelease(version), true), row.withArchive) << row.version;
+    }
+    EXPECT_EQ(ClassDataArchiveOptions(automatic, L"D:\\a.jsa"),
+              (std::vector<std::wstring>{L"-XX:+AutoCreateSharedArchive", L"-XX:SharedArchiveFile=D:\\a.jsa"}));
+    EXPECT_EQ(ClassDataArchiveOptions(record, L"D:\\a.jsa"), std::vector<std::wstring>{L"-XX:ArchiveClassesAtExit=D:\\a.jsa"});
+    EXPECT_EQ(ClassDataArchiveOptions(use, L"D:\\a.jsa"), std::vector<std::wstring>{L"-XX:SharedArchiveFile=D:\\a.jsa"});
+    EXPECT_TRUE(ClassDataArchiveOptions(none, L"D:\\a.jsa").empty());
+}
+
+TEST(ClassDataSharing, ArchiveNameIsSafeAndDistinctPerProgramVersionAndRuntime) {
+    const std::wstring name = ClassDataArchiveName(L"C:\\my.apps\\My Viewer:\u00e9.v2.exe", L"17.0.15+6", L"C:\\jdk\\");
+    EXPECT_EQ(name.substr(0, 25), L"My_Viewer__.v2-17.0.15_6-");
+    EXPECT_EQ(name.size(), 25u + 8 + 4);
+    EXPECT_EQ(name.substr(name.size() - 4), L".jsa");
+    EXPECT_EQ(name.find_first_not_of(L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-"),
+              std::wstring::npos);
+    // One folder however it is spelt; another folder, version or program is another archive.
+    EXPECT_EQ(ClassDataArchiveName(L"viewer", L"17", L"C:\\JDK"), ClassDataArchiveName(L"D:\\viewer.exe", L"17", L"c:\\jdk\\"));
+    EXPECT_NE(ClassDataArchiveName(L"viewer", L"17", L"C:\\jdk"), ClassDataArchiveName(L"viewer", L"17", L"C:\\jdk2"));
+    EXPECT_NE(ClassDataArchiveName(L"viewer", L"17", L"C:\\jdk"), ClassDataArchiveName(L"viewer", L"17.0.1", L"C:\\jdk"));
+    EXPECT_NE(ClassDataArchiveName(L"viewer", L"17", L"C:\\jdk"), ClassDataArchiveName(L"editor", L"17", L"C:\\jdk"));
+}
+
+TEST(ClassDataSharing, OnlyJarsZipsAndTheProgramItselfCanBeArchived) {
+    EXPECT_TRUE(ClassPathAllowsArchive(L"C:\\app\\app.exe;C:\\app\\a.JAR;;D:\\b.zip;", L"C:\\app\\app.exe"));
+    EXPECT_TRUE(ClassPathAllowsArchive(L"", L"C:\\app\\app.exe"));
+    EXPECT_FALSE(ClassPathAllowsArchive(L"C:\\app\\a.jar;C:\\app\\classes;", L"C:\\app\\app.exe"));
+    EXPECT_FALSE(ClassPathAllowsArchive(L"C:\\app\\other.exe", L"C:\\app\\app.exe"));
+    EXPECT_FALSE(ClassPathAllowsArchive(L"jar", L"C:\\app\\app.exe"));
+}
+
+class ClassDataAssembly : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    std::unique_ptr<Launcher> launcher;
+    const std::wstring ini = L"C:\\app\\app.ini";
+    const std::wstring release = L"C:\\jre\\release";
+    const std::wstring userFolder = L"C:\\Users\\u\\AppData\\Roaming\\Demo Viewer\\X";
+
+    void SetUp() override {
+        platform.modulePath = L"C:\\app\\app.exe";
+        platform.SetEnv(L"APPDATA", L"C:\\Users\\u\\AppData\\Roaming");
+        platform.SetProfile(ini, L"Class Path", L"Class Path", L"D:\\app.jar");
+        platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
+        platform.SetProfile(ini, L"Java Runtime Environment", L"Class Data Sharing", L"auto");
+        platform.fileContents[release] = kRelease17;
+    }
+    // A fresh start of the launcher: its options between the class path and the parameters.
+    Narrow Start(bool isService = false) {
+        launcher = std::make_unique<Launcher>(platform);
+        launcher->productName = L"Demo: Viewer";
+        launcher->productCode = L"X";
+        launcher->isService = isService;
+        launcher->jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
+        EXPECT_TRUE(launcher->AssembleVmOptions());
+        std::vector<std::string>& options = launcher->vmOptions;
+        EXPECT_GE(options.size(), 2u);
+        EXPECT_EQ(options.front(), "-Djava.class.path=D:\\app.jar;");
+        EXPECT_EQ(options.back(), "-Xmx1g");
+        return options.size() < 2 ? Narrow{} : Narrow(options.begin() + 1, options.end() - 1);
+    }
+    static std::wstring Archive(const std::wstring& folder) {
+        return folder + L"\\" + ClassDataArchiveName(L"app.exe", L"17.0.15", L"C:\\jre");
+    }
+    std::string Option(const char* name, const std::wstring& path) { return name + platform.ToAnsi(path); }
+};
+
+TEST_F(ClassDataAssembly, WithoutTheSettingNothingIsAddedOrTouched) {
+    for (const wchar_t* value : {L"", L"Auto", L"yes"}) {
+        platform.SetProfile(ini, L"Java Runtime Environment", L"Class Data Sharing", value);
+        EXPECT_EQ(Start(), Narrow{}) << value;
+    }
+    EXPECT_TRUE(platform.filesRead.empty());
+    EXPECT_TRUE(platform.createdFolders.empty());
+
+    // A folder of classes on either class path would make the runtime fail at its end.
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Class Data Sharing", L"auto");
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters",
+                        L"-Djava.class.path=D:\\classes -Xmx1g");
+    EXPECT_EQ(Start(), Narrow{"-Djava.class.path=D:\\classes"});
+    EXPECT_TRUE(platform.filesRead.empty());
+}
+
+TEST_F(ClassDataAssembly, RecordedAtTheFirstEndKeptOnlyOnceTheVmEndedThenUsed) {
+    const std::wstring archive = Archive(userFolder);
+    const std::wstring part = archive + L".part";
+    EXPECT_EQ(Start(), Narrow{Option("-XX:ArchiveClassesAtExit=", part)});
+    EXPECT_EQ(platform.filesRead, std::vector<std::wstring>{release});
+    EXPECT_EQ(platform.createdFolders,
+              (std::vector<std::wstring>{L"C:\\Users\\u\\AppData\\Roaming\\Demo Viewer", userFolder}));
+    // A start that ended during the recording leaves only the part.
+    platform.files.insert(part);
+    EXPECT_EQ(Start(), Narrow{Option("-XX:ArchiveClassesAtExit=", part)});
+    launcher->KeepRecordedClassDataArchive();
+    EXPECT_EQ(platform.files, std::set<std::wstring>{archive});
+    EXPECT_EQ(Start(), Narrow{Option("-XX:SharedArchiveFile=", archive)});
+    launcher->KeepRecordedClassDataArchive();
+    EXPECT_EQ(platform.files, std::set<std::wstring>{archive});
+}
+
+TEST_F(ClassDataAssembly, VersionFromTheReleaseFileElseTheRegistrationServiceBesideTheProgram) {
+    platform.fileContents[release] = "JAVA_VERSION=\"21.0.2\"\n";
+    const std::string archive =
+        platform.ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"21.0.2", L"C:\\jre\\"));
+    EXPECT_EQ(Start(), (Narrow{"-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive}));
+    platform.fileContents[release] = "JAVA_VERSION=\"11.0.2\"\n";
+    EXPECT_EQ(Start(), Narrow{});
+
+    platform.fileContents.erase(release);
+    EXPECT_EQ(Start(), Narrow{}) << "no version, no archive";
+    EXPECT_EQ(platform.filesRead.size(), 3u);
+    launcher = std::make_unique<Launcher>(platform);
+    launcher->registeredRuntimeVersion.Parse(L"17.0.15", 0);
+    launcher->jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
+    launcher->isService = true;
+    ASSERT_TRUE(launcher->AssembleVmOptions());
+    EXPECT_EQ(launcher->vmOptions.at(1), Option("-XX:ArchiveClassesAtExit=", Archive(L"C:\\app") + L".part"));
+}
+
+}  // namespace
+}  // namespace zorv
