@@ -1,9 +1,18 @@
 cmake_minimum_required(VERSION 3.21)
 # Checks what a user's machine will see of launcher.exe without running it:
-# a 64-bit GUI program that needs no DLL beyond the system's, with its
-# manifest, version information and string table in place, and no larger
-# than MAX_BYTES.
-#   cmake -DEXE=... -DOBJDUMP=... -DWINDRES=... -DVERSION=1.2.3 -DMAX_BYTES=... -P check_executable.cmake
+# a 64-bit (MAGIC 020b) or 32-bit (010b) GUI program that needs no DLL beyond
+# the system's, with its manifest, version information and string table in
+# place, and no larger than MAX_BYTES. With SKIP_IF_MISSING, a missing EXE
+# (the x86 pair, built by its own preset) prints SKIPPED instead of failing.
+#   cmake -DEXE=... -DOBJDUMP=... -DWINDRES=... -DVERSION=1.2.3 -DMAX_BYTES=... [-DMAGIC=010b] -P check_executable.cmake
+
+if(NOT DEFINED MAGIC)
+  set(MAGIC 020b)
+endif()
+if(SKIP_IF_MISSING AND NOT EXISTS "${EXE}")
+  message("SKIPPED: ${EXE} was not built")
+  return()
+endif()
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -11,8 +20,8 @@ if(NOT result EQUAL 0)
 endif()
 
 set(failures "")
-if(NOT headers MATCHES "Magic[ \t]+020b")
-  list(APPEND failures "not a PE32+ image")
+if(NOT headers MATCHES "Magic[ \t]+${MAGIC}")
+  list(APPEND failures "not a PE image of magic ${MAGIC}")
 endif()
 if(NOT headers MATCHES "Subsystem[ \t]+00000002")
   list(APPEND failures "not a Windows GUI program")
@@ -73,4 +82,4 @@ if(failures)
   message(FATAL_ERROR "${EXE}:\n  ${text}")
 endif()
 list(LENGTH imports count)
-message(STATUS "${EXE}: PE32+ GUI program of ${bytes} bytes importing ${count} system DLLs")
+message(STATUS "${EXE}: GUI program of magic ${MAGIC} and ${bytes} bytes importing ${count} system DLLs")
