@@ -16,21 +16,9 @@ struct CryptProviderTraits {
     static void Close(Type value) { CryptReleaseContext(value, 0); }
 };
 
-struct CryptHashTraits {
-    using Type = HCRYPTHASH;
-    static Type Invalid() { return 0; }
-    static void Close(Type value) { CryptDestroyHash(value); }
-};
-
-struct CryptKeyTraits {
-    using Type = HCRYPTKEY;
-    static Type Invalid() { return 0; }
-    static void Close(Type value) { CryptDestroyKey(value); }
-};
-
 using ScopedCryptProvider = UniqueHandle<CryptProviderTraits>;
-using ScopedCryptHash = UniqueHandle<CryptHashTraits>;
-using ScopedCryptKey = UniqueHandle<CryptKeyTraits>;
+using ScopedCryptHash = UniqueHandle<ClosedBy<HCRYPTHASH, CryptDestroyHash>>;
+using ScopedCryptKey = UniqueHandle<ClosedBy<HCRYPTKEY, CryptDestroyKey>>;
 
 HRSRC FindSettingsResource(HMODULE module, unsigned id) {
     const wchar_t* name = MAKEINTRESOURCEW(id);

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "launcher/command_line.h"
+#include "launcher/text.h"
+#include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 
@@ -25,6 +27,7 @@ Launcher::~Launcher() {
     if (javaVm != nullptr) {
         javaVm->DestroyJavaVM();
         javaVm = nullptr;
+        KeepRecordedClassDataArchive();
     }
     CloseSingleInstance();
     nativeSplashClose.Run();
@@ -36,17 +39,26 @@ Launcher* Launcher::Current() { return currentLauncher; }
 void Launcher::SplitCommandLine() { applicationArguments = ApplicationArgumentsFrom(platform.CommandLine()); }
 
 bool Launcher::Initialise() {
+    Trace* trace = platform.trace;
     SplitCommandLine();
-    if (!ReadSettings()) return false;
-    if (!InitSingleInstance()) return false;
+    if (!TracedStage(trace, L"settings", [this] { return ReadSettings(); })) return false;
+    if (!TracedStage(trace, L"single instance", [this] { return InitSingleInstance(); })) return false;
     if (singleInstanceActive && !isFirstInstance) return true;
     if (overrideWorkingDirectory) ApplyWorkingDirectory();
-    return LocateRuntime();
+    return TracedStage(trace, L"runtime search", [this] { return LocateRuntime(); });
 }
 
 std::int32_t Launcher::Run() {
-    if (handOverToPair) return RunPairProduct();
-    if (singleInstanceActive && !isFirstInstance) return RunSecondInstance();
+    Trace* trace = platform.trace;
+    if (handOverToPair) {
+        if (trace) trace->Line(L"run: handing the start over to the pair product " + pairProduct);
+        return RunPairProduct();
+    }
+    if (singleInstanceActive && !isFirstInstance) {
+        if (trace) trace->Line(L"run: second instance, the arguments went to the first");
+        return RunSecondInstance();
+    }
+    if (trace) trace->Line(L"run: the application runs in this process");
     return RunHere();
 }
 
@@ -63,20 +75,26 @@ std::int32_t Launcher::RunPairProduct() {
 }
 
 std::int32_t Launcher::RunHere() {
-    PrepareLibraryPath();
+    Trace* trace = platform.trace;
+    TracedStage(trace, L"library path", [this] { PrepareLibraryPath(); });
     bool noSplash = false;
     for (const std::wstring& argument : applicationArguments) {
         if (argument == L"-nosplash" || argument == L"/nosplash") noSplash = true;
     }
-    if (!noSplash && !StartSplash()) return 0;
-    if (!LoadJvmLibrary(jvmLibraryPath)) return -1;
-    AssembleVmOptions();
+    if (noSplash && trace) trace->Line(L"run: no splash, asked for on the command line");
+    if (!noSplash && !TracedStage(trace, L"splash", [this] { return StartSplash(); })) return 0;
+    if (!TracedStage(trace, L"JVM library", [this] { return LoadJvmLibrary(jvmLibraryPath); })) return -1;
+    TracedStage(trace, L"VM options", [this] { return AssembleVmOptions(); });
     ChooseVmThreadStackSize();
+    if (trace) trace->Line(L"vm: thread stack " + DecimalText(vmThreadStackSize) + L" bytes (0: the system's default)");
 
     std::uint32_t code = 0;
     // Without a thread of its own the application runs here, on the main
     // thread's stack.
-    if (!platform.RunThread(vmThreadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
+    TracedStage(trace, L"VM thread", [&] {
+        if (!platform.RunThread(vmThreadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
+    });
+    if (trace) trace->Line(L"vm: the VM thread ended with " + DecimalText(code));
     if (code == 0) return 0;
     nativeSplashClose.Run();
     return -1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "launcher/platform.h"
+#include "runtime/target_architecture.h"
 #include "runtime/vendor_registrations.h"
 #include "runtime/version_number.h"
 
@@ -92,6 +93,16 @@ public:
     // Running here.
     void PrepareLibraryPath();
     bool AssembleVmOptions();
+    // The options that keep a class-data archive for this program and the
+    // runtime in runtimeHome (with trailing "\"); none when its version is
+    // unknown or too old.
+    std::vector<std::wstring> ClassDataSharingOptions(const std::wstring& runtimeHome);
+    // Puts those options right after the class path, when every class path
+    // among the working options can be archived.
+    void AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working);
+    // Gives the archive the runtime recorded at its end its proper name; only
+    // call once the VM has ended without failing.
+    void KeepRecordedClassDataArchive();
     bool CreateVm();
     bool InvokeMain();
     void RedirectStandardStreams();
@@ -122,6 +133,7 @@ public:
     std::wstring mainClass;            // "Main Class", in the JNI form with "/"
     VersionNumber minimumVersion;
     VersionNumber maximumVersion;
+    VersionNumber registeredRuntimeVersion;  // of the registration the runtime was found under, else 0
     std::vector<std::wstring> applicationArguments;
     std::unique_ptr<SplashScreenWindow> splashScreenWindow;
     // Owner of every error box. Written by the splash thread, read by others.
@@ -141,6 +153,10 @@ public:
     std::wstring productCode;
     std::wstring upgradeCode;
     std::vector<std::string> vmOptions;  // ANSI code page, as the VM takes them
+    // Where the runtime records a class-data archive at its end, and the name
+    // it takes once that has succeeded; both empty when nothing is recorded.
+    std::wstring classDataArchiveBeingRecorded;
+    std::wstring classDataArchive;
     std::vector<std::wstring> preferredVersions;
     std::wstring configuredRuntimeFolder;  // "JRE Path", absolute
     std::wstring libraryPath;              // "Library Path"
@@ -163,6 +179,8 @@ public:
     CloseAction nativeSplashClose;
     EventHandle singleInstanceEvent = nullptr;  // owned by the channel
     bool handOverToPair = false;
+    // The build's own; tests give a launcher the other one.
+    TargetArchitecture architecture = kBuildArchitecture;
     CreateJavaVmFunction createJavaVm = nullptr;
     GetDefaultJavaVmInitArgsFunction getDefaultJavaVmInitArgs = nullptr;
     FindClassFromBootLoaderFunction findClassFromBootLoader = nullptr;

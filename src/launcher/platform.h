@@ -16,6 +16,7 @@
 namespace zorv {
 
 class RuntimeNotFoundDialog;
+class Trace;
 
 using WindowHandle = void*;
 using ModuleHandle = void*;
@@ -39,7 +40,7 @@ struct MemoryStatus {
 };
 
 // Which registry view a runtime registration is read from.
-enum class RegistryView { native, wow32 };
+enum class RegistryView { native, wow32, wow64 };
 
 // Dialog results, as the dialogs' buttons report them.
 constexpr int kDialogOk = 1;
@@ -113,6 +114,10 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
+    // The launcher's trace (launcher/trace.h), reached by every part that
+    // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
+    Trace* trace = nullptr;
+
     // Process.
     virtual std::wstring CommandLine() = 0;
     // The executable's full path; false with the system error code on failure.
@@ -151,6 +156,10 @@ public:
     virtual bool RemoveFile(const std::wstring& path) = 0;
     // Reads the first four bytes of a file that nobody else has open; 0 or the system error code.
     virtual std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) = 0;
+    // At most maxBytes from the start of a file; false when it cannot be opened or read.
+    virtual bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) = 0;
+    // Gives a file another name in its volume, replacing a file of that name.
+    virtual bool RenameFile(const std::wstring& from, const std::wstring& to) = 0;
 
     // Environment.
     virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
@@ -179,6 +188,12 @@ public:
 
     // Text for the VM: the thread's ANSI code page.
     virtual std::string ToAnsi(const std::wstring& text) = 0;
+    // The way back, for the trace; byte by byte where there is no code page.
+    virtual std::wstring FromAnsi(const std::string& text) {
+        std::wstring wide;
+        for (char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        return wide;
+    }
 
     // The embedded settings.
     // The bytes of the executable's RCDATA resource with this number, from the

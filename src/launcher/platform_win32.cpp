@@ -65,7 +65,13 @@ std::wstring ProfilePath(const std::wstring& path) {
     return !shortName.empty() && shortName.size() < MAX_PATH ? shortName : path;
 }
 
-REGSAM RegistryAccess(RegistryView view) { return KEY_READ | (view == RegistryView::wow32 ? KEY_WOW64_32KEY : 0); }
+REGSAM RegistryAccess(RegistryView view) {
+    switch (view) {
+        case RegistryView::wow32: return KEY_READ | KEY_WOW64_32KEY;
+        case RegistryView::wow64: return KEY_READ | KEY_WOW64_64KEY;
+        default: return KEY_READ;
+    }
+}
 
 }  // namespace
 
@@ -189,6 +195,26 @@ std::uint32_t Win32Platform::ProbeFile(const std::wstring& path, unsigned char (
     DWORD read = 0;
     if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return GetLastError();
     return 0;
+}
+
+bool Win32Platform::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    bytes.resize(maxBytes);
+    DWORD read = 0;
+    const DWORD wanted = maxBytes > 0x10000000 ? 0x10000000 : static_cast<DWORD>(maxBytes);
+    if (!ReadFile(file.get(), &bytes[0], wanted, &read, nullptr)) {
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(read);
+    return true;
+}
+
+bool Win32Platform::RenameFile(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 bool Win32Platform::GetEnvironment(const std::wstring& name, std::wstring& value) {
@@ -375,13 +401,25 @@ std::wstring Win32Platform::FormatDatePicture(const std::wstring& picture, const
     });
 }
 
-std::string Win32Platform::ToAnsi(const std::wstring& text) {
+std::string ToCodePage(const std::wstring& text, unsigned codePage) {
     if (text.empty()) return std::string();
     int length = static_cast<int>(text.size());
-    int needed = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
+    int needed = WideCharToMultiByte(codePage, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) return std::string();
     std::string result(static_cast<std::size_t>(needed), '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), length, &result[0], needed, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.c_str(), length, &result[0], needed, nullptr, nullptr);
+    return result;
+}
+
+std::string Win32Platform::ToAnsi(const std::wstring& text) { return ToCodePage(text, CP_THREAD_ACP); }
+
+std::wstring Win32Platform::FromAnsi(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int length = static_cast<int>(text.size());
+    int needed = MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), length, nullptr, 0);
+    if (needed <= 0) return std::wstring();
+    std::wstring result(static_cast<std::size_t>(needed), L'\0');
+    MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), length, &result[0], needed);
     return result;
 }
 

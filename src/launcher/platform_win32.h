@@ -25,6 +25,8 @@ public:
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value, const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;
     std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
+    bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
+    bool RenameFile(const std::wstring& from, const std::wstring& to) override;
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;
     void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
@@ -39,6 +41,7 @@ public:
     std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) override;
     std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) override;
     std::string ToAnsi(const std::wstring& text) override;
+    std::wstring FromAnsi(const std::string& text) override;
     // In launcher/embedded_settings_win32.cpp.
     std::vector<unsigned char> ReadResourceData(unsigned id) override;
     ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) override;
@@ -54,6 +57,13 @@ public:
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
 };
+
+// Text in a code page (CP_THREAD_ACP, CP_UTF8); empty when it cannot be converted.
+std::string ToCodePage(const std::wstring& text, unsigned codePage);
+
+// The trace that ZORV_LAUNCHER_DEBUG asks for; null when it is not set or
+// its console or file cannot be opened. In launcher/trace_win32.cpp.
+std::unique_ptr<Trace> OpenLauncherTrace();
 
 // The dialogs, each beside the portable half it serves.
 int RunRuntimeNotFoundDialog(HWND owner, RuntimeNotFoundDialog& dialog);

@@ -1,6 +1,7 @@
 #include "launcher/settings_store.h"
 
 #include "launcher/platform.h"
+#include "launcher/trace.h"
 
 namespace zorv {
 
@@ -8,12 +9,23 @@ std::int32_t IniFileStore::Probe(unsigned char (&buffer)[4]) {
     return static_cast<std::int32_t>(platform_.ProbeFile(path_, buffer));
 }
 
-std::wstring IniFileStore::ReadFile(const std::wstring& section, const std::wstring& key) {
-    return platform_.ReadProfileValue(section, key, path_);
+void IniFileStore::TraceRead(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                             ReadSource source) const {
+    Trace* trace = platform_.trace;
+    if (trace == nullptr) return;
+    std::wstring text = L"settings: " + key + L" = " + value + L" (";
+    switch (source) {
+        case ReadSource::none: text += L"not set"; break;
+        case ReadSource::file: text += L"from " + path_; break;
+        case ReadSource::embedded: text += L"embedded"; break;
+        case ReadSource::addition: text += L"from " + path_ + L" [" + section + L"+]"; break;
+        case ReadSource::embeddedAndAddition: text += L"embedded, then " + path_ + L" [" + section + L"+]"; break;
+    }
+    trace->Line(text + L")");
 }
 
-void IniFileStore::GetValue(const std::wstring& section, const std::wstring& key, std::wstring& value) {
-    value = ReadFile(section, key);
+std::wstring IniFileStore::ReadFile(const std::wstring& section, const std::wstring& key) {
+    return platform_.ReadProfileValue(section, key, path_);
 }
 
 void IniFileStore::GetSectionNames(std::vector<std::wstring>& names) {
@@ -54,20 +66,24 @@ std::int32_t IniDocumentStore::SetValue(const std::wstring& section, const std::
     return 1;
 }
 
-std::int32_t IniDocumentStore::Delete() { return 0; }
-
 void LayeredSettingsStore::GetValue(const std::wstring& section, const std::wstring& key, std::wstring& value) {
     value.clear();
     IniDocumentStore::GetValue(section, key, value);
     std::wstring fromFile = ReadFile(section, key);
     if (!fromFile.empty()) {
         value = fromFile;
+        TraceRead(section, key, value, ReadSource::file);
         return;
     }
+    bool embedded = !value.empty();
     std::wstring addition = ReadFile(section + L"+", key);
-    if (addition.empty()) return;
+    if (addition.empty()) {
+        TraceRead(section, key, value, embedded ? ReadSource::embedded : ReadSource::none);
+        return;
+    }
     if (addition[0] != L' ') value += L' ';
     value += addition;
+    TraceRead(section, key, value, embedded ? ReadSource::embeddedAndAddition : ReadSource::addition);
 }
 
 }  // namespace zorv

@@ -30,7 +30,10 @@ class IniFileStore : public SettingsStore {
 public:
     IniFileStore(Platform& platform, std::wstring path) : platform_(platform), path_(std::move(path)) {}
     std::int32_t Probe(unsigned char (&buffer)[4]) override;
-    void GetValue(const std::wstring& section, const std::wstring& key, std::wstring& value) override;
+    void GetValue(const std::wstring& section, const std::wstring& key, std::wstring& value) override {
+        value = ReadFile(section, key);
+        TraceRead(section, key, value, value.empty() ? ReadSource::none : ReadSource::file);
+    }
     void GetSectionNames(std::vector<std::wstring>& names) override;
     std::int32_t SetValue(const std::wstring& section, const std::wstring& key,
                           const std::wstring& value) override;
@@ -38,6 +41,11 @@ public:
 
 protected:
     std::wstring ReadFile(const std::wstring& section, const std::wstring& key);
+
+    // Where a value read through a store came from, for the trace.
+    enum class ReadSource { none, file, embedded, addition, embeddedAndAddition };
+    void TraceRead(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                   ReadSource source) const;
 
 private:
     Platform& platform_;
@@ -52,10 +60,8 @@ public:
     void GetSectionNames(std::vector<std::wstring>& names) override;
     std::int32_t SetValue(const std::wstring& section, const std::wstring& key,
                           const std::wstring& value) override;
-    std::int32_t Delete() override;
-
-protected:
-    const IniDocument& Document() const { return document_; }
+    // The embedded document lives in the executable: there is nothing to delete.
+    std::int32_t Delete() override { return 0; }
 
 private:
     IniDocument document_;

@@ -43,41 +43,28 @@ private:
     Type value_ = Traits::Invalid();
 };
 
-struct KernelHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { CloseHandle(value); }
+// The handle kinds that one function closes; their invalid value is null.
+template <typename T, auto CloseFunction>
+struct ClosedBy {
+    using Type = T;
+    static Type Invalid() { return Type{}; }
+    static void Close(Type value) { CloseFunction(value); }
 };
 
-// CreateFileW reports failure as INVALID_HANDLE_VALUE rather than null.
-struct FileHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Type value) { CloseHandle(value); }
+// CreateFileW and FindFirstFileW report failure as INVALID_HANDLE_VALUE rather than null.
+template <auto CloseFunction>
+struct ClosedByInvalidAsMinusOne : ClosedBy<HANDLE, CloseFunction> {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
 };
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Type value) { FindClose(value); }
-};
-
-struct RegistryKeyTraits {
-    using Type = HKEY;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { RegCloseKey(value); }
-};
-
-struct MappedViewTraits {
-    using Type = const void*;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { UnmapViewOfFile(value); }
-};
-
-using ScopedHandle = UniqueHandle<KernelHandleTraits>;
-using ScopedFile = UniqueHandle<FileHandleTraits>;
-using ScopedFind = UniqueHandle<FindHandleTraits>;
-using ScopedRegistryKey = UniqueHandle<RegistryKeyTraits>;
-using ScopedView = UniqueHandle<MappedViewTraits>;
+using ScopedHandle = UniqueHandle<ClosedBy<HANDLE, CloseHandle>>;
+using ScopedFile = UniqueHandle<ClosedByInvalidAsMinusOne<CloseHandle>>;
+using ScopedFind = UniqueHandle<ClosedByInvalidAsMinusOne<FindClose>>;
+using ScopedRegistryKey = UniqueHandle<ClosedBy<HKEY, RegCloseKey>>;
+using ScopedView = UniqueHandle<ClosedBy<const void*, UnmapViewOfFile>>;
+// GDI objects the launcher creates, and the memory device contexts it draws into.
+using ScopedBitmap = UniqueHandle<ClosedBy<HBITMAP, DeleteObject>>;
+using ScopedFont = UniqueHandle<ClosedBy<HFONT, DeleteObject>>;
+using ScopedMemoryDc = UniqueHandle<ClosedBy<HDC, DeleteDC>>;
 
 }  // namespace zorv

@@ -1,6 +1,8 @@
 #include "runtime/jvm_library.h"
 
 #include "launcher/file_locations.h"
+#include "launcher/text.h"
+#include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 
@@ -57,14 +59,30 @@ std::uint16_t PeImageMachine(const unsigned char* data, std::size_t size) {
 
 void Launcher::CheckJvmArchitecture() {
     handOverToPair = false;
-    if (pairProduct.empty()) return;
-    handOverToPair = platform.ImageMachine(jvmLibraryPath) == kMachineI386;
+    Trace* trace = platform.trace;
+    if (pairProduct.empty()) {
+        if (trace) trace->Line(L"runtime: architecture not checked, no Pair Product to hand over to");
+        return;
+    }
+    std::uint16_t machine = platform.ImageMachine(jvmLibraryPath);
+    handOverToPair = machine == architecture.pairMachine;
+    if (trace) {
+        trace->Line(L"runtime: architecture " + HexText(machine) +
+                    (handOverToPair ? L", a " + std::wstring(architecture.pairBits) +
+                                          L" library: the start goes to the Pair Product"
+                                    : std::wstring(L", loaded here")));
+    }
 }
 
 bool Launcher::LoadJvmLibrary(const std::wstring& path) {
     platform.AddLibraryFolder(RemovePathComponents(path, 2));
     std::uint32_t error = 0;
     ModuleHandle module = platform.LoadLibraryAt(path, error);
+    if (Trace* trace = platform.trace) {
+        trace->Line(L"jvm: library " + path + (module != nullptr ? std::wstring(L" loaded")
+                                                                 : L" not loaded, error " + DecimalText(error)) +
+                    L", DLL folder " + RemovePathComponents(path, 2));
+    }
     if (module == nullptr) {
         ShowFormattedError(platform, splashWindow, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(error));
         return false;

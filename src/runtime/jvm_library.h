@@ -1,5 +1,5 @@
-// Which file of a runtime folder is its JVM library, and whether an image is
-// a 32-bit x86 one.
+// Which file of a runtime folder is its JVM library, and which architecture
+// an image is built for.
 #pragma once
 
 #include <cstddef>
@@ -7,10 +7,9 @@
 #include <string>
 
 #include "launcher/launcher.h"
+#include "runtime/target_architecture.h"
 
 namespace zorv {
-
-constexpr std::uint16_t kMachineI386 = 0x014C;
 
 // The first existing library of home (with trailing "\") in the order of the
 // JVM type, or empty; isServer tells whether it is the server VM.

@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "launcher/file_locations.h"
+#include "launcher/text.h"
+#include "launcher/trace.h"
 #include "runtime/jvm_library.h"
 #include "runtime/vendor_registrations.h"
 
@@ -42,31 +44,84 @@ bool WithinBounds(const Launcher& launcher, const VersionNumber& version) {
            CompareVersions(version, launcher.maximumVersion) <= 0;
 }
 
-// Keeps the registration when its home holds a JVM library of the type.
-void AddIfUsable(Platform& platform, const VersionNumber& version, std::wstring home, JvmType type, bool preferred,
-                 std::vector<RuntimeCandidate>& candidates) {
+const wchar_t* JvmTypeName(JvmType type) {
+    switch (type) {
+        case serverOnly: return L"serverOnly";
+        case serverFirst: return L"serverFirst";
+        default: return L"clientFirst";
+    }
+}
+
+// `version` is null when the registration was judged before its version was read.
+void TraceSkipped(Trace& trace, const std::wstring& registration, const VersionNumber* version,
+                  const std::wstring& reason) {
+    std::wstring line = L"runtime: registry candidate HKLM\\" + registration;
+    if (version != nullptr) line += L" version " + version->Format();
+    trace.Line(line + L": skipped, " + reason);
+}
+
+// The registrations under a key, in the order the registry gives them.
+std::vector<std::wstring> RegistrationsUnder(Platform& platform, const wchar_t* key, RegistryView view) {
+    std::vector<std::wstring> names = platform.RegistrySubkeys(key, view);
+    if (platform.trace) {
+        platform.trace->Line(std::wstring(L"runtime: registry key HKLM\\") + key + L" searched, " +
+                             DecimalText(names.size()) + L" registrations");
+    }
+    return names;
+}
+
+std::wstring OutOfBoundsReason(const Launcher& launcher, const VersionNumber& version) {
+    if (CompareVersions(version, launcher.minimumVersion) < 0)
+        return L"below Minimum Version " + launcher.minimumVersion.Format();
+    return L"above Maximum Version " + launcher.maximumVersion.Format();
+}
+
+// Keeps the registration when its home holds a JVM library of the type; the
+// home is taken only then.
+RuntimeCandidate* AddIfUsable(Platform& platform, const VersionNumber& version, std::wstring& home, JvmType type,
+                              bool preferred, std::vector<RuntimeCandidate>& candidates) {
     RuntimeCandidate candidate;
-    if (FindJvmLibrary(platform, home, type, candidate.isServer).empty()) return;
+    if (FindJvmLibrary(platform, home, type, candidate.isServer).empty()) return nullptr;
     candidate.version = version;
     candidate.home = std::move(home);
     candidate.isPreferred = preferred;
     candidates.push_back(std::move(candidate));
+    return &candidates.back();
+}
+
+// The judgement on a registration that had a home: kept for ranking, or skipped.
+void TraceUsable(Trace& trace, RuntimeCandidate* added, std::wstring registration, const VersionNumber& version,
+                 const std::wstring& home, JvmType type) {
+    if (added != nullptr) {
+        added->registration = std::move(registration);
+        return;
+    }
+    TraceSkipped(trace, registration, &version,
+                 std::wstring(L"no JVM library for ") + JvmTypeName(type) + L" in " + home);
 }
 
 void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferred, RegistryView view,
                        std::vector<RuntimeCandidate>& candidates) {
     Platform& platform = launcher.platform;
-    for (const std::wstring& name : platform.RegistrySubkeys(row.key, view)) {
+    Trace* trace = platform.trace;
+    for (const std::wstring& name : RegistrationsUnder(platform, row.key, view)) {
         VersionNumber version;
         version.Parse(name, 0);
-        if (!WithinBounds(launcher, version)) continue;
+        if (!WithinBounds(launcher, version)) {
+            if (trace) TraceSkipped(*trace, row.key + name, &version, OutOfBoundsReason(launcher, version));
+            continue;
+        }
         std::wstring home;
-        if (!platform.RegistryString(row.key + name, L"JavaHome", view, home) || home.empty()) continue;
+        if (!platform.RegistryString(row.key + name, L"JavaHome", view, home) || home.empty()) {
+            if (trace) TraceSkipped(*trace, row.key + name, &version, L"no \"JavaHome\" value");
+            continue;
+        }
         home = WithTrailingBackslash(home);
         if (row.appendJre) home += L"jre\\";
         JvmType type = launcher.jvmType;
         if (type == serverFirst && row.clientJudged) type = clientFirst;
-        AddIfUsable(platform, version, std::move(home), type, preferred, candidates);
+        RuntimeCandidate* added = AddIfUsable(platform, version, home, type, preferred, candidates);
+        if (trace) TraceUsable(*trace, added, row.key + name, version, home, type);
     }
 }
 
@@ -75,22 +130,61 @@ void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferre
 void CollectVendorCandidates(Launcher& launcher, const VendorRow& row, RegistryView view,
                              std::vector<RuntimeCandidate>& candidates) {
     Platform& platform = launcher.platform;
-    for (const std::wstring& name : platform.RegistrySubkeys(row.key, view)) {
+    Trace* trace = platform.trace;
+    for (const std::wstring& name : RegistrationsUnder(platform, row.key, view)) {
         bool isJdk = VendorRegistrationIsJdk(row, name);
         bool kindFavoured = isJdk ? launcher.sourceJdk : launcher.sourceJre;
-        if (!launcher.sourceEither && !kindFavoured) continue;
         std::wstring registration = row.key + name + row.subkeySuffix;
+        if (!launcher.sourceEither && !kindFavoured) {
+            if (trace) {
+                TraceSkipped(*trace, registration, nullptr,
+                             isJdk ? L"a JDK, left out by JVM Source" : L"a JRE, left out by JVM Source");
+            }
+            continue;
+        }
         std::wstring versionText;
         if (row.versionValue != nullptr) platform.RegistryText(registration, row.versionValue, view, versionText);
         VersionNumber version = VendorRegistrationVersion(name, versionText);
-        if (!WithinBounds(launcher, version)) continue;
+        if (!WithinBounds(launcher, version)) {
+            if (trace) TraceSkipped(*trace, registration, &version, OutOfBoundsReason(launcher, version));
+            continue;
+        }
         std::wstring home;
         if (!platform.RegistryText(registration, row.homeValue, view, home) || home.empty() ||
-            home.size() > kMaxVendorHomeLength)
+            home.size() > kMaxVendorHomeLength) {
+            if (trace) {
+                TraceSkipped(*trace, registration, &version,
+                             std::wstring(L"no usable \"") + row.homeValue + L"\" text value");
+            }
             continue;
-        AddIfUsable(platform, version, WithTrailingBackslash(home), launcher.jvmType,
-                    kindFavoured && launcher.vendors.Prefers(row.vendor), candidates);
+        }
+        home = WithTrailingBackslash(home);
+        RuntimeCandidate* added = AddIfUsable(platform, version, home, launcher.jvmType,
+                                              kindFavoured && launcher.vendors.Prefers(row.vendor), candidates);
+        if (trace) TraceUsable(*trace, added, std::move(registration), version, home, launcher.jvmType);
     }
+}
+
+void TraceSearchSettings(const Launcher& launcher, Trace& trace) {
+    std::wstring line = L"runtime: versions " + launcher.minimumVersion.Format() + L" to " +
+                        launcher.maximumVersion.Format() + L", JVM type " + JvmTypeName(launcher.jvmType) +
+                        L", JVM Source" + (launcher.sourceEither ? L" either" : L"") +
+                        (launcher.sourceJdk ? L" JDK" : L"") + (launcher.sourceJre ? L" JRE" : L"") +
+                        L", Preferred versions";
+    for (const std::wstring& entry : launcher.preferredVersions) line += L" " + entry;
+    if (launcher.preferredVersions.empty()) line += L" none";
+    trace.Line(line);
+}
+
+void TraceLibraryLookup(Trace& trace, const wchar_t* source, const std::wstring& home, JvmType type,
+                        const std::wstring& library, bool isServer) {
+    if (library.empty()) {
+        trace.Line(std::wstring(L"runtime: source ") + source + L" " + home + L": no JVM library for " +
+                   JvmTypeName(type));
+        return;
+    }
+    trace.Line(L"runtime: chosen " + library + L" (server " + YesNo(isServer) + L") because " + source + L" " +
+               home + L" holds it");
 }
 
 }  // namespace
@@ -102,9 +196,16 @@ bool IsJavaHome(Platform& platform, const std::wstring& folder) {
 bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder) {
     const std::wstring reference = L"%JAVA_HOME%";
     std::wstring expanded = platform.ExpandEnvironment(reference);
-    if (expanded == reference || expanded.empty()) return false;
+    Trace* trace = platform.trace;
+    if (expanded == reference || expanded.empty()) {
+        if (trace) trace->Line(L"runtime: source JAVA_HOME: not set");
+        return false;
+    }
     expanded = WithTrailingBackslash(expanded);
-    if (!IsJavaHome(platform, expanded)) return false;
+    if (!IsJavaHome(platform, expanded)) {
+        if (trace) trace->Line(L"runtime: source JAVA_HOME " + expanded + L": not a Java home, no bin\\java.dll");
+        return false;
+    }
     folder = expanded;
     return true;
 }
@@ -120,19 +221,61 @@ void RankCandidates(std::vector<RuntimeCandidate>& candidates, bool sourceEither
 }
 
 const RuntimeCandidate* SelectCandidate(const std::vector<RuntimeCandidate>& ranked,
-                                        const std::vector<std::wstring>& preferredVersions) {
+                                        const std::vector<std::wstring>& preferredVersions,
+                                        const std::wstring** matchedEntry) {
+    if (matchedEntry != nullptr) *matchedEntry = nullptr;
     if (ranked.empty()) return nullptr;
     for (const std::wstring& entry : preferredVersions) {
         for (const RuntimeCandidate& candidate : ranked) {
-            if (MatchesPreference(entry, candidate.version)) return &candidate;
+            if (!MatchesPreference(entry, candidate.version)) continue;
+            if (matchedEntry != nullptr) *matchedEntry = &entry;
+            return &candidate;
         }
     }
     return &ranked.front();
 }
 
+namespace {
+
+void TraceRanking(const Launcher& launcher, Trace& trace, const std::vector<RuntimeCandidate>& ranked,
+                  const RuntimeCandidate* chosen, const std::wstring* matchedEntry) {
+    std::wstring rules = L"runtime: ranked by ";
+    if (launcher.sourceEither) rules += L"preferred mark, ";
+    if (launcher.jvmType == serverFirst) rules += L"server mark, ";
+    rules += L"higher version";
+    if (!launcher.preferredVersions.empty()) rules += L"; Preferred versions select first";
+    trace.Line(rules);
+    std::wstring chosenRank = DecimalText(chosen - ranked.data() + 1);
+    for (std::size_t i = 0; i < ranked.size(); ++i) {
+        const RuntimeCandidate& candidate = ranked[i];
+        std::wstring verdict;
+        if (&candidate == chosen) {
+            verdict = matchedEntry != nullptr ? L"chosen, matches preferred version " + *matchedEntry
+                                              : std::wstring(L"chosen, ranks first");
+        } else {
+            verdict = matchedEntry != nullptr
+                          ? L"not chosen, preferred version " + *matchedEntry + L" selects rank " + chosenRank
+                          : L"not chosen, rank " + chosenRank + L" comes first";
+        }
+        trace.Line(L"runtime: registry candidate HKLM\\" + candidate.registration + L" version " +
+                   candidate.version.Format() + L" server " + YesNo(candidate.isServer) + L" preferred " +
+                   YesNo(candidate.isPreferred) + L" rank " + DecimalText(i + 1) + L": " + verdict + L", home " +
+                   candidate.home);
+    }
+}
+
+}  // namespace
+
 bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
-    if (pass == 2 && pairProduct.empty()) return false;
-    RegistryView view = pass == 2 ? RegistryView::wow32 : RegistryView::native;
+    Trace* trace = platform.trace;
+    const std::wstring viewName =
+        pass == 2 ? L"registry, " + std::wstring(architecture.pairBits) + L" view" : L"registry, native view";
+    if (pass == 2 && pairProduct.empty()) {
+        if (trace) trace->Line(L"runtime: source " + viewName + L": not tried without a Pair Product");
+        return false;
+    }
+    if (trace) trace->Line(L"runtime: source " + viewName);
+    RegistryView view = pass == 2 ? architecture.pairView : RegistryView::native;
     std::vector<RuntimeCandidate> candidates;
     for (const RegistryRow& row : kRegistryRows) {
         bool kindSearched = sourceEither || (row.kind == Kind::jdk ? sourceJdk : sourceJre);
@@ -144,29 +287,51 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
             case Provider::jrockit: allowed = jrockitAllowed; favoured = jrockitPreferred; break;
             case Provider::ibm: allowed = ibmAllowed; favoured = ibmPreferred; break;
         }
-        if (!kindSearched || !(allowed || favoured)) continue;
+        if (!kindSearched || !(allowed || favoured)) {
+            if (trace) {
+                trace->Line(std::wstring(L"runtime: registry key HKLM\\") + row.key + L" not searched: left out by " +
+                            (kindSearched ? L"VM Provider" : L"JVM Source"));
+            }
+            continue;
+        }
         CollectCandidates(*this, row, kindFavoured && favoured, view, candidates);
     }
     for (std::size_t i = 0; i < kVendorRowCount; ++i) {
-        if (vendors.Searches(kVendorRows[i].vendor)) CollectVendorCandidates(*this, kVendorRows[i], view, candidates);
+        if (vendors.Searches(kVendorRows[i].vendor)) {
+            CollectVendorCandidates(*this, kVendorRows[i], view, candidates);
+        } else if (trace) {
+            trace->Line(std::wstring(L"runtime: registry key HKLM\\") + kVendorRows[i].key +
+                        L" not searched: left out by VM Provider");
+        }
     }
     RankCandidates(candidates, sourceEither, jvmType);
-    const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions);
-    if (chosen == nullptr) return false;
+    const std::wstring* matchedEntry = nullptr;
+    const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions, &matchedEntry);
+    if (chosen == nullptr) {
+        if (trace) trace->Line(L"runtime: source " + viewName + L": no usable registration");
+        return false;
+    }
+    if (trace) TraceRanking(*this, *trace, candidates, chosen, matchedEntry);
     home = chosen->home;
+    registeredRuntimeVersion = chosen->version;
     if (pass == 2) handOverToPair = true;
     return true;
 }
 
 bool Launcher::LocateRuntime() {
     handOverToPair = false;
+    registeredRuntimeVersion = VersionNumber();
     bool isServer = false;
-    auto takeFrom = [&](const std::wstring& home) {
+    Trace* trace = platform.trace;
+    if (trace) TraceSearchSettings(*this, *trace);
+    auto takeFrom = [&](const std::wstring& home, const wchar_t* source) {
         jvmLibraryPath = FindJvmLibrary(platform, home, jvmType, isServer);
+        if (trace) TraceLibraryLookup(*trace, source, home, jvmType, jvmLibraryPath, isServer);
         return !jvmLibraryPath.empty();
     };
 
-    if (!configuredRuntimeFolder.empty() && takeFrom(WithTrailingBackslash(configuredRuntimeFolder))) {
+    if (configuredRuntimeFolder.empty() && trace) trace->Line(L"runtime: source JRE Path: not set");
+    if (!configuredRuntimeFolder.empty() && takeFrom(WithTrailingBackslash(configuredRuntimeFolder), L"JRE Path")) {
         CheckJvmArchitecture();
         return true;
     }
@@ -176,23 +341,33 @@ bool Launcher::LocateRuntime() {
         std::wstring folder = FolderWithSeparatorOf(modulePath);
         if (!folder.empty()) {
             std::wstring home = IsJavaHome(platform, folder) ? folder : folder + L"jre64\\";
-            if (IsJavaHome(platform, home) && takeFrom(home)) return true;
+            if (IsJavaHome(platform, home) && takeFrom(home, L"the executable's folder")) return true;
+            if (trace && !IsJavaHome(platform, home)) {
+                trace->Line(L"runtime: source the executable's folder: neither " + folder + L" nor " + home +
+                            L" holds bin\\java.dll");
+            }
         }
     }
 
     std::wstring home;
     bool found = SearchRegisteredRuntimes(1, home) || SearchRegisteredRuntimes(2, home);
-    if (found && takeFrom(home)) return true;
+    if (found && takeFrom(home, L"the chosen registration's home")) return true;
     // A 32-bit registration whose folder lacks the library hands nothing over.
     handOverToPair = false;
+    registeredRuntimeVersion = VersionNumber();
 
-    if (JavaHomeFromEnvironment(platform, home) && takeFrom(home)) {
+    if (JavaHomeFromEnvironment(platform, home) && takeFrom(home, L"JAVA_HOME")) {
         CheckJvmArchitecture();
         return true;
     }
 
     jvmLibraryPath.clear();
-    return AskForRuntime();
+    if (!trace) return AskForRuntime();
+    trace->Line(L"runtime: no source had a runtime, the runtime-not-found dialog asks the user");
+    bool chosen = AskForRuntime();
+    trace->Line(chosen ? L"runtime: chosen " + jvmLibraryPath + L" because the user picked its folder"
+                       : std::wstring(L"runtime: none chosen, the user cancelled"));
+    return chosen;
 }
 
 }  // namespace zorv

@@ -15,6 +15,8 @@ struct RuntimeCandidate {
     std::wstring home;  // with trailing "\"
     bool isServer = false;
     bool isPreferred = false;
+    // The registry key it was found under; filled only for the trace.
+    std::wstring registration;
 };
 
 // A folder (with trailing "\") is a Java home when it holds "bin\java.dll".
@@ -24,8 +26,10 @@ bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder);
 // Stable: candidates that compare equal keep their order of discovery.
 void RankCandidates(std::vector<RuntimeCandidate>& candidates, bool sourceEither, JvmType type);
 // The first ranked candidate that a preferred entry selects, entry by entry;
-// otherwise the first ranked. Null when there is none.
+// otherwise the first ranked. Null when there is none. `matchedEntry`, when
+// given, receives the preferred entry that selected it, or null.
 const RuntimeCandidate* SelectCandidate(const std::vector<RuntimeCandidate>& ranked,
-                                        const std::vector<std::wstring>& preferredVersions);
+                                        const std::vector<std::wstring>& preferredVersions,
+                                        const std::wstring** matchedEntry = nullptr);
 
 }  // namespace zorv

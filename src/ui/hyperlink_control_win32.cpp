@@ -47,11 +47,11 @@ bool HyperLinkControl::Attach(HWND control) {
         if (normalFont_ == nullptr) {
             LOGFONTW description;
             if (SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof description, &description, 0)) {
-                normalFont_ = CreateFontIndirectW(&description);
-                ownsNormalFont_ = normalFont_ != nullptr;
+                ownNormalFont_.reset(CreateFontIndirectW(&description));
+                normalFont_ = ownNormalFont_.get();
             }
         }
-        if (linkFont_ == nullptr) CreateLinkFont();
+        if (!linkFont_) CreateLinkFont();
     }
     tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, control, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -81,11 +81,10 @@ void HyperLinkControl::Detach() {
     if (previous_ != nullptr) SetWindowLongPtrW(control_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
     RemovePropW(control_, kInstanceProperty);
     if (tooltip_ != nullptr) DestroyWindow(tooltip_);
-    if (ownsNormalFont_) DeleteObject(normalFont_);
-    if (ownsLinkFont_) DeleteObject(linkFont_);
+    ownNormalFont_.reset();
+    linkFont_.reset();
     tooltip_ = nullptr;
-    normalFont_ = linkFont_ = nullptr;
-    ownsNormalFont_ = ownsLinkFont_ = false;
+    normalFont_ = nullptr;
     previous_ = nullptr;
     control_ = nullptr;
 }
@@ -95,9 +94,7 @@ void HyperLinkControl::CreateLinkFont() {
     HGDIOBJ source = normalFont_ != nullptr ? static_cast<HGDIOBJ>(normalFont_) : GetStockObject(SYSTEM_FONT);
     if (GetObjectW(source, sizeof description, &description) == 0) return;
     description.lfUnderline = TRUE;
-    if (ownsLinkFont_) DeleteObject(linkFont_);
-    linkFont_ = CreateFontIndirectW(&description);
-    ownsLinkFont_ = linkFont_ != nullptr;
+    linkFont_.reset(CreateFontIndirectW(&description));
 }
 
 UINT HyperLinkControl::TextFormat() const {
@@ -116,7 +113,7 @@ void HyperLinkControl::ComputeLinkRect() {
     if (!paintLabel_) return;
     HDC dc = GetDC(control_);
     if (dc == nullptr) return;
-    HGDIOBJ oldFont = SelectObject(dc, linkFont_ != nullptr ? linkFont_ : normalFont_);
+    HGDIOBJ oldFont = SelectObject(dc, ShownFont());
     RECT measured = client;
     const std::wstring& text = Shown();
     UINT format = TextFormat();
@@ -146,9 +143,9 @@ void HyperLinkControl::AddTool() {
 void HyperLinkControl::ReadColours() {
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kColourKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) return;
-    ReadColour(opened, L"Anchor Color", linkColour_);
-    ReadColour(opened, L"Anchor Color Visited", visitedColour_);
-    RegCloseKey(opened);
+    ScopedRegistryKey key(opened);
+    ReadColour(key.get(), L"Anchor Color", linkColour_);
+    ReadColour(key.get(), L"Anchor Color Visited", visitedColour_);
 }
 
 bool HyperLinkControl::Navigate() {
@@ -175,7 +172,7 @@ void HyperLinkControl::Paint(HDC dc) {
     COLORREF colour = ToColorRef(visited_ ? visitedColour_ : linkColour_);
     if (!IsWindowEnabled(control_)) colour = GetSysColor(COLOR_GRAYTEXT);
     COLORREF oldColour = SetTextColor(dc, colour);
-    HGDIOBJ oldFont = SelectObject(dc, linkFont_ != nullptr ? linkFont_ : normalFont_);
+    HGDIOBJ oldFont = SelectObject(dc, ShownFont());
     const std::wstring& text = Shown();
     RECT area = linkRect_;
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area, TextFormat());
@@ -270,10 +267,9 @@ LRESULT HyperLinkControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             InvalidateRect(control_, nullptr, TRUE);
             break;
         case WM_SETFONT: {
-            if (ownsNormalFont_) DeleteObject(normalFont_);
+            ownNormalFont_.reset();
             normalFont_ = reinterpret_cast<HFONT>(wParam);
-            ownsNormalFont_ = false;
-            if (ownsLinkFont_) CreateLinkFont();
+            if (linkFont_) CreateLinkFont();
             ComputeLinkRect();
             if (LOWORD(lParam) != 0) InvalidateRect(control_, nullptr, TRUE);
             return 0;

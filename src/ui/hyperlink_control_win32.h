@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "launcher/unique_handle.h"
 #include "launcher/win32_api.h"
 #include "ui/hyperlink_colour.h"
 
@@ -42,24 +43,25 @@ private:
     void Paint(HDC dc);
     bool OverLink(POINT clientPoint) const;
     const std::wstring& Shown() const { return label_.empty() ? target_ : label_; }
+    HFONT ShownFont() const { return linkFont_ ? linkFont_.get() : normalFont_; }
     UINT TextFormat() const;
     void Detach();
 
     HWND control_ = nullptr;
     WNDPROC previous_ = nullptr;
+    HWND tooltip_ = nullptr;
     std::wstring label_;
     std::wstring target_;
+    RECT linkRect_ = {0, 0, 0, 0};
     HCURSOR hand_ = nullptr;
+    // The font the dialog gave, or ownNormalFont_ when it gave none.
     HFONT normalFont_ = nullptr;
-    HFONT linkFont_ = nullptr;
-    HWND tooltip_ = nullptr;
+    ScopedFont ownNormalFont_;
+    ScopedFont linkFont_;
     RgbColour linkColour_ = kDefaultLinkColour;
     RgbColour visitedColour_ = kDefaultVisitedColour;
-    RECT linkRect_ = {0, 0, 0, 0};
     bool paintLabel_ = true;
     bool visited_ = false;
-    bool ownsNormalFont_ = false;
-    bool ownsLinkFont_ = false;
 };
 
 }  // namespace zorv

@@ -27,21 +27,6 @@ const unsigned long long kMostPixels = 8192ull * 8192ull;
 // Enough for a JPEG's frame header behind the usual metadata.
 const std::size_t kHeadBytes = 65536;
 
-struct BitmapTraits {
-    using Type = HBITMAP;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { DeleteObject(value); }
-};
-
-struct MemoryDcTraits {
-    using Type = HDC;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type value) { DeleteDC(value); }
-};
-
-using ScopedBitmap = UniqueHandle<BitmapTraits>;
-using ScopedMemoryDc = UniqueHandle<MemoryDcTraits>;
-
 // The picture's first bytes, where its size is written.
 std::string FileHead(const std::wstring& path) {
     ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

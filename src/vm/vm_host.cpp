@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "launcher/launcher.h"
+#include "launcher/text.h"
+#include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 #include "vm/exception_dialog.h"
@@ -10,8 +12,11 @@
 namespace zorv {
 namespace {
 
-// The VM ends the process itself after calling these; they must not.
-void JNICALL ExitHook(jint) {}
+// The VM ends the process itself after calling these; they must not. By the
+// exit hook, System.exit has run its course, class-data recording included.
+void JNICALL ExitHook(jint) {
+    if (Launcher* launcher = Launcher::Current()) launcher->KeepRecordedClassDataArchive();
+}
 void JNICALL AbortHook() {}
 
 // A pending exception must be dealt with before the next JNI call.
@@ -116,14 +121,32 @@ jobjectArray NewJavaStringArray(const std::vector<std::wstring>& list, JNIEnv* e
 std::uint32_t VmThreadMain(void* argument) {
     Launcher* launcher = static_cast<Launcher*>(argument);
     if (launcher == nullptr) return 1;
-    if (!launcher->CreateVm()) return 1;
-    if (!launcher->InvokeMain()) return 1;
+    Trace* trace = launcher->platform.trace;
+    if (!TracedStage(trace, L"VM creation", [launcher] { return launcher->CreateVm(); })) return 1;
+    if (trace) trace->Line(L"vm: main class " + launcher->mainClass);
+    if (!TracedStage(trace, L"main", [launcher] { return launcher->InvokeMain(); })) return 1;
     if (launcher->isService && launcher->javaVm != nullptr) {
         launcher->javaVm->DestroyJavaVM();
         launcher->javaVm = nullptr;
+        launcher->KeepRecordedClassDataArchive();
     }
     return 0;
 }
+
+namespace {
+
+// What the VM is created with, as it is handed over, and what main will get.
+void TraceVmStart(Launcher& launcher, Trace& trace, const JavaVMInitArgs& args) {
+    for (jint i = 0; i < args.nOptions; ++i) {
+        const JavaVMOption& option = args.options[i];
+        trace.Line(L"vm: option " + launcher.platform.FromAnsi(option.optionString) +
+                   (option.extraInfo != nullptr ? L" (hook)" : L""));
+    }
+    for (std::size_t i = 0; i < launcher.applicationArguments.size(); ++i)
+        trace.Line(L"vm: argument " + DecimalText(i + 1) + L": " + launcher.applicationArguments[i]);
+}
+
+}  // namespace
 
 bool Launcher::CreateVm() {
     std::unique_ptr<JavaVMOption[]> options(new JavaVMOption[vmOptions.size() + 2]);
@@ -139,8 +162,12 @@ bool Launcher::CreateVm() {
     args.nOptions = static_cast<jint>(count);
     args.options = options.get();
     args.ignoreUnrecognized = JNI_FALSE;
+    if (Trace* trace = platform.trace) TraceVmStart(*this, *trace, args);
 
     jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &args);
+    if (result != JNI_OK && platform.trace != nullptr) {
+        platform.trace->Line(L"vm: JNI_CreateJavaVM failed with " + DecimalText(result));
+    }
     if (result != JNI_OK) {
         javaVm = nullptr;
         jniEnv = nullptr;

@@ -107,6 +107,9 @@ bool Launcher::AssembleVmOptions() {
     working.push_back(L"-Djava.class.path=" + classPath);
     std::wstring parameters = settings.Get(L"Java Runtime Environment", L"Virtual Machine Parameters");
     for (std::wstring& option : TokeniseVmOptions(parameters)) ProcessVmParameter(std::move(option), working);
+    if (settings.Get(L"Java Runtime Environment", L"Class Data Sharing") == L"auto") {
+        AddClassDataSharingOptions(executablePath, working);
+    }
 
     for (const std::wstring& entry : working) {
         if (entry == L"-Dsun.java2d.dpiaware=true") platform.MakeProcessDpiAware();

@@ -1,7 +1,6 @@
 #include "e2e_support.h"
 
 #include "launcher/win32_api.h"
-#include "remove_tree.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -10,15 +9,8 @@
 namespace e2e {
 namespace {
 
-// Ctest hands over paths of the Linux build tree; inside Wine they are
-// reached through the Z: drive.
-std::wstring FromHostPath(std::wstring path) {
-    if (path.empty() || path[0] != L'/') return path;
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
-    return L"Z:" + path;
-}
+using zorv::testing::FolderOf;
+using zorv::testing::FromHostPath;
 
 bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
     if (text.size() < prefix.size()) return false;
@@ -29,21 +21,7 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix
     return true;
 }
 
-std::wstring FolderPart(const std::wstring& path) {
-    std::size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
 }  // namespace
-
-std::wstring EnvironmentValue(const std::wstring& name) {
-    DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
-    if (needed == 0) return L"";
-    std::wstring value(needed, L'\0');
-    DWORD length = GetEnvironmentVariableW(name.c_str(), &value[0], needed);
-    value.resize(length < needed ? length : 0);
-    return value;
-}
 
 std::wstring LauncherExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_LAUNCHER")); }
 std::wstring FakeJvm64() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_JVM64")); }
@@ -52,48 +30,24 @@ std::wstring PairStubExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_PAI
 std::wstring FakeSplash() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_SPLASH")); }
 std::wstring FakeSplashWithoutJarName() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_SPLASH_NOJAR")); }
 
-std::wstring LongForm(const std::wstring& path) {
-    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-    return L"\\\\?\\" + path;
-}
-
-Sandbox::Sandbox() {
-    static unsigned counter = 0;
-    wchar_t temp[MAX_PATH + 1] = {};
-    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring base(temp, length);
-    if (!base.empty() && base.back() == L'\\') base.pop_back();
-    for (;;) {
-        root_ = base + L"\\zorv-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-        if (CreateDirectoryW(root_.c_str(), nullptr)) break;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
-}
+Sandbox::Sandbox() : root_(zorv::testing::NewTempFolder(L"zorv-e2e-")) {}
 
 Sandbox::~Sandbox() {
     if (!EnvironmentValue(L"ZORV_E2E_KEEP").empty()) return;
-    zorv::testing::RemoveTree(LongForm(root_));
+    zorv::testing::RemoveTree(root_);
 }
 
 std::wstring Sandbox::Path(const std::wstring& relative) const { return relative.empty() ? root_ : root_ + L"\\" + relative; }
 
 std::wstring Sandbox::MakeFolders(const std::wstring& relative) const {
     std::wstring full = Path(relative);
-    std::wstring longFull = LongForm(full);
-    // Skip the prefix and the drive: neither is a folder to create.
-    std::size_t start = longFull.find(L'\\', 7);
-    while (start != std::wstring::npos) {
-        std::size_t next = longFull.find(L'\\', start + 1);
-        CreateDirectoryW(longFull.substr(0, next).c_str(), nullptr);
-        start = next;
-    }
+    zorv::testing::CreateFolders(full);
     return full;
 }
 
 std::wstring Sandbox::CopyIn(const std::wstring& source, const std::wstring& relative) const {
     std::wstring target = Path(relative);
-    MakeFolders(FolderPart(relative));
+    MakeFolders(FolderOf(relative));
     if (!CopyFileW(LongForm(source).c_str(), LongForm(target).c_str(), FALSE)) {
         std::fprintf(stderr, "copy %s -> %s failed: %lu\n", Utf8(source).c_str(), Utf8(target).c_str(), GetLastError());
     }
@@ -102,15 +56,8 @@ std::wstring Sandbox::CopyIn(const std::wstring& source, const std::wstring& rel
 
 std::wstring Sandbox::WriteBytes(const std::wstring& relative, const std::string& bytes) const {
     std::wstring target = Path(relative);
-    MakeFolders(FolderPart(relative));
-    HANDLE file = CreateFileW(LongForm(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!zorv::testing::WriteFileBytes(target, bytes))
         std::fprintf(stderr, "cannot write %s: %lu\n", Utf8(target).c_str(), GetLastError());
-        return target;
-    }
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
     return target;
 }
 
@@ -133,52 +80,10 @@ std::string Ini::Encoded() const {
     return std::string(text_.begin(), text_.end());
 }
 
-std::string Utf16LeWithBom(const std::wstring& text) {
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>((c >> 8) & 0xFF);
-    }
-    return bytes;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
-    if (needed > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], needed, nullptr, nullptr);
-    return bytes;
-}
-
 std::vector<std::string> Utf8(const std::vector<std::wstring>& texts) {
     std::vector<std::string> converted;
     for (const std::wstring& text : texts) converted.push_back(Utf8(text));
     return converted;
-}
-
-std::wstring FromUtf8(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    int needed = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
-    if (needed > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], needed);
-    return text;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool FileExists(const std::wstring& path) {
-    return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string WaitForFile(const std::wstring& path, std::uint32_t timeoutMs) {
@@ -198,11 +103,12 @@ uiauto::RunResult RunLauncher(const Launch& launch) {
     options.application = launch.exe;
     options.commandLine = L"\"" + launch.exe + L"\"";
     if (!launch.arguments.empty()) options.commandLine += L" " + launch.arguments;
-    options.workingDirectory = launch.workingDirectory.empty() ? FolderPart(launch.exe) : launch.workingDirectory;
+    options.workingDirectory = launch.workingDirectory.empty() ? FolderOf(launch.exe) : launch.workingDirectory;
     options.timeoutMs = launch.timeoutMs;
     options.onWindow = launch.onWindow;
     options.setEnvironment = launch.environment;
     options.unsetEnvironment.push_back(L"JAVA_HOME");
+    options.unsetEnvironment.push_back(L"ZORV_LAUNCHER_DEBUG");
     if (wchar_t* block = GetEnvironmentStringsW()) {
         for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) {
             std::wstring entry(p);

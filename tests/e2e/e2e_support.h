@@ -12,8 +12,17 @@
 #include <gtest/gtest.h>
 
 #include "ui_automation.h"
+#include "win32_files.h"
 
 namespace e2e {
+
+using zorv::testing::EnvironmentValue;
+using zorv::testing::FileExists;
+using zorv::testing::FromUtf8;
+using zorv::testing::LongForm;
+using zorv::testing::ReadFileBytes;
+using zorv::testing::Utf16LeWithBom;
+using zorv::testing::Utf8;
 
 // Paths handed over by the test registration (Linux paths of the build tree
 // become Z: paths). Empty when the variable is not set.
@@ -23,7 +32,6 @@ std::wstring FakeJvm32();       // ZORV_E2E_FAKE_JVM32: its 32-bit build
 std::wstring PairStubExe();     // ZORV_E2E_PAIR_STUB
 std::wstring FakeSplash();      // ZORV_E2E_FAKE_SPLASH: the splashscreen.dll double
 std::wstring FakeSplashWithoutJarName();  // ZORV_E2E_FAKE_SPLASH_NOJAR: one lacking SplashSetFileJarName
-std::wstring EnvironmentValue(const std::wstring& name);
 
 // A folder under %TEMP% that exists for one case and is removed with it
 // (kept when ZORV_E2E_KEEP is set, for looking at after a failure).
@@ -64,18 +72,10 @@ private:
     std::wstring text_;
 };
 
-std::string Utf16LeWithBom(const std::wstring& text);
-std::string Utf8(const std::wstring& text);
 std::vector<std::string> Utf8(const std::vector<std::wstring>& texts);
-std::wstring FromUtf8(const std::string& bytes);
-// The whole file, or empty when it cannot be read.
-std::string ReadFileBytes(const std::wstring& path);
-bool FileExists(const std::wstring& path);
 // Waits until the file holds text that stays the same for a moment, for
 // logs written by a process that outlives the launcher.
 std::string WaitForFile(const std::wstring& path, std::uint32_t timeoutMs);
-// The path with the \\?\ prefix that lifts the MAX_PATH limit.
-std::wstring LongForm(const std::wstring& path);
 
 struct Launch {
     std::wstring exe;
@@ -95,8 +95,8 @@ struct Launch {
 std::function<bool(const uiauto::WindowReport&)> DriveWindow(const std::wstring& title,
                                                              std::function<void(std::uintptr_t window)> steps);
 
-// Runs the program with JAVA_HOME and every FAKEJVM_* and PAIR_STUB_*
-// variable of the caller removed, so the case alone decides what the
+// Runs the program with JAVA_HOME, ZORV_LAUNCHER_DEBUG and every FAKEJVM_*
+// and PAIR_STUB_* variable of the caller removed, so the case alone decides what the
 // launcher sees.
 uiauto::RunResult RunLauncher(const Launch& launch);
 inline uiauto::RunResult RunLauncher(const std::wstring& exe) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
+#include "launcher/win32_api.h"
 
 namespace e2e {
 
@@ -60,6 +61,49 @@ protected:
     // Windows (no message boxes) the case drives itself during Start.
     std::function<bool(const uiauto::WindowReport&)> onWindow_;
     std::vector<std::string> lines_;
+};
+
+// Removes what it created under HKLM, deepest first, and nothing that was
+// there before.
+class RegistryRegistration {
+public:
+    RegistryRegistration(const std::wstring& version, const std::wstring& home)
+        : RegistryRegistration(
+              {L"Software\\JavaSoft", L"Software\\JavaSoft\\JRE", L"Software\\JavaSoft\\JRE\\" + version}, L"JavaHome",
+              home) {}
+    // Every key of the chain, outermost first; the last one gets the value.
+    RegistryRegistration(const std::vector<std::wstring>& keys, const wchar_t* valueName, const std::wstring& home) {
+        key_ = keys.back();
+        for (const std::wstring& part : keys) {
+            HKEY key = Create(part.c_str());
+            if (key == nullptr) continue;
+            ok_ = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
+                                 static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
+    }
+    ~RegistryRegistration() {
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyW(HKEY_LOCAL_MACHINE, it->c_str());
+    }
+    bool ok() const { return ok_; }
+
+private:
+    HKEY Create(const wchar_t* path) {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
+            ERROR_SUCCESS)
+            return nullptr;
+        if (disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
+        if (std::wstring(path) != key_) {
+            RegCloseKey(key);
+            return nullptr;
+        }
+        return key;
+    }
+    std::wstring key_;
+    std::vector<std::wstring> created_;
+    bool ok_ = false;
 };
 
 }  // namespace e2e

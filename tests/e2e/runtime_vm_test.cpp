@@ -65,62 +65,16 @@ TEST_F(RuntimeSearch, FolderWithoutJavaDllBesideTheProgramIsNoRuntime) {
     EXPECT_EQ(lines_, std::vector<std::string>{});
 }
 
-TEST_F(RuntimeSearch, JavaHomeVariable) {
-    std::wstring library = InstallRuntime(L"jdk", L"bin\\server\\jvm.dll", true);
-    WriteSettings(Settings());
-    EXPECT_TRUE(Ended(Start(L"", {{L"JAVA_HOME", sandbox_.Path(L"jdk")}}), 0, {}));
-    ExpectLoaded(library);
-}
-
-TEST_F(RuntimeSearch, NoRuntimeAnywhereEndsAtTheDialog) {
+TEST_F(RuntimeSearch, JavaHomeVariableElseNoRuntimeAnywhereEndsAtTheDialog) {
     WriteSettings(Settings());
     // A JAVA_HOME that is no Java home changes nothing.
     EXPECT_TRUE(EndedWithoutRuntime(Start(L"", {{L"JAVA_HOME", sandbox_.Path(L"lib")}})));
     EXPECT_EQ(lines_, std::vector<std::string>{});
+
+    std::wstring library = InstallRuntime(L"jdk", L"bin\\server\\jvm.dll", true);
+    EXPECT_TRUE(Ended(Start(L"", {{L"JAVA_HOME", sandbox_.Path(L"jdk")}}), 0, {}));
+    ExpectLoaded(library);
 }
-
-// Removes what it created under HKLM, deepest first, and nothing that was
-// there before.
-class RegistryRegistration {
-public:
-    RegistryRegistration(const std::wstring& version, const std::wstring& home)
-        : RegistryRegistration(
-              {L"Software\\JavaSoft", L"Software\\JavaSoft\\JRE", L"Software\\JavaSoft\\JRE\\" + version}, L"JavaHome",
-              home) {}
-    // Every key of the chain, outermost first; the last one gets the value.
-    RegistryRegistration(const std::vector<std::wstring>& keys, const wchar_t* valueName, const std::wstring& home) {
-        key_ = keys.back();
-        for (const std::wstring& part : keys) {
-            HKEY key = Create(part.c_str());
-            if (key == nullptr) continue;
-            ok_ = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
-                                 static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-            RegCloseKey(key);
-        }
-    }
-    ~RegistryRegistration() {
-        for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyW(HKEY_LOCAL_MACHINE, it->c_str());
-    }
-    bool ok() const { return ok_; }
-
-private:
-    HKEY Create(const wchar_t* path) {
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition) !=
-            ERROR_SUCCESS)
-            return nullptr;
-        if (disposition == REG_CREATED_NEW_KEY) created_.push_back(path);
-        if (std::wstring(path) != key_) {
-            RegCloseKey(key);
-            return nullptr;
-        }
-        return key;
-    }
-    std::wstring key_;
-    std::vector<std::wstring> created_;
-    bool ok_ = false;
-};
 
 TEST_F(RuntimeSearch, RegisteredRuntimeWithinTheVersionBounds) {
     std::wstring library = InstallRuntime(L"registered", L"bin\\server\\jvm.dll", false);
@@ -300,52 +254,6 @@ TEST_F(VmLibrary, EmptyClassPathIsReportedAndTheVmStillStarts) {
     EXPECT_TRUE(Ended(Start(), 0, {"Java Class Path was not specified in INI file."}));
     EXPECT_EQ(Options(), (std::vector<std::string>{"option abort hook=set", "option exit hook=set"})) << LogText();
     EXPECT_EQ(WithPrefix(lines_, "main_args "), std::vector<std::string>{"main_args count=0"}) << LogText();
-}
-
-TEST_F(VmLibrary, OutputFileInAMissingFolderGetsItsFolders) {
-    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
-    std::wstring output = sandbox_.Path(L"logs\\today\\out.txt");
-    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", output}}));
-    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_WRITE_OUT", L"hello from main"}}), 0, {}));
-    EXPECT_EQ(WithPrefix(lines_, "set_out "), std::vector<std::string>{"set_out append=0 " + Utf8(output)}) << LogText();
-    EXPECT_EQ(ReadFileBytes(output), "hello from main");
-}
-
-TEST_F(VmLibrary, VmThreadStackFollowsXss) {
-    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
-    auto reserved = [this]() -> std::uint64_t {
-        std::vector<std::string> found = WithPrefix(lines_, "thread_stack reserved=");
-        return found.size() == 1 ? std::stoull(found[0].substr(22)) : 0;
-    };
-    WriteSettings(Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xss2m"}}));
-    EXPECT_TRUE(Ended(Start(), 0, {}));
-    EXPECT_GE(reserved(), 2u * 1024 * 1024) << LogText();
-    EXPECT_LT(reserved(), 3u * 1024 * 1024) << LogText();
-
-    // Without -Xss the VM's own default decides.
-    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
-    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_DEFAULT_STACK", L"8388608"}}), 0, {}));
-    EXPECT_GE(reserved(), 8u * 1024 * 1024) << LogText();
-}
-
-TEST_F(VmLibrary, CmdArgumentsFollowTheCommandLines) {
-    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
-    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Cmd", L"--extra \"with space\""}}));
-    EXPECT_TRUE(Ended(Start(L"first"), 0, {}));
-    EXPECT_EQ(WithPrefix(lines_, "arg["), (std::vector<std::string>{"arg[0]=first", "arg[1]=--extra", "arg[2]=with space"}))
-        << LogText();
-}
-
-TEST_F(VmLibrary, EnvironmentSeenByTheVm) {
-    std::wstring library = InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
-    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
-    std::wstring path = EnvironmentValue(L"Path");
-    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_LOG_ENV", L"ZORV_JVM_PATH,ZORV_JVM_HOME,Path"}}), 0, {}));
-    EXPECT_EQ(WithPrefix(lines_, "env "),
-              (std::vector<std::string>{"env ZORV_JVM_PATH=" + Utf8(library),
-                                        "env ZORV_JVM_HOME=" + Utf8(sandbox_.Path(L"rt")),
-                                        "env Path=" + Utf8(sandbox_.Path(L"rt\\bin") + L";" + path)}))
-        << LogText();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "fake_runtime.h"
 #include "launcher/win32_api.h"
+#include "vm/class_data_sharing.h"
 
 namespace e2e {
 namespace {
@@ -143,6 +144,38 @@ TEST_F(VmOptions, LibraryPathFirstThenClassPathThenParametersThenHooks) {
     ExpectNoFaults();
 }
 
+TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
+    sandbox_.WriteBytes(L"rt\\release", "IMPLEMENTOR=\"Zorv\"\r\nJAVA_VERSION=\"21.0.2\"\r\n");
+    const std::wstring appData = sandbox_.MakeFolders(L"appdata");
+    const std::wstring archiveFolder = appData + L"\\Demo\\X";
+    auto start = [&](const wchar_t* sharing) {
+        Ini ini = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xmx64m"},
+                            {L"Class Data Sharing", sharing}});
+        ini.Section(L"Product Information").Set(L"Product Name", L"Demo").Set(L"Product Code", L"X");
+        WriteSettings(ini);
+        EXPECT_TRUE(Ended(Start(L"", {{L"APPDATA", appData}}), 0, {})) << sharing;
+        ExpectNoFaults();
+        return ParameterOptions();
+    };
+    EXPECT_EQ(start(L""), std::vector<std::string>{"option -Xmx64m"});
+    EXPECT_EQ(start(L"on"), std::vector<std::string>{"option -Xmx64m"});
+    EXPECT_FALSE(FileExists(archiveFolder)) << "nothing made without the setting";
+
+    const std::string archive =
+        Utf8(archiveFolder + L"\\" + zorv::ClassDataArchiveName(exe_, L"21.0.2", sandbox_.Path(L"rt")));
+    EXPECT_EQ(start(L"auto"), (std::vector<std::string>{"option -XX:+AutoCreateSharedArchive",
+                                                        "option -XX:SharedArchiveFile=" + archive, "option -Xmx64m"}))
+        << LogText();
+    EXPECT_TRUE(FileExists(archiveFolder));
+
+    sandbox_.WriteBytes(L"rt\\release", "JAVA_VERSION=\"17.0.15\"\n");
+    const std::string recorded =
+        Utf8(archiveFolder + L"\\" + zorv::ClassDataArchiveName(exe_, L"17.0.15", sandbox_.Path(L"rt")));
+    EXPECT_EQ(start(L"auto"),
+              (std::vector<std::string>{"option -XX:ArchiveClassesAtExit=" + recorded + ".part", "option -Xmx64m"}))
+        << LogText();
+}
+
 TEST_F(VmOptions, ClassPathResolvesAgainstTheProgramFolderWhereverItIsStarted) {
     sandbox_.WriteBytes(L"lib\\ext\\one.jar", "1");
     sandbox_.WriteBytes(L"lib\\ext\\two.jar", "2");
@@ -212,6 +245,13 @@ TEST_F(VmOptions, VmThreadStackIsReservedAsLargeAsXssAsks) {
     EXPECT_GE(StackReserved(), 3u * 1024 * 1024) << LogText();
     EXPECT_LT(StackReserved(), 4u * 1024 * 1024) << LogText();
     EXPECT_EQ(ParameterOptions(), std::vector<std::string>{"option -Xssabc"}) << LogText();
+    ExpectNoFaults();
+
+    // So it does without any -Xss.
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_DEFAULT_STACK", L"8388608"}}), 0, {}));
+    EXPECT_GE(StackReserved(), 8u * 1024 * 1024) << LogText();
+    EXPECT_LT(StackReserved(), 9u * 1024 * 1024) << LogText();
     ExpectNoFaults();
 }
 
@@ -351,6 +391,16 @@ TEST_F(VmRun, SystemPathLeadsThePathTheVmSees) {
                                             Utf8(sandbox_.Path(L"rt\\bin") + L";" + path)}))
         << LogText();
     ExpectNoFaults();
+
+    // Without a system path the runtime's bin folder leads.
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_LOG_ENV", L"ZORV_JVM_PATH,ZORV_JVM_HOME,Path"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "env "),
+              (std::vector<std::string>{"env ZORV_JVM_PATH=" + Utf8(library_),
+                                        "env ZORV_JVM_HOME=" + Utf8(sandbox_.Path(L"rt")),
+                                        "env Path=" + Utf8(sandbox_.Path(L"rt\\bin") + L";" + path)}))
+        << LogText();
+    ExpectNoFaults();
 }
 
 TEST_F(VmRun, OutputFileNameTakesTodaysDateAndGetsItsFolder) {
@@ -368,6 +418,14 @@ TEST_F(VmRun, OutputFileNameTakesTodaysDateAndGetsItsFolder) {
     EXPECT_EQ(names.count(setOut[0]), 1u) << setOut[0];
     std::wstring written = sandbox_.Path(FromUtf8(setOut[0].substr(std::strlen("set_out append=0 "))));
     EXPECT_EQ(ReadFileBytes(written), "dated");
+    ExpectNoFaults();
+
+    // An absolute name gets every missing level of its folder.
+    std::wstring output = sandbox_.Path(L"deep\\today\\out.txt");
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", output}}));
+    EXPECT_TRUE(Ended(Start(L"", {{L"FAKEJVM_WRITE_OUT", L"hello from main"}}), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "set_out "), std::vector<std::string>{"set_out append=0 " + Utf8(output)}) << LogText();
+    EXPECT_EQ(ReadFileBytes(output), "hello from main");
     ExpectNoFaults();
 }
 

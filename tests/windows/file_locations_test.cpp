@@ -12,14 +12,13 @@
 namespace zorv {
 namespace {
 
-using wintest::PathExists;
+using wintest::FileExists;
 using wintest::RecordingPlatform;
+using wintest::Utf8;
 using wintest::ScopedCurrentFolder;
 using wintest::ScopedEnvironment;
 using wintest::TempFolder;
 using wintest::WriteBytes;
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 class Locations : public ::testing::Test {
 protected:
@@ -29,15 +28,15 @@ protected:
 
     void SetUp() override {
         // The last-dot rule would find a dot of the temporary folder itself.
-        ASSERT_EQ(folder.Path().find(L'.'), std::wstring::npos) << Narrow(folder.Path());
+        ASSERT_EQ(folder.Path().find(L'.'), std::wstring::npos) << Utf8(folder.Path());
     }
 };
 
 TEST_F(Locations, TheTestProgramsOwnPath) {
     std::wstring path;
     ASSERT_TRUE(launcher.GetModulePath(path));
-    EXPECT_TRUE(IsAbsolutePath(path)) << Narrow(path);
-    EXPECT_TRUE(PathExists(path)) << Narrow(path);
+    EXPECT_TRUE(IsAbsolutePath(path)) << Utf8(path);
+    EXPECT_TRUE(FileExists(path)) << Utf8(path);
     const std::wstring name = L"\\windows_settings_tests.exe";
     ASSERT_GT(path.size(), name.size());
     EXPECT_EQ(path.substr(path.size() - name.size()), name);
@@ -45,21 +44,6 @@ TEST_F(Locations, TheTestProgramsOwnPath) {
     std::wstring settings;
     ASSERT_TRUE(launcher.GetSettingsFilePath(settings));
     EXPECT_EQ(settings, path.substr(0, path.size() - 3) + L"ini");
-    EXPECT_TRUE(platform.boxes.empty());
-}
-
-TEST_F(Locations, SettingsFileIsNamedAfterTheLastDotOfTheWholePath) {
-    std::wstring path;
-    platform.modulePath = folder / L"my.apps\\viewer.exe";
-    ASSERT_TRUE(launcher.GetSettingsFilePath(path));
-    EXPECT_EQ(path, folder / L"my.apps\\viewer.ini");
-
-    platform.modulePath = folder / L"my.apps\\viewer";
-    ASSERT_TRUE(launcher.GetSettingsFilePath(path));
-    EXPECT_EQ(path, folder / L"my.ini");
-
-    platform.modulePath = folder / L"apps\\viewer";
-    EXPECT_FALSE(launcher.GetSettingsFilePath(path));
     EXPECT_TRUE(platform.boxes.empty());
 }
 
@@ -72,14 +56,14 @@ TEST_F(Locations, PerUserCopyLivesUnderAppDataInCleanedFolderNames) {
     std::wstring path;
     launcher.GetUserSettingsPath(path, false);
     EXPECT_EQ(path, folder / L"Roaming\\Demo Viewer\\{1234-AB}\\viewer.ini");
-    EXPECT_FALSE(PathExists(folder / L"Roaming\\Demo Viewer"));
+    EXPECT_FALSE(FileExists(folder / L"Roaming\\Demo Viewer"));
 
     // The folders are made one level at a time, so the parent must exist.
-    wintest::CreateFolders(folder / L"Roaming");
+    ASSERT_TRUE(wintest::CreateFolders(folder / L"Roaming"));
     launcher.GetUserSettingsPath(path, true);
     EXPECT_EQ(path, folder / L"Roaming\\Demo Viewer\\{1234-AB}\\viewer.ini");
-    EXPECT_TRUE(PathExists(folder / L"Roaming\\Demo Viewer\\{1234-AB}"));
-    EXPECT_FALSE(PathExists(path));  // the folders only, never the file
+    EXPECT_TRUE(FileExists(folder / L"Roaming\\Demo Viewer\\{1234-AB}"));
+    EXPECT_FALSE(FileExists(path));  // the folders only, never the file
     launcher.GetUserSettingsPath(path, true);  // again, over existing folders
     EXPECT_EQ(path, folder / L"Roaming\\Demo Viewer\\{1234-AB}\\viewer.ini");
 
@@ -87,13 +71,13 @@ TEST_F(Locations, PerUserCopyLivesUnderAppDataInCleanedFolderNames) {
     launcher.productName = L"a\\b?c\"d|e>f<g:h/i*j;k";
     launcher.GetUserSettingsPath(path, true);
     EXPECT_EQ(path, folder / L"Roaming\\abcdefghij;k\\{1234-AB}\\viewer.ini");
-    EXPECT_TRUE(PathExists(folder / L"Roaming\\abcdefghij;k\\{1234-AB}"));
+    EXPECT_TRUE(FileExists(folder / L"Roaming\\abcdefghij;k\\{1234-AB}"));
 
     // A base folder that does not exist: nothing is created, the path is still given.
     ScopedEnvironment missingBase(L"APPDATA", (folder / L"Nowhere\\Roaming").c_str());
     launcher.GetUserSettingsPath(path, true);
     EXPECT_EQ(path, folder / L"Nowhere\\Roaming\\abcdefghij;k\\{1234-AB}\\viewer.ini");
-    EXPECT_FALSE(PathExists(folder / L"Nowhere"));
+    EXPECT_FALSE(FileExists(folder / L"Nowhere"));
     EXPECT_TRUE(platform.boxes.empty());
 }
 
@@ -115,7 +99,7 @@ TEST_F(Locations, WithoutAppDataThePerUserCopyHangsOffTheCurrentDrivesRoot) {
     ScopedEnvironment appData(L"APPDATA", nullptr);
     const std::wstring root = folder.Path().substr(0, 2) + L"\\" + product;
     launcher.GetUserSettingsPath(path, true);
-    EXPECT_TRUE(PathExists(root + L"\\X"));
+    EXPECT_TRUE(FileExists(root + L"\\X"));
     wintest::RemoveTree(root);
 }
 
@@ -127,7 +111,7 @@ TEST_F(Locations, PairProductPaths) {
     EXPECT_FALSE(launcher.GetPairSettingsFilePath(path));
     launcher.GetPairUserSettingsPath(path);
     EXPECT_EQ(path, L"");
-    EXPECT_FALSE(PathExists(folder / L"DemoViewer"));
+    EXPECT_FALSE(FileExists(folder / L"DemoViewer"));
 
     launcher.pairProduct = folder / L"x86\\viewer32.exe";
     ASSERT_TRUE(launcher.GetPairSettingsFilePath(path));
@@ -135,7 +119,7 @@ TEST_F(Locations, PairProductPaths) {
     // The pair's per-user copy always gets its folders.
     launcher.GetPairUserSettingsPath(path);
     EXPECT_EQ(path, folder / L"DemoViewer\\X\\viewer32.ini");
-    EXPECT_TRUE(PathExists(folder / L"DemoViewer\\X"));
+    EXPECT_TRUE(FileExists(folder / L"DemoViewer\\X"));
 
     launcher.pairProduct = L"viewer32";
     EXPECT_FALSE(launcher.GetPairSettingsFilePath(path));
@@ -143,7 +127,7 @@ TEST_F(Locations, PairProductPaths) {
 
 TEST_F(Locations, WorkingDirectoryBecomesTheExecutablesFolder) {
     ScopedCurrentFolder restore;
-    wintest::CreateFolders(folder / L"app");
+    ASSERT_TRUE(wintest::CreateFolders(folder / L"app"));
     platform.modulePath = folder / L"app\\viewer.exe";
     launcher.ApplyWorkingDirectory();
     EXPECT_EQ(ScopedCurrentFolder::Get(), folder / L"app");
@@ -220,7 +204,7 @@ TEST_F(SettingsFile, PerUserCopyDecidesTheRuntimeFolderOfANormalApplication) {
     ASSERT_TRUE(launcher.ReadSettings());
     EXPECT_EQ(launcher.productName, L"Demo: Viewer");
     EXPECT_EQ(launcher.configuredRuntimeFolder, L"D:\\from-settings");
-    EXPECT_FALSE(PathExists(folder / L"Roaming"));  // reading makes no folders
+    EXPECT_FALSE(FileExists(folder / L"Roaming"));  // reading makes no folders
 
     // A per-user copy without "JRE Path" hides the settings file's value.
     WriteBytes(userCopy, "[Java Runtime Environment]\r\nOther=1\r\n");
@@ -269,12 +253,7 @@ TEST_F(SettingsFile, UnicodeSettingsFileIsReadToo) {
     std::wstring text =
         L"[Product Information]\r\nProduct Name=Vi\u00E9wer \u4E2D\r\nProduct Code=C\r\n"
         L"[Java Runtime Environment]\r\nMain Class=\u00E9t\u00E9.App\r\nJVM Type=server\r\n";
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>((c >> 8) & 0xFF);
-    }
-    WriteBytes(settingsPath, bytes);
+    WriteBytes(settingsPath, testing::Utf16LeWithBom(text));
     ASSERT_TRUE(launcher.ReadSettings());
     EXPECT_EQ(launcher.productName, L"Vi\u00E9wer \u4E2D");
     EXPECT_EQ(launcher.mainClass, L"\u00E9t\u00E9/App");

@@ -13,8 +13,9 @@
 namespace zorv {
 namespace {
 
-using wintest::ReadBytes;
+using wintest::ReadFileBytes;
 using wintest::RecordingPlatform;
+using wintest::Utf8;
 using wintest::TempFolder;
 using wintest::TestDll;
 using wintest::WriteBytes;
@@ -22,7 +23,6 @@ using wintest::WriteBytes;
 const wchar_t kDll32[] = L"stand_in_jvm32.dll";
 const wchar_t kDll64[] = L"stand_in_full.dll";
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 std::uint32_t HeaderOffset(const std::string& image) {
     std::uint32_t offset = 0;
@@ -65,7 +65,7 @@ TEST_F(Architecture, OnlyA32BitLibraryWithAPairProductHandsOver) {
 }
 
 TEST_F(Architecture, MalformedOrMissingFilesAreNot32Bit) {
-    const std::string image = ReadBytes(TestDll(kDll32));
+    const std::string image = ReadFileBytes(TestDll(kDll32));
     ASSERT_GT(image.size(), 0x200u);
     const std::uint32_t header = HeaderOffset(image);
     ASSERT_GT(header, 100u);  // so the first 100 bytes stop short of it
@@ -95,8 +95,8 @@ TEST_F(Architecture, MalformedOrMissingFilesAreNot32Bit) {
     };
     for (const auto& c : cases) {
         std::wstring path = File(c.first, c.second);
-        EXPECT_EQ(platform.ImageMachine(path), 0) << Narrow(c.first);
-        EXPECT_FALSE(HandsOver(path)) << Narrow(c.first);
+        EXPECT_EQ(platform.ImageMachine(path), 0) << Utf8(c.first);
+        EXPECT_FALSE(HandsOver(path)) << Utf8(c.first);
     }
     EXPECT_FALSE(HandsOver(folder / L"missing.dll"));
     EXPECT_FALSE(HandsOver(folder.Path()));
@@ -104,7 +104,7 @@ TEST_F(Architecture, MalformedOrMissingFilesAreNot32Bit) {
 }
 
 TEST_F(Architecture, LibraryHeldOpenForWritingCannotBeRead) {
-    std::wstring path = File(L"locked.dll", ReadBytes(TestDll(kDll32)));
+    std::wstring path = File(L"locked.dll", ReadFileBytes(TestDll(kDll32)));
     {
         ScopedFile writer(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
@@ -119,8 +119,8 @@ TEST_F(Architecture, ConfiguredRuntimeIsCheckedWhenLocated) {
     // is checked; a registered runtime's view already decides.
     std::wstring home32 = folder / L"jre32";
     std::wstring home64 = folder / L"jre64";
-    WriteBytes(home32 + L"\\bin\\client\\jvm.dll", ReadBytes(TestDll(kDll32)));
-    WriteBytes(home64 + L"\\bin\\client\\jvm.dll", ReadBytes(TestDll(kDll64)));
+    WriteBytes(home32 + L"\\bin\\client\\jvm.dll", ReadFileBytes(TestDll(kDll32)));
+    WriteBytes(home64 + L"\\bin\\client\\jvm.dll", ReadFileBytes(TestDll(kDll64)));
     launcher.configuredRuntimeFolder = home32;
     ASSERT_TRUE(launcher.LocateRuntime());
     EXPECT_TRUE(launcher.handOverToPair);
@@ -151,7 +151,7 @@ protected:
     }
     std::wstring Install(const wchar_t* dll, const wchar_t* home = L"jre") {
         std::wstring path = folder / (std::wstring(home) + L"\\bin\\server\\jvm.dll");
-        WriteBytes(path, ReadBytes(TestDll(dll)));
+        WriteBytes(path, ReadFileBytes(TestDll(dll)));
         installed.push_back(path);
         return path;
     }
@@ -220,11 +220,11 @@ TEST_F(Loading, UnloadableFilesAreReportedWithThePathAndTheLoadersError) {
     // The codes are those Wine reports: 193 (not a valid image) for anything
     // that is not a loadable image of this process's kind, 126 (module not
     // found) for a file that is not there.
-    std::string image32 = ReadBytes(TestDll(kDll32));
+    std::string image32 = ReadFileBytes(TestDll(kDll32));
     const std::pair<std::wstring, int> cases[] = {
         {InstallBytes("This is not a library.\r\n", L"text"), 193},
         {InstallBytes("", L"empty"), 193},
-        {InstallBytes(ReadBytes(TestDll(kDll64)).substr(0, 100), L"truncated"), 193},
+        {InstallBytes(ReadFileBytes(TestDll(kDll64)).substr(0, 100), L"truncated"), 193},
         {InstallBytes(image32, L"x86"), 193},
         {folder / L"missing\\bin\\server\\jvm.dll", 126},
     };
@@ -234,7 +234,7 @@ TEST_F(Loading, UnloadableFilesAreReportedWithThePathAndTheLoadersError) {
         EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + c.first +
                                                                L" (errno = " + std::to_wstring(c.second) +
                                                                L").\n"}))
-            << Narrow(c.first);
+            << Utf8(c.first);
         ExpectNoEntryPoints();
     }
 }
@@ -245,7 +245,7 @@ TEST_F(Loading, LibrariesInTheRuntimesBinFolderAreFound) {
     // there because Wine keeps a file whose load failed open until the
     // process ends, so a temporary copy could not be removed.)
     std::wstring unhelped = TestDll(L"stand_in_needs_helper.dll");
-    ASSERT_TRUE(wintest::PathExists(TestDll(L"stand_in_helper.dll")));
+    ASSERT_TRUE(wintest::FileExists(TestDll(L"stand_in_helper.dll")));
     EXPECT_FALSE(launcher.LoadJvmLibrary(unhelped));
     EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + unhelped +
                                                            L" (errno = 126).\n"}));
@@ -254,7 +254,7 @@ TEST_F(Loading, LibrariesInTheRuntimesBinFolderAreFound) {
     platform.boxes.clear();
     std::wstring path = Install(L"stand_in_needs_helper.dll", L"helped");
     std::wstring helper = folder / L"helped\\bin\\stand_in_helper.dll";
-    WriteBytes(helper, ReadBytes(TestDll(L"stand_in_helper.dll")));
+    WriteBytes(helper, ReadFileBytes(TestDll(L"stand_in_helper.dll")));
     installed.push_back(helper);
     ASSERT_TRUE(launcher.LoadJvmLibrary(path));
     EXPECT_TRUE(platform.boxes.empty());

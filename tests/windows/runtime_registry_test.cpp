@@ -17,6 +17,7 @@ namespace zorv {
 namespace {
 
 using wintest::RecordingPlatform;
+using wintest::Utf8;
 using wintest::ScopedEnvironment;
 using wintest::TempFolder;
 using wintest::WriteBytes;
@@ -58,7 +59,6 @@ const wchar_t kJavaDll[] = L"bin\\java.dll";
 
 REGSAM ViewFlag(RegistryView view) { return view == RegistryView::wow32 ? KEY_WOW64_32KEY : 0; }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 VersionNumber Version(const wchar_t* text, std::int32_t fill) {
     VersionNumber version;
@@ -106,7 +106,7 @@ protected:
     // A runtime folder holding the given files, all empty.
     std::wstring Home(const std::wstring& name, std::initializer_list<const wchar_t*> files) {
         std::wstring home = homes / name;
-        wintest::CreateFolders(home);
+        EXPECT_TRUE(wintest::CreateFolders(home));
         for (const wchar_t* file : files) WriteBytes(home + L"\\" + file, "");
         return home;
     }
@@ -115,7 +115,7 @@ protected:
         HKEY created = nullptr;
         LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kRowKeys[row] + version).c_str(), 0, nullptr, 0,
                                       KEY_ALL_ACCESS | ViewFlag(view), nullptr, &created, nullptr);
-        EXPECT_EQ(result, ERROR_SUCCESS) << Narrow(version);
+        EXPECT_EQ(result, ERROR_SUCCESS) << Utf8(version);
         return ScopedRegistryKey(created);
     }
 
@@ -137,7 +137,7 @@ protected:
         launcher.jvmLibraryPath = L"<stale>";
         launcher.handOverToPair = false;  // as in a process, which searches once
         bool found = launcher.LocateRuntime();
-        EXPECT_EQ(found, !launcher.jvmLibraryPath.empty()) << Narrow(launcher.jvmLibraryPath);
+        EXPECT_EQ(found, !launcher.jvmLibraryPath.empty()) << Utf8(launcher.jvmLibraryPath);
         return launcher.jvmLibraryPath;
     }
 };
@@ -149,7 +149,7 @@ TEST_F(RegisteredRuntimes, EachOfTheSevenKeysIsSearched) {
         std::wstring home = Home(L"row" + std::to_wstring(row), {kClient, L"jre\\bin\\client\\jvm.dll"});
         Register(static_cast<Row>(row), L"1.8.0_151", home);
         bool appendsJre = row == javaDevelopmentKit || row == jrockitJdk;
-        EXPECT_EQ(Located(), home + (appendsJre ? L"\\jre\\" : L"\\") + kClient) << Narrow(kRowKeys[row]);
+        EXPECT_EQ(Located(), home + (appendsJre ? L"\\jre\\" : L"\\") + kClient) << Utf8(kRowKeys[row]);
         EXPECT_FALSE(launcher.handOverToPair);
     }
 }
@@ -354,9 +354,9 @@ TEST_F(RegisteredRuntimes, LongJavaHomeIsReadWhole) {
     while (home.size() + 11 <= 297) home += L"\\" + std::wstring(10, L'h');
     home += L"\\" + std::wstring(300 - home.size() - 1, L'x');
     ASSERT_EQ(home.size(), 300u);
-    wintest::CreateFolders(home);
+    ASSERT_TRUE(wintest::CreateFolders(home));
     WriteBytes(home + L"\\" + kClient, "");
-    ASSERT_TRUE(wintest::PathExists(home + L"\\" + kClient));
+    ASSERT_TRUE(wintest::FileExists(home + L"\\" + kClient));
     Register(jre, L"1.8", home);
     EXPECT_EQ(Located(), home + L"\\" + kClient);
 }
@@ -496,7 +496,7 @@ TEST_F(RegisteredRuntimes, JavaHomeVariableIsTheLastSource) {
     };
     for (const auto& c : cases) {
         ScopedEnvironment value(L"JAVA_HOME", c.first);
-        EXPECT_EQ(Located(), c.second) << Narrow(c.first);
+        EXPECT_EQ(Located(), c.second) << Utf8(c.first);
     }
     std::wstring withBackslash = home + L"\\";
     ScopedEnvironment value(L"JAVA_HOME", withBackslash.c_str());
@@ -523,7 +523,7 @@ TEST_F(RegisteredRuntimes, ConfiguredFolderWithoutALibraryFallsThrough) {
          {homes / L"file.txt", std::wstring(1, missingDrive) + L":\\jre", Home(L"empty", {kJavaDll}),
           homes / L"not there", std::wstring(L"\\\\nohost\\share\\jre")}) {
         launcher.configuredRuntimeFolder = folder;
-        EXPECT_EQ(Located(), fallback) << Narrow(folder);
+        EXPECT_EQ(Located(), fallback) << Utf8(folder);
     }
 
     std::wstring configured = Home(L"configured", {kClient});  // no java.dll needed here
@@ -583,7 +583,7 @@ TEST_F(VendorRegistrations, EachVendorKeyIsFoundOnlyWithAVendorKeyword) {
         ClearRegistrations();
         std::wstring home = Home(L"vendor" + std::to_wstring(row), {kClient});
         RegisterVendor(static_cast<VendorRow>(row), kVendorKeys[row].name, home);
-        const std::string key = Narrow(kVendorKeys[row].key);
+        const std::string key = Utf8(kVendorKeys[row].key);
         ApplyVmProvider(launcher, L"any");
         EXPECT_EQ(Located(), L"") << key;
         ApplyVmProvider(launcher, L"OPENJDK");
@@ -637,7 +637,7 @@ TEST_F(VendorRegistrations, BrokenValuesAreSkipped) {
     while (longHome.size() + 2 <= 300) longHome += L"\\.";
     if (longHome.size() < 300) longHome += L"\\";
     ASSERT_EQ(longHome.size(), 300u);
-    ASSERT_TRUE(wintest::PathExists(longHome + L"\\" + kClient));
+    ASSERT_TRUE(wintest::FileExists(longHome + L"\\" + kClient));
     RegisterVendor(adoptiumJdk, L"16.0.2.7", longHome);
     EXPECT_EQ(Located(), good + L"\\" + kClient);
     // The same values do count under the JavaSoft keys.

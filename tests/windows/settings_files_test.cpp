@@ -14,7 +14,7 @@
 namespace zorv {
 namespace {
 
-using wintest::ReadBytes;
+using wintest::ReadFileBytes;
 using wintest::RecordingPlatform;
 using wintest::TempFolder;
 using wintest::WriteBytes;
@@ -177,7 +177,7 @@ TEST_F(IniFiles, DeleteRemovesTheFileOnceAndThenReportsFailure) {
     WriteBytes(ini, "[a]\r\nk=1\r\n");
     IniFileStore store(platform, ini);
     EXPECT_EQ(store.Delete(), 1);
-    EXPECT_FALSE(wintest::PathExists(ini));
+    EXPECT_FALSE(wintest::FileExists(ini));
     EXPECT_EQ(store.Delete(), 0);
     EXPECT_EQ(Read(L"a", L"k"), L"");
 }
@@ -185,7 +185,7 @@ TEST_F(IniFiles, DeleteRemovesTheFileOnceAndThenReportsFailure) {
 TEST_F(IniFiles, SetValueCreatesTheFileTheSectionAndTheKey) {
     IniFileStore store(platform, ini);
     ASSERT_EQ(store.SetValue(L"Java Runtime Environment", L"JRE Path", L"C:\\rt"), 1);
-    ASSERT_TRUE(wintest::PathExists(ini));
+    ASSERT_TRUE(wintest::FileExists(ini));
     EXPECT_EQ(Read(L"Java Runtime Environment", L"JRE Path"), L"C:\\rt");
 
     ASSERT_EQ(store.SetValue(L"java runtime environment", L"Other", L"2"), 1);
@@ -196,7 +196,7 @@ TEST_F(IniFiles, SetValueCreatesTheFileTheSectionAndTheKey) {
     EXPECT_EQ(Read(L"second", L"K"), L"3");
     // Writing into an existing section keeps one section, with the name as first written.
     EXPECT_EQ(SectionNames(), (std::vector<std::wstring>{L"Java Runtime Environment", L"Second"}));
-    std::string text = ReadBytes(ini);
+    std::string text = ReadFileBytes(ini);
     EXPECT_NE(text.find("D:\\new"), std::string::npos);
     EXPECT_EQ(text.find("C:\\rt"), std::string::npos);
 }

@@ -7,9 +7,16 @@
 #include <vector>
 
 #include "launcher/platform_win32.h"
+#include "win32_files.h"
 
 namespace zorv {
 namespace wintest {
+
+using testing::CreateFolders;
+using testing::FileExists;
+using testing::ReadFileBytes;
+using testing::RemoveTree;
+using testing::Utf8;
 
 // The real Win32 platform, except that error boxes and the runtime dialog
 // are recorded rather than shown (either would stall an unattended run; the
@@ -40,13 +47,8 @@ private:
     std::wstring path_;
 };
 
-// Creates every missing folder of path.
-void CreateFolders(const std::wstring& path);
 // Writes bytes to path, creating its folders; fails the test when it cannot.
 void WriteBytes(const std::wstring& path, const std::string& bytes);
-std::string ReadBytes(const std::wstring& path);
-bool PathExists(const std::wstring& path);
-void RemoveTree(const std::wstring& path);
 
 // The folder of the running test program, and the test DLLs built beside it.
 std::wstring TestProgramFolder();

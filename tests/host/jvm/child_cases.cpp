@@ -1,7 +1,5 @@
 #include "child_cases.h"
 
-#include <sys/stat.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <fstream>
@@ -16,6 +14,7 @@
 #include "instance/single_instance.h"
 #include "instance/single_instance_block.h"
 #include "launcher/launcher.h"
+#include "host_files.h"
 #include "posix_platform.h"
 
 namespace zorv::testing {
@@ -24,6 +23,7 @@ const char* const kTestClassFolder = ZORV_TEST_CLASS_FOLDER;
 const char* const kJvmLibrary = ZORV_TEST_JVM_LIBRARY;
 const char* const kJdk25JvmLibrary = ZORV_TEST_JDK25_JVM_LIBRARY;
 const char* const kJdk25ClassFolder = ZORV_TEST_JDK25_CLASS_FOLDER;
+const char* const kTestClassJar = ZORV_TEST_CLASS_JAR;
 
 namespace {
 
@@ -39,11 +39,6 @@ public:
 private:
     std::string path_;
 };
-
-bool Exists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
 
 // The first instance's side of the channel as a request thread sees it: main
 // has been called, and replies land in the report as reply_<thread>=<value>.
@@ -134,11 +129,6 @@ struct HelperCallRecorder {
         return realCall(env, cls, method, args);
     }
 };
-
-void WriteSettings(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // Settings for a whole run, with the CR LF line ends the settings reader
 // insists on. The class path entry is a Windows path the VM cannot use; the
@@ -243,18 +233,18 @@ std::map<std::string, ChildCase> Cases() {
 
     cases["run_default_stack"].wholeRun = true;
     cases["run_default_stack"].configure = [](Context& c) {
-        WriteSettings(c.folder + "/app.ini", WholeRunSettings(""));
+        WriteAll(c.folder + "/app.ini", WholeRunSettings(""));
         c.launcher.mainClass = L"DeepRecursion";
     };
     cases["run_large_stack"].wholeRun = true;
     cases["run_large_stack"].configure = [](Context& c) {
-        WriteSettings(c.folder + "/app.ini", WholeRunSettings(" -Xss64m"));
+        WriteAll(c.folder + "/app.ini", WholeRunSettings(" -Xss64m"));
         c.launcher.mainClass = L"DeepRecursion";
     };
 
     cases["run_without_thread"].wholeRun = true;
     cases["run_without_thread"].configure = [](Context& c) {
-        WriteSettings(c.folder + "/app.ini", WholeRunSettings(""));
+        WriteAll(c.folder + "/app.ini", WholeRunSettings(""));
         c.platform.refuseThreads = true;
     };
 
@@ -299,6 +289,28 @@ std::map<std::string, ChildCase> Cases() {
     cases["create_vm_unrecognised_flag"].configure = [](Context& c) {
         c.launcher.vmOptions.push_back("-XX:+ZorvNoSuchFlag");
     };
+
+    // The archive options the launcher makes for the runtime of the case, in
+    // the per-user folder under the case's folder; the classes every VM
+    // loads are logged to classes.txt.
+    auto classDataSharing = [](Context& c, const std::string& libraryPath) {
+        setenv("APPDATA", c.folder.c_str(), 1);
+        c.platform.modulePath = FromUtf8(c.folder) + L"\\app.exe";
+        c.launcher.productName = L"Demo";
+        c.launcher.productCode = L"X";
+        c.launcher.vmOptions[1] = std::string("-Djava.class.path=") + kTestClassJar;
+        std::string home = libraryPath.substr(0, libraryPath.rfind("/lib/server/"));
+        std::string options;
+        for (const std::wstring& option : c.launcher.ClassDataSharingOptions(FromUtf8(home + "/"))) {
+            c.launcher.vmOptions.push_back(NativePath(option));
+            options += (options.empty() ? "" : " ") + NativePath(option);
+        }
+        c.report.Put("cds_options", options);
+        c.launcher.vmOptions.push_back("-Xlog:class+load=info:file=" + c.folder + "/classes.txt");
+    };
+    cases["cds_jdk17"].configure = [classDataSharing](Context& c) { classDataSharing(c, kJvmLibrary); };
+    cases["cds_jdk25"].onJdk25 = true;
+    cases["cds_jdk25"].configure = [classDataSharing](Context& c) { classDataSharing(c, kJdk25JvmLibrary); };
     return cases;
 }
 

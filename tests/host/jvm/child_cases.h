@@ -18,6 +18,8 @@ int RunChildCase(const std::string& name, const std::string& folder);
 // Classes compiled for these tests, and the VM they run on.
 extern const char* const kTestClassFolder;
 extern const char* const kJvmLibrary;
+// The same classes in a jar, for class-data archives.
+extern const char* const kTestClassJar;
 // A JDK 25's VM and the classes only it compiles; both empty when the build
 // found no JDK 25.
 extern const char* const kJdk25JvmLibrary;

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "child_cases.h"
+#include "host_files.h"
 #include "posix_platform.h"
 
 extern char** environ;
@@ -30,23 +32,6 @@ namespace zorv::testing {
 namespace {
 
 std::string workRoot;
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-bool Exists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
 
 std::string Unescape(const std::string& line) {
     std::string text;
@@ -463,6 +448,82 @@ TEST(JvmSecondaryMain, RequestThreadsAttachCallEitherFormReplyAndDetach) {
     EXPECT_TRUE(Has(run.err, "java.lang.NoClassDefFoundError: com/example/Missing")) << run.err;
     // Every request thread detached: the VM could be destroyed.
     EXPECT_EQ(run.report["launcher_gone"], "1");
+}
+
+// --- Class-data archives ------------------------------------------------
+
+// Runs the case again in its folder, with only the archive and its part left
+// from earlier runs.
+ChildRun RunAgain(const std::string& name, const std::string& folder) {
+    for (const char* file : {"report.txt", "boxes.txt", "classes.txt", "main.txt"}) std::remove((folder + "/" + file).c_str());
+    return RunChild(name, folder);
+}
+
+// Classes the VM took from the application's archive rather than loaded.
+bool TookClassesFromArchive(const ChildRun& run) { return Has(run.File("classes.txt"), "source: shared objects file (top)"); }
+
+void ExpectMainRan(const ChildRun& run, const std::string& when) {
+    EXPECT_EQ(run.exitCode, 0) << when << "\n" << run.Output();
+    EXPECT_EQ(run.File("main.txt"), Lines({"thread=main", "count=0"})) << when << "\n" << run.Output();
+    EXPECT_TRUE(run.boxes.empty()) << when;
+}
+
+TEST(JvmClassDataSharing, Jdk17RecordsAtTheEndUsesTheArchiveLaterAndStartsWithBrokenOnes) {
+    const std::string folder = CaseFolder("cds_jdk17");
+    ChildRun first = RunAgain("cds_jdk17", folder);
+    ExpectMainRan(first, "first start");
+    const std::string prefix = "-XX:ArchiveClassesAtExit=" + folder + "/Demo/X/app-17.";
+    const std::string option = first.report["cds_options"];
+    ASSERT_EQ(option.compare(0, prefix.size(), prefix), 0) << option;
+    ASSERT_EQ(option.substr(option.size() - 9), ".jsa.part") << option;
+    const std::string partPath = option.substr(std::strlen("-XX:ArchiveClassesAtExit="));
+    const std::string archive = partPath.substr(0, partPath.size() - 5);
+    EXPECT_FALSE(Exists(partPath)) << "the recording keeps its part name";
+    ASSERT_TRUE(Exists(archive)) << first.Output();
+    EXPECT_FALSE(TookClassesFromArchive(first));
+
+    ChildRun second = RunAgain("cds_jdk17", folder);
+    ExpectMainRan(second, "second start");
+    EXPECT_EQ(second.report["cds_options"], "-XX:SharedArchiveFile=" + archive);
+    EXPECT_TRUE(TookClassesFromArchive(second)) << second.File("classes.txt").substr(0, 2000);
+
+    // A start ended during the recording leaves a cut-off part, which these
+    // runtimes would crash on: it is recorded again instead.
+    const std::string whole = ReadAll(archive);
+    std::remove(archive.c_str());
+    WriteAll(partPath, whole.substr(0, whole.size() / 2));
+    ChildRun afterCut = RunAgain("cds_jdk17", folder);
+    ExpectMainRan(afterCut, "after an interrupted recording");
+    EXPECT_EQ(afterCut.report["cds_options"], option);
+    EXPECT_EQ(ReadAll(archive).size(), whole.size());
+
+    // Whatever else lies under the archive's name, the runtime ignores it.
+    WriteAll(archive, "not an archive");
+    ChildRun garbage = RunAgain("cds_jdk17", folder);
+    ExpectMainRan(garbage, "with garbage for an archive");
+    EXPECT_FALSE(TookClassesFromArchive(garbage));
+}
+
+TEST(JvmClassDataSharing, Jdk25CreatesAndRenewsItsArchiveItself) {
+    if (*kJdk25JvmLibrary == '\0' || !Exists(kJdk25JvmLibrary)) GTEST_SKIP() << "no JDK 25 on this machine";
+    const std::string folder = CaseFolder("cds_jdk25");
+    ChildRun first = RunAgain("cds_jdk25", folder);
+    ExpectMainRan(first, "first start");
+    const std::string prefix = "-XX:+AutoCreateSharedArchive -XX:SharedArchiveFile=" + folder + "/Demo/X/app-25.";
+    const std::string options = first.report["cds_options"];
+    ASSERT_EQ(options.compare(0, prefix.size(), prefix), 0) << options;
+    const std::string archive = options.substr(options.find('=') + 1);
+    ASSERT_TRUE(Exists(archive)) << first.Output();
+
+    ChildRun second = RunAgain("cds_jdk25", folder);
+    ExpectMainRan(second, "second start");
+    EXPECT_EQ(second.report["cds_options"], options);
+    EXPECT_TRUE(TookClassesFromArchive(second)) << second.File("classes.txt").substr(0, 2000);
+
+    const std::string whole = ReadAll(archive);
+    WriteAll(archive, whole.substr(0, whole.size() / 2));
+    ExpectMainRan(RunAgain("cds_jdk25", folder), "with a cut-off archive");
+    EXPECT_EQ(ReadAll(archive).size(), whole.size()) << "renewed";
 }
 
 }  // namespace

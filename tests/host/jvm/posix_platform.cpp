@@ -1,6 +1,7 @@
 #include "posix_platform.h"
 
 #include "../string_table_text.h"
+#include "host_files.h"
 
 #include <dlfcn.h>
 #include <errno.h>
@@ -38,11 +39,8 @@ std::wstring Fold(std::wstring text) {
 }
 
 bool ReadIni(const std::wstring& path, IniDocument& document) {
-    std::ifstream in(NativePath(path), std::ios::binary);
-    if (!in) return false;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    document.Parse(FromUtf8(bytes.str()));
+    if (!Exists(NativePath(path))) return false;
+    document.Parse(FromUtf8(ReadAll(NativePath(path))));
     return true;
 }
 
@@ -192,10 +190,7 @@ void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
     }
 }
 
-bool PosixPlatform::FileExists(const std::wstring& path) {
-    struct stat info;
-    return stat(NativePath(path).c_str(), &info) == 0;
-}
+bool PosixPlatform::FileExists(const std::wstring& path) { return Exists(NativePath(path)); }
 
 std::vector<std::wstring> PosixPlatform::FindFiles(const std::wstring& pattern) {
     std::vector<std::wstring> names;
@@ -269,6 +264,19 @@ std::uint32_t PosixPlatform::ProbeFile(const std::wstring& path, unsigned char (
     (void)read;  // a shorter file leaves zeros, as the Win32 probe does
     std::fclose(file);
     return 0;
+}
+
+bool PosixPlatform::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
+    bytes.assign(maxBytes, '\0');
+    std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+    if (file == nullptr) {
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(std::fread(&bytes[0], 1, maxBytes, file));
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
 }
 
 bool PosixPlatform::GetEnvironment(const std::wstring& name, std::wstring& value) {

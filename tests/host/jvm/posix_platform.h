@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,10 @@ public:
                            const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;
     std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
+    bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
+    bool RenameFile(const std::wstring& from, const std::wstring& to) override {
+        return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+    }
 
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;

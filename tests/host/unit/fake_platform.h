@@ -26,6 +26,8 @@ public:
     bool moduleFails = false;
     std::vector<std::wstring> boxes;
     std::set<std::wstring> files;  // exact paths that exist
+    std::map<std::wstring, std::string> fileContents;  // what ReadFileStart finds
+    std::vector<std::wstring> filesRead;               // every path ReadFileStart was asked for
     std::map<std::wstring, std::vector<std::wstring>> listings;  // pattern -> names
     std::vector<std::wstring> createdFolders;
     std::map<std::wstring, std::uint32_t> folderErrors;  // folders whose creation fails with this code
@@ -39,7 +41,7 @@ public:
         std::map<std::wstring, std::wstring> values;
         std::set<std::wstring> notText;  // values stored as another type than REG_SZ
     };
-    std::map<std::wstring, RegistryKey> registry[2];  // [native, wow32], paths without trailing "\"
+    std::map<std::wstring, RegistryKey> registry[3];  // [native, wow32, wow64], paths without trailing "\"
     MemoryStatus memory;
     bool dpiAware = false;
     WindowHandle activeWindow = nullptr;
@@ -145,6 +147,18 @@ public:
         return true;
     }
     bool RemoveFile(const std::wstring& path) override { return profiles.erase(path) != 0; }
+    bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override {
+        filesRead.push_back(path);
+        auto found = fileContents.find(path);
+        if (found == fileContents.end()) return false;
+        bytes = found->second.substr(0, maxBytes);
+        return true;
+    }
+    bool RenameFile(const std::wstring& from, const std::wstring& to) override {
+        if (files.erase(from) == 0) return false;
+        files.insert(to);
+        return true;
+    }
     std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override {
         for (unsigned char& byte : buffer) byte = 0;
         return profiles.count(path) != 0 ? 0 : 2;
@@ -232,7 +246,7 @@ public:
     }
 
 private:
-    static int Index(RegistryView view) { return view == RegistryView::native ? 0 : 1; }
+    static int Index(RegistryView view) { return static_cast<int>(view); }
     static std::wstring Trim(std::wstring key) {
         while (!key.empty() && key.back() == L'\\') key.pop_back();
         return key;

@@ -1,32 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <limits>
-
-#include "fake_platform.h"
-#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "launcher_fixture.h"
 #include "launcher/launcher_settings.h"
-#include "launcher/text.h"
 
 namespace zorv {
 namespace {
 
 using testing::FakePlatform;
 
-class Settings : public ::testing::Test {
+class Settings : public testing::LauncherFixture {
 protected:
-    FakePlatform platform;
-    Launcher launcher{platform};
-    const std::wstring ini = L"C:\\app\\app.ini";
-
     void SetUp() override {
-        platform.modulePath = L"C:\\app\\app.exe";
+        LauncherFixture::SetUp();
         platform.SetEnv(L"APPDATA", L"C:\\Users\\u\\AppData\\Roaming");
         Set(L"Java Runtime Environment", L"Main Class", L"com.example.App");
-    }
-    void Set(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-        platform.SetProfile(ini, section, key, value);
     }
 };
 
@@ -146,75 +134,6 @@ TEST_F(Settings, PerUserCopyDecidesTheJrePathOfANormalApplication) {
     EXPECT_TRUE(launcher.isService);
     EXPECT_EQ(launcher.configuredRuntimeFolder, L"D:\\from-settings");
     EXPECT_TRUE(platform.createdFolders.empty());
-}
-
-TEST(FileLocations, SettingsFileUsesTheLastDotOfTheWholePath) {
-    std::wstring path;
-    ASSERT_TRUE(SettingsFileFor(L"C:\\my.apps\\viewer.exe", path));
-    EXPECT_EQ(path, L"C:\\my.apps\\viewer.ini");
-    ASSERT_TRUE(SettingsFileFor(L"C:\\my.apps\\viewer", path));
-    EXPECT_EQ(path, L"C:\\my.ini");
-    EXPECT_FALSE(SettingsFileFor(L"C:\\apps\\viewer", path));
-    EXPECT_EQ(UserSettingsFileName(L"C:\\a.b\\my.viewer.exe"), L"my.viewer.ini");
-    EXPECT_EQ(UserSettingsFileName(L"viewer"), L"viewer.ini");
-    EXPECT_EQ(RemoveReservedFileNameCharacters(L"a\\?\"|><:/*b c"), L"ab c");
-    EXPECT_EQ(FolderOf(L"C:\\app\\app.exe"), L"C:\\app");
-    EXPECT_EQ(FolderWithSeparatorOf(L"C:\\app\\app.exe"), L"C:\\app\\");
-    EXPECT_EQ(FolderOf(L"app.exe"), L"");
-    EXPECT_EQ(FolderWithSeparatorOf(L"app.exe"), L"");
-}
-
-// Sizes past 2 TiB, exit codes and version parts all go through it: the
-// extremes of each width must come out whole and with the right sign.
-TEST(Text, DecimalTextWritesTheExtremesOfEveryWidth) {
-    EXPECT_EQ(DecimalText(0), L"0");
-    EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::min()), L"-2147483648");
-    EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), L"-9223372036854775808");
-    EXPECT_EQ(DecimalText(std::numeric_limits<std::uint64_t>::max()), L"18446744073709551615");
-    EXPECT_EQ(DecimalText(std::uint16_t{65535}), L"65535");
-}
-
-TEST(FileLocations, PerUserAndPairPaths) {
-    FakePlatform platform;
-    Launcher launcher(platform);
-    platform.modulePath = L"C:\\Apps\\Viewer\\viewer.exe";
-    launcher.productName = L"Demo: Viewer";
-    launcher.productCode = L"X";
-    std::wstring path;
-    launcher.GetUserSettingsPath(path, false);
-    EXPECT_EQ(path, L"\\Demo Viewer\\X\\viewer.ini");  // no APPDATA: under the drive's root
-    platform.SetEnv(L"APPDATA", L"C:\\Roaming");
-    launcher.GetUserSettingsPath(path, true);
-    EXPECT_EQ(path, L"C:\\Roaming\\Demo Viewer\\X\\viewer.ini");
-    EXPECT_EQ(platform.createdFolders, (std::vector<std::wstring>{L"C:\\Roaming\\Demo Viewer", L"C:\\Roaming\\Demo Viewer\\X"}));
-
-    launcher.productName = L"\\?\"|><:/*";
-    launcher.GetUserSettingsPath(path, false);
-    EXPECT_EQ(path, L"C:\\Roaming\\\\X\\viewer.ini");
-
-    EXPECT_FALSE(launcher.GetPairSettingsFilePath(path));
-    launcher.GetPairUserSettingsPath(path);
-    EXPECT_EQ(path, L"");
-    launcher.pairProduct = L"C:\\Apps\\Viewer32\\viewer32.exe";
-    ASSERT_TRUE(launcher.GetPairSettingsFilePath(path));
-    EXPECT_EQ(path, L"C:\\Apps\\Viewer32\\viewer32.ini");
-    launcher.GetPairUserSettingsPath(path);
-    EXPECT_EQ(path, L"C:\\Roaming\\\\X\\viewer32.ini");
-}
-
-TEST(FileLocations, WorkingDirectoryIsTheExecutablesFolder) {
-    FakePlatform platform;
-    Launcher launcher(platform);
-    platform.modulePath = L"C:\\viewer.exe";
-    launcher.ApplyWorkingDirectory();
-    EXPECT_EQ(platform.currentFolder, L"C:");
-    platform.modulePath = L"C:\\Apps\\v.exe";
-    launcher.ApplyWorkingDirectory();
-    EXPECT_EQ(platform.currentFolder, L"C:\\Apps");
-    platform.currentFolder.clear();
-    platform.modulePath = L"\\v.exe";
-    launcher.ApplyWorkingDirectory();
-    EXPECT_EQ(platform.currentFolder, L"");
 }
 
 }  // namespace

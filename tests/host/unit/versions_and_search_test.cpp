@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
 #include "launcher/launcher.h"
+#include "launcher_fixture.h"
 #include "launcher/launcher_settings.h"
 #include "runtime/jvm_library.h"
 #include "runtime/runtime_search.h"
@@ -83,54 +83,6 @@ TEST(VersionNumber, RequirementPhrase) {
     EXPECT_EQ(phrase(V(L"1.0"), VersionNumber()), L"minimum version 1.0");
 }
 
-TEST(FindJvmLibrary, OrderDependsOnTheJvmType) {
-    FakePlatform platform;
-    bool server = true;
-    platform.files = {L"H\\bin\\client\\jvm.dll"};
-    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverOnly, server), L"");
-    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverFirst, server), L"H\\bin\\client\\jvm.dll");
-    EXPECT_FALSE(server);
-    platform.files.insert(L"H\\bin\\server\\jvm.dll");
-    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", clientFirst, server), L"H\\bin\\client\\jvm.dll");
-    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverFirst, server), L"H\\bin\\server\\jvm.dll");
-    EXPECT_TRUE(server);
-    platform.files = {L"H\\bin\\jrockit\\jvm.dll"};
-    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", clientFirst, server), L"H\\bin\\jrockit\\jvm.dll");
-    EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverOnly, server), L"");
-}
-
-std::vector<unsigned char> Image(std::uint32_t ntOffset, std::uint16_t machine, std::size_t size) {
-    std::vector<unsigned char> bytes(size, 0);
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    for (int i = 0; i < 4; ++i) bytes[0x3C + i] = static_cast<unsigned char>(ntOffset >> (8 * i));
-    if (ntOffset + 6 <= size) {
-        bytes[ntOffset] = 'P';
-        bytes[ntOffset + 1] = 'E';
-        bytes[ntOffset + 4] = static_cast<unsigned char>(machine);
-        bytes[ntOffset + 5] = static_cast<unsigned char>(machine >> 8);
-    }
-    return bytes;
-}
-
-TEST(PeImageMachine, ReadsOnlyWellFormedHeaders) {
-    auto i386 = Image(0x80, 0x014C, 0x200);
-    EXPECT_EQ(PeImageMachine(i386.data(), i386.size()), 0x014C);
-    auto amd64 = Image(0x80, 0x8664, 0x200);
-    EXPECT_EQ(PeImageMachine(amd64.data(), amd64.size()), 0x8664);
-    EXPECT_EQ(PeImageMachine(i386.data(), 0x84), 0);  // header cut short
-    EXPECT_EQ(PeImageMachine(i386.data(), 0x20), 0);
-    auto pastEnd = Image(0xFFFFFFF0u, 0x014C, 0x200);
-    EXPECT_EQ(PeImageMachine(pastEnd.data(), pastEnd.size()), 0);
-    auto notPe = i386;
-    notPe[0x80] = 'N';
-    EXPECT_EQ(PeImageMachine(notPe.data(), notPe.size()), 0);
-    auto notMz = i386;
-    notMz[0] = 'Z';
-    EXPECT_EQ(PeImageMachine(notMz.data(), notMz.size()), 0);
-    EXPECT_EQ(PeImageMachine(nullptr, 0), 0);
-}
-
 RuntimeCandidate Candidate(const wchar_t* version, bool server, bool preferred, const wchar_t* home) {
     RuntimeCandidate candidate;
     candidate.version = V(version);
@@ -170,13 +122,10 @@ TEST(Selection, PreferredVersionsPickAmongTheRanked) {
     EXPECT_EQ(SelectCandidate({}, {L"1.8"}), nullptr);
 }
 
-class Search : public ::testing::Test {
+class Search : public testing::LauncherFixture {
 protected:
-    FakePlatform platform;
-    Launcher launcher{platform};
-
     void SetUp() override {
-        platform.modulePath = L"C:\\app\\app.exe";
+        LauncherFixture::SetUp();
         launcher.maximumVersion = VersionNumber::Open();
         launcher.sourceJdk = launcher.sourceJre = true;
     }
@@ -260,6 +209,31 @@ TEST_F(Search, ThirtyTwoBitViewOnlyWithAPairAndItHandsOver) {
     launcher.pairProduct = L"C:\\app\\app32.exe";
     ASSERT_TRUE(launcher.LocateRuntime());
     EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\x86\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(launcher.handOverToPair);
+}
+
+// The x86 pair of the same source looks the other way: a 64-bit library or a
+// registration in the 64-bit view goes to its x64 pair, a 32-bit one stays.
+TEST_F(Search, TheX86BuildHandsSixtyFourBitRuntimesToItsPair) {
+    launcher.architecture = kX86Architecture;
+    launcher.pairProduct = L"C:\\app\\app64.exe";
+    launcher.configuredRuntimeFolder = L"D:\\rt";
+    Home(L"D:\\rt\\");
+    platform.machines[L"D:\\rt\\bin\\client\\jvm.dll"] = kMachineAmd64;
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_TRUE(launcher.handOverToPair);
+    platform.machines[L"D:\\rt\\bin\\client\\jvm.dll"] = kMachineI386;
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_FALSE(launcher.handOverToPair);
+
+    launcher.configuredRuntimeFolder.clear();
+    platform.Register(RegistryView::wow32, L"Software\\JavaSoft\\JRE\\", L"1.8", L"C:\\x86");
+    Home(L"C:\\x86\\");
+    EXPECT_FALSE(launcher.LocateRuntime()) << "the x86 build's second pass read the 32-bit view";
+    platform.Register(RegistryView::wow64, L"Software\\JavaSoft\\JRE\\", L"17", L"C:\\x64");
+    Home(L"C:\\x64\\");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\x64\\bin\\client\\jvm.dll");
     EXPECT_TRUE(launcher.handOverToPair);
 }
 

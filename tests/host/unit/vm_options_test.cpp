@@ -1,15 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "launcher/environment.h"
-#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
-#include "runtime/error_reporting.h"
+#include "launcher_fixture.h"
 #include "vm/class_path.h"
 #include "vm/library_path.h"
-#include "vm/memory_options.h"
-#include "vm/output_redirection.h"
-#include "vm/vm_host.h"
 #include "vm/vm_options.h"
 
 namespace zorv {
@@ -71,84 +66,12 @@ TEST(VmOptionTokens, QuoteRemoval) {
     EXPECT_EQ(RemoveQuotes(L"\"\""), L"");
 }
 
-TEST(MemoryOptions, ScanSizeNumbers) {
-    SizeNumbers scan = ScanSizeNumbers(L"-Xmx50:256:1024p");
-    EXPECT_EQ(scan.prefixLength, 4u);
-    EXPECT_EQ(scan.numbers, (std::vector<std::uint64_t>{50, 256, 1024}));
-    EXPECT_EQ(ScanSizeNumbers(L"-Xmx:512t").numbers, (std::vector<std::uint64_t>{0, 512}));
-    EXPECT_EQ(ScanSizeNumbers(L"-Xss1048576").numbers, (std::vector<std::uint64_t>{1048576}));
-    EXPECT_TRUE(ScanSizeNumbers(L"-Xmxp").numbers.empty());
-}
-
-TEST(MemoryOptions, PercentagesOfAnEightGigabyteMachine) {
-    MemoryStatus memory;
-    memory.totalPhysical = 8589934592ull;
-    auto rewrite = [&](std::wstring option) {
-        EXPECT_TRUE(IsPercentMemoryOption(option)) << option;
-        RewritePercentMemoryOption(option, memory);
-        return option;
-    };
-    EXPECT_EQ(rewrite(L"-Xmx50p"), L"-Xmx4194304K");
-    EXPECT_EQ(rewrite(L"-Xmx50P"), L"-Xmx4194304K");
-    EXPECT_EQ(rewrite(L"-Xmx50:256:1024p"), L"-Xmx1048576K");
-    EXPECT_EQ(rewrite(L"-Xms1:512p"), L"-Xms524288K");
-    EXPECT_EQ(rewrite(L"-Xmx25:2048:1024p"), L"-Xmx2097152K");
-    EXPECT_EQ(rewrite(L"-Xss10p"), L"-Xss838860K");
-    EXPECT_EQ(rewrite(L"-Xmx0p"), L"-Xmx0K");
-    EXPECT_EQ(rewrite(L"-Xmxp"), L"-Xmxp0K");
-    EXPECT_FALSE(IsPercentMemoryOption(L"-XMX50p"));
-    EXPECT_FALSE(IsPercentMemoryOption(L"-Xmx512m"));
-    EXPECT_FALSE(IsPercentMemoryOption(L"-Xmx1g"));
-}
-
-TEST(MemoryOptions, LargeSizesStayPositive) {
-    MemoryStatus memory;
-    memory.availableVirtual = 128ull << 40;  // the 128 TiB address space of a 64-bit process
-    std::wstring option = L"-Xmx50t";
-    RewritePercentMemoryOption(option, memory);
-    EXPECT_EQ(option, L"-Xmx68719476736K");
-    option = L"-Xmx100000p";
-    memory.totalPhysical = 1ull << 40;
-    RewritePercentMemoryOption(option, memory);
-    EXPECT_EQ(option, L"-Xmx1073741824000K");
-    memory.totalPhysical = 1000 * 1024 + 1023;  // the remainder below a kilobyte is dropped first
-    option = L"-Xmx50p";
-    RewritePercentMemoryOption(option, memory);
-    EXPECT_EQ(option, L"-Xmx500K");
-}
-
-TEST(MemoryOptions, StackSizeUnits) {
-    EXPECT_EQ(StackSizeFromOption(L"-Xss512k"), 524288u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xss2m"), 2097152u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xss1g"), 1073741824u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xss1048576"), 1048576u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xss838860K"), 858992640u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xss"), 0u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xssgarbage"), 0u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xss1:2m"), 0u);
-    EXPECT_EQ(StackSizeFromOption(L"-Xss%SS%"), 0u);
-}
-
-TEST(LibraryPath, RemovePathComponents) {
-    EXPECT_EQ(RemovePathComponents(L"C:\\rt\\bin\\server\\jvm.dll", 2), L"C:\\rt\\bin");
-    EXPECT_EQ(RemovePathComponents(L"C:\\rt\\bin\\server\\jvm.dll", 3), L"C:\\rt");
-    EXPECT_EQ(RemovePathComponents(L"jvm.dll", 3), L"jvm.dll");
-    EXPECT_EQ(RemovePathComponents(L"a\\b", 5), L"a");
-}
-
-class Assembly : public ::testing::Test {
+class Assembly : public testing::LauncherFixture {
 protected:
-    FakePlatform platform;
-    Launcher launcher{platform};
-    const std::wstring ini = L"C:\\app\\app.ini";
-
     void SetUp() override {
-        platform.modulePath = L"C:\\app\\app.exe";
+        LauncherFixture::SetUp();
         platform.memory.totalPhysical = 8589934592ull;
         launcher.jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
-    }
-    void Set(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
-        platform.SetProfile(ini, section, key, value);
     }
 };
 
@@ -258,84 +181,6 @@ TEST(ClassPath, PatternsAndListingFolders) {
     std::wstring classPath;
     ExpandClassPathEntry(platform, L"*", L"C:\\app\\app.exe", classPath);
     EXPECT_EQ(classPath, L"C:\\app\\.;C:\\app\\..;C:\\app\\lib;");
-}
-
-TEST(Environment, ExpansionKeepsUndefinedReferences) {
-    auto lookup = [](const std::wstring& name, std::wstring& value) {
-        if (name != L"A") return false;
-        value = L"1";
-        return true;
-    };
-    EXPECT_EQ(ExpandReferences(L"%A%-%B%-%A%", lookup), L"1-%B%-1");
-    EXPECT_EQ(ExpandReferences(L"%B%A%", lookup), L"%B1");
-    EXPECT_EQ(ExpandReferences(L"100% sure", lookup), L"100% sure");
-    EXPECT_EQ(ExpandReferences(L"%%", lookup), L"%%");
-    EXPECT_EQ(ExpandReferences(std::wstring(200000, L'x') + L"%A%", lookup), std::wstring(200000, L'x') + L"1");
-}
-
-TEST(Redirection, TimePictureSpansFirstToLastPercent) {
-    FakePlatform platform;
-    LocalTime time;
-    time.milliseconds = 45;
-    std::wstring name = L"C:\\logs\\out_%HH-mm-ss.L%.txt";
-    ApplyTimePicture(platform, name, time);
-    EXPECT_EQ(name, L"C:\\logs\\out_HH-mm-ss.45.txt");
-    name = L"a%b";
-    ApplyTimePicture(platform, name, time);
-    EXPECT_EQ(name, L"ab");
-    name = L"%yyyy%_x_%MM%";
-    ApplyTimePicture(platform, name, time);
-    EXPECT_EQ(name, L"yyyy%_x_%MM");
-}
-
-TEST(Redirection, EnsureFoldersCreatesEachMissingLevel) {
-    FakePlatform platform;
-    EXPECT_TRUE(EnsureFolders(platform, L"C:\\logs\\2026\\out.txt"));
-    EXPECT_EQ(platform.createdFolders, (Strings{L"C:\\logs", L"C:\\logs\\2026"}));
-    platform.createdFolders.clear();
-    platform.files.insert(L"C:\\exists\\out.txt");
-    EXPECT_TRUE(EnsureFolders(platform, L"C:\\exists\\out.txt"));
-    EXPECT_TRUE(platform.createdFolders.empty());
-    EXPECT_TRUE(EnsureFolders(platform, L"logs\\out.txt"));
-    EXPECT_EQ(platform.createdFolders, (Strings{L"logs"}));
-    // The server and share of a UNC path cannot be created (nor, without
-    // rights, other levels); creation goes on below them all the same.
-    platform.createdFolders.clear();
-    const std::uint32_t kBadNetPath = 53, kAccessDenied = 5;
-    for (const wchar_t* unreachable : {L"\\", L"\\\\server", L"\\\\server\\share"})
-        platform.folderErrors[unreachable] = kBadNetPath;
-    platform.folderErrors[L"\\\\server\\share\\locked"] = kAccessDenied;
-    EXPECT_TRUE(EnsureFolders(platform, L"\\\\server\\share\\locked\\logs\\out.txt"));
-    EXPECT_EQ(platform.createdFolders, (Strings{L"\\\\server\\share\\locked\\logs"}));
-    // On a drive the first failure ends it.
-    platform.createdFolders.clear();
-    platform.folderErrors[L"D:\\locked"] = kAccessDenied;
-    EXPECT_FALSE(EnsureFolders(platform, L"D:\\locked\\logs\\out.txt"));
-    EXPECT_TRUE(platform.createdFolders.empty());
-}
-
-TEST(Messages, FramesAndReasons) {
-    FakePlatform platform;
-    EXPECT_EQ(FormatMessageText(platform, 203, {FormatMessageText(platform, 213, {}), JniReasonText(platform, -4)}),
-              L"JNI exception: failed to create the Java VM\nReason: not enough memory.\n");
-    EXPECT_EQ(FormatMessageText(platform, 203, {L"x", JniReasonText(platform, -7)}), L"JNI exception: x\nReason: .\n");
-    EXPECT_EQ(FormatMessageText(platform, 222, {L"C:\\rt\\bin\\server\\jvm.dll", 193}),
-              L"Failed to load Java VM library: C:\\rt\\bin\\server\\jvm.dll (errno = 193).\n");
-    const wchar_t* reasons[] = {L"unknown", L"thread detached from VM", L"JNI version error", L"not enough memory",
-                                L"VM already created", L"invalid arguments"};
-    for (int code = -1; code >= -6; --code) EXPECT_EQ(JniReasonText(platform, code), reasons[-code - 1]);
-    EXPECT_EQ(JniReasonText(platform, 0), L"");
-    EXPECT_EQ(FormatPrintf(L"100%% %s", {L"sure"}), L"100% sure");
-}
-
-TEST(JavaStrings, Utf16UnitsAndModifiedUtf8) {
-    std::wstring text = L"a\u00e9\u65e5";
-    text += static_cast<wchar_t>(sizeof(wchar_t) > 2 ? 0x1F600 : 0xD83D);
-    if (sizeof(wchar_t) == 2) text += static_cast<wchar_t>(0xDE00);
-    EXPECT_EQ(ToUtf16(text), (std::u16string{u'a', u'\u00e9', u'\u65e5', char16_t(0xD83D), char16_t(0xDE00)}));
-    // Modified UTF-8 writes a surrogate pair as two three-byte sequences.
-    EXPECT_EQ(FromModifiedUtf8("a\xc3\xa9\xe6\x97\xa5\xed\xa0\xbd\xed\xb8\x80"), text);
-    EXPECT_EQ(FromModifiedUtf8("\xc0\x80"), std::wstring(1, L'\0'));
 }
 
 }  // namespace

@@ -1,42 +1,15 @@
 #include "url_recorder.h"
 
 #include "launcher/win32_api.h"
+#include "win32_files.h"
 
 namespace uiauto {
 namespace {
 
+using zorv::testing::FromUtf8;
+
 const wchar_t* const kCommandKeys[] = {L"Software\\Classes\\http\\shell\\open\\command",
                                        L"Software\\Classes\\https\\shell\\open\\command"};
-
-// Ctest's Linux paths are reached through Wine's Z: drive.
-std::wstring FromHostPath(const std::string& path) {
-    std::wstring wide(path.begin(), path.end());
-    if (wide.empty() || wide[0] != L'/') return wide;
-    for (wchar_t& c : wide) {
-        if (c == L'/') c = L'\\';
-    }
-    return L"Z:" + wide;
-}
-
-std::wstring FromUtf8(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
-    return text;
-}
-
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
 
 bool WriteString(const std::wstring& key, DWORD type, const std::wstring& value) {
     HKEY handle = nullptr;
@@ -51,7 +24,7 @@ bool WriteString(const std::wstring& key, DWORD type, const std::wstring& value)
 
 }  // namespace
 
-std::wstring OpenRecorderPath() { return FromHostPath(UIAUTO_OPEN_RECORDER); }
+std::wstring OpenRecorderPath() { return zorv::testing::FromHostPath(zorv::testing::FromUtf8(UIAUTO_OPEN_RECORDER)); }
 
 ScopedUrlRecorder::ScopedUrlRecorder(const std::wstring& recorderExe) {
     wchar_t folder[MAX_PATH + 1] = {};
@@ -87,7 +60,7 @@ std::vector<std::wstring> ScopedUrlRecorder::Opened(std::size_t atLeast, std::ui
     ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         std::vector<std::wstring> lines;
-        std::string bytes = ReadAll(log_);
+        std::string bytes = zorv::testing::ReadFileBytes(log_);
         // A line is whole once its newline is there.
         for (std::size_t start = 0, end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1) {
             lines.push_back(FromUtf8(bytes.substr(start, end - start)));

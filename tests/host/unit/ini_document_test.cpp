@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "launcher/command_line.h"
 #include "launcher/ini_document.h"
 #include "launcher/settings_store.h"
 
@@ -9,7 +8,6 @@ namespace zorv {
 namespace {
 
 using testing::FakePlatform;
-using Args = std::vector<std::wstring>;
 
 const std::wstring* Lookup(const IniDocument& document, const std::wstring& section, const std::wstring& key) {
     const IniDocument::Section* found = document.FindSection(section);
@@ -119,27 +117,6 @@ TEST_F(LayeredLookup, EmbeddedValueShowsWhenTheFileIsSilent) {
     EXPECT_EQ(Read(L"[S]\r\nK=embedded", L"S", L"K"), L"embedded");
     // The embedded document matches names exactly; the file does not.
     EXPECT_EQ(Read(L"[S]\r\nK=embedded", L"s", L"K"), L"");
-}
-
-TEST(SplitArguments, QuotesSpacesAndEmptyPieces) {
-    EXPECT_EQ(SplitArguments(L""), Args{});
-    EXPECT_EQ(SplitArguments(L"\"two words\" plain"), (Args{L"two words", L"plain"}));
-    EXPECT_EQ(SplitArguments(L"\"quoted\"letters"), (Args{L"quoted", L"letters"}));
-    EXPECT_EQ(SplitArguments(L"a \"\" b"), (Args{L"a", L"", L"b"}));
-    EXPECT_EQ(SplitArguments(L"in\"side\"x"), (Args{L"in\"side\"x"}));
-    EXPECT_EQ(SplitArguments(L"a \""), (Args{L"a", L""}));
-    EXPECT_EQ(SplitArguments(L"a \"rest of it"), (Args{L"a", L"rest of it"}));
-    EXPECT_EQ(SplitArguments(L"tab\tinside"), (Args{L"tab\tinside"}));
-    EXPECT_EQ(SplitArguments(L" lead"), (Args{L"", L"lead"}));
-    EXPECT_EQ(SplitArguments(L"a   b   "), (Args{L"a", L"b"}));
-    EXPECT_EQ(SplitArguments(L"back\\slash\\\" x"), (Args{L"back\\slash\\\"", L"x"}));
-}
-
-TEST(ApplicationArguments, DropTheProgramPathAsWritten) {
-    EXPECT_EQ(ApplicationArgumentsFrom(L"\"C:\\My Apps\\app.exe\" a b"), (Args{L"a", L"b"}));
-    EXPECT_EQ(ApplicationArgumentsFrom(L"C:\\My Apps\\app.exe a"), (Args{L"Apps\\app.exe", L"a"}));
-    EXPECT_EQ(ApplicationArgumentsFrom(L"  app.exe  -nosplash  \t "), (Args{L"-nosplash"}));
-    EXPECT_EQ(ApplicationArgumentsFrom(L""), Args{});
 }
 
 }  // namespace

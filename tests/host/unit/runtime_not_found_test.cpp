@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "launcher/launcher.h"
+#include "launcher_fixture.h"
+#include "runtime/jvm_library.h"
+#include "runtime/runtime_not_found.h"
+
+namespace zorv {
+namespace {
+
+using testing::FakePlatform;
+
+class RuntimeDialog : public testing::LauncherFixture {
+protected:
+    void SetUp() override {
+        LauncherFixture::SetUp();
+        platform.SetEnv(L"APPDATA", L"C:\\Users\\u\\AppData");
+        launcher.productName = L"Viewer";
+        launcher.productCode = L"{P}";
+        launcher.maximumVersion = VersionNumber::Open();
+        launcher.minimumVersion.Parse(L"1.8", 0);
+        platform.activeWindow = reinterpret_cast<WindowHandle>(0x1234);
+        platform.files = {L"C:\\Java\\jre8\\bin\\client\\jvm.dll", L"C:\\Java\\srv\\bin\\server\\jvm.dll"};
+    }
+    // Every file that received a "JRE Path", with the value it got.
+    std::map<std::wstring, std::wstring> Remembered() {
+        std::map<std::wstring, std::wstring> written;
+        for (auto& [path, sections] : platform.profiles) {
+            auto section = sections.find(L"java runtime environment");
+            if (section == sections.end()) continue;
+            auto key = section->second.find(L"jre path");
+            if (key != section->second.end()) written[path] = key->second;
+        }
+        return written;
+    }
+};
+
+TEST_F(RuntimeDialog, CancelEndsTheSearchAndWritesNothing) {
+    platform.browsedFolders = {L"C:\\Java\\jre8"};
+    EXPECT_FALSE(launcher.LocateRuntime());
+    ASSERT_EQ(platform.dialogMessages.size(), 1u);
+    EXPECT_EQ(platform.dialogMessages[0],
+              L"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (minimum version "
+              L"1.8) from:");
+    EXPECT_EQ(platform.dialogOwners[0], platform.activeWindow);
+    EXPECT_TRUE(Remembered().empty());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"");
+}
+
+TEST_F(RuntimeDialog, OkNeedsTheLastFolderToHoldALibraryOfTheRequiredType) {
+    launcher.jvmType = serverOnly;
+    platform.runtimeDialogAnswer = kDialogOk;
+    platform.browsedFolders = {L"C:\\Java\\jre8"};
+    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_NE(platform.dialogMessages[0].find(L"a JRE with a server JVM (minimum version 1.8)"), std::wstring::npos);
+    platform.browsedFolders = {L"C:\\Java\\srv", L"C:\\Nothing"};
+    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_TRUE(Remembered().empty());
+
+    RuntimeNotFoundDialog dialog(platform, L"", serverOnly);
+    EXPECT_TRUE(dialog.TakeFolder(L"C:\\Java\\srv\\"));
+    EXPECT_EQ(dialog.chosenFolder, L"C:\\Java\\srv\\");
+    EXPECT_EQ(dialog.jvmLibraryPath, L"C:\\Java\\srv\\bin\\server\\jvm.dll");
+    EXPECT_FALSE(dialog.TakeFolder(L""));
+    EXPECT_EQ(dialog.chosenFolder, L"");
+}
+
+TEST_F(RuntimeDialog, ChosenFolderIsUsedAndRememberedPerUserForThisProductAndItsPair) {
+    launcher.pairProduct = L"C:\\app\\app32.exe";
+    platform.runtimeDialogAnswer = kDialogOk;
+    platform.browsedFolders = {L"C:\\Java\\jre8"};
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\Java\\jre8\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(launcher.handOverToPair);
+    std::map<std::wstring, std::wstring> expected = {
+        {L"C:\\Users\\u\\AppData\\Viewer\\{P}\\app.ini", L"C:\\Java\\jre8\\"},
+        {L"C:\\Users\\u\\AppData\\Viewer\\{P}\\app32.ini", L"C:\\Java\\jre8\\"},
+    };
+    EXPECT_EQ(Remembered(), expected);
+    EXPECT_NE(std::find(platform.createdFolders.begin(), platform.createdFolders.end(),
+                        L"C:\\Users\\u\\AppData\\Viewer\\{P}"),
+              platform.createdFolders.end());
+}
+
+TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOver) {
+    launcher.isService = true;
+    launcher.pairProduct = L"C:\\app\\app32.exe";
+    platform.machines[L"C:\\Java\\jre8\\bin\\client\\jvm.dll"] = kMachineI386;
+    platform.runtimeDialogAnswer = kDialogOk;
+    platform.browsedFolders = {L"C:\\Java\\jre8\\"};
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_TRUE(launcher.handOverToPair);
+    std::map<std::wstring, std::wstring> expected = {
+        {L"C:\\app\\app.ini", L"C:\\Java\\jre8\\"},
+        {L"C:\\app\\app32.ini", L"C:\\Java\\jre8\\"},
+    };
+    EXPECT_EQ(Remembered(), expected);
+
+    // Without a "." in the executable's path there is no settings file to name.
+    platform.profiles.clear();
+    platform.modulePath = L"C:\\app\\app";
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_TRUE(Remembered().empty());
+}
+
+}  // namespace
+}  // namespace zorv
