@@ -3,34 +3,26 @@
 // (a child of this program running the launcher's VM thread over the Linux
 // platform), with and without the class-data archive the launcher keeps, on
 // each runtime. Runs alternate between the two so drift hits both alike.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/child_timing.h"
 #include "launcher/launcher.h"
 #include "posix_platform.h"
 
-extern char** environ;
-
 namespace {
+
+using zorv::bench::Median;
 
 using zorv::testing::FromUtf8;
 using zorv::testing::NativePath;
 
 constexpr std::uint64_t kMainThreadStack = 1 << 20;
-
-long long MonotonicNanoseconds() {
-    timespec now = {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
 
 // The child: runs the application on the runtime in home, with the archive
 // options the launcher makes when archiveRoot (its per-user folder) is given.
@@ -67,49 +59,18 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 // Milliseconds from the spawn to main's first statement; negative on failure.
 double TimeToMain(std::vector<std::string> arguments) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
-
-    long long start = MonotonicNanoseconds();
-    pid_t child = 0;
-    int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (spawned != 0) {
-        close(pipeEnds[0]);
-        return -1;
-    }
-    std::string output;
-    char buffer[256];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<std::size_t>(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    zorv::bench::ChildRun run;
+    if (!zorv::bench::RunChild(std::move(arguments), run)) return -1;
     // The first line that is a number: the runtime may log before main prints.
     long long mainEntered = 0;
-    for (const std::string& line : Split(output, '\n')) {
+    for (const std::string& line : Split(run.output, '\n')) {
         if (!line.empty() && line[0] >= '0' && line[0] <= '9') {
             mainEntered = std::atoll(line.c_str());
             break;
         }
     }
-    if (mainEntered <= start) return -1;
-    return static_cast<double>(mainEntered - start) / 1e6;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    if (mainEntered <= run.start) return -1;
+    return static_cast<double>(mainEntered - run.start) / 1e6;
 }
 
 }  // namespace

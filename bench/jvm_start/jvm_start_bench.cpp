@@ -2,33 +2,25 @@
 // to process exit: our VM hosting (a child of this program, running the
 // launcher's VM thread over the Linux platform) against `java -cp`, on the
 // same libjvm.so. Runs alternate between the two so drift hits both alike.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/child_timing.h"
 #include "launcher/launcher.h"
 #include "posix_platform.h"
 
-extern char** environ;
-
 namespace {
+
+using zorv::bench::Median;
 
 // The stack the JDK's own launcher gives main's thread on Linux x64, so both
 // sides start main on equal terms.
 constexpr std::uint64_t kMainThreadStack = 1 << 20;
-
-long long MonotonicNanoseconds() {
-    timespec now = {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
 
 int HostHello() {
     zorv::testing::PosixPlatform platform;
@@ -50,45 +42,13 @@ struct Sample {
 };
 
 bool RunOnce(std::vector<std::string> arguments, Sample& sample) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(&argument[0]);
-    argv.push_back(nullptr);
-
-    long long start = MonotonicNanoseconds();
-    pid_t child = 0;
-    int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (spawned != 0) {
-        close(pipeEnds[0]);
-        return false;
-    }
-    std::string output;
-    char buffer[256];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<std::size_t>(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    long long end = MonotonicNanoseconds();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
-    long long mainEntered = std::atoll(output.c_str());
-    if (mainEntered <= start) return false;
-    sample.toMain = static_cast<double>(mainEntered - start) / 1e6;
-    sample.toExit = static_cast<double>(end - start) / 1e6;
+    zorv::bench::ChildRun run;
+    if (!zorv::bench::RunChild(std::move(arguments), run)) return false;
+    long long mainEntered = std::atoll(run.output.c_str());
+    if (mainEntered <= run.start) return false;
+    sample.toMain = static_cast<double>(mainEntered - run.start) / 1e6;
+    sample.toExit = static_cast<double>(run.end - run.start) / 1e6;
     return true;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
 }  // namespace
