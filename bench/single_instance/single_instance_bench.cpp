@@ -14,6 +14,7 @@
 // just before CreateProcessW and just after the process has ended. The two
 // kinds of run alternate, after one unmeasured run of each; every second start
 // must exit with its own reply.
+#include "common/wine_bench.h"
 #include "launcher/win32_api.h"
 
 #include <algorithm>
@@ -23,42 +24,16 @@
 
 namespace {
 
+using zorv::bench::FromHostPath;
+using zorv::bench::Median;
+using zorv::bench::Now;
+using zorv::bench::PrintRow;
+using zorv::bench::ReadAll;
+using zorv::bench::WriteAll;
+
 #ifndef ZORV_BENCH_FAKE_JVM
 #define ZORV_BENCH_FAKE_JVM L""
 #endif
-
-std::wstring FromHostPath(std::wstring path) {
-    if (path.empty() || path[0] != L'/') return path;
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return L"Z:" + path;
-}
-
-long long Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return written == bytes.size();
-}
-
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string text(65536, '\0');
-    DWORD read = 0;
-    ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-    CloseHandle(file);
-    text.resize(read);
-    return text;
-}
 
 HANDLE Start(const std::wstring& exe, const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
@@ -83,18 +58,6 @@ double TimedRun(const std::wstring& exe, const std::wstring& arguments, DWORD ex
     GetExitCodeProcess(process, &code);
     CloseHandle(process);
     return ended && code == expectedCode ? static_cast<double>(finished - started) * toMs : -1;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-void PrintRow(const char* name, const std::vector<double>& values) {
-    auto bounds = std::minmax_element(values.begin(), values.end());
-    std::printf("  %-42s median %8.2f ms   min %8.2f   max %8.2f   (n=%zu)\n", name, Median(values), *bounds.first,
-                *bounds.second, values.size());
 }
 
 }  // namespace
@@ -183,8 +146,8 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     std::printf("single-instance bench: %zu runs each, interleaved, jvm.dll double\n", plainRuns.size());
-    PrintRow("plain start, main returns at once", plainRuns);
-    PrintRow("second start: forward, reply, exit", secondRuns);
+    PrintRow("plain start, main returns at once", plainRuns, 42);
+    PrintRow("second start: forward, reply, exit", secondRuns, 42);
     std::printf("ratio of the medians, second / plain: %.3f\n", Median(secondRuns) / Median(plainRuns));
     if (failures > 0) std::printf("(%d pairs failed and were left out)\n", failures);
     return 0;

@@ -12,6 +12,7 @@
 // the process has ended; the jvm.dll double logs the counter on entry to
 // JNI_CreateJavaVM (FAKEJVM_LOG_QPC=yes). The two kinds of run alternate,
 // after one unmeasured run of each.
+#include "common/wine_bench.h"
 #include "launcher/win32_api.h"
 
 #include <algorithm>
@@ -22,33 +23,19 @@
 
 namespace {
 
+using zorv::bench::FromHostPath;
+using zorv::bench::Median;
+using zorv::bench::Now;
+using zorv::bench::PrintRow;
+using zorv::bench::ReadAll;
+using zorv::bench::WriteAll;
+
 #ifndef ZORV_BENCH_FAKE_JVM
 #define ZORV_BENCH_FAKE_JVM L""
 #endif
 #ifndef ZORV_BENCH_PICTURE
 #define ZORV_BENCH_PICTURE L""
 #endif
-
-std::wstring FromHostPath(std::wstring path) {
-    if (path.empty() || path[0] != L'/') return path;
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return L"Z:" + path;
-}
-
-long long Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return written == bytes.size();
-}
 
 // The counter the double logged on entering JNI_CreateJavaVM, or -1.
 long long CreateCounter(const std::wstring& log) {
@@ -90,19 +77,6 @@ bool RunOnce(const std::wstring& exe, const std::wstring& log, double toMs, Samp
     sample.toCreate = static_cast<double>(create - started) * toMs;
     sample.lifetime = static_cast<double>(finished - started) * toMs;
     return true;
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-void PrintRow(const char* name, const std::vector<double>& values) {
-    auto bounds = std::minmax_element(values.begin(), values.end());
-    std::printf("  %-34s median %8.2f ms   min %8.2f   max %8.2f   (n=%zu)\n", name, Median(values), *bounds.first,
-                *bounds.second, values.size());
 }
 
 }  // namespace
@@ -180,10 +154,10 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("splash start-up bench: %zu runs each, interleaved, jvm.dll double, main returns at once\n",
                 plainCreate.size());
     std::printf("picture: %ls\n", picture.c_str());
-    PrintRow("no splash: start -> create", plainCreate);
-    PrintRow("splash: start -> create", splashCreate);
-    PrintRow("no splash: lifetime", plainLife);
-    PrintRow("splash: lifetime", splashLife);
+    PrintRow("no splash: start -> create", plainCreate, 34);
+    PrintRow("splash: start -> create", splashCreate, 34);
+    PrintRow("no splash: lifetime", plainLife, 34);
+    PrintRow("splash: lifetime", splashLife, 34);
     std::printf("ratio of the medians, splash / none: start -> create %.3f, lifetime %.3f\n",
                 Median(splashCreate) / Median(plainCreate), Median(splashLife) / Median(plainLife));
     if (failures > 0) std::printf("(%d pairs failed and were left out)\n", failures);

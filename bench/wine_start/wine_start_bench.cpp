@@ -23,6 +23,7 @@
 // Each round also starts the launcher once with ZORV_LAUNCHER_DEBUG naming a
 // file, so the cost of its trace is measured in the same run as the start
 // without it; the two are set side by side at the end.
+#include "common/wine_bench.h"
 #include "launcher/win32_api.h"
 
 #include <algorithm>
@@ -33,49 +34,21 @@
 
 namespace {
 
+using zorv::bench::FromHostPath;
+using zorv::bench::Median;
+using zorv::bench::Now;
+using zorv::bench::PrintRow;
+using zorv::bench::ReadAll;
+using zorv::bench::WriteAll;
+
 #ifndef ZORV_BENCH_FAKE_JVM
 #define ZORV_BENCH_FAKE_JVM L""
 #endif
-
-std::wstring FromHostPath(std::wstring path) {
-    if (path.empty() || path[0] != L'/') return path;
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
-    return L"Z:" + path;
-}
 
 double Frequency() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(frequency.QuadPart);
-}
-
-long long Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteAll(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return written == bytes.size();
 }
 
 // The counter value of a "qpc <event>=<count>" log line, or -1.
@@ -117,19 +90,6 @@ Run RunOnce(const std::wstring& exe) {
     CloseHandle(process.hProcess);
     run.ok = true;
     return run;
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-void PrintRow(const char* name, const std::vector<double>& values) {
-    auto bounds = std::minmax_element(values.begin(), values.end());
-    std::printf("  %-28s median %8.2f ms   min %8.2f   max %8.2f   (n=%zu)\n", name, Median(values), *bounds.first,
-                *bounds.second, values.size());
 }
 
 void RemoveTree(const std::wstring& folder) {
@@ -240,19 +200,19 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("launcher start-up bench: %zu runs each, interleaved%s%s\n", startToCreate.size(),
                 wineVersion ? ", Wine " : "", wineVersion ? wineVersion() : "");
     std::printf("launcher (jvm.dll double, main returns at once):\n");
-    PrintRow("start -> JNI_CreateJavaVM", startToCreate);
-    PrintRow("main return -> exit", returnToExit);
-    PrintRow("lifetime", launcherLifetime);
+    PrintRow("start -> JNI_CreateJavaVM", startToCreate, 28);
+    PrintRow("main return -> exit", returnToExit, 28);
+    PrintRow("lifetime", launcherLifetime, 28);
     std::printf("empty GUI program:\n");
-    PrintRow("lifetime", emptyLifetime);
+    PrintRow("lifetime", emptyLifetime, 28);
     double idle = Median(emptyLifetime);
     std::printf("ratios to the empty program's median lifetime:\n");
     std::printf("  start -> create        %6.2f\n", Median(startToCreate) / idle);
     std::printf("  return -> exit         %6.2f\n", Median(returnToExit) / idle);
     std::printf("  launcher lifetime      %6.2f\n", Median(launcherLifetime) / idle);
     std::printf("launcher with ZORV_LAUNCHER_DEBUG naming a file:\n");
-    PrintRow("start -> JNI_CreateJavaVM", tracedStartToCreate);
-    PrintRow("lifetime", tracedLifetime);
+    PrintRow("start -> JNI_CreateJavaVM", tracedStartToCreate, 28);
+    PrintRow("lifetime", tracedLifetime, 28);
     std::printf("ratios of the traced start to the start without the variable (medians):\n");
     std::printf("  start -> create        %6.2f\n", Median(tracedStartToCreate) / Median(startToCreate));
     std::printf("  launcher lifetime      %6.2f\n", Median(tracedLifetime) / Median(launcherLifetime));
