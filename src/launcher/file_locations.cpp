@@ -13,6 +13,13 @@ bool SettingsFileFor(const std::wstring& programPath, std::wstring& settingsPath
     return true;
 }
 
+std::wstring SettingsFileFromFileName(const std::wstring& programPath) {
+    std::size_t slash = programPath.rfind(L'\\');
+    std::size_t dot = programPath.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return programPath + L".ini";
+    return programPath.substr(0, dot) + L".ini";
+}
+
 std::wstring RemoveReservedFileNameCharacters(const std::wstring& name) {
     std::wstring result;
     for (wchar_t c : name) {
@@ -70,7 +77,9 @@ bool Launcher::GetModulePath(std::wstring& path) {
 bool Launcher::GetSettingsFilePath(std::wstring& path) {
     std::wstring modulePath;
     if (!GetModulePath(modulePath)) return false;
-    return SettingsFileFor(modulePath, path);
+    if (!platform.Conventions().settingsFromFileName) return SettingsFileFor(modulePath, path);
+    path = SettingsFileFromFileName(modulePath);
+    return true;
 }
 
 bool Launcher::GetPairSettingsFilePath(std::wstring& path) {

@@ -8,6 +8,9 @@ namespace zorv {
 // The path up to and including its last ".", then "ini"; false without a ".".
 bool SettingsFileFor(const std::wstring& programPath, std::wstring& settingsPath);
 // The folder names of the per-user copy lose the characters \ ? " | > < : / *.
+// The file name up to its last "." plus ".ini", or the whole name plus ".ini".
+std::wstring SettingsFileFromFileName(const std::wstring& programPath);
+
 std::wstring RemoveReservedFileNameCharacters(const std::wstring& name);
 // The per-user copy's file name: the program's file name with ".ini" for its extension.
 std::wstring UserSettingsFileName(const std::wstring& programPath);

@@ -83,6 +83,8 @@ public:
     // Runtime choice.
     bool LocateRuntime();
     bool SearchRegisteredRuntimes(int pass, std::wstring& home);
+    // The runtimes the system's packages installed, judged by their release files.
+    bool SearchInstalledRuntimes(std::wstring& home);
     void CheckJvmArchitecture();
     bool LoadJvmLibrary(const std::wstring& path);
     // The last resort of the search: the user picks a folder. False: cancelled.

@@ -50,6 +50,30 @@ constexpr int kDialogStop = 2;
 
 using ThreadRoutine = std::uint32_t (*)(void* argument);
 
+struct JvmLibraryChoice {
+    const wchar_t* relativePath;  // under the runtime's home, "\" between folders
+    bool isServer;
+};
+
+// Where a runtime keeps its files, and how the settings file is named: what
+// differs between a Windows and a Linux launcher beyond the calls themselves.
+struct SystemConventions {
+    // A folder holding this file is a Java home.
+    const wchar_t* javaHomeMarker;
+    // The runtime folder beside the executable, when that folder is none itself.
+    const wchar_t* besideRuntimeFolder;
+    JvmLibraryChoice serverLibrary;
+    // The libraries tried in turn when a client VM comes first.
+    const JvmLibraryChoice* clientFirstLibraries;
+    std::size_t clientFirstLibraryCount;
+    // The settings file is the file name up to its last "." plus ".ini", or
+    // the whole name plus ".ini"; otherwise the whole path up to its last ".".
+    bool settingsFromFileName;
+};
+
+extern const SystemConventions kWindowsConventions;
+extern const SystemConventions kLinuxConventions;
+
 // What the system's cryptographic provider made of a decipher request.
 enum class ProviderResult { deciphered, failed, unavailable };
 
@@ -228,6 +252,15 @@ public:
     // could not be started.
     virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
                               std::uint32_t& exitCode, std::uint32_t& error) = 0;
+
+    // A ";"-separated list of "\"-separated paths as this system's VM reads it.
+    virtual std::wstring VmPathList(const std::wstring& list) { return list; }
+
+    // Runtimes.
+    virtual const SystemConventions& Conventions() { return kWindowsConventions; }
+    // The folders (with trailing "\") of the runtimes the system's packages
+    // installed in a common place; none where the registry knows them instead.
+    virtual std::vector<std::wstring> InstalledRuntimeFolders() { return {}; }
 };
 
 }  // namespace zorv

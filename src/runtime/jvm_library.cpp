@@ -9,15 +9,13 @@
 namespace zorv {
 namespace {
 
-struct LibraryChoice {
-    const wchar_t* relativePath;
-    bool isServer;
-};
-
-const LibraryChoice kServer = {L"bin\\server\\jvm.dll", true};
-const LibraryChoice kClientFirstOrder[] = {
+const JvmLibraryChoice kWindowsClientFirst[] = {
     {L"bin\\client\\jvm.dll", false}, {L"bin\\classic\\jvm.dll", false}, {L"bin\\hotspot\\jvm.dll", false},
     {L"bin\\server\\jvm.dll", true},  {L"bin\\jrockit\\jvm.dll", false},
+};
+const JvmLibraryChoice kLinuxClientFirst[] = {
+    {L"lib\\client\\libjvm.so", false},
+    {L"lib\\server\\libjvm.so", true},
 };
 
 std::uint32_t ReadUint32(const unsigned char* p) {
@@ -27,17 +25,26 @@ std::uint32_t ReadUint32(const unsigned char* p) {
 
 }  // namespace
 
+const SystemConventions kWindowsConventions = {
+    L"bin\\java.dll", L"jre64\\", {L"bin\\server\\jvm.dll", true}, kWindowsClientFirst,
+    sizeof kWindowsClientFirst / sizeof kWindowsClientFirst[0], false};
+const SystemConventions kLinuxConventions = {
+    L"lib\\libjava.so", L"jre\\", {L"lib\\server\\libjvm.so", true}, kLinuxClientFirst,
+    sizeof kLinuxClientFirst / sizeof kLinuxClientFirst[0], true};
+
 std::wstring FindJvmLibrary(Platform& platform, const std::wstring& home, JvmType type, bool& isServer) {
     isServer = false;
+    const SystemConventions& conventions = platform.Conventions();
     if (type == serverOnly || type == serverFirst) {
-        std::wstring path = home + kServer.relativePath;
+        std::wstring path = home + conventions.serverLibrary.relativePath;
         if (platform.FileExists(path)) {
             isServer = true;
             return path;
         }
         if (type == serverOnly) return std::wstring();
     }
-    for (const LibraryChoice& choice : kClientFirstOrder) {
+    for (std::size_t i = 0; i < conventions.clientFirstLibraryCount; ++i) {
+        const JvmLibraryChoice& choice = conventions.clientFirstLibraries[i];
         std::wstring path = home + choice.relativePath;
         if (platform.FileExists(path)) {
             isServer = choice.isServer;

@@ -190,7 +190,28 @@ void TraceLibraryLookup(Trace& trace, const wchar_t* source, const std::wstring&
 }  // namespace
 
 bool IsJavaHome(Platform& platform, const std::wstring& folder) {
-    return platform.FileExists(folder + L"bin\\java.dll");
+    return platform.FileExists(folder + platform.Conventions().javaHomeMarker);
+}
+
+VersionNumber ReleaseFileVersion(const std::string& text) {
+    VersionNumber version;
+    const std::string key = "JAVA_VERSION=";
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.compare(0, key.size(), key) != 0) continue;
+        std::string value = line.substr(key.size());
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        // Any non-digit separates parts: "1.8.0_392" is 1.8.0.392.
+        std::wstring wide;
+        for (char c : value) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        if (!wide.empty() && version.Parse(wide, 0)) return version;
+        return VersionNumber();
+    }
+    return version;
 }
 
 bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder) {
@@ -318,6 +339,47 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
     return true;
 }
 
+bool Launcher::SearchInstalledRuntimes(std::wstring& home) {
+    Trace* trace = platform.trace;
+    std::vector<std::wstring> folders = platform.InstalledRuntimeFolders();
+    if (folders.empty()) return false;
+    std::vector<RuntimeCandidate> candidates;
+    for (const std::wstring& folder : folders) {
+        std::string release;
+        VersionNumber version;
+        if (platform.ReadFileStart(folder + L"release", 65536, release)) version = ReleaseFileVersion(release);
+        if (version.IsOpen()) {
+            if (trace) trace->Line(L"runtime: installed candidate " + folder + L": skipped, no JAVA_VERSION in its release file");
+            continue;
+        }
+        if (!WithinBounds(*this, version)) {
+            if (trace) trace->Line(L"runtime: installed candidate " + folder + L" version " + version.Format() +
+                                   L": skipped, " + OutOfBoundsReason(*this, version));
+            continue;
+        }
+        bool isJdk = platform.FileExists(folder + L"bin\\javac");
+        bool kindFavoured = isJdk ? sourceJdk : sourceJre;
+        if (!sourceEither && !kindFavoured) {
+            if (trace) trace->Line(L"runtime: installed candidate " + folder + (isJdk ? L": skipped, a JDK" : L": skipped, a JRE") +
+                                   L", left out by JVM Source");
+            continue;
+        }
+        std::wstring candidateHome = folder;
+        RuntimeCandidate* added = AddIfUsable(platform, version, candidateHome, jvmType, kindFavoured, candidates);
+        if (added != nullptr) added->registration = folder;
+        else if (trace) trace->Line(L"runtime: installed candidate " + folder + L": skipped, no JVM library for " + JvmTypeName(jvmType));
+    }
+    RankCandidates(candidates, sourceEither, jvmType);
+    const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions);
+    if (chosen == nullptr) {
+        if (trace) trace->Line(L"runtime: source installed runtimes: none usable");
+        return false;
+    }
+    if (trace) trace->Line(L"runtime: installed runtime " + chosen->home + L" version " + chosen->version.Format() + L" ranks first");
+    home = chosen->home;
+    return true;
+}
+
 bool Launcher::LocateRuntime() {
     handOverToPair = false;
     registeredRuntimeVersion = VersionNumber();
@@ -340,7 +402,7 @@ bool Launcher::LocateRuntime() {
     if (GetModulePath(modulePath)) {
         std::wstring folder = FolderWithSeparatorOf(modulePath);
         if (!folder.empty()) {
-            std::wstring home = IsJavaHome(platform, folder) ? folder : folder + L"jre64\\";
+            std::wstring home = IsJavaHome(platform, folder) ? folder : folder + platform.Conventions().besideRuntimeFolder;
             if (IsJavaHome(platform, home) && takeFrom(home, L"the executable's folder")) return true;
             if (trace && !IsJavaHome(platform, home)) {
                 trace->Line(L"runtime: source the executable's folder: neither " + folder + L" nor " + home +
@@ -355,6 +417,7 @@ bool Launcher::LocateRuntime() {
     // A 32-bit registration whose folder lacks the library hands nothing over.
     handOverToPair = false;
     registeredRuntimeVersion = VersionNumber();
+    if (SearchInstalledRuntimes(home) && takeFrom(home, L"the installed runtimes")) return true;
 
     if (JavaHomeFromEnvironment(platform, home) && takeFrom(home, L"JAVA_HOME")) {
         CheckJvmArchitecture();

@@ -23,6 +23,10 @@ struct RuntimeCandidate {
 bool IsJavaHome(Platform& platform, const std::wstring& folder);
 bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder);
 
+// The JAVA_VERSION of a runtime's release file; an open (unset) version when
+// the file names none.
+VersionNumber ReleaseFileVersion(const std::string& text);
+
 // Stable: candidates that compare equal keep their order of discovery.
 void RankCandidates(std::vector<RuntimeCandidate>& candidates, bool sourceEither, JvmType type);
 // The first ranked candidate that a preferred entry selects, entry by entry;

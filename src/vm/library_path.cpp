@@ -24,7 +24,7 @@ void Launcher::PrepareLibraryPath() {
         GetModulePath(modulePath);
         libraryPath = platform.ExpandEnvironment(
             LibraryPathTemplate(libraryPath, FolderWithSeparatorOf(modulePath), jvmLibraryPath));
-        vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + libraryPath));
+        vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + platform.VmPathList(libraryPath)));
     }
     platform.SetEnvironment(L"Path", platform.ExpandEnvironment(ProcessPathTemplate(systemPath, jvmLibraryPath)));
 }

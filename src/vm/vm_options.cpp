@@ -104,7 +104,7 @@ bool Launcher::AssembleVmOptions() {
     }
 
     std::vector<std::wstring> working;
-    working.push_back(L"-Djava.class.path=" + classPath);
+    working.push_back(L"-Djava.class.path=" + platform.VmPathList(classPath));
     std::wstring parameters = settings.Get(L"Java Runtime Environment", L"Virtual Machine Parameters");
     for (std::wstring& option : TokeniseVmOptions(parameters)) ProcessVmParameter(std::move(option), working);
     if (settings.Get(L"Java Runtime Environment", L"Class Data Sharing") == L"auto") {

@@ -1,97 +1,12 @@
 #include "posix_platform.h"
 
-#include "../string_table_text.h"
-#include "host_files.h"
-
-#include <dlfcn.h>
-#include <errno.h>
-#include <glob.h>
-#include <pthread.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <cwctype>
 #include <fstream>
-#include <sstream>
-
-#include "launcher/environment.h"
-#include "launcher/ini_document.h"
-#include "resources/string_table.h"
 
 namespace zorv::testing {
 namespace {
-
-// The Win32 codes the launcher's messages and checks expect.
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kPathNotFound = 3;
-constexpr std::uint32_t kAccessDenied = 5;
-constexpr std::uint32_t kGeneralFailure = 31;
-constexpr std::uint32_t kModuleNotFound = 126;
-constexpr std::uint32_t kProcedureNotFound = 127;
-constexpr std::uint32_t kAlreadyExists = 183;
-
-std::wstring Fold(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return text;
-}
-
-bool ReadIni(const std::wstring& path, IniDocument& document) {
-    if (!Exists(NativePath(path))) return false;
-    document.Parse(FromUtf8(ReadAll(NativePath(path))));
-    return true;
-}
-
-std::wstring TwoDigits(unsigned value) {
-    return std::wstring(1, static_cast<wchar_t>(L'0' + value / 10 % 10)) + static_cast<wchar_t>(L'0' + value % 10);
-}
-
-std::wstring Number(unsigned value, std::size_t run) { return run >= 2 ? TwoDigits(value) : std::to_wstring(value); }
-
-// The Windows picture grammar: runs of one letter are fields, text between
-// single quotes is literal, everything else is copied.
-template <typename Field>
-std::wstring FormatPicture(const std::wstring& picture, const std::wstring& letters, Field field) {
-    std::wstring result;
-    for (std::size_t i = 0; i < picture.size();) {
-        wchar_t c = picture[i];
-        if (c == L'\'') {
-            std::size_t close = picture.find(L'\'', i + 1);
-            if (close == std::wstring::npos) close = picture.size();
-            result.append(picture, i + 1, close - i - 1);
-            i = close + 1;
-            continue;
-        }
-        if (letters.find(c) == std::wstring::npos) {
-            result += c;
-            ++i;
-            continue;
-        }
-        std::size_t run = 1;
-        while (i + run < picture.size() && picture[i + run] == c) ++run;
-        result += field(c, run);
-        i += run;
-    }
-    return result;
-}
-
-const wchar_t* const kMonths[] = {L"January", L"February", L"March",     L"April",   L"May",      L"June",
-                                  L"July",    L"August",   L"September", L"October", L"November", L"December"};
-const wchar_t* const kDays[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday"};
-
-struct ThreadStart {
-    ThreadRoutine routine;
-    void* argument;
-    std::uint32_t exitCode;
-};
-
-void* ThreadTrampoline(void* raw) {
-    ThreadStart* start = static_cast<ThreadStart*>(raw);
-    start->exitCode = start->routine(start->argument);
-    return nullptr;
-}
 
 std::string EscapeLine(const std::wstring& text) {
     std::string line;
@@ -105,55 +20,6 @@ std::string EscapeLine(const std::wstring& text) {
 
 }  // namespace
 
-std::string ToUtf8(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t wc : text) {
-        std::uint32_t c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += static_cast<char>(0xC0 | c >> 6);
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += static_cast<char>(0xE0 | c >> 12);
-            bytes += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | c >> 18);
-            bytes += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return bytes;
-}
-
-std::wstring FromUtf8(const std::string& bytes) {
-    std::wstring text;
-    for (std::size_t i = 0; i < bytes.size();) {
-        unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-        if (length == 0 || i + length > bytes.size()) {
-            text += L'\xFFFD';
-            ++i;
-            continue;
-        }
-        std::uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        text += static_cast<wchar_t>(c);
-        i += length;
-    }
-    return text;
-}
-
-std::string NativePath(const std::wstring& path) {
-    std::wstring mapped = path;
-    for (wchar_t& c : mapped) {
-        if (c == L'\\') c = L'/';
-    }
-    return ToUtf8(mapped);
-}
-
 PosixPlatform::PosixPlatform() {
     char buffer[4096];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -162,14 +28,12 @@ PosixPlatform::PosixPlatform() {
 
 bool PosixPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
     if (modulePath.empty()) {
-        error = kFileNotFound;
+        error = 2;
         return false;
     }
     path = modulePath;
     return true;
 }
-
-std::wstring PosixPlatform::LoadResourceString(unsigned id) { return testing::StringTableText(id); }
 
 int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring& traceText) {
     exceptionTraces.push_back(traceText);
@@ -190,206 +54,11 @@ void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
     }
 }
 
-bool PosixPlatform::FileExists(const std::wstring& path) { return Exists(NativePath(path)); }
-
-std::vector<std::wstring> PosixPlatform::FindFiles(const std::wstring& pattern) {
-    std::vector<std::wstring> names;
-    glob_t found = {};
-    if (glob(NativePath(pattern).c_str(), 0, nullptr, &found) == 0) {
-        for (std::size_t i = 0; i < found.gl_pathc; ++i) {
-            std::string path = found.gl_pathv[i];
-            std::size_t slash = path.rfind('/');
-            names.push_back(FromUtf8(slash == std::string::npos ? path : path.substr(slash + 1)));
-        }
-    }
-    globfree(&found);
-    return names;
-}
-
-std::uint32_t PosixPlatform::CreateFolder(const std::wstring& path) {
-    if (mkdir(NativePath(path).c_str(), 0777) == 0) return 0;
-    switch (errno) {
-        case EEXIST: return kAlreadyExists;
-        case ENOENT:
-        case ENOTDIR: return kPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS: return kAccessDenied;
-        default: return kGeneralFailure;
-    }
-}
-
-void PosixPlatform::SetCurrentFolder(const std::wstring& path) {
-    if (chdir(NativePath(path).c_str()) != 0) std::perror("chdir");
-}
-
-// Linux has no PE images; no runtime here is ever a 32-bit one.
-std::uint16_t PosixPlatform::ImageMachine(const std::wstring&) { return 0; }
-
-std::wstring PosixPlatform::ReadProfileValue(const std::wstring& section, const std::wstring& key,
-                                             const std::wstring& path) {
-    IniDocument document;
-    if (!ReadIni(path, document)) return std::wstring();
-    for (const IniDocument::Section& candidate : document.Sections()) {
-        if (Fold(candidate.Name()) != Fold(section)) continue;
-        for (const auto& entry : candidate.Entries()) {
-            if (Fold(entry.first) == Fold(key)) return entry.second;
-        }
-    }
-    return std::wstring();
-}
-
-std::vector<std::wstring> PosixPlatform::ReadProfileSectionNames(const std::wstring& path) {
-    std::vector<std::wstring> names;
-    IniDocument document;
-    if (ReadIni(path, document)) {
-        for (const IniDocument::Section& section : document.Sections()) names.push_back(section.Name());
-    }
-    return names;
-}
-
-// The VM path never writes settings.
-bool PosixPlatform::WriteProfileValue(const std::wstring&, const std::wstring&, const std::wstring&,
-                                      const std::wstring&) {
-    return false;
-}
-
-bool PosixPlatform::RemoveFile(const std::wstring& path) { return unlink(NativePath(path).c_str()) == 0; }
-
-std::uint32_t PosixPlatform::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
-    for (unsigned char& byte : buffer) byte = 0;
-    std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-    if (file == nullptr) return errno == ENOENT ? kFileNotFound : kAccessDenied;
-    std::size_t read = std::fread(buffer, 1, sizeof buffer, file);
-    (void)read;  // a shorter file leaves zeros, as the Win32 probe does
-    std::fclose(file);
-    return 0;
-}
-
-bool PosixPlatform::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
-    bytes.assign(maxBytes, '\0');
-    std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-    if (file == nullptr) {
-        bytes.clear();
-        return false;
-    }
-    bytes.resize(std::fread(&bytes[0], 1, maxBytes, file));
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
-}
-
-bool PosixPlatform::GetEnvironment(const std::wstring& name, std::wstring& value) {
-    const char* found = std::getenv(ToUtf8(name).c_str());
-    if (found == nullptr) return false;
-    value = FromUtf8(found);
-    return true;
-}
-
-std::wstring PosixPlatform::ExpandEnvironment(const std::wstring& text) {
-    return ExpandReferences(text, [this](const std::wstring& name, std::wstring& value) {
-        return GetEnvironment(name, value);
-    });
-}
-
-void PosixPlatform::SetEnvironment(const std::wstring& name, const std::wstring& value) {
-    setenv(ToUtf8(name).c_str(), ToUtf8(value).c_str(), 1);
-}
-
-ModuleHandle PosixPlatform::LoadLibraryAt(const std::wstring& path, std::uint32_t& error) {
-    void* module = dlopen(NativePath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (module == nullptr) {
-        std::fprintf(stderr, "dlopen: %s\n", dlerror());
-        error = kModuleNotFound;
-    }
-    return module;
-}
-
-void* PosixPlatform::LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) {
-    void* symbol = dlsym(module, name);
-    if (symbol == nullptr) error = kProcedureNotFound;
-    return symbol;
-}
-
-MemoryStatus PosixPlatform::QueryMemory() {
-    MemoryStatus status;
-    long pages = sysconf(_SC_PHYS_PAGES);
-    long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0) status.totalPhysical = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
-    // A 64-bit process has 128 TiB of user address space.
-    status.availableVirtual = std::uint64_t{1} << 47;
-    return status;
-}
-
-LocalTime PosixPlatform::CurrentLocalTime() {
-    timespec now = {};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::tm local = {};
-    localtime_r(&now.tv_sec, &local);
-    LocalTime time;
-    time.year = static_cast<std::uint16_t>(local.tm_year + 1900);
-    time.month = static_cast<std::uint16_t>(local.tm_mon + 1);
-    time.dayOfWeek = static_cast<std::uint16_t>(local.tm_wday);
-    time.day = static_cast<std::uint16_t>(local.tm_mday);
-    time.hour = static_cast<std::uint16_t>(local.tm_hour);
-    time.minute = static_cast<std::uint16_t>(local.tm_min);
-    time.second = static_cast<std::uint16_t>(local.tm_sec);
-    time.milliseconds = static_cast<std::uint16_t>(now.tv_nsec / 1000000);
-    return time;
-}
-
-std::wstring PosixPlatform::FormatTimePicture(const std::wstring& picture, const LocalTime& time) {
-    return FormatPicture(picture, L"Hhmst", [&time](wchar_t letter, std::size_t run) -> std::wstring {
-        unsigned twelve = time.hour % 12 == 0 ? 12u : time.hour % 12u;
-        switch (letter) {
-            case L'H': return Number(time.hour, run);
-            case L'h': return Number(twelve, run);
-            case L'm': return Number(time.minute, run);
-            case L's': return Number(time.second, run);
-            default: return std::wstring(time.hour < 12 ? L"AM" : L"PM").substr(0, run >= 2 ? 2 : 1);
-        }
-    });
-}
-
-std::wstring PosixPlatform::FormatDatePicture(const std::wstring& picture, const LocalTime& time) {
-    return FormatPicture(picture, L"dMyg", [&time](wchar_t letter, std::size_t run) -> std::wstring {
-        switch (letter) {
-            case L'd': {
-                if (run <= 2) return Number(time.day, run);
-                std::wstring name = kDays[time.dayOfWeek % 7];
-                return run == 3 ? name.substr(0, 3) : name;
-            }
-            case L'M': {
-                if (run <= 2) return Number(time.month, run);
-                std::wstring name = kMonths[(time.month + 11) % 12];
-                return run == 3 ? name.substr(0, 3) : name;
-            }
-            case L'y':
-                if (run >= 3) return std::to_wstring(time.year);
-                return Number(time.year % 100u, run);
-            default: return L"A.D.";
-        }
-    });
-}
-
 bool PosixPlatform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
                               std::uint32_t& exitCode) {
     lastThreadStackSize = stackSize;
     if (refuseThreads) return false;
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0) return false;
-    if (stackSize != 0 && pthread_attr_setstacksize(&attributes, static_cast<std::size_t>(stackSize)) != 0) {
-        pthread_attr_destroy(&attributes);
-        return false;
-    }
-    ThreadStart start = {routine, argument, 1};
-    pthread_t thread;
-    int created = pthread_create(&thread, &attributes, ThreadTrampoline, &start);
-    pthread_attr_destroy(&attributes);
-    if (created != 0) return false;
-    pthread_join(thread, nullptr);
-    exitCode = start.exitCode;
-    return true;
+    return zorv::PosixPlatform::RunThread(stackSize, routine, argument, exitCode);
 }
 
 void PosixPlatform::SleepForever() {

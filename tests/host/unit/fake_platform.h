@@ -15,7 +15,7 @@
 #include "launcher/environment.h"
 #include "launcher/platform.h"
 #include "runtime/runtime_not_found.h"
-#include "../string_table_text.h"
+#include "resources/string_table_text.h"
 
 namespace zorv::testing {
 
@@ -33,6 +33,8 @@ public:
     std::map<std::wstring, std::uint32_t> folderErrors;  // folders whose creation fails with this code
     std::wstring currentFolder;
     std::map<std::wstring, std::uint16_t> machines;
+    const SystemConventions* conventions = &kWindowsConventions;
+    std::vector<std::wstring> installedRuntimes;  // folders with trailing "\"
     // path -> section -> key -> value, names folded to lower case like the profile functions
     std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>> profiles;
     std::map<std::wstring, std::wstring> environment;  // names folded to lower case
@@ -108,6 +110,8 @@ public:
         return exceptionAnswer;
     }
     bool FileExists(const std::wstring& path) override { return files.count(path) != 0; }
+    const SystemConventions& Conventions() override { return *conventions; }
+    std::vector<std::wstring> InstalledRuntimeFolders() override { return installedRuntimes; }
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override {
         auto found = listings.find(pattern);
         return found == listings.end() ? std::vector<std::wstring>() : found->second;

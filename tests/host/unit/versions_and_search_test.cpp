@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "launcher/file_locations.h"
 #include "launcher/launcher.h"
 #include "launcher_fixture.h"
 #include "launcher/launcher_settings.h"
@@ -122,6 +123,16 @@ TEST(Selection, PreferredVersionsPickAmongTheRanked) {
     EXPECT_EQ(SelectCandidate({}, {L"1.8"}), nullptr);
 }
 
+TEST(ReleaseFile, JavaVersionLineGivesTheVersion) {
+    EXPECT_EQ(ReleaseFileVersion("IMPLEMENTOR=\"Debian\"\nJAVA_VERSION=\"17.0.9\"\r\nOS_ARCH=\"amd64\"\n").Format(),
+              L"17.0.9");
+    EXPECT_EQ(ReleaseFileVersion("JAVA_VERSION=\"1.8.0_392\"").Format(), L"1.8.0.392");
+    // Only the key at the start of a line counts, not one that ends with it.
+    EXPECT_TRUE(ReleaseFileVersion("JAVA_RUNTIME_VERSION=\"21\"\nIMPLEMENTOR=x\n").IsOpen());
+    EXPECT_TRUE(ReleaseFileVersion("JAVA_VERSION=\"\"\n").IsOpen());
+    EXPECT_TRUE(ReleaseFileVersion("").IsOpen());
+}
+
 class Search : public testing::LauncherFixture {
 protected:
     void SetUp() override {
@@ -186,6 +197,45 @@ TEST_F(Search, SourceAndProviderChoicesSelectTheKeys) {
     EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\ibm\\bin\\client\\jvm.dll");
     ApplyJvmSource(launcher, L"jdk");
     EXPECT_FALSE(launcher.LocateRuntime());
+}
+
+// On Linux: the folders under the system's JVM folder, each judged by its
+// release file, its javac and its libraries, after the executable's folder
+// and before JAVA_HOME.
+TEST_F(Search, InstalledRuntimesByReleaseFileBoundsSourceAndPreference) {
+    platform.conventions = &kLinuxConventions;
+    platform.modulePath = L"\\opt\\app\\viewer";
+    const std::wstring jdk17 = L"\\usr\\lib\\jvm\\java-17\\", jre21 = L"\\usr\\lib\\jvm\\jre-21\\",
+                       jdk11 = L"\\usr\\lib\\jvm\\java-11\\", broken = L"\\usr\\lib\\jvm\\broken\\";
+    platform.installedRuntimes = {broken, jdk11, jdk17, jre21};
+    platform.fileContents[jdk11 + L"release"] = "JAVA_VERSION=\"11.0.21\"\n";
+    platform.fileContents[jdk17 + L"release"] = "JAVA_VERSION=\"17.0.9\"\n";
+    platform.fileContents[jre21 + L"release"] = "JAVA_VERSION=\"21.0.1\"\n";
+    for (const std::wstring& home : {broken, jdk11, jdk17, jre21}) Home(home, L"lib\\server\\libjvm.so");
+    platform.files.insert(jdk11 + L"bin\\javac");
+    platform.files.insert(jdk17 + L"bin\\javac");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, jre21 + L"lib\\server\\libjvm.so");
+    launcher.maximumVersion = V(L"17", 65535);
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, jdk17 + L"lib\\server\\libjvm.so");
+    launcher.preferredVersions = {L"11"};
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, jdk11 + L"lib\\server\\libjvm.so");
+    launcher.preferredVersions.clear();
+    launcher.maximumVersion = VersionNumber::Open();
+    ApplyJvmSource(launcher, L"only_JDK");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, jdk17 + L"lib\\server\\libjvm.so");
+    // A runtime beside the executable comes before the installed ones.
+    Home(L"\\opt\\app\\jre\\", L"lib\\server\\libjvm.so");
+    platform.files.insert(L"\\opt\\app\\jre\\lib\\libjava.so");
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"\\opt\\app\\jre\\lib\\server\\libjvm.so");
+    std::wstring settings;
+    ASSERT_TRUE(launcher.GetSettingsFilePath(settings));
+    EXPECT_EQ(settings, L"\\opt\\app\\viewer.ini");
+    EXPECT_EQ(SettingsFileFromFileName(L"\\my.apps\\viewer.bin"), L"\\my.apps\\viewer.ini");
 }
 
 TEST_F(Search, ServerFirstRanksServerVmsAndRowFourJudgesAsClient) {

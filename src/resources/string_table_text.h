@@ -1,12 +1,12 @@
-// The launcher's string table for host builds, which have no resources: the
-// texts come from the same header as the resource script.
+// The launcher's string table where executables carry no resources (Linux):
+// the texts come from the same header as the resource script.
 #pragma once
 
 #include <string>
 
 #include "resources/string_table.h"
 
-namespace zorv::testing {
+namespace zorv {
 
 inline std::wstring StringTableText(unsigned id) {
     switch (id) {
@@ -23,4 +23,4 @@ inline std::wstring StringTableText(unsigned id) {
     }
 }
 
-}  // namespace zorv::testing
+}  // namespace zorv

@@ -1,0 +1,112 @@
+// The launcher's OS seam on Linux. The logic writes "\" between folders and
+// speaks UTF-16-like wide strings as on Windows; this side maps paths to "/"
+// and text to UTF-8. What Linux has no counterpart for (registry, resources,
+// message boxes) answers as a Windows machine without it would.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "launcher/platform.h"
+
+namespace zorv {
+
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+// The launcher writes "\" between folders; Linux wants "/".
+std::string NativePath(const std::wstring& path);
+// The way back: a Linux path as the launcher writes paths.
+std::wstring LauncherPath(const std::string& path);
+// argv as a command line that the launcher's splitter takes apart into the
+// same pieces, as far as its grammar (no escapes) can say them.
+std::wstring JoinArguments(const std::vector<std::string>& arguments);
+
+class PosixPlatform : public Platform {
+public:
+    PosixPlatform();
+    explicit PosixPlatform(const std::vector<std::string>& arguments);
+
+    std::wstring CommandLine() override { return commandLine_; }
+    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
+    std::wstring LoadResourceString(unsigned id) override;
+    // No terminal-less desktop message box yet: standard error carries the text.
+    void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
+    WindowHandle ActiveWindow() override { return nullptr; }
+    // The message and the download address on standard error; nobody can pick a folder.
+    int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) override;
+    // The trace on standard error, then the application goes on.
+    int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override;
+
+    bool FileExists(const std::wstring& path) override;
+    std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
+    std::uint32_t CreateFolder(const std::wstring& path) override;
+    void SetCurrentFolder(const std::wstring& path) override;
+    std::uint16_t ImageMachine(const std::wstring& path) override;
+
+    std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
+                                  const std::wstring& path) override;
+    std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) override;
+    bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                           const std::wstring& path) override;
+    bool RemoveFile(const std::wstring& path) override;
+    std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
+    bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
+    bool RenameFile(const std::wstring& from, const std::wstring& to) override {
+        return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+    }
+
+    bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
+    std::wstring ExpandEnvironment(const std::wstring& text) override;
+    void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
+
+    std::vector<std::wstring> RegistrySubkeys(const std::wstring&, RegistryView) override { return {}; }
+    bool RegistryString(const std::wstring&, const std::wstring&, RegistryView, std::wstring&) override {
+        return false;
+    }
+    bool RegistryText(const std::wstring&, const std::wstring&, RegistryView, std::wstring&) override { return false; }
+
+    void AddLibraryFolder(const std::wstring&) override {}
+    ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) override;
+    void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) override;
+
+    MemoryStatus QueryMemory() override;
+    LocalTime CurrentLocalTime() override;
+    std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) override;
+    std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) override;
+
+    std::string ToAnsi(const std::wstring& text) override { return ToUtf8(text); }
+    std::wstring FromAnsi(const std::string& text) override { return FromUtf8(text); }
+    // No embedded settings on Linux: the INI file alone decides.
+    std::vector<unsigned char> ReadResourceData(unsigned) override { return {}; }
+    ProviderResult DecipherWithProvider(const std::string&, std::vector<unsigned char>&) override {
+        return ProviderResult::unavailable;
+    }
+
+    bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
+                   std::uint32_t& exitCode) override;
+    void SleepForever() override;
+    // No splash window of our own on Linux: StartSplash goes on without one.
+    bool StartThread(ThreadRoutine, void*, ThreadHandle&, std::uint32_t&) override { return false; }
+    void EndThread(ThreadHandle, std::uint32_t) override {}
+    std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override { return nullptr; }
+    std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return nullptr; }
+    void SignalEvent(EventHandle) override {}
+    void MakeProcessDpiAware() override {}
+    bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {
+        error = 2;
+        return false;
+    }
+    // "/" between folders and ":" between paths.
+    std::wstring VmPathList(const std::wstring& list) override;
+    const SystemConventions& Conventions() override { return kLinuxConventions; }
+    // The folders under /usr/lib/jvm, where the distributions put their JVMs;
+    // their links (default-java and the like) name the same runtimes again.
+    std::vector<std::wstring> InstalledRuntimeFolders() override;
+
+protected:
+    std::wstring commandLine_;
+};
+
+}  // namespace zorv
