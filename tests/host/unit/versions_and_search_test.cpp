@@ -128,7 +128,7 @@ TEST(ReleaseFile, JavaVersionLineGivesTheVersion) {
               L"17.0.9");
     EXPECT_EQ(ReleaseFileVersion("JAVA_VERSION=\"1.8.0_392\"").Format(), L"1.8.0.392");
     // Only the key at the start of a line counts, not one that ends with it.
-    EXPECT_TRUE(ReleaseFileVersion("JAVA_RUNTIME_VERSION=\"21\"\nIMPLEMENTOR=x\n").IsOpen());
+    EXPECT_TRUE(ReleaseFileVersion("BUILD_JAVA_VERSION=\"21\"\nIMPLEMENTOR=x\n").IsOpen());
     EXPECT_TRUE(ReleaseFileVersion("JAVA_VERSION=\"\"\n").IsOpen());
     EXPECT_TRUE(ReleaseFileVersion("").IsOpen());
 }
