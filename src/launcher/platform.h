@@ -253,7 +253,9 @@ public:
     virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
                               std::uint32_t& exitCode, std::uint32_t& error) = 0;
 
-    // A ";"-separated list of "\"-separated paths as this system's VM reads it.
+    // A path, and a ";"-separated list of paths, with "\" between folders, as
+    // this system's VM reads them.
+    virtual std::wstring VmPath(const std::wstring& path) { return path; }
     virtual std::wstring VmPathList(const std::wstring& list) { return list; }
 
     // Runtimes.

@@ -99,6 +99,7 @@ public:
         return false;
     }
     // "/" between folders and ":" between paths.
+    std::wstring VmPath(const std::wstring& path) override { return FromUtf8(NativePath(path)); }
     std::wstring VmPathList(const std::wstring& list) override;
     const SystemConventions& Conventions() override { return kLinuxConventions; }
     // The folders under /usr/lib/jvm, where the distributions put their JVMs;

@@ -17,8 +17,8 @@ std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wst
 }
 
 void Launcher::PrepareLibraryPath() {
-    platform.SetEnvironment(L"ZORV_JVM_PATH", jvmLibraryPath);
-    platform.SetEnvironment(L"ZORV_JVM_HOME", RemovePathComponents(jvmLibraryPath, 3));
+    platform.SetEnvironment(L"ZORV_JVM_PATH", platform.VmPath(jvmLibraryPath));
+    platform.SetEnvironment(L"ZORV_JVM_HOME", platform.VmPath(RemovePathComponents(jvmLibraryPath, 3)));
     if (!libraryPath.empty()) {
         std::wstring modulePath;
         GetModulePath(modulePath);

@@ -86,11 +86,11 @@ void Launcher::RedirectStandardStreams() {
     }
     if (!outputFile.empty()) {
         EnsureFolders(platform, outputFile);
-        RedirectStream(jniEnv, outputFile, appendOutput, "setOut");
+        RedirectStream(jniEnv, platform.VmPath(outputFile), appendOutput, "setOut");
     }
     if (!errorFile.empty()) {
         EnsureFolders(platform, errorFile);
-        RedirectStream(jniEnv, errorFile, appendErrors, "setErr");
+        RedirectStream(jniEnv, platform.VmPath(errorFile), appendErrors, "setErr");
     }
 }
 

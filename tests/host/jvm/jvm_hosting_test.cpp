@@ -393,7 +393,7 @@ TEST(JvmRedirection, AppendAndReplaceApplyToEachStreamAlone) {
 TEST(JvmRedirection, UnopenableFileIsReportedAndMainStillRuns) {
     ChildRun run = RunChild("redirect_unopenable");
     EXPECT_EQ(run.exitCode, 0) << run.Output();
-    EXPECT_TRUE(Has(run.err, "java.io.FileNotFoundException: /proc/zorv-none\\out.txt")) << run.err;
+    EXPECT_TRUE(Has(run.err, "java.io.FileNotFoundException: /proc/zorv-none/out.txt")) << run.err;
     // System.out stays the process's own; System.err is redirected all the same.
     EXPECT_EQ(run.out, "line for out\n");
     EXPECT_EQ(run.File("err.txt"), "line for err\n");

@@ -37,6 +37,7 @@ run a "b c" "$(printf '\303\244\360\237\230\200')"
 expect_rc 0
 expect_in "$dir/stdout" "args=3 [ 61 ] [ 62 20 63 ] [ e4 1f600 ]"
 expect_in "$dir/stdout" "java.version=$jdk17_version."
+expect_in "$dir/stdout" "ZORV_JVM_HOME=$jdk"
 expect_in "$dir/stderr" "to standard error"
 heap=$(sed -n 's/^maxMemoryMB=//p' "$dir/stdout")
 # 1 % of memory, at least and at most 96 MB: the VM may keep a little for itself.
@@ -47,11 +48,11 @@ expect_rc 7
 case=redirection-and-failure-check
 app redirect tool.bin tool.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
     "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \
-    '[Application]' 'Output File=out-%yyyy%.log' 'Error File=err.log' 'Failure Check=Yes'
+    '[Application]' 'Output File=logs\out-%yyyy%.log' 'Error File=err.log' 'Failure Check=Yes'
 run throw
 # As after Ignore on Windows: the trace is shown, the launcher goes on as if main had returned.
 expect_rc 0
-expect_in "$dir/out-$(date +%Y).log" "args=1"
+expect_in "$dir/logs/out-$(date +%Y).log" "args=1"
 expect_in "$dir/err.log" "to standard error"
 expect_in "$dir/stderr" "thrown by main"
 

@@ -11,6 +11,7 @@ public class Probe {
         }
         System.out.println(line);
         System.out.println("java.version=" + System.getProperty("java.version"));
+        System.out.println("ZORV_JVM_HOME=" + System.getenv("ZORV_JVM_HOME"));
         System.out.println("maxMemoryMB=" + Runtime.getRuntime().maxMemory() / (1024 * 1024));
         System.err.println("to standard error");
         for (String arg : args) {
