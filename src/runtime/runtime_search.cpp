@@ -339,43 +339,23 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
     return true;
 }
 
+// Not traced: only Linux has installed runtimes, and no trace there yet. The
+// Windows launcher, which links this too, stays under its size ceiling.
 bool Launcher::SearchInstalledRuntimes(std::wstring& home) {
-    Trace* trace = platform.trace;
-    std::vector<std::wstring> folders = platform.InstalledRuntimeFolders();
-    if (folders.empty()) return false;
     std::vector<RuntimeCandidate> candidates;
-    for (const std::wstring& folder : folders) {
+    for (const std::wstring& folder : platform.InstalledRuntimeFolders()) {
         std::string release;
         VersionNumber version;
         if (platform.ReadFileStart(folder + L"release", 65536, release)) version = ReleaseFileVersion(release);
-        if (version.IsOpen()) {
-            if (trace) trace->Line(L"runtime: installed candidate " + folder + L": skipped, no JAVA_VERSION in its release file");
-            continue;
-        }
-        if (!WithinBounds(*this, version)) {
-            if (trace) trace->Line(L"runtime: installed candidate " + folder + L" version " + version.Format() +
-                                   L": skipped, " + OutOfBoundsReason(*this, version));
-            continue;
-        }
-        bool isJdk = platform.FileExists(folder + L"bin\\javac");
-        bool kindFavoured = isJdk ? sourceJdk : sourceJre;
-        if (!sourceEither && !kindFavoured) {
-            if (trace) trace->Line(L"runtime: installed candidate " + folder + (isJdk ? L": skipped, a JDK" : L": skipped, a JRE") +
-                                   L", left out by JVM Source");
-            continue;
-        }
+        if (version.IsOpen() || !WithinBounds(*this, version)) continue;
+        bool kindFavoured = platform.FileExists(folder + L"bin\\javac") ? sourceJdk : sourceJre;
+        if (!sourceEither && !kindFavoured) continue;
         std::wstring candidateHome = folder;
-        RuntimeCandidate* added = AddIfUsable(platform, version, candidateHome, jvmType, kindFavoured, candidates);
-        if (added != nullptr) added->registration = folder;
-        else if (trace) trace->Line(L"runtime: installed candidate " + folder + L": skipped, no JVM library for " + JvmTypeName(jvmType));
+        AddIfUsable(platform, version, candidateHome, jvmType, kindFavoured, candidates);
     }
     RankCandidates(candidates, sourceEither, jvmType);
     const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions);
-    if (chosen == nullptr) {
-        if (trace) trace->Line(L"runtime: source installed runtimes: none usable");
-        return false;
-    }
-    if (trace) trace->Line(L"runtime: installed runtime " + chosen->home + L" version " + chosen->version.Format() + L" ranks first");
+    if (chosen == nullptr) return false;
     home = chosen->home;
     return true;
 }
