@@ -36,7 +36,8 @@ std::wstring UserSettingsFileName(const std::wstring& programPath) {
     return name + L".ini";
 }
 
-bool IsAbsolutePath(const std::wstring& path) {
+bool IsAbsolutePath(const std::wstring& path, const SystemConventions& conventions) {
+    if (conventions.rootedPathsAreAbsolute && !path.empty() && (path[0] == L'\\' || path[0] == L'/')) return true;
     return path.size() >= 2 && (path[1] == L':' || (path[0] == L'\\' && path[1] == L'\\'));
 }
 

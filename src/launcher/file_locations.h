@@ -5,6 +5,8 @@
 
 namespace zorv {
 
+struct SystemConventions;
+
 // The path up to and including its last ".", then "ini"; false without a ".".
 bool SettingsFileFor(const std::wstring& programPath, std::wstring& settingsPath);
 // The folder names of the per-user copy lose the characters \ ? " | > < : / *.
@@ -14,8 +16,9 @@ std::wstring SettingsFileFromFileName(const std::wstring& programPath);
 std::wstring RemoveReservedFileNameCharacters(const std::wstring& name);
 // The per-user copy's file name: the program's file name with ".ini" for its extension.
 std::wstring UserSettingsFileName(const std::wstring& programPath);
-// A path is absolute when its second character is ":" or it starts with "\\".
-bool IsAbsolutePath(const std::wstring& path);
+// A path is absolute when its second character is ":" or it starts with
+// "\\"; where the conventions say so, also when it starts at the root.
+bool IsAbsolutePath(const std::wstring& path, const SystemConventions& conventions);
 // Everything before the last "\", empty when there is none.
 std::wstring FolderOf(const std::wstring& path);
 // Everything up to and including the last "\", empty when there is none.

@@ -125,7 +125,7 @@ std::wstring ConfiguredRuntimeFolder(Launcher& launcher, LayeredSettingsStore& s
     } else {
         runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
     }
-    if (!runtimeFolder.empty() && !IsAbsolutePath(runtimeFolder)) {
+    if (!runtimeFolder.empty() && !IsAbsolutePath(runtimeFolder, launcher.platform.Conventions())) {
         std::wstring modulePath;
         launcher.GetModulePath(modulePath);
         runtimeFolder = FolderOf(modulePath) + L"\\" + runtimeFolder;

@@ -69,6 +69,19 @@ struct SystemConventions {
     // The settings file is the file name up to its last "." plus ".ini", or
     // the whole name plus ".ini"; otherwise the whole path up to its last ".".
     bool settingsFromFileName;
+    // The runtime's splash library, in the folder above the JVM library's.
+    const wchar_t* nativeSplashLibrary;
+    // Whether the launcher shows pictures itself, or only through that library.
+    bool ownSplashWindow;
+    // Whether runtimes register themselves in the registry.
+    bool registry;
+    // A path that starts at the root ("\" or "/" before its first folder) is
+    // absolute, as on Linux; on Windows it is joined to the executable's
+    // folder like any relative one.
+    bool rootedPathsAreAbsolute;
+    // The variable that lists the folders searched for programs and, on
+    // Windows, for libraries.
+    const wchar_t* searchPathVariable;
 };
 
 extern const SystemConventions kWindowsConventions;

@@ -4,6 +4,8 @@
 #include <errno.h>
 #include <glob.h>
 #include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 
 #include "launcher/environment.h"
 #include "launcher/ini_document.h"
+#include "launcher/settings_keys.h"
 #include "resources/dialog_ids.h"
 #include "resources/string_table_text.h"
 #include "runtime/runtime_not_found.h"
@@ -61,6 +64,15 @@ bool ReadIni(const std::wstring& path, IniDocument& document) {
     return true;
 }
 
+// Paths in a settings file written on Linux have "/" between folders; the
+// launcher takes paths apart at "\\", and NativePath turns them back.
+bool HoldsPaths(std::wstring section, const std::wstring& key) {
+    if (!section.empty() && section.back() == L'+') section.pop_back();
+    const SettingsKey* found = FindSettingsKey(section, key);
+    return found != nullptr && (found->form == ValueForm::path || found->form == ValueForm::pathList ||
+                                found->form == ValueForm::filePicture);
+}
+
 std::wstring TwoDigits(unsigned value) {
     return std::wstring(1, static_cast<wchar_t>(L'0' + value / 10 % 10)) + static_cast<wchar_t>(L'0' + value % 10);
 }
@@ -97,6 +109,29 @@ std::wstring FormatPicture(const std::wstring& picture, const std::wstring& lett
 const wchar_t* const kMonths[] = {L"January", L"February", L"March",     L"April",   L"May",      L"June",
                                   L"July",    L"August",   L"September", L"October", L"November", L"December"};
 const wchar_t* const kDays[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday"};
+
+// Started from a desktop, the launcher has no terminal to show its messages
+// in: a desktop dialog shows them too, where zenity or kdialog can draw one.
+void TellDesktopUser(const char* title, const std::string& text) {
+    if (isatty(STDIN_FILENO) || isatty(STDOUT_FILENO) || isatty(STDERR_FILENO)) return;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) return;
+    const std::string titleOption = std::string("--title=") + title;
+    const std::string textOption = "--text=" + text;
+    const char* zenity[] = {"zenity", "--error", "--no-markup", titleOption.c_str(), textOption.c_str(), nullptr};
+    const char* kdialog[] = {"kdialog", "--title", title, "--error", text.c_str(), nullptr};
+    for (const char* const* command : {zenity, kdialog}) {
+        pid_t child = 0;
+        if (posix_spawnp(&child, command[0], nullptr, nullptr, const_cast<char* const*>(command), environ) != 0)
+            continue;
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        // A program that was found but could not run (127) leaves the other one to try.
+        if (!(WIFEXITED(status) && WEXITSTATUS(status) == 127)) return;
+    }
+}
 
 struct ThreadStart {
     ThreadRoutine routine;
@@ -207,11 +242,14 @@ int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring& traceTe
 void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
     std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());
     std::fflush(stderr);
+    TellDesktopUser("Error", ToUtf8(text));
 }
 
 int PosixPlatform::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
-    std::fprintf(stderr, "%s\n%s\n", ToUtf8(dialog.message).c_str(), RUNTIME_DOWNLOAD_ADDRESS);
+    const std::string text = ToUtf8(dialog.message) + "\n" + RUNTIME_DOWNLOAD_ADDRESS;
+    std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
+    TellDesktopUser("JRE Not Found", text);
     return kDialogCancel;
 }
 
@@ -258,7 +296,8 @@ std::wstring PosixPlatform::ReadProfileValue(const std::wstring& section, const 
     for (const IniDocument::Section& candidate : document.Sections()) {
         if (Fold(candidate.Name()) != Fold(section)) continue;
         for (const auto& entry : candidate.Entries()) {
-            if (Fold(entry.first) == Fold(key)) return entry.second;
+            if (Fold(entry.first) != Fold(key)) continue;
+            return HoldsPaths(section, key) ? LauncherPath(ToUtf8(entry.second)) : entry.second;
         }
     }
     return std::wstring();
@@ -321,11 +360,29 @@ void PosixPlatform::SetEnvironment(const std::wstring& name, const std::wstring&
     setenv(ToUtf8(name).c_str(), ToUtf8(value).c_str(), 1);
 }
 
+void PosixPlatform::AddLibraryFolder(const std::wstring& folder) { libraryFolders_.push_back(NativePath(folder)); }
+
+// The loader finds a library's dependencies in the system's folders and its
+// own; one that lives in an added folder (libjvm.so for the splash library)
+// is loaded from there first, and is then found by its name.
 ModuleHandle PosixPlatform::LoadLibraryAt(const std::wstring& path, std::uint32_t& error) {
-    void* module = dlopen(NativePath(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (module == nullptr) {
-        std::fprintf(stderr, "dlopen: %s\n", dlerror());
-        error = kModuleNotFound;
+    const std::string file = NativePath(path);
+    void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    for (std::size_t tries = 0; module == nullptr; ++tries) {
+        // "libjvm.so: cannot open shared object file: No such file or directory"
+        const std::string failure = dlerror();
+        std::size_t colon = failure.find(": cannot open shared object file");
+        std::string dependency = failure.substr(0, colon);
+        dependency.erase(0, dependency.rfind('/') + 1);
+        bool loaded = false;
+        for (std::size_t i = 0; colon != std::string::npos && tries < 8 && !loaded && i < libraryFolders_.size(); ++i)
+            loaded = dlopen((libraryFolders_[i] + "/" + dependency).c_str(), RTLD_NOW | RTLD_GLOBAL) != nullptr;
+        if (!loaded) {
+            std::fprintf(stderr, "dlopen: %s\n", failure.c_str());
+            error = kModuleNotFound;
+            return nullptr;
+        }
+        module = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
     }
     return module;
 }
@@ -415,12 +472,18 @@ bool PosixPlatform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, vo
     return true;
 }
 
+// An empty entry would mean the current folder to Java and to the shell,
+// which the Windows lists' trailing ";" never meant to add.
 std::wstring PosixPlatform::VmPathList(const std::wstring& list) {
-    std::wstring mapped = list;
-    for (wchar_t& c : mapped) {
-        if (c == L'\\') c = L'/';
-        else if (c == L';') c = L':';
+    std::wstring mapped;
+    for (wchar_t c : list) {
+        if (c == L';') {
+            if (!mapped.empty() && mapped.back() != L':') mapped += L':';
+        } else {
+            mapped += c == L'\\' ? L'/' : c;
+        }
     }
+    if (!mapped.empty() && mapped.back() == L':') mapped.pop_back();
     return mapped;
 }
 

@@ -4,8 +4,11 @@
 // message boxes) answers as a Windows machine without it would.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,31 @@ std::wstring LauncherPath(const std::string& path);
 // same pieces, as far as its grammar (no escapes) can say them.
 std::wstring JoinArguments(const std::vector<std::string>& arguments);
 
+// A manual-reset event: the single-instance start event, which request
+// threads wait on until main has been called.
+class PosixEvent {
+public:
+    void Set() {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            set_ = true;
+        }
+        changed_.notify_all();
+    }
+    void Wait() {
+        std::unique_lock<std::mutex> guard(lock_);
+        changed_.wait(guard, [this] { return set_; });
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool set_ = false;
+};
+
+// The single-instance channel over a local socket, in instance/single_instance_posix.cpp.
+std::unique_ptr<InstanceChannel> NewPosixInstanceChannel();
+
 class PosixPlatform : public Platform {
 public:
     PosixPlatform();
@@ -31,10 +59,11 @@ public:
     std::wstring CommandLine() override { return commandLine_; }
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
     std::wstring LoadResourceString(unsigned id) override;
-    // No terminal-less desktop message box yet: standard error carries the text.
+    // The text on standard error, and in a desktop dialog when no terminal shows it.
     void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
     WindowHandle ActiveWindow() override { return nullptr; }
-    // The message and the download address on standard error; nobody can pick a folder.
+    // The message and the download address on standard error, and in a
+    // desktop dialog when no terminal shows them; nobody can pick a folder.
     int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) override;
     // The trace on standard error, then the application goes on.
     int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override;
@@ -67,7 +96,8 @@ public:
     }
     bool RegistryText(const std::wstring&, const std::wstring&, RegistryView, std::wstring&) override { return false; }
 
-    void AddLibraryFolder(const std::wstring&) override {}
+    // Folders where the dependencies of the libraries loaded next are looked for.
+    void AddLibraryFolder(const std::wstring& folder) override;
     ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) override;
     void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) override;
 
@@ -91,14 +121,16 @@ public:
     bool StartThread(ThreadRoutine, void*, ThreadHandle&, std::uint32_t&) override { return false; }
     void EndThread(ThreadHandle, std::uint32_t) override {}
     std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override { return nullptr; }
-    std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return nullptr; }
-    void SignalEvent(EventHandle) override {}
+    std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return NewPosixInstanceChannel(); }
+    void SignalEvent(EventHandle event) override {
+        if (event != nullptr) static_cast<PosixEvent*>(event)->Set();
+    }
     void MakeProcessDpiAware() override {}
     bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {
         error = 2;
         return false;
     }
-    // "/" between folders and ":" between paths.
+    // "/" between folders and ":" between paths, no empty entries.
     std::wstring VmPath(const std::wstring& path) override { return FromUtf8(NativePath(path)); }
     std::wstring VmPathList(const std::wstring& list) override;
     const SystemConventions& Conventions() override { return kLinuxConventions; }
@@ -108,6 +140,9 @@ public:
 
 protected:
     std::wstring commandLine_;
+
+private:
+    std::vector<std::string> libraryFolders_;
 };
 
 }  // namespace zorv

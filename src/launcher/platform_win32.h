@@ -61,10 +61,6 @@ public:
 // Text in a code page (CP_THREAD_ACP, CP_UTF8); empty when it cannot be converted.
 std::string ToCodePage(const std::wstring& text, unsigned codePage);
 
-// The trace that ZORV_LAUNCHER_DEBUG asks for; null when it is not set or
-// its console or file cannot be opened. In launcher/trace_win32.cpp.
-std::unique_ptr<Trace> OpenLauncherTrace();
-
 // The dialogs, each beside the portable half it serves.
 int RunRuntimeNotFoundDialog(HWND owner, RuntimeNotFoundDialog& dialog);
 int RunExceptionDialog(HWND owner, const std::wstring& traceText);

@@ -69,6 +69,12 @@ auto TracedStage(Trace* trace, const wchar_t* name, Step step) {
     return step();
 }
 
+// The trace that ZORV_LAUNCHER_DEBUG asks for: "1" for the console (or the
+// standard output it was redirected to), any other value for a file the
+// lines are appended to in UTF-8. Null when it is not set or cannot be
+// opened. Each platform has its own, in trace_win32.cpp and trace_posix.cpp.
+std::unique_ptr<Trace> OpenLauncherTrace();
+
 inline const wchar_t* YesNo(bool value) { return value ? L"yes" : L"no"; }
 // Milliseconds with one decimal, from microseconds: "0.4", "12.0".
 std::wstring MillisecondsText(std::uint64_t microseconds);

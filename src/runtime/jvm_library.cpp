@@ -27,10 +27,12 @@ std::uint32_t ReadUint32(const unsigned char* p) {
 
 const SystemConventions kWindowsConventions = {
     L"bin\\java.dll", L"jre64\\", {L"bin\\server\\jvm.dll", true}, kWindowsClientFirst,
-    sizeof kWindowsClientFirst / sizeof kWindowsClientFirst[0], false};
+    sizeof kWindowsClientFirst / sizeof kWindowsClientFirst[0], false,
+    L"splashscreen.dll", true, true, false, L"Path"};
 const SystemConventions kLinuxConventions = {
     L"lib\\libjava.so", L"jre\\", {L"lib\\server\\libjvm.so", true}, kLinuxClientFirst,
-    sizeof kLinuxClientFirst / sizeof kLinuxClientFirst[0], true};
+    sizeof kLinuxClientFirst / sizeof kLinuxClientFirst[0], true,
+    L"libsplashscreen.so", false, false, true, L"PATH"};
 
 std::wstring FindJvmLibrary(Platform& platform, const std::wstring& home, JvmType type, bool& isServer) {
     isServer = false;

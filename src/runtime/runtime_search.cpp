@@ -39,18 +39,7 @@ bool RanksBefore(const RuntimeCandidate& x, const RuntimeCandidate& y, bool sour
     return CompareVersions(x.version, y.version) > 0;
 }
 
-bool WithinBounds(const Launcher& launcher, const VersionNumber& version) {
-    return CompareVersions(launcher.minimumVersion, version) <= 0 &&
-           CompareVersions(version, launcher.maximumVersion) <= 0;
-}
 
-const wchar_t* JvmTypeName(JvmType type) {
-    switch (type) {
-        case serverOnly: return L"serverOnly";
-        case serverFirst: return L"serverFirst";
-        default: return L"clientFirst";
-    }
-}
 
 // `version` is null when the registration was judged before its version was read.
 void TraceSkipped(Trace& trace, const std::wstring& registration, const VersionNumber* version,
@@ -70,24 +59,7 @@ std::vector<std::wstring> RegistrationsUnder(Platform& platform, const wchar_t* 
     return names;
 }
 
-std::wstring OutOfBoundsReason(const Launcher& launcher, const VersionNumber& version) {
-    if (CompareVersions(version, launcher.minimumVersion) < 0)
-        return L"below Minimum Version " + launcher.minimumVersion.Format();
-    return L"above Maximum Version " + launcher.maximumVersion.Format();
-}
 
-// Keeps the registration when its home holds a JVM library of the type; the
-// home is taken only then.
-RuntimeCandidate* AddIfUsable(Platform& platform, const VersionNumber& version, std::wstring& home, JvmType type,
-                              bool preferred, std::vector<RuntimeCandidate>& candidates) {
-    RuntimeCandidate candidate;
-    if (FindJvmLibrary(platform, home, type, candidate.isServer).empty()) return nullptr;
-    candidate.version = version;
-    candidate.home = std::move(home);
-    candidate.isPreferred = preferred;
-    candidates.push_back(std::move(candidate));
-    return &candidates.back();
-}
 
 // The judgement on a registration that had a home: kept for ranking, or skipped.
 void TraceUsable(Trace& trace, RuntimeCandidate* added, std::wstring registration, const VersionNumber& version,
@@ -188,6 +160,36 @@ void TraceLibraryLookup(Trace& trace, const wchar_t* source, const std::wstring&
 }
 
 }  // namespace
+
+bool WithinBounds(const Launcher& launcher, const VersionNumber& version) {
+    return CompareVersions(launcher.minimumVersion, version) <= 0 &&
+           CompareVersions(version, launcher.maximumVersion) <= 0;
+}
+
+const wchar_t* JvmTypeName(JvmType type) {
+    switch (type) {
+        case serverOnly: return L"serverOnly";
+        case serverFirst: return L"serverFirst";
+        default: return L"clientFirst";
+    }
+}
+
+std::wstring OutOfBoundsReason(const Launcher& launcher, const VersionNumber& version) {
+    if (CompareVersions(version, launcher.minimumVersion) < 0)
+        return L"below Minimum Version " + launcher.minimumVersion.Format();
+    return L"above Maximum Version " + launcher.maximumVersion.Format();
+}
+
+RuntimeCandidate* AddIfUsable(Platform& platform, const VersionNumber& version, std::wstring& home, JvmType type,
+                              bool preferred, std::vector<RuntimeCandidate>& candidates) {
+    RuntimeCandidate candidate;
+    if (FindJvmLibrary(platform, home, type, candidate.isServer).empty()) return nullptr;
+    candidate.version = version;
+    candidate.home = std::move(home);
+    candidate.isPreferred = preferred;
+    candidates.push_back(std::move(candidate));
+    return &candidates.back();
+}
 
 bool IsJavaHome(Platform& platform, const std::wstring& folder) {
     return platform.FileExists(folder + platform.Conventions().javaHomeMarker);
@@ -339,27 +341,6 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
     return true;
 }
 
-// Not traced: only Linux has installed runtimes, and no trace there yet. The
-// Windows launcher, which links this too, stays under its size ceiling.
-bool Launcher::SearchInstalledRuntimes(std::wstring& home) {
-    std::vector<RuntimeCandidate> candidates;
-    for (const std::wstring& folder : platform.InstalledRuntimeFolders()) {
-        std::string release;
-        VersionNumber version;
-        if (platform.ReadFileStart(folder + L"release", 65536, release)) version = ReleaseFileVersion(release);
-        if (version.IsOpen() || !WithinBounds(*this, version)) continue;
-        bool kindFavoured = platform.FileExists(folder + L"bin\\javac") ? sourceJdk : sourceJre;
-        if (!sourceEither && !kindFavoured) continue;
-        std::wstring candidateHome = folder;
-        AddIfUsable(platform, version, candidateHome, jvmType, kindFavoured, candidates);
-    }
-    RankCandidates(candidates, sourceEither, jvmType);
-    const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions);
-    if (chosen == nullptr) return false;
-    home = chosen->home;
-    return true;
-}
-
 bool Launcher::LocateRuntime() {
     handOverToPair = false;
     registeredRuntimeVersion = VersionNumber();
@@ -386,13 +367,13 @@ bool Launcher::LocateRuntime() {
             if (IsJavaHome(platform, home) && takeFrom(home, L"the executable's folder")) return true;
             if (trace && !IsJavaHome(platform, home)) {
                 trace->Line(L"runtime: source the executable's folder: neither " + folder + L" nor " + home +
-                            L" holds bin\\java.dll");
+                            L" holds " + platform.Conventions().javaHomeMarker);
             }
         }
     }
 
     std::wstring home;
-    bool found = SearchRegisteredRuntimes(1, home) || SearchRegisteredRuntimes(2, home);
+    bool found = platform.Conventions().registry && (SearchRegisteredRuntimes(1, home) || SearchRegisteredRuntimes(2, home));
     if (found && takeFrom(home, L"the chosen registration's home")) return true;
     // A 32-bit registration whose folder lacks the library hands nothing over.
     handOverToPair = false;

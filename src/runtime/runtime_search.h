@@ -27,6 +27,15 @@ bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder);
 // the file names none.
 VersionNumber ReleaseFileVersion(const std::string& text);
 
+// Shared by the registry search and the search of installed runtimes.
+bool WithinBounds(const Launcher& launcher, const VersionNumber& version);
+std::wstring OutOfBoundsReason(const Launcher& launcher, const VersionNumber& version);
+const wchar_t* JvmTypeName(JvmType type);
+// Keeps the runtime when its home holds a JVM library of the type; the home
+// is taken only then. Null when it was not kept.
+RuntimeCandidate* AddIfUsable(Platform& platform, const VersionNumber& version, std::wstring& home, JvmType type,
+                              bool preferred, std::vector<RuntimeCandidate>& candidates);
+
 // Stable: candidates that compare equal keep their order of discovery.
 void RankCandidates(std::vector<RuntimeCandidate>& candidates, bool sourceEither, JvmType type);
 // The first ranked candidate that a preferred entry selects, entry by entry;

@@ -725,8 +725,8 @@ std::vector<std::wstring> Checker::ExpandClassPath(const Located& where) {
         std::wstring entry = ExpandReferences(piece, lookup_);
         if (entry.empty()) continue;
         std::vector<std::wstring> found;
-        if (entry.find(L'*') != std::wstring::npos || !IsAbsolutePath(entry)) {
-            std::wstring pattern = ClassPathSearchPattern(entry, executable);
+        if (entry.find(L'*') != std::wstring::npos || !IsAbsolutePath(entry, kWindowsConventions)) {
+            std::wstring pattern = ClassPathSearchPattern(entry, executable, kWindowsConventions);
             for (const std::wstring& name : FindNames(pattern)) {
                 if (name != L"." && name != L"..") found.push_back(FolderOf(pattern) + L"\\" + name);
             }

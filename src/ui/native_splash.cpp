@@ -32,7 +32,7 @@ bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wst
     if (close != nativeSplashClose.Held()) nativeSplashClose.Replace(close);
     if (init == nullptr || loadFile == nullptr || setFileJarName == nullptr) return false;
 
-    const std::string narrowPath = platform.ToAnsi(picturePath);
+    const std::string narrowPath = platform.ToAnsi(platform.VmPath(picturePath));
     init();
     // A picture the library cannot load is its own business; our window stays away either way.
     loadFile(narrowPath.c_str());

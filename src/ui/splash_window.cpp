@@ -84,11 +84,11 @@ bool PictureSizeFromHeader(const std::string& b, int& width, int& height) {
 
 bool SplashShadowRequested(const std::wstring& setting) { return setting == L"true"; }
 
-std::wstring NativeSplashLibraryPath(const std::wstring& jvmLibraryPath) {
+std::wstring NativeSplashLibraryPath(const std::wstring& jvmLibraryPath, const wchar_t* libraryName) {
     if (jvmLibraryPath.empty()) return std::wstring();
     std::wstring path = RemovePathComponents(jvmLibraryPath, 2);
     if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) path += L'\\';
-    return path + L"splashscreen.dll";
+    return path + libraryName;
 }
 
 namespace {
@@ -114,9 +114,11 @@ bool Launcher::StartSplash() {
     settings.GetValue(L"Display", L"Preffer Native Splash Screen", preferNative);
     if (splashPicturePath.empty()) return true;
 
-    std::wstring library = NativeSplashLibraryPath(jvmLibraryPath);
+    const SystemConventions& conventions = platform.Conventions();
+    std::wstring library = NativeSplashLibraryPath(jvmLibraryPath, conventions.nativeSplashLibrary);
     if (!library.empty() && !platform.FileExists(library)) library.clear();
-    if (IsYesFlag(preferNative) && !library.empty() && StartNativeSplash(library, splashPicturePath))
+    if ((IsYesFlag(preferNative) || !conventions.ownSplashWindow) && !library.empty() &&
+        StartNativeSplash(library, splashPicturePath))
         return true;
 
     splashScreenWindow = platform.NewSplashScreenWindow();

@@ -39,6 +39,6 @@ bool SplashShadowRequested(const std::wstring& setting);
 // "splashscreen.dll" in the parent folder of the JVM library's folder
 // (C:\jre\bin\server\jvm.dll gives C:\jre\bin\splashscreen.dll); empty for an
 // empty JVM library path.
-std::wstring NativeSplashLibraryPath(const std::wstring& jvmLibraryPath);
+std::wstring NativeSplashLibraryPath(const std::wstring& jvmLibraryPath, const wchar_t* libraryName);
 
 }  // namespace zorv

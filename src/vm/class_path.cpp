@@ -5,14 +5,15 @@
 
 namespace zorv {
 
-std::wstring ClassPathSearchPattern(const std::wstring& entry, const std::wstring& executablePath) {
-    if (IsAbsolutePath(entry)) return entry;
+std::wstring ClassPathSearchPattern(const std::wstring& entry, const std::wstring& executablePath,
+                                   const SystemConventions& conventions) {
+    if (IsAbsolutePath(entry, conventions)) return entry;
     return FolderOf(executablePath) + L"\\" + entry;
 }
 
 void ExpandClassPathEntry(Platform& platform, const std::wstring& entry, const std::wstring& executablePath,
                           std::wstring& classPath) {
-    std::wstring pattern = ClassPathSearchPattern(entry, executablePath);
+    std::wstring pattern = ClassPathSearchPattern(entry, executablePath, platform.Conventions());
     std::wstring listingFolder = FolderOf(pattern);
     for (const std::wstring& name : platform.FindFiles(pattern)) {
         classPath += listingFolder;

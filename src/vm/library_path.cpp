@@ -5,28 +5,32 @@
 
 namespace zorv {
 
-std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstring& jvmLibraryPath) {
+std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstring& jvmLibraryPath,
+                                 const wchar_t* variable) {
     std::wstring value = systemPath;
     if (!value.empty() && value.back() != L';') value += L';';
-    return value + RemovePathComponents(jvmLibraryPath, 2) + L";%Path%";
+    return value + RemovePathComponents(jvmLibraryPath, 2) + L";%" + variable + L"%";
 }
 
 std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wstring& executableFolder,
-                                 const std::wstring& jvmLibraryPath) {
-    return libraryPath + executableFolder + L";." + L";%Path%;" + RemovePathComponents(jvmLibraryPath, 3) + L"\\lib";
+                                 const std::wstring& jvmLibraryPath, const wchar_t* variable) {
+    return libraryPath + executableFolder + L";.;%" + variable + L"%;" + RemovePathComponents(jvmLibraryPath, 3) +
+           L"\\lib";
 }
 
 void Launcher::PrepareLibraryPath() {
+    const wchar_t* searchPath = platform.Conventions().searchPathVariable;
     platform.SetEnvironment(L"ZORV_JVM_PATH", platform.VmPath(jvmLibraryPath));
     platform.SetEnvironment(L"ZORV_JVM_HOME", platform.VmPath(RemovePathComponents(jvmLibraryPath, 3)));
     if (!libraryPath.empty()) {
         std::wstring modulePath;
         GetModulePath(modulePath);
         libraryPath = platform.ExpandEnvironment(
-            LibraryPathTemplate(libraryPath, FolderWithSeparatorOf(modulePath), jvmLibraryPath));
+            LibraryPathTemplate(libraryPath, FolderWithSeparatorOf(modulePath), jvmLibraryPath, searchPath));
         vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + platform.VmPathList(libraryPath)));
     }
-    platform.SetEnvironment(L"Path", platform.ExpandEnvironment(ProcessPathTemplate(systemPath, jvmLibraryPath)));
+    platform.SetEnvironment(searchPath, platform.VmPathList(platform.ExpandEnvironment(
+                                            ProcessPathTemplate(systemPath, jvmLibraryPath, searchPath))));
 }
 
 }  // namespace zorv

@@ -62,11 +62,11 @@ void ApplyTimePicture(Platform& platform, std::wstring& name, const LocalTime& t
 
 bool EnsureFolders(Platform& platform, const std::wstring& path) {
     bool isUnc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
-    if (IsAbsolutePath(path) && platform.FileExists(path)) return true;
+    if (IsAbsolutePath(path, platform.Conventions()) && platform.FileExists(path)) return true;
     std::vector<std::wstring> parts = SplitAtBackslashes(path);
     // A drive or the root is never created. A relative path's first folder
     // is, or a name such as logs\app.log would lose all of its output.
-    bool firstIsFolder = !IsAbsolutePath(path) && !parts[0].empty();
+    bool firstIsFolder = !IsAbsolutePath(path, platform.Conventions()) && !parts[0].empty();
     std::wstring folder;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         if (i > 0) folder += L'\\';

@@ -90,7 +90,7 @@ bool Launcher::AssembleVmOptions() {
     std::wstring classPath;
     for (const std::wstring& piece : SplitAtSemicolons(settings.Get(L"Class Path", L"Class Path"))) {
         std::wstring entry = platform.ExpandEnvironment(piece);
-        if (entry.find(L'*') != npos || !IsAbsolutePath(entry)) {
+        if (entry.find(L'*') != npos || !IsAbsolutePath(entry, platform.Conventions())) {
             ExpandClassPathEntry(platform, entry, executablePath, classPath);
         } else {
             classPath += entry;

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zorv::testing::FakePlatform platform;
     std::wstring name = text;
     zorv::ApplyTimePicture(platform, name, time);
-    std::wstring pattern = zorv::ClassPathSearchPattern(text, L"C:\\app\\app.exe");
+    std::wstring pattern = zorv::ClassPathSearchPattern(text, L"C:\\app\\app.exe", zorv::kWindowsConventions);
     platform.listings[pattern] = {L"a.jar", L"b.JAR", L"c.txt"};
     std::wstring classPath;
     zorv::ExpandClassPathEntry(platform, text, L"C:\\app\\app.exe", classPath);

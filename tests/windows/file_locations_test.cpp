@@ -35,7 +35,7 @@ protected:
 TEST_F(Locations, TheTestProgramsOwnPath) {
     std::wstring path;
     ASSERT_TRUE(launcher.GetModulePath(path));
-    EXPECT_TRUE(IsAbsolutePath(path)) << Utf8(path);
+    EXPECT_TRUE(IsAbsolutePath(path, kWindowsConventions)) << Utf8(path);
     EXPECT_TRUE(FileExists(path)) << Utf8(path);
     const std::wstring name = L"\\windows_settings_tests.exe";
     ASSERT_GT(path.size(), name.size());

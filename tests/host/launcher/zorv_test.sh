@@ -1,13 +1,25 @@
 #!/bin/sh
-# The Linux launcher from outside: zorv_test.sh ZORV PROBE_JAR JDK_HOME.
-# Each case copies the real executable into its own folder beside the probe
-# jar and an INI file, runs it and checks the exit code and what it printed.
+# The Linux launcher from outside: zorv_test.sh ZORV PROBE_JAR JDK_HOME, on
+# an X display. Each case copies the real executable into its own folder
+# beside the probe jar and an INI file, runs it and checks the exit code,
+# what it printed and the files and windows it made. zenity and kdialog are
+# stand-ins that record how they were called.
 set -u
 zorv=$1 jar=$2 jdk=$3
 root=$(mktemp -d "${TMPDIR:-/tmp}/zorv-test-XXXXXX") || exit 1
 trap 'rm -rf "$root"' EXIT
 failures=0
 fail() { echo "FAIL [$case]: $*" >&2; failures=$((failures + 1)); }
+mkdir -p "$root/bin"
+for dialog in zenity kdialog; do
+    printf '#!/bin/sh\necho "%s $*" >> "%s/dialogs.log"\n' "$dialog" "$root" > "$root/bin/$dialog"
+    chmod +x "$root/bin/$dialog"
+done
+PATH="$root/bin:$PATH"
+export PATH
+# The single-instance sockets of these tests stay in the test's own folder.
+XDG_RUNTIME_DIR=$root
+export XDG_RUNTIME_DIR
 
 # app FOLDER EXECUTABLE SETTINGS-FILE INI-LINES...
 app() {
@@ -16,14 +28,37 @@ app() {
     mkdir -p "$dir" && cp "$zorv" "$dir/$exe" && cp "$jar" "$dir/probe.jar" || exit 1
     printf '%s\n' "$@" > "$dir/$ini"
 }
-# run ARGUMENTS...: in the app's folder without JAVA_HOME unless JAVA_HOME_FOR_RUN is set.
+# launch NAME ARGUMENTS...: in the app's folder, without a terminal, without
+# JAVA_HOME unless JAVA_HOME_FOR_RUN is set, with the trace when TRACE_FOR_RUN
+# names its file, with PATH_FOR_RUN for PATH when set; output in NAME.out and
+# NAME.err, exit code in NAME.rc.
+launch() {
+    name=$1
+    shift
+    (
+        cd "$dir" || exit 1
+        unset JAVA_HOME ZORV_LAUNCHER_DEBUG
+        [ -z "${JAVA_HOME_FOR_RUN:-}" ] || export JAVA_HOME="$JAVA_HOME_FOR_RUN"
+        [ -z "${TRACE_FOR_RUN:-}" ] || export ZORV_LAUNCHER_DEBUG="$TRACE_FOR_RUN"
+        [ -z "${PATH_FOR_RUN:-}" ] || PATH=$PATH_FOR_RUN
+        exec "./$exe" "$@"
+    ) < /dev/null > "$dir/$name.out" 2> "$dir/$name.err"
+    echo $? > "$dir/$name.rc"
+}
+# run ARGUMENTS...: launch in the foreground; rc, stdout and stderr for the checks.
 run() {
-    (cd "$dir" && if [ -n "${JAVA_HOME_FOR_RUN:-}" ]; then JAVA_HOME=$JAVA_HOME_FOR_RUN "./$exe" "$@"
-                  else env -u JAVA_HOME "./$exe" "$@"; fi) > "$dir/stdout" 2> "$dir/stderr"
-    rc=$?
+    launch main "$@"
+    rc=$(cat "$dir/main.rc")
+    cp "$dir/main.out" "$dir/stdout" && cp "$dir/main.err" "$dir/stderr"
+}
+# Waits up to 20 s for a file; false when it never came.
+await() {
+    for _ in $(seq 200); do [ -e "$1" ] && return 0; sleep 0.1; done
+    return 1
 }
 expect_rc() { [ "$rc" = "$1" ] || fail "exit code $rc, expected $1; stderr: $(cat "$dir/stderr")"; }
 expect_in() { grep -qF -- "$2" "$1" 2>/dev/null || fail "no \"$2\" in $1: $(cat "$1" 2>/dev/null)"; }
+expect_line() { grep -qxF -- "$2" "$1" 2>/dev/null || fail "no line \"$2\" in $1: $(cat "$1" 2>/dev/null)"; }
 
 probe_settings='Main Class=Probe'
 jdk17_version=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$jdk/release")
@@ -39,11 +74,18 @@ expect_in "$dir/stdout" "args=3 [ 61 ] [ 62 20 63 ] [ e4 1f600 ]"
 expect_in "$dir/stdout" "java.version=$jdk17_version."
 expect_in "$dir/stdout" "ZORV_JVM_HOME=$jdk"
 expect_in "$dir/stderr" "to standard error"
+# The runtime's libraries first on the search path; no empty class path entry.
+expect_in "$dir/stdout" "PATH=$jdk/lib:"
+expect_line "$dir/stdout" "java.class.path=$dir/probe.jar"
 heap=$(sed -n 's/^maxMemoryMB=//p' "$dir/stdout")
 # 1 % of memory, at least and at most 96 MB: the VM may keep a little for itself.
 [ "${heap:-0}" -ge 80 ] && [ "${heap:-0}" -le 96 ] || fail "maxMemory ${heap:-none} MB, expected 96 MB"
-run exit=7
+TRACE_FOR_RUN=$dir/trace.txt run exit=7
 expect_rc 7
+# The trace tells why the runtime was chosen, with Linux paths.
+expect_in "$dir/trace.txt" "runtime: installed candidate $jdk/ version $jdk17_version."
+expect_in "$dir/trace.txt" ": chosen, ranks first"
+expect_in "$dir/trace.txt" "vm: argument 1: exit=7"
 
 case=redirection-and-failure-check
 app redirect tool.bin tool.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
@@ -59,10 +101,25 @@ expect_in "$dir/stderr" "thrown by main"
 case=no-runtime
 app none viewer viewer.ini '[Java Runtime Environment]' 'Minimum Version=99' 'Maximum Version=99' \
     'JRE Path=nowhere' "$probe_settings" '[Class Path]' 'Class Path=probe.jar'
+# From a terminal, or without a desktop, standard error alone tells.
+(unset DISPLAY WAYLAND_DISPLAY; JAVA_HOME_FOR_RUN=/nowhere run)
+(cd "$dir" && JAVA_HOME=/nowhere script -qec ./viewer /dev/null > "$dir/terminal.out" 2>&1)
+expect_in "$dir/terminal.out" "The Java Runtime Environment (JRE) was not found."
+[ -e "$root/dialogs.log" ] && fail "a dialog without a desktop or from a terminal: $(cat "$root/dialogs.log")"
 JAVA_HOME_FOR_RUN=/nowhere run
 expect_rc 255
 expect_in "$dir/stderr" "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (version between 99.0 and 99.65535) from:"
 expect_in "$dir/stderr" "https://adoptium.net/"
+# zenity is tried first; it draws the message as it stands.
+expect_in "$root/dialogs.log" "zenity --error --no-markup --title=JRE Not Found --text=The Java Runtime Environment (JRE) was not found."
+expect_in "$root/dialogs.log" "between 99.0 and 99.65535"
+[ "$(grep -c '^zenity' "$root/dialogs.log")" = 1 ] || fail "one dialog expected: $(cat "$root/dialogs.log")"
+rm -f "$root/dialogs.log"
+# Without zenity, kdialog.
+mkdir -p "$root/kde" && cp "$root/bin/kdialog" "$root/kde/"
+PATH_FOR_RUN=$root/kde JAVA_HOME_FOR_RUN=/nowhere run
+expect_in "$root/dialogs.log" "kdialog --title JRE Not Found --error The Java Runtime Environment (JRE) was not found."
+rm -f "$root/dialogs.log"
 
 case=runtime-choice
 # Each source in turn wins over the ones after it: JRE Path, jre/ beside the
@@ -101,6 +158,78 @@ app source-jre viewer viewer.ini '[Java Runtime Environment]' 'Minimum Version=1
 run
 expect_rc 255
 expect_in "$dir/stderr" "The Java Runtime Environment (JRE) was not found."
+
+case=absolute-paths
+# Paths in the settings written as on Linux: a runtime and a class path
+# pattern outside the executable's folder.
+mkdir -p "$root/shared-lib" && cp "$jar" "$root/shared-lib/"
+app absolute viewer viewer.ini '[Java Runtime Environment]' 'Minimum Version=1' 'Maximum Version=any' \
+    "JRE Path=$jdk" "$probe_settings" '[Class Path]' "Class Path=$root/shared-lib/*.jar"
+rm "$dir/probe.jar"
+run
+expect_rc 0
+expect_line "$dir/stdout" "java.class.path=$root/shared-lib/probe.jar"
+expect_in "$dir/stdout" "ZORV_JVM_HOME=$jdk"
+
+case=splash
+# The runtime's splash library shows the picture centred while main runs,
+# and it is gone when the application has ended; -nosplash keeps it away.
+app splash viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
+    "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \
+    '[Display]' 'Splash Screen=pictures/splash.png'
+mkdir -p "$dir/pictures" && convert -size 123x77 xc:red "$dir/pictures/splash.png"
+splash_windows() { xwininfo -root -tree | grep -c ' 123x77+' ; }
+for variant in shown -nosplash; do
+    rm -f "$dir/holding" "$dir/release"
+    if [ $variant = shown ]; then launch first hold & else launch first hold -nosplash & fi
+    await "$dir/holding" || fail "$variant: main never ran: $(cat "$dir/first.err")"
+    sleep 1
+    expected=$([ $variant = shown ] && echo 1 || echo 0)
+    [ "$(splash_windows)" = "$expected" ] || fail "$variant: $(splash_windows) splash windows, expected $expected"
+    [ $variant = shown ] && { xwininfo -root -tree | grep -q " 123x77+$(( ($(xwininfo -root | sed -n 's/ *Width: //p') - 123) / 2 ))+" ||
+                             fail "splash not centred: $(xwininfo -root -tree | grep 123x77)"; }
+    touch "$dir/release"
+    wait
+    [ "$(cat "$dir/first.rc")" = 0 ] || fail "$variant: exit code $(cat "$dir/first.rc")"
+    [ "$(splash_windows)" = 0 ] || fail "$variant: the splash outlived the application"
+done
+expect_in "$dir/first.out" "args=2 [ 68 6f 6c 64 ] [ 2d 6e 6f 73 70 6c 61 73 68 ]"
+
+case=single-instance
+# Second starts hand their arguments to the running first one and end with
+# what secondaryMain returns; several at once each get their own reply.
+app single viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
+    "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \
+    '[Application]' 'Single Instance=yes'
+launch first hold &
+# One comes once the first listens, before main has even been called: it waits for main.
+for _ in $(seq 200); do ls "$root"/zorv-*.socket > /dev/null 2>&1 && break; sleep 0.05; done
+launch early reply=5 early
+await "$dir/holding" || fail "main never ran: $(cat "$dir/first.err")"
+pids=
+for n in 1 2 3 4 5 6 7 8 9 10; do
+    launch "second$n" "reply=$n" "$(printf 'n\303\244%s' $n)" &
+    pids="$pids $!"
+done
+# shellcheck disable=SC2086
+wait $pids
+[ "$(cat "$dir/early.rc")" = 5 ] || fail "early start: exit code $(cat "$dir/early.rc")"
+hex() { printf '%s' "$1" | od -An -tx1 | tr -s ' \n' '  ' | sed 's/^ //;s/ $//'; }
+for n in 1 2 3 4 5 6 7 8 9 10; do
+    [ "$(cat "$dir/second$n.rc")" = $n ] || fail "second start $n: exit code $(cat "$dir/second$n.rc"): $(cat "$dir/second$n.err")"
+    expect_line "$dir/secondary.txt" "args=2 [ $(hex "reply=$n") ] [ 6e e4 $(hex $n) ]"
+done
+[ "$(wc -l < "$dir/secondary.txt")" = 11 ] || fail "secondaryMain ran $(wc -l < "$dir/secondary.txt") times, expected 11"
+# secondaryMain ends the first process: the waiting start gets its exit status.
+launch last exit=42
+wait
+[ "$(cat "$dir/last.rc")" = 42 ] || fail "last start: exit code $(cat "$dir/last.rc")"
+[ "$(cat "$dir/first.rc")" = 42 ] || fail "first start: exit code $(cat "$dir/first.rc")"
+expect_line "$dir/first.out" "args=1 [ 68 6f 6c 64 ]"
+# With the first one gone, the next start is a first one again.
+launch again exit=3
+[ "$(cat "$dir/again.rc")" = 3 ] || fail "start after the first ended: exit code $(cat "$dir/again.rc")"
+expect_in "$dir/again.out" "args=1 [ 65 78 69 74 3d 33 ]"
 
 echo "$failures failure(s)"
 [ "$failures" = 0 ]

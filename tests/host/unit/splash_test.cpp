@@ -56,9 +56,10 @@ TEST(SplashPicture, SizeReadFromTheHeaderOfEachFormat) {
 }
 
 TEST(SplashSettings, RuntimesLibraryIsLookedForBesideTheBinFolder) {
-    EXPECT_EQ(NativeSplashLibraryPath(L"C:\\jre\\bin\\server\\jvm.dll"), L"C:\\jre\\bin\\splashscreen.dll");
-    EXPECT_EQ(NativeSplashLibraryPath(L"jvm.dll"), L"jvm.dll\\splashscreen.dll");
-    EXPECT_EQ(NativeSplashLibraryPath(L""), L"");
+    EXPECT_EQ(NativeSplashLibraryPath(L"C:\\jre\\bin\\server\\jvm.dll", L"splashscreen.dll"),
+              L"C:\\jre\\bin\\splashscreen.dll");
+    EXPECT_EQ(NativeSplashLibraryPath(L"jvm.dll", L"splashscreen.dll"), L"jvm.dll\\splashscreen.dll");
+    EXPECT_EQ(NativeSplashLibraryPath(L"", L"splashscreen.dll"), L"");
 }
 
 TEST(SplashStart, NothingToCloseWithoutPictureOrThreadAndNoStartWithoutSettingsFile) {

@@ -168,14 +168,20 @@ TEST_F(Assembly, NoLibraryPathMeansNoOptionButPathStillGrows) {
     std::wstring value;
     platform.GetEnvironment(L"Path", value);
     EXPECT_EQ(value, L"C:\\tools;C:\\jre\\bin;P");
-    EXPECT_EQ(LibraryPathTemplate(L"natives", L"C:\\app\\", L"C:\\jre\\bin\\server\\jvm.dll"),
+    EXPECT_EQ(LibraryPathTemplate(L"natives", L"C:\\app\\", L"C:\\jre\\bin\\server\\jvm.dll", L"Path"),
               L"nativesC:\\app\\;.;%Path%;C:\\jre\\lib");
 }
 
 TEST(ClassPath, PatternsAndListingFolders) {
-    EXPECT_EQ(ClassPathSearchPattern(L"lib\\*.jar", L"C:\\app\\app.exe"), L"C:\\app\\lib\\*.jar");
-    EXPECT_EQ(ClassPathSearchPattern(L"C:\\libs\\*.jar", L"C:\\app\\app.exe"), L"C:\\libs\\*.jar");
-    EXPECT_EQ(ClassPathSearchPattern(L"", L"C:\\app\\app.exe"), L"C:\\app\\");
+    EXPECT_EQ(ClassPathSearchPattern(L"lib\\*.jar", L"C:\\app\\app.exe", kWindowsConventions), L"C:\\app\\lib\\*.jar");
+    EXPECT_EQ(ClassPathSearchPattern(L"C:\\libs\\*.jar", L"C:\\app\\app.exe", kWindowsConventions), L"C:\\libs\\*.jar");
+    EXPECT_EQ(ClassPathSearchPattern(L"", L"C:\\app\\app.exe", kWindowsConventions), L"C:\\app\\");
+    // A rooted path is the executable folder's on Windows, the system's root on Linux.
+    EXPECT_EQ(ClassPathSearchPattern(L"\\lib\\*.jar", L"C:\\app\\app.exe", kWindowsConventions), L"C:\\app\\\\lib\\*.jar");
+    EXPECT_EQ(ClassPathSearchPattern(L"\\usr\\share\\java\\*.jar", L"\\app\\viewer", kLinuxConventions),
+              L"\\usr\\share\\java\\*.jar");
+    EXPECT_EQ(ClassPathSearchPattern(L"/opt/lib/*.jar", L"\\app\\viewer", kLinuxConventions), L"/opt/lib/*.jar");
+    EXPECT_EQ(ClassPathSearchPattern(L"lib\\*.jar", L"\\app\\viewer", kLinuxConventions), L"\\app\\lib\\*.jar");
     FakePlatform platform;
     platform.listings[L"C:\\app\\*"] = {L".", L"..", L"lib"};
     std::wstring classPath;

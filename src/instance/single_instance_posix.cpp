@@ -1,0 +1,375 @@
+// The single-instance channel on Linux: a local socket in the user's runtime
+// folder ($XDG_RUNTIME_DIR, else /tmp), named from the executable's path.
+//
+// The first instance listens on it. A second start connects, sends its
+// argument block and reads a 4-byte reply: secondaryMain's value, or the
+// first process's exit status when that ends first. The listener takes one
+// request at a time, so the block holds one request's arguments from their
+// arrival until the reply, as the request lock keeps it on Windows; the
+// others wait in the socket's queue, and none is lost.
+//
+// Which start is the first is decided under a lock file beside the socket, so
+// two starts at once cannot both listen, and a socket left by a process that
+// died is taken over.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "instance/single_instance_block.h"
+#include "launcher/platform_posix.h"
+
+namespace zorv {
+namespace {
+
+// How long a connected start may take to send its arguments.
+constexpr int kRequestSeconds = 5;
+
+// A second start's wait has these ids in place of the Windows thread and
+// message ids: there is one listener and one kind of message.
+constexpr std::uint32_t kListenerId = 1;
+constexpr std::uint32_t kMessageId = 1;
+
+bool SendAll(int socket, const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t sent = send(socket, bytes, size, MSG_NOSIGNAL);
+        if (sent <= 0) return false;
+        bytes += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+bool ReceiveAll(int socket, void* data, std::size_t size) {
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t received = recv(socket, bytes, size, 0);
+        if (received <= 0) return false;
+        bytes += received;
+        size -= static_cast<std::size_t>(received);
+    }
+    return true;
+}
+
+bool PeerIsThisUser(int socket, pid_t* process = nullptr) {
+    ucred peer = {};
+    socklen_t size = sizeof peer;
+    if (getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid()) return false;
+    if (process != nullptr) *process = peer.pid;
+    return true;
+}
+
+// The requests taken from the socket and not yet answered, across the
+// channel's life and beyond: a request left without a reply gets the exit
+// status when the process ends, as a second start on Windows gets the first
+// process's exit code. Never destroyed, since the exit handler may run after
+// static objects are gone.
+class PendingReplies {
+public:
+    static PendingReplies& Instance() {
+        static PendingReplies* instance = new PendingReplies;
+        return *instance;
+    }
+
+    void Add(std::uint32_t token, int socket) {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!hooked_) hooked_ = on_exit(AtExit, this) == 0;
+        waiting_.emplace_back(token, socket);
+    }
+
+    // Sends the reply to the request and closes it; false when it was answered already.
+    bool Reply(std::uint32_t token, std::int32_t value) {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (std::size_t i = 0; i < waiting_.size(); ++i) {
+            if (waiting_[i].first != token) continue;
+            SendAll(waiting_[i].second, &value, sizeof value);
+            close(waiting_[i].second);
+            waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
+            return true;
+        }
+        return false;
+    }
+
+    // Connections still queued on `listener` when the process ends are answered too.
+    void SetListener(int listener) {
+        std::lock_guard<std::mutex> guard(lock_);
+        listener_ = listener;
+    }
+
+    // Takes every connection still queued on the listener as a request to
+    // answer at the end.
+    void TakeQueued(int listener) {
+        int flags = fcntl(listener, F_GETFL);
+        fcntl(listener, F_SETFL, flags | O_NONBLOCK);
+        for (int queued; (queued = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) Add(0, queued);
+        fcntl(listener, F_SETFL, flags);
+    }
+
+private:
+    static void AtExit(int status, void* argument) {
+        PendingReplies& self = *static_cast<PendingReplies*>(argument);
+        if (self.listener_ >= 0) self.TakeQueued(self.listener_);
+        std::lock_guard<std::mutex> guard(self.lock_);
+        const std::int32_t value = status;
+        for (const auto& request : self.waiting_) {
+            SendAll(request.second, &value, sizeof value);
+            close(request.second);
+        }
+        self.waiting_.clear();
+    }
+
+    std::mutex lock_;
+    std::vector<std::pair<std::uint32_t, int>> waiting_;
+    int listener_ = -1;
+    bool hooked_ = false;
+};
+
+// FNV-1a: a short, stable name for a path of any length.
+std::string NameHash(const std::string& text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    static const char digits[] = "0123456789abcdef";
+    std::string name;
+    for (int shift = 60; shift >= 0; shift -= 4) name += digits[hash >> shift & 0xF];
+    return name;
+}
+
+// The socket's path without its ending; empty when it would not fit an address.
+std::string ChannelPath(const std::wstring& name) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder = runtime != nullptr && runtime[0] == '/' ? runtime : "/tmp";
+    std::string path = folder + "/zorv-" + std::to_string(getuid()) + "-" + NameHash(ToUtf8(name));
+    return path.size() + 8 < sizeof(sockaddr_un{}.sun_path) ? path : std::string();
+}
+
+sockaddr_un Address(const std::string& path) {
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
+
+class PosixInstanceChannel : public InstanceChannel {
+public:
+    PosixInstanceChannel() : block_(kInstanceBlockSize) {}
+
+    ~PosixInstanceChannel() override {
+        {
+            std::lock_guard<std::mutex> guard(state_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        if (wake_[1] >= 0) {
+            char stop = 0;
+            ssize_t written = write(wake_[1], &stop, 1);
+            (void)written;  // the pipe is empty; one byte always fits
+        }
+        if (listener_.joinable()) listener_.join();
+        // Requests still waiting for main are let go: the VM is gone by now,
+        // so they end without calling anything.
+        startEvent_.Set();
+        for (std::thread& request : requests_) request.join();
+        if (listening_ >= 0) StopListening();
+        for (int descriptor : {connection_, wake_[0], wake_[1], lock_}) {
+            if (descriptor >= 0) close(descriptor);
+        }
+    }
+
+    unsigned char* OpenBlock(const std::wstring& name, std::size_t size, bool& existed) override {
+        std::string path = ChannelPath(name);
+        if (path.empty() || size != block_.size()) return nullptr;
+        socketPath_ = path + ".socket";
+        lock_ = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (lock_ < 0 || flock(lock_, LOCK_EX) != 0) return nullptr;
+        bool opened = Connect() || Listen();
+        flock(lock_, LOCK_UN);
+        existed = connection_ >= 0;
+        return opened ? block_.data() : nullptr;
+    }
+
+    EventHandle CreateStartEvent(const std::wstring&) override { return &startEvent_; }
+    std::uint32_t RegisterMessage(const std::wstring&) override { return kMessageId; }
+    std::uint32_t CurrentProcessId() override { return static_cast<std::uint32_t>(getpid()); }
+
+    std::uint32_t StartListener(std::uint32_t, RequestRoutine serve, void* context) override {
+        serve_ = serve;
+        context_ = context;
+        if (pipe2(wake_, O_CLOEXEC) != 0) return 0;
+        PendingReplies::Instance().SetListener(listening_);
+        listener_ = std::thread(&PosixInstanceChannel::ListenerThread, this);
+        return kListenerId;
+    }
+
+    bool WaitForStartEvent() override {
+        startEvent_.Wait();
+        return true;
+    }
+
+    bool PostReply(std::uint32_t token, std::uint32_t, std::int32_t value) override {
+        if (!PendingReplies::Instance().Reply(token, value)) return false;
+        {
+            std::lock_guard<std::mutex> guard(state_);
+            repliedToken_ = token;
+        }
+        changed_.notify_all();
+        return true;
+    }
+
+    // The wait for the reply ends with the first process too; no handle is needed.
+    bool OpenFirstProcess(std::uint32_t) override { return true; }
+    // The first instance takes one request at a time.
+    bool LockRequests(const std::wstring&) override { return true; }
+
+    bool PostRequest(std::uint32_t, std::uint32_t) override {
+        return SendAll(connection_, block_.data() + kArgumentsOffset, kArgumentsSize);
+    }
+
+    // -1 when the first process ended without a word: it was killed or crashed.
+    std::int32_t WaitForReply(std::uint32_t) override {
+        std::int32_t reply = -1;
+        return ReceiveAll(connection_, &reply, sizeof reply) ? reply : -1;
+    }
+
+private:
+    // A second start: the first instance is listening. Its header is known at
+    // once: its process from the socket, and the fixed ids.
+    bool Connect() {
+        int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (connection < 0) return false;
+        sockaddr_un address = Address(socketPath_);
+        pid_t first = 0;
+        if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            !PeerIsThisUser(connection, &first)) {
+            close(connection);
+            return false;
+        }
+        connection_ = connection;
+        WriteBlockField(block_.data(), kMessageIdOffset, kMessageId);
+        WriteBlockField(block_.data(), kPrimaryProcessIdOffset, static_cast<std::uint32_t>(first));
+        PublishListenerThreadId(block_.data(), kListenerId);
+        return true;
+    }
+
+    // The first start: nobody answers, so any socket there was left by a
+    // process that ended.
+    bool Listen() {
+        unlink(socketPath_.c_str());
+        int listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (listening < 0) return false;
+        sockaddr_un address = Address(socketPath_);
+        mode_t mask = umask(077);
+        bool bound = bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        umask(mask);
+        if (!bound || listen(listening, SOMAXCONN) != 0) {
+            close(listening);
+            return false;
+        }
+        listening_ = listening;
+        return true;
+    }
+
+    // Nobody connects once the socket is gone; those who did before are
+    // answered at the end. Under the lock, so no start takes the socket's
+    // name in between.
+    void StopListening() {
+        bool locked = flock(lock_, LOCK_EX) == 0;
+        unlink(socketPath_.c_str());
+        PendingReplies::Instance().TakeQueued(listening_);
+        PendingReplies::Instance().SetListener(-1);
+        close(listening_);
+        listening_ = -1;
+        if (locked) flock(lock_, LOCK_UN);
+    }
+
+    void ListenerThread() {
+        for (;;) {
+            pollfd waits[] = {{listening_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+            if (poll(waits, 2, -1) < 0 || waits[1].revents != 0 || Stopping()) return;
+            int request = accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (request < 0) continue;
+            timeval limit = {kRequestSeconds, 0};
+            setsockopt(request, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+            if (!PeerIsThisUser(request) || !ReceiveAll(request, block_.data() + kArgumentsOffset, kArgumentsSize)) {
+                close(request);
+                continue;
+            }
+            Serve(request);
+        }
+    }
+
+    // Runs the request on a thread of its own and waits until it is answered
+    // or its thread gave up without an answer.
+    void Serve(int request) {
+        const std::uint32_t token = ++lastToken_;
+        PendingReplies::Instance().Add(token, request);
+        ForgetEndedRequests();
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        requests_.emplace_back([this, token, ended] {
+            serve_(context_, token);
+            {
+                std::lock_guard<std::mutex> guard(state_);
+                ended->store(true);
+            }
+            changed_.notify_all();
+        });
+        requestEnded_.push_back(ended);
+        std::unique_lock<std::mutex> guard(state_);
+        changed_.wait(guard, [&] { return stopping_ || repliedToken_ == token || ended->load(); });
+    }
+
+    void ForgetEndedRequests() {
+        for (std::size_t i = 0; i < requests_.size();) {
+            if (!requestEnded_[i]->load()) {
+                ++i;
+                continue;
+            }
+            requests_[i].join();
+            requests_.erase(requests_.begin() + static_cast<std::ptrdiff_t>(i));
+            requestEnded_.erase(requestEnded_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+
+    bool Stopping() {
+        std::lock_guard<std::mutex> guard(state_);
+        return stopping_;
+    }
+
+    std::vector<unsigned char> block_;
+    std::string socketPath_;
+    int lock_ = -1;
+    int listening_ = -1;
+    int connection_ = -1;
+    int wake_[2] = {-1, -1};
+    PosixEvent startEvent_;
+    RequestRoutine serve_ = nullptr;
+    void* context_ = nullptr;
+    std::thread listener_;
+    std::vector<std::thread> requests_;
+    std::vector<std::shared_ptr<std::atomic<bool>>> requestEnded_;
+    std::uint32_t lastToken_ = 0;
+    std::mutex state_;
+    std::condition_variable changed_;
+    std::uint32_t repliedToken_ = 0;
+    bool stopping_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<InstanceChannel> NewPosixInstanceChannel() { return std::make_unique<PosixInstanceChannel>(); }
+
+}  // namespace zorv
