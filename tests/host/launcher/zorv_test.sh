@@ -67,7 +67,7 @@ case=arguments-heap-and-exit
 # A dot in the folder's name must not name the settings file.
 app my.apps/viewer viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
     "Maximum Version=$jdk17_version" "$probe_settings" 'Virtual Machine Parameters=-Xmx1:96:96p' \
-    '[Class Path]' 'Class Path=*.jar'
+    'Library Path=natives;' '[Class Path]' 'Class Path=*.jar'
 run a "b c" "$(printf '\303\244\360\237\230\200')"
 expect_rc 0
 expect_in "$dir/stdout" "args=3 [ 61 ] [ 62 20 63 ] [ e4 1f600 ]"
@@ -77,6 +77,7 @@ expect_in "$dir/stderr" "to standard error"
 # The runtime's libraries first on the search path; no empty class path entry.
 expect_in "$dir/stdout" "PATH=$jdk/lib:"
 expect_line "$dir/stdout" "java.class.path=$dir/probe.jar"
+expect_line "$dir/stdout" "java.library.path=natives:$dir/:.:$PATH:$jdk/lib"
 heap=$(sed -n 's/^maxMemoryMB=//p' "$dir/stdout")
 # 1 % of memory, at least and at most 96 MB: the VM may keep a little for itself.
 [ "${heap:-0}" -ge 80 ] && [ "${heap:-0}" -le 96 ] || fail "maxMemory ${heap:-none} MB, expected 96 MB"
@@ -119,6 +120,17 @@ rm -f "$root/dialogs.log"
 mkdir -p "$root/kde" && cp "$root/bin/kdialog" "$root/kde/"
 PATH_FOR_RUN=$root/kde JAVA_HOME_FOR_RUN=/nowhere run
 expect_in "$root/dialogs.log" "kdialog --title JRE Not Found --error The Java Runtime Environment (JRE) was not found."
+rm -f "$root/dialogs.log"
+
+case=settings-error
+# What Windows shows in a message box: on standard error, and in a dialog
+# without a terminal.
+app error viewer viewer.ini '[Java Runtime Environment]' 'Minimum Version=1' 'Maximum Version=any' \
+    '[Class Path]' 'Class Path=probe.jar'
+run
+expect_rc 255
+expect_line "$dir/stderr" "Main class was not specified in INI file."
+expect_line "$root/dialogs.log" "zenity --error --no-markup --title=Error --text=Main class was not specified in INI file."
 rm -f "$root/dialogs.log"
 
 case=runtime-choice

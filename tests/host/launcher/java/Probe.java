@@ -25,6 +25,7 @@ public class Probe {
         System.out.println("ZORV_JVM_HOME=" + System.getenv("ZORV_JVM_HOME"));
         System.out.println("PATH=" + System.getenv("PATH"));
         System.out.println("java.class.path=" + System.getProperty("java.class.path"));
+        System.out.println("java.library.path=" + System.getProperty("java.library.path"));
         System.out.println("maxMemoryMB=" + Runtime.getRuntime().maxMemory() / (1024 * 1024));
         System.err.println("to standard error");
         for (String arg : args) {
