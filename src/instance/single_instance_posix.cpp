@@ -88,7 +88,7 @@ public:
 
     void Add(std::uint32_t token, int socket) {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!hooked_) hooked_ = on_exit(AtExit, this) == 0;
+        Hook();
         waiting_.emplace_back(token, socket);
     }
 
@@ -108,6 +108,7 @@ public:
     // Connections still queued on `listener` when the process ends are answered too.
     void SetListener(int listener) {
         std::lock_guard<std::mutex> guard(lock_);
+        Hook();
         listener_ = listener;
     }
 
@@ -121,6 +122,10 @@ public:
     }
 
 private:
+    void Hook() {
+        if (!hooked_) hooked_ = on_exit(AtExit, this) == 0;
+    }
+
     static void AtExit(int status, void* argument) {
         PendingReplies& self = *static_cast<PendingReplies*>(argument);
         if (self.listener_ >= 0) self.TakeQueued(self.listener_);
