@@ -52,11 +52,13 @@ std::wstring Fold(std::wstring text) {
     return text;
 }
 
+// As the Windows profile functions read it: UTF-16LE after a byte-order
+// mark, else UTF-8 (a mark skipped), else Latin-1.
 bool ReadIni(const std::wstring& path, IniDocument& document) {
     if (!Exists(NativePath(path))) return false;
     // Files written on Linux end their lines with LF alone; the document splits at CR LF.
     std::wstring text;
-    for (wchar_t c : FromUtf8(ReadAll(NativePath(path)))) {
+    for (wchar_t c : DecodeSettingsText(ReadAll(NativePath(path)))) {
         if (c == L'\n' && (text.empty() || text.back() != L'\r')) text += L'\r';
         text += c;
     }
@@ -146,47 +148,6 @@ void* ThreadTrampoline(void* raw) {
 }
 
 }  // namespace
-
-std::string ToUtf8(const std::wstring& text) {
-    std::string bytes;
-    for (wchar_t wc : text) {
-        std::uint32_t c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += static_cast<char>(0xC0 | c >> 6);
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += static_cast<char>(0xE0 | c >> 12);
-            bytes += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | c >> 18);
-            bytes += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return bytes;
-}
-
-std::wstring FromUtf8(const std::string& bytes) {
-    std::wstring text;
-    for (std::size_t i = 0; i < bytes.size();) {
-        unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-        if (length == 0 || i + length > bytes.size()) {
-            text += L'\xFFFD';
-            ++i;
-            continue;
-        }
-        std::uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-        text += static_cast<wchar_t>(c);
-        i += length;
-    }
-    return text;
-}
 
 std::string NativePath(const std::wstring& path) {
     std::wstring mapped = path;

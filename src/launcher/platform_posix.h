@@ -13,11 +13,10 @@
 #include <vector>
 
 #include "launcher/platform.h"
+#include "launcher/utf8.h"
 
 namespace zorv {
 
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
 // The launcher writes "\" between folders; Linux wants "/".
 std::string NativePath(const std::wstring& path);
 // The way back: a Linux path as the launcher writes paths.

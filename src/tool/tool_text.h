@@ -5,14 +5,9 @@
 #include <filesystem>
 #include <string>
 
-namespace zorv::tool {
+#include "launcher/utf8.h"
 
-std::string ToUtf8(const std::wstring& text);
-// Invalid UTF-8 is taken as Latin-1, byte for byte.
-std::wstring FromUtf8(const std::string& bytes);
-// The text of a settings file: UTF-16LE or UTF-8 after a byte-order mark, else
-// UTF-8, else Latin-1.
-std::wstring DecodeSettingsText(const std::string& bytes);
+namespace zorv::tool {
 
 std::filesystem::path FileSystemPath(const std::wstring& path);
 std::wstring WidePath(const std::filesystem::path& path);

@@ -21,12 +21,17 @@ export PATH
 XDG_RUNTIME_DIR=$root
 export XDG_RUNTIME_DIR
 
-# app FOLDER EXECUTABLE SETTINGS-FILE INI-LINES...
+# app FOLDER EXECUTABLE SETTINGS-FILE INI-LINES...: in UTF-16LE after a
+# byte-order mark when INI_UTF16 is set, as Notepad saves "Unicode".
 app() {
     dir="$root/$1" exe=$2 ini=$3
     shift 3
     mkdir -p "$dir" && cp "$zorv" "$dir/$exe" && cp "$jar" "$dir/probe.jar" || exit 1
-    printf '%s\n' "$@" > "$dir/$ini"
+    if [ -n "${INI_UTF16:-}" ]; then
+        { printf '\377\376'; printf '%s\r\n' "$@" | iconv -f UTF-8 -t UTF-16LE; } > "$dir/$ini"
+    else
+        printf '%s\n' "$@" > "$dir/$ini"
+    fi
 }
 # launch NAME ARGUMENTS...: in the app's folder, without a terminal, without
 # JAVA_HOME unless JAVA_HOME_FOR_RUN is set, with the trace when TRACE_FOR_RUN
@@ -65,7 +70,7 @@ jdk17_version=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$jdk/release")
 
 case=arguments-heap-and-exit
 # A dot in the folder's name must not name the settings file.
-app my.apps/viewer viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
+INI_UTF16=1 app my.apps/viewer viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
     "Maximum Version=$jdk17_version" "$probe_settings" 'Virtual Machine Parameters=-Xmx1:96:96p' \
     'Library Path=natives;' '[Class Path]' 'Class Path=*.jar'
 run a "b c" "$(printf '\303\244\360\237\230\200')"
