@@ -36,6 +36,20 @@ Launcher::~Launcher() {
 
 Launcher* Launcher::Current() { return currentLauncher; }
 
+int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
+    platform.trace = trace.get();
+    if (trace) trace->Line(L"launcher: command line " + platform.CommandLine());
+    int result = -1;
+    {
+        Launcher launcher(platform);
+        if (launcher.Initialise()) result = launcher.Run();
+        else if (trace) trace->Line(L"launcher: initialisation ended the start");
+    }
+    if (trace) trace->Line(L"launcher: exit code " + DecimalText(result));
+    platform.trace = nullptr;
+    return result;
+}
+
 void Launcher::SplitCommandLine() { applicationArguments = ApplicationArgumentsFrom(platform.CommandLine()); }
 
 bool Launcher::Initialise() {

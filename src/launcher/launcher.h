@@ -198,4 +198,8 @@ private:
 // The VM thread: creates the VM, calls main. 0 on success, 1 on failure.
 std::uint32_t VmThreadMain(void* launcher);
 
+// What each entry point does once its platform is made: one start, from the
+// command line to the exit code, written to the trace when there is one.
+int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace);
+
 }  // namespace zorv
