@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "launcher/byte_order.h"
 #include "vm/vm_host.h"
 
 namespace zorv {
@@ -71,14 +72,9 @@ std::vector<std::wstring> ReadArgumentBlock(const unsigned char* block) {
     return arguments;
 }
 
-std::uint32_t ReadBlockField(const unsigned char* block, std::size_t offset) {
-    return static_cast<std::uint32_t>(block[offset]) | static_cast<std::uint32_t>(block[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(block[offset + 2]) << 16 | static_cast<std::uint32_t>(block[offset + 3]) << 24;
-}
+std::uint32_t ReadBlockField(const unsigned char* block, std::size_t offset) { return Get32(block + offset); }
 
-void WriteBlockField(unsigned char* block, std::size_t offset, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) block[offset + i] = static_cast<unsigned char>(value >> (8 * i));
-}
+void WriteBlockField(unsigned char* block, std::size_t offset, std::uint32_t value) { Set32(block + offset, value); }
 
 void PublishListenerThreadId(unsigned char* block, std::uint32_t threadId) {
     std::atomic_thread_fence(std::memory_order_release);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "launcher/byte_order.h"
+
 namespace zorv {
 namespace {
 
@@ -25,9 +27,7 @@ std::uint32_t RotateLeft(std::uint32_t value, unsigned bits) { return (value << 
 void Compress(std::uint32_t (&state)[4], const unsigned char* block) {
     std::uint32_t words[16];
     for (unsigned i = 0; i < 16; ++i) {
-        words[i] = static_cast<std::uint32_t>(block[4 * i]) | static_cast<std::uint32_t>(block[4 * i + 1]) << 8 |
-                   static_cast<std::uint32_t>(block[4 * i + 2]) << 16 |
-                   static_cast<std::uint32_t>(block[4 * i + 3]) << 24;
+        words[i] = Get32(block + 4 * i);
     }
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (unsigned i = 0; i < 64; ++i) {

@@ -1,5 +1,6 @@
 #include "runtime/jvm_library.h"
 
+#include "launcher/byte_order.h"
 #include "launcher/file_locations.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
@@ -17,11 +18,6 @@ const JvmLibraryChoice kLinuxClientFirst[] = {
     {L"lib\\client\\libjvm.so", false},
     {L"lib\\server\\libjvm.so", true},
 };
-
-std::uint32_t ReadUint32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
@@ -59,10 +55,10 @@ std::wstring FindJvmLibrary(Platform& platform, const std::wstring& home, JvmTyp
 std::uint16_t PeImageMachine(const unsigned char* data, std::size_t size) {
     const std::size_t kHeaderOffsetField = 0x3C;
     if (data == nullptr || size < kHeaderOffsetField + 4 || data[0] != 'M' || data[1] != 'Z') return 0;
-    std::uint32_t ntOffset = ReadUint32(data + kHeaderOffsetField);
+    std::uint32_t ntOffset = Get32(data + kHeaderOffsetField);
     // Signature (4 bytes) then the file header, whose first field is Machine.
     if (ntOffset > size || size - ntOffset < 6) return 0;
-    if (ReadUint32(data + ntOffset) != 0x00004550) return 0;
+    if (Get32(data + ntOffset) != 0x00004550) return 0;
     return static_cast<std::uint16_t>(data[ntOffset + 4] | data[ntOffset + 5] << 8);
 }
 

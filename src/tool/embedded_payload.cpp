@@ -4,7 +4,7 @@
 #include <random>
 
 #include "launcher/embedded_settings.h"
-#include "tool/byte_order.h"
+#include "launcher/byte_order.h"
 #include "tool/utf.h"
 
 namespace zorv::tool {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "tool/byte_order.h"
+#include "launcher/byte_order.h"
 
 namespace zorv::tool {
 namespace {

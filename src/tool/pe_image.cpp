@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tool/byte_order.h"
+#include "launcher/byte_order.h"
 
 namespace zorv::tool {
 namespace {

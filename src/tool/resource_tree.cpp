@@ -4,7 +4,7 @@
 #include <map>
 #include <tuple>
 
-#include "tool/byte_order.h"
+#include "launcher/byte_order.h"
 
 namespace zorv::tool {
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "tool/byte_order.h"
+#include "launcher/byte_order.h"
 #include "tool/icon_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"

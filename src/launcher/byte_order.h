@@ -1,13 +1,13 @@
-// Little-endian fields of PE images, resource files and icon files, read and
-// written byte by byte so that neither the host's byte order nor alignment
-// matters.
+// Little-endian fields (PE images, resource and icon files, the single-instance
+// block, MD5 words), read and written byte by byte so that neither the host's
+// byte order nor alignment matters.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace zorv::tool {
+namespace zorv {
 
 inline std::uint16_t Get16(const unsigned char* at) { return static_cast<std::uint16_t>(at[0] | at[1] << 8); }
 
@@ -44,4 +44,4 @@ inline std::uint32_t AlignUp(std::uint32_t value, std::uint32_t alignment) {
     return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
 }
 
-}  // namespace zorv::tool
+}  // namespace zorv
