@@ -31,7 +31,7 @@ using FindClassFromBootLoaderFunction = jclass(JNICALL*)(JNIEnv* env, const char
 // runtime splash library's close function is called at most once.
 class CloseAction {
 public:
-    using Function = void(JNICALL*)();
+    using Function = void (*)();  // a plain C function of the runtime's splash library
     CloseAction() = default;
     CloseAction(const CloseAction&) = delete;
     CloseAction& operator=(const CloseAction&) = delete;
@@ -86,6 +86,10 @@ public:
     // The runtimes the system's packages installed, judged by their release files.
     bool SearchInstalledRuntimes(std::wstring& home);
     void CheckJvmArchitecture();
+    // False when the library is an image for a processor this launcher cannot
+    // load and no Pair Product takes; `machine` receives the image's (0 when
+    // unknown, which loading will judge).
+    bool CanRunJvmLibrary(const std::wstring& path, std::uint16_t& machine);
     bool LoadJvmLibrary(const std::wstring& path);
     // The last resort of the search: the user picks a folder. False: cancelled.
     bool AskForRuntime();

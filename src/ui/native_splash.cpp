@@ -1,13 +1,26 @@
+#include <type_traits>
+
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
 
 namespace zorv {
 namespace {
 
-// The runtime's splash library takes narrow strings in the ANSI code page.
-using SplashInitFunction = void(JNICALL*)();
-using SplashLoadFileFunction = int(JNICALL*)(const char* fileName);
-using SplashSetFileJarNameFunction = void(JNICALL*)(const char* fileName, const char* jarName);
+// The runtime's splash library exports plain C functions, not JNI ones: on
+// 32-bit Windows the C convention leaves the arguments for the caller to
+// remove, where JNI's would have the callee remove them. It takes narrow
+// strings in the ANSI code page.
+using SplashInitFunction = void (*)();
+using SplashLoadFileFunction = int (*)(const char* fileName);
+using SplashSetFileJarNameFunction = void (*)(const char* fileName, const char* jarName);
+
+#if defined(_WIN32)
+// On x86 a stdcall pointer is a distinct type; these fail there if JNICALL creeps back.
+static_assert(std::is_same<SplashLoadFileFunction, int(__cdecl*)(const char*)>::value, "C calling convention");
+static_assert(std::is_same<SplashSetFileJarNameFunction, void(__cdecl*)(const char*, const char*)>::value,
+              "C calling convention");
+static_assert(std::is_same<CloseAction::Function, void(__cdecl*)()>::value, "C calling convention");
+#endif
 
 template <typename Function>
 Function Entry(Platform& platform, ModuleHandle library, const char* name) {
