@@ -238,8 +238,13 @@ LRESULT HyperLinkControl::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_GETDLGCODE:
-            return DLGC_WANTCHARS;
+        case WM_GETDLGCODE: {
+            // Enter would otherwise go to the dialog's default button before
+            // it ever became a character for the link.
+            const MSG* key = reinterpret_cast<const MSG*>(lParam);
+            bool enter = key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN;
+            return DLGC_WANTCHARS | (enter ? DLGC_WANTMESSAGE : 0);
+        }
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             if (paintLabel_) InvalidateRect(control_, nullptr, TRUE);
