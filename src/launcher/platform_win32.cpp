@@ -5,7 +5,9 @@
 #include "launcher/environment.h"
 #include "launcher/file_locations.h"
 #include "launcher/unique_handle.h"
+#include "resources/dialog_ids.h"
 #include "runtime/jvm_library.h"
+#include "runtime/runtime_not_found.h"
 
 namespace zorv {
 namespace {
@@ -108,16 +110,26 @@ std::wstring Win32Platform::LoadResourceString(unsigned id) {
 }
 
 void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
+    if (!HasVisibleDesktop()) return ReportUnseen(trace, text);
     MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
 }
 
 WindowHandle Win32Platform::ActiveWindow() { return GetActiveWindow(); }
 
 int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
+    if (!HasVisibleDesktop()) {
+        ReportUnseen(trace, dialog.message + L" " RUNTIME_DOWNLOAD_ADDRESS);
+        return kDialogCancel;
+    }
     return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
 }
 
 int Win32Platform::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
+    // As with a dialog that cannot be created: Stop.
+    if (!HasVisibleDesktop()) {
+        ReportUnseen(trace, traceText);
+        return kDialogStop;
+    }
     return RunExceptionDialog(static_cast<HWND>(owner), traceText);
 }
 

@@ -64,6 +64,10 @@ std::string ToCodePage(const std::wstring& text, unsigned codePage);
 // The dialogs, each beside the portable half it serves.
 int RunRuntimeNotFoundDialog(HWND owner, RuntimeNotFoundDialog& dialog);
 int RunExceptionDialog(HWND owner, const std::wstring& traceText);
+// False in a window station nobody sees (a service's); then messages go to
+// ReportUnseen: the event log and the trace.
+bool HasVisibleDesktop();
+void ReportUnseen(Trace* trace, const std::wstring& text);
 // The tooltip and other common controls the dialogs use, registered once.
 void InitCommonControlsOnce();
 

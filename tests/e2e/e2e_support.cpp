@@ -105,6 +105,7 @@ uiauto::RunResult RunLauncher(const Launch& launch) {
     if (!launch.arguments.empty()) options.commandLine += L" " + launch.arguments;
     options.workingDirectory = launch.workingDirectory.empty() ? FolderOf(launch.exe) : launch.workingDirectory;
     options.timeoutMs = launch.timeoutMs;
+    options.desktop = launch.desktop;
     options.onWindow = launch.onWindow;
     options.setEnvironment = launch.environment;
     options.unsetEnvironment.push_back(L"JAVA_HOME");

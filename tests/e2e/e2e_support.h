@@ -84,6 +84,7 @@ struct Launch {
     std::vector<std::pair<std::wstring, std::wstring>> environment;
     // Empty: the program's own folder.
     std::wstring workingDirectory;
+    std::wstring desktop;  // as uiauto::RunOptions::desktop
     std::uint32_t timeoutMs = 30000;
     // As uiauto::RunOptions::onWindow: a window the case drives itself.
     std::function<bool(const uiauto::WindowReport&)> onWindow;

@@ -69,6 +69,7 @@ uiauto::RunResult FakeRuntime::Start(const std::wstring& arguments,
     launch.arguments = arguments;
     launch.environment = environment_;
     launch.workingDirectory = workingDirectory_;
+    launch.desktop = desktop_;
     launch.onWindow = onWindow_;
     for (const auto& entry : extra) launch.environment.push_back(entry);
     DeleteFileW(log_.c_str());

@@ -57,6 +57,7 @@ protected:
     std::wstring log_;
     // Empty: the program's folder.
     std::wstring workingDirectory_;
+    std::wstring desktop_;  // empty: the test's own
     std::vector<std::pair<std::wstring, std::wstring>> environment_;
     // Windows (no message boxes) the case drives itself during Start.
     std::function<bool(const uiauto::WindowReport&)> onWindow_;

@@ -403,6 +403,8 @@ RunResult Run(const RunOptions& options) {
     std::wstring environment = BuildEnvironmentBlock(options.setEnvironment, options.unsetEnvironment);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    std::wstring desktop = options.desktop;
+    if (!desktop.empty()) startup.lpDesktop = &desktop[0];
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(options.application.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                         &environment[0], options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),

@@ -40,6 +40,9 @@ struct RunOptions {
     // will see it. Empty: the application path in double quotes.
     std::wstring commandLine;
     std::wstring workingDirectory;  // empty: the caller's
+    // "station\\desktop" to start in; empty: the caller's. A station other
+    // than WinSta0 is one nobody sees, as a service's.
+    std::wstring desktop;
     // Added to (or replacing, names compared without case) the caller's environment.
     std::vector<std::pair<std::wstring, std::wstring>> setEnvironment;
     std::vector<std::wstring> unsetEnvironment;
