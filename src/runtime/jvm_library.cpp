@@ -79,6 +79,12 @@ void Launcher::CheckJvmArchitecture() {
     }
 }
 
+bool Launcher::CanRunJvmLibrary(const std::wstring& path, std::uint16_t& machine) {
+    machine = platform.ImageMachine(path);
+    if (machine == 0 || machine == architecture.ownMachine) return true;
+    return machine == architecture.pairMachine && !pairProduct.empty();
+}
+
 bool Launcher::LoadJvmLibrary(const std::wstring& path) {
     platform.AddLibraryFolder(RemovePathComponents(path, 2));
     std::uint32_t error = 0;

@@ -12,21 +12,29 @@ namespace zorv {
 // The dialog's state, owned by the caller for one showing.
 class RuntimeNotFoundDialog {
 public:
-    RuntimeNotFoundDialog(Platform& platform, std::wstring message, JvmType jvmType);
+    RuntimeNotFoundDialog(Launcher& launcher, std::wstring message);
 
     // kDialogOk or kDialogCancel; after OK, chosenFolder and jvmLibraryPath
     // name the runtime.
     int Show(WindowHandle owner);
     // Takes a folder the user browsed to (as the folder browser gave it) and
-    // looks for a JVM library of the required type in it. True when one was
-    // found, which is exactly when OK may be pressed.
+    // looks for a runtime this launcher can start in it, in its parent when it
+    // is a "bin" folder, or in exactly one of its subfolders. True when one
+    // was found, which is exactly when OK may be pressed; `verdict` says why
+    // not, or where the runtime is when it is not the folder itself.
     bool TakeFolder(const std::wstring& folder);
 
+    Launcher& launcher;
     Platform& platform;
     std::wstring message;
     JvmType jvmType;
-    std::wstring chosenFolder;    // with a trailing "\"; empty until a folder is chosen
-    std::wstring jvmLibraryPath;  // the library found in chosenFolder, or empty
+    std::wstring chosenFolder;    // the runtime's home with a trailing "\"; empty until a folder is chosen
+    std::wstring jvmLibraryPath;  // the library found for chosenFolder, or empty
+    std::wstring verdict;         // the line under the path
+
+private:
+    std::wstring FindHome(const std::wstring& folder, std::wstring& library, int& runtimesFound);
+    std::wstring Refusal(const std::wstring& home, const std::wstring& library);
 };
 
 }  // namespace zorv

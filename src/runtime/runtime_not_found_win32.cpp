@@ -57,6 +57,7 @@ void OnBrowse(HWND dialog, RuntimeNotFoundWindow& window) {
     if (!BrowseForFolder(dialog, folder)) return;
     bool usable = window.state.TakeFolder(folder);
     EnableWindow(GetDlgItem(dialog, IDOK), usable ? TRUE : FALSE);
+    SetDlgItemTextW(dialog, IDC_RUNTIME_VERDICT, window.state.verdict.c_str());
     // Shown last, so that whoever sees the folder sees OK's verdict on it too.
     SetDlgItemTextW(dialog, IDC_RUNTIME_FOLDER, folder.c_str());
 }
@@ -67,6 +68,8 @@ void OnInitDialog(HWND dialog, RuntimeNotFoundWindow& window) {
     window.link.SetNormalFont(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
     window.link.Attach(link);
     SetDlgItemTextW(dialog, IDC_RUNTIME_MESSAGE, window.state.message.c_str());
+    // A longer version phrase, a larger font or another language needs more lines.
+    FitTextHeight(dialog, IDC_RUNTIME_MESSAGE);
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     CenterDialog(dialog);
     // Browse, not the link: a stray Space must not open a web page.

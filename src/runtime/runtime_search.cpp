@@ -355,8 +355,18 @@ bool Launcher::LocateRuntime() {
 
     if (configuredRuntimeFolder.empty() && trace) trace->Line(L"runtime: source JRE Path: not set");
     if (!configuredRuntimeFolder.empty() && takeFrom(WithTrailingBackslash(configuredRuntimeFolder), L"JRE Path")) {
-        CheckJvmArchitecture();
-        return true;
+        std::uint16_t machine = 0;
+        if (CanRunJvmLibrary(jvmLibraryPath, machine)) {
+            CheckJvmArchitecture();
+            return true;
+        }
+        // A runtime remembered from a wrong choice would otherwise fail every
+        // start without offering the dialog again.
+        if (trace) {
+            trace->Line(L"runtime: source JRE Path " + jvmLibraryPath + L": ignored, machine " + HexText(machine) +
+                        L" is neither this launcher's nor a Pair Product's");
+        }
+        jvmLibraryPath.clear();
     }
 
     std::wstring modulePath;

@@ -17,11 +17,12 @@ struct TargetArchitecture {
     std::uint16_t ownMachine;   // PE Machine of the libraries this process loads
     std::uint16_t pairMachine;  // PE Machine of the libraries the pair loads
     RegistryView pairView;      // where the registry search's second pass looks
-    const wchar_t* pairBits;    // "32-bit" or "64-bit", for the trace
+    const wchar_t* pairBits;    // "32-bit" or "64-bit", for the trace and the dialog
+    const wchar_t* ownBits;
 };
 
-constexpr TargetArchitecture kX64Architecture = {kMachineAmd64, kMachineI386, RegistryView::wow32, L"32-bit"};
-constexpr TargetArchitecture kX86Architecture = {kMachineI386, kMachineAmd64, RegistryView::wow64, L"64-bit"};
+constexpr TargetArchitecture kX64Architecture = {kMachineAmd64, kMachineI386, RegistryView::wow32, L"32-bit", L"64-bit"};
+constexpr TargetArchitecture kX86Architecture = {kMachineI386, kMachineAmd64, RegistryView::wow64, L"64-bit", L"32-bit"};
 
 // The pointer width is the one target fact every compiler states the same
 // way, so neither MSVC nor mingw-w64 needs a macro test here.

@@ -1,5 +1,7 @@
 #include "ui/dialog_layout_win32.h"
 
+#include <string>
+
 namespace zorv {
 namespace {
 
@@ -18,7 +20,50 @@ bool ChildRect(HWND dialog, HWND control, Rect& rect) {
     return true;
 }
 
+void MoveTo(HWND window, const Rect& rect) {
+    SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The height a static control's text takes, wrapped the way the control wraps it.
+int TextHeight(HWND control, int width) {
+    int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    length = GetWindowTextW(control, &text[0], length + 1);
+    HDC dc = GetDC(control);
+    if (dc == nullptr) return 0;
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), length, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return needed.bottom;
+}
+
 }  // namespace
+
+void FitTextHeight(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    Rect box;
+    if (control == nullptr || !ChildRect(dialog, control, box)) return;
+    const int grow = TextHeight(control, box.right - box.left) - (box.bottom - box.top);
+    if (grow <= 0) return;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        Rect r;
+        if (!ChildRect(dialog, child, r)) continue;
+        if (child != control && r.top >= box.bottom) {
+            r.top += grow;
+        } else if (r.bottom < box.bottom) {
+            continue;  // beside the text, not below it
+        }
+        r.bottom += grow;
+        MoveTo(child, r);
+    }
+    RECT outer;
+    GetWindowRect(dialog, &outer);
+    SetWindowPos(dialog, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + grow,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 bool CenterDialog(HWND dialog) {
     HWND reference = IsChild(dialog) ? GetParent(dialog) : GetWindow(dialog, GW_OWNER);

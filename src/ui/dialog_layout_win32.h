@@ -13,6 +13,10 @@ namespace zorv {
 // that work area. False when no monitor information could be had.
 bool CenterDialog(HWND dialog);
 
+// Makes a static text control as tall as its text at its width, moving what
+// lies below it down and growing what encloses it, the dialog included.
+void FitTextHeight(HWND dialog, int id);
+
 // A dialog's state, handed over as the creation parameter: kept on
 // WM_INITDIALOG, read back for every later message (null before it).
 template <typename State>

@@ -196,9 +196,12 @@ TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOv
 
 TEST_F(RuntimeDialog, SettingsThatCannotBeWrittenDoNotStopTheStart) {
     std::wstring library = InstallRuntime(L"Java\\jre", L"bin\\client\\jvm.dll", false);
-    // No file can be made in a folder whose name the system refuses.
-    Ini ini = Settings();
-    ini.Section(L"Product Information").Set(L"Product Name", L"Viewer").Set(L"Product Code", L"P1");
+    // No settings folder can be made under a file.
+    const std::wstring file = sandbox_.WriteBytes(L"appdata.txt", "a file, not a folder");
+    for (auto& entry : environment_) {
+        if (entry.first == L"APPDATA") entry.second = file;
+    }
+    Ini ini = DialogSettings({});
     WriteSettings(ini);
     uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
         ASSERT_TRUE(BrowseTo(dialog, sandbox_.Path(L"Java\\jre")));
@@ -207,6 +210,72 @@ TEST_F(RuntimeDialog, SettingsThatCannotBeWrittenDoNotStopTheStart) {
     EXPECT_TRUE(EndedAfterDialog(result, 0, L"JRE Not Found"));
     ExpectLoaded(library);
     EXPECT_EQ(ReadFileBytes(sandbox_.Path(L"app.ini")), ini.Encoded());
+    EXPECT_EQ(ReadFileBytes(file), "a file, not a folder");
+}
+
+TEST_F(RuntimeDialog, ARuntimeItCannotLoadKeepsOkOffWithTheReasonAndKeysOnTheLinkOpenIt) {
+    if (FakeJvm32().empty()) GTEST_SKIP() << "the 32-bit double was not built";
+    InstallRuntime(L"rt32", L"bin\\client\\jvm.dll", false, FakeJvm32());
+    std::wstring library = InstallRuntime(L"Java\\jre", L"bin\\server\\jvm.dll", false);
+    uiauto::ScopedUrlRecorder recorder;
+    ASSERT_TRUE(recorder.Installed());
+    // Remembered from an earlier wrong choice, and without a pair to take it:
+    // passed over, so that the dialog asks again.
+    WriteSettings(DialogSettings({{L"JRE Path", sandbox_.Path(L"rt32")}}));
+    std::vector<bool> okEnabled;
+    std::vector<std::wstring> verdicts;
+    std::vector<std::wstring> afterEnter, afterSpace;
+    bool openAfterEnter = false;
+    uiauto::RunResult result = StartWithDialog([&](std::uintptr_t dialog) {
+        for (const wchar_t* folder : {L"rt32", L"Java\\jre\\bin"}) {
+            ASSERT_TRUE(BrowseTo(dialog, sandbox_.Path(folder))) << Utf8(folder);
+            uiauto::DialogInfo now = uiauto::Inspect(dialog);
+            okEnabled.push_back(now.Control(IDOK) != nullptr && now.Control(IDOK)->enabled);
+            verdicts.push_back(now.Control(207) != nullptr ? now.Control(207)->text : L"?");
+        }
+        // With OK enabled, Enter and Space on the focused link open it and press nothing else.
+        HWND link = reinterpret_cast<HWND>(uiauto::ControlOf(dialog, 205));
+        PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 400));
+        uiauto::SendKey(reinterpret_cast<std::uintptr_t>(link), uiauto::Key::enter);
+        afterEnter = recorder.Opened(1, 10000);
+        openAfterEnter = IsWindowVisible(reinterpret_cast<HWND>(dialog)) != FALSE;
+        uiauto::SendKey(reinterpret_cast<std::uintptr_t>(link), uiauto::Key::space);
+        afterSpace = recorder.Opened(2, 10000);
+        uiauto::PressButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(EndedAfterDialog(result, 0, L"JRE Not Found"));
+    EXPECT_EQ(okEnabled, (std::vector<bool>{false, true}));
+    EXPECT_EQ(verdicts, (std::vector<std::wstring>{L"A 32-bit runtime: this launcher needs a 64-bit one.",
+                                                   L"Runtime found in " + sandbox_.Path(L"Java\\jre\\")}));
+    EXPECT_EQ(afterEnter, std::vector<std::wstring>{L"https://adoptium.net/"});
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(afterSpace.size(), 2u);
+    ExpectLoaded(library);
+    const std::string remembered = "JRE Path=" + Utf8(sandbox_.Path(L"Java\\jre\\")) + "\r\n";
+    EXPECT_NE(UserCopy(L"app.ini").find(remembered), std::string::npos) << UserCopy(L"app.ini");
+}
+
+TEST_F(RuntimeDialog, WithoutAVisibleDesktopNothingWaitsForAClick) {
+    const std::wstring trace = sandbox_.Path(L"trace.txt");
+    WriteSettings(DialogSettings({{L"Minimum Version", L"11"}}));
+    // A window station other than WinSta0, as a service in session 0 has.
+    desktop_ = L"zorv-service\\Default";
+    uiauto::RunResult result = Start(L"", {{L"ZORV_LAUNCHER_DEBUG", trace}});
+    EXPECT_TRUE(result.started && !result.timedOut && result.exitCode == kFailed) << Describe(result);
+    EXPECT_NE(ReadFileBytes(trace).find("to the event log: The Java Runtime Environment (JRE) was not found. Please  "
+                                        "download and install a JRE (minimum version 11.0) from: https://adoptium.net/"),
+              std::string::npos)
+        << ReadFileBytes(trace);
+
+    // A message box's text goes the same way, and the start ends as after the box.
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(DialogSettings({{L"JRE Path", L"rt"}}));
+    result = Start(L"", {{L"ZORV_LAUNCHER_DEBUG", trace}, {L"FAKEJVM_CREATE_RESULT", L"-4"}});
+    EXPECT_TRUE(result.started && !result.timedOut && result.exitCode == kFailed) << Describe(result);
+    EXPECT_NE(ReadFileBytes(trace).find("to the event log: JNI exception: failed to create the Java VM"),
+              std::string::npos)
+        << ReadFileBytes(trace);
 }
 
 // Sets the browser's link colours for the current user, as a user's browser
@@ -324,8 +393,33 @@ void ExpectNothingClipped(const uiauto::DialogInfo& dialog) {
     }
 }
 
-TEST_F(RuntimeDialog, ScalesWithTheScreensDpi) {
-    WriteSettings(DialogSettings({}));
+// The composed message, measured here in the dialog's font at that DPI,
+// fits its control, which ends above the link.
+void ExpectMessageFits(const uiauto::DialogInfo& dialog, int dpi) {
+    const uiauto::ControlInfo* message = dialog.Control(203);
+    const uiauto::ControlInfo* link = dialog.Control(205);
+    ASSERT_TRUE(message != nullptr && link != nullptr);
+    HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                             PROOF_QUALITY, FF_DONTCARE, L"MS Shell Dlg");
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    RECT needed = {0, 0, message->inDialog.Width(), 0};
+    DrawTextW(dc, message->text.c_str(), static_cast<int>(message->text.size()), &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(font);
+    // More lines than the three the dialog's template has room for.
+    EXPECT_GE(needed.bottom, 4 * metrics.tmHeight) << dpi;
+    EXPECT_LE(needed.bottom, message->inDialog.Height()) << dpi;
+    EXPECT_GE(link->inDialog.top, message->inDialog.bottom) << dpi;
+}
+
+TEST_F(RuntimeDialog, ScalesWithTheScreensDpiAndItsMessageKeepsEveryLine) {
+    WriteSettings(DialogSettings(
+        {{L"JVM Type", L"server"}, {L"Minimum Version", L"1.8.0.392"}, {L"Maximum Version", L"21.0.10.7"}}));
     auto inspectAndCancel = [this](uiauto::DialogInfo& seen) {
         return StartWithDialog([&seen](std::uintptr_t dialog) {
             seen = uiauto::Inspect(dialog);
@@ -344,6 +438,8 @@ TEST_F(RuntimeDialog, ScalesWithTheScreensDpi) {
     EXPECT_GT(at144.client.Height() * 100, at96.client.Height() * 135);
     ExpectNothingClipped(at96);
     ExpectNothingClipped(at144);
+    ExpectMessageFits(at96, 96);
+    ExpectMessageFits(at144, 144);
 }
 
 class ExceptionDialog : public FakeRuntime {
@@ -438,6 +534,16 @@ TEST_F(ExceptionDialog, StopEscapeAndTheCloseBoxEndTheApplicationWithMinusOne) {
         EXPECT_EQ(WithPrefix(lines_, "system_exit "), std::vector<std::string>{"system_exit -1"}) << LogText();
         ExpectNoFaults();
     }
+
+    // With nobody to see the dialog, as a service: Stop, and the trace is kept.
+    desktop_ = L"zorv-service\\Default";
+    const std::wstring trace = sandbox_.Path(L"trace.txt");
+    uiauto::RunResult unseen = Start(L"", {{L"ZORV_LAUNCHER_DEBUG", trace}});
+    EXPECT_TRUE(unseen.started && !unseen.timedOut && unseen.exitCode == kFailed) << Describe(unseen);
+    EXPECT_EQ(WithPrefix(lines_, "system_exit "), std::vector<std::string>{"system_exit -1"}) << LogText();
+    EXPECT_NE(ReadFileBytes(trace).find("to the event log: java.lang.RuntimeException: thrown by com.example.App.main"),
+              std::string::npos)
+        << ReadFileBytes(trace);
 }
 
 TEST_F(ExceptionDialog, NoDialogUnlessFailureCheckIsYes) {

@@ -57,7 +57,7 @@ TEST_F(RuntimeDialog, OkNeedsTheLastFolderToHoldALibraryOfTheRequiredType) {
     EXPECT_FALSE(launcher.LocateRuntime());
     EXPECT_TRUE(Remembered().empty());
 
-    RuntimeNotFoundDialog dialog(platform, L"", serverOnly);
+    RuntimeNotFoundDialog dialog(launcher, L"");
     EXPECT_TRUE(dialog.TakeFolder(L"C:\\Java\\srv\\"));
     EXPECT_EQ(dialog.chosenFolder, L"C:\\Java\\srv\\");
     EXPECT_EQ(dialog.jvmLibraryPath, L"C:\\Java\\srv\\bin\\server\\jvm.dll");
@@ -101,6 +101,80 @@ TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOv
     platform.modulePath = L"C:\\app\\app";
     ASSERT_TRUE(launcher.LocateRuntime());
     EXPECT_TRUE(Remembered().empty());
+}
+
+// What the line under the path says after each folder, empty while OK is
+// enabled for the folder itself.
+std::vector<std::wstring> Verdicts(RuntimeNotFoundDialog& dialog, const std::vector<std::wstring>& folders,
+                                   std::vector<bool>& usable) {
+    std::vector<std::wstring> verdicts;
+    for (const std::wstring& folder : folders) {
+        usable.push_back(dialog.TakeFolder(folder));
+        verdicts.push_back(dialog.verdict);
+    }
+    return verdicts;
+}
+
+TEST_F(RuntimeDialog, AFolderNextToTheRuntimeLeadsToItOnlyWhenItIsTheOnlyOne) {
+    platform.files.insert(L"C:\\Jdks\\jdk-17\\bin\\server\\jvm.dll");
+    platform.listings[L"C:\\Java\\*"] = {L".", L"..", L"jre8", L"srv"};
+    platform.listings[L"C:\\Jdks\\*"] = {L".", L"..", L"readme.txt", L"jdk-17"};
+    RuntimeNotFoundDialog dialog(launcher, L"");
+    std::vector<bool> usable;
+    std::vector<std::wstring> verdicts =
+        Verdicts(dialog, {L"C:\\Jdks\\jdk-17\\BIN", L"C:\\Jdks", L"C:\\Java", L"C:\\Java\\jre8\\bin\\client"}, usable);
+    EXPECT_EQ(usable, (std::vector<bool>{true, true, false, false}));
+    EXPECT_EQ(verdicts, (std::vector<std::wstring>{L"Runtime found in C:\\Jdks\\jdk-17\\",
+                                                   L"Runtime found in C:\\Jdks\\jdk-17\\",
+                                                   L"Several runtimes in this folder: choose one of them.",
+                                                   L"No JVM library in this folder."}));
+    EXPECT_EQ(dialog.jvmLibraryPath, L"");
+
+    // What OK remembers is the runtime's home, not the folder picked.
+    platform.runtimeDialogAnswer = kDialogOk;
+    platform.browsedFolders = {L"C:\\Jdks\\jdk-17\\bin"};
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\Jdks\\jdk-17\\bin\\server\\jvm.dll");
+    EXPECT_EQ(Remembered()[L"C:\\Users\\u\\AppData\\Viewer\\{P}\\app.ini"], L"C:\\Jdks\\jdk-17\\");
+}
+
+TEST_F(RuntimeDialog, ARuntimeThisLauncherCannotStartKeepsOkDisabledAndSaysWhy) {
+    platform.files.insert(L"C:\\Java\\arm\\bin\\client\\jvm.dll");
+    platform.files.insert(L"C:\\Java\\old\\bin\\client\\jvm.dll");
+    platform.machines[L"C:\\Java\\jre8\\bin\\client\\jvm.dll"] = kMachineI386;
+    platform.machines[L"C:\\Java\\arm\\bin\\client\\jvm.dll"] = 0xAA64;
+    platform.machines[L"C:\\Java\\srv\\bin\\server\\jvm.dll"] = kMachineAmd64;
+    platform.fileContents[L"C:\\Java\\old\\release"] = "JAVA_VERSION=\"1.7.0_80\"\n";
+    platform.fileContents[L"C:\\Java\\srv\\release"] = "IMPLEMENTOR=\"x\"\nJAVA_VERSION=\"17.0.9\"\n";
+    RuntimeNotFoundDialog dialog(launcher, L"");
+    std::vector<bool> usable;
+    std::vector<std::wstring> verdicts =
+        Verdicts(dialog, {L"C:\\Java\\jre8", L"C:\\Java\\arm", L"C:\\Java\\old", L"C:\\Java\\srv"}, usable);
+    EXPECT_EQ(usable, (std::vector<bool>{false, false, false, true}));
+    EXPECT_EQ(verdicts, (std::vector<std::wstring>{L"A 32-bit runtime: this launcher needs a 64-bit one.",
+                                                   L"A runtime for another processor: this launcher needs a 64-bit one.",
+                                                   L"Version 1.7.0.80 is out of bounds: minimum version 1.8.", L""}));
+
+    // A pair takes the 32-bit one.
+    launcher.pairProduct = L"C:\\app\\app32.exe";
+    EXPECT_TRUE(dialog.TakeFolder(L"C:\\Java\\jre8"));
+    EXPECT_EQ(dialog.verdict, L"");
+}
+
+TEST_F(RuntimeDialog, ARememberedRuntimeOfTheWrongArchitectureIsPassedOverAndTheDialogAsksAgain) {
+    launcher.configuredRuntimeFolder = L"C:\\Java\\jre8";
+    platform.machines[L"C:\\Java\\jre8\\bin\\client\\jvm.dll"] = kMachineI386;
+    platform.browsedFolders = {L"C:\\Java\\srv"};
+    platform.runtimeDialogAnswer = kDialogOk;
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(platform.dialogMessages.size(), 1u);
+    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\Java\\srv\\bin\\server\\jvm.dll");
+
+    // With a pair to take it, it is used as before.
+    launcher.pairProduct = L"C:\\app\\app32.exe";
+    ASSERT_TRUE(launcher.LocateRuntime());
+    EXPECT_EQ(platform.dialogMessages.size(), 1u);
+    EXPECT_TRUE(launcher.handOverToPair);
 }
 
 }  // namespace
