@@ -18,9 +18,9 @@ namespace {
 const std::size_t kMostSubfolders = 256;
 
 bool IsBinFolder(const std::wstring& folder) {
-    std::wstring name = WithoutTrailingBackslash(folder);
-    name = name.substr(FolderWithSeparatorOf(name).size());
-    return name.size() == 3 && (name[0] | 0x20) == L'b' && (name[1] | 0x20) == L'i' && (name[2] | 0x20) == L'n';
+    const std::size_t end = folder.size() - 1;  // folder ends in "\"
+    return end >= 4 && folder[end - 4] == L'\\' && (folder[end - 3] | 0x20) == L'b' &&
+           (folder[end - 2] | 0x20) == L'i' && (folder[end - 1] | 0x20) == L'n';
 }
 
 }  // namespace
@@ -30,74 +30,77 @@ RuntimeNotFoundDialog::RuntimeNotFoundDialog(Launcher& owner, std::wstring text)
 
 int RuntimeNotFoundDialog::Show(WindowHandle owner) { return platform.ShowRuntimeNotFoundDialog(owner, *this); }
 
-// The runtime the folder leads to: itself, the runtime of a "bin" folder, or
-// the one runtime among its subfolders. Empty when there is none or several.
+// The runtime the folder (with its "\") leads to: itself, the runtime of a
+// "bin" folder, or the one runtime among its subfolders. Empty when there is
+// none or several.
 std::wstring RuntimeNotFoundDialog::FindHome(const std::wstring& folder, std::wstring& library, int& runtimesFound) {
     bool isServer = false;
-    runtimesFound = 0;
-    library = FindJvmLibrary(platform, folder, jvmType, isServer);
-    if (!library.empty()) return folder;
-    if (IsBinFolder(folder)) {
-        std::wstring parent = FolderWithSeparatorOf(WithoutTrailingBackslash(folder));
-        library = FindJvmLibrary(platform, parent, jvmType, isServer);
-        if (!library.empty()) return parent;
+    std::wstring home = folder;
+    if (IsBinFolder(folder)) home.resize(folder.size() - 4);
+    for (const std::wstring& candidate : {folder, home}) {
+        library = FindJvmLibrary(platform, candidate, jvmType, isServer);
+        if (!library.empty()) return candidate;
     }
-    std::wstring home;
-    std::vector<std::wstring> names = platform.FindFiles(folder + L"*");
-    if (names.size() > kMostSubfolders) names.resize(kMostSubfolders);
-    for (const std::wstring& name : names) {
-        if (name == L"." || name == L"..") continue;
-        std::wstring found = FindJvmLibrary(platform, folder + name + L"\\", jvmType, isServer);
+    home.clear();
+    std::size_t looked = 0;
+    for (const std::wstring& name : platform.FindFiles(folder + L"*")) {
+        if (name == L"." || name == L".." || ++looked > kMostSubfolders) continue;
+        std::wstring candidate = folder + name + L"\\";
+        std::wstring found = FindJvmLibrary(platform, candidate, jvmType, isServer);
         if (found.empty()) continue;
         if (++runtimesFound > 1) break;
-        home = folder + name + L"\\";
-        library = found;
+        home.swap(candidate);
+        library.swap(found);
     }
-    if (runtimesFound == 1) return home;
-    library.clear();
-    return std::wstring();
+    if (runtimesFound != 1) home.clear();
+    return home;
 }
 
 // Why the runtime cannot be taken; empty when it can.
 std::wstring RuntimeNotFoundDialog::Refusal(const std::wstring& home, const std::wstring& library) {
     std::uint16_t machine = 0;
+    std::wstring text;
     if (!launcher.CanRunJvmLibrary(library, machine)) {
         const TargetArchitecture& own = launcher.architecture;
-        return (machine == own.pairMachine ? L"A " + std::wstring(own.pairBits) + L" runtime"
-                                           : std::wstring(L"A runtime for another processor")) +
-               L": this launcher needs a " + own.ownBits + L" one.";
+        text = L"A runtime for ";
+        text += machine == own.pairMachine ? own.pairBits : L"other";
+        text += L" processors: this launcher needs a ";
+        text += own.ownBits;
+        text += L" one.";
+        return text;
     }
     std::string release;
     VersionNumber version;
     if (platform.ReadFileStart(home + L"release", 65536, release)) version = ReleaseFileVersion(release);
-    if (version.IsOpen() || WithinBounds(launcher, version)) return std::wstring();
-    return L"Version " + version.Format() + L" is out of bounds: " +
-           DescribeVersionRequirement(platform, launcher.minimumVersion, launcher.maximumVersion) + L".";
+    if (version.IsOpen() || WithinBounds(launcher, version)) return text;
+    text = L"Version ";
+    text += version.Format();
+    text += L" is out of bounds: ";
+    text += DescribeVersionRequirement(platform, launcher.minimumVersion, launcher.maximumVersion);
+    text += L'.';
+    return text;
 }
 
 bool RuntimeNotFoundDialog::TakeFolder(const std::wstring& folder) {
-    std::wstring picked = folder;
-    if (!picked.empty() && picked.back() != L'\\') picked += L'\\';
-    chosenFolder = picked;
+    chosenFolder = folder;
+    if (!chosenFolder.empty() && chosenFolder.back() != L'\\') chosenFolder += L'\\';
     jvmLibraryPath.clear();
-    if (picked.empty()) {
-        verdict.clear();
-        return false;
-    }
+    verdict.clear();
+    if (chosenFolder.empty()) return false;
     std::wstring library;
     int runtimesFound = 0;
-    std::wstring home = FindHome(picked, library, runtimesFound);
+    std::wstring home = FindHome(chosenFolder, library, runtimesFound);
     if (home.empty()) {
         verdict = runtimesFound > 1 ? L"Several runtimes in this folder: choose one of them."
-                                    : jvmType == serverOnly ? L"No server JVM library in this folder."
-                                                            : L"No JVM library in this folder.";
+                  : jvmType == serverOnly ? L"No server JVM library in this folder."
+                                          : L"No JVM library in this folder.";
         return false;
     }
     verdict = Refusal(home, library);
     if (!verdict.empty()) return false;
-    if (home != picked) verdict = L"Runtime found in " + home;
-    chosenFolder = home;
-    jvmLibraryPath = library;
+    if (home != chosenFolder) verdict.assign(L"Runtime found in ").append(home);
+    chosenFolder.swap(home);
+    jvmLibraryPath.swap(library);
     return true;
 }
 

@@ -1,7 +1,7 @@
 // The launcher's own splash window: the picture is decoded and drawn once,
-// with GDI+, into a bitmap compatible with the screen; painting is then a
-// single block copy, and the background is never erased. Only the part of
-// the picture that lies on the desktop is drawn.
+// with GDI+, into a bitmap with an alpha channel that a layered window shows,
+// so that transparent pixels show what lies behind the picture. Only the part
+// of the picture that lies on the desktop is drawn.
 #include "launcher/platform_win32.h"
 
 #include <algorithm>
@@ -82,17 +82,21 @@ private:
     bool started_ = false;
 };
 
-// Drawn once at the picture's own size, so that painting is a single block
-// copy: the part that can be seen, into a bitmap compatible with the screen.
+// Drawn once at the picture's own size: the part that can be seen, into
+// premultiplied 32-bit pixels that start out fully transparent.
 ScopedBitmap Render(Gdiplus::Bitmap& picture, const PixelArea& part) {
     if (part.width <= 0 || part.height <= 0) return ScopedBitmap();
-    HDC screen = GetDC(nullptr);
-    ScopedBitmap rendered(CreateCompatibleBitmap(screen, part.width, part.height));
-    ScopedMemoryDc memory(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
-    if (!rendered || !memory) return ScopedBitmap();
-    ScopedSelection selection(memory.get(), rendered.get());
-    Gdiplus::Graphics graphics(memory.get());
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = part.width;
+    info.bmiHeader.biHeight = -part.height;  // top row first, as GDI+ lays out its rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    ScopedBitmap rendered(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!rendered || bits == nullptr) return ScopedBitmap();
+    Gdiplus::Bitmap canvas(part.width, part.height, part.width * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
+    Gdiplus::Graphics graphics(&canvas);
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
     graphics.SetCompositingQuality(Gdiplus::CompositingQualityHighQuality);
     graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
@@ -122,7 +126,7 @@ private:
     bool RegisterWindowClass(HINSTANCE instance, bool shadow);
     HWND Create(const std::wstring& picturePath, bool shadow);
     void RenderPicture(const std::wstring& path);
-    void Paint(HWND window);
+    void Show(HWND window);
     void Forget(HWND window);
 
     HWND window_ = nullptr;
@@ -142,6 +146,7 @@ void Win32SplashScreenWindow::Serve(const std::wstring& picturePath, bool shadow
     window_ = Create(picturePath, shadow);
     record = window_;
     if (window_ != nullptr) {
+        Show(window_);
         ShowWindow(window_, SW_SHOWNORMAL);
         UpdateWindow(window_);
     }
@@ -175,7 +180,7 @@ HWND Win32SplashScreenWindow::Create(const std::wstring& picturePath, bool shado
     if (!RegisterWindowClass(instance, shadow)) return nullptr;
     RenderPicture(picturePath);
     SplashPlacement place = CentreOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width_, height_);
-    return CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, place.left, place.top, width_, height_, nullptr,
+    return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_LAYERED, kClassName, L"", WS_POPUP, place.left, place.top, width_, height_, nullptr,
                            nullptr, instance, this);
 }
 
@@ -200,17 +205,23 @@ void Win32SplashScreenWindow::RenderPicture(const std::wstring& path) {
     height_ = height;
 }
 
-void Win32SplashScreenWindow::Paint(HWND window) {
-    PAINTSTRUCT paint;
-    HDC target = BeginPaint(window, &paint);
-    if (rendered_) {
-        ScopedMemoryDc memory(CreateCompatibleDC(target));
-        if (memory) {
-            ScopedSelection selection(memory.get(), rendered_.get());
-            BitBlt(target, part_.left, part_.top, part_.width, part_.height, memory.get(), 0, 0, SRCCOPY);
-        }
-    }
-    EndPaint(window, &paint);
+// The system composes a layered window from its pixels and their alpha; it
+// needs no painting after this. Only the rendered part is handed over, at
+// its place in the window.
+void Win32SplashScreenWindow::Show(HWND window) {
+    if (!rendered_) return;
+    HDC screen = GetDC(nullptr);
+    ScopedMemoryDc memory(CreateCompatibleDC(screen));
+    ReleaseDC(nullptr, screen);
+    if (!memory) return;
+    ScopedSelection selection(memory.get(), rendered_.get());
+    SIZE size = {width_, height_};
+    POINT source = {-part_.left, -part_.top};
+    RECT dirty = {part_.left, part_.top, part_.left + part_.width, part_.top + part_.height};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UPDATELAYEREDWINDOWINFO update = {sizeof update, nullptr, nullptr, &size, memory.get(), &source, 0, &blend,
+                                      ULW_ALPHA, &dirty};
+    UpdateLayeredWindowIndirect(window, &update);
 }
 
 // However the window ends (closed from outside as well), error boxes must not
@@ -230,9 +241,6 @@ LRESULT CALLBACK Win32SplashScreenWindow::WindowProcedure(HWND window, UINT mess
     auto* self = reinterpret_cast<Win32SplashScreenWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self != nullptr) {
         switch (message) {
-            case WM_PAINT:
-                self->Paint(window);
-                return 0;
             case WM_ERASEBKGND:
                 return 1;
             case WM_NCDESTROY:

@@ -246,7 +246,7 @@ TEST_F(RuntimeDialog, ARuntimeItCannotLoadKeepsOkOffWithTheReasonAndKeysOnTheLin
     });
     EXPECT_TRUE(EndedAfterDialog(result, 0, L"JRE Not Found"));
     EXPECT_EQ(okEnabled, (std::vector<bool>{false, true}));
-    EXPECT_EQ(verdicts, (std::vector<std::wstring>{L"A 32-bit runtime: this launcher needs a 64-bit one.",
+    EXPECT_EQ(verdicts, (std::vector<std::wstring>{L"A runtime for 32-bit processors: this launcher needs a 64-bit one.",
                                                    L"Runtime found in " + sandbox_.Path(L"Java\\jre\\")}));
     EXPECT_EQ(afterEnter, std::vector<std::wstring>{L"https://adoptium.net/"});
     EXPECT_TRUE(openAfterEnter);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "fake_runtime.h"
@@ -181,6 +182,78 @@ protected:
 
 using NativeSplash = SplashWindow;
 
+// A window of one colour over the whole screen, on a thread of its own that
+// keeps it painted: what lies behind a splash.
+class Backdrop {
+public:
+    explicit Backdrop(COLORREF colour) : brush_(CreateSolidBrush(colour)) {
+        thread_ = std::thread([this] { Serve(); });
+        uiauto::WaitUntil([this] { return ready_.load(); }, 5000);
+    }
+    ~Backdrop() {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+        DeleteObject(brush_);
+    }
+
+private:
+    void Serve() {
+        threadId_ = GetCurrentThreadId();
+        WNDCLASSW description = {};
+        description.lpfnWndProc = DefWindowProcW;
+        description.hInstance = GetModuleHandleW(nullptr);
+        description.hbrBackground = brush_;
+        description.lpszClassName = L"ZorvTestBackdrop";
+        RegisterClassW(&description);
+        HWND window = CreateWindowExW(0, description.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                      description.hInstance, nullptr);
+        UpdateWindow(window);
+        ready_ = true;
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+        DestroyWindow(window);
+        UnregisterClassW(description.lpszClassName, description.hInstance);
+    }
+
+    HBRUSH brush_;
+    std::thread thread_;
+    std::atomic<DWORD> threadId_{0};
+    std::atomic<bool> ready_{false};
+};
+
+COLORREF ScreenPixel(int x, int y) {
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+TEST_F(SplashWindow, TransparentPixelsShowWhatLiesBehindThePicture) {
+    // Teal, with its four 16-pixel corners transparent.
+    const std::wstring picture = sandbox_.Path(L"corners.png");
+    ASSERT_EQ(Host("convert -size 96x64 xc:none -fill '#008080' -draw 'rectangle 16,0 79,63' "
+                   "-draw 'rectangle 0,16 95,47' " + Quoted(picture)),
+              0);
+    WriteDisplay({{L"Splash Screen", L"corners.png"}});
+    Set(L"FAKEJVM_PAUSE_AT", L"main");
+    const COLORREF magenta = RGB(255, 0, 255);
+    const COLORREF teal = RGB(0, 128, 128);
+    Backdrop behind(magenta);
+    std::vector<COLORREF> seen;
+    onSplash_ = [&](const uiauto::DialogInfo& splash) {
+        const int left = splash.window.left;
+        const int top = splash.window.top;
+        uiauto::WaitUntil([&] { return ScreenPixel(left + 48, top + 32) == teal; }, 3000);
+        for (POINT at : {POINT{4, 4}, POINT{91, 59}, POINT{48, 32}, POINT{4, 32}})
+            seen.push_back(ScreenPixel(left + at.x, top + at.y));
+        Resume();
+    };
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    EXPECT_EQ(splashesSeen_, 1);
+    EXPECT_EQ(seen, (std::vector<COLORREF>{magenta, magenta, teal, teal}));
+}
+
 TEST_F(SplashWindow, PictureAtItsOwnPixelsInTheMiddleUntilMainReturnsWhileTheApplicationRuns) {
     sandbox_.WriteBytes(L"pictures\\splash.bmp", PatternBmp(301, 203));
     WriteDisplay({{L"Splash Screen", L"pictures\\splash.bmp"}, {L"Splash Screen Shadow", L"true"}});
@@ -189,7 +262,7 @@ TEST_F(SplashWindow, PictureAtItsOwnPixelsInTheMiddleUntilMainReturnsWhileTheApp
     onSplash_ = [&](const uiauto::DialogInfo& splash) {
         EXPECT_EQ(Edges(splash.window), Centred(301, 203));
         EXPECT_EQ(splash.style & ~(WS_VISIBLE | WS_CLIPSIBLINGS), static_cast<std::uint32_t>(WS_POPUP));
-        EXPECT_EQ(splash.exStyle, static_cast<std::uint32_t>(WS_EX_TOOLWINDOW));
+        EXPECT_EQ(splash.exStyle, static_cast<std::uint32_t>(WS_EX_TOOLWINDOW | WS_EX_LAYERED));
         EXPECT_EQ(GetClassLongPtrW(Window(splash.handle), GCL_STYLE), CS_DBLCLKS | CS_SAVEBITS | CS_DROPSHADOW);
         EXPECT_EQ(GetWindow(Window(splash.handle), GW_OWNER), nullptr);
         EXPECT_TRUE(ScreenShows(sandbox_, sandbox_.Path(L"pictures\\splash.bmp"), splash.window, 0));

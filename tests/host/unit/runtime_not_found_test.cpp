@@ -151,8 +151,8 @@ TEST_F(RuntimeDialog, ARuntimeThisLauncherCannotStartKeepsOkDisabledAndSaysWhy) 
     std::vector<std::wstring> verdicts =
         Verdicts(dialog, {L"C:\\Java\\jre8", L"C:\\Java\\arm", L"C:\\Java\\old", L"C:\\Java\\srv"}, usable);
     EXPECT_EQ(usable, (std::vector<bool>{false, false, false, true}));
-    EXPECT_EQ(verdicts, (std::vector<std::wstring>{L"A 32-bit runtime: this launcher needs a 64-bit one.",
-                                                   L"A runtime for another processor: this launcher needs a 64-bit one.",
+    EXPECT_EQ(verdicts, (std::vector<std::wstring>{L"A runtime for 32-bit processors: this launcher needs a 64-bit one.",
+                                                   L"A runtime for other processors: this launcher needs a 64-bit one.",
                                                    L"Version 1.7.0.80 is out of bounds: minimum version 1.8.", L""}));
 
     // A pair takes the 32-bit one.
