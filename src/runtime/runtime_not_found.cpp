@@ -113,8 +113,8 @@ const wchar_t kRuntimeFolderKey[] = L"JRE Path";
 
 bool Launcher::AskForRuntime() {
     unsigned format = jvmType == serverOnly ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND;
-    RuntimeNotFoundDialog dialog(
-        *this, FormatMessageText(platform, format, {DescribeVersionRequirement(platform, minimumVersion, maximumVersion)}));
+    RuntimeNotFoundDialog dialog(*this, FormatMessageText(platform, format, {DescribeVersionRequirement(
+                                            platform, minimumVersion, maximumVersion)}));
     if (dialog.Show(platform.ActiveWindow()) != kDialogOk || dialog.jvmLibraryPath.empty()) return false;
 
     jvmLibraryPath = dialog.jvmLibraryPath;

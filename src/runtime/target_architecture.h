@@ -21,8 +21,10 @@ struct TargetArchitecture {
     const wchar_t* ownBits;
 };
 
-constexpr TargetArchitecture kX64Architecture = {kMachineAmd64, kMachineI386, RegistryView::wow32, L"32-bit", L"64-bit"};
-constexpr TargetArchitecture kX86Architecture = {kMachineI386, kMachineAmd64, RegistryView::wow64, L"64-bit", L"32-bit"};
+constexpr TargetArchitecture kX64Architecture = {kMachineAmd64, kMachineI386, RegistryView::wow32, L"32-bit",
+                                                 L"64-bit"};
+constexpr TargetArchitecture kX86Architecture = {kMachineI386, kMachineAmd64, RegistryView::wow64, L"64-bit",
+                                                 L"32-bit"};
 
 // The pointer width is the one target fact every compiler states the same
 // way, so neither MSVC nor mingw-w64 needs a macro test here.

@@ -180,8 +180,8 @@ HWND Win32SplashScreenWindow::Create(const std::wstring& picturePath, bool shado
     if (!RegisterWindowClass(instance, shadow)) return nullptr;
     RenderPicture(picturePath);
     SplashPlacement place = CentreOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width_, height_);
-    return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_LAYERED, kClassName, L"", WS_POPUP, place.left, place.top, width_, height_, nullptr,
-                           nullptr, instance, this);
+    return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_LAYERED, kClassName, L"", WS_POPUP, place.left, place.top, width_,
+                           height_, nullptr, nullptr, instance, this);
 }
 
 // A picture that cannot be loaded or drawn, or is too large to show, leaves a

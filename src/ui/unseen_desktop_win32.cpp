@@ -7,17 +7,14 @@
 
 namespace zorv {
 
+// Asked afresh each time: only a message about to be shown asks, and the
+// station's handle needs no closing.
 bool HasVisibleDesktop() {
-    static int visible = -1;
-    if (visible < 0) {
-        USEROBJECTFLAGS flags = {};
-        HWINSTA station = GetProcessWindowStation();
-        // When the station cannot be asked, a window is the better guess.
-        visible = station == nullptr ||
-                  !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) ||
-                  (flags.dwFlags & WSF_VISIBLE) != 0;
-    }
-    return visible != 0;
+    USEROBJECTFLAGS flags = {};
+    HWINSTA station = GetProcessWindowStation();
+    // When the station cannot be asked, a window is the better guess.
+    return station == nullptr || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
 void ReportUnseen(Trace* trace, const std::wstring& text) {
