@@ -142,6 +142,15 @@ std::uint32_t Win32Platform::CreateFolder(const std::wstring& path) {
     return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
 }
 
+// Access rights decide, which no attribute tells: a file that is gone again
+// once closed, under a name no other process uses.
+bool Win32Platform::CanWriteIn(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\zorv-" + std::to_wstring(GetCurrentProcessId()) + L".probe";
+    ScopedFile file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return static_cast<bool>(file);
+}
+
 void Win32Platform::SetCurrentFolder(const std::wstring& path) { SetCurrentDirectoryW(path.c_str()); }
 
 std::uint16_t Win32Platform::ImageMachine(const std::wstring& path) {

@@ -18,6 +18,7 @@ public:
     bool FileExists(const std::wstring& path) override;
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
     std::uint32_t CreateFolder(const std::wstring& path) override;
+    bool CanWriteIn(const std::wstring& folder) override;
     void SetCurrentFolder(const std::wstring& path) override;
     std::uint16_t ImageMachine(const std::wstring& path) override;
     std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& path) override;
@@ -28,6 +29,8 @@ public:
     bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
     bool RenameFile(const std::wstring& from, const std::wstring& to) override;
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
+    // In launcher/user_folders_win32.cpp.
+    bool KnownUserFolder(UserFolderKind kind, std::wstring& folder) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;
     void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
     std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override;
