@@ -4,6 +4,7 @@
 
 #include "launcher/environment.h"
 #include "launcher/file_locations.h"
+#include "launcher/text.h"
 #include "launcher/unique_handle.h"
 #include "runtime/jvm_library.h"
 
@@ -145,7 +146,7 @@ std::uint32_t Win32Platform::CreateFolder(const std::wstring& path) {
 // Access rights decide, which no attribute tells: a file that is gone again
 // once closed, under a name no other process uses.
 bool Win32Platform::CanWriteIn(const std::wstring& folder) {
-    const std::wstring probe = folder + L"\\zorv-" + std::to_wstring(GetCurrentProcessId()) + L".probe";
+    const std::wstring probe = folder + L"\\zorv-" + DecimalText(GetCurrentProcessId()) + L".probe";
     ScopedFile file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return static_cast<bool>(file);

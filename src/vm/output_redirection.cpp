@@ -7,7 +7,6 @@
 #include "launcher/launcher.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
-#include "launcher/utf8.h"
 #include "vm/vm_host.h"
 
 namespace zorv {
@@ -58,10 +57,15 @@ void RedirectOrSay(Launcher& launcher, const wchar_t* key, const std::wstring& f
     const std::wstring vmPath = launcher.platform.VmPath(file);
     std::wstring reason;
     if (RedirectStream(launcher, vmPath, append, setter, reason)) return;
-    const std::wstring line = std::wstring(key) + L" \"" + vmPath + L"\" cannot be opened" +
-                              (reason.empty() ? std::wstring() : L" (" + reason + L")") + L": " + fallback;
+    std::wstring line = key;
+    line += L" \"";
+    line += vmPath;
+    line += L"\" cannot be opened (";
+    line += reason;
+    line += L"): ";
+    line += fallback;
     if (launcher.platform.trace) launcher.platform.trace->Line(L"vm: " + line);
-    std::fprintf(stderr, "%s\n", ToUtf8(line).c_str());
+    std::fputs(launcher.platform.ToAnsi(line + L"\n").c_str(), stderr);
     std::fflush(stderr);
 }
 
