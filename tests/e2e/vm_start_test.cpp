@@ -146,14 +146,16 @@ TEST_F(VmOptions, LibraryPathFirstThenClassPathThenParametersThenHooks) {
 
 TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
     sandbox_.WriteBytes(L"rt\\release", "IMPLEMENTOR=\"Zorv\"\r\nJAVA_VERSION=\"21.0.2\"\r\n");
+    // A cache: in the local application-data folder, never in the roaming one.
     const std::wstring appData = sandbox_.MakeFolders(L"appdata");
-    const std::wstring archiveFolder = appData + L"\\Demo\\X";
+    const std::wstring localAppData = sandbox_.MakeFolders(L"localappdata");
+    const std::wstring archiveFolder = localAppData + L"\\Demo\\X";
     auto start = [&](const wchar_t* sharing) {
         Ini ini = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xmx64m"},
                             {L"Class Data Sharing", sharing}});
         ini.Section(L"Product Information").Set(L"Product Name", L"Demo").Set(L"Product Code", L"X");
         WriteSettings(ini);
-        EXPECT_TRUE(Ended(Start(L"", {{L"APPDATA", appData}}), 0, {})) << sharing;
+        EXPECT_TRUE(Ended(Start(L"", {{L"APPDATA", appData}, {L"LOCALAPPDATA", localAppData}}), 0, {})) << sharing;
         ExpectNoFaults();
         return ParameterOptions();
     };
@@ -167,6 +169,7 @@ TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
                                                         "option -XX:SharedArchiveFile=" + archive, "option -Xmx64m"}))
         << LogText();
     EXPECT_TRUE(FileExists(archiveFolder));
+    EXPECT_FALSE(FileExists(appData + L"\\Demo")) << "a cache must not roam";
 
     sandbox_.WriteBytes(L"rt\\release", "JAVA_VERSION=\"17.0.15\"\n");
     const std::string recorded =
