@@ -306,6 +306,17 @@ for version in $runtimes; do
     [ "$(wc -l < "$root/read-only-$version.err")" = 2 ] || fail "$version read-only cache: $(cat "$root/read-only-$version.err")"
 done
 chmod 755 "$user_home/.cache/Demo Viewer/v1"
+# Without HOME nothing is kept per user, and the start goes on as always.
+app user-app-no-home viewer viewer.ini '[Product Information]' 'Product Name=Demo: Viewer' 'Product Code=v1' \
+    '[Java Runtime Environment]' "Minimum Version=$jdk17_version" "Maximum Version=$jdk17_version" \
+    "$probe_settings" 'Class Data Sharing=auto' '[Class Path]' 'Class Path=probe.jar'
+chmod -R a+rX "$dir"
+(cd / && env -u HOME -u XDG_CACHE_HOME -u XDG_CONFIG_HOME $as_user "$dir/viewer" exit=7) < /dev/null \
+    > "$root/no-home.out" 2> "$root/no-home.err"
+rc=$?
+[ "$rc" = 7 ] || fail "without HOME: exit code $rc: $(cat "$root/no-home.err")"
+[ "$(cat "$root/no-home.err")" = "to standard error" ] || fail "without HOME: $(cat "$root/no-home.err")"
+[ -z "$(ls -A "$user_home/.cache/Demo Viewer/v1")" ] || fail "without HOME: $(ls -A "$user_home/.cache/Demo Viewer/v1")"
 
 echo "$failures failure(s)"
 [ "$failures" = 0 ]
