@@ -271,6 +271,10 @@ public:
     virtual std::wstring VmPath(const std::wstring& path) { return path; }
     virtual std::wstring VmPathList(const std::wstring& list) { return list; }
 
+    // A console program shows the splash only when its command line asks for
+    // it; a desktop program unless its command line refuses it.
+    virtual bool SplashOnlyWhenAsked() { return false; }
+
     // Runtimes.
     virtual const SystemConventions& Conventions() { return kWindowsConventions; }
     // The folders (with trailing "\") of the runtimes the system's packages

@@ -29,4 +29,8 @@ public:
     std::wstring jvmLibraryPath;  // the library found in chosenFolder, or empty
 };
 
+// What a launcher without the dialog tells instead: the message, and the
+// download address on a line of its own.
+std::wstring RuntimeNotFoundText(const RuntimeNotFoundDialog& dialog);
+
 }  // namespace zorv
