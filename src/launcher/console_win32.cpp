@@ -9,13 +9,6 @@
 
 namespace zorv {
 
-bool StartedAsConsoleProgram() {
-    const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
-    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
-    return headers->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
-}
-
 void WriteText(HANDLE handle, const std::wstring& text, unsigned codePage) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
     DWORD mode = 0;

@@ -97,7 +97,7 @@ std::int32_t Launcher::RunHere() {
         if (argument == L"-nosplash" || argument == L"/nosplash") refused = true;
         if (argument == L"-splash" || argument == L"/splash") asked = true;
     }
-    const bool noSplash = refused || (platform.SplashOnlyWhenAsked() && !asked);
+    const bool noSplash = refused || (platform.splashOnlyWhenAsked && !asked);
     if (refused && trace) trace->Line(L"run: no splash, asked for on the command line");
     else if (noSplash && trace) trace->Line(L"run: no splash, not asked for with -splash");
     if (!noSplash && !TracedStage(trace, L"splash", [this] { return StartSplash(); })) return 0;

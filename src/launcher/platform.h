@@ -154,6 +154,9 @@ public:
     // The launcher's trace (launcher/trace.h), reached by every part that
     // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
     Trace* trace = nullptr;
+    // A console program shows the splash only when its command line asks for
+    // it; a desktop program unless its command line refuses it.
+    bool splashOnlyWhenAsked = false;
 
     // Process.
     virtual std::wstring CommandLine() = 0;
@@ -270,10 +273,6 @@ public:
     // this system's VM reads them.
     virtual std::wstring VmPath(const std::wstring& path) { return path; }
     virtual std::wstring VmPathList(const std::wstring& list) { return list; }
-
-    // A console program shows the splash only when its command line asks for
-    // it; a desktop program unless its command line refuses it.
-    virtual bool SplashOnlyWhenAsked() { return false; }
 
     // Runtimes.
     virtual const SystemConventions& Conventions() { return kWindowsConventions; }

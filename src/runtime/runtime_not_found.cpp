@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "resources/dialog_ids.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 #include "runtime/jvm_library.h"
@@ -20,10 +19,6 @@ bool RuntimeNotFoundDialog::TakeFolder(const std::wstring& folder) {
     bool isServer = false;
     jvmLibraryPath = FindJvmLibrary(platform, chosenFolder, jvmType, isServer);
     return !jvmLibraryPath.empty();
-}
-
-std::wstring RuntimeNotFoundText(const RuntimeNotFoundDialog& dialog) {
-    return dialog.message + L"\n" L"" RUNTIME_DOWNLOAD_ADDRESS;
 }
 
 namespace {

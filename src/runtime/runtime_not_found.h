@@ -6,6 +6,7 @@
 #include <string>
 
 #include "launcher/launcher.h"
+#include "resources/dialog_ids.h"
 
 namespace zorv {
 
@@ -31,6 +32,8 @@ public:
 
 // What a launcher without the dialog tells instead: the message, and the
 // download address on a line of its own.
-std::wstring RuntimeNotFoundText(const RuntimeNotFoundDialog& dialog);
+inline std::wstring RuntimeNotFoundText(const RuntimeNotFoundDialog& dialog) {
+    return dialog.message + L"\n" L"" RUNTIME_DOWNLOAD_ADDRESS;
+}
 
 }  // namespace zorv
