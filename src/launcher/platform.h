@@ -164,6 +164,9 @@ public:
     // The launcher's trace (launcher/trace.h), reached by every part that
     // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
     Trace* trace = nullptr;
+    // A console program shows the splash only when its command line asks for
+    // it; a desktop program unless its command line refuses it.
+    bool splashOnlyWhenAsked = false;
 
     // Process.
     virtual std::wstring CommandLine() = 0;

@@ -19,7 +19,6 @@
 #include "launcher/environment.h"
 #include "launcher/ini_document.h"
 #include "launcher/settings_keys.h"
-#include "resources/dialog_ids.h"
 #include "resources/string_table_text.h"
 #include "runtime/runtime_not_found.h"
 
@@ -207,7 +206,7 @@ void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
 }
 
 int PosixPlatform::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
-    const std::string text = ToUtf8(dialog.message) + "\n" + RUNTIME_DOWNLOAD_ADDRESS;
+    const std::string text = ToUtf8(RuntimeNotFoundText(dialog));
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
     TellDesktopUser("JRE Not Found", text);

@@ -7,6 +7,7 @@
 #include "launcher/text.h"
 #include "launcher/unique_handle.h"
 #include "runtime/jvm_library.h"
+#include "runtime/runtime_not_found.h"
 
 namespace zorv {
 namespace {
@@ -109,17 +110,24 @@ std::wstring Win32Platform::LoadResourceString(unsigned id) {
 }
 
 void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
-    MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
+    if (console_) WriteConsoleError(text);
+    else MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
 }
 
 WindowHandle Win32Platform::ActiveWindow() { return GetActiveWindow(); }
 
 int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
-    return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
+    if (!console_) return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
+    // Nobody can pick a folder: the message and the download address.
+    WriteConsoleError(RuntimeNotFoundText(dialog));
+    return kDialogCancel;
 }
 
 int Win32Platform::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
-    return RunExceptionDialog(static_cast<HWND>(owner), traceText);
+    if (!console_) return RunExceptionDialog(static_cast<HWND>(owner), traceText);
+    // The trace, then the application goes on as after Ignore.
+    WriteConsoleError(traceText);
+    return kDialogIgnore;
 }
 
 bool Win32Platform::FileExists(const std::wstring& path) {
@@ -483,9 +491,16 @@ bool Win32Platform::StartProcess(const std::wstring& application, const std::wst
     std::wstring mutableLine = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    // A console program's pair writes where this one's output was redirected to.
+    if (console_) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, console_, 0, nullptr,
+                        nullptr, &startup, &process)) {
         error = GetLastError();
         return false;
     }

@@ -8,6 +8,10 @@ namespace zorv {
 
 class Win32Platform : public Platform {
 public:
+    // A console program (launcher-console.exe, or a launcher zorvtool
+    // switched) writes to standard error what a desktop one shows in windows,
+    // and hands its standard handles to the programs it starts.
+    explicit Win32Platform(bool console = false) : console_(console) { splashOnlyWhenAsked = console; }
     std::wstring CommandLine() override;
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
     std::wstring LoadResourceString(unsigned id) override;
@@ -59,7 +63,26 @@ public:
     void SignalEvent(EventHandle event) override;
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
+
+private:
+    const bool console_;
 };
+
+// Whether this executable's header names the console subsystem: the one fact
+// that makes launcher-console.exe, or a launcher zorvtool switched, a console
+// program.
+inline bool StartedAsConsoleProgram() {
+    const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+    return headers->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+}
+
+// Through the console API when the handle is a console, which keeps every
+// character; otherwise as bytes in codePage. Nothing for a missing handle.
+void WriteText(HANDLE handle, const std::wstring& text, unsigned codePage);
+// A console program's message on standard error, ending in one line end.
+void WriteConsoleError(const std::wstring& text);
 
 // Text in a code page (CP_THREAD_ACP, CP_UTF8); empty when it cannot be converted.
 std::string ToCodePage(const std::wstring& text, unsigned codePage);

@@ -195,4 +195,9 @@ bool PeImage::WriteResources(const std::vector<Resource>& resources, std::string
     return true;
 }
 
+void PeImage::SetSubsystem(std::uint16_t subsystem) {
+    Set16(&file_[optionalHeader_ + 68], subsystem);
+    Set32(&file_[ChecksumOffset()], PeChecksum(file_, ChecksumOffset()));
+}
+
 }  // namespace zorv::tool

@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "launcher/byte_order.h"
 #include "tool/resource_tree.h"
 
 namespace zorv::tool {
+
+constexpr std::uint16_t kSubsystemGui = 2;
+constexpr std::uint16_t kSubsystemConsole = 3;
 
 class PeImage {
 public:
@@ -26,6 +30,12 @@ public:
 
     bool ReadResources(std::vector<Resource>& resources, std::string& problem) const;
     bool WriteResources(const std::vector<Resource>& resources, std::string& problem);
+
+    // The subsystem the system starts the program in (kSubsystemGui,
+    // kSubsystemConsole, ...); setting it fixes the checksum.
+    std::uint16_t Subsystem() const { return Get16(&file_[optionalHeader_ + 68]); }
+    void SetSubsystem(std::uint16_t subsystem);
+    bool IsLibrary() const { return (Get16(&file_[fileHeader_ + 18]) & 0x2000) != 0; }
 
     const Bytes& File() const { return file_; }
     bool Is64Bit() const { return is64Bit_; }

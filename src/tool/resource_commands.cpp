@@ -1,4 +1,4 @@
-// embed, icon, version and show: each reads its inputs whole, changes the
+// embed, icon, version, subsystem and show: each reads its inputs whole, changes the
 // resources in memory and writes the result through a temporary file, so a
 // refusal or a failure never leaves a half-written executable behind.
 #include <algorithm>
@@ -309,6 +309,49 @@ int VersionCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     return kToolSucceeded;
 }
 
+namespace {
+
+std::string SubsystemName(std::uint16_t subsystem) {
+    if (subsystem == kSubsystemGui) return "GUI";
+    if (subsystem == kSubsystemConsole) return "console";
+    return std::to_string(subsystem) + " (neither console nor GUI)";
+}
+
+}  // namespace
+
+int SubsystemCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    if (!Parse(args, {}, 2, parsed, err)) return kToolUsageError;
+    const std::string& path = parsed.positional[0];
+    const std::string& kind = parsed.positional[1];
+    if (kind != "console" && kind != "gui") {
+        err << "zorvtool: the subsystem is console or gui, not \"" << kind << "\"\n";
+        return kToolUsageError;
+    }
+    const std::uint16_t wanted = kind == "console" ? kSubsystemConsole : kSubsystemGui;
+    Bytes bytes;
+    if (int result = ReadInput(err, path, bytes)) return result;
+    PeImage image;
+    std::string problem;
+    if (!image.Load(std::move(bytes), problem)) return Refuse(err, path, problem);
+    if (image.IsLibrary()) return Refuse(err, path, "is a library, not a program");
+    const std::uint16_t current = image.Subsystem();
+    if (current != kSubsystemGui && current != kSubsystemConsole) {
+        return Refuse(err, path, "has the subsystem " + SubsystemName(current) + ", not a launcher's");
+    }
+    if (current == wanted) {
+        out << "zorvtool: " << path << " is a " << SubsystemName(wanted) << " program already\n";
+        return kToolSucceeded;
+    }
+    image.SetSubsystem(wanted);
+    if (!WriteAtomically(path, image.File())) {
+        err << "zorvtool: cannot write " << path << "\n";
+        return kToolWriteFailed;
+    }
+    out << "zorvtool: " << path << " is now a " << SubsystemName(wanted) << " program\n";
+    return kToolSucceeded;
+}
+
 int ShowCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     Parsed parsed;
     if (!Parse(args, {"--upgrade-code"}, 1, parsed, err)) return kToolUsageError;
@@ -324,6 +367,7 @@ int ShowCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
         if (!image.Load(std::move(bytes), problem, PeImage::kReading) || !image.ReadResources(resources, problem)) {
             return Refuse(err, path, problem);
         }
+        out << "Subsystem: " << SubsystemName(image.Subsystem()) << "\n";
     }
     ListResources(out, resources);
     ShowVersion(out, resources);

@@ -271,6 +271,50 @@ TEST_P(ResourceCommands, RefusedInputsLeaveNoFileBehind) {
     EXPECT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "-o", Path("out.exe")}), kToolUsageError);
 }
 
+TEST_P(ResourceCommands, SubsystemChangesThatFieldAloneAndShowTellsIt) {
+    WriteLauncher("launcher.exe", {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, kManifest}});
+    Bytes gui = Read("launcher.exe");
+    const std::size_t field = 0x44 + 20 + 68;
+    const std::size_t checksum = 0x44 + 20 + 64;
+    Set16(&gui[field], kSubsystemGui);
+    Set32(&gui[checksum], PeChecksum(gui, checksum));
+    Write("app.exe", gui);
+
+    ASSERT_EQ(Run(SubsystemCommand, {Path("app.exe"), "console"}), kToolSucceeded) << err_.str();
+    EXPECT_EQ(out_.str(), "zorvtool: " + Path("app.exe") + " is now a console program\n");
+    Bytes console = Read("app.exe");
+    EXPECT_EQ(Get16(&console[field]), kSubsystemConsole);
+    EXPECT_EQ(Get32(&console[checksum]), PeChecksum(console, checksum));
+    ASSERT_EQ(console.size(), gui.size());
+    for (std::size_t i = 0; i < gui.size(); ++i) {
+        if (i == field || (i >= checksum && i < checksum + 4)) continue;
+        ASSERT_EQ(console[i], gui[i]) << "byte " << i;
+    }
+    ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+    EXPECT_EQ(out_.str().substr(0, out_.str().find('\n')), "Subsystem: console");
+
+    EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe"), "console"}), kToolSucceeded);
+    EXPECT_EQ(out_.str(), "zorvtool: " + Path("app.exe") + " is a console program already\n");
+    ASSERT_EQ(Run(SubsystemCommand, {Path("app.exe"), "gui"}), kToolSucceeded) << err_.str();
+    EXPECT_EQ(Read("app.exe"), gui) << "back to the GUI kind, byte for byte";
+
+    EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe"), "Console"}), kToolUsageError);
+    EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe")}), kToolUsageError);
+    // Nothing a launcher could be is switched: a library, a driver's subsystem, a signed image.
+    Bytes library = gui;
+    Set16(&library[0x44 + 18], 0x2022);
+    Bytes native = gui;
+    Set16(&native[field], 1);
+    Bytes signedImage = gui;
+    Set32(&signedImage[0x44 + 20 + (GetParam() ? 112 : 96) + 8 * 4 + 4], 0x100);
+    for (const Bytes& refused : {library, native, signedImage}) {
+        Write("app.exe", refused);
+        EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe"), "console"}), kToolInputRefused) << out_.str();
+        EXPECT_EQ(Read("app.exe"), refused);
+    }
+    EXPECT_EQ(err_.str(), "zorvtool: " + Path("app.exe") + " is signed; brand it before signing\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, ResourceCommands, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Pe32Plus" : "Pe32"; });
 
