@@ -220,7 +220,9 @@ bool BuildResourceSection(std::vector<Resource> resources, std::uint32_t section
         problem = "would hold more than 65536 resources";
         return false;
     }
-    std::sort(resources.begin(), resources.end(), [](const Resource& left, const Resource& right) {
+    // Stable, so that resources a file lists twice keep their order and a
+    // rewrite of a rewrite gives the same bytes.
+    std::stable_sort(resources.begin(), resources.end(), [](const Resource& left, const Resource& right) {
         return std::tie(left.type, left.name, left.language) < std::tie(right.type, right.name, right.language);
     });
     const std::vector<TypeGroup> types = Grouped(resources);
