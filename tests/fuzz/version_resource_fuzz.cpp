@@ -34,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VersionFields fields;
     fields.version = VersionNumbers{1, 2, 3, static_cast<std::uint16_t>(input.Number(2))};
     fields.versionText = "1.2.3.4";
-    fields.description = std::u16string(input.Number(2), u'd');
+    // Mostly short, now and then past the 64 KiB a version resource holds.
+    const std::uint64_t length = input.Number(1);
+    fields.description = std::u16string(length == 0xFF ? 33000 : length, u'd');
     Bytes branded;
     if (BrandedVersion(&bytes, fields, branded) && (!ParseVersionNode(branded, root) || branded.size() > 0xFFFF)) {
         std::abort();
