@@ -12,8 +12,8 @@
 #include <tuple>
 
 #include "launcher/ini_document.h"
-#include "tool/embedded_payload.h"
 #include "tool/byte_range.h"
+#include "tool/embedded_payload.h"
 #include "tool/icon_file.h"
 #include "tool/output_file.h"
 #include "tool/pe_image.h"
