@@ -6,6 +6,7 @@
 #include <string>
 
 #include "launcher/launcher.h"
+#include "resources/dialog_ids.h"
 
 namespace zorv {
 
@@ -36,5 +37,11 @@ private:
     std::wstring FindHome(const std::wstring& folder, std::wstring& library, int& runtimesFound);
     std::wstring Refusal(const std::wstring& home, const std::wstring& library);
 };
+
+// What a launcher without the dialog tells instead: the message, and the
+// download address on a line of its own.
+inline std::wstring RuntimeNotFoundText(const RuntimeNotFoundDialog& dialog) {
+    return dialog.message + L"\n" L"" RUNTIME_DOWNLOAD_ADDRESS;
+}
 
 }  // namespace zorv
