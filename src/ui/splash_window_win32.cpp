@@ -180,7 +180,10 @@ HWND Win32SplashScreenWindow::Create(const std::wstring& picturePath, bool shado
     if (!RegisterWindowClass(instance, shadow)) return nullptr;
     RenderPicture(picturePath);
     SplashPlacement place = CentreOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width_, height_);
-    return CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_LAYERED, kClassName, L"", WS_POPUP, place.left, place.top, width_,
+    // A layered window shows nothing until it is given pixels; without a
+    // picture the window stays an ordinary one of size 0 by 0.
+    const DWORD layered = rendered_ ? WS_EX_LAYERED : 0;
+    return CreateWindowExW(WS_EX_TOOLWINDOW | layered, kClassName, L"", WS_POPUP, place.left, place.top, width_,
                            height_, nullptr, nullptr, instance, this);
 }
 
