@@ -2,6 +2,7 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
 
 namespace zorv {
 
@@ -31,6 +32,11 @@ void Launcher::PrepareLibraryPath() {
     }
     platform.SetEnvironment(searchPath, platform.VmPathList(platform.ExpandEnvironment(
                                             ProcessPathTemplate(systemPath, jvmLibraryPath, searchPath))));
+    // Libraries are no longer found through Path; the folders the settings
+    // name for them are added to the library search instead.
+    for (const std::wstring& folder : SplitAtSemicolons(platform.ExpandEnvironment(systemPath))) {
+        if (IsAbsolutePath(folder, platform.Conventions())) platform.AddLibraryFolder(folder);
+    }
 }
 
 }  // namespace zorv
