@@ -9,6 +9,7 @@
 // this session as this user. Anything else turns the mode off or refuses the
 // request, rather than hand arguments to another program.
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "launcher/platform_win32.h"
@@ -18,39 +19,40 @@
 namespace zorv {
 namespace {
 
-// The SID of the user a token belongs to; empty when it cannot be read.
-std::vector<unsigned char> TokenUserOf(HANDLE process) {
-    std::vector<unsigned char> user;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return user;
-    ScopedHandle owned(token);
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return user;
-    PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    user.assign(static_cast<unsigned char*>(sid), static_cast<unsigned char*>(sid) + GetLengthSid(sid));
-    return user;
-}
+// The user a process runs as; no SID when its token cannot be read.
+class ProcessUser {
+public:
+    explicit ProcessUser(HANDLE process) {
+        HANDLE token = nullptr;
+        DWORD size = 0;
+        if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return;
+        ScopedHandle owned(token);
+        if (GetTokenInformation(token, TokenUser, buffer_, sizeof buffer_, &size)) {
+            sid_ = reinterpret_cast<TOKEN_USER*>(buffer_)->User.Sid;
+        }
+    }
+    PSID Sid() const { return sid_; }
+    bool Is(PSID other) const { return sid_ != nullptr && other != nullptr && EqualSid(sid_, other); }
 
-bool SameSid(const std::vector<unsigned char>& a, PSID b) {
-    return !a.empty() && b != nullptr && EqualSid(const_cast<unsigned char*>(a.data()), b);
-}
+private:
+    alignas(8) unsigned char buffer_[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    PSID sid_ = nullptr;
+};
 
-// A path without the "\\?\" that some starts put before it.
+// A path without the "\\\\?\\" that some starts put before it.
 const wchar_t* Plain(const wchar_t* path) { return wcsncmp(path, L"\\\\?\\", 4) == 0 ? path + 4 : path; }
 
-// Security attributes that let this user alone open what they name.
+// Security attributes that let this process's user alone open what they name.
 class OwnerOnly {
 public:
-    explicit OwnerOnly(const std::vector<unsigned char>& user)
-        : user_(user), acl_(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + user.size()) {
-        PSID sid = user_.data();
-        valid_ = !user_.empty() && InitializeAcl(reinterpret_cast<ACL*>(acl_.data()), static_cast<DWORD>(acl_.size()), ACL_REVISION) &&
-                 AddAccessAllowedAce(reinterpret_cast<ACL*>(acl_.data()), ACL_REVISION, GENERIC_ALL, sid) &&
+    OwnerOnly() : user_(GetCurrentProcess()) {
+        PSID sid = user_.Sid();
+        ACL* acl = reinterpret_cast<ACL*>(acl_);
+        valid_ = sid != nullptr && InitializeAcl(acl, sizeof acl_, ACL_REVISION) &&
+                 AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, sid) &&
                  InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
                  SetSecurityDescriptorOwner(&descriptor_, sid, FALSE) &&
-                 SetSecurityDescriptorDacl(&descriptor_, TRUE, reinterpret_cast<ACL*>(acl_.data()), FALSE);
+                 SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE);
         attributes_ = {sizeof attributes_, &descriptor_, FALSE};
     }
     // Null, and so nothing made, when the user or the descriptor is unknown.
@@ -58,20 +60,19 @@ public:
 
     // Whether this user owns the object: the creator of one that existed.
     bool Owns(HANDLE object) const {
+        alignas(8) unsigned char descriptor[sizeof(SECURITY_DESCRIPTOR) + SECURITY_MAX_SID_SIZE];
         DWORD size = 0;
-        GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION, nullptr, 0, &size);
-        std::vector<unsigned char> descriptor(size);
         PSID owner = nullptr;
         BOOL defaulted = FALSE;
-        return size != 0 && GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION, descriptor.data(), size, &size) &&
-               GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) && SameSid(user_, owner);
+        return GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION, descriptor, sizeof descriptor, &size) &&
+               GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) && user_.Is(owner);
     }
 
-    const std::vector<unsigned char>& User() const { return user_; }
+    const ProcessUser& User() const { return user_; }
 
 private:
-    std::vector<unsigned char> user_;
-    std::vector<unsigned char> acl_;
+    ProcessUser user_;
+    alignas(8) unsigned char acl_[sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE];
     SECURITY_DESCRIPTOR descriptor_ = {};
     SECURITY_ATTRIBUTES attributes_ = {};
     bool valid_ = false;
@@ -91,7 +92,7 @@ DWORD WINAPI RequestThread(void* parameter) {
 class Win32InstanceChannel : public InstanceChannel {
 public:
     explicit Win32InstanceChannel(std::wstring modulePath)
-        : modulePath_(std::move(modulePath)), security_(TokenUserOf(GetCurrentProcess())) {}
+        : modulePath_(std::move(modulePath)) {}
 
     ~Win32InstanceChannel() override {
         StopListener();
@@ -206,7 +207,7 @@ private:
         return ProcessIdToSessionId(processId, &session) && ProcessIdToSessionId(GetCurrentProcessId(), &ownSession) &&
                session == ownSession && QueryFullProcessImageNameW(process, 0, image, &length) &&
                CompareStringOrdinal(Plain(image), -1, Plain(modulePath_.c_str()), -1, TRUE) == CSTR_EQUAL &&
-               SameSid(TokenUserOf(process), const_cast<unsigned char*>(security_.User().data()));
+               security_.User().Is(ProcessUser(process).Sid());
     }
 
     // Other thread messages are dropped on the way; a reply posted just
