@@ -11,6 +11,7 @@
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_keys.h"
+#include "tool/inflate.h"
 #include "tool/settings_check.h"
 #include "tool/settings_reference.h"
 #include "tool/tool_commands.h"
@@ -345,6 +346,25 @@ TEST(SettingsCheck, SingleInstanceWithoutSecondaryMainIsWarnedOf) {
     // A class file cut short tells nothing either way.
     WriteBytes(folder.Path() / "classes" / "PlainProbe.class", plain.substr(0, plain.size() / 2));
     EXPECT_EQ(check("PlainProbe", "classes", "yes"), std::vector<std::wstring>{});
+}
+
+// Stored and fixed-code blocks, which the jar tool's output seldom has, and
+// streams that lie about their distances, lengths or end.
+TEST(Inflate, EachBlockKindDecodesAndBrokenStreamsAreRefused) {
+    auto inflate = [](const std::string& data, std::size_t limit = 1024) {
+        std::string out;
+        return Inflate(reinterpret_cast<const unsigned char*>(data.data()), data.size(), limit, out) ? out : "(refused)";
+    };
+    EXPECT_EQ(inflate(std::string("\x01\x05\x00\xfa\xffhello", 10)), "hello");
+    EXPECT_EQ(inflate(std::string("K\x04\x00", 3)), "a");
+    const std::string repeated("KLJNDB\x00", 7);
+    EXPECT_EQ(inflate(repeated), "abcabcabcabcabc");
+    EXPECT_EQ(inflate(repeated, 14), "(refused)") << "over the limit";
+    EXPECT_EQ(inflate(repeated.substr(0, 4)), "(refused)") << "cut short";
+    EXPECT_EQ(inflate(std::string("\x01\x05\x00\xfa\xfehello", 10)), "(refused)") << "length and complement disagree";
+    EXPECT_EQ(inflate(std::string("\x07", 1)), "(refused)") << "block type 3";
+    // A fixed block whose first code is a match: nothing to copy from yet.
+    EXPECT_EQ(inflate(std::string("\x03\x02\x00", 3)), "(refused)");
 }
 
 TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
