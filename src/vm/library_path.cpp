@@ -32,8 +32,9 @@ void Launcher::PrepareLibraryPath() {
     }
     platform.SetEnvironment(searchPath, platform.VmPathList(platform.ExpandEnvironment(
                                             ProcessPathTemplate(systemPath, jvmLibraryPath, searchPath))));
-    // Libraries are no longer found through Path; the folders the settings
-    // name for them are added to the library search instead.
+    // Libraries loaded by name are not looked for on Path (the entry point
+    // keeps the search to the system and added folders), so the folders the
+    // settings name for them are added to that search.
     for (const std::wstring& folder : SplitAtSemicolons(platform.ExpandEnvironment(systemPath))) {
         if (IsAbsolutePath(folder, platform.Conventions())) platform.AddLibraryFolder(folder);
     }
