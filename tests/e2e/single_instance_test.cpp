@@ -302,6 +302,25 @@ TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndTalksOnlyToTheLaunche
     EXPECT_FALSE(FileExists(log_)) << "no start ran the application";
 }
 
+// Security attributes naming the Administrators group as owner, open to
+// all: an object that someone else made first.
+class AnotherOwner {
+public:
+    AnotherOwner() {
+        DWORD size = sizeof sid_;
+        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid_, &size);
+        InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorOwner(&descriptor_, sid_, FALSE);
+        SetSecurityDescriptorDacl(&descriptor_, TRUE, nullptr, FALSE);
+    }
+    SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
+
+private:
+    alignas(8) unsigned char sid_[SECURITY_MAX_SID_SIZE] = {};
+    SECURITY_DESCRIPTOR descriptor_ = {};
+    SECURITY_ATTRIBUTES attributes_ = {sizeof attributes_, &descriptor_, FALSE};
+};
+
 // Whether a kernel object is this user's and opens to this user alone.
 ::testing::AssertionResult ThisUsersAlone(HANDLE object) {
     std::vector<unsigned char> user = ThisUser();
@@ -343,15 +362,8 @@ TEST_F(SingleInstance, ObjectsOpenToThisUserAloneAndAnotherOwnersBlockIsNotUsed)
 
     // A block made first by someone else, open to all: the start runs the
     // application itself rather than hand its arguments over.
-    std::vector<unsigned char> administrators(SECURITY_MAX_SID_SIZE);
-    DWORD sidSize = SECURITY_MAX_SID_SIZE;
-    ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators.data(), &sidSize));
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorOwner(&descriptor, administrators.data(), FALSE);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
-    HANDLE planted = CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
+    AnotherOwner other;
+    HANDLE planted = CreateFileMappingW(INVALID_HANDLE_VALUE, other.Attributes(), PAGE_READWRITE, 0,
                                         static_cast<DWORD>(zorv::kInstanceBlockSize), base.c_str());
     ASSERT_NE(planted, nullptr) << GetLastError();
     EXPECT_FALSE(ThisUsersAlone(planted)) << "the test could not plant a block of another owner";
@@ -363,6 +375,21 @@ TEST_F(SingleInstance, ObjectsOpenToThisUserAloneAndAnotherOwnersBlockIsNotUsed)
         << ReadFileBytes(trace);
     EXPECT_EQ(WithPrefix(SplitLines(ReadFileBytes(log_)), "arg[0]"), std::vector<std::string>{"arg[0]=-5"})
         << "the start ran the application itself";
+}
+
+// A first instance whose start event is someone else's runs without the mode
+// and takes its block down: the next start runs the application too, rather
+// than wait for a first instance that will never answer.
+TEST_F(SingleInstance, AFirstInstanceThatCannotServeLeavesNoBlock) {
+    AnotherOwner other;
+    HANDLE planted = CreateEventW(other.Attributes(), TRUE, FALSE, zorv::StartEventName(zorv::InstanceBaseName(exe_)).c_str());
+    ASSERT_NE(planted, nullptr) << GetLastError();
+    StartFirst({{L"FAKEJVM_SECONDARY", L"int"}});
+    EXPECT_TRUE(Ended(Second(L"-5"), 0, {}));
+    EXPECT_TRUE(Ended(EndFirst(), 0, {}));
+    CloseHandle(planted);
+    EXPECT_EQ(Count(lines_, "main_args"), 2u) << LogText();
+    EXPECT_EQ(Count(lines_, "secondary_args"), 0u);
 }
 
 // Names derived from a path past 255 characters still fit their limits.
