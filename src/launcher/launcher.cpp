@@ -66,6 +66,11 @@ std::int32_t Launcher::Run() {
     Trace* trace = platform.trace;
     if (handOverToPair) {
         if (trace) trace->Line(L"run: handing the start over to the pair product " + pairProduct);
+        // The application runs in the pair, whose own channel serves later
+        // starts: they come through here and reach it as its second starts.
+        // Kept here, the channel would take their arguments and never serve them.
+        if (singleInstanceActive) CloseSingleInstance();
+        singleInstanceActive = false;
         return RunPairProduct();
     }
     if (singleInstanceActive && !isFirstInstance) {

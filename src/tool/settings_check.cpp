@@ -12,6 +12,7 @@
 #include "launcher/settings_keys.h"
 #include "launcher/text.h"
 #include "runtime/version_number.h"
+#include "tool/class_file.h"
 #include "tool/tool_text.h"
 #include "tool/zip_directory.h"
 #include "vm/class_path.h"
@@ -115,12 +116,16 @@ private:
     void CheckClassPathAndMainClass();
     std::vector<std::wstring> ExpandClassPath(const Located& where);
     bool ItemHoldsClass(const std::wstring& launcherItem, const std::string& classFile, const Located& where);
+    void CheckSecondaryMain();
 
     const CheckTarget& target_;
     const EnvironmentLookup& lookup_;
     Layer file_;
     Layer embedded_;
     std::vector<Finding> findings_;
+    // The class path item the main class was found in, and its class file's name there.
+    std::wstring mainClassItem_;
+    std::string mainClassFile_;
 };
 
 // The profile functions' reading: lines end at LF, blanks around names and
@@ -783,7 +788,10 @@ void Checker::CheckClassPathAndMainClass() {
     if (items.empty()) return;
     std::string classFile = ToUtf8(jniName) + ".class";
     for (const std::wstring& item : items) {
-        if (ItemHoldsClass(item, classFile, mainClass)) return;
+        if (!ItemHoldsClass(item, classFile, mainClass)) continue;
+        mainClassItem_ = item;
+        mainClassFile_ = classFile;
+        return;
     }
     std::wstring hint = BeginsWith(Folded(jniName).substr(jniName.size() >= 6 ? jniName.size() - 6 : 0), L"/class")
                             ? L"; write the class name without \".class\""
@@ -791,6 +799,30 @@ void Checker::CheckClassPathAndMainClass() {
     Report(Severity::error, mainClass,
            L"main class " + Quoted(mainClass.value) + L" is in no class path entry (no " + FromUtf8(classFile) +
                L" in " + DecimalText(items.size()) + (items.size() == 1 ? L" item" : L" items") + L")" + hint);
+}
+
+// A main class without secondaryMain under "Single Instance=yes": second
+// starts hand their arguments to nobody.
+void Checker::CheckSecondaryMain() {
+    Located singleInstance = Value(L"Application", L"Single Instance");
+    if (!IsExactYesFlag(singleInstance.value) || Value(L"Application", L"Application Type").value == L"service" ||
+        mainClassItem_.empty()) {
+        return;
+    }
+    constexpr std::size_t kLargestClass = 16 << 20;
+    fs::path item = FileSystemPath(NativePathOf(mainClassItem_));
+    std::error_code error;
+    std::string bytes, classBytes;
+    const bool read = fs::is_directory(item, error)
+                          ? ReadWholeFile(item / fs::u8path(mainClassFile_), classBytes)
+                          : ReadWholeFile(item, bytes) && ReadZipEntry(bytes, mainClassFile_, kLargestClass, classBytes);
+    if (!read) return;
+    for (const char* descriptor : {"([Ljava/lang/String;)V", "([Ljava/lang/String;)I"}) {
+        if (FindStaticMethod(classBytes, "secondaryMain", descriptor) != MethodLookup::absent) return;
+    }
+    Report(Severity::warning, singleInstance,
+           L"\"Single Instance=yes\" but the main class has no static secondaryMain(String[]): a second start ends "
+           L"with -1 at once and its arguments reach nobody");
 }
 
 std::vector<Finding> Checker::Run() {
@@ -808,6 +840,7 @@ std::vector<Finding> Checker::Run() {
     CheckFilePictures();
     CheckLibraryPath();
     CheckClassPathAndMainClass();
+    CheckSecondaryMain();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
         return a.file != b.file ? a.file < b.file : a.line < b.line;
     });

@@ -406,6 +406,25 @@ TEST_F(VmRun, SystemPathLeadsThePathTheVmSees) {
     ExpectNoFaults();
 }
 
+// A library loaded by its name alone, as a JNI library's dependencies are,
+// comes from the system, the runtime's bin folder or a "System Path" folder;
+// one planted in the working folder or on Path is not loaded.
+TEST_F(VmRun, LibrariesByNameComeOnlyFromTheSystemAndAddedFolders) {
+    for (const wchar_t* copy : {L"rt\\bin\\inbin.dll", L"sys\\insystem.dll", L"work\\planted.dll", L"onpath\\onpath.dll"}) {
+        sandbox_.CopyIn(FakeJvm64(), copy);
+    }
+    WriteSettings(Settings({{L"JRE Path", L"rt"}, {L"System Path", sandbox_.Path(L"sys")}}));
+    workingDirectory_ = sandbox_.Path(L"work");
+    EXPECT_TRUE(Ended(Start(L"", {{L"Path", sandbox_.Path(L"onpath") + L";" + EnvironmentValue(L"Path")},
+                                  {L"FAKEJVM_LOAD_BY_NAME", L"inbin.dll,insystem.dll,planted.dll,onpath.dll,user32.dll"}}),
+                      0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "load_by_name "),
+              (std::vector<std::string>{"load_by_name inbin.dll found", "load_by_name insystem.dll found",
+                                        "load_by_name planted.dll not_found", "load_by_name onpath.dll not_found",
+                                        "load_by_name user32.dll found"}))
+        << LogText();
+}
+
 TEST_F(VmRun, OutputFileNameTakesTodaysDateAndGetsItsFolder) {
     WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Output File", L"logs\\out_%yyyyMMdd%.txt"}}));
     SYSTEMTIME before, after;

@@ -11,6 +11,7 @@
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_keys.h"
+#include "tool/inflate.h"
 #include "tool/settings_check.h"
 #include "tool/settings_reference.h"
 #include "tool/tool_commands.h"
@@ -191,7 +192,7 @@ TEST(SettingsCheck, FolderOfSoundSettingsExitsZeroAndOneWarningMakesItOne) {
     std::string settings =
         "; the launcher's settings\r\n"
         "[Java Runtime Environment]\r\n"
-        "Main Class=com/example/App\r\n"
+        "Main Class=Probe\r\n"
         "Minimum Version=1.8\r\n"
         "Maximum Version=any\r\n"
         "Virtual Machine Parameters=-Xmx50:256:1024p \"-Dapp.title=My App\" -Xss2m\r\n"
@@ -338,6 +339,65 @@ TEST(SettingsCheck, EmbeddedJarIsSearchedThroughTheExecutablesZipDirectory) {
     ASSERT_TRUE(ReadZipEntryNames(jar, names));
     EXPECT_NE(std::find(names.begin(), names.end(), "META-INF/MANIFEST.MF"), names.end());
     EXPECT_FALSE(ReadZipEntryNames(jar.substr(0, jar.size() - 30), names));
+}
+
+// The main class is read out of the jar the jar tool deflated, or from a
+// folder of classes.
+TEST(SettingsCheck, SingleInstanceWithoutSecondaryMainIsWarnedOf) {
+    TempFolder folder;
+    const std::string jar = ReadBytes(ZORV_TEST_JAR);
+    WriteBytes(folder.Path() / "app.exe", std::string("MZ\x90\0", 4) + std::string(300, 'x') + jar);
+    CheckTarget target;
+    target.executablePath = WidePath(folder.Path() / "app.exe");
+    target.settingsPath = WidePath(folder.Path() / "app.ini");
+    auto check = [&](const std::string& mainClass, const std::string& classPath, const std::string& flag) {
+        WriteBytes(folder.Path() / "app.ini", "[Java Runtime Environment]\nMain Class=" + mainClass +
+                                                  "\nMaximum Version=11\n[Class Path]\nClass Path=" + classPath +
+                                                  "\n[Application]\nEmbedded Jar=YES\nSingle Instance=" + flag + "\n");
+        std::vector<std::wstring> messages;
+        for (const std::wstring& message : Messages(CheckSettings(target, kNoEnvironment))) {
+            if (message.find(L"secondaryMain") != std::wstring::npos) messages.push_back(message);
+        }
+        return messages;
+    };
+    const std::wstring warning = target.settingsPath +
+                                 L":8: warning: \"Single Instance=yes\" but the main class has no static "
+                                 L"secondaryMain(String[]): a second start ends with -1 at once and its arguments "
+                                 L"reach nobody";
+    EXPECT_EQ(check("Probe", "", "yes"), std::vector<std::wstring>{});
+    EXPECT_EQ(check("PlainProbe", "", "yes"), std::vector<std::wstring>{warning});
+    EXPECT_EQ(check("PlainProbe", "", "Yes"), std::vector<std::wstring>{}) << "the mode is off";
+
+    std::string plain, probe;
+    ASSERT_TRUE(ReadZipEntry(jar, "PlainProbe.class", 1 << 20, plain));
+    ASSERT_TRUE(ReadZipEntry(jar, "Probe.class", 1 << 20, probe));
+    EXPECT_EQ(plain.compare(0, 4, "\xCA\xFE\xBA\xBE"), 0);
+    EXPECT_FALSE(ReadZipEntry(jar, "Probe.class", probe.size() - 1, probe)) << "over the limit";
+    WriteBytes(folder.Path() / "app.exe", "MZ");
+    WriteBytes(folder.Path() / "classes" / "PlainProbe.class", plain);
+    EXPECT_EQ(check("PlainProbe", "classes", "yes"), std::vector<std::wstring>{warning});
+    // A class file cut short tells nothing either way.
+    WriteBytes(folder.Path() / "classes" / "PlainProbe.class", plain.substr(0, plain.size() / 2));
+    EXPECT_EQ(check("PlainProbe", "classes", "yes"), std::vector<std::wstring>{});
+}
+
+// Stored and fixed-code blocks, which the jar tool's output seldom has, and
+// streams that lie about their distances, lengths or end.
+TEST(Inflate, EachBlockKindDecodesAndBrokenStreamsAreRefused) {
+    auto inflate = [](const std::string& data, std::size_t limit = 1024) {
+        std::string out;
+        return Inflate(reinterpret_cast<const unsigned char*>(data.data()), data.size(), limit, out) ? out : "(refused)";
+    };
+    EXPECT_EQ(inflate(std::string("\x01\x05\x00\xfa\xffhello", 10)), "hello");
+    EXPECT_EQ(inflate(std::string("K\x04\x00", 3)), "a");
+    const std::string repeated("KLJNDB\x00", 7);
+    EXPECT_EQ(inflate(repeated), "abcabcabcabcabc");
+    EXPECT_EQ(inflate(repeated, 14), "(refused)") << "over the limit";
+    EXPECT_EQ(inflate(repeated.substr(0, 4)), "(refused)") << "cut short";
+    EXPECT_EQ(inflate(std::string("\x01\x05\x00\xfa\xfehello", 10)), "(refused)") << "length and complement disagree";
+    EXPECT_EQ(inflate(std::string("\x07", 1)), "(refused)") << "block type 3";
+    // A fixed block whose first code is a match: nothing to copy from yet.
+    EXPECT_EQ(inflate(std::string("\x03\x02\x00", 3)), "(refused)");
 }
 
 TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {

@@ -44,6 +44,8 @@
 //   FAKEJVM_SECONDARY_SLEEP  ms that secondaryMain takes, holding no lock, before it returns
 //   FAKEJVM_WRITE_OUT/ERR  text main prints to System.out / System.err (file or std handle)
 //   FAKEJVM_ECHO_INPUT     yes: main then copies its standard input to its standard output
+//   FAKEJVM_LOAD_BY_NAME   comma-separated library names main loads by name alone, as a JNI
+//                          library's dependencies are: logs load_by_name <name> found|not_found
 //   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
 //   FAKEJVM_PAUSE_AT       comma-separated points (create, main, destroy) at which the double
 //                          logs "pause <point>" and waits, at most 30 s, until the test sets the
@@ -677,6 +679,12 @@ void RunMain(ThreadEnv* t, const Method& m, jobject argsRef, const char* fn) {
     Emit(state.out, STD_OUTPUT_HANDLE, state.writeOut, "write_out");
     Emit(state.err, STD_ERROR_HANDLE, state.writeErr, "write_err");
     if (state.echoInput == L"yes") EchoInput();
+    std::wstring names;
+    EnvVar(L"FAKEJVM_LOAD_BY_NAME", names);
+    for (const std::wstring& name : SplitCommas(names)) {
+        HMODULE module = LoadLibraryW(name.c_str());
+        Say("load_by_name ", Utf8(name), module ? " found" : " not_found");
+    }
     if (state.mainMode == L"throw") {
         std::wstring mainClass = Widen(Dotted(m.cls).c_str());
         Raise(t, "java/lang/RuntimeException", L"thrown by " + mainClass + L".main");
