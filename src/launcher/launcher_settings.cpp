@@ -133,7 +133,45 @@ std::wstring ConfiguredRuntimeFolder(Launcher& launcher, LayeredSettingsStore& s
     return runtimeFolder;
 }
 
+std::wstring WithSlashes(std::wstring name) {
+    for (wchar_t& c : name) {
+        if (c == L'.') c = L'/';
+    }
+    return name;
+}
+
 }  // namespace
+
+bool Launcher::ReadLaunchTarget(LayeredSettingsStore& settings) {
+    mainModule = settings.Get(kRuntimeSection, L"Main Module");
+    std::wstring jar = settings.Get(kRuntimeSection, L"Main Jar");
+    std::wstring className = settings.Get(kRuntimeSection, L"Main Class");
+    if (!mainModule.empty()) {
+        launchMode = LaunchMode::mainModule;
+        launchTarget = mainModule;
+        std::size_t slash = mainModule.find(L'/');
+        mainClass = slash == std::wstring::npos ? std::wstring() : WithSlashes(mainModule.substr(slash + 1));
+        return true;
+    }
+    if (!jar.empty()) {
+        jar = platform.ExpandEnvironment(jar);
+        if (!IsAbsolutePath(jar, platform.Conventions())) {
+            std::wstring modulePath;
+            GetModulePath(modulePath);
+            jar = FolderOf(modulePath) + L"\\" + jar;
+        }
+        launchMode = LaunchMode::mainJar;
+        mainJar = jar;
+        launchTarget = platform.VmPath(jar);
+        return true;
+    }
+    mainClass = WithSlashes(className);
+    launchTarget = className;
+    for (wchar_t& c : launchTarget) {
+        if (c == L'/') c = L'.';
+    }
+    return !className.empty();
+}
 
 bool Launcher::ReadSettings() {
     std::wstring settingsPath;
@@ -154,13 +192,9 @@ bool Launcher::ReadSettings() {
     ApplyJvmSource(*this, settings.Get(kRuntimeSection, L"JVM Source"));
     ApplyVmProvider(*this, settings.Get(kRuntimeSection, L"VM Provider"));
 
-    mainClass = settings.Get(kRuntimeSection, L"Main Class");
-    if (mainClass.empty()) {
+    if (!ReadLaunchTarget(settings)) {
         ShowError(platform, splashWindow, IDS_NO_MAIN_CLASS);
         return false;
-    }
-    for (wchar_t& c : mainClass) {
-        if (c == L'.') c = L'/';
     }
 
     failureCheck = IsYesFlag(settings.Get(kApplicationSection, L"Failure Check"));

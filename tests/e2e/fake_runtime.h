@@ -42,7 +42,16 @@ protected:
     uiauto::RunResult Start(const std::wstring& arguments = L"",
                             const std::vector<std::pair<std::wstring, std::wstring>>& extra = {});
 
-    std::vector<std::string> Options() const { return WithPrefix(lines_, "option "); }
+    // The options in order, without the two properties that tell the
+    // application how it was started (their own tests look at them).
+    std::vector<std::string> Options() const {
+        std::vector<std::string> options;
+        for (const std::string& option : WithPrefix(lines_, "option ")) {
+            if (option.rfind("option -Dsun.java.command=", 0) != 0 && option != "option -Dsun.java.launcher=SUN_STANDARD")
+                options.push_back(option);
+        }
+        return options;
+    }
     // The double's single "thread_stack reserved=" reading, 0 when there is none or several.
     std::uint64_t StackReserved() const;
 
