@@ -6,6 +6,7 @@
 #include "launcher/ini_document.h"
 #include "launcher/launcher.h"
 #include "launcher/settings_store.h"
+#include "launcher/text.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 
@@ -133,13 +134,6 @@ std::wstring ConfiguredRuntimeFolder(Launcher& launcher, LayeredSettingsStore& s
     return runtimeFolder;
 }
 
-std::wstring WithSlashes(std::wstring name) {
-    for (wchar_t& c : name) {
-        if (c == L'.') c = L'/';
-    }
-    return name;
-}
-
 }  // namespace
 
 bool Launcher::ReadLaunchTarget(LayeredSettingsStore& settings) {
@@ -150,7 +144,7 @@ bool Launcher::ReadLaunchTarget(LayeredSettingsStore& settings) {
         launchMode = LaunchMode::mainModule;
         launchTarget = mainModule;
         std::size_t slash = mainModule.find(L'/');
-        mainClass = slash == std::wstring::npos ? std::wstring() : WithSlashes(mainModule.substr(slash + 1));
+        mainClass = slash == std::wstring::npos ? std::wstring() : Replaced(mainModule.substr(slash + 1), L'.', L'/');
         return true;
     }
     if (!jar.empty()) {
@@ -165,11 +159,8 @@ bool Launcher::ReadLaunchTarget(LayeredSettingsStore& settings) {
         launchTarget = platform.VmPath(jar);
         return true;
     }
-    mainClass = WithSlashes(className);
-    launchTarget = className;
-    for (wchar_t& c : launchTarget) {
-        if (c == L'/') c = L'.';
-    }
+    mainClass = Replaced(className, L'.', L'/');
+    launchTarget = Replaced(className, L'/', L'.');
     return !className.empty();
 }
 

@@ -222,14 +222,10 @@ jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env, MainShape& shape)
     jclass mainClass = nullptr;
     jmethodID check = env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
     if (check != nullptr) {
-        std::wstring target = launcher.launchTarget;
-        if (launcher.launchMode == LaunchMode::mainClass) {
-            target = launcher.mainClass;
-            for (wchar_t& c : target) {
-                if (c == L'/') c = L'.';
-            }
-        }
-        jstring name = NewJavaString(target, env);
+        jstring name = NewJavaString(launcher.launchMode == LaunchMode::mainClass
+                                         ? Replaced(launcher.mainClass, L'/', L'.')
+                                         : launcher.launchTarget,
+                                     env);
         if (name != nullptr) {
             mainClass = static_cast<jclass>(env->CallStaticObjectMethod(
                 helper, check, JNI_TRUE, static_cast<jint>(launcher.launchMode), name));
@@ -260,10 +256,7 @@ std::wstring ClassNameOf(JNIEnv* env, jclass mainClass) {
         env->ReleaseStringUTFChars(text, bytes);
     }
     if (env->ExceptionCheck()) env->ExceptionClear();
-    for (wchar_t& c : name) {
-        if (c == L'.') c = L'/';
-    }
-    return name;
+    return Replaced(name, L'.', L'/');
 }
 
 jclass MainClassThroughFindClass(Launcher& launcher, JNIEnv* env) {
