@@ -275,6 +275,8 @@ same_as_java() {
     grep -v '^command=\|^class.path=' "$dir/stdout" > "$dir/zorv.same"
     cmp -s "$dir/java.same" "$dir/zorv.same" || fail "not java's output: $(diff "$dir/java.same" "$dir/zorv.same")"
 }
+# The runtime's log lines (-Xlog writes to standard output by default).
+complaints() { grep -h '^\[' "$dir/stdout" "$dir/stderr" | grep -q . && fail "$*: the runtime complained: $(grep -h '^\[' "$dir/stdout" "$dir/stderr")"; }
 for home in "$jdk" ${newest:+"$newest"}; do
     v=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$home/release")
     modern "jar-$v" '[Java Runtime Environment]' "JRE Path=$home" 'Main Jar=modern.jar'
@@ -307,7 +309,7 @@ for home in "$jdk" ${newest:+"$newest"}; do
     for start in 1 2 3; do
         run fx opens throw
         expect_rc 1
-        grep -q '^\[' "$dir/stderr" && fail "start $start: the runtime complained: $(cat "$dir/stderr")"
+        complaints start $start
     done
     expect_in "$dir/stderr" 'Exception in thread "main" java.lang.IllegalStateException: thrown by main'
     # shellcheck disable=SC2086
@@ -321,7 +323,7 @@ for home in "$jdk" ${newest:+"$newest"}; do
     for start in 1 2; do
         run opens
         expect_rc 0
-        grep -q '^\[' "$dir/stderr" && fail "changed options, start $start: $(cat "$dir/stderr")"
+        complaints "changed options, start $start"
     done
     expect_line "$dir/stdout" opens=main
     [ "$(find "$dir" -name '*.jsa*' | wc -l)" -gt "$archives" ] || fail "no new archive for the new options"
