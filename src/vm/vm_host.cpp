@@ -256,6 +256,8 @@ std::wstring ClassNameOf(JNIEnv* env, jclass mainClass) {
         env->ReleaseStringUTFChars(text, bytes);
     }
     if (env->ExceptionCheck()) env->ExceptionClear();
+    if (text != nullptr) env->DeleteLocalRef(text);
+    if (classClass != nullptr) env->DeleteLocalRef(classClass);
     return Replaced(name, L'.', L'/');
 }
 
