@@ -47,6 +47,7 @@ constexpr int kDialogOk = 1;
 constexpr int kDialogCancel = 2;
 constexpr int kDialogIgnore = 1;
 constexpr int kDialogStop = 2;
+constexpr int kNoDialog = 0;
 
 using ThreadRoutine = std::uint32_t (*)(void* argument);
 

@@ -109,12 +109,14 @@ private:
     void CheckFlagsAndKeywords();
     void CheckVersions();
     void CheckVmParameters();
-    void CheckVmOption(const std::wstring& option, std::size_t column, const Located& where);
+    void CheckVmOption(const VmParameter& parameter, const std::wstring& written, std::size_t column,
+                       const Located& where);
     void CheckPercentOption(const std::wstring& option, const Located& where);
     void CheckFilePictures();
     void CheckLibraryPath();
     void CheckClassPathAndMainClass();
-    std::vector<std::wstring> ExpandClassPath(const Located& where);
+    bool CheckModuleAndJar(const Located& mainClass);
+    std::vector<std::wstring> ExpandClassPath(const Located& where, const std::wstring& listName);
     bool ItemHoldsClass(const std::wstring& launcherItem, const std::string& classFile, const Located& where);
     void CheckSecondaryMain();
 
@@ -466,25 +468,47 @@ void Checker::CheckVmParameters() {
     const std::wstring& text = parameters.value;
     if (text.empty()) return;
     // The tokeniser's own loop, keeping each option's position for the message.
+    std::vector<std::wstring> tokens;
+    std::vector<std::size_t> columns;
     std::size_t pos = 0;
     for (;;) {
         std::size_t separator = FindOptionSeparator(text, pos);
-        CheckVmOption(text.substr(pos, separator - pos), pos + 1, parameters);
+        tokens.push_back(text.substr(pos, separator - pos));
+        columns.push_back(pos + 1);
         pos = separator;
         while (pos < text.size() && text[pos] == L' ') ++pos;
         if (pos >= text.size()) break;
     }
+    for (const VmParameter& parameter : ReadVmParameters(tokens)) {
+        CheckVmOption(parameter, tokens[parameter.firstToken], columns[parameter.firstToken], parameters);
+    }
 }
 
-void Checker::CheckVmOption(const std::wstring& written, std::size_t column, const Located& where) {
-    const std::wstring at = L"VM parameter " + Quoted(written) + L" (column " + DecimalText(column) + L")";
-    if (written.empty()) {
-        Report(Severity::error, where,
-               L"\"Virtual Machine Parameters\" begins with a space (a \"+\" section adds one when nothing comes "
-               L"before it): the empty first option stops the VM");
-        return;
+void Checker::CheckVmOption(const VmParameter& parameter, const std::wstring& written, std::size_t column,
+                            const Located& where) {
+    // A joined space form is shown as read; any other option as written, quotes and all.
+    const std::wstring& shown = parameter.passed != parameter.written ? parameter.written : written;
+    const std::wstring at = L"VM parameter " + Quoted(shown) + L" (column " + DecimalText(column) + L")";
+    const std::wstring stops = L": the launcher stops before it creates the VM";
+    switch (parameter.fate) {
+        case VmParameter::Fate::dropped:
+            // An empty option (a "+" section's space) does no harm.
+            if (!parameter.written.empty())
+                Report(Severity::warning, where, at + L" is left out: \"JVM Type\" chooses the VM library");
+            return;
+        case VmParameter::Fate::refused:
+            Report(Severity::error, where,
+                   at + L" is an option of the java command, not of the VM" + stops + L"; use " +
+                       parameter.useInstead + L" instead");
+            return;
+        case VmParameter::Fate::missingValue:
+            Report(Severity::error, where, at + L" needs a value after it" + stops);
+            return;
+        case VmParameter::Fate::passed:
+            break;
     }
-    std::wstring option = RemoveQuotes(written);
+    if (parameter.passed != parameter.written) return;  // a space form joined: checked by the VM
+    std::wstring option = parameter.passed;
     if (option.find(L'"') != std::wstring::npos) {
         Report(Severity::warning, where,
                at + L" keeps a double quote after quote removal (" + Quoted(option) +
@@ -495,13 +519,6 @@ void Checker::CheckVmOption(const std::wstring& written, std::size_t column, con
                at + L" is not an option (it does not begin with \"-\") and stops the VM; a value with spaces needs "
                     L"double quotes around it");
         return;
-    }
-    for (const wchar_t* launcherOption : {L"-cp", L"-classpath", L"-jar"}) {
-        if (option == launcherOption) {
-            Report(Severity::error, where,
-                   at + L" belongs to the java command, not to the VM, and stops it; use [Class Path]");
-            return;
-        }
     }
     if (BeginsWith(option, L"-Djava.class.path=")) {
         Report(Severity::warning, where, at + L" replaces the class path the launcher builds from [Class Path]");
@@ -726,7 +743,7 @@ std::vector<std::wstring> FindNames(const std::wstring& launcherPattern, bool ig
 }
 
 // The class path as the launcher builds it, one item per entry it lists.
-std::vector<std::wstring> Checker::ExpandClassPath(const Located& where) {
+std::vector<std::wstring> Checker::ExpandClassPath(const Located& where, const std::wstring& listName) {
     std::vector<std::wstring> items;
     const std::wstring executable = LauncherPathOf(target_.executablePath);
     const SystemConventions& conventions = *target_.conventions;
@@ -747,7 +764,7 @@ std::vector<std::wstring> Checker::ExpandClassPath(const Located& where) {
             if (fs::exists(FileSystemPath(NativePathOf(entry)), error)) found.push_back(entry);
         }
         if (found.empty()) {
-            Report(Severity::warning, where, L"class path entry " + Quoted(piece) + L" matches nothing");
+            Report(Severity::warning, where, listName + L" entry " + Quoted(piece) + L" matches nothing");
         }
         items.insert(items.end(), found.begin(), found.end());
     }
@@ -768,16 +785,47 @@ bool Checker::ItemHoldsClass(const std::wstring& launcherItem, const std::string
     return std::find(names.begin(), names.end(), classFile) != names.end();
 }
 
+// "Main Module" wins over "Main Jar", which wins over "Main Class": true when
+// one of the first two names the application.
+bool Checker::CheckModuleAndJar(const Located& mainClass) {
+    Located module = Value(L"Java Runtime Environment", L"Main Module");
+    Located jar = Value(L"Java Runtime Environment", L"Main Jar");
+    const Located& winner = module.value.empty() ? jar : module;
+    if (winner.value.empty()) return false;
+    const std::wstring wins = Quoted(module.value.empty() ? L"Main Jar" : L"Main Module");
+    for (const Located* loser : {static_cast<const Located*>(&jar), &mainClass}) {
+        if (loser != &winner && !loser->value.empty())
+            Report(Severity::warning, *loser, wins + L" names the application: " + Quoted(loser->value) + L" is not used");
+    }
+    Located modulePath = Value(L"Class Path", L"Module Path");
+    ExpandClassPath(modulePath, L"module path");
+    if (!module.value.empty() || jar.value.empty()) return true;
+    std::wstring path = ExpandReferences(jar.value, lookup_);
+    if (!IsAbsolutePath(path, kWindowsConventions))
+        path = FolderOf(LauncherPathOf(target_.executablePath)) + L"\\" + path;
+    std::string bytes;
+    std::vector<std::string> names;
+    if (!ReadWholeFile(FileSystemPath(NativePathOf(path)), bytes)) {
+        Report(Severity::error, jar, L"\"Main Jar\" " + Quoted(jar.value) + L" does not exist or cannot be read");
+    } else if (!ReadZipEntryNames(bytes, names) ||
+               std::find(names.begin(), names.end(), "META-INF/MANIFEST.MF") == names.end()) {
+        Report(Severity::error, jar,
+               L"\"Main Jar\" " + Quoted(jar.value) + L" is no jar with a manifest: the runtime finds no Main-Class");
+    }
+    return true;
+}
+
 void Checker::CheckClassPathAndMainClass() {
     Located classPath = Value(L"Class Path", L"Class Path");
     Located embeddedJar = Value(L"Application", L"Embedded Jar");
-    std::vector<std::wstring> items = ExpandClassPath(classPath);
+    std::vector<std::wstring> items = ExpandClassPath(classPath, L"class path");
     if (IsYesFlag(embeddedJar.value)) items.insert(items.begin(), LauncherPathOf(target_.executablePath));
+    Located mainClass = Value(L"Java Runtime Environment", L"Main Class");
+    if (CheckModuleAndJar(mainClass)) return;
     if (items.empty()) {
         Report(Severity::error, classPath,
                L"the class path is empty: the launcher reports \"Java Class Path was not specified in INI file.\"");
     }
-    Located mainClass = Value(L"Java Runtime Environment", L"Main Class");
     if (mainClass.value.empty()) {
         Report(Severity::error, mainClass,
                L"\"Main Class\" is missing: the launcher stops with \"Main class was not specified in INI file.\"");

@@ -1,11 +1,11 @@
 #!/bin/sh
-# The Linux launcher from outside: zorv_test.sh ZORV PROBE_JAR JDK_HOME, on
-# an X display. Each case copies the real executable into its own folder
+# The Linux launcher from outside: zorv_test.sh ZORV PROBE_JAR JDK_HOME
+# MODERN_JAR DEP_JAR, on an X display. Each case copies the real executable into its own folder
 # beside the probe jar and an INI file, runs it and checks the exit code,
 # what it printed and the files and windows it made. zenity and kdialog are
 # stand-ins that record how they were called.
 set -u
-zorv=$1 jar=$2 jdk=$3
+zorv=$1 jar=$2 jdk=$3 modern_jar=$4 dep_jar=$5
 root=$(mktemp -d "${TMPDIR:-/tmp}/zorv-test-XXXXXX") || exit 1
 trap 'rm -rf "$root"' EXIT
 failures=0
@@ -384,6 +384,103 @@ if [ "$(id -u)" = 0 ] && { id "$other" > /dev/null 2>&1 || useradd -M -s /bin/sh
 else
     echo "not root: the other user's attempts are not tried"
 fi
+
+case=modern-applications
+# Applications as today's documentation starts them with java: from a jar's
+# manifest, as a module, by class with the module options of a module-path
+# library written as on java's command line; each against java itself, on
+# JDK 17 and on the newest other runtime installed.
+fx=/usr/share/openjfx/lib
+newest=$(for release in /usr/lib/jvm/*/release; do
+             printf '%s %s\n' "$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$release")" "${release%/release}"
+         done | sort -n | tail -1 | cut -d' ' -f2)
+[ -d "$fx" ] || fail "no JavaFX library in $fx: tools/setup installs openjfx"
+modern() {  # modern FOLDER INI-LINES...: the application's jars beside zorv
+    folder=$1
+    shift
+    app "$folder" viewer viewer.ini '[Product Information]' "Product Name=$folder" "$@"
+    mkdir -p "$dir/lib" "$dir/mods" && cp "$modern_jar" "$dir/modern.jar" && cp "$modern_jar" "$dir/mods/" &&
+        cp "$dep_jar" "$dir/lib/dep.jar" || exit 1
+}
+# same_as_java JAVA-ARGUMENTS...: java, started in the same folder, ends
+# with zorv's exit code after the same output, but for the lines that name
+# paths as each was given them.
+same_as_java() {
+    (cd "$dir" && "$home/bin/java" "$@" > java.out 2> java.err; echo $? > java.rc)
+    [ "$(cat "$dir/java.rc")" = "$rc" ] || fail "exit code $rc, java's $(cat "$dir/java.rc"): $(cat "$dir/java.err")"
+    grep -v '^command=\|^class.path=' "$dir/java.out" > "$dir/java.same"
+    grep -v '^command=\|^class.path=' "$dir/stdout" > "$dir/zorv.same"
+    cmp -s "$dir/java.same" "$dir/zorv.same" || fail "not java's output: $(diff "$dir/java.same" "$dir/zorv.same")"
+}
+# The runtime's log lines (-Xlog writes to standard output by default).
+complaints() { grep -h '^\[' "$dir/stdout" "$dir/stderr" | grep -q . && fail "$*: the runtime complained: $(grep -h '^\[' "$dir/stdout" "$dir/stderr")"; }
+for home in "$jdk" ${newest:+"$newest"}; do
+    v=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$home/release")
+    modern "jar-$v" '[Java Runtime Environment]' "JRE Path=$home" 'Main Jar=modern.jar'
+    run opens dep
+    expect_rc 0
+    same_as_java -jar modern.jar opens dep
+    for line in "command=$dir/modern.jar opens dep" "class.path=$dir/modern.jar" opens=main "dep=from lib/dep.jar" \
+                agent=ran launcher=SUN_STANDARD; do
+        expect_line "$dir/stdout" "$line"
+    done
+
+    modern "module-$v" '[Java Runtime Environment]' "JRE Path=$home" 'Main Module=modern.app' \
+        'Virtual Machine Parameters="--add-opens" java.base/java.lang=modern.app' '[Class Path]' 'Module Path=mods/*.jar'
+    run opens
+    expect_rc 0
+    same_as_java -p mods --add-opens java.base/java.lang=modern.app -m modern.app opens
+    for line in module=modern.app opens=main "command=modern.app opens" class.path=; do
+        expect_line "$dir/stdout" "$line"
+    done
+
+    # The class data archive follows the module options: no complaint on any
+    # start, a new archive when they change.
+    options="--module-path $fx --add-modules javafx.base --add-opens java.base/java.lang=ALL-UNNAMED"
+    modern "fx-$v" '[Java Runtime Environment]' "JRE Path=$home" 'Main Class=modern.Main' \
+        "Virtual Machine Parameters=$options" 'Class Data Sharing=auto' '[Class Path]' 'Class Path=modern.jar'
+    saved_home=$HOME
+    mkdir -p "$dir/home"
+    HOME=$dir/home APPDATA=$dir/home XDG_CONFIG_HOME=$dir/home/config XDG_CACHE_HOME=$dir/home/cache
+    export HOME APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
+    for start in 1 2 3; do
+        run fx opens throw
+        expect_rc 1
+        complaints start $start
+    done
+    expect_in "$dir/stderr" 'Exception in thread "main" java.lang.IllegalStateException: thrown by main'
+    # shellcheck disable=SC2086
+    same_as_java $options -cp modern.jar modern.Main fx opens throw
+    expect_line "$dir/stdout" "fx=javafx.base bound"
+    expect_line "$dir/stdout" "command=modern.Main fx opens throw"
+    archives=$(find "$dir" -name '*.jsa*' | wc -l)
+    [ "$archives" -ge 1 ] || fail "no class data archive"
+    sed -i 's/^Virtual Machine Parameters=.*/Virtual Machine Parameters=--add-opens java.base\/java.lang=ALL-UNNAMED/' \
+        "$dir/viewer.ini"
+    for start in 1 2; do
+        run opens
+        expect_rc 0
+        complaints "changed options, start $start"
+    done
+    expect_line "$dir/stdout" opens=main
+    [ "$(find "$dir" -name '*.jsa*' | wc -l)" -gt "$archives" ] || fail "no new archive for the new options"
+    HOME=$saved_home
+    unset APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
+done
+# Tools that list Java processes see the application's main class.
+modern jps '[Java Runtime Environment]' "JRE Path=$jdk" 'Main Class=modern.Main' '[Class Path]' 'Class Path=modern.jar'
+launch first hold &
+await "$dir/holding" || fail "main never ran: $(cat "$dir/first.err")"
+"$jdk/bin/jps" -l | grep -q "^[0-9]* modern.Main$" || fail "jps -l does not show modern.Main: $("$jdk/bin/jps" -l)"
+touch "$dir/release"
+wait
+# An option only java's command line knows stops the start, naming the setting to use.
+modern refused '[Java Runtime Environment]' "JRE Path=$jdk" 'Main Class=modern.Main' \
+    'Virtual Machine Parameters=-Dx=1 -jar modern.jar' '[Class Path]' 'Class Path=modern.jar'
+run
+expect_rc 255
+expect_line "$dir/stderr" 'Virtual Machine Parameters: -jar is an option of the java command, not of the VM; use "Main Jar" in [Java Runtime Environment] instead.'
+rm -f "$root/dialogs.log"
 
 echo "$failures failure(s)"
 [ "$failures" = 0 ]

@@ -297,7 +297,6 @@ TEST(SettingsCheck, EmbeddedLayerIsJudgedWithExactNamesAndThePlusSectionsSpace) 
              ini + L":0: error: \"Main Class\" is missing",
              ini + L":2: warning: \"Single Instance= yes\" begins with the space a \"+\" section adds",
              ini + L":3: warning: [Display+] is never read",
-             ini + L":6: error: \"Virtual Machine Parameters\" begins with a space",
              std::wstring(L"app.exe (embedded):2: warning: unknown key \"main class\" in section [Java Runtime "
                           L"Environment]: embedded settings match names exactly, write \"Main Class\""),
              std::wstring(L"app.exe (embedded):3: error: \"Maximum Version\" 1.8 lies below \"Minimum Version\" 11"),
@@ -308,7 +307,7 @@ TEST(SettingsCheck, EmbeddedLayerIsJudgedWithExactNamesAndThePlusSectionsSpace) 
          }) {
         EXPECT_TRUE(Has(messages, expected)) << ToUtf8(expected);
     }
-    EXPECT_EQ(messages.size(), 9u);
+    EXPECT_EQ(messages.size(), 8u);
 
     target.embeddedText = L"[Java Runtime Environment]\nMain Class=a.B\n";
     EXPECT_TRUE(Has(Messages(CheckSettings(target, kNoEnvironment)),
@@ -425,7 +424,8 @@ TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
              at + L"4: warning: VM parameter \"-XMX50p\" (column 10) is not computed as a share of memory",
              at + L"4: warning: memory share \"-Xmx:512:256p\" has a minimum above its maximum",
              at + L"4: warning: memory share \"-Xms10t\" is a share of the free address space",
-             at + L"4: error: VM parameter \"-cp\" (column 40) belongs to the java command",
+             at + L"4: error: VM parameter \"-cp\" (column 40) is an option of the java command, not of the VM: the "
+                  L"launcher stops before it creates the VM; use \"Class Path\" in [Class Path] instead",
              at + L"4: error: VM parameter \"x.jar\" (column 44) is not an option",
              at + L"5: warning: \"Library Path=lib\" does not end in \";\"",
              at + L"7: warning: \"JVM Source=favor_jre\" differs in letter case from \"favor_JRE\"",
@@ -438,6 +438,53 @@ TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
         EXPECT_TRUE(Has(messages, expected)) << ToUtf8(expected);
     }
     EXPECT_EQ(messages.size(), 13u);
+}
+
+TEST(SettingsCheck, ModernApplicationsModuleOptionsAndWhatTheVmWouldRefuse) {
+    TempFolder folder;
+    const std::string jar = ReadBytes(ZORV_TEST_JAR);
+    WriteBytes(folder.Path() / "dist" / "app.jar", jar);
+    WriteBytes(folder.Path() / "mods" / "m.jar", jar);
+    WriteBytes(folder.Path() / "plain.jar", "not a zip");
+    CheckTarget target;
+    target.executablePath = WidePath(folder.Path() / "app.exe");
+    target.settingsPath = WidePath(folder.Path() / "app.ini");
+    const std::wstring at = target.settingsPath + L":";
+    auto check = [&](const std::string& runtimeLines, const std::string& classPathLines) {
+        WriteBytes(folder.Path() / "app.ini", "[Java Runtime Environment]\nMaximum Version=any\n" + runtimeLines +
+                                                  "[Class Path]\n" + classPathLines);
+        return Messages(CheckSettings(target, kNoEnvironment));
+    };
+    // The forms copied from a java command line are fine now, quotes or none;
+    // a jar needs no class path and no main class.
+    EXPECT_EQ(check("Main Jar=dist\\app.jar\nVirtual Machine Parameters=--add-opens java.base/java.lang=ALL-UNNAMED "
+                    "\"--module-path\" \"C:\\my mods\" -p mods --add-modules javafx.controls --enable-preview\n",
+                    ""),
+              std::vector<std::wstring>{});
+    EXPECT_EQ(check("Main Module=app.mod/app.Main\n", "Module Path=mods;missing\n"),
+              std::vector<std::wstring>{at + L"5: warning: module path entry \"missing\" matches nothing"});
+
+    auto messages = check("Main Class=com.example.App\nMain Jar=plain.jar\nMain Module=app.mod\n"
+                          "Virtual Machine Parameters=-server -jar x.jar --add-reads\n",
+                          "Class Path=dist/app.jar\n");
+    for (const std::wstring& expected : {
+             at + L"3: warning: \"Main Module\" names the application: \"com.example.App\" is not used",
+             at + L"4: warning: \"Main Module\" names the application: \"plain.jar\" is not used",
+             at + L"6: warning: VM parameter \"-server\" (column 1) is left out: \"JVM Type\" chooses the VM library",
+             at + L"6: error: VM parameter \"-jar\" (column 9) is an option of the java command, not of the VM: the "
+                  L"launcher stops before it creates the VM; use \"Main Jar\" in [Java Runtime Environment] instead",
+             at + L"6: error: VM parameter \"--add-reads\" (column 20) needs a value after it",
+         }) {
+        EXPECT_TRUE(Has(messages, expected)) << ToUtf8(expected);
+    }
+    EXPECT_EQ(messages.size(), 6u);  // and x.jar, which is no option
+
+    EXPECT_EQ(check("Main Jar=plain.jar\n", ""),
+              std::vector<std::wstring>{at + L"3: error: \"Main Jar\" \"plain.jar\" is no jar with a manifest: the "
+                                             L"runtime finds no Main-Class"});
+    EXPECT_EQ(check("Main Jar=%NOWHERE%\\app.jar\n", ""),
+              std::vector<std::wstring>{at + L"3: error: \"Main Jar\" \"%NOWHERE%\\app.jar\" does not exist or cannot "
+                                             L"be read"});
 }
 
 // The table's keywords are the ones the launcher acts on: each changes the
@@ -467,7 +514,7 @@ TEST(SettingsKeys, KeywordsOfTheTableAreTheLaunchersOwn) {
     for (const std::wstring& keyword : source->keywords)
         EXPECT_NE(sourceFlags(keyword), sourceFlags(L"other")) << ToUtf8(keyword);
     EXPECT_EQ(provider->keywords.size(), 11u);
-    EXPECT_EQ(SettingsKeys().size(), 31u);
+    EXPECT_EQ(SettingsKeys().size(), 34u);
 }
 
 TEST(SettingsReference, DocsSettingsIsTheGeneratedReference) {
