@@ -7,6 +7,7 @@
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_store.h"
+#include "launcher/trace.h"
 #include "vm/vm_host.h"
 
 namespace zorv {
@@ -21,24 +22,30 @@ bool ServeRequest(void* launcher, std::uint32_t requesterThreadId) {
     return ServeSecondaryRequest(*static_cast<Launcher*>(launcher), requesterThreadId);
 }
 
+// Without its channel, or when it cannot be trusted, the start runs alone.
+void GoWithoutTheMode(Launcher& launcher, const std::wstring& why) {
+    if (launcher.platform.trace) launcher.platform.trace->Line(L"single instance: off: " + why);
+    launcher.singleInstanceChannel.reset();
+    launcher.singleInstanceBlock = nullptr;
+    launcher.singleInstanceEvent = nullptr;
+    launcher.singleInstanceActive = false;
+}
+
 // Without its event, message or listener the first instance cannot serve
-// anybody; it runs alone and leaves the block as it is.
+// anybody; it runs alone and takes down what it made, so that later starts
+// become first instances rather than wait for a header that never comes.
 void OpenAsFirstInstance(Launcher& launcher, const std::wstring& baseName) {
     InstanceChannel& channel = *launcher.singleInstanceChannel;
     unsigned char* block = launcher.singleInstanceBlock;
     launcher.singleInstanceEvent = channel.CreateStartEvent(StartEventName(baseName));
     const std::uint32_t message = channel.RegisterMessage(baseName);
     if (launcher.singleInstanceEvent == nullptr || message == 0) {
-        launcher.singleInstanceActive = false;
-        return;
+        return GoWithoutTheMode(launcher, L"the start event or the message cannot be made for " + baseName);
     }
     WriteBlockField(block, kMessageIdOffset, message);
     WriteBlockField(block, kPrimaryProcessIdOffset, channel.CurrentProcessId());
     const std::uint32_t listener = channel.StartListener(message, ServeRequest, &launcher);
-    if (listener == 0) {
-        launcher.singleInstanceActive = false;
-        return;
-    }
+    if (listener == 0) return GoWithoutTheMode(launcher, L"the listener cannot be started");
     PublishListenerThreadId(block, listener);
 }
 
@@ -58,7 +65,10 @@ bool SendAsSecondInstance(Launcher& launcher, const std::wstring& baseName) {
     unsigned char* block = launcher.singleInstanceBlock;
     if (ArgumentBlockBytes(launcher.applicationArguments) > kArgumentsSize) return false;
     if (!WaitForHeader(block)) return false;
-    channel.OpenFirstProcess(ReadBlockField(block, kPrimaryProcessIdOffset));
+    if (!channel.OpenFirstProcess(ReadBlockField(block, kPrimaryProcessIdOffset))) {
+        if (launcher.platform.trace) launcher.platform.trace->Line(L"single instance: " + channel.reason);
+        return false;
+    }
     // The first instance ended while others had the block: the wait for the
     // reply reports its exit code.
     if (!channel.LockRequests(RequestLockName(baseName))) return true;
@@ -87,20 +97,31 @@ bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterT
         returnsInt = true;
         method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
     }
-    jobjectArray arguments = nullptr;
-    if (method != nullptr) arguments = NewJavaStringArray(ReadArgumentBlock(launcher.singleInstanceBlock), env);
+    const std::uint32_t message = ReadBlockField(launcher.singleInstanceBlock, kMessageIdOffset);
+    if (method == nullptr) {
+        // An application without secondaryMain may have its own way to stay
+        // single; the second start learns at once that nobody took its arguments.
+        env->ExceptionClear();
+        env->DeleteLocalRef(mainClass);
+        if (launcher.platform.trace) {
+            launcher.platform.trace->Line(L"single instance: " + launcher.mainClass +
+                                          L" has no secondaryMain; the second start was told so");
+        }
+        channel.PostReply(requesterThreadId, message, kNoSecondaryMainExitCode, ReplyKind::noSecondaryMain);
+        return false;
+    }
+    jobjectArray arguments = NewJavaStringArray(ReadArgumentBlock(launcher.singleInstanceBlock), env);
     if (arguments == nullptr) {
         DescribePending(env);
         env->DeleteLocalRef(mainClass);
         return false;
     }
-    const std::uint32_t message = ReadBlockField(launcher.singleInstanceBlock, kMessageIdOffset);
     if (returnsInt) {
         jint result = env->CallStaticIntMethod(mainClass, method, arguments);
-        channel.PostReply(requesterThreadId, message, result);
+        channel.PostReply(requesterThreadId, message, result, ReplyKind::value);
     } else {
         // The second instance need not wait for a method that returns nothing.
-        channel.PostReply(requesterThreadId, message, 0);
+        channel.PostReply(requesterThreadId, message, 0, ReplyKind::value);
         env->CallStaticVoidMethod(mainClass, method, arguments);
     }
     const bool threw = env->ExceptionCheck() == JNI_TRUE;
@@ -129,8 +150,9 @@ bool Launcher::InitSingleInstance() {
         singleInstanceBlock = singleInstanceChannel->OpenBlock(baseName, kInstanceBlockSize, existed);
     }
     if (singleInstanceBlock == nullptr) {
-        singleInstanceChannel.reset();
-        singleInstanceActive = false;
+        GoWithoutTheMode(*this, singleInstanceChannel != nullptr && !singleInstanceChannel->reason.empty()
+                                    ? singleInstanceChannel->reason
+                                    : L"the shared block cannot be made");
         return true;
     }
     isFirstInstance = !existed;
@@ -140,7 +162,15 @@ bool Launcher::InitSingleInstance() {
 }
 
 std::int32_t Launcher::RunSecondInstance() {
-    return singleInstanceChannel->WaitForReply(ReadBlockField(singleInstanceBlock, kMessageIdOffset));
+    ReplyKind kind = ReplyKind::value;
+    const std::int32_t result =
+        singleInstanceChannel->WaitForReply(ReadBlockField(singleInstanceBlock, kMessageIdOffset), kind);
+    if (kind != ReplyKind::noSecondaryMain) return result;
+    const std::wstring notice = L"The running instance of this application takes no arguments from a second start "
+                                L"(its main class has no secondaryMain); these were not delivered.";
+    platform.WriteNotice(notice);
+    if (platform.trace) platform.trace->Line(L"single instance: " + notice);
+    return kNoSecondaryMainExitCode;
 }
 
 // The channel stops its listener and lets its request threads end before it

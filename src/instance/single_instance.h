@@ -11,6 +11,9 @@ namespace zorv {
 
 class Launcher;
 
+// The exit code of a second start whose first instance has no secondaryMain.
+constexpr std::int32_t kNoSecondaryMainExitCode = -1;
+
 // One request, on a thread of its own in the first instance: waits until main
 // has been called, then calls secondaryMain with the arguments in the block
 // and replies to the requesting thread. False when nothing was called or the

@@ -1,5 +1,6 @@
 #include "instance/single_instance_block.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -29,6 +30,21 @@ std::wstring InstanceBaseName(const std::wstring& modulePath) {
     for (wchar_t& c : name) {
         if (c == L'\\') c = L'_';
     }
+    if (modulePath.find(L'_') == std::wstring::npos && name.size() <= kLongestBaseName) return name;
+    const std::string hash = NameHash(modulePath);
+    name.resize(std::min(name.size(), kLongestBaseName - hash.size() - 1));
+    return name + L"-" + std::wstring(hash.begin(), hash.end());
+}
+
+std::string NameHash(const std::wstring& text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char16_t unit : ToUtf16(text)) {
+        hash = (hash ^ (unit & 0xFFu)) * 1099511628211ull;
+        hash = (hash ^ (unit >> 8)) * 1099511628211ull;
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string name;
+    for (int shift = 60; shift >= 0; shift -= 4) name += digits[hash >> shift & 0xF];
     return name;
 }
 

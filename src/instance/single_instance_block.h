@@ -22,10 +22,19 @@ constexpr std::size_t kMessageIdOffset = 8;
 constexpr std::size_t kArgumentsOffset = 12;
 constexpr std::size_t kArgumentsSize = 1040;
 
+// The longest base name: the registered message's name must stay under 256
+// characters, and the objects' names with their endings under 260.
+constexpr std::size_t kLongestBaseName = 240;
+
 // The executable's path with every "\" made "_": the name of the block and of
 // the registered message. Letter case is kept, so paths spelled differently
-// name different channels.
+// name different channels. A path that holds a "_" of its own, or whose name
+// would be too long, gets the hash of the whole path after (the start of) its
+// name, so that "a\b" and "a_b" stay apart and the name fits its limits.
 std::wstring InstanceBaseName(const std::wstring& modulePath);
+// 16 hex digits: a short, stable name for text of any length (FNV-1a, 64
+// bits, over its UTF-16LE bytes, so both systems name a path alike).
+std::string NameHash(const std::wstring& text);
 std::wstring StartEventName(const std::wstring& baseName);
 // The lock second instances take around their use of the argument block.
 std::wstring RequestLockName(const std::wstring& baseName);

@@ -1,9 +1,13 @@
-// The single-instance channel on Linux: a local socket in the user's runtime
-// folder ($XDG_RUNTIME_DIR, else /tmp), named from the executable's path.
+// The single-instance channel on Linux: a local socket named from the
+// executable's path, in a folder of this user's alone: zorv-<uid> in
+// $XDG_RUNTIME_DIR, else in /tmp. Other users can neither reach the socket
+// nor plant a file or link where the launcher looks; when the folder cannot
+// be trusted, the start goes on without the mode.
 //
 // The first instance listens on it. A second start connects, sends its
 // argument block and reads a 4-byte reply: secondaryMain's value, or the
-// first process's exit status when that ends first. The listener takes one
+// first process's exit status when that ends first; a reply from
+// secondaryMain's side is followed by 4 more bytes, its ReplyKind. The listener takes one
 // request at a time, so the block holds one request's arguments from their
 // arrival until the reply, as the request lock keeps it on Windows; the
 // others wait in the socket's queue, and none is lost.
@@ -20,6 +24,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -36,8 +42,12 @@
 namespace zorv {
 namespace {
 
-// How long a connected start may take to send its arguments.
-constexpr int kRequestSeconds = 5;
+// How long a connected start may take to send all its arguments: a client
+// that trickles them cannot hold the listener longer.
+constexpr std::chrono::seconds kRequestTime{5};
+// How long a start waits for another that decides, under the lock, whether
+// it is the first: that takes milliseconds.
+constexpr std::chrono::seconds kLockWait{5};
 
 // A second start's wait has these ids in place of the Windows thread and
 // message ids: there is one listener and one kind of message.
@@ -60,6 +70,24 @@ bool ReceiveAll(int socket, void* data, std::size_t size) {
     while (size > 0) {
         ssize_t received = recv(socket, bytes, size, 0);
         if (received <= 0) return false;
+        bytes += received;
+        size -= static_cast<std::size_t>(received);
+    }
+    return true;
+}
+
+// Reads until size bytes came or the deadline passed, however they trickle in.
+bool ReceiveBefore(int socket, void* data, std::size_t size, std::chrono::steady_clock::time_point deadline) {
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd wait = {socket, POLLIN, 0};
+        if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0) return false;
+        ssize_t received = recv(socket, bytes, size, MSG_DONTWAIT);
+        if (received <= 0) {
+            if (received < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+            return false;
+        }
         bytes += received;
         size -= static_cast<std::size_t>(received);
     }
@@ -93,11 +121,12 @@ public:
     }
 
     // Sends the reply to the request and closes it; false when it was answered already.
-    bool Reply(std::uint32_t token, std::int32_t value) {
+    bool Reply(std::uint32_t token, std::int32_t value, ReplyKind kind) {
         std::lock_guard<std::mutex> guard(lock_);
         for (std::size_t i = 0; i < waiting_.size(); ++i) {
             if (waiting_[i].first != token) continue;
-            SendAll(waiting_[i].second, &value, sizeof value);
+            const std::int32_t reply[] = {value, static_cast<std::int32_t>(kind)};
+            SendAll(waiting_[i].second, reply, sizeof reply);
             close(waiting_[i].second);
             waiting_.erase(waiting_.begin() + static_cast<std::ptrdiff_t>(i));
             return true;
@@ -144,22 +173,62 @@ private:
     bool hooked_ = false;
 };
 
-// FNV-1a: a short, stable name for a path of any length.
-std::string NameHash(const std::string& text) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-    static const char digits[] = "0123456789abcdef";
-    std::string name;
-    for (int shift = 60; shift >= 0; shift -= 4) name += digits[hash >> shift & 0xF];
-    return name;
+bool OwnedByThisUserAlone(const struct stat& info) { return info.st_uid == getuid() && (info.st_mode & 077) == 0; }
+
+// The folder holding this user's channels, made and checked here; empty with
+// the reason when it cannot be trusted. Its parent must be one that other
+// users cannot rename things in, such as /tmp with its sticky bit.
+std::string ChannelFolder(std::wstring& reason) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string parent = runtime != nullptr && runtime[0] == '/' ? runtime : "/tmp";
+    const std::string folder = parent + "/zorv-" + std::to_string(getuid());
+    struct stat info = {};
+    if (lstat(parent.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        (info.st_uid != getuid() && info.st_uid != 0) || ((info.st_mode & 022) != 0 && (info.st_mode & S_ISVTX) == 0)) {
+        reason = FromUtf8(parent) + L" is not a folder that only this user and the system can change";
+        return std::string();
+    }
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        reason = FromUtf8(folder) + L" cannot be made";
+        return std::string();
+    }
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || !OwnedByThisUserAlone(info)) {
+        reason = FromUtf8(folder) + L" is not a folder of this user's alone (mode 0700, no link)";
+        return std::string();
+    }
+    return folder;
 }
 
-// The socket's path without its ending; empty when it would not fit an address.
-std::string ChannelPath(const std::wstring& name) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime != nullptr && runtime[0] == '/' ? runtime : "/tmp";
-    std::string path = folder + "/zorv-" + std::to_string(getuid()) + "-" + NameHash(ToUtf8(name));
-    return path.size() + 8 < sizeof(sockaddr_un{}.sun_path) ? path : std::string();
+// The socket's path without its ending; empty, with the reason, when there is none to trust.
+std::string ChannelPath(const std::wstring& name, std::wstring& reason) {
+    const std::string folder = ChannelFolder(reason);
+    if (folder.empty()) return folder;
+    std::string path = folder + "/" + NameHash(name);
+    if (path.size() + 8 < sizeof(sockaddr_un{}.sun_path)) return path;
+    reason = FromUtf8(folder) + L" is too long a folder for a socket";
+    return std::string();
+}
+
+// The lock file, opened without following a link and held; -1 with the
+// reason when it is not this user's alone or stays locked too long.
+int HoldLockFile(const std::string& path, std::wstring& reason) {
+    int lock = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat info = {};
+    if (lock < 0 || fstat(lock, &info) != 0 || !S_ISREG(info.st_mode) || !OwnedByThisUserAlone(info)) {
+        reason = FromUtf8(path) + L" is not a file of this user's alone";
+        if (lock >= 0) close(lock);
+        return -1;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    while (flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+            reason = FromUtf8(path) + L" stayed locked";
+            close(lock);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return lock;
 }
 
 sockaddr_un Address(const std::string& path) {
@@ -196,11 +265,11 @@ public:
     }
 
     unsigned char* OpenBlock(const std::wstring& name, std::size_t size, bool& existed) override {
-        std::string path = ChannelPath(name);
+        std::string path = ChannelPath(name, reason);
         if (path.empty() || size != block_.size()) return nullptr;
         socketPath_ = path + ".socket";
-        lock_ = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (lock_ < 0 || flock(lock_, LOCK_EX) != 0) return nullptr;
+        lock_ = HoldLockFile(path + ".lock", reason);
+        if (lock_ < 0) return nullptr;
         bool opened = Connect() || Listen();
         flock(lock_, LOCK_UN);
         existed = connection_ >= 0;
@@ -225,8 +294,8 @@ public:
         return true;
     }
 
-    bool PostReply(std::uint32_t token, std::uint32_t, std::int32_t value) override {
-        if (!PendingReplies::Instance().Reply(token, value)) return false;
+    bool PostReply(std::uint32_t token, std::uint32_t, std::int32_t value, ReplyKind kind) override {
+        if (!PendingReplies::Instance().Reply(token, value, kind)) return false;
         {
             std::lock_guard<std::mutex> guard(state_);
             repliedToken_ = token;
@@ -245,15 +314,23 @@ public:
     }
 
     // -1 when the first process ended without a word: it was killed or crashed.
-    std::int32_t WaitForReply(std::uint32_t) override {
+    // An exit status comes alone; a reply of the request thread says its kind.
+    std::int32_t WaitForReply(std::uint32_t, ReplyKind& kind) override {
         std::int32_t reply = -1;
-        return ReceiveAll(connection_, &reply, sizeof reply) ? reply : -1;
+        if (!ReceiveAll(connection_, &reply, sizeof reply)) return -1;
+        std::uint32_t said = 0;
+        if (ReceiveAll(connection_, &said, sizeof said) && said == static_cast<std::uint32_t>(ReplyKind::noSecondaryMain)) {
+            kind = ReplyKind::noSecondaryMain;
+        }
+        return reply;
     }
 
 private:
     // A second start: the first instance is listening. Its header is known at
     // once: its process from the socket, and the fixed ids.
     bool Connect() {
+        struct stat info = {};
+        if (lstat(socketPath_.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) || info.st_uid != getuid()) return false;
         int connection = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (connection < 0) return false;
         sockaddr_un address = Address(socketPath_);
@@ -307,9 +384,8 @@ private:
             if (poll(waits, 2, -1) < 0 || waits[1].revents != 0 || Stopping()) return;
             int request = accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC);
             if (request < 0) continue;
-            timeval limit = {kRequestSeconds, 0};
-            setsockopt(request, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-            if (!PeerIsThisUser(request) || !ReceiveAll(request, block_.data() + kArgumentsOffset, kArgumentsSize)) {
+            if (!PeerIsThisUser(request) || !ReceiveBefore(request, block_.data() + kArgumentsOffset, kArgumentsSize,
+                                                           std::chrono::steady_clock::now() + kRequestTime)) {
                 close(request);
                 continue;
             }

@@ -66,6 +66,11 @@ std::int32_t Launcher::Run() {
     Trace* trace = platform.trace;
     if (handOverToPair) {
         if (trace) trace->Line(L"run: handing the start over to the pair product " + pairProduct);
+        // The application runs in the pair, whose own channel serves later
+        // starts: they come through here and reach it as its second starts.
+        // Kept here, the channel would take their arguments and never serve them.
+        if (singleInstanceActive) CloseSingleInstance();
+        singleInstanceActive = false;
         return RunPairProduct();
     }
     if (singleInstanceActive && !isFirstInstance) {
@@ -103,6 +108,7 @@ std::int32_t Launcher::RunHere() {
     if (!noSplash && !TracedStage(trace, L"splash", [this] { return StartSplash(); })) return 0;
     if (!TracedStage(trace, L"JVM library", [this] { return LoadJvmLibrary(jvmLibraryPath); })) return -1;
     TracedStage(trace, L"VM options", [this] { return AssembleVmOptions(); });
+    if (vmParameterRefused) return -1;
     ChooseVmThreadStackSize();
     if (trace) trace->Line(L"vm: thread stack " + DecimalText(vmThreadStackSize) + L" bytes (0: the system's default)");
 
@@ -113,7 +119,7 @@ std::int32_t Launcher::RunHere() {
         if (!platform.RunThread(vmThreadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
     });
     if (trace) trace->Line(L"vm: the VM thread ended with " + DecimalText(code));
-    if (code == 0) return 0;
+    if (code == 0) return mainThrew ? 1 : 0;
     nativeSplashClose.Run();
     return -1;
 }

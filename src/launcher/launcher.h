@@ -23,6 +23,9 @@ class LayeredSettingsStore;
 
 enum JvmType : std::int32_t { clientFirst = 0, serverOnly = 1, serverFirst = 2 };
 
+// What names the application, as the runtime's LauncherHelper numbers it.
+enum class LaunchMode : std::int32_t { mainClass = 1, mainJar = 2, mainModule = 3 };
+
 using CreateJavaVmFunction = jint(JNICALL*)(JavaVM** vm, void** env, void* args);
 using GetDefaultJavaVmInitArgsFunction = jint(JNICALL*)(void* args);
 using FindClassFromBootLoaderFunction = jclass(JNICALL*)(JNIEnv* env, const char* name);
@@ -69,6 +72,8 @@ public:
 
     // Settings.
     bool ReadSettings();
+    // "Main Module", else "Main Jar", else "Main Class": false when none is set.
+    bool ReadLaunchTarget(LayeredSettingsStore& settings);
     // The embedded settings text parsed, under the layered store's file.
     IniDocument EmbeddedSettings();
 
@@ -106,10 +111,17 @@ public:
     // The options that keep a class-data archive for this program and the
     // runtime in runtimeHome (with trailing "\"); none when its version is
     // unknown or too old.
-    std::vector<std::wstring> ClassDataSharingOptions(const std::wstring& runtimeHome);
+    std::vector<std::wstring> ClassDataSharingOptions(const std::wstring& runtimeHome,
+                                                      const std::wstring& moduleOptions = {});
     // Puts those options right after the class path, when every class path
     // among the working options can be archived.
-    void AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working);
+    void AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working,
+                                    std::size_t position);
+    // The ";"-separated entries of a "Class Path" or "Module Path" value as
+    // files, each followed by ";"; a module path lists no "." or "..".
+    std::wstring ExpandPathList(const std::wstring& value, const std::wstring& executablePath, bool ofModules);
+    // sun.java.command as java forms it: what names the application, then the arguments.
+    std::wstring JavaCommandText() const;
     // Gives the archive the runtime recorded at its end its proper name; only
     // call once the VM has ended without failing.
     void KeepRecordedClassDataArchive();
@@ -118,8 +130,9 @@ public:
     void RedirectStandardStreams();
     // The exception's stack trace as Java prints it; empty when it cannot be had.
     std::wstring DescribeException(jthrowable exception, JNIEnv* env);
-    // Shows the trace; true when the user chose to stop the application.
-    bool AskAboutException(jthrowable exception, JNIEnv* env);
+    // Shows the trace: kDialogStop when the application is to stop,
+    // kDialogIgnore, or kNoDialog when there was no trace to show.
+    int AskAboutException(jthrowable exception, JNIEnv* env);
 
     // Machinery of later stages, kept behind these seams.
     bool InitSingleInstance();
@@ -141,6 +154,12 @@ public:
     JavaVM* javaVm = nullptr;
     JNIEnv* jniEnv = nullptr;
     std::wstring mainClass;            // "Main Class", in the JNI form with "/"
+    std::wstring mainJar;              // "Main Jar", absolute
+    std::wstring mainModule;           // "Main Module": module or module/class
+    LaunchMode launchMode = LaunchMode::mainClass;
+    // What LauncherHelper loads the main class from: the dotted class name,
+    // the jar's path or the module, as the java command names them.
+    std::wstring launchTarget;
     VersionNumber minimumVersion;
     VersionNumber maximumVersion;
     VersionNumber registeredRuntimeVersion;  // of the registration the runtime was found under, else 0
@@ -184,6 +203,8 @@ public:
     std::wstring pairProduct;          // "Pair Product"
     bool waitForPair = false;          // "Pair Return Code"
     bool failureCheck = false;         // "Failure Check"
+    bool vmParameterRefused = false;   // the VM must not be created: the user was told why
+    bool mainThrew = false;            // and the user did not choose to ignore it
     bool overrideWorkingDirectory = false;  // "Override WorkingDir"
     std::uint64_t vmThreadStackSize = 0;
     CloseAction nativeSplashClose;
@@ -201,6 +222,7 @@ private:
     std::int32_t RunHere();
     void ChooseVmThreadStackSize();
     void ProcessVmParameter(std::wstring option, std::vector<std::wstring>& working);
+    bool AddVmParameters(const std::wstring& parameters, std::vector<std::wstring>& working);
 };
 
 // The VM thread: creates the VM, calls main. 0 on success, 1 on failure.

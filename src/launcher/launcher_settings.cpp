@@ -6,6 +6,7 @@
 #include "launcher/ini_document.h"
 #include "launcher/launcher.h"
 #include "launcher/settings_store.h"
+#include "launcher/text.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 
@@ -135,6 +136,34 @@ std::wstring ConfiguredRuntimeFolder(Launcher& launcher, LayeredSettingsStore& s
 
 }  // namespace
 
+bool Launcher::ReadLaunchTarget(LayeredSettingsStore& settings) {
+    mainModule = settings.Get(kRuntimeSection, L"Main Module");
+    std::wstring jar = settings.Get(kRuntimeSection, L"Main Jar");
+    std::wstring className = settings.Get(kRuntimeSection, L"Main Class");
+    if (!mainModule.empty()) {
+        launchMode = LaunchMode::mainModule;
+        launchTarget = mainModule;
+        std::size_t slash = mainModule.find(L'/');
+        mainClass = slash == std::wstring::npos ? std::wstring() : Replaced(mainModule.substr(slash + 1), L'.', L'/');
+        return true;
+    }
+    if (!jar.empty()) {
+        jar = platform.ExpandEnvironment(jar);
+        if (!IsAbsolutePath(jar, platform.Conventions())) {
+            std::wstring modulePath;
+            GetModulePath(modulePath);
+            jar = FolderOf(modulePath) + L"\\" + jar;
+        }
+        launchMode = LaunchMode::mainJar;
+        mainJar = jar;
+        launchTarget = platform.VmPath(jar);
+        return true;
+    }
+    mainClass = Replaced(className, L'.', L'/');
+    launchTarget = Replaced(className, L'/', L'.');
+    return !className.empty();
+}
+
 bool Launcher::ReadSettings() {
     std::wstring settingsPath;
     if (!GetSettingsFilePath(settingsPath)) return false;
@@ -154,13 +183,9 @@ bool Launcher::ReadSettings() {
     ApplyJvmSource(*this, settings.Get(kRuntimeSection, L"JVM Source"));
     ApplyVmProvider(*this, settings.Get(kRuntimeSection, L"VM Provider"));
 
-    mainClass = settings.Get(kRuntimeSection, L"Main Class");
-    if (mainClass.empty()) {
+    if (!ReadLaunchTarget(settings)) {
         ShowError(platform, splashWindow, IDS_NO_MAIN_CLASS);
         return false;
-    }
-    for (wchar_t& c : mainClass) {
-        if (c == L'.') c = L'/';
     }
 
     failureCheck = IsYesFlag(settings.Get(kApplicationSection, L"Failure Check"));

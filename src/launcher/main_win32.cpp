@@ -4,6 +4,11 @@
 #include "launcher/win32_api.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything else is loaded: libraries loaded later by name (by the
+    // runtime, its AWT, JNI libraries, shell dialogs) come from the system
+    // folder and the folders the launcher adds, never from the current
+    // folder or Path.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
     SetThreadLocale(GetSystemDefaultLCID());
     // The first call into the window system gives this thread its message queue.
     DefWindowProcW(nullptr, WM_NULL, 0, 0);

@@ -47,6 +47,7 @@ constexpr int kDialogOk = 1;
 constexpr int kDialogCancel = 2;
 constexpr int kDialogIgnore = 1;
 constexpr int kDialogStop = 2;
+constexpr int kNoDialog = 0;
 
 using ThreadRoutine = std::uint32_t (*)(void* argument);
 
@@ -116,6 +117,10 @@ public:
 // a new thread for each, with the requesting thread's id.
 using RequestRoutine = bool (*)(void* context, std::uint32_t requesterThreadId);
 
+// What a first instance's reply carries: the value secondaryMain returned, or
+// word that its main class has none, so the arguments were not taken.
+enum class ReplyKind : std::uint32_t { value = 0, noSecondaryMain = 1 };
+
 // The OS side of the single-instance channel between starts of one
 // executable. It owns every object it opens; destroying it stops the
 // listener first, then closes the block, the start event, the first
@@ -123,6 +128,10 @@ using RequestRoutine = bool (*)(void* context, std::uint32_t requesterThreadId);
 class InstanceChannel {
 public:
     virtual ~InstanceChannel() = default;
+
+    // Why the channel cannot be offered (the block or a check refused), for
+    // the trace; empty when there is nothing to say.
+    std::wstring reason;
 
     // Creates the named shared block of `size` bytes, all zero, or opens it
     // when it exists already, and maps it for writing. Null when either fails.
@@ -140,10 +149,12 @@ public:
     virtual std::uint32_t StartListener(std::uint32_t message, RequestRoutine serve, void* context) = 0;
     // Blocks until the start event is set; false when there is no event to wait for.
     virtual bool WaitForStartEvent() = 0;
-    virtual bool PostReply(std::uint32_t threadId, std::uint32_t message, std::int32_t value) = 0;
+    // kind tells the second instance whether value came from secondaryMain.
+    virtual bool PostReply(std::uint32_t threadId, std::uint32_t message, std::int32_t value, ReplyKind kind) = 0;
 
     // Second instance.
-    // Opens the first instance's process to wait for its end; false when it cannot.
+    // Opens the first instance's process to wait for its end; false, with the
+    // reason, when it cannot or that process is not this program of this user.
     virtual bool OpenFirstProcess(std::uint32_t processId) = 0;
     // Waits for the named lock that keeps other second instances off the
     // argument block until this one's reply has come. False when the first
@@ -154,7 +165,8 @@ public:
     // Waits on the calling thread's queue for `message`, whose wParam it
     // returns, or for the end of the first process, whose exit code it
     // returns; 0 when that process could not be opened. Releases the lock.
-    virtual std::int32_t WaitForReply(std::uint32_t message) = 0;
+    // kind stays ReplyKind::value unless the reply said otherwise.
+    virtual std::int32_t WaitForReply(std::uint32_t message, ReplyKind& kind) = 0;
 };
 
 class Platform {
@@ -172,6 +184,10 @@ public:
     virtual std::wstring CommandLine() = 0;
     // The executable's full path; false with the system error code on failure.
     virtual bool ModuleFileName(std::wstring& path, std::uint32_t& error) = 0;
+
+    // A line for whoever started the launcher: standard error where the
+    // launcher has one; nothing where it is a GUI program.
+    virtual void WriteNotice(const std::wstring&) {}
 
     // Messages. An empty text means the string does not exist.
     virtual std::wstring LoadResourceString(unsigned id) = 0;

@@ -199,9 +199,13 @@ int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring& traceTe
     return kDialogIgnore;
 }
 
-void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
+void PosixPlatform::WriteNotice(const std::wstring& text) {
     std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());
     std::fflush(stderr);
+}
+
+void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
+    WriteNotice(text);
     TellDesktopUser("Error", ToUtf8(text));
 }
 

@@ -57,6 +57,7 @@ public:
 
     std::wstring CommandLine() override { return commandLine_; }
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
+    void WriteNotice(const std::wstring& text) override;
     std::wstring LoadResourceString(unsigned id) override;
     // The text on standard error, and in a desktop dialog when no terminal shows it.
     void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;

@@ -46,8 +46,18 @@ std::vector<SettingsKey> BuildTable() {
           L"favor_zulu", L"favor_microsoft", L"favor_liberica"},
          L"JavaSoft registrations only",
          L"Which vendors' registrations are searched and which rank first; an unknown value keeps the default."},
-        {kRuntime, L"Main Class", F::className, layered, {}, L"no start: \"Main class was not specified in INI file.\"",
-         L"Class whose static main method runs, such as com.example.App. Required."},
+        {kRuntime, L"Main Class", F::className, layered, {},
+         L"no start unless \"Main Jar\" or \"Main Module\": \"Main class was not specified in INI file.\"",
+         L"Class whose main method runs, such as com.example.App, as java com.example.App runs it. \"Main Module\" "
+         L"and \"Main Jar\" win over it."},
+        {kRuntime, L"Main Jar", F::path, layered, {}, L"\"Main Class\" names the application",
+         L"Jar started as java -jar starts it: its manifest's Main-Class, Class-Path, Add-Opens, Add-Exports, "
+         L"Enable-Native-Access and Launcher-Agent-Class count; relative to the executable's folder, %NAME% "
+         L"expanded. It comes first on the class path, before [Class Path]. Wins over \"Main Class\"; \"Main "
+         L"Module\" wins over it."},
+        {kRuntime, L"Main Module", F::text, layered, {}, L"\"Main Jar\" or \"Main Class\" names the application",
+         L"Module started as java -m starts it: module (its descriptor names the main class) or module/class, "
+         L"found on \"Module Path\". Wins over \"Main Jar\" and \"Main Class\"."},
         {kRuntime, L"System Path", F::text, layered, {}, L"Path unchanged",
          L"Put in front of the process's Path before the JVM library loads."},
         {kRuntime, L"Library Path", F::text, layered, {}, L"no -Djava.library.path",
@@ -55,6 +65,11 @@ std::vector<SettingsKey> BuildTable() {
          L"folder, the current folder and the Path: end it with \";\"."},
         {kRuntime, L"Virtual Machine Parameters", F::vmParameters, layered, {}, L"no options",
          L"Options for the VM separated by spaces; a double-quoted stretch keeps its spaces and loses its quotes. "
+         L"Options as java takes them: --add-opens, --add-exports, --add-reads, --add-modules, --module-path (-p), "
+         L"--upgrade-module-path, --patch-module, --limit-modules and --enable-native-access with their value after "
+         L"a space or \"=\"; -server and -client are left out. The java command's own options (-jar, -cp, -m, "
+         L"-splash:, @files, -version, ...) stop the start with the setting to use instead. An option that "
+         L"expands to nothing is left out. "
          L"-Xms, -Xmx and -Xss may be a percentage of memory (-Xmx50:256:1024p: 50 % of physical memory, at least "
          L"256 MB, at most 1024 MB; t: of the free address space); -Xss also sizes the thread main runs on."},
 
@@ -94,6 +109,9 @@ std::vector<SettingsKey> BuildTable() {
          L"no start unless \"Embedded Jar\": \"Java Class Path was not specified in INI file.\"",
          L"Class path entries; relative entries and entries with * or ? are searched from the executable's folder "
          L"and list every match."},
+        {kClassPath, L"Module Path", F::pathList, layered, {}, L"no --module-path from the launcher",
+         L"Module path entries (modular jars and folders of them), found like \"Class Path\" entries; passed as "
+         L"--module-path, as java -p passes it."},
 
         {kDisplay, L"Splash Screen", F::path, file, {}, L"no splash",
          L"Picture shown while the VM starts; relative to the current directory."},

@@ -4,6 +4,13 @@
 
 namespace zorv {
 
+std::wstring Replaced(std::wstring text, wchar_t from, wchar_t to) {
+    for (wchar_t& c : text) {
+        if (c == from) c = to;
+    }
+    return text;
+}
+
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
 std::wstring TrimWhiteSpace(const std::wstring& text) {

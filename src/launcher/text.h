@@ -7,6 +7,8 @@
 namespace zorv {
 
 bool StartsWith(const std::wstring& text, const wchar_t* prefix);
+// Every `from` replaced by `to`: class names between their "." and "/" forms.
+std::wstring Replaced(std::wstring text, wchar_t from, wchar_t to);
 // Without the white space (in the C library's sense) at either end.
 std::wstring TrimWhiteSpace(const std::wstring& text);
 

@@ -1,6 +1,7 @@
 // Where the trace goes on Linux: ZORV_LAUNCHER_DEBUG=1 writes it to standard
 // output, any other value names a file that the lines are appended to.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -39,7 +40,15 @@ std::unique_ptr<Trace> OpenLauncherTrace() {
     const char* value = std::getenv("ZORV_LAUNCHER_DEBUG");
     if (value == nullptr || *value == '\0') return nullptr;
     if (std::string(value) == "1") return std::make_unique<Trace>(std::make_unique<DescriptorSink>(STDOUT_FILENO, false));
-    int file = open(value, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // The trace holds the whole command line: it is this user's to read
+    // alone, and a link or another user's file planted at its name is not
+    // written through.
+    int file = open(value, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat info = {};
+    if (file >= 0 && (fstat(file, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid())) {
+        close(file);
+        file = -1;
+    }
     // A file that cannot be opened leaves the start exactly as without a trace.
     if (file < 0) return nullptr;
     return std::make_unique<Trace>(std::make_unique<DescriptorSink>(file, true));

@@ -31,6 +31,8 @@
 #define IDS_REASON_NO_MEMORY 228
 #define IDS_REASON_EXISTS 229
 #define IDS_REASON_INVALID 230
+#define IDS_COMMAND_OPTION 232
+#define IDS_OPTION_WITHOUT_VALUE 233
 
 #define TEXT_202 "Windows exception: %s (errno = %d).\n"
 #define TEXT_203 "JNI exception: %s\nReason: %s.\n"
@@ -61,3 +63,5 @@
 #define TEXT_228 "not enough memory"
 #define TEXT_229 "VM already created"
 #define TEXT_230 "invalid arguments"
+#define TEXT_232 "Virtual Machine Parameters: %s is an option of the java command, not of the VM; use %s instead.\n"
+#define TEXT_233 "Virtual Machine Parameters: %s needs a value after it.\n"

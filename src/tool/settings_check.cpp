@@ -12,6 +12,7 @@
 #include "launcher/settings_keys.h"
 #include "launcher/text.h"
 #include "runtime/version_number.h"
+#include "tool/class_file.h"
 #include "tool/tool_text.h"
 #include "tool/zip_directory.h"
 #include "vm/class_path.h"
@@ -108,19 +109,25 @@ private:
     void CheckFlagsAndKeywords();
     void CheckVersions();
     void CheckVmParameters();
-    void CheckVmOption(const std::wstring& option, std::size_t column, const Located& where);
+    void CheckVmOption(const VmParameter& parameter, const std::wstring& written, std::size_t column,
+                       const Located& where);
     void CheckPercentOption(const std::wstring& option, const Located& where);
     void CheckFilePictures();
     void CheckLibraryPath();
     void CheckClassPathAndMainClass();
-    std::vector<std::wstring> ExpandClassPath(const Located& where);
+    bool CheckModuleAndJar(const Located& mainClass);
+    std::vector<std::wstring> ExpandClassPath(const Located& where, const std::wstring& listName);
     bool ItemHoldsClass(const std::wstring& launcherItem, const std::string& classFile, const Located& where);
+    void CheckSecondaryMain();
 
     const CheckTarget& target_;
     const EnvironmentLookup& lookup_;
     Layer file_;
     Layer embedded_;
     std::vector<Finding> findings_;
+    // The class path item the main class was found in, and its class file's name there.
+    std::wstring mainClassItem_;
+    std::string mainClassFile_;
 };
 
 // The profile functions' reading: lines end at LF, blanks around names and
@@ -461,25 +468,47 @@ void Checker::CheckVmParameters() {
     const std::wstring& text = parameters.value;
     if (text.empty()) return;
     // The tokeniser's own loop, keeping each option's position for the message.
+    std::vector<std::wstring> tokens;
+    std::vector<std::size_t> columns;
     std::size_t pos = 0;
     for (;;) {
         std::size_t separator = FindOptionSeparator(text, pos);
-        CheckVmOption(text.substr(pos, separator - pos), pos + 1, parameters);
+        tokens.push_back(text.substr(pos, separator - pos));
+        columns.push_back(pos + 1);
         pos = separator;
         while (pos < text.size() && text[pos] == L' ') ++pos;
         if (pos >= text.size()) break;
     }
+    for (const VmParameter& parameter : ReadVmParameters(tokens)) {
+        CheckVmOption(parameter, tokens[parameter.firstToken], columns[parameter.firstToken], parameters);
+    }
 }
 
-void Checker::CheckVmOption(const std::wstring& written, std::size_t column, const Located& where) {
-    const std::wstring at = L"VM parameter " + Quoted(written) + L" (column " + DecimalText(column) + L")";
-    if (written.empty()) {
-        Report(Severity::error, where,
-               L"\"Virtual Machine Parameters\" begins with a space (a \"+\" section adds one when nothing comes "
-               L"before it): the empty first option stops the VM");
-        return;
+void Checker::CheckVmOption(const VmParameter& parameter, const std::wstring& written, std::size_t column,
+                            const Located& where) {
+    // A joined space form is shown as read; any other option as written, quotes and all.
+    const std::wstring& shown = parameter.passed != parameter.written ? parameter.written : written;
+    const std::wstring at = L"VM parameter " + Quoted(shown) + L" (column " + DecimalText(column) + L")";
+    const std::wstring stops = L": the launcher stops before it creates the VM";
+    switch (parameter.fate) {
+        case VmParameter::Fate::dropped:
+            // An empty option (a "+" section's space) does no harm.
+            if (!parameter.written.empty())
+                Report(Severity::warning, where, at + L" is left out: \"JVM Type\" chooses the VM library");
+            return;
+        case VmParameter::Fate::refused:
+            Report(Severity::error, where,
+                   at + L" is an option of the java command, not of the VM" + stops + L"; use " +
+                       parameter.useInstead + L" instead");
+            return;
+        case VmParameter::Fate::missingValue:
+            Report(Severity::error, where, at + L" needs a value after it" + stops);
+            return;
+        case VmParameter::Fate::passed:
+            break;
     }
-    std::wstring option = RemoveQuotes(written);
+    if (parameter.passed != parameter.written) return;  // a space form joined: checked by the VM
+    std::wstring option = parameter.passed;
     if (option.find(L'"') != std::wstring::npos) {
         Report(Severity::warning, where,
                at + L" keeps a double quote after quote removal (" + Quoted(option) +
@@ -490,13 +519,6 @@ void Checker::CheckVmOption(const std::wstring& written, std::size_t column, con
                at + L" is not an option (it does not begin with \"-\") and stops the VM; a value with spaces needs "
                     L"double quotes around it");
         return;
-    }
-    for (const wchar_t* launcherOption : {L"-cp", L"-classpath", L"-jar"}) {
-        if (option == launcherOption) {
-            Report(Severity::error, where,
-                   at + L" belongs to the java command, not to the VM, and stops it; use [Class Path]");
-            return;
-        }
     }
     if (BeginsWith(option, L"-Djava.class.path=")) {
         Report(Severity::warning, where, at + L" replaces the class path the launcher builds from [Class Path]");
@@ -721,7 +743,7 @@ std::vector<std::wstring> FindNames(const std::wstring& launcherPattern, bool ig
 }
 
 // The class path as the launcher builds it, one item per entry it lists.
-std::vector<std::wstring> Checker::ExpandClassPath(const Located& where) {
+std::vector<std::wstring> Checker::ExpandClassPath(const Located& where, const std::wstring& listName) {
     std::vector<std::wstring> items;
     const std::wstring executable = LauncherPathOf(target_.executablePath);
     const SystemConventions& conventions = *target_.conventions;
@@ -742,7 +764,7 @@ std::vector<std::wstring> Checker::ExpandClassPath(const Located& where) {
             if (fs::exists(FileSystemPath(NativePathOf(entry)), error)) found.push_back(entry);
         }
         if (found.empty()) {
-            Report(Severity::warning, where, L"class path entry " + Quoted(piece) + L" matches nothing");
+            Report(Severity::warning, where, listName + L" entry " + Quoted(piece) + L" matches nothing");
         }
         items.insert(items.end(), found.begin(), found.end());
     }
@@ -763,16 +785,47 @@ bool Checker::ItemHoldsClass(const std::wstring& launcherItem, const std::string
     return std::find(names.begin(), names.end(), classFile) != names.end();
 }
 
+// "Main Module" wins over "Main Jar", which wins over "Main Class": true when
+// one of the first two names the application.
+bool Checker::CheckModuleAndJar(const Located& mainClass) {
+    Located module = Value(L"Java Runtime Environment", L"Main Module");
+    Located jar = Value(L"Java Runtime Environment", L"Main Jar");
+    const Located& winner = module.value.empty() ? jar : module;
+    if (winner.value.empty()) return false;
+    const std::wstring wins = Quoted(module.value.empty() ? L"Main Jar" : L"Main Module");
+    for (const Located* loser : {static_cast<const Located*>(&jar), &mainClass}) {
+        if (loser != &winner && !loser->value.empty())
+            Report(Severity::warning, *loser, wins + L" names the application: " + Quoted(loser->value) + L" is not used");
+    }
+    Located modulePath = Value(L"Class Path", L"Module Path");
+    ExpandClassPath(modulePath, L"module path");
+    if (!module.value.empty() || jar.value.empty()) return true;
+    std::wstring path = ExpandReferences(jar.value, lookup_);
+    if (!IsAbsolutePath(path, kWindowsConventions))
+        path = FolderOf(LauncherPathOf(target_.executablePath)) + L"\\" + path;
+    std::string bytes;
+    std::vector<std::string> names;
+    if (!ReadWholeFile(FileSystemPath(NativePathOf(path)), bytes)) {
+        Report(Severity::error, jar, L"\"Main Jar\" " + Quoted(jar.value) + L" does not exist or cannot be read");
+    } else if (!ReadZipEntryNames(bytes, names) ||
+               std::find(names.begin(), names.end(), "META-INF/MANIFEST.MF") == names.end()) {
+        Report(Severity::error, jar,
+               L"\"Main Jar\" " + Quoted(jar.value) + L" is no jar with a manifest: the runtime finds no Main-Class");
+    }
+    return true;
+}
+
 void Checker::CheckClassPathAndMainClass() {
     Located classPath = Value(L"Class Path", L"Class Path");
     Located embeddedJar = Value(L"Application", L"Embedded Jar");
-    std::vector<std::wstring> items = ExpandClassPath(classPath);
+    std::vector<std::wstring> items = ExpandClassPath(classPath, L"class path");
     if (IsYesFlag(embeddedJar.value)) items.insert(items.begin(), LauncherPathOf(target_.executablePath));
+    Located mainClass = Value(L"Java Runtime Environment", L"Main Class");
+    if (CheckModuleAndJar(mainClass)) return;
     if (items.empty()) {
         Report(Severity::error, classPath,
                L"the class path is empty: the launcher reports \"Java Class Path was not specified in INI file.\"");
     }
-    Located mainClass = Value(L"Java Runtime Environment", L"Main Class");
     if (mainClass.value.empty()) {
         Report(Severity::error, mainClass,
                L"\"Main Class\" is missing: the launcher stops with \"Main class was not specified in INI file.\"");
@@ -783,7 +836,10 @@ void Checker::CheckClassPathAndMainClass() {
     if (items.empty()) return;
     std::string classFile = ToUtf8(jniName) + ".class";
     for (const std::wstring& item : items) {
-        if (ItemHoldsClass(item, classFile, mainClass)) return;
+        if (!ItemHoldsClass(item, classFile, mainClass)) continue;
+        mainClassItem_ = item;
+        mainClassFile_ = classFile;
+        return;
     }
     std::wstring hint = BeginsWith(Folded(jniName).substr(jniName.size() >= 6 ? jniName.size() - 6 : 0), L"/class")
                             ? L"; write the class name without \".class\""
@@ -791,6 +847,30 @@ void Checker::CheckClassPathAndMainClass() {
     Report(Severity::error, mainClass,
            L"main class " + Quoted(mainClass.value) + L" is in no class path entry (no " + FromUtf8(classFile) +
                L" in " + DecimalText(items.size()) + (items.size() == 1 ? L" item" : L" items") + L")" + hint);
+}
+
+// A main class without secondaryMain under "Single Instance=yes": second
+// starts hand their arguments to nobody.
+void Checker::CheckSecondaryMain() {
+    Located singleInstance = Value(L"Application", L"Single Instance");
+    if (!IsExactYesFlag(singleInstance.value) || Value(L"Application", L"Application Type").value == L"service" ||
+        mainClassItem_.empty()) {
+        return;
+    }
+    constexpr std::size_t kLargestClass = 16 << 20;
+    fs::path item = FileSystemPath(NativePathOf(mainClassItem_));
+    std::error_code error;
+    std::string bytes, classBytes;
+    const bool read = fs::is_directory(item, error)
+                          ? ReadWholeFile(item / fs::u8path(mainClassFile_), classBytes)
+                          : ReadWholeFile(item, bytes) && ReadZipEntry(bytes, mainClassFile_, kLargestClass, classBytes);
+    if (!read) return;
+    for (const char* descriptor : {"([Ljava/lang/String;)V", "([Ljava/lang/String;)I"}) {
+        if (FindStaticMethod(classBytes, "secondaryMain", descriptor) != MethodLookup::absent) return;
+    }
+    Report(Severity::warning, singleInstance,
+           L"\"Single Instance=yes\" but the main class has no static secondaryMain(String[]): a second start ends "
+           L"with -1 at once and its arguments reach nobody");
 }
 
 std::vector<Finding> Checker::Run() {
@@ -808,6 +888,7 @@ std::vector<Finding> Checker::Run() {
     CheckFilePictures();
     CheckLibraryPath();
     CheckClassPathAndMainClass();
+    CheckSecondaryMain();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
         return a.file != b.file ? a.file < b.file : a.line < b.line;
     });

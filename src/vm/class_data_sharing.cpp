@@ -32,14 +32,10 @@ std::wstring SafeNamePart(const std::wstring& text) {
 
 wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
-// FNV-1a over the folder's characters, letter case folded as the file system
-// folds it, and without a trailing "\", so that every spelling of one folder
-// names one archive.
-std::uint32_t FolderHash(const std::wstring& folder) {
-    std::wstring path = WithoutTrailingBackslash(folder);
+std::uint32_t Fnv1aHash(const std::wstring& text, bool foldCase) {
     std::uint32_t hash = 2166136261u;
-    for (wchar_t c : path) {
-        std::uint32_t unit = static_cast<std::uint32_t>(FoldAscii(c));
+    for (wchar_t c : text) {
+        std::uint32_t unit = static_cast<std::uint32_t>(foldCase ? FoldAscii(c) : c);
         for (int shift = 0; shift < 32; shift += 8) {
             hash ^= (unit >> shift) & 0xFF;
             hash *= 16777619u;
@@ -47,6 +43,11 @@ std::uint32_t FolderHash(const std::wstring& folder) {
     }
     return hash;
 }
+
+// Over the folder's characters, letter case folded as the file system folds
+// it, and without a trailing "\", so that every spelling of one folder names
+// one archive.
+std::uint32_t FolderHash(const std::wstring& folder) { return Fnv1aHash(WithoutTrailingBackslash(folder), true); }
 
 std::wstring HexText(std::uint32_t value) {
     const wchar_t digits[] = L"0123456789abcdef";
@@ -87,14 +88,23 @@ ClassDataArchiveUse ChooseClassDataArchiveUse(int featureRelease, bool archiveEx
     return archiveExists ? ClassDataArchiveUse::useRecorded : ClassDataArchiveUse::recordAtExit;
 }
 
+std::wstring ModuleOptionsIdentity(const std::vector<std::wstring>& options) {
+    std::wstring identity;
+    for (const std::wstring& option : options) {
+        if (option.compare(0, 2, L"--") == 0 || option.compare(0, 13, L"-Djdk.module.") == 0) identity += option + L"\n";
+    }
+    return identity;
+}
+
 std::wstring ClassDataArchiveName(const std::wstring& programPath, const std::wstring& runtimeVersion,
-                                  const std::wstring& runtimeHome) {
+                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions) {
     std::size_t slash = programPath.rfind(L'\\');
     std::wstring program = slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
     std::size_t dot = program.rfind(L'.');
     if (dot != std::wstring::npos) program.erase(dot);
+    std::wstring options = moduleOptions.empty() ? std::wstring() : L"-" + HexText(Fnv1aHash(moduleOptions, false));
     return SafeNamePart(program) + L"-" + SafeNamePart(runtimeVersion) + L"-" + HexText(FolderHash(runtimeHome)) +
-           L".jsa";
+           options + L".jsa";
 }
 
 bool ClassPathAllowsArchive(const std::wstring& classPath, const std::wstring& programPath) {
@@ -122,7 +132,8 @@ std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const
     return {};
 }
 
-std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& runtimeHome) {
+std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& runtimeHome,
+                                                            const std::wstring& moduleOptions) {
     std::string release;
     std::wstring versionText;
     if (platform.ReadFileStart(runtimeHome + L"release", kReleaseFileLimit, release))
@@ -144,7 +155,7 @@ std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& 
     } else if (!GetUserFolder(UserFolderKind::cache, true, folder)) {
         return {};
     }
-    std::wstring archive = folder + L"\\" + ClassDataArchiveName(modulePath, versionText, runtimeHome);
+    std::wstring archive = folder + L"\\" + ClassDataArchiveName(modulePath, versionText, runtimeHome, moduleOptions);
     ClassDataArchiveUse use =
         ChooseClassDataArchiveUse(feature, feature < kFirstAutomaticRelease && platform.FileExists(archive));
     // A runtime that cannot write the archive it was asked for ends the
@@ -152,6 +163,15 @@ std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& 
     if (use != ClassDataArchiveUse::useRecorded && !platform.CanWriteIn(folder)) {
         if (platform.trace) platform.trace->Line(L"vm: no class-data archive, cannot write in " + folder);
         return {};
+    }
+    if (use == ClassDataArchiveUse::createAutomatically && !moduleOptions.empty()) {
+        // These runtimes report at error level, on every start that maps the
+        // archive, that module options keep them from optimising the module
+        // graph; the archive serves all the same. A -Xlog among the VM
+        // parameters, which come later, still has the last word.
+        std::vector<std::wstring> options = ClassDataArchiveOptions(use, platform.VmPath(archive));
+        options.push_back(L"-Xlog:cds=off");
+        return options;
     }
     if (use != ClassDataArchiveUse::recordAtExit) return ClassDataArchiveOptions(use, platform.VmPath(archive));
     // These runtimes crash on a cut-off archive rather than ignore it, and a
@@ -162,7 +182,8 @@ std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& 
     return ClassDataArchiveOptions(use, platform.VmPath(classDataArchiveBeingRecorded));
 }
 
-void Launcher::AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working) {
+void Launcher::AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working,
+                                          std::size_t position) {
     const std::wstring classPathOption = L"-Djava.class.path=";
     for (const std::wstring& option : working) {
         if (option.compare(0, classPathOption.size(), classPathOption) == 0 &&
@@ -170,8 +191,9 @@ void Launcher::AddClassDataSharingOptions(const std::wstring& executablePath, st
             return;
     }
     // Before the parameters, so that an option there (-Xshare:off) has the last word.
-    std::vector<std::wstring> options = ClassDataSharingOptions(RemovePathComponents(jvmLibraryPath, 3) + L"\\");
-    working.insert(working.begin() + 1, options.begin(), options.end());
+    std::vector<std::wstring> options =
+        ClassDataSharingOptions(RemovePathComponents(jvmLibraryPath, 3) + L"\\", ModuleOptionsIdentity(working));
+    working.insert(working.begin() + static_cast<std::ptrdiff_t>(position), options.begin(), options.end());
 }
 
 void Launcher::KeepRecordedClassDataArchive() {

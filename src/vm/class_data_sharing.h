@@ -26,12 +26,17 @@ enum class ClassDataArchiveUse {
 
 ClassDataArchiveUse ChooseClassDataArchiveUse(int featureRelease, bool archiveExists);
 
-// "<program>-<version>-<runtime>.jsa": the program's file name without its
-// extension, the runtime version and a hash of the runtime's folder, so that
-// neither two programs nor two runtimes of one version share an archive.
-// Anything but ASCII letters, digits, "." and "-" becomes "_".
+// The options among a VM's that decide its module graph, which an archive must
+// be used with as it was made with: empty when there are none.
+std::wstring ModuleOptionsIdentity(const std::vector<std::wstring>& options);
+
+// "<program>-<version>-<runtime>[-<modules>].jsa": the program's file name
+// without its extension, the runtime version, a hash of the runtime's folder
+// and one of the module options when there are any, so that neither two
+// programs, two runtimes of one version nor two module configurations share
+// an archive. Anything but ASCII letters, digits, "." and "-" becomes "_".
 std::wstring ClassDataArchiveName(const std::wstring& programPath, const std::wstring& runtimeVersion,
-                                  const std::wstring& runtimeHome);
+                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions = {});
 
 // Runtimes refuse to archive classes from a directory that holds files, and
 // end the process with an error when asked to; so every entry must be a

@@ -101,10 +101,10 @@ std::wstring Launcher::DescribeException(jthrowable exception, JNIEnv* env) {
     return trace;
 }
 
-bool Launcher::AskAboutException(jthrowable exception, JNIEnv* env) {
+int Launcher::AskAboutException(jthrowable exception, JNIEnv* env) {
     std::wstring trace = DescribeException(exception, env);
-    if (trace.empty()) return false;
-    return platform.ShowExceptionDialog(platform.ActiveWindow(), trace) != kDialogIgnore;
+    if (trace.empty()) return kNoDialog;
+    return platform.ShowExceptionDialog(platform.ActiveWindow(), trace) == kDialogIgnore ? kDialogIgnore : kDialogStop;
 }
 
 bool ExitJavaApplication(JNIEnv* env) {

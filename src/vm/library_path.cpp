@@ -2,6 +2,7 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
 
 namespace zorv {
 
@@ -31,6 +32,12 @@ void Launcher::PrepareLibraryPath() {
     }
     platform.SetEnvironment(searchPath, platform.VmPathList(platform.ExpandEnvironment(
                                             ProcessPathTemplate(systemPath, jvmLibraryPath, searchPath))));
+    // Libraries loaded by name are not looked for on Path (the entry point
+    // keeps the search to the system and added folders), so the folders the
+    // settings name for them are added to that search.
+    for (const std::wstring& folder : SplitAtSemicolons(platform.ExpandEnvironment(systemPath))) {
+        if (IsAbsolutePath(folder, platform.Conventions())) platform.AddLibraryFolder(folder);
+    }
 }
 
 }  // namespace zorv

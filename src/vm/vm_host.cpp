@@ -123,7 +123,7 @@ std::uint32_t VmThreadMain(void* argument) {
     if (launcher == nullptr) return 1;
     Trace* trace = launcher->platform.trace;
     if (!TracedStage(trace, L"VM creation", [launcher] { return launcher->CreateVm(); })) return 1;
-    if (trace) trace->Line(L"vm: main class " + launcher->mainClass);
+    if (trace) trace->Line(L"vm: main class from " + launcher->launchTarget);
     if (!TracedStage(trace, L"main", [launcher] { return launcher->InvokeMain(); })) return 1;
     if (launcher->isService && launcher->javaVm != nullptr) {
         launcher->javaVm->DestroyJavaVM();
@@ -222,13 +222,13 @@ jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env, MainShape& shape)
     jclass mainClass = nullptr;
     jmethodID check = env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
     if (check != nullptr) {
-        std::wstring dotted = launcher.mainClass;
-        for (wchar_t& c : dotted) {
-            if (c == L'/') c = L'.';
-        }
-        jstring name = NewJavaString(dotted, env);
+        jstring name = NewJavaString(launcher.launchMode == LaunchMode::mainClass
+                                         ? Replaced(launcher.mainClass, L'/', L'.')
+                                         : launcher.launchTarget,
+                                     env);
         if (name != nullptr) {
-            mainClass = static_cast<jclass>(env->CallStaticObjectMethod(helper, check, JNI_TRUE, jint{1}, name));
+            mainClass = static_cast<jclass>(env->CallStaticObjectMethod(
+                helper, check, JNI_TRUE, static_cast<jint>(launcher.launchMode), name));
             // The helper's verdict is its exception; -Xcheck:jni also wants it
             // asked for before the next call, even when there is none.
             if (env->ExceptionCheck() && mainClass != nullptr) {
@@ -241,6 +241,24 @@ jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env, MainShape& shape)
     }
     env->DeleteLocalRef(helper);
     return mainClass;
+}
+
+// The loaded class's name in the JNI form, for the lookups of later starts
+// (secondaryMain) when the settings named only a jar or a module.
+std::wstring ClassNameOf(JNIEnv* env, jclass mainClass) {
+    std::wstring name;
+    jclass classClass = env->GetObjectClass(mainClass);
+    jmethodID getName = classClass == nullptr ? nullptr : env->GetMethodID(classClass, "getName", "()Ljava/lang/String;");
+    jstring text = getName == nullptr ? nullptr : static_cast<jstring>(env->CallObjectMethod(mainClass, getName));
+    const char* bytes = text == nullptr ? nullptr : env->GetStringUTFChars(text, nullptr);
+    if (bytes != nullptr) {
+        name = FromModifiedUtf8(bytes);
+        env->ReleaseStringUTFChars(text, bytes);
+    }
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    if (text != nullptr) env->DeleteLocalRef(text);
+    if (classClass != nullptr) env->DeleteLocalRef(classClass);
+    return Replaced(name, L'.', L'/');
 }
 
 jclass MainClassThroughFindClass(Launcher& launcher, JNIEnv* env) {
@@ -302,9 +320,15 @@ bool Launcher::InvokeMain() {
         // The helper has printed what it found wrong; nothing may be called
         // with its exception still pending.
         DescribePendingException(env);
+        // Only the helper reads a jar's manifest or a module's descriptor.
+        if (launchMode != LaunchMode::mainClass) {
+            ShowFormattedError(platform, splashWindow, IDS_MAIN_CLASS_NOT_FOUND, launchTarget);
+            return fail();
+        }
         mainClassRef = MainClassThroughFindClass(*this, env);
         if (mainClassRef == nullptr) return fail();
     }
+    if (mainClass.empty()) mainClass = ClassNameOf(env, mainClassRef);
 
     const char* signature = shape.takesArguments ? "([Ljava/lang/String;)V" : "()V";
     jmethodID mainMethod = shape.isStatic ? env->GetStaticMethodID(mainClassRef, "main", signature)
@@ -329,12 +353,19 @@ bool Launcher::InvokeMain() {
     jthrowable exception = env->ExceptionOccurred();
     if (exception != nullptr) {
         CloseSplash();
-        if (failureCheck && AskAboutException(exception, env)) {
-            // System.exit is a call like any other and wants no exception
-            // pending. Should it not end the process, main's exception is
-            // left to the VM as after Ignore.
-            env->ExceptionClear();
-            if (!ExitJavaApplication(env)) env->Throw(exception);
+        // As java does, the process ends with 1 once the VM has ended, unless
+        // the user chose to go on as if main had returned.
+        mainThrew = true;
+        if (failureCheck) {
+            int choice = AskAboutException(exception, env);
+            mainThrew = choice != kDialogIgnore;
+            if (choice == kDialogStop) {
+                // System.exit is a call like any other and wants no exception
+                // pending. Should it not end the process, main's exception is
+                // left to the VM.
+                env->ExceptionClear();
+                if (!ExitJavaApplication(env)) env->Throw(exception);
+            }
         }
     }
     if (ibmAllowed && ibmPreferred) platform.SleepForever();

@@ -5,6 +5,7 @@
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_store.h"
 #include "launcher/text.h"
+#include "launcher/trace.h"
 #include "launcher/command_line.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
@@ -24,6 +25,74 @@ std::size_t ClosingQuote(const std::wstring& text, std::size_t open) {
     if (close == npos) return npos;
     if (close + 1 < text.size() && text[close + 1] == L'"') ++close;
     return close;
+}
+
+// Options the java command takes with their value as the next argument; the VM
+// takes them only in the joined form. -p is java's short name of --module-path.
+struct JoinedOption {
+    const wchar_t* written;
+    const wchar_t* passed;
+};
+const JoinedOption kJoinedOptions[] = {
+    {L"--add-opens", L"--add-opens"},
+    {L"--add-exports", L"--add-exports"},
+    {L"--add-reads", L"--add-reads"},
+    {L"--add-modules", L"--add-modules"},
+    {L"--module-path", L"--module-path"},
+    {L"-p", L"--module-path"},
+    {L"--upgrade-module-path", L"--upgrade-module-path"},
+    {L"--patch-module", L"--patch-module"},
+    {L"--limit-modules", L"--limit-modules"},
+    {L"--enable-native-access", L"--enable-native-access"},
+};
+
+// Options only the java command's own argument parser knows. A name ending in
+// ":", "=" or "@" stands for every option that begins with it.
+struct CommandOption {
+    const wchar_t* name;
+    const wchar_t* useInstead;
+};
+const wchar_t kJavaCommand[] = L"the java command";
+const CommandOption kCommandOptions[] = {
+    {L"-jar", L"\"Main Jar\" in [Java Runtime Environment]"},
+    {L"-m", L"\"Main Module\" in [Java Runtime Environment]"},
+    {L"--module", L"\"Main Module\" in [Java Runtime Environment]"},
+    {L"--module=", L"\"Main Module\" in [Java Runtime Environment]"},
+    {L"-cp", L"\"Class Path\" in [Class Path]"},
+    {L"-classpath", L"\"Class Path\" in [Class Path]"},
+    {L"--class-path", L"\"Class Path\" in [Class Path]"},
+    {L"--class-path=", L"\"Class Path\" in [Class Path]"},
+    {L"-splash:", L"\"Splash Screen\" in [Display]"},
+    {L"@", L"the file's options in \"Virtual Machine Parameters\""},
+    {L"--source", L"a compiled class as \"Main Class\""},
+    {L"--source=", L"a compiled class as \"Main Class\""},
+    {L"-version", kJavaCommand},
+    {L"--version", kJavaCommand},
+    {L"-showversion", kJavaCommand},
+    {L"--show-version", kJavaCommand},
+    {L"-fullversion", kJavaCommand},
+    {L"--full-version", kJavaCommand},
+    {L"-help", kJavaCommand},
+    {L"-h", kJavaCommand},
+    {L"--help", kJavaCommand},
+    {L"-?", kJavaCommand},
+    {L"-X", kJavaCommand},
+    {L"--help-extra", kJavaCommand},
+    {L"--dry-run", kJavaCommand},
+    {L"--list-modules", kJavaCommand},
+    {L"--describe-module", kJavaCommand},
+    {L"-d", kJavaCommand},
+    {L"--validate-modules", kJavaCommand},
+    {L"-XshowSettings", kJavaCommand},
+    {L"-XshowSettings:", kJavaCommand},
+    {L"--disable-@files", kJavaCommand},
+};
+
+bool NamesOption(const wchar_t* name, const std::wstring& option) {
+    const std::wstring pattern = name;
+    const wchar_t last = pattern.back();
+    if (last != L':' && last != L'=' && last != L'@') return option == pattern;
+    return option.compare(0, pattern.size(), pattern) == 0;
 }
 
 }  // namespace
@@ -73,11 +142,94 @@ std::wstring RemoveQuotes(std::wstring option) {
     return option;
 }
 
+std::vector<VmParameter> ReadVmParameters(const std::vector<std::wstring>& tokens) {
+    std::vector<VmParameter> parameters;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        VmParameter parameter;
+        parameter.firstToken = i;
+        parameter.written = RemoveQuotes(tokens[i]);
+        parameter.passed = parameter.written;
+        // "-server" and "-client" choose the VM library, which "JVM Type" has chosen already.
+        if (parameter.written.empty() || parameter.written == L"-server" || parameter.written == L"-client")
+            parameter.fate = VmParameter::Fate::dropped;
+        for (const CommandOption& option : kCommandOptions) {
+            if (!NamesOption(option.name, parameter.written)) continue;
+            parameter.fate = VmParameter::Fate::refused;
+            parameter.useInstead = option.useInstead;
+            break;
+        }
+        for (const JoinedOption& option : kJoinedOptions) {
+            if (parameter.written != option.written) continue;
+            if (i + 1 == tokens.size()) {
+                parameter.fate = VmParameter::Fate::missingValue;
+                break;
+            }
+            std::wstring value = RemoveQuotes(tokens[++i]);
+            parameter.written += L" " + value;
+            parameter.passed = std::wstring(option.passed) + L"=" + value;
+            break;
+        }
+        parameters.push_back(std::move(parameter));
+    }
+    return parameters;
+}
+
 void Launcher::ProcessVmParameter(std::wstring option, std::vector<std::wstring>& working) {
-    option = RemoveQuotes(std::move(option));
     if (IsPercentMemoryOption(option)) RewritePercentMemoryOption(option, platform.QueryMemory());
     if (StartsWith(option, L"-Xss")) vmThreadStackSize = StackSizeFromOption(option);
     working.push_back(std::move(option));
+}
+
+std::wstring Launcher::ExpandPathList(const std::wstring& value, const std::wstring& executablePath, bool ofModules) {
+    std::wstring list;
+    for (const std::wstring& piece : SplitAtSemicolons(value)) {
+        std::wstring entry = platform.ExpandEnvironment(piece);
+        if (entry.find(L'*') != npos || !IsAbsolutePath(entry, platform.Conventions())) {
+            std::wstring found;
+            ExpandClassPathEntry(platform, entry, executablePath, found);
+            // A folder's "." and ".." on a module path would make every folder
+            // beside it, the parent included, a folder of modules.
+            for (const std::wstring& item : SplitAtSemicolons(found)) {
+                if (ofModules && (item.size() < 2 || item.compare(item.size() - 2, 2, L"\\.") == 0 ||
+                                  (item.size() >= 3 && item.compare(item.size() - 3, 3, L"\\..") == 0)))
+                    continue;
+                list += item + L";";
+            }
+        } else {
+            list += entry;
+            list += L';';
+        }
+    }
+    return list;
+}
+
+std::wstring Launcher::JavaCommandText() const {
+    std::wstring text = launchTarget;
+    for (const std::wstring& argument : applicationArguments) text += L" " + argument;
+    return text;
+}
+
+bool Launcher::AddVmParameters(const std::wstring& parameters, std::vector<std::wstring>& working) {
+    Trace* trace = platform.trace;
+    for (VmParameter& parameter : ReadVmParameters(TokeniseVmOptions(parameters))) {
+        if (parameter.fate == VmParameter::Fate::refused || parameter.fate == VmParameter::Fate::missingValue) {
+            ShowError(platform, splashWindow,
+                      parameter.fate == VmParameter::Fate::refused
+                          ? FormatMessageText(platform, IDS_COMMAND_OPTION,
+                                              {parameter.written, std::wstring(parameter.useInstead)})
+                          : FormatMessageText(platform, IDS_OPTION_WITHOUT_VALUE, {parameter.written}));
+            vmParameterRefused = true;
+            return false;
+        }
+        if (parameter.fate == VmParameter::Fate::dropped) {
+            if (trace) trace->Line(L"vm: parameter \"" + parameter.written + L"\" left out");
+            continue;
+        }
+        if (trace && parameter.passed != parameter.written)
+            trace->Line(L"vm: parameter \"" + parameter.written + L"\" passed as \"" + parameter.passed + L"\"");
+        ProcessVmParameter(std::move(parameter.passed), working);
+    }
+    return true;
 }
 
 bool Launcher::AssembleVmOptions() {
@@ -87,33 +239,41 @@ bool Launcher::AssembleVmOptions() {
 
     std::wstring executablePath;
     GetModulePath(executablePath);
-    std::wstring classPath;
-    for (const std::wstring& piece : SplitAtSemicolons(settings.Get(L"Class Path", L"Class Path"))) {
-        std::wstring entry = platform.ExpandEnvironment(piece);
-        if (entry.find(L'*') != npos || !IsAbsolutePath(entry, platform.Conventions())) {
-            ExpandClassPathEntry(platform, entry, executablePath, classPath);
-        } else {
-            classPath += entry;
-            classPath += L';';
-        }
-    }
+    // As with java -jar, the jar comes first; the class path may follow it.
+    std::wstring classPath = mainJar.empty() ? std::wstring() : mainJar + L";";
+    classPath += ExpandPathList(settings.Get(L"Class Path", L"Class Path"), executablePath, false);
     if (IsYesFlag(settings.Get(L"Application", L"Embedded Jar"))) classPath = executablePath + L";" + classPath;
-    if (classPath.empty()) {
+    if (classPath.empty() && mainModule.empty()) {
         ShowError(platform, splashWindow, IDS_NO_CLASS_PATH);
         return false;
     }
 
     std::vector<std::wstring> working;
     working.push_back(L"-Djava.class.path=" + platform.VmPathList(classPath));
+    std::wstring modulePath = ExpandPathList(settings.Get(L"Class Path", L"Module Path"), executablePath, true);
+    if (!modulePath.empty()) {
+        modulePath.pop_back();
+        working.push_back(L"--module-path=" + platform.VmPathList(modulePath));
+    }
+    if (!mainModule.empty()) working.push_back(L"-Djdk.module.main=" + mainModule.substr(0, mainModule.find(L'/')));
+    working.push_back(L"-Dsun.java.launcher=SUN_STANDARD");
+    const std::size_t launcherOptions = working.size();
     std::wstring parameters = settings.Get(L"Java Runtime Environment", L"Virtual Machine Parameters");
-    for (std::wstring& option : TokeniseVmOptions(parameters)) ProcessVmParameter(std::move(option), working);
+    if (!AddVmParameters(parameters, working)) return false;
     if (settings.Get(L"Java Runtime Environment", L"Class Data Sharing") == L"auto") {
-        AddClassDataSharingOptions(executablePath, working);
+        AddClassDataSharingOptions(executablePath, working, launcherOptions);
     }
 
+    const std::size_t commandPosition = vmOptions.size() + launcherOptions;
     for (const std::wstring& entry : working) {
         if (entry == L"-Dsun.java2d.dpiaware=true") platform.MakeProcessDpiAware();
-        vmOptions.push_back(platform.ToAnsi(platform.ExpandEnvironment(entry)));
+        std::wstring expanded = platform.ExpandEnvironment(entry);
+        // An empty option is one the VM refuses to start with.
+        if (expanded.empty()) {
+            if (platform.trace) platform.trace->Line(L"vm: parameter \"" + entry + L"\" expands to nothing, left out");
+            continue;
+        }
+        vmOptions.push_back(platform.ToAnsi(expanded));
     }
 
     outputFile = settings.Get(L"Application", L"Output File");
@@ -130,6 +290,9 @@ bool Launcher::AssembleVmOptions() {
             if (!piece.empty()) applicationArguments.push_back(std::move(piece));
         }
     }
+    // Formed from the arguments as main gets them, which no expansion may change.
+    vmOptions.insert(vmOptions.begin() + static_cast<std::ptrdiff_t>(commandPosition),
+                     platform.ToAnsi(L"-Dsun.java.command=" + JavaCommandText()));
     return true;
 }
 

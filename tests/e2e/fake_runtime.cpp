@@ -22,6 +22,15 @@ std::vector<std::string> WithPrefix(const std::vector<std::string>& lines, const
     return found;
 }
 
+std::vector<std::string> VmOptionLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> options;
+    for (const std::string& option : WithPrefix(lines, "option ")) {
+        if (option.rfind("option -Dsun.java.command=", 0) != 0 && option != "option -Dsun.java.launcher=SUN_STANDARD")
+            options.push_back(option);
+    }
+    return options;
+}
+
 std::vector<std::string> Faults(const std::vector<std::string>& lines) {
     std::vector<std::string> faults;
     for (const std::string& line : lines) {

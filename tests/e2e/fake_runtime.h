@@ -21,6 +21,9 @@ const wchar_t kMainClass[] = L"com.example.App";
 
 std::vector<std::string> SplitLines(const std::string& text);
 std::vector<std::string> WithPrefix(const std::vector<std::string>& lines, const std::string& prefix);
+// The "option " lines in order, without the two properties that tell the
+// application how it was started (their own tests look at them).
+std::vector<std::string> VmOptionLines(const std::vector<std::string>& lines);
 // The faults the double reports are all upper case at the start of a line.
 std::vector<std::string> Faults(const std::vector<std::string>& lines);
 
@@ -42,7 +45,7 @@ protected:
     uiauto::RunResult Start(const std::wstring& arguments = L"",
                             const std::vector<std::pair<std::wstring, std::wstring>>& extra = {});
 
-    std::vector<std::string> Options() const { return WithPrefix(lines_, "option "); }
+    std::vector<std::string> Options() const { return VmOptionLines(lines_); }
     // The double's single "thread_stack reserved=" reading, 0 when there is none or several.
     std::uint64_t StackReserved() const;
 

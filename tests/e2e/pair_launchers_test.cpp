@@ -4,6 +4,8 @@
 // the first one ends with the exit code of the application the second ran.
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "fake_runtime.h"
 #include "launcher/win32_api.h"
 
@@ -56,11 +58,16 @@ protected:
     }
 
     // Each launcher's settings name the other as its pair and wait for it.
-    void WriteBoth(const std::vector<std::pair<std::wstring, std::wstring>>& runtime) {
-        sandbox_.WriteBytes(L"app.ini", Settings(runtime, {{L"Pair Product", exe32_}, {L"Pair Return Code", L"Yes"}})
-                                            .Encoded());
-        sandbox_.WriteBytes(L"app32.ini",
-                            Settings(runtime, {{L"Pair Product", exe64_}, {L"Pair Return Code", L"Yes"}}).Encoded());
+    void WriteBoth(const std::vector<std::pair<std::wstring, std::wstring>>& runtime,
+                   const std::vector<std::pair<std::wstring, std::wstring>>& application = {}) {
+        auto withPair = [&](const std::wstring& pair) {
+            std::vector<std::pair<std::wstring, std::wstring>> entries = {{L"Pair Product", pair},
+                                                                          {L"Pair Return Code", L"Yes"}};
+            entries.insert(entries.end(), application.begin(), application.end());
+            return Settings(runtime, entries).Encoded();
+        };
+        sandbox_.WriteBytes(L"app.ini", withPair(exe32_));
+        sandbox_.WriteBytes(L"app32.ini", withPair(exe64_));
     }
 
     // The application ran once, in the launcher of the library's architecture,
@@ -107,6 +114,40 @@ TEST_F(PairLaunchers, X86LauncherHandsA64BitRuntimeToTheX64One) {
     ASSERT_TRUE(registration.ok());
     WriteBoth({{L"Maximum Version", L"any"}});
     ExpectRanWith(Start(kArguments), runtime64_);
+}
+
+// The application runs in the x86 launcher; later starts of the x64 one reach
+// it there and end with its reply, while the first start still waits for it.
+TEST_F(PairLaunchers, SingleInstanceStartsReachTheApplicationInThePair) {
+    WriteBoth({{L"JRE Path", L"rt32"}}, {{L"Single Instance", L"yes"}});
+    const std::wstring release = L"zorv-pair-release-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE releaseEvent = CreateEventW(nullptr, FALSE, FALSE, release.c_str());
+    environment_ = {{L"FAKEJVM_LOG", log_},
+                    {L"FAKEJVM_CLASSES", L"com/example/App"},
+                    {L"FAKEJVM_SECONDARY", L"int"},
+                    {L"FAKEJVM_PAUSE", release},
+                    {L"FAKEJVM_MAIN_WAIT", L"100000"}};
+    Launch launch;
+    launch.exe = exe64_;
+    launch.environment = environment_;
+    launch.timeoutMs = 120000;
+    auto first = std::async(std::launch::async, [launch] { return RunLauncher(launch); });
+    ASSERT_TRUE(uiauto::WaitUntil([&] { return ReadFileBytes(log_).find("main_args") != std::string::npos; }, 60000))
+        << ReadFileBytes(log_);
+
+    launch.arguments = L"-5";
+    EXPECT_TRUE(Ended(RunLauncher(launch), static_cast<std::uint32_t>(-5), {}));
+    launch.arguments = L"3 4";
+    EXPECT_TRUE(Ended(RunLauncher(launch), 7, {}));
+    SetEvent(releaseEvent);
+    EXPECT_TRUE(Ended(first.get(), 0, {}));
+    CloseHandle(releaseEvent);
+    lines_ = SplitLines(ReadFileBytes(log_));
+    EXPECT_EQ(WithPrefix(lines_, "main_args"), std::vector<std::string>{"main_args count=0"}) << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "secondary_arg"),
+              (std::vector<std::string>{"secondary_args count=1", "secondary_arg[0]=-5", "secondary_args count=2",
+                                        "secondary_arg[0]=3", "secondary_arg[1]=4"}));
+    ExpectNoFaults();
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST(Sample, StartsWithItsWildcardClassPathParametersAndRedirection) {
     EXPECT_TRUE(Ended(RunLauncher(launch), 0, {}));
 
     std::vector<std::string> lines = SplitLines(ReadFileBytes(log));
-    std::vector<std::string> options = WithPrefix(lines, "option ");
+    std::vector<std::string> options = VmOptionLines(lines);
     ASSERT_EQ(options.size(), 8u) << ReadFileBytes(log);
     // Both jars, in whatever order the folder lists them.
     std::string classPath = options[0];

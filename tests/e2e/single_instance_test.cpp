@@ -46,6 +46,7 @@ protected:
     void StartFirst(const Environment& extra, const std::string& until = "main_args") {
         Launch launch;
         launch.exe = exe_;
+        launch.workingDirectory = workingDirectory_;
         launch.timeoutMs = 120000;
         launch.environment = environment_;
         launch.environment.insert(launch.environment.end(),
@@ -57,11 +58,13 @@ protected:
             << ReadFileBytes(log_);
     }
 
-    uiauto::RunResult Second(const std::wstring& arguments, const std::wstring& exe = L"") {
+    uiauto::RunResult Second(const std::wstring& arguments, const std::wstring& exe = L"", const Environment& extra = {}) {
         Launch launch;
         launch.exe = exe.empty() ? exe_ : exe;
+        launch.workingDirectory = workingDirectory_;
         launch.arguments = arguments;
         launch.environment = environment_;
+        launch.environment.insert(launch.environment.end(), extra.begin(), extra.end());
         launch.timeoutMs = 120000;
         return RunLauncher(launch);
     }
@@ -91,12 +94,31 @@ protected:
     std::future<uiauto::RunResult> first_;
 };
 
+// The user this process runs as.
+std::vector<unsigned char> ThisUser() {
+    HANDLE token = nullptr;
+    std::vector<unsigned char> buffer(256);
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    BOOL read = GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size);
+    CloseHandle(token);
+    if (!read) return {};
+    PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    return std::vector<unsigned char>(static_cast<unsigned char*>(sid), static_cast<unsigned char*>(sid) + GetLengthSid(sid));
+}
+
 // The shared block of the launcher at this path, mapped into the test; made
-// here when `create` says so, else null when there is none.
+// here, owned by this user as the launcher makes it, when `create` says so,
+// else null when there is none.
 class SharedBlock {
 public:
     SharedBlock(const std::wstring& exe, bool create) : base_(zorv::InstanceBaseName(exe)) {
-        mapping_ = create ? CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+        std::vector<unsigned char> user = ThisUser();
+        SECURITY_DESCRIPTOR descriptor;
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorOwner(&descriptor, user.data(), FALSE);
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+        mapping_ = create ? CreateFileMappingW(INVALID_HANDLE_VALUE, &attributes, PAGE_READWRITE, 0,
                                                static_cast<DWORD>(zorv::kInstanceBlockSize), base_.c_str())
                           : OpenFileMappingW(FILE_MAP_WRITE, FALSE, base_.c_str());
         if (mapping_ != nullptr) {
@@ -206,22 +228,27 @@ TEST_F(SingleInstance, OffUnlessExactlyYesAndNoServiceAndOnePathSpelling) {
     }
 }
 
-TEST_F(SingleInstance, WithoutAReplyTheSecondStartEndsWithTheFirstsExitCode) {
-    // No secondaryMain: the first instance ends with System.exit(9).
+TEST_F(SingleInstance, WithoutSecondaryMainTheSecondStartHearsSoAtOnce) {
+    // The first instance stays until it ends with System.exit(9); the second does not wait for that.
     StartFirst({{L"FAKEJVM_MAIN", L"exit:9"}});
-    auto second = std::async(std::launch::async, [this] { return Second(L"a"); });
-    ASSERT_TRUE(uiauto::WaitUntil([&] { return ReadFileBytes(log_).find("exception_describe") != std::string::npos; }, 30000));
+    const std::wstring trace = sandbox_.Path(L"second.trace");
+    EXPECT_TRUE(Ended(Second(L"a", L"", {{L"ZORV_LAUNCHER_DEBUG", trace}}), kFailed, {}));
+    EXPECT_NE(ReadFileBytes(trace).find("single instance: The running instance of this application takes no arguments "
+                                        "from a second start (its main class has no secondaryMain)"),
+              std::string::npos)
+        << ReadFileBytes(trace);
     EXPECT_TRUE(Ended(EndFirst(), 9, {}));
-    EXPECT_TRUE(Ended(second.get(), 9, {}));
     EXPECT_EQ(Count(lines_, "get_static_method com/example/App secondaryMain"), 2u) << LogText();
-    EXPECT_EQ(Count(lines_, "exception_describe java/lang/NoSuchMethodError"), 1u);
+    EXPECT_EQ(Count(lines_, "exception_describe"), 0u) << "nothing printed in the first instance";
     ExpectNoFaults();
+}
 
+TEST_F(SingleInstance, WithoutAReplyTheSecondStartEndsWithTheFirstsExitCode) {
     // Never reaching main: the runtime's helper finds no main class and ends the process with 1.
     environment_ = {{L"FAKEJVM_LOG", log_}, {L"FAKEJVM_CLASSES", L"com/example/Other"}};
     StartFirst({{L"FAKEJVM_SECONDARY", L"int"}, {L"FAKEJVM_PAUSE_AT", L"create"}, {L"FAKEJVM_HELPER", L"exit"}},
                "pause create");
-    second = std::async(std::launch::async, [this] { return Second(L"a"); });
+    auto second = std::async(std::launch::async, [this] { return Second(L"a"); });
     ASSERT_TRUE(SecondIsWaiting());
     EXPECT_TRUE(Ended(EndFirst(), 1, {}));
     EXPECT_TRUE(Ended(second.get(), 1, {}));
@@ -242,7 +269,7 @@ TEST_F(SingleInstance, TwentySimultaneousSecondStartsEachGetTheirOwnReply) {
 }
 
 // This test plays the first instance that made the block.
-TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndRefusesAStaleOne) {
+TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndTalksOnlyToTheLauncher) {
     SharedBlock shared(exe_, true);
     unsigned char* block = shared.bytes();
     ASSERT_NE(block, nullptr);
@@ -251,7 +278,8 @@ TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndRefusesAStaleOne) {
     uiauto::RunResult unfinished = Second(L"a");
     EXPECT_TRUE(Ended(unfinished, kFailed, {}));
 
-    // Finishing it while the second start waits.
+    // Finishing it while the second start waits, but as a program other than
+    // the launcher: the second start sends it nothing.
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     const std::uint32_t message = RegisterWindowMessageW(shared.base().c_str());
@@ -260,10 +288,9 @@ TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndRefusesAStaleOne) {
     zorv::WriteBlockField(block, zorv::kMessageIdOffset, message);
     zorv::WriteBlockField(block, zorv::kPrimaryProcessIdOffset, GetCurrentProcessId());
     zorv::PublishListenerThreadId(block, GetCurrentThreadId());
-    ASSERT_TRUE(uiauto::WaitUntil([&] { return PeekMessageW(&msg, nullptr, message, message, PM_REMOVE) != FALSE; }, 30000));
-    EXPECT_EQ(zorv::ReadArgumentBlock(block), std::vector<std::wstring>{L"late"});
-    PostThreadMessageW(static_cast<DWORD>(msg.wParam), message, 42, 0);
-    EXPECT_TRUE(Ended(late.get(), 42, {}));
+    EXPECT_TRUE(Ended(late.get(), kFailed, {}));
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, message, message, PM_REMOVE)) << "a request reached another program";
+    EXPECT_EQ(zorv::ReadArgumentBlock(block), std::vector<std::wstring>{L""}) << "its arguments were written";
 
     // Naming a process and a thread that have ended.
     HANDLE thread = CreateThread(nullptr, 0, [](void*) -> DWORD { return 0; }, nullptr, 0, nullptr);
@@ -273,6 +300,115 @@ TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndRefusesAStaleOne) {
     CloseHandle(thread);
     EXPECT_TRUE(Ended(Second(L"a"), kFailed, {}));
     EXPECT_FALSE(FileExists(log_)) << "no start ran the application";
+}
+
+// Security attributes naming the Administrators group as owner, open to
+// all: an object that someone else made first.
+class AnotherOwner {
+public:
+    AnotherOwner() {
+        DWORD size = sizeof sid_;
+        CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid_, &size);
+        InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorOwner(&descriptor_, sid_, FALSE);
+        SetSecurityDescriptorDacl(&descriptor_, TRUE, nullptr, FALSE);
+    }
+    SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
+
+private:
+    alignas(8) unsigned char sid_[SECURITY_MAX_SID_SIZE] = {};
+    SECURITY_DESCRIPTOR descriptor_ = {};
+    SECURITY_ATTRIBUTES attributes_ = {sizeof attributes_, &descriptor_, FALSE};
+};
+
+// Whether a kernel object is this user's and opens to this user alone.
+::testing::AssertionResult ThisUsersAlone(HANDLE object) {
+    std::vector<unsigned char> user = ThisUser();
+    std::vector<unsigned char> descriptor(4096);
+    DWORD size = 0;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    if (object == nullptr || user.empty() ||
+        !GetKernelObjectSecurity(object, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor.data(),
+                                 static_cast<DWORD>(descriptor.size()), &size) ||
+        !GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) ||
+        !GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted)) {
+        return ::testing::AssertionFailure() << "no security descriptor: error " << GetLastError();
+    }
+    if (!EqualSid(owner, user.data())) return ::testing::AssertionFailure() << "owned by another";
+    if (!present || dacl == nullptr) return ::testing::AssertionFailure() << "no DACL: open to everybody";
+    void* ace = nullptr;
+    if (dacl->AceCount != 1 || !GetAce(dacl, 0, &ace) ||
+        static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+        !EqualSid(&static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart, user.data())) {
+        return ::testing::AssertionFailure() << dacl->AceCount << " entries, not this user's alone";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(SingleInstance, ObjectsOpenToThisUserAloneAndAnotherOwnersBlockIsNotUsed) {
+    StartFirst({{L"FAKEJVM_SECONDARY", L"int"}});
+    const std::wstring base = zorv::InstanceBaseName(exe_);
+    HANDLE mapping = OpenFileMappingW(READ_CONTROL, FALSE, base.c_str());
+    HANDLE event = OpenEventW(READ_CONTROL, FALSE, zorv::StartEventName(base).c_str());
+    EXPECT_TRUE(ThisUsersAlone(mapping)) << "the shared block";
+    EXPECT_TRUE(ThisUsersAlone(event)) << "the start event";
+    for (HANDLE object : {mapping, event}) {
+        if (object != nullptr) CloseHandle(object);
+    }
+    EXPECT_TRUE(Ended(Second(L"-5"), static_cast<std::uint32_t>(-5), {}));
+    EXPECT_TRUE(Ended(EndFirst(), 0, {}));
+
+    // A block made first by someone else, open to all: the start runs the
+    // application itself rather than hand its arguments over.
+    AnotherOwner other;
+    HANDLE planted = CreateFileMappingW(INVALID_HANDLE_VALUE, other.Attributes(), PAGE_READWRITE, 0,
+                                        static_cast<DWORD>(zorv::kInstanceBlockSize), base.c_str());
+    ASSERT_NE(planted, nullptr) << GetLastError();
+    EXPECT_FALSE(ThisUsersAlone(planted)) << "the test could not plant a block of another owner";
+    const std::wstring trace = sandbox_.Path(L"planted.trace");
+    EXPECT_TRUE(Ended(Second(L"-5", L"", {{L"ZORV_LAUNCHER_DEBUG", trace}}), 0, {}));
+    CloseHandle(planted);
+    EXPECT_NE(ReadFileBytes(trace).find("single instance: off: the shared block " + Utf8(base) + " belongs to another user"),
+              std::string::npos)
+        << ReadFileBytes(trace);
+    EXPECT_EQ(WithPrefix(SplitLines(ReadFileBytes(log_)), "arg[0]"), std::vector<std::string>{"arg[0]=-5"})
+        << "the start ran the application itself";
+}
+
+// A first instance whose start event is someone else's runs without the mode
+// and takes its block down: the next start runs the application too, rather
+// than wait for a first instance that will never answer.
+TEST_F(SingleInstance, AFirstInstanceThatCannotServeLeavesNoBlock) {
+    AnotherOwner other;
+    HANDLE planted = CreateEventW(other.Attributes(), TRUE, FALSE, zorv::StartEventName(zorv::InstanceBaseName(exe_)).c_str());
+    ASSERT_NE(planted, nullptr) << GetLastError();
+    StartFirst({{L"FAKEJVM_SECONDARY", L"int"}});
+    EXPECT_TRUE(Ended(Second(L"-5"), 0, {}));
+    EXPECT_TRUE(Ended(EndFirst(), 0, {}));
+    CloseHandle(planted);
+    EXPECT_EQ(Count(lines_, "main_args"), 2u) << LogText();
+    EXPECT_EQ(Count(lines_, "secondary_args"), 0u);
+}
+
+// Names derived from a path past 255 characters still fit their limits.
+TEST_F(SingleInstance, ALongInstallPathKeepsTheMode) {
+    std::wstring deep;
+    while (sandbox_.Path(deep).size() < 300) deep += L"deep folder " + std::to_wstring(deep.size()) + L"\\";
+    exe_ = sandbox_.CopyLauncher(deep + L"app.exe");
+    ASSERT_TRUE(FileExists(exe_));
+    // A working folder past MAX_PATH is refused by Windows.
+    workingDirectory_ = sandbox_.Root();
+    sandbox_.WriteBytes(deep + L"lib\\app.jar", "not really a jar");
+    sandbox_.WriteBytes(deep + L"app.ini",
+                        Settings({{L"JRE Path", sandbox_.Path(L"rt")}}, {{L"Single Instance", L"yes"}}).Encoded());
+    StartFirst({{L"FAKEJVM_SECONDARY", L"int"}});
+    EXPECT_TRUE(Ended(Second(L"-5"), static_cast<std::uint32_t>(-5), {}));
+    EXPECT_TRUE(Ended(EndFirst(), 0, {}));
+    EXPECT_EQ(Count(lines_, "main_args"), 1u) << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "secondary_arg"),
+              (std::vector<std::string>{"secondary_args count=1", "secondary_arg[0]=-5"}));
 }
 
 }  // namespace

@@ -51,14 +51,15 @@ public:
     std::uint32_t CurrentProcessId() override { return 0; }
     std::uint32_t StartListener(std::uint32_t, RequestRoutine, void*) override { return 0; }
     bool WaitForStartEvent() override { return true; }
-    bool PostReply(std::uint32_t threadId, std::uint32_t message, std::int32_t value) override {
+    bool PostReply(std::uint32_t threadId, std::uint32_t message, std::int32_t value, ReplyKind kind) override {
         report_.Put("reply_" + std::to_string(threadId), message == kMessage ? value : -999999);
+        report_.Put("kind_" + std::to_string(threadId), static_cast<long long>(kind));
         return true;
     }
     bool OpenFirstProcess(std::uint32_t) override { return false; }
     bool LockRequests(const std::wstring&) override { return false; }
     bool PostRequest(std::uint32_t, std::uint32_t) override { return false; }
-    std::int32_t WaitForReply(std::uint32_t) override { return 0; }
+    std::int32_t WaitForReply(std::uint32_t, ReplyKind&) override { return 0; }
 
     static constexpr std::uint32_t kMessage = 0xC1A5;
 

@@ -1,11 +1,11 @@
 #!/bin/sh
-# The Linux launcher from outside: zorv_test.sh ZORV PROBE_JAR JDK_HOME, on
-# an X display. Each case copies the real executable into its own folder
+# The Linux launcher from outside: zorv_test.sh ZORV PROBE_JAR JDK_HOME
+# MODERN_JAR DEP_JAR, on an X display. Each case copies the real executable into its own folder
 # beside the probe jar and an INI file, runs it and checks the exit code,
 # what it printed and the files and windows it made. zenity and kdialog are
 # stand-ins that record how they were called.
 set -u
-zorv=$1 jar=$2 jdk=$3
+zorv=$1 jar=$2 jdk=$3 modern_jar=$4 dep_jar=$5
 root=$(mktemp -d "${TMPDIR:-/tmp}/zorv-test-XXXXXX") || exit 1
 trap 'rm -rf "$root"' EXIT
 failures=0
@@ -88,6 +88,12 @@ heap=$(sed -n 's/^maxMemoryMB=//p' "$dir/stdout")
 [ "${heap:-0}" -ge 80 ] && [ "${heap:-0}" -le 96 ] || fail "maxMemory ${heap:-none} MB, expected 96 MB"
 TRACE_FOR_RUN=$dir/trace.txt run exit=7
 expect_rc 7
+# The trace holds the command line: the user's alone, and never written through a link.
+[ "$(stat -c %a "$dir/trace.txt")" = 600 ] || fail "trace file mode $(stat -c %a "$dir/trace.txt"), expected 600"
+ln -s "$dir/elsewhere.txt" "$dir/linked-trace.txt"
+TRACE_FOR_RUN=$dir/linked-trace.txt run exit=7
+expect_rc 7
+[ -e "$dir/elsewhere.txt" ] && fail "the trace was written through a link"
 # The trace tells why the runtime was chosen, with Linux paths.
 expect_in "$dir/trace.txt" "runtime: installed candidate $jdk/ version $jdk17_version."
 expect_in "$dir/trace.txt" ": chosen, ranks first"
@@ -220,9 +226,21 @@ app single viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk1
     '[Application]' 'Single Instance=yes'
 launch first hold &
 # One comes once the first listens, before main has even been called: it waits for main.
-for _ in $(seq 200); do ls "$root"/zorv-*.socket > /dev/null 2>&1 && break; sleep 0.05; done
+for _ in $(seq 200); do ls "$root"/zorv-*/*.socket > /dev/null 2>&1 && break; sleep 0.05; done
 launch early reply=5 early
 await "$dir/holding" || fail "main never ran: $(cat "$dir/first.err")"
+channels=$root/zorv-$(id -u)
+[ "$(stat -c %a "$channels")" = 700 ] || fail "channel folder mode $(stat -c %a "$channels"), expected 700"
+# A client that trickles its request holds the listener for a few seconds at
+# most: a start behind it is still answered soon.
+(for _ in $(seq 30); do printf x; sleep 1; done) | socat -u - "UNIX-CONNECT:$(ls "$channels"/*.socket)" &
+trickler=$!
+sleep 1
+started=$(date +%s)
+launch behind reply=6
+[ "$(cat "$dir/behind.rc")" = 6 ] || fail "start behind a trickling client: exit code $(cat "$dir/behind.rc")"
+[ $(($(date +%s) - started)) -lt 15 ] || fail "a trickling client held the listener $(($(date +%s) - started)) s"
+kill "$trickler" 2> /dev/null
 pids=
 for n in 1 2 3 4 5 6 7 8 9 10; do
     launch "second$n" "reply=$n" "$(printf 'n\303\244%s' $n)" &
@@ -236,7 +254,7 @@ for n in 1 2 3 4 5 6 7 8 9 10; do
     [ "$(cat "$dir/second$n.rc")" = $n ] || fail "second start $n: exit code $(cat "$dir/second$n.rc"): $(cat "$dir/second$n.err")"
     expect_line "$dir/secondary.txt" "args=2 [ $(hex "reply=$n") ] [ 6e e4 $(hex $n) ]"
 done
-[ "$(wc -l < "$dir/secondary.txt")" = 11 ] || fail "secondaryMain ran $(wc -l < "$dir/secondary.txt") times, expected 11"
+[ "$(wc -l < "$dir/secondary.txt")" = 12 ] || fail "secondaryMain ran $(wc -l < "$dir/secondary.txt") times, expected 12"
 # secondaryMain ends the first process: the waiting start gets its exit status.
 launch last exit=42
 wait
@@ -317,6 +335,152 @@ rc=$?
 [ "$rc" = 7 ] || fail "without HOME: exit code $rc: $(cat "$root/no-home.err")"
 [ "$(cat "$root/no-home.err")" = "to standard error" ] || fail "without HOME: $(cat "$root/no-home.err")"
 [ -z "$(ls -A "$user_home/.cache/Demo Viewer/v1")" ] || fail "without HOME: $(ls -A "$user_home/.cache/Demo Viewer/v1")"
+
+case=single-instance-without-secondary-main
+# The second start hears at once that nobody took its arguments.
+app plain viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
+    "Maximum Version=$jdk17_version" 'Main Class=PlainProbe' '[Class Path]' 'Class Path=probe.jar' \
+    '[Application]' 'Single Instance=yes'
+launch first hold &
+await "$dir/holding" || fail "main never ran: $(cat "$dir/first.err")"
+TRACE_FOR_RUN=$dir/trace.txt run file.txt
+expect_rc 255
+expect_line "$dir/stderr" "The running instance of this application takes no arguments from a second start (its main class has no secondaryMain); these were not delivered."
+[ "$(wc -l < "$dir/stderr")" = 1 ] || fail "more than one line on standard error: $(cat "$dir/stderr")"
+expect_in "$dir/trace.txt" "launcher: exit code -1"
+touch "$dir/release"
+wait
+[ "$(cat "$dir/first.rc")" = 0 ] || fail "first start: exit code $(cat "$dir/first.rc")"
+grep -q NoSuchMethodError "$dir/first.err" && fail "the first instance printed: $(cat "$dir/first.err")"
+
+case=single-instance-other-user
+# Another user who makes the folder where this user's channels would be, or
+# a link there, neither stalls nor redirects the start: it runs the
+# application without the mode and says why in the trace. Nor can that user
+# reach this user's channels.
+other=zorvtestother
+if [ "$(id -u)" = 0 ] && { id "$other" > /dev/null 2>&1 || useradd -M -s /bin/sh "$other"; }; then
+    chmod 711 "$root"
+    app other viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
+        "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \
+        '[Application]' 'Single Instance=yes'
+    for planted in folder link; do
+        shared=$root/shared-$planted
+        mkdir -m 1777 "$shared" && mkdir -m 777 "$shared/theirs" && chown "$other" "$shared/theirs"
+        if [ $planted = folder ]; then runuser -u "$other" -- mkdir -m 777 "$shared/zorv-0"
+        else runuser -u "$other" -- ln -s "$shared/theirs" "$shared/zorv-0"; fi
+        (XDG_RUNTIME_DIR=$shared TRACE_FOR_RUN=$dir/trace-$planted.txt launch $planted exit=4)
+        [ "$(cat "$dir/$planted.rc")" = 4 ] || fail "$planted: exit code $(cat "$dir/$planted.rc"): $(cat "$dir/$planted.err")"
+        expect_in "$dir/trace-$planted.txt" "single instance: off: $shared/zorv-0 is not a folder of this user's alone"
+        [ -z "$(ls -A "$shared/theirs")" ] || fail "$planted: files made in the other user's folder: $(ls -A "$shared/theirs")"
+    done
+    launch first hold &
+    await "$dir/holding" || fail "main never ran: $(cat "$dir/first.err")"
+    runuser -u "$other" -- socat -u /dev/null "UNIX-CONNECT:$(ls "$root"/zorv-0/*.socket)" 2> /dev/null &&
+        fail "another user reached the channel"
+    touch "$dir/release"
+    wait
+    userdel "$other" 2> /dev/null
+else
+    echo "not root: the other user's attempts are not tried"
+fi
+
+case=modern-applications
+# Applications as today's documentation starts them with java: from a jar's
+# manifest, as a module, by class with the module options of a module-path
+# library written as on java's command line; each against java itself, on
+# JDK 17 and on the newest other runtime installed.
+fx=/usr/share/openjfx/lib
+newest=$(for release in /usr/lib/jvm/*/release; do
+             printf '%s %s\n' "$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$release")" "${release%/release}"
+         done | sort -n | tail -1 | cut -d' ' -f2)
+[ -d "$fx" ] || fail "no JavaFX library in $fx: tools/setup installs openjfx"
+modern() {  # modern FOLDER INI-LINES...: the application's jars beside zorv
+    folder=$1
+    shift
+    app "$folder" viewer viewer.ini '[Product Information]' "Product Name=$folder" "$@"
+    mkdir -p "$dir/lib" "$dir/mods" && cp "$modern_jar" "$dir/modern.jar" && cp "$modern_jar" "$dir/mods/" &&
+        cp "$dep_jar" "$dir/lib/dep.jar" || exit 1
+}
+# same_as_java JAVA-ARGUMENTS...: java, started in the same folder, ends
+# with zorv's exit code after the same output, but for the lines that name
+# paths as each was given them.
+same_as_java() {
+    (cd "$dir" && "$home/bin/java" "$@" > java.out 2> java.err; echo $? > java.rc)
+    [ "$(cat "$dir/java.rc")" = "$rc" ] || fail "exit code $rc, java's $(cat "$dir/java.rc"): $(cat "$dir/java.err")"
+    grep -v '^command=\|^class.path=' "$dir/java.out" > "$dir/java.same"
+    grep -v '^command=\|^class.path=' "$dir/stdout" > "$dir/zorv.same"
+    cmp -s "$dir/java.same" "$dir/zorv.same" || fail "not java's output: $(diff "$dir/java.same" "$dir/zorv.same")"
+}
+# The runtime's log lines (-Xlog writes to standard output by default).
+complaints() { grep -h '^\[' "$dir/stdout" "$dir/stderr" | grep -q . && fail "$*: the runtime complained: $(grep -h '^\[' "$dir/stdout" "$dir/stderr")"; }
+for home in "$jdk" ${newest:+"$newest"}; do
+    v=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$home/release")
+    modern "jar-$v" '[Java Runtime Environment]' "JRE Path=$home" 'Main Jar=modern.jar'
+    run opens dep
+    expect_rc 0
+    same_as_java -jar modern.jar opens dep
+    for line in "command=$dir/modern.jar opens dep" "class.path=$dir/modern.jar" opens=main "dep=from lib/dep.jar" \
+                agent=ran launcher=SUN_STANDARD; do
+        expect_line "$dir/stdout" "$line"
+    done
+
+    modern "module-$v" '[Java Runtime Environment]' "JRE Path=$home" 'Main Module=modern.app' \
+        'Virtual Machine Parameters="--add-opens" java.base/java.lang=modern.app' '[Class Path]' 'Module Path=mods/*.jar'
+    run opens
+    expect_rc 0
+    same_as_java -p mods --add-opens java.base/java.lang=modern.app -m modern.app opens
+    for line in module=modern.app opens=main "command=modern.app opens" class.path=; do
+        expect_line "$dir/stdout" "$line"
+    done
+
+    # The class data archive follows the module options: no complaint on any
+    # start, a new archive when they change.
+    options="--module-path $fx --add-modules javafx.base --add-opens java.base/java.lang=ALL-UNNAMED"
+    modern "fx-$v" '[Java Runtime Environment]' "JRE Path=$home" 'Main Class=modern.Main' \
+        "Virtual Machine Parameters=$options" 'Class Data Sharing=auto' '[Class Path]' 'Class Path=modern.jar'
+    saved_home=$HOME
+    mkdir -p "$dir/home"
+    HOME=$dir/home APPDATA=$dir/home XDG_CONFIG_HOME=$dir/home/config XDG_CACHE_HOME=$dir/home/cache
+    export HOME APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
+    for start in 1 2 3; do
+        run fx opens throw
+        expect_rc 1
+        complaints start $start
+    done
+    expect_in "$dir/stderr" 'Exception in thread "main" java.lang.IllegalStateException: thrown by main'
+    # shellcheck disable=SC2086
+    same_as_java $options -cp modern.jar modern.Main fx opens throw
+    expect_line "$dir/stdout" "fx=javafx.base bound"
+    expect_line "$dir/stdout" "command=modern.Main fx opens throw"
+    archives=$(find "$dir" -name '*.jsa*' | wc -l)
+    [ "$archives" -ge 1 ] || fail "no class data archive"
+    sed -i 's/^Virtual Machine Parameters=.*/Virtual Machine Parameters=--add-opens java.base\/java.lang=ALL-UNNAMED/' \
+        "$dir/viewer.ini"
+    for start in 1 2; do
+        run opens
+        expect_rc 0
+        complaints "changed options, start $start"
+    done
+    expect_line "$dir/stdout" opens=main
+    [ "$(find "$dir" -name '*.jsa*' | wc -l)" -gt "$archives" ] || fail "no new archive for the new options"
+    HOME=$saved_home
+    unset APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
+done
+# Tools that list Java processes see the application's main class.
+modern jps '[Java Runtime Environment]' "JRE Path=$jdk" 'Main Class=modern.Main' '[Class Path]' 'Class Path=modern.jar'
+launch first hold &
+await "$dir/holding" || fail "main never ran: $(cat "$dir/first.err")"
+"$jdk/bin/jps" -l | grep -q "^[0-9]* modern.Main$" || fail "jps -l does not show modern.Main: $("$jdk/bin/jps" -l)"
+touch "$dir/release"
+wait
+# An option only java's command line knows stops the start, naming the setting to use.
+modern refused '[Java Runtime Environment]' "JRE Path=$jdk" 'Main Class=modern.Main' \
+    'Virtual Machine Parameters=-Dx=1 -jar modern.jar' '[Class Path]' 'Class Path=modern.jar'
+run
+expect_rc 255
+expect_line "$dir/stderr" 'Virtual Machine Parameters: -jar is an option of the java command, not of the VM; use "Main Jar" in [Java Runtime Environment] instead.'
+rm -f "$root/dialogs.log"
 
 echo "$failures failure(s)"
 [ "$failures" = 0 ]

@@ -11,6 +11,7 @@
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_keys.h"
+#include "tool/inflate.h"
 #include "tool/settings_check.h"
 #include "tool/settings_reference.h"
 #include "tool/tool_commands.h"
@@ -191,7 +192,7 @@ TEST(SettingsCheck, FolderOfSoundSettingsExitsZeroAndOneWarningMakesItOne) {
     std::string settings =
         "; the launcher's settings\r\n"
         "[Java Runtime Environment]\r\n"
-        "Main Class=com/example/App\r\n"
+        "Main Class=Probe\r\n"
         "Minimum Version=1.8\r\n"
         "Maximum Version=any\r\n"
         "Virtual Machine Parameters=-Xmx50:256:1024p \"-Dapp.title=My App\" -Xss2m\r\n"
@@ -296,7 +297,6 @@ TEST(SettingsCheck, EmbeddedLayerIsJudgedWithExactNamesAndThePlusSectionsSpace) 
              ini + L":0: error: \"Main Class\" is missing",
              ini + L":2: warning: \"Single Instance= yes\" begins with the space a \"+\" section adds",
              ini + L":3: warning: [Display+] is never read",
-             ini + L":6: error: \"Virtual Machine Parameters\" begins with a space",
              std::wstring(L"app.exe (embedded):2: warning: unknown key \"main class\" in section [Java Runtime "
                           L"Environment]: embedded settings match names exactly, write \"Main Class\""),
              std::wstring(L"app.exe (embedded):3: error: \"Maximum Version\" 1.8 lies below \"Minimum Version\" 11"),
@@ -307,7 +307,7 @@ TEST(SettingsCheck, EmbeddedLayerIsJudgedWithExactNamesAndThePlusSectionsSpace) 
          }) {
         EXPECT_TRUE(Has(messages, expected)) << ToUtf8(expected);
     }
-    EXPECT_EQ(messages.size(), 9u);
+    EXPECT_EQ(messages.size(), 8u);
 
     target.embeddedText = L"[Java Runtime Environment]\nMain Class=a.B\n";
     EXPECT_TRUE(Has(Messages(CheckSettings(target, kNoEnvironment)),
@@ -340,6 +340,65 @@ TEST(SettingsCheck, EmbeddedJarIsSearchedThroughTheExecutablesZipDirectory) {
     EXPECT_FALSE(ReadZipEntryNames(jar.substr(0, jar.size() - 30), names));
 }
 
+// The main class is read out of the jar the jar tool deflated, or from a
+// folder of classes.
+TEST(SettingsCheck, SingleInstanceWithoutSecondaryMainIsWarnedOf) {
+    TempFolder folder;
+    const std::string jar = ReadBytes(ZORV_TEST_JAR);
+    WriteBytes(folder.Path() / "app.exe", std::string("MZ\x90\0", 4) + std::string(300, 'x') + jar);
+    CheckTarget target;
+    target.executablePath = WidePath(folder.Path() / "app.exe");
+    target.settingsPath = WidePath(folder.Path() / "app.ini");
+    auto check = [&](const std::string& mainClass, const std::string& classPath, const std::string& flag) {
+        WriteBytes(folder.Path() / "app.ini", "[Java Runtime Environment]\nMain Class=" + mainClass +
+                                                  "\nMaximum Version=11\n[Class Path]\nClass Path=" + classPath +
+                                                  "\n[Application]\nEmbedded Jar=YES\nSingle Instance=" + flag + "\n");
+        std::vector<std::wstring> messages;
+        for (const std::wstring& message : Messages(CheckSettings(target, kNoEnvironment))) {
+            if (message.find(L"secondaryMain") != std::wstring::npos) messages.push_back(message);
+        }
+        return messages;
+    };
+    const std::wstring warning = target.settingsPath +
+                                 L":8: warning: \"Single Instance=yes\" but the main class has no static "
+                                 L"secondaryMain(String[]): a second start ends with -1 at once and its arguments "
+                                 L"reach nobody";
+    EXPECT_EQ(check("Probe", "", "yes"), std::vector<std::wstring>{});
+    EXPECT_EQ(check("PlainProbe", "", "yes"), std::vector<std::wstring>{warning});
+    EXPECT_EQ(check("PlainProbe", "", "Yes"), std::vector<std::wstring>{}) << "the mode is off";
+
+    std::string plain, probe;
+    ASSERT_TRUE(ReadZipEntry(jar, "PlainProbe.class", 1 << 20, plain));
+    ASSERT_TRUE(ReadZipEntry(jar, "Probe.class", 1 << 20, probe));
+    EXPECT_EQ(plain.compare(0, 4, "\xCA\xFE\xBA\xBE"), 0);
+    EXPECT_FALSE(ReadZipEntry(jar, "Probe.class", probe.size() - 1, probe)) << "over the limit";
+    WriteBytes(folder.Path() / "app.exe", "MZ");
+    WriteBytes(folder.Path() / "classes" / "PlainProbe.class", plain);
+    EXPECT_EQ(check("PlainProbe", "classes", "yes"), std::vector<std::wstring>{warning});
+    // A class file cut short tells nothing either way.
+    WriteBytes(folder.Path() / "classes" / "PlainProbe.class", plain.substr(0, plain.size() / 2));
+    EXPECT_EQ(check("PlainProbe", "classes", "yes"), std::vector<std::wstring>{});
+}
+
+// Stored and fixed-code blocks, which the jar tool's output seldom has, and
+// streams that lie about their distances, lengths or end.
+TEST(Inflate, EachBlockKindDecodesAndBrokenStreamsAreRefused) {
+    auto inflate = [](const std::string& data, std::size_t limit = 1024) {
+        std::string out;
+        return Inflate(reinterpret_cast<const unsigned char*>(data.data()), data.size(), limit, out) ? out : "(refused)";
+    };
+    EXPECT_EQ(inflate(std::string("\x01\x05\x00\xfa\xffhello", 10)), "hello");
+    EXPECT_EQ(inflate(std::string("K\x04\x00", 3)), "a");
+    const std::string repeated("KLJNDB\x00", 7);
+    EXPECT_EQ(inflate(repeated), "abcabcabcabcabc");
+    EXPECT_EQ(inflate(repeated, 14), "(refused)") << "over the limit";
+    EXPECT_EQ(inflate(repeated.substr(0, 4)), "(refused)") << "cut short";
+    EXPECT_EQ(inflate(std::string("\x01\x05\x00\xfa\xfehello", 10)), "(refused)") << "length and complement disagree";
+    EXPECT_EQ(inflate(std::string("\x07", 1)), "(refused)") << "block type 3";
+    // A fixed block whose first code is a match: nothing to copy from yet.
+    EXPECT_EQ(inflate(std::string("\x03\x02\x00", 3)), "(refused)");
+}
+
 TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
     TempFolder folder;
     WriteBytes(folder.Path() / "app.ini",
@@ -365,7 +424,8 @@ TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
              at + L"4: warning: VM parameter \"-XMX50p\" (column 10) is not computed as a share of memory",
              at + L"4: warning: memory share \"-Xmx:512:256p\" has a minimum above its maximum",
              at + L"4: warning: memory share \"-Xms10t\" is a share of the free address space",
-             at + L"4: error: VM parameter \"-cp\" (column 40) belongs to the java command",
+             at + L"4: error: VM parameter \"-cp\" (column 40) is an option of the java command, not of the VM: the "
+                  L"launcher stops before it creates the VM; use \"Class Path\" in [Class Path] instead",
              at + L"4: error: VM parameter \"x.jar\" (column 44) is not an option",
              at + L"5: warning: \"Library Path=lib\" does not end in \";\"",
              at + L"7: warning: \"JVM Source=favor_jre\" differs in letter case from \"favor_JRE\"",
@@ -378,6 +438,53 @@ TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
         EXPECT_TRUE(Has(messages, expected)) << ToUtf8(expected);
     }
     EXPECT_EQ(messages.size(), 13u);
+}
+
+TEST(SettingsCheck, ModernApplicationsModuleOptionsAndWhatTheVmWouldRefuse) {
+    TempFolder folder;
+    const std::string jar = ReadBytes(ZORV_TEST_JAR);
+    WriteBytes(folder.Path() / "dist" / "app.jar", jar);
+    WriteBytes(folder.Path() / "mods" / "m.jar", jar);
+    WriteBytes(folder.Path() / "plain.jar", "not a zip");
+    CheckTarget target;
+    target.executablePath = WidePath(folder.Path() / "app.exe");
+    target.settingsPath = WidePath(folder.Path() / "app.ini");
+    const std::wstring at = target.settingsPath + L":";
+    auto check = [&](const std::string& runtimeLines, const std::string& classPathLines) {
+        WriteBytes(folder.Path() / "app.ini", "[Java Runtime Environment]\nMaximum Version=any\n" + runtimeLines +
+                                                  "[Class Path]\n" + classPathLines);
+        return Messages(CheckSettings(target, kNoEnvironment));
+    };
+    // The forms copied from a java command line are fine now, quotes or none;
+    // a jar needs no class path and no main class.
+    EXPECT_EQ(check("Main Jar=dist\\app.jar\nVirtual Machine Parameters=--add-opens java.base/java.lang=ALL-UNNAMED "
+                    "\"--module-path\" \"C:\\my mods\" -p mods --add-modules javafx.controls --enable-preview\n",
+                    ""),
+              std::vector<std::wstring>{});
+    EXPECT_EQ(check("Main Module=app.mod/app.Main\n", "Module Path=mods;missing\n"),
+              std::vector<std::wstring>{at + L"5: warning: module path entry \"missing\" matches nothing"});
+
+    auto messages = check("Main Class=com.example.App\nMain Jar=plain.jar\nMain Module=app.mod\n"
+                          "Virtual Machine Parameters=-server -jar x.jar --add-reads\n",
+                          "Class Path=dist/app.jar\n");
+    for (const std::wstring& expected : {
+             at + L"3: warning: \"Main Module\" names the application: \"com.example.App\" is not used",
+             at + L"4: warning: \"Main Module\" names the application: \"plain.jar\" is not used",
+             at + L"6: warning: VM parameter \"-server\" (column 1) is left out: \"JVM Type\" chooses the VM library",
+             at + L"6: error: VM parameter \"-jar\" (column 9) is an option of the java command, not of the VM: the "
+                  L"launcher stops before it creates the VM; use \"Main Jar\" in [Java Runtime Environment] instead",
+             at + L"6: error: VM parameter \"--add-reads\" (column 20) needs a value after it",
+         }) {
+        EXPECT_TRUE(Has(messages, expected)) << ToUtf8(expected);
+    }
+    EXPECT_EQ(messages.size(), 6u);  // and x.jar, which is no option
+
+    EXPECT_EQ(check("Main Jar=plain.jar\n", ""),
+              std::vector<std::wstring>{at + L"3: error: \"Main Jar\" \"plain.jar\" is no jar with a manifest: the "
+                                             L"runtime finds no Main-Class"});
+    EXPECT_EQ(check("Main Jar=%NOWHERE%\\app.jar\n", ""),
+              std::vector<std::wstring>{at + L"3: error: \"Main Jar\" \"%NOWHERE%\\app.jar\" does not exist or cannot "
+                                             L"be read"});
 }
 
 // The table's keywords are the ones the launcher acts on: each changes the
@@ -407,7 +514,7 @@ TEST(SettingsKeys, KeywordsOfTheTableAreTheLaunchersOwn) {
     for (const std::wstring& keyword : source->keywords)
         EXPECT_NE(sourceFlags(keyword), sourceFlags(L"other")) << ToUtf8(keyword);
     EXPECT_EQ(provider->keywords.size(), 11u);
-    EXPECT_EQ(SettingsKeys().size(), 31u);
+    EXPECT_EQ(SettingsKeys().size(), 34u);
 }
 
 TEST(SettingsReference, DocsSettingsIsTheGeneratedReference) {

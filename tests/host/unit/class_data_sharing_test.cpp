@@ -83,7 +83,8 @@ protected:
         platform.SetProfile(ini, L"Java Runtime Environment", L"Class Data Sharing", L"auto");
         platform.fileContents[release] = kRelease17;
     }
-    // A fresh start of the launcher: its options between the class path and the parameters.
+    // A fresh start of the launcher: its options between the properties that
+    // tell how it started and the parameters.
     Narrow Start(bool isService = false) {
         launcher = std::make_unique<Launcher>(platform);
         launcher->productName = L"Demo: Viewer";
@@ -92,10 +93,10 @@ protected:
         launcher->jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
         EXPECT_TRUE(launcher->AssembleVmOptions());
         std::vector<std::string>& options = launcher->vmOptions;
-        EXPECT_GE(options.size(), 2u);
+        EXPECT_GE(options.size(), 4u);
         EXPECT_EQ(options.front(), "-Djava.class.path=D:\\app.jar;");
         EXPECT_EQ(options.back(), "-Xmx1g");
-        return options.size() < 2 ? Narrow{} : Narrow(options.begin() + 1, options.end() - 1);
+        return options.size() < 4 ? Narrow{} : Narrow(options.begin() + 3, options.end() - 1);
     }
     static std::wstring Archive(const std::wstring& folder) {
         return folder + L"\\" + ClassDataArchiveName(L"app.exe", L"17.0.15", L"C:\\jre");
@@ -153,7 +154,32 @@ TEST_F(ClassDataAssembly, VersionFromTheReleaseFileElseTheRegistrationServiceBes
     launcher->jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
     launcher->isService = true;
     ASSERT_TRUE(launcher->AssembleVmOptions());
-    EXPECT_EQ(launcher->vmOptions.at(1), Option("-XX:ArchiveClassesAtExit=", Archive(L"C:\\app") + L".part"));
+    EXPECT_EQ(launcher->vmOptions.at(3), Option("-XX:ArchiveClassesAtExit=", Archive(L"C:\\app") + L".part"));
+}
+
+TEST_F(ClassDataAssembly, ModuleOptionsMakeAnArchiveOfTheirOwn) {
+    const std::wstring modules = L"--add-opens java.base/java.lang=ALL-UNNAMED -p D:\\fx -Xmx1g";
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", modules);
+    const std::wstring identity = L"--add-opens=java.base/java.lang=ALL-UNNAMED\n--module-path=D:\\fx\n";
+    EXPECT_EQ(ModuleOptionsIdentity({L"-Djava.class.path=a.jar", L"--add-opens=java.base/java.lang=ALL-UNNAMED",
+                                     L"-Xmx1g", L"--module-path=D:\\fx", L"-Dsun.java.command=App"}),
+              identity);
+    const std::wstring archive =
+        userFolder + L"\\" + ClassDataArchiveName(L"app.exe", L"17.0.15", L"C:\\jre", identity) + L".part";
+    EXPECT_NE(archive, Archive(userFolder) + L".part");
+    const Narrow parameters{"--add-opens=java.base/java.lang=ALL-UNNAMED", "--module-path=D:\\fx"};
+    EXPECT_EQ(Start(), (Narrow{Option("-XX:ArchiveClassesAtExit=", archive), parameters[0], parameters[1]}));
+
+    // The runtimes that renew archives themselves map it with a complaint
+    // at error level on every start, which is kept off the application's
+    // standard error.
+    platform.fileContents[release] = "JAVA_VERSION=\"25\"\n";
+    const std::string automatic =
+        platform.ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"25", L"C:\\jre\\", identity));
+    EXPECT_EQ(Start(), (Narrow{"-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + automatic, "-Xlog:cds=off",
+                               parameters[0], parameters[1]}));
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
+    EXPECT_EQ(Start().size(), 2u) << "no module options, nothing to keep quiet";
 }
 
 // A runtime told to write an archive where it cannot ends the application

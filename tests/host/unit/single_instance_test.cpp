@@ -65,5 +65,19 @@ TEST(SingleInstanceBlock, NamesKeepThePathsLetterCase) {
     EXPECT_EQ(StartEventName(InstanceBaseName(L"c:\\apps\\Viewer\\RUN.exe")), L"c:_apps_Viewer_RUN.exe_upr_evt");
 }
 
+TEST(SingleInstanceBlock, NamesStayApartAndWithinTheirLimits) {
+    const std::wstring underscore = InstanceBaseName(L"C:\\Apps\\my_app\\run.exe");
+    EXPECT_NE(underscore, InstanceBaseName(L"C:\\Apps\\my\\app\\run.exe"));
+    EXPECT_EQ(underscore.rfind(L"C:_Apps_my_app_run.exe-", 0), 0u) << "the name still shows the path";
+
+    const std::wstring folder = L"C:\\" + std::wstring(300, L'd') + L"\\";
+    const std::wstring longName = InstanceBaseName(folder + L"run.exe");
+    EXPECT_EQ(longName.size(), kLongestBaseName);
+    EXPECT_NE(longName, InstanceBaseName(folder + L"run2.exe")) << "paths that differ only past the cut";
+    EXPECT_LT(RequestLockName(longName).size(), 260u);
+    EXPECT_EQ(InstanceBaseName(L"C:\\" + std::wstring(kLongestBaseName - 3, L'd')).size(), kLongestBaseName)
+        << "a name that fits is kept whole";
+}
+
 }  // namespace
 }  // namespace zorv

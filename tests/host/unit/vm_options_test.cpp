@@ -66,6 +66,43 @@ TEST(VmOptionTokens, QuoteRemoval) {
     EXPECT_EQ(RemoveQuotes(L"\"\""), L"");
 }
 
+TEST(VmParameters, SpaceFormsAreJoinedAsJavaJoinsThem) {
+    std::vector<VmParameter> read = ReadVmParameters(TokeniseVmOptions(
+        L"--add-opens java.base/java.lang=ALL-UNNAMED \"--module-path\" \"C:\\my mods\" -p m --add-modules=a "
+        L"--limit-modules x --enable-preview  -server --patch-module"));
+    std::vector<std::wstring> passed, written;
+    for (const VmParameter& parameter : read) {
+        passed.push_back(parameter.passed);
+        written.push_back(parameter.written);
+    }
+    EXPECT_EQ(passed, (Strings{L"--add-opens=java.base/java.lang=ALL-UNNAMED", L"--module-path=C:\\my mods",
+                               L"--module-path=m", L"--add-modules=a", L"--limit-modules=x", L"--enable-preview",
+                               L"-server", L"--patch-module"}));
+    EXPECT_EQ(written[1], L"--module-path C:\\my mods");
+    ASSERT_EQ(read.size(), 8u);
+    EXPECT_EQ(read[2].firstToken, 4u);
+    EXPECT_EQ(read[6].fate, VmParameter::Fate::dropped);
+    EXPECT_EQ(read[7].fate, VmParameter::Fate::missingValue);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(read[i].fate, VmParameter::Fate::passed) << i;
+}
+
+TEST(VmParameters, TheJavaCommandsOwnOptionsAreRefusedWithTheSettingToUse) {
+    auto refusal = [](const std::wstring& option) {
+        std::vector<VmParameter> read = ReadVmParameters({option});
+        return read.size() == 1 && read[0].fate == VmParameter::Fate::refused ? std::wstring(read[0].useInstead)
+                                                                              : L"(passed)";
+    };
+    EXPECT_EQ(refusal(L"-jar"), L"\"Main Jar\" in [Java Runtime Environment]");
+    EXPECT_EQ(refusal(L"--module=app/app.Main"), L"\"Main Module\" in [Java Runtime Environment]");
+    EXPECT_EQ(refusal(L"-classpath"), L"\"Class Path\" in [Class Path]");
+    EXPECT_EQ(refusal(L"-splash:a.png"), L"\"Splash Screen\" in [Display]");
+    EXPECT_EQ(refusal(L"@options.txt"), L"the file's options in \"Virtual Machine Parameters\"");
+    EXPECT_EQ(refusal(L"-XshowSettings:all"), L"the java command");
+    // VM options that merely begin like one of them.
+    for (const wchar_t* option : {L"-jarx", L"-d64x", L"-Dx=-jar", L"-Xshare:auto", L"-da", L"-mx1g"})
+        EXPECT_EQ(refusal(option), L"(passed)") << option;
+}
+
 class Assembly : public testing::LauncherFixture {
 protected:
     void SetUp() override {
@@ -83,8 +120,8 @@ TEST_F(Assembly, ClassPathEntriesAreExpandedAgainstTheExecutable) {
     platform.listings[L"C:\\app\\lib\\*.jar"] = {L"a.jar", L"b.jar"};
     platform.listings[L"E:\\libs\\*.jar"] = {L"z.jar"};
     ASSERT_TRUE(launcher.AssembleVmOptions());
-    EXPECT_EQ(launcher.vmOptions, (Narrow{"-Djava.class.path=C:\\app\\app.exe;C:\\app\\app.jar;C:\\app\\lib\\a.jar;"
-                                          "C:\\app\\lib\\b.jar;D:\\abs\\x.jar;E:\\libs\\z.jar;"}));
+    EXPECT_EQ(launcher.vmOptions.front(), "-Djava.class.path=C:\\app\\app.exe;C:\\app\\app.jar;C:\\app\\lib\\a.jar;"
+                                          "C:\\app\\lib\\b.jar;D:\\abs\\x.jar;E:\\libs\\z.jar;");
 }
 
 TEST_F(Assembly, EmptyClassPathStopsBeforeAnythingElseIsRead) {
@@ -107,13 +144,17 @@ TEST_F(Assembly, EmptyClassPathStopsBeforeAnythingElseIsRead) {
 TEST_F(Assembly, ParametersInOrderWithQuotesMemoryAndEnvironment) {
     Set(L"Class Path", L"Class Path", L"D:\\app.jar");
     Set(L"Java Runtime Environment", L"Virtual Machine Parameters",
-        L"-Xmx50p \"-Dtitle=My App\" -Dsun.java2d.dpiaware=TRUE -Dtmp=%TEMP% -Du=%UNDEFINED% -Xss2m -Xmx%HEAP%");
+        L"-Xmx50p \"-Dtitle=My App\" -Dsun.java2d.dpiaware=TRUE -Dtmp=%TEMP% -Du=%UNDEFINED% %EMPTY% -Xss2m -Xmx%HEAP%");
     platform.SetEnv(L"TEMP", L"C:\\Temp");
     platform.SetEnv(L"HEAP", L"50p");
+    platform.SetEnv(L"EMPTY", L"");
+    launcher.launchTarget = L"com.example.App";
+    launcher.applicationArguments = {L"%TEMP%", L"two words"};
     ASSERT_TRUE(launcher.AssembleVmOptions());
     EXPECT_EQ(launcher.vmOptions,
-              (Narrow{"-Djava.class.path=D:\\app.jar;", "-Xmx4194304K", "-Dtitle=My App", "-Dsun.java2d.dpiaware=TRUE",
-                      "-Dtmp=C:\\Temp", "-Du=%UNDEFINED%", "-Xss2m", "-Xmx50p"}));
+              (Narrow{"-Djava.class.path=D:\\app.jar;", "-Dsun.java.launcher=SUN_STANDARD",
+                      "-Dsun.java.command=com.example.App %TEMP% two words", "-Xmx4194304K", "-Dtitle=My App",
+                      "-Dsun.java2d.dpiaware=TRUE", "-Dtmp=C:\\Temp", "-Du=%UNDEFINED%", "-Xss2m", "-Xmx50p"}));
     EXPECT_EQ(launcher.vmThreadStackSize, 2097152u);
     EXPECT_FALSE(platform.dpiAware);
 }
@@ -125,6 +166,31 @@ TEST_F(Assembly, DpiAwarenessAndTheLastStackSizeWins) {
     EXPECT_TRUE(platform.dpiAware);
     EXPECT_EQ(launcher.vmOptions.back(), "-Xss");
     EXPECT_EQ(launcher.vmThreadStackSize, 0u);
+}
+
+TEST_F(Assembly, AnOptionOfTheJavaCommandStopsTheStartWithTheSettingToUse) {
+    Set(L"Class Path", L"Class Path", L"D:\\app.jar");
+    Set(L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g -cp lib");
+    Set(L"Application", L"Cmd", L"extra");
+    EXPECT_FALSE(launcher.AssembleVmOptions());
+    EXPECT_TRUE(launcher.vmParameterRefused);
+    EXPECT_EQ(platform.boxes, (Strings{L"Virtual Machine Parameters: -cp is an option of the java command, not of the "
+                                       L"VM; use \"Class Path\" in [Class Path] instead.\n"}));
+    EXPECT_TRUE(launcher.vmOptions.empty());
+}
+
+TEST_F(Assembly, ModularApplicationWithoutClassPath) {
+    Set(L"Class Path", L"Module Path", L"mods;D:\\fx\\*.jar");
+    platform.listings[L"C:\\app\\mods"] = {L"mods"};
+    platform.listings[L"D:\\fx\\*.jar"] = {L"javafx.base.jar", L".", L".."};
+    launcher.mainModule = L"app.mods/app.Main";
+    launcher.launchTarget = launcher.mainModule;
+    ASSERT_TRUE(launcher.AssembleVmOptions());
+    EXPECT_TRUE(platform.boxes.empty());
+    EXPECT_EQ(launcher.vmOptions,
+              (Narrow{"-Djava.class.path=", "--module-path=C:\\app\\mods;D:\\fx\\javafx.base.jar",
+                      "-Djdk.module.main=app.mods", "-Dsun.java.launcher=SUN_STANDARD",
+                      "-Dsun.java.command=app.mods/app.Main"}));
 }
 
 TEST_F(Assembly, RedirectionSettingsAndCmd) {

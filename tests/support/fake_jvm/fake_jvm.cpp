@@ -44,6 +44,8 @@
 //   FAKEJVM_SECONDARY_SLEEP  ms that secondaryMain takes, holding no lock, before it returns
 //   FAKEJVM_WRITE_OUT/ERR  text main prints to System.out / System.err (file or std handle)
 //   FAKEJVM_ECHO_INPUT     yes: main then copies its standard input to its standard output
+//   FAKEJVM_LOAD_BY_NAME   comma-separated library names main loads by name alone, as a JNI
+//                          library's dependencies are: logs load_by_name <name> found|not_found
 //   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
 //   FAKEJVM_PAUSE_AT       comma-separated points (create, main, destroy) at which the double
 //                          logs "pause <point>" and waits, at most 30 s, until the test sets the
@@ -62,7 +64,9 @@
 //   new_string <utf8>                     file_open append=0|1 <path>   file_open_failed <path>
 //   call_static_object <class>.<name> [<arg>...]   (checkAndLoadMain: <bool> <int> <string>;
 //                                         it finds a class only when asked the way the launcher
-//                                         must ask: true, mode 1 and the dotted name)
+//                                         must ask: true, mode 1 and the dotted name, or mode 2
+//                                         (a jar) or 3 (a module), which give the first class of
+//                                         FAKEJVM_CLASSES; Class.getName gives its dotted name)
 //   call_static_void <class>.<name>      call_static_int <class>.<name>
 //   main_args count=N, then arg[i]=<utf8> or arg[i] null      main_wait_end
 //   main_args none                        (a main without parameters)
@@ -279,6 +283,7 @@ const Method kKnownMethods[] = {
     {"java/lang/System", "setErr", "(Ljava/io/PrintStream;)V", true},
     {"java/lang/System", "exit", "(I)V", true},
     {kHelper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;", true},
+    {"java/lang/Class", "getName", "()Ljava/lang/String;", false},
 };
 
 struct State {
@@ -288,6 +293,7 @@ struct State {
     JavaVM_ vm;
     std::map<DWORD, ThreadEnv*> threads;
     std::set<std::string> bootClasses, appClasses;
+    std::string firstAppClass;  // of FAKEJVM_CLASSES
     std::set<std::string> throwableClasses;  // every class an exception was raised with
     std::map<std::string, Obj*> classObjs;
     std::set<Ref*> refs;
@@ -677,6 +683,12 @@ void RunMain(ThreadEnv* t, const Method& m, jobject argsRef, const char* fn) {
     Emit(state.out, STD_OUTPUT_HANDLE, state.writeOut, "write_out");
     Emit(state.err, STD_ERROR_HANDLE, state.writeErr, "write_err");
     if (state.echoInput == L"yes") EchoInput();
+    std::wstring names;
+    EnvVar(L"FAKEJVM_LOAD_BY_NAME", names);
+    for (const std::wstring& name : SplitCommas(names)) {
+        HMODULE module = LoadLibraryW(name.c_str());
+        Say("load_by_name ", Utf8(name), module ? " found" : " not_found");
+    }
     if (state.mainMode == L"throw") {
         std::wstring mainClass = Widen(Dotted(m.cls).c_str());
         Raise(t, "java/lang/RuntimeException", L"thrown by " + mainClass + L".main");
@@ -749,8 +761,13 @@ jobject CallStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, char
             Say("call_static_object ", m->cls, ".", m->name, " ", a[0].z ? 1 : 0, " ", a[1].i, " ", name);
             std::string slashed = SwapSeparator(name, '.', '/');
             bool asTheRealLauncherAsks = a[0].z == JNI_TRUE && a[1].i == 1 && name.find('/') == std::string::npos;
+            // A jar (mode 2) or a module (3) names the first application class.
+            bool fromJarOrModule = a[0].z == JNI_TRUE && (a[1].i == 2 || a[1].i == 3) && !name.empty() &&
+                                   !state.appClasses.empty();
             if (asTheRealLauncherAsks && state.appClasses.count(slashed)) {
                 result = NewLocalRef(ClassObj(slashed));
+            } else if (fromJarOrModule) {
+                result = NewLocalRef(ClassObj(state.firstAppClass));
             } else if (state.helper == L"exit") {
                 t->deferred = Deferred::exit;
                 t->exitCode = 1;
@@ -901,6 +918,7 @@ jobject CallA(JNIEnv* env, jobject self, jmethodID id, const jvalue* a, bool wan
             Raise(c.t, "java/lang/IllegalStateException", L"printStackTrace failed");
         return nullptr;
     }
+    if (m->name == "getName") return NewLocalRef(new Obj(Kind::string, "", Widen(Dotted(o->name).c_str())));
     Obj* charset = Deref(a[0].l, fn);
     if (!charset || charset->kind != Kind::string || charset->text != L"UTF-8")
         return Say("JNI_BAD_ARGUMENT ", fn, " charset"), nullptr;
@@ -1300,6 +1318,7 @@ void ReadScript() {
     std::wstring classes;
     EnvVar(L"FAKEJVM_CLASSES", classes);
     for (const std::wstring& c : SplitCommas(classes)) state.appClasses.insert(Utf8(c));
+    state.firstAppClass = classes.empty() ? std::string() : Utf8(SplitCommas(classes).front());
 }
 
 void LogEnvironment() {

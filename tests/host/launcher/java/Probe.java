@@ -49,3 +49,11 @@ public class Probe {
         return reply;
     }
 }
+
+// The probe as an application without secondaryMain, which may have its own
+// way of staying single.
+class PlainProbe {
+    public static void main(String[] args) throws Exception {
+        Probe.main(args);
+    }
+}

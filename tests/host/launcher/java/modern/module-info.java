@@ -1,0 +1,4 @@
+module modern.app {
+    requires java.instrument;
+    exports modern;
+}
