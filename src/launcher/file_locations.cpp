@@ -1,6 +1,7 @@
 #include "launcher/file_locations.h"
 
 #include "launcher/launcher.h"
+#include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 
@@ -28,6 +29,16 @@ std::wstring RemoveReservedFileNameCharacters(const std::wstring& name) {
     return result;
 }
 
+std::wstring UserFolderName(const std::wstring& name) {
+    std::wstring kept;
+    for (wchar_t c : RemoveReservedFileNameCharacters(name)) {
+        if (c >= 0x20 && c != 0x7F) kept += c;
+    }
+    std::size_t first = kept.find_first_not_of(L". ");
+    if (first == std::wstring::npos) return std::wstring();
+    return kept.substr(first, kept.find_last_not_of(L". ") - first + 1);
+}
+
 std::wstring UserSettingsFileName(const std::wstring& programPath) {
     std::size_t slash = programPath.rfind(L'\\');
     std::wstring name = slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
@@ -39,6 +50,37 @@ std::wstring UserSettingsFileName(const std::wstring& programPath) {
 bool IsAbsolutePath(const std::wstring& path, const SystemConventions& conventions) {
     if (conventions.rootedPathsAreAbsolute && !path.empty() && (path[0] == L'\\' || path[0] == L'/')) return true;
     return path.size() >= 2 && (path[1] == L':' || (path[0] == L'\\' && path[1] == L'\\'));
+}
+
+bool IsFullPath(const std::wstring& path, const SystemConventions& conventions) {
+    auto separator = [&path](std::size_t i) { return i < path.size() && (path[i] == L'\\' || path[i] == L'/'); };
+    if (conventions.rootedPathsAreAbsolute) return separator(0);
+    const bool drive = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+                       path[1] == L':' && separator(2);
+    return drive || (separator(0) && separator(1));
+}
+
+bool UserBaseFolder(Platform& platform, UserFolderKind kind, std::wstring& base) {
+    const SystemConventions& conventions = platform.Conventions();
+    const std::size_t index = static_cast<std::size_t>(kind);
+    const wchar_t* underHome = conventions.userFoldersUnderHome[index];
+    std::wstring found;
+    bool full = platform.GetEnvironment(conventions.userFolderVariables[index], found) && IsFullPath(found, conventions);
+    if (!full && underHome != nullptr && platform.GetEnvironment(L"HOME", found) && IsFullPath(found, conventions)) {
+        found += L'\\';
+        found += underHome;
+        full = true;
+    }
+    if (!full) full = platform.KnownUserFolder(kind, found) && IsFullPath(found, conventions);
+    base.clear();
+    if (!full) return false;
+    // One "\" between folders, two only where a share's name begins.
+    for (wchar_t c : found) {
+        if (c == L'/') c = L'\\';
+        if (c != L'\\' || base.size() <= 1 || base.back() != L'\\') base += c;
+    }
+    base = WithoutTrailingBackslash(base);
+    return true;
 }
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -87,16 +129,28 @@ bool Launcher::GetPairSettingsFilePath(std::wstring& path) {
     return !pairProduct.empty() && SettingsFileFor(pairProduct, path);
 }
 
+bool Launcher::GetUserFolder(UserFolderKind kind, bool createFolders, std::wstring& folder) {
+    if (!UserBaseFolder(platform, kind, folder)) {
+        if (platform.trace)
+            platform.trace->Line(std::wstring(L"files: no per-user folder for ") +
+                                 (kind == UserFolderKind::settings ? L"settings" : L"caches") + L": none kept");
+        return false;
+    }
+    // The base folder itself may be missing for a new user (~/.cache).
+    if (createFolders) platform.CreatePrivateFolder(folder);
+    for (const std::wstring* name : {&productName, &productCode}) {
+        folder += L"\\" + UserFolderName(*name);
+        if (createFolders) platform.CreatePrivateFolder(folder);
+    }
+    return true;
+}
+
 namespace {
 
 std::wstring UserSettingsPathFor(Launcher& launcher, const std::wstring& programPath, bool createFolders) {
-    std::wstring base;
-    if (!launcher.platform.GetEnvironment(L"APPDATA", base)) base.clear();
-    std::wstring path = base + L"\\" + RemoveReservedFileNameCharacters(launcher.productName);
-    if (createFolders) launcher.platform.CreateFolder(path);
-    path += L"\\" + launcher.productCode;
-    if (createFolders) launcher.platform.CreateFolder(path);
-    return path + L"\\" + UserSettingsFileName(programPath);
+    std::wstring folder;
+    if (!launcher.GetUserFolder(UserFolderKind::settings, createFolders, folder)) return std::wstring();
+    return folder + L"\\" + UserSettingsFileName(programPath);
 }
 
 }  // namespace

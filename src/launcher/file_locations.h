@@ -6,6 +6,8 @@
 namespace zorv {
 
 struct SystemConventions;
+class Platform;
+enum class UserFolderKind;
 
 // The path up to and including its last ".", then "ini"; false without a ".".
 bool SettingsFileFor(const std::wstring& programPath, std::wstring& settingsPath);
@@ -14,11 +16,24 @@ bool SettingsFileFor(const std::wstring& programPath, std::wstring& settingsPath
 std::wstring SettingsFileFromFileName(const std::wstring& programPath);
 
 std::wstring RemoveReservedFileNameCharacters(const std::wstring& name);
+// "Product Name" or "Product Code" as the name of one folder: also without
+// control characters, and without dots and spaces at either end, so that it
+// can neither climb out of the user's folder ("..") nor name that folder itself.
+std::wstring UserFolderName(const std::wstring& name);
 // The per-user copy's file name: the program's file name with ".ini" for its extension.
 std::wstring UserSettingsFileName(const std::wstring& programPath);
 // A path is absolute when its second character is ":" or it starts with
 // "\\"; where the conventions say so, also when it starts at the root.
 bool IsAbsolutePath(const std::wstring& path, const SystemConventions& conventions);
+// A path that names one place whatever the current folder and drive: from
+// a drive's root ("C:\") or a share ("\\server") on Windows, where "\x" and
+// "C:x" still depend on them; from the root on Linux. "/" counts as "\".
+bool IsFullPath(const std::wstring& path, const SystemConventions& conventions);
+// The folder under which the user's files of that kind go, without a
+// trailing "\": the system's variable when it holds a full path, else its
+// default under a full HOME, else the folder the system knows; false when
+// none of them names one.
+bool UserBaseFolder(Platform& platform, UserFolderKind kind, std::wstring& base);
 // Everything before the last "\", empty when there is none.
 std::wstring FolderOf(const std::wstring& path);
 // Everything up to and including the last "\", empty when there is none.

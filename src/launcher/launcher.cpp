@@ -91,11 +91,15 @@ std::int32_t Launcher::RunPairProduct() {
 std::int32_t Launcher::RunHere() {
     Trace* trace = platform.trace;
     TracedStage(trace, L"library path", [this] { PrepareLibraryPath(); });
-    bool noSplash = false;
+    bool refused = false;
+    bool asked = false;
     for (const std::wstring& argument : applicationArguments) {
-        if (argument == L"-nosplash" || argument == L"/nosplash") noSplash = true;
+        if (argument == L"-nosplash" || argument == L"/nosplash") refused = true;
+        if (argument == L"-splash" || argument == L"/splash") asked = true;
     }
-    if (noSplash && trace) trace->Line(L"run: no splash, asked for on the command line");
+    const bool noSplash = refused || (platform.splashOnlyWhenAsked && !asked);
+    if (refused && trace) trace->Line(L"run: no splash, asked for on the command line");
+    else if (noSplash && trace) trace->Line(L"run: no splash, not asked for with -splash");
     if (!noSplash && !TracedStage(trace, L"splash", [this] { return StartSplash(); })) return 0;
     if (!TracedStage(trace, L"JVM library", [this] { return LoadJvmLibrary(jvmLibraryPath); })) return -1;
     TracedStage(trace, L"VM options", [this] { return AssembleVmOptions(); });

@@ -75,7 +75,11 @@ public:
     // File locations.
     bool GetModulePath(std::wstring& path);
     bool GetSettingsFilePath(std::wstring& path);
+    // Empty when the system names no per-user folder.
     void GetUserSettingsPath(std::wstring& path, bool createFolders);
+    // <user's folder of that kind>\<Product Name>\<Product Code>, its folders
+    // made when asked; false when the system names no such folder for the user.
+    bool GetUserFolder(UserFolderKind kind, bool createFolders, std::wstring& folder);
     bool GetPairSettingsFilePath(std::wstring& path);
     void GetPairUserSettingsPath(std::wstring& path);
     void ApplyWorkingDirectory();

@@ -82,10 +82,20 @@ struct SystemConventions {
     // The variable that lists the folders searched for programs and, on
     // Windows, for libraries.
     const wchar_t* searchPathVariable;
+    // The variables that name a user's folders for remembered settings and
+    // for caches, indexed by UserFolderKind; and, where the system has a
+    // default for an unset one, that folder under the home folder (null
+    // where the system asks the known-folder API instead).
+    const wchar_t* userFolderVariables[2];
+    const wchar_t* userFoldersUnderHome[2];
 };
 
 extern const SystemConventions kWindowsConventions;
 extern const SystemConventions kLinuxConventions;
+
+// A user's own folders: settings the launcher remembers, which may roam
+// with the profile, and caches, which are big and stay on the machine.
+enum class UserFolderKind { settings = 0, cache = 1 };
 
 // What the system's cryptographic provider made of a decipher request.
 enum class ProviderResult { deciphered, failed, unavailable };
@@ -154,6 +164,9 @@ public:
     // The launcher's trace (launcher/trace.h), reached by every part that
     // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
     Trace* trace = nullptr;
+    // A console program shows the splash only when its command line asks for
+    // it; a desktop program unless its command line refuses it.
+    bool splashOnlyWhenAsked = false;
 
     // Process.
     virtual std::wstring CommandLine() = 0;
@@ -179,6 +192,11 @@ public:
     virtual std::vector<std::wstring> FindFiles(const std::wstring& pattern) = 0;
     // 0 on success, otherwise the system error code (183 when the folder exists).
     virtual std::uint32_t CreateFolder(const std::wstring& path) = 0;
+    // As CreateFolder, for a folder of the user's own that nobody else may
+    // look into where the system's folders do not see to that already.
+    virtual std::uint32_t CreatePrivateFolder(const std::wstring& path) { return CreateFolder(path); }
+    // Whether this process can create files in the folder.
+    virtual bool CanWriteIn(const std::wstring&) { return true; }
     virtual void SetCurrentFolder(const std::wstring& path) = 0;
     // The Machine field of a PE image's file header; 0 when the file cannot be
     // read or is not a well-formed PE image.
@@ -203,6 +221,9 @@ public:
 
     // Environment.
     virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
+    // The user's folder of this kind as the system itself knows it, for
+    // when the environment does not name it; false where there is none.
+    virtual bool KnownUserFolder(UserFolderKind, std::wstring&) { return false; }
     // %NAME% references replaced; undefined ones stay as written.
     virtual std::wstring ExpandEnvironment(const std::wstring& text) = 0;
     virtual void SetEnvironment(const std::wstring& name, const std::wstring& value) = 0;

@@ -19,7 +19,6 @@
 #include "launcher/environment.h"
 #include "launcher/ini_document.h"
 #include "launcher/settings_keys.h"
-#include "resources/dialog_ids.h"
 #include "resources/string_table_text.h"
 #include "runtime/runtime_not_found.h"
 
@@ -207,7 +206,7 @@ void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
 }
 
 int PosixPlatform::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
-    const std::string text = ToUtf8(dialog.message) + "\n" + RUNTIME_DOWNLOAD_ADDRESS;
+    const std::string text = ToUtf8(RuntimeNotFoundText(dialog));
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
     TellDesktopUser("JRE Not Found", text);
@@ -230,8 +229,10 @@ std::vector<std::wstring> PosixPlatform::FindFiles(const std::wstring& pattern) 
     return names;
 }
 
-std::uint32_t PosixPlatform::CreateFolder(const std::wstring& path) {
-    if (mkdir(NativePath(path).c_str(), 0777) == 0) return 0;
+namespace {
+
+std::uint32_t MakeFolder(const std::wstring& path, mode_t mode) {
+    if (mkdir(NativePath(path).c_str(), mode) == 0) return 0;
     switch (errno) {
         case EEXIST: return kAlreadyExists;
         case ENOENT:
@@ -241,6 +242,18 @@ std::uint32_t PosixPlatform::CreateFolder(const std::wstring& path) {
         case EROFS: return kAccessDenied;
         default: return kGeneralFailure;
     }
+}
+
+}  // namespace
+
+std::uint32_t PosixPlatform::CreateFolder(const std::wstring& path) { return MakeFolder(path, 0777); }
+
+std::uint32_t PosixPlatform::CreatePrivateFolder(const std::wstring& path) { return MakeFolder(path, 0700); }
+
+// The runtime removes and writes files there as this process's user; a
+// read-only file system counts too.
+bool PosixPlatform::CanWriteIn(const std::wstring& folder) {
+    return access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
 }
 
 void PosixPlatform::SetCurrentFolder(const std::wstring& path) {

@@ -70,6 +70,9 @@ public:
     bool FileExists(const std::wstring& path) override;
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
     std::uint32_t CreateFolder(const std::wstring& path) override;
+    // Owner only, as the XDG folders are meant to be.
+    std::uint32_t CreatePrivateFolder(const std::wstring& path) override;
+    bool CanWriteIn(const std::wstring& folder) override;
     void SetCurrentFolder(const std::wstring& path) override;
     std::uint16_t ImageMachine(const std::wstring& path) override;
 

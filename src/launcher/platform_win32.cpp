@@ -4,8 +4,10 @@
 
 #include "launcher/environment.h"
 #include "launcher/file_locations.h"
+#include "launcher/text.h"
 #include "launcher/unique_handle.h"
 #include "runtime/jvm_library.h"
+#include "runtime/runtime_not_found.h"
 
 namespace zorv {
 namespace {
@@ -120,17 +122,24 @@ std::wstring Win32Platform::LoadResourceString(unsigned id) {
 }
 
 void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
-    MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
+    if (console_) WriteConsoleError(text);
+    else MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
 }
 
 WindowHandle Win32Platform::ActiveWindow() { return GetActiveWindow(); }
 
 int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
-    return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
+    if (!console_) return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
+    // Nobody can pick a folder: the message and the download address.
+    WriteConsoleError(RuntimeNotFoundText(dialog));
+    return kDialogCancel;
 }
 
 int Win32Platform::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
-    return RunExceptionDialog(static_cast<HWND>(owner), traceText);
+    if (!console_) return RunExceptionDialog(static_cast<HWND>(owner), traceText);
+    // The trace, then the application goes on as after Ignore.
+    WriteConsoleError(traceText);
+    return kDialogIgnore;
 }
 
 bool Win32Platform::FileExists(const std::wstring& path) {
@@ -152,6 +161,15 @@ std::vector<std::wstring> Win32Platform::FindFiles(const std::wstring& pattern) 
 
 std::uint32_t Win32Platform::CreateFolder(const std::wstring& path) {
     return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
+}
+
+// Access rights decide, which no attribute tells: a file that is gone again
+// once closed, under a name no other process uses.
+bool Win32Platform::CanWriteIn(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\zorv-" + DecimalText(GetCurrentProcessId()) + L".probe";
+    ScopedFile file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return static_cast<bool>(file);
 }
 
 void Win32Platform::SetCurrentFolder(const std::wstring& path) { SetCurrentDirectoryW(path.c_str()); }
@@ -487,9 +505,16 @@ bool Win32Platform::StartProcess(const std::wstring& application, const std::wst
     std::wstring mutableLine = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    // A console program's pair writes where this one's output was redirected to.
+    if (console_) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, console_, 0, nullptr,
+                        nullptr, &startup, &process)) {
         error = GetLastError();
         return false;
     }

@@ -8,6 +8,10 @@ namespace zorv {
 
 class Win32Platform : public Platform {
 public:
+    // A console program (launcher-console.exe, or a launcher zorvtool
+    // switched) writes to standard error what a desktop one shows in windows,
+    // and hands its standard handles to the programs it starts.
+    explicit Win32Platform(bool console = false) : console_(console) { splashOnlyWhenAsked = console; }
     std::wstring CommandLine() override;
     bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
     std::wstring LoadResourceString(unsigned id) override;
@@ -18,6 +22,7 @@ public:
     bool FileExists(const std::wstring& path) override;
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
     std::uint32_t CreateFolder(const std::wstring& path) override;
+    bool CanWriteIn(const std::wstring& folder) override;
     void SetCurrentFolder(const std::wstring& path) override;
     std::uint16_t ImageMachine(const std::wstring& path) override;
     std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& path) override;
@@ -29,6 +34,8 @@ public:
     bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
     bool RenameFile(const std::wstring& from, const std::wstring& to) override;
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
+    // In launcher/user_folders_win32.cpp.
+    bool KnownUserFolder(UserFolderKind kind, std::wstring& folder) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;
     void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
     std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override;
@@ -57,7 +64,26 @@ public:
     void SignalEvent(EventHandle event) override;
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
+
+private:
+    const bool console_;
 };
+
+// Whether this executable's header names the console subsystem: the one fact
+// that makes launcher-console.exe, or a launcher zorvtool switched, a console
+// program.
+inline bool StartedAsConsoleProgram() {
+    const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+    return headers->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+}
+
+// Through the console API when the handle is a console, which keeps every
+// character; otherwise as bytes in codePage. Nothing for a missing handle.
+void WriteText(HANDLE handle, const std::wstring& text, unsigned codePage);
+// A console program's message on standard error, ending in one line end.
+void WriteConsoleError(const std::wstring& text);
 
 // Text in a code page (CP_THREAD_ACP, CP_UTF8); empty when it cannot be converted.
 std::string ToCodePage(const std::wstring& text, unsigned codePage);

@@ -15,10 +15,11 @@ std::vector<SettingsKey> BuildTable() {
     const KeyStore layered = KeyStore::layered;
     return {
         {kProduct, L"Product Name", F::text, file, {}, L"no folder name",
-         L"First folder level of the per-user settings copy under %APPDATA%; the characters \\ ? \" | > < : / * are "
-         L"left out."},
+         L"First folder level of the per-user folders (remembered settings under %APPDATA% or $XDG_CONFIG_HOME, "
+         L"class-data archives under %LOCALAPPDATA% or $XDG_CACHE_HOME); the characters \\ ? \" | > < : / *, "
+         L"control characters, and dots and spaces at either end are left out."},
         {kProduct, L"Product Code", F::text, file, {}, L"no folder name",
-         L"Second folder level of the per-user settings copy."},
+         L"Second folder level of the per-user folders, cleaned the same way."},
         {kProduct, L"Upgrade Code", F::text, file, {}, L"an empty pass phrase",
          L"Pass phrase of the settings embedded in the executable."},
 

@@ -16,25 +16,12 @@ namespace {
 class HandleSink : public TraceSink {
 public:
     // `owned` is closed with the sink; a borrowed standard handle is not.
-    HandleSink(HANDLE handle, ScopedFile owned) : handle_(handle), owned_(std::move(owned)) {
-        DWORD mode = 0;
-        console_ = GetConsoleMode(handle_, &mode) != FALSE;
-    }
-    void Write(const std::wstring& line) override {
-        DWORD written = 0;
-        if (console_) {
-            std::wstring text = line + L"\r\n";
-            WriteConsoleW(handle_, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
-            return;
-        }
-        std::string bytes = ToCodePage(line, CP_UTF8) + "\r\n";
-        WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    }
+    HandleSink(HANDLE handle, ScopedFile owned) : handle_(handle), owned_(std::move(owned)) {}
+    void Write(const std::wstring& line) override { WriteText(handle_, line + L"\r\n", CP_UTF8); }
 
 private:
     HANDLE handle_;
     ScopedFile owned_;
-    bool console_ = false;
 };
 
 bool ReadVariable(const wchar_t* name, std::wstring& value) {

@@ -62,6 +62,7 @@ using ScopedFile = UniqueHandle<ClosedByInvalidAsMinusOne<CloseHandle>>;
 using ScopedFind = UniqueHandle<ClosedByInvalidAsMinusOne<FindClose>>;
 using ScopedRegistryKey = UniqueHandle<ClosedBy<HKEY, RegCloseKey>>;
 using ScopedView = UniqueHandle<ClosedBy<const void*, UnmapViewOfFile>>;
+using ScopedModule = UniqueHandle<ClosedBy<HMODULE, FreeLibrary>>;
 // GDI objects the launcher creates, and the memory device contexts it draws into.
 using ScopedBitmap = UniqueHandle<ClosedBy<HBITMAP, DeleteObject>>;
 using ScopedFont = UniqueHandle<ClosedBy<HFONT, DeleteObject>>;

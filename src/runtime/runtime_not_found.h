@@ -6,6 +6,7 @@
 #include <string>
 
 #include "launcher/launcher.h"
+#include "resources/dialog_ids.h"
 
 namespace zorv {
 
@@ -28,5 +29,11 @@ public:
     std::wstring chosenFolder;    // with a trailing "\"; empty until a folder is chosen
     std::wstring jvmLibraryPath;  // the library found in chosenFolder, or empty
 };
+
+// What a launcher without the dialog tells instead: the message, and the
+// download address on a line of its own.
+inline std::wstring RuntimeNotFoundText(const RuntimeNotFoundDialog& dialog) {
+    return dialog.message + L"\n" L"" RUNTIME_DOWNLOAD_ADDRESS;
+}
 
 }  // namespace zorv

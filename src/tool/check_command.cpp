@@ -2,6 +2,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 
 #include "tool/embedded_text.h"
@@ -22,6 +23,23 @@ bool HasExtension(const fs::path& path, const char* extension) {
     return found == extension;
 }
 
+#ifdef _WIN32
+const SystemConventions& kToolSystem = kWindowsConventions;
+#else
+const SystemConventions& kToolSystem = kLinuxConventions;
+#endif
+
+// The system whose launcher reads the settings: the executable's header
+// tells; without one, an ".exe" is a Windows launcher and anything else one
+// of the system zorvtool runs on.
+const SystemConventions& LauncherSystem(const fs::path& executable) {
+    char header[4] = {};
+    std::ifstream(executable, std::ios::binary).read(header, sizeof header);
+    if (std::string(header, 4) == "\x7F" "ELF") return kLinuxConventions;
+    if (std::string(header, 2) == "MZ" || HasExtension(executable, ".exe")) return kWindowsConventions;
+    return kToolSystem;
+}
+
 // An executable and its settings file, named as the launcher names them.
 CheckTarget TargetFor(const fs::path& executable, const fs::path& settings) {
     CheckTarget target;
@@ -29,12 +47,25 @@ CheckTarget TargetFor(const fs::path& executable, const fs::path& settings) {
     target.executablePath = WidePath(fs::absolute(executable, error));
     target.settingsPath = WidePath(settings);
     target.embeddedName = WidePath(executable) + L" (embedded)";
+    target.conventions = &LauncherSystem(executable);
     return target;
 }
 
 fs::path WithExtension(fs::path path, const char* extension) { return path.replace_extension(extension); }
 
-// A folder holds every *.exe with its INI beside it, and every INI without one.
+// The launcher of an INI file: the ".exe" beside it, else a Linux launcher
+// named like it without extension, else the one this system would have.
+fs::path LauncherOf(const fs::path& settings) {
+    std::error_code error;
+    const fs::path windows = WithExtension(settings, ".exe");
+    const fs::path linuxLauncher = WithExtension(settings, "");
+    if (fs::exists(windows, error)) return windows;
+    if (fs::is_regular_file(linuxLauncher, error) || &kToolSystem == &kLinuxConventions) return linuxLauncher;
+    return windows;
+}
+
+// A folder holds every *.exe with its INI beside it, and every INI without
+// one with its launcher.
 std::vector<CheckTarget> TargetsIn(const fs::path& folder) {
     std::vector<fs::path> files;
     std::error_code error;
@@ -47,7 +78,7 @@ std::vector<CheckTarget> TargetsIn(const fs::path& folder) {
         if (HasExtension(file, ".exe") && fs::exists(WithExtension(file, ".ini"), error)) {
             targets.push_back(TargetFor(file, WithExtension(file, ".ini")));
         } else if (HasExtension(file, ".ini") && !fs::exists(WithExtension(file, ".exe"), error)) {
-            targets.push_back(TargetFor(WithExtension(file, ".exe"), file));
+            targets.push_back(TargetFor(LauncherOf(file), file));
         }
     }
     return targets;
@@ -100,7 +131,7 @@ int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (fs::is_directory(path, error)) {
         targets = TargetsIn(path);
     } else if (HasExtension(path, ".ini") && fs::exists(path, error)) {
-        targets.push_back(TargetFor(WithExtension(path, ".exe"), path));
+        targets.push_back(TargetFor(LauncherOf(path), path));
     } else if (fs::exists(path, error)) {
         targets.push_back(TargetFor(path, WithExtension(path, ".ini")));
     }
@@ -110,7 +141,8 @@ int CheckCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::vector<Finding> findings;
     for (CheckTarget& target : targets) {
-        AddEmbeddedLayer(target, findings);
+        // The Linux launcher reads no embedded settings.
+        if (target.conventions == &kWindowsConventions) AddEmbeddedLayer(target, findings);
         std::vector<Finding> found = CheckSettings(target, LookUpEnvironment);
         findings.insert(findings.end(), found.begin(), found.end());
     }

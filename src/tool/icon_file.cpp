@@ -4,6 +4,7 @@
 #include <set>
 
 #include "launcher/byte_order.h"
+#include "tool/byte_range.h"
 
 namespace zorv::tool {
 namespace {
@@ -11,6 +12,7 @@ namespace {
 constexpr std::size_t kDirectorySize = 6;
 constexpr std::size_t kFileEntrySize = 16;
 constexpr std::size_t kGroupEntrySize = 14;
+constexpr std::uint32_t kLastIconId = 0xFFFF;
 
 bool IsGroup(const Resource& resource) { return resource.type == IdKey(kTypeGroupIcon); }
 
@@ -21,11 +23,14 @@ bool ParseIconFile(const Bytes& file, std::vector<IconImage>& images) {
     if (file.size() < kDirectorySize || Get16(&file[0]) != 0 || Get16(&file[2]) != 1) return false;
     const std::size_t count = Get16(&file[4]);
     if (count == 0 || file.size() < kDirectorySize + count * kFileEntrySize) return false;
+    // Images that share their bytes would multiply the file in memory.
+    std::uint64_t total = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const unsigned char* entry = &file[kDirectorySize + i * kFileEntrySize];
         const std::size_t size = Get32(entry + 8);
         const std::size_t offset = Get32(entry + 12);
-        if (size == 0 || offset > file.size() || size > file.size() - offset) return false;
+        total += size;
+        if (size == 0 || !Fits(offset, size, file.size()) || total > file.size()) return false;
         IconImage image;
         image.width = entry[0];
         image.height = entry[1];
@@ -48,7 +53,7 @@ std::vector<std::uint16_t> GroupIconIds(const Bytes& group) {
     return ids;
 }
 
-void ReplaceIconGroup(std::vector<Resource>& resources, const std::vector<IconImage>& images) {
+bool ReplaceIconGroup(std::vector<Resource>& resources, const std::vector<IconImage>& images) {
     ResourceKey groupName = IdKey(1);
     std::uint16_t language = kLanguageUsEnglish;
     const Resource* first = nullptr;
@@ -86,18 +91,20 @@ void ReplaceIconGroup(std::vector<Resource>& resources, const std::vector<IconIm
     Put16(group.data, 0);
     Put16(group.data, 1);
     Put16(group.data, static_cast<std::uint32_t>(images.size()));
-    std::uint16_t next = 1;
+    std::uint32_t next = 1;
     for (const IconImage& image : images) {
-        while (usedIcons.count(next) != 0) ++next;
-        usedIcons.insert(next);
+        while (next <= kLastIconId && usedIcons.count(static_cast<std::uint16_t>(next)) != 0) ++next;
+        if (next > kLastIconId) return false;
+        usedIcons.insert(static_cast<std::uint16_t>(next));
         group.data.insert(group.data.end(), {image.width, image.height, image.colours, 0});
         Put16(group.data, image.planes);
         Put16(group.data, image.bitCount);
         Put32(group.data, static_cast<std::uint32_t>(image.data.size()));
         Put16(group.data, next);
-        resources.push_back(Resource{IdKey(kTypeIcon), IdKey(next), language, 0, image.data});
+        resources.push_back(Resource{IdKey(kTypeIcon), IdKey(static_cast<std::uint16_t>(next)), language, 0, image.data});
     }
     resources.push_back(std::move(group));
+    return true;
 }
 
 }  // namespace zorv::tool

@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "launcher/byte_order.h"
 #include "tool/resource_tree.h"
 
 namespace zorv::tool {
+
+constexpr std::uint16_t kSubsystemGui = 2;
+constexpr std::uint16_t kSubsystemConsole = 3;
 
 class PeImage {
 public:
@@ -25,7 +29,16 @@ public:
     bool Load(Bytes file, std::string& problem, Purpose purpose = kRewriting);
 
     bool ReadResources(std::vector<Resource>& resources, std::string& problem) const;
+    // False, with the reason, when the result would not read back as exactly
+    // these resources with every other section unchanged; the image is then
+    // as it was.
     bool WriteResources(const std::vector<Resource>& resources, std::string& problem);
+
+    // The subsystem the system starts the program in (kSubsystemGui,
+    // kSubsystemConsole, ...); setting it fixes the checksum.
+    std::uint16_t Subsystem() const { return Get16(&file_[optionalHeader_ + 68]); }
+    void SetSubsystem(std::uint16_t subsystem);
+    bool IsLibrary() const { return (Get16(&file_[fileHeader_ + 18]) & 0x2000) != 0; }
 
     const Bytes& File() const { return file_; }
     bool Is64Bit() const { return is64Bit_; }
@@ -43,6 +56,10 @@ private:
     // The section holding the resource directory when it starts a section
     // that is last both in memory and in the file, else sectionCount_.
     std::size_t RebuildableResourceSection() const;
+    bool CheckLayout(std::string& problem) const;
+    static std::uint64_t VirtualEnd(const Section& section);
+    bool ReadsBackAs(const Bytes& out, const std::vector<Resource>& resources, std::size_t resourceSection,
+                     std::string& problem) const;
 
     Bytes file_;
     bool is64Bit_ = false;
@@ -52,6 +69,9 @@ private:
     std::size_t sectionCount_ = 0;
     std::uint32_t directoryCount_ = 0;
 };
+
+// Whether both lists hold the same resources, in any order.
+bool SameResources(std::vector<Resource> left, std::vector<Resource> right);
 
 // The PE checksum: the 16-bit one's-complement sum of the file, with the
 // checksum field counted as zero, plus the file's length.

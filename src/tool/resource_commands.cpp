@@ -1,4 +1,4 @@
-// embed, icon, version and show: each reads its inputs whole, changes the
+// embed, icon, version, subsystem and show: each reads its inputs whole, changes the
 // resources in memory and writes the result through a temporary file, so a
 // refusal or a failure never leaves a half-written executable behind.
 #include <algorithm>
@@ -12,8 +12,10 @@
 #include <tuple>
 
 #include "launcher/ini_document.h"
+#include "tool/byte_range.h"
 #include "tool/embedded_payload.h"
 #include "tool/icon_file.h"
+#include "tool/output_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"
 #include "tool/utf.h"
@@ -61,30 +63,18 @@ bool Parse(const Arguments& args, std::initializer_list<const char*> known, std:
     return true;
 }
 
+// At most kLargestInput bytes: more is no program zorvtool brands, and a
+// device or pipe given as a file would never end.
 bool ReadWholeFile(const std::string& path, Bytes& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-// Written beside the target, then renamed over it: the target is either the
-// old file or the whole new one.
-bool WriteAtomically(const std::string& path, const Bytes& bytes) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return false;
-        }
+    bytes.clear();
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+        if (bytes.size() > kLargestInput) return false;
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) std::remove(temporary.c_str());
-    return !error;
+    return !in.bad();
 }
 
 int Refuse(std::ostream& err, const std::string& path, const std::string& problem) {
@@ -94,7 +84,7 @@ int Refuse(std::ostream& err, const std::string& path, const std::string& proble
 
 int ReadInput(std::ostream& err, const std::string& path, Bytes& bytes) {
     if (ReadWholeFile(path, bytes)) return kToolSucceeded;
-    return Refuse(err, path, "cannot be read");
+    return Refuse(err, path, "cannot be read, or is larger than 1 GiB");
 }
 
 int LoadImage(std::ostream& err, const std::string& path, PeImage& image, std::vector<Resource>& resources) {
@@ -258,7 +248,10 @@ int IconCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     PeImage image;
     std::vector<Resource> resources;
     if (int result = LoadImage(err, exe, image, resources)) return result;
-    ReplaceIconGroup(resources, images);
+    if (!ReplaceIconGroup(resources, images)) {
+        return Refuse(err, exe, "has too few free icon numbers left for the " + std::to_string(images.size()) +
+                                    " images of " + icon);
+    }
     if (int result = SaveImage(err, exe, image, resources)) return result;
     out << "zorvtool: " << exe << " now has the " << images.size() << " image(s) of " << icon << "\n";
     return kToolSucceeded;
@@ -301,11 +294,56 @@ int VersionCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
         branded.name = existing->name;
         branded.language = existing->language;
     }
-    branded.data = BrandedVersion(existing != nullptr ? &existing->data : nullptr, fields);
+    if (!BrandedVersion(existing != nullptr ? &existing->data : nullptr, fields, branded.data)) {
+        return Refuse(err, exe, "cannot hold version information this long: a version resource holds at most 65535 bytes");
+    }
     RemoveAll(resources, IdKey(kTypeVersion), nullptr);
     resources.push_back(std::move(branded));
     if (int result = SaveImage(err, exe, image, resources)) return result;
     out << "zorvtool: " << exe << " has new version information\n";
+    return kToolSucceeded;
+}
+
+namespace {
+
+std::string SubsystemName(std::uint16_t subsystem) {
+    if (subsystem == kSubsystemGui) return "GUI";
+    if (subsystem == kSubsystemConsole) return "console";
+    return std::to_string(subsystem) + " (neither console nor GUI)";
+}
+
+}  // namespace
+
+int SubsystemCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    if (!Parse(args, {}, 2, parsed, err)) return kToolUsageError;
+    const std::string& path = parsed.positional[0];
+    const std::string& kind = parsed.positional[1];
+    if (kind != "console" && kind != "gui") {
+        err << "zorvtool: the subsystem is console or gui, not \"" << kind << "\"\n";
+        return kToolUsageError;
+    }
+    const std::uint16_t wanted = kind == "console" ? kSubsystemConsole : kSubsystemGui;
+    Bytes bytes;
+    if (int result = ReadInput(err, path, bytes)) return result;
+    PeImage image;
+    std::string problem;
+    if (!image.Load(std::move(bytes), problem)) return Refuse(err, path, problem);
+    if (image.IsLibrary()) return Refuse(err, path, "is a library, not a program");
+    const std::uint16_t current = image.Subsystem();
+    if (current != kSubsystemGui && current != kSubsystemConsole) {
+        return Refuse(err, path, "has the subsystem " + SubsystemName(current) + ", not a launcher's");
+    }
+    if (current == wanted) {
+        out << "zorvtool: " << path << " is a " << SubsystemName(wanted) << " program already\n";
+        return kToolSucceeded;
+    }
+    image.SetSubsystem(wanted);
+    if (!WriteAtomically(path, image.File())) {
+        err << "zorvtool: cannot write " << path << "\n";
+        return kToolWriteFailed;
+    }
+    out << "zorvtool: " << path << " is now a " << SubsystemName(wanted) << " program\n";
     return kToolSucceeded;
 }
 
@@ -324,6 +362,7 @@ int ShowCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
         if (!image.Load(std::move(bytes), problem, PeImage::kReading) || !image.ReadResources(resources, problem)) {
             return Refuse(err, path, problem);
         }
+        out << "Subsystem: " << SubsystemName(image.Subsystem()) << "\n";
     }
     ListResources(out, resources);
     ShowVersion(out, resources);

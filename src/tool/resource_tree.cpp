@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "launcher/byte_order.h"
+#include "tool/byte_range.h"
 
 namespace zorv::tool {
 namespace {
@@ -18,6 +20,10 @@ public:
         : read_(read), root_(root), out_(out), problem_(problem) {}
 
     bool Level(int level, std::uint32_t offset, Resource path) {
+        // A directory reached again would be read again, and fan-out through
+        // shared directories multiplies a few kilobytes into billions of
+        // resources.
+        if (!visited_.insert(offset).second) return Fail("one resource directory is reached twice");
         const unsigned char* header = At(offset, 16);
         if (header == nullptr) return Fail("a resource directory lies outside the image");
         const std::uint32_t count = Get16(header + 12) + Get16(header + 14);
@@ -54,8 +60,12 @@ private:
             return true;
         }
         const unsigned char* length = At(field & ~kHighBit, 2);
-        const unsigned char* units = length != nullptr ? At((field & ~kHighBit) + 2, 2u * Get16(length)) : nullptr;
-        if (units == nullptr || Get16(length) == 0) return Fail("a resource name lies outside the image");
+        if (length == nullptr) return Fail("a resource name lies outside the image");
+        // An empty name would read as a number, and its units would start
+        // where the section may already have ended.
+        if (Get16(length) == 0) return Fail("a resource name is empty");
+        const unsigned char* units = At((field & ~kHighBit) + 2, 2u * Get16(length));
+        if (units == nullptr) return Fail("a resource name lies outside the image");
         for (std::uint32_t i = 0; i < Get16(length); ++i) key.name.push_back(static_cast<char16_t>(Get16(units + 2 * i)));
         return true;
     }
@@ -64,6 +74,9 @@ private:
         const unsigned char* entry = At(offset, 16);
         if (entry == nullptr) return Fail("a resource data entry lies outside the image");
         const std::uint32_t size = Get32(entry + 4);
+        if (out_.size() == kMostResources) return Fail("it holds more than 65536 resources");
+        bytes_ += size;
+        if (bytes_ > kMostResourceBytes) return Fail("its resources hold more than 256 MiB");
         const unsigned char* data = size == 0 ? nullptr : read_(Get32(entry), size);
         if (size != 0 && data == nullptr) return Fail("resource data lies outside the image");
         resource.language = language;
@@ -82,6 +95,8 @@ private:
     std::uint32_t root_;
     std::vector<Resource>& out_;
     std::string& problem_;
+    std::set<std::uint32_t> visited_;
+    std::uint64_t bytes_ = 0;
 };
 
 struct NameGroup {
@@ -138,7 +153,7 @@ bool TakeKey(const Bytes& file, std::size_t& offset, std::size_t end, ResourceKe
         offset += 4;
         return true;
     }
-    for (; offset + 2 <= end; offset += 2) {
+    for (; offset + 2 <= end && key.name.size() <= kLongestResourceName; offset += 2) {
         const std::uint16_t unit = Get16(&file[offset]);
         if (unit == 0) {
             offset += 2;
@@ -199,41 +214,58 @@ bool ParseResourceDirectory(const RvaReader& read, std::uint32_t rootRva, std::v
     return DirectoryReader(read, rootRva, resources, problem).Level(0, 0, Resource());
 }
 
-Bytes BuildResourceSection(std::vector<Resource> resources, std::uint32_t sectionRva) {
-    std::sort(resources.begin(), resources.end(), [](const Resource& left, const Resource& right) {
+bool BuildResourceSection(std::vector<Resource> resources, std::uint32_t sectionRva, Bytes& section,
+                          std::string& problem) {
+    if (resources.size() > kMostResources) {
+        problem = "would hold more than 65536 resources";
+        return false;
+    }
+    // Stable, so that resources a file lists twice keep their order and a
+    // rewrite of a rewrite gives the same bytes.
+    std::stable_sort(resources.begin(), resources.end(), [](const Resource& left, const Resource& right) {
         return std::tie(left.type, left.name, left.language) < std::tie(right.type, right.name, right.language);
     });
     const std::vector<TypeGroup> types = Grouped(resources);
 
-    // Offsets of every directory, breadth first, then of everything after them.
-    std::uint32_t next = 16 + 8 * static_cast<std::uint32_t>(types.size());
+    // Offsets of every directory, breadth first, then of everything after
+    // them; summed in 64 bits and held to the cap before any is written.
+    std::uint64_t next = 16 + 8 * std::uint64_t{types.size()};
     std::vector<std::uint32_t> typeDirectories;
     for (const TypeGroup& type : types) {
-        typeDirectories.push_back(next);
-        next += 16 + 8 * static_cast<std::uint32_t>(type.names.size());
+        typeDirectories.push_back(static_cast<std::uint32_t>(next));
+        next += 16 + 8 * std::uint64_t{type.names.size()};
     }
     std::vector<std::vector<std::uint32_t>> nameDirectories(types.size());
     for (std::size_t t = 0; t < types.size(); ++t) {
         for (const NameGroup& name : types[t].names) {
-            nameDirectories[t].push_back(next);
-            next += 16 + 8 * static_cast<std::uint32_t>(name.languages.size());
+            nameDirectories[t].push_back(static_cast<std::uint32_t>(next));
+            next += 16 + 8 * std::uint64_t{name.languages.size()};
         }
     }
-    const std::uint32_t dataEntries = next;
-    next += 16 * static_cast<std::uint32_t>(resources.size());
+    const std::uint32_t dataEntries = static_cast<std::uint32_t>(next);
+    next += 16 * std::uint64_t{resources.size()};
     std::map<std::u16string, std::uint32_t> strings;
     for (const Resource& resource : resources) {
         for (const ResourceKey* key : {&resource.type, &resource.name}) {
             if (!key->IsName() || strings.count(key->name) != 0) continue;
-            strings[key->name] = next;
-            next += 2 + 2 * static_cast<std::uint32_t>(key->name.size());
+            if (key->name.size() > kLongestResourceName) {
+                problem = "would have a resource name longer than 65535 units";
+                return false;
+            }
+            strings[key->name] = static_cast<std::uint32_t>(next);
+            next += 2 + 2 * std::uint64_t{key->name.size()};
         }
     }
     std::vector<std::uint32_t> dataOffsets;
     for (const Resource& resource : resources) {
-        next = AlignUp(next, 8);
-        dataOffsets.push_back(next);
-        next += static_cast<std::uint32_t>(resource.data.size());
+        next = RoundUp(next, 8);
+        if (next > kMostResourceBytes) break;
+        dataOffsets.push_back(static_cast<std::uint32_t>(next));
+        next += resource.data.size();
+    }
+    if (next > kMostResourceBytes) {
+        problem = "would have resources over 256 MiB";
+        return false;
     }
 
     Bytes out(next, 0);
@@ -265,7 +297,8 @@ Bytes BuildResourceSection(std::vector<Resource> resources, std::uint32_t sectio
         WriteDirectory(out, typeDirectories[t], nameEntries, strings);
     }
     WriteDirectory(out, 0, rootEntries, strings);
-    return out;
+    section = std::move(out);
+    return true;
 }
 
 Bytes BuildResFile(const std::vector<Resource>& resources) {
@@ -299,21 +332,24 @@ bool LooksLikeResFile(const Bytes& file) {
 bool ParseResFile(const Bytes& file, std::vector<Resource>& resources) {
     resources.clear();
     if (!LooksLikeResFile(file)) return false;
-    std::size_t offset = 32;
+    std::uint64_t offset = 32;
+    std::uint64_t bytes = 0;
     while (offset + 8 <= file.size()) {
-        const std::size_t dataSize = Get32(&file[offset]);
-        const std::size_t headerSize = Get32(&file[offset + 4]);
-        const std::size_t end = offset + headerSize;
-        if (headerSize < 8 + 16 || end > file.size() || dataSize > file.size() - end) return false;
+        const std::uint64_t dataSize = Get32(&file[offset]);
+        const std::uint64_t headerSize = Get32(&file[offset + 4]);
+        const std::uint64_t end = offset + headerSize;
+        bytes += dataSize;
+        if (headerSize < 8 + 16 || !Fits(end, dataSize, file.size())) return false;
+        if (resources.size() == kMostResources || bytes > kMostResourceBytes) return false;
         Resource resource;
         std::size_t at = offset + 8;
         if (!TakeKey(file, at, end, resource.type) || !TakeKey(file, at, end, resource.name)) return false;
-        at = AlignUp(static_cast<std::uint32_t>(at), 4);
+        at = RoundUp(at, 4);
         if (at + 16 > end) return false;
         resource.language = Get16(&file[at + 6]);
         resource.data.assign(file.begin() + end, file.begin() + end + dataSize);
         resources.push_back(std::move(resource));
-        offset = AlignUp(static_cast<std::uint32_t>(end + dataSize), 4);
+        offset = RoundUp(end + dataSize, 4);
     }
     return offset == file.size();
 }

@@ -2,6 +2,7 @@
 // in: the three-level directory of a PE resource section, and a .res file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -31,6 +32,12 @@ struct ResourceKey {
 
 inline ResourceKey IdKey(std::uint16_t id) { return ResourceKey{id, {}}; }
 
+// Far above what any program carries; a file that claims more is hostile, and
+// below them every offset of a rebuilt section stays well inside 31 bits.
+constexpr std::size_t kMostResources = 65536;
+constexpr std::uint64_t kMostResourceBytes = std::uint64_t{256} << 20;
+constexpr std::size_t kLongestResourceName = 0xFFFF;
+
 // The loader searches each directory level in halves, named entries first
 // (by their units), then numbered ones: this is that order.
 bool operator<(const ResourceKey& left, const ResourceKey& right);
@@ -56,17 +63,20 @@ void PutResource(std::vector<Resource>& resources, Resource resource);
 using RvaReader = std::function<const unsigned char*(std::uint32_t rva, std::uint32_t size)>;
 
 // The resource directory whose root is at rootRva. False, with a reason, when
-// it is damaged or deeper than the usual three levels.
+// it is damaged, deeper than the usual three levels, reaches a directory
+// twice or holds more than the caps above.
 bool ParseResourceDirectory(const RvaReader& read, std::uint32_t rootRva, std::vector<Resource>& resources,
                             std::string& problem);
 
 // A resource section for sectionRva: directories in search order, then data
-// entries, names and the data, each datum on an 8-byte boundary.
-Bytes BuildResourceSection(std::vector<Resource> resources, std::uint32_t sectionRva);
+// entries, names and the data, each datum on an 8-byte boundary. False, with a
+// reason, when the resources exceed the caps above.
+bool BuildResourceSection(std::vector<Resource> resources, std::uint32_t sectionRva, Bytes& section,
+                          std::string& problem);
 
 // A 32-bit .res file, as rc and windres write them and link them.
 Bytes BuildResFile(const std::vector<Resource>& resources);
-// False when the bytes are not such a file.
+// False when the bytes are not such a file, or one beyond the caps above.
 bool ParseResFile(const Bytes& file, std::vector<Resource>& resources);
 bool LooksLikeResFile(const Bytes& file);
 

@@ -677,11 +677,14 @@ void Checker::CheckLibraryPath() {
 }
 
 // Only the last path component may hold wildcards, as in the system's file
-// search; letter case is ignored as on Windows.
-bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
+// search; letter case is ignored on Windows.
+bool WildcardMatch(const std::wstring& pattern, const std::wstring& name, bool ignoreCase) {
+    auto same = [&](std::size_t p, std::size_t n) {
+        return ignoreCase ? SameIgnoringCase(pattern.substr(p, 1), name.substr(n, 1)) : pattern[p] == name[n];
+    };
     std::size_t p = 0, n = 0, starP = std::wstring::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == L'?' || SameIgnoringCase(pattern.substr(p, 1), name.substr(n, 1)))) {
+        if (p < pattern.size() && (pattern[p] == L'?' || same(p, n))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == L'*') {
@@ -698,7 +701,7 @@ bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
     return p == pattern.size();
 }
 
-std::vector<std::wstring> FindNames(const std::wstring& launcherPattern) {
+std::vector<std::wstring> FindNames(const std::wstring& launcherPattern, bool ignoreCase) {
     std::vector<std::wstring> names;
     std::wstring folder = FolderOf(launcherPattern);
     std::wstring leaf = launcherPattern.substr(
@@ -711,7 +714,7 @@ std::vector<std::wstring> FindNames(const std::wstring& launcherPattern) {
     }
     for (fs::directory_iterator it(nativeFolder, error), end; !error && it != end; it.increment(error)) {
         std::wstring name = WidePath(it->path().filename());
-        if (WildcardMatch(leaf, name)) names.push_back(name);
+        if (WildcardMatch(leaf, name, ignoreCase)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -721,13 +724,17 @@ std::vector<std::wstring> FindNames(const std::wstring& launcherPattern) {
 std::vector<std::wstring> Checker::ExpandClassPath(const Located& where) {
     std::vector<std::wstring> items;
     const std::wstring executable = LauncherPathOf(target_.executablePath);
+    const SystemConventions& conventions = *target_.conventions;
+    const bool linuxLauncher = &conventions == &kLinuxConventions;
     for (const std::wstring& piece : SplitAtSemicolons(where.value)) {
         std::wstring entry = ExpandReferences(piece, lookup_);
         if (entry.empty()) continue;
+        // The Linux launcher reads "/" in paths as the folder separator it is there.
+        if (linuxLauncher) std::replace(entry.begin(), entry.end(), L'/', L'\\');
         std::vector<std::wstring> found;
-        if (entry.find(L'*') != std::wstring::npos || !IsAbsolutePath(entry, kWindowsConventions)) {
-            std::wstring pattern = ClassPathSearchPattern(entry, executable, kWindowsConventions);
-            for (const std::wstring& name : FindNames(pattern)) {
+        if (entry.find(L'*') != std::wstring::npos || !IsAbsolutePath(entry, conventions)) {
+            std::wstring pattern = ClassPathSearchPattern(entry, executable, conventions);
+            for (const std::wstring& name : FindNames(pattern, !linuxLauncher)) {
                 if (name != L"." && name != L"..") found.push_back(FolderOf(pattern) + L"\\" + name);
             }
         } else {

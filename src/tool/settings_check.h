@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "launcher/environment.h"
+#include "launcher/platform.h"
 
 namespace zorv::tool {
 
@@ -25,6 +26,9 @@ struct CheckTarget {
     std::wstring settingsPath;    // the INI file beside it
     std::wstring embeddedText;    // the embedded settings text, empty when there is none
     std::wstring embeddedName;    // how findings in the embedded text name their file
+    // The system whose launcher reads the settings: how it joins, separates
+    // and matches the paths they name.
+    const SystemConventions* conventions = &kWindowsConventions;
 };
 
 // Every finding, in the order of the files' lines where one is to blame.

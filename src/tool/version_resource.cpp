@@ -10,8 +10,13 @@ namespace {
 constexpr std::uint32_t kFixedSignature = 0xFEEF04BD;
 constexpr std::size_t kFixedSize = 52;
 
-bool ParseAt(const Bytes& bytes, std::size_t start, std::size_t limit, VersionNode& node) {
-    if (start + 6 > limit) return false;
+// Real version information nests four levels deep (the root, the string
+// block, a table, a text); the data could ask for thousands.
+constexpr int kDeepestNode = 16;
+constexpr std::size_t kLargestNode = 0xFFFF;
+
+bool ParseAt(const Bytes& bytes, std::size_t start, std::size_t limit, int depth, VersionNode& node) {
+    if (start + 6 > limit || depth > kDeepestNode) return false;
     const std::size_t end = start + Get16(&bytes[start]);
     const std::size_t valueLength = Get16(&bytes[start + 2]);
     node.isText = Get16(&bytes[start + 4]) == 1;
@@ -33,7 +38,7 @@ bool ParseAt(const Bytes& bytes, std::size_t start, std::size_t limit, VersionNo
     at = start + AlignUp(static_cast<std::uint32_t>(std::max(at, valueEnd) - start), 4);
     while (at + 6 <= end) {
         VersionNode child;
-        if (!ParseAt(bytes, at, end, child)) return false;
+        if (!ParseAt(bytes, at, end, depth + 1, child)) return false;
         at = start + AlignUp(static_cast<std::uint32_t>(at + Get16(&bytes[at]) - start), 4);
         node.children.push_back(std::move(child));
     }
@@ -84,11 +89,11 @@ std::u16string FixedText(const Bytes& fixed, std::size_t offset) {
 
 bool ParseVersionNode(const Bytes& bytes, VersionNode& root) {
     root = VersionNode();
-    return ParseAt(bytes, 0, bytes.size(), root);
+    return ParseAt(bytes, 0, bytes.size(), 0, root);
 }
 
-Bytes BuildVersionNode(const VersionNode& node) {
-    Bytes out(6, 0);
+bool BuildVersionNode(const VersionNode& node, Bytes& out) {
+    out.assign(6, 0);
     for (char16_t unit : node.key) Put16(out, unit);
     Put16(out, 0);
     PadTo(out, 4);
@@ -105,11 +110,16 @@ Bytes BuildVersionNode(const VersionNode& node) {
     Set16(&out[4], node.isText ? 1 : 0);
     for (const VersionNode& child : node.children) {
         PadTo(out, 4);
-        const Bytes bytes = BuildVersionNode(child);
+        Bytes bytes;
+        if (!BuildVersionNode(child, bytes)) return false;
         out.insert(out.end(), bytes.begin(), bytes.end());
+        if (out.size() > kLargestNode) return false;
     }
+    // Every length is a 16-bit field: more would be cut short and the rest
+    // of the data lost on the next read.
+    if (out.size() > kLargestNode) return false;
     Set16(&out[0], static_cast<std::uint32_t>(out.size()));
-    return out;
+    return true;
 }
 
 bool ParseVersionNumbers(const std::string& text, VersionNumbers& numbers) {
@@ -130,7 +140,7 @@ bool ParseVersionNumbers(const std::string& text, VersionNumbers& numbers) {
     }
 }
 
-Bytes BrandedVersion(const Bytes* existing, const VersionFields& fields) {
+bool BrandedVersion(const Bytes* existing, const VersionFields& fields, Bytes& branded) {
     VersionNode root;
     if (existing == nullptr || !ParseVersionNode(*existing, root) || root.key != u"VS_VERSION_INFO") root = NewVersionInfo();
     if (root.binary.size() < kFixedSize || Get32(root.binary.data()) != kFixedSignature) {
@@ -160,7 +170,7 @@ Bytes BrandedVersion(const Bytes* existing, const VersionFields& fields) {
     if (fields.productName) set(u"ProductName", *fields.productName);
     if (fields.company) set(u"CompanyName", *fields.company);
     if (fields.description) set(u"FileDescription", *fields.description);
-    return BuildVersionNode(root);
+    return BuildVersionNode(root, branded);
 }
 
 std::vector<std::pair<std::u16string, std::u16string>> VersionTexts(const VersionNode& root) {

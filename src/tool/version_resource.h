@@ -22,9 +22,12 @@ struct VersionNode {
     std::vector<VersionNode> children;
 };
 
-// False when the bytes do not hold a well-formed node.
+// False when the bytes do not hold a well-formed node, or one nested deeper
+// than any real version information.
 bool ParseVersionNode(const Bytes& bytes, VersionNode& root);
-Bytes BuildVersionNode(const VersionNode& node);
+// False when the node would exceed 64 KiB, which its 16-bit length cannot
+// tell.
+bool BuildVersionNode(const VersionNode& node, Bytes& out);
 
 using VersionNumbers = std::array<std::uint16_t, 4>;
 
@@ -39,7 +42,8 @@ struct VersionFields {
 
 // The existing resource (null for none) with the given fields replaced and
 // every other value kept; FileVersion and ProductVersion follow the version.
-Bytes BrandedVersion(const Bytes* existing, const VersionFields& fields);
+// False when the result would exceed 64 KiB.
+bool BrandedVersion(const Bytes* existing, const VersionFields& fields, Bytes& branded);
 
 // The texts of every string table, then "file version" and "product version"
 // from the fixed information, for showing.

@@ -31,6 +31,7 @@ const Command kCommands[] = {
     {"icon", zorv::tool::IconCommand, "icon OUT.exe APP.ico"},
     {"version", zorv::tool::VersionCommand,
      "version OUT.exe [--product-name NAME] [--version A.B.C.D] [--company NAME] [--description TEXT]"},
+    {"subsystem", zorv::tool::SubsystemCommand, "subsystem OUT.exe (console | gui)"},
     {"show", zorv::tool::ShowCommand, "show (OUT.exe | OUT.res) [--upgrade-code CODE]"},
     {"check", zorv::tool::CheckCommand, "check (APP.exe | APP.ini | FOLDER) [--json]"},
     // The settings reference in Markdown, as docs/settings.md holds it.

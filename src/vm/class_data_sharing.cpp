@@ -4,6 +4,7 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "launcher/trace.h"
 
 namespace zorv {
 namespace {
@@ -140,21 +141,25 @@ std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& 
     std::wstring folder;
     if (isService) {
         folder = FolderOf(modulePath);
-    } else {
-        std::wstring userSettings;
-        GetUserSettingsPath(userSettings, true);
-        folder = FolderOf(userSettings);
+    } else if (!GetUserFolder(UserFolderKind::cache, true, folder)) {
+        return {};
     }
     std::wstring archive = folder + L"\\" + ClassDataArchiveName(modulePath, versionText, runtimeHome);
     ClassDataArchiveUse use =
         ChooseClassDataArchiveUse(feature, feature < kFirstAutomaticRelease && platform.FileExists(archive));
-    if (use != ClassDataArchiveUse::recordAtExit) return ClassDataArchiveOptions(use, archive);
+    // A runtime that cannot write the archive it was asked for ends the
+    // application with its own exit code and message.
+    if (use != ClassDataArchiveUse::useRecorded && !platform.CanWriteIn(folder)) {
+        if (platform.trace) platform.trace->Line(L"vm: no class-data archive, cannot write in " + folder);
+        return {};
+    }
+    if (use != ClassDataArchiveUse::recordAtExit) return ClassDataArchiveOptions(use, platform.VmPath(archive));
     // These runtimes crash on a cut-off archive rather than ignore it, and a
     // start ended during the recording leaves one: the archive gets its name
     // only once the runtime has ended normally.
     classDataArchive = archive;
     classDataArchiveBeingRecorded = archive + L".part";
-    return ClassDataArchiveOptions(use, classDataArchiveBeingRecorded);
+    return ClassDataArchiveOptions(use, platform.VmPath(classDataArchiveBeingRecorded));
 }
 
 void Launcher::AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working) {

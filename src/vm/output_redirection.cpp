@@ -1,10 +1,12 @@
 #include "vm/output_redirection.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
 #include "launcher/text.h"
+#include "launcher/trace.h"
 #include "vm/vm_host.h"
 
 namespace zorv {
@@ -12,7 +14,11 @@ namespace {
 
 constexpr std::uint32_t kAlreadyExists = 183;
 
-void RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter) {
+// False with the runtime's reason when the stream cannot be made; the
+// standard stream then stays as it was.
+bool RedirectStream(Launcher& launcher, const std::wstring& fileName, bool append, const char* setter,
+                    std::wstring& reason) {
+    JNIEnv* env = launcher.jniEnv;
     jstring name = NewJavaString(fileName, env);
     jclass fileClass = name == nullptr ? nullptr : env->FindClass("java/io/FileOutputStream");
     jmethodID fileConstructor =
@@ -27,11 +33,40 @@ void RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, cons
     jclass systemClass = printStream == nullptr ? nullptr : env->FindClass("java/lang/System");
     jmethodID set = systemClass == nullptr ? nullptr : env->GetStaticMethodID(systemClass, setter, "(Ljava/io/PrintStream;)V");
     if (set != nullptr) env->CallStaticVoidMethod(systemClass, set, printStream);
-    if (env->ExceptionOccurred() != nullptr) env->ExceptionDescribe();
+    jthrowable failure = env->ExceptionOccurred();
+    if (failure != nullptr) {
+        env->ExceptionClear();
+        // The first line of the trace: the exception and its message.
+        reason = launcher.DescribeException(failure, env);
+        reason = reason.substr(0, reason.find_first_of(L"\r\n"));
+        env->DeleteLocalRef(failure);
+    }
     for (jobject local : {static_cast<jobject>(name), static_cast<jobject>(fileClass), fileStream,
                           static_cast<jobject>(printClass), printStream, static_cast<jobject>(systemClass)}) {
         if (local != nullptr) env->DeleteLocalRef(local);
     }
+    return set != nullptr && failure == nullptr;
+}
+
+// One line for whoever watches the standard error or the trace, instead of
+// the runtime's stack trace; the stream keeps its output.
+void RedirectOrSay(Launcher& launcher, const wchar_t* key, const std::wstring& file, bool append, const char* setter,
+                   const wchar_t* fallback) {
+    if (file.empty()) return;
+    EnsureFolders(launcher.platform, file);
+    const std::wstring vmPath = launcher.platform.VmPath(file);
+    std::wstring reason;
+    if (RedirectStream(launcher, vmPath, append, setter, reason)) return;
+    std::wstring line = key;
+    line += L" \"";
+    line += vmPath;
+    line += L"\" cannot be opened (";
+    line += reason;
+    line += L"): ";
+    line += fallback;
+    if (launcher.platform.trace) launcher.platform.trace->Line(L"vm: " + line);
+    std::fputs(launcher.platform.ToAnsi(line + L"\n").c_str(), stderr);
+    std::fflush(stderr);
 }
 
 std::vector<std::wstring> SplitAtBackslashes(const std::wstring& path) {
@@ -84,14 +119,8 @@ void Launcher::RedirectStandardStreams() {
         if (outputFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, outputFile, now);
         if (errorFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, errorFile, now);
     }
-    if (!outputFile.empty()) {
-        EnsureFolders(platform, outputFile);
-        RedirectStream(jniEnv, platform.VmPath(outputFile), appendOutput, "setOut");
-    }
-    if (!errorFile.empty()) {
-        EnsureFolders(platform, errorFile);
-        RedirectStream(jniEnv, platform.VmPath(errorFile), appendErrors, "setErr");
-    }
+    RedirectOrSay(*this, L"Output File", outputFile, appendOutput, "setOut", L"the output stays on standard output");
+    RedirectOrSay(*this, L"Error File", errorFile, appendErrors, "setErr", L"errors stay on standard error");
 }
 
 }  // namespace zorv

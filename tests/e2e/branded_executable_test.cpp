@@ -20,25 +20,6 @@ namespace {
 
 const char kUpgradeCode[] = "{B7A1-44}";
 
-std::wstring ZorvtoolExe() { return zorv::testing::FromHostPath(EnvironmentValue(L"ZORV_E2E_ZORVTOOL")); }
-
-// The tool's exit code, or -1 when it could not be run to its end.
-long RunTool(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + ZorvtoolExe() + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process)) {
-        return -1;
-    }
-    DWORD exitCode = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<long>(exitCode);
-}
-
 // A 16 x 16 icon of 32-bit pixels, every pixel different, so that a wrong
 // copy cannot pass for it.
 std::string IconFile() {

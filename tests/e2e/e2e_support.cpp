@@ -24,6 +24,7 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix
 }  // namespace
 
 std::wstring LauncherExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_LAUNCHER")); }
+std::wstring ConsoleLauncherExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_CONSOLE_LAUNCHER")); }
 std::wstring FakeJvm64() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_JVM64")); }
 std::wstring FakeJvm32() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_FAKE_JVM32")); }
 std::wstring PairStubExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_PAIR_STUB")); }
@@ -106,6 +107,9 @@ uiauto::RunResult RunLauncher(const Launch& launch) {
     options.workingDirectory = launch.workingDirectory.empty() ? FolderOf(launch.exe) : launch.workingDirectory;
     options.timeoutMs = launch.timeoutMs;
     options.onWindow = launch.onWindow;
+    options.standardInput = launch.standardInput;
+    options.standardOutput = launch.standardOutput;
+    options.standardError = launch.standardError;
     options.setEnvironment = launch.environment;
     options.unsetEnvironment.push_back(L"JAVA_HOME");
     options.unsetEnvironment.push_back(L"ZORV_LAUNCHER_DEBUG");
@@ -149,6 +153,24 @@ std::string Describe(const uiauto::RunResult& result) {
     for (const auto& window : result.handledWindows) text += "  driven: " + uiauto::ToPrintableUtf8(window.title) + "\n";
     for (const auto& window : result.crashDialogs) text += "  crash dialog: " + uiauto::ToPrintableUtf8(window.title) + "\n";
     return text;
+}
+
+std::wstring ZorvtoolExe() { return FromHostPath(EnvironmentValue(L"ZORV_E2E_ZORVTOOL")); }
+
+long RunTool(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + ZorvtoolExe() + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(exitCode);
 }
 
 const char kNoMainClass[] = "Main class was not specified in INI file.";

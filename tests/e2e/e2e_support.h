@@ -27,6 +27,7 @@ using zorv::testing::Utf8;
 // Paths handed over by the test registration (Linux paths of the build tree
 // become Z: paths). Empty when the variable is not set.
 std::wstring LauncherExe();     // ZORV_E2E_LAUNCHER
+std::wstring ConsoleLauncherExe();  // ZORV_E2E_CONSOLE_LAUNCHER: launcher-console.exe
 std::wstring FakeJvm64();       // ZORV_E2E_FAKE_JVM64: the 64-bit jvm.dll double
 std::wstring FakeJvm32();       // ZORV_E2E_FAKE_JVM32: its 32-bit build
 std::wstring PairStubExe();     // ZORV_E2E_PAIR_STUB
@@ -87,6 +88,8 @@ struct Launch {
     std::uint32_t timeoutMs = 30000;
     // As uiauto::RunOptions::onWindow: a window the case drives itself.
     std::function<bool(const uiauto::WindowReport&)> onWindow;
+    // As uiauto::RunOptions: files for the standard handles.
+    std::wstring standardInput, standardOutput, standardError;
 };
 
 // An onWindow that takes over the window with this title and runs the steps
@@ -116,6 +119,11 @@ std::string Describe(const uiauto::RunResult& result);
 // The run reached the runtime search, found nothing, and ended with -1 when
 // its "JRE Not Found" dialog was closed: no message box, no other window.
 ::testing::AssertionResult EndedWithoutRuntime(const uiauto::RunResult& result);
+
+// zorvtool.exe (ZORV_E2E_ZORVTOOL) run with these arguments: its exit code,
+// or -1 when it could not be run to its end.
+std::wstring ZorvtoolExe();
+long RunTool(const std::wstring& arguments);
 
 extern const char kNoMainClass[];
 

@@ -70,6 +70,9 @@ uiauto::RunResult FakeRuntime::Start(const std::wstring& arguments,
     launch.environment = environment_;
     launch.workingDirectory = workingDirectory_;
     launch.onWindow = onWindow_;
+    launch.standardInput = standardInput_;
+    launch.standardOutput = standardOutput_;
+    launch.standardError = standardError_;
     for (const auto& entry : extra) launch.environment.push_back(entry);
     DeleteFileW(log_.c_str());
     uiauto::RunResult result = RunLauncher(launch);

@@ -60,6 +60,8 @@ protected:
     std::vector<std::pair<std::wstring, std::wstring>> environment_;
     // Windows (no message boxes) the case drives itself during Start.
     std::function<bool(const uiauto::WindowReport&)> onWindow_;
+    // Files for the standard handles of the next Start; empty: the caller's.
+    std::wstring standardInput_, standardOutput_, standardError_;
     std::vector<std::string> lines_;
 };
 

@@ -1,15 +1,23 @@
 cmake_minimum_required(VERSION 3.21)
 # Checks what a user's machine will see of launcher.exe without running it:
-# a 64-bit (MAGIC 020b) or 32-bit (010b) GUI program that imports only the few
-# system DLLs every start uses (GDI+, the common controls, COM and the shell
-# are loaded when a splash, dialog or link first needs them), with its
-# manifest, version information and string table in place, and no larger
-# than MAX_BYTES. With SKIP_IF_MISSING, a missing EXE
+# a 64-bit (MAGIC 020b) or 32-bit (010b) GUI (SUBSYSTEM 2) or console (3)
+# program that imports only the few system DLLs every start uses (GDI+, the
+# common controls, COM and the shell are loaded when a splash, dialog or link
+# first needs them), with its manifest, version information and string table
+# in place, and no larger than MAX_BYTES. With SKIP_IF_MISSING, a missing EXE
 # (the x86 pair, built by its own preset) prints SKIPPED instead of failing.
-#   cmake -DEXE=... -DOBJDUMP=... -DWINDRES=... -DVERSION=1.2.3 -DMAX_BYTES=... [-DMAGIC=010b] -P check_executable.cmake
+#   cmake -DEXE=... -DOBJDUMP=... -DWINDRES=... -DVERSION=1.2.3 -DMAX_BYTES=... [-DMAGIC=010b] [-DSUBSYSTEM=3]
+#         -P check_executable.cmake
 
 if(NOT DEFINED MAGIC)
   set(MAGIC 020b)
+endif()
+if(NOT DEFINED SUBSYSTEM)
+  set(SUBSYSTEM 2)
+endif()
+set(kind "Windows GUI")
+if(SUBSYSTEM EQUAL 3)
+  set(kind "console")
 endif()
 if(SKIP_IF_MISSING AND NOT EXISTS "${EXE}")
   message("SKIPPED: ${EXE} was not built")
@@ -25,8 +33,8 @@ set(failures "")
 if(NOT headers MATCHES "Magic[ \t]+${MAGIC}")
   list(APPEND failures "not a PE image of magic ${MAGIC}")
 endif()
-if(NOT headers MATCHES "Subsystem[ \t]+00000002")
-  list(APPEND failures "not a Windows GUI program")
+if(NOT headers MATCHES "Subsystem[ \t]+0000000${SUBSYSTEM}")
+  list(APPEND failures "not a ${kind} program")
 endif()
 
 # GDI32 costs nothing of its own: USER32 loads it anyway.
@@ -87,4 +95,4 @@ if(failures)
   message(FATAL_ERROR "${EXE}:\n  ${text}")
 endif()
 list(LENGTH imports count)
-message(STATUS "${EXE}: GUI program of magic ${MAGIC} and ${bytes} bytes importing ${count} system DLLs")
+message(STATUS "${EXE}: ${kind} program of magic ${MAGIC} and ${bytes} bytes importing ${count} system DLLs")

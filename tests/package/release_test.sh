@@ -16,7 +16,7 @@ unzip -q "$zip" -d "$folder" || { echo "FAIL: cannot unpack $zip"; exit 1; }
 root=$(find "$folder" -mindepth 1 -maxdepth 1 -type d)
 [ "$(basename "$root")" = "$(basename "$zip" .zip)" ] || fail "the zip's folder is $(basename "$root")"
 
-for file in README.md launcher.exe launcher-x86.exe zorv zorvtool zorvtool.exe sample.ini docs/settings.md \
+for file in README.md launcher.exe launcher-x86.exe launcher-console.exe launcher-console-x86.exe zorv zorvtool zorvtool.exe sample.ini docs/settings.md \
   docs/jre-not-found.png docs/java-exception.png docs/splash.png sample/Hello.exe sample/Hello sample/Hello.ini \
   sample/lib/hello.jar sample/lib/extras.jar; do
   [ -s "$root/$file" ] || fail "$file is missing"
@@ -32,6 +32,20 @@ machine() {
 [ "$(machine "$root/launcher.exe")" = 8664 ] || fail "launcher.exe is not an x64 image"
 [ "$(machine "$root/launcher-x86.exe")" = 014c ] || fail "launcher-x86.exe is not an x86 image"
 [ "$(machine "$root/zorvtool.exe")" = 8664 ] || fail "zorvtool.exe is not an x64 image"
+[ "$(machine "$root/launcher-console.exe")" = 8664 ] || fail "launcher-console.exe is not an x64 image"
+[ "$(machine "$root/launcher-console-x86.exe")" = 014c ] || fail "launcher-console-x86.exe is not an x86 image"
+# The optional header's Subsystem field: 2 a GUI program, 3 a console one.
+subsystem() {
+  local offset
+  offset=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+  od -An -t u2 -j $((offset + 24 + 68)) -N 2 "$1" | tr -d ' '
+}
+for exe in launcher.exe launcher-x86.exe; do
+  [ "$(subsystem "$root/$exe")" = 2 ] || fail "$exe is not a GUI program"
+done
+for exe in launcher-console.exe launcher-console-x86.exe; do
+  [ "$(subsystem "$root/$exe")" = 3 ] || fail "$exe is not a console program"
+done
 # An ELF executable's e_machine: 3e is x86-64.
 for linux in zorv sample/Hello zorvtool; do
   [ "$(od -An -t x1 -N 4 "$root/$linux" | tr -d ' ')" = 7f454c46 ] &&

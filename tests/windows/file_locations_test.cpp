@@ -6,7 +6,10 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
+#include "launcher/unique_handle.h"
 #include "launcher/win32_api.h"
+
+#include <shlobj.h>
 #include "win32_test_support.h"
 
 namespace zorv {
@@ -81,26 +84,56 @@ TEST_F(Locations, PerUserCopyLivesUnderAppDataInCleanedFolderNames) {
     EXPECT_TRUE(platform.boxes.empty());
 }
 
-TEST_F(Locations, WithoutAppDataThePerUserCopyHangsOffTheCurrentDrivesRoot) {
+// Windows' own answer, through an interface other than the launcher's.
+std::wstring ShellFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, path)) ? path : L"";
+}
+
+// A missing or relative APPDATA would put the per-user files at the root of
+// the current drive, or in the current folder, where anyone may have made
+// them first: the system's own folders take their place, and the product
+// names never climb out of them.
+TEST_F(Locations, WithoutAFullAppDataTheSystemsOwnFoldersServe) {
     ScopedCurrentFolder restore;
     ASSERT_TRUE(SetCurrentDirectoryW(folder.Path().c_str()));
     platform.modulePath = folder / L"app\\viewer.exe";
     const std::wstring product = L"zorv-test-" + std::to_wstring(GetCurrentProcessId());
     launcher.productName = product;
-    launcher.productCode = L"X";
+    launcher.productCode = L"..\\..\\X";
+    const std::wstring roaming = ShellFolder(CSIDL_APPDATA);
+    const std::wstring local = ShellFolder(CSIDL_LOCAL_APPDATA);
+    ASSERT_FALSE(roaming.empty());
+    ASSERT_NE(roaming, local);
     std::wstring path;
-
-    for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L""}) {
+    for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), L"", L"Roaming", L"\\Roaming", L"C:Roaming"}) {
         ScopedEnvironment appData(L"APPDATA", value);
         launcher.GetUserSettingsPath(path, false);
-        EXPECT_EQ(path, L"\\" + product + L"\\X\\viewer.ini");
+        EXPECT_EQ(path, roaming + L"\\" + product + L"\\X\\viewer.ini") << (value ? Utf8(value) : "unset");
     }
 
-    ScopedEnvironment appData(L"APPDATA", nullptr);
-    const std::wstring root = folder.Path().substr(0, 2) + L"\\" + product;
+    ScopedEnvironment appData(L"APPDATA", L"\\Roaming");
+    ScopedEnvironment localAppData(L"LOCALAPPDATA", L"Local");
     launcher.GetUserSettingsPath(path, true);
-    EXPECT_TRUE(FileExists(root + L"\\X"));
-    wintest::RemoveTree(root);
+    EXPECT_TRUE(FileExists(roaming + L"\\" + product + L"\\X"));
+    std::wstring cache;
+    ASSERT_TRUE(launcher.GetUserFolder(UserFolderKind::cache, true, cache));
+    EXPECT_EQ(cache, local + L"\\" + product + L"\\X");
+    EXPECT_TRUE(FileExists(cache));
+    EXPECT_FALSE(FileExists(folder.Path().substr(0, 2) + L"\\" + product));
+    EXPECT_FALSE(FileExists(folder / L"Roaming"));
+    EXPECT_FALSE(FileExists(folder / L"Local"));
+    EXPECT_FALSE(FileExists(roaming + L"\\X"));
+    wintest::RemoveTree(roaming + L"\\" + product);
+    wintest::RemoveTree(local + L"\\" + product);
+
+    // Where the runtime could not write its archive, none is asked for; the
+    // probe leaves nothing behind.
+    EXPECT_TRUE(platform.CanWriteIn(folder.Path()));
+    EXPECT_FALSE(platform.CanWriteIn(folder / L"missing"));
+    WIN32_FIND_DATAW found;
+    EXPECT_FALSE(ScopedFind(FindFirstFileW((folder / L"*.probe").c_str(), &found)));
+    EXPECT_TRUE(platform.boxes.empty());
 }
 
 TEST_F(Locations, PairProductPaths) {

@@ -294,7 +294,7 @@ std::map<std::string, ChildCase> Cases() {
     // the per-user folder under the case's folder; the classes every VM
     // loads are logged to classes.txt.
     auto classDataSharing = [](Context& c, const std::string& libraryPath) {
-        setenv("APPDATA", c.folder.c_str(), 1);
+        setenv("XDG_CACHE_HOME", c.folder.c_str(), 1);
         c.platform.modulePath = FromUtf8(c.folder) + L"\\app.exe";
         c.launcher.productName = L"Demo";
         c.launcher.productCode = L"X";

@@ -248,5 +248,75 @@ launch again exit=3
 [ "$(cat "$dir/again.rc")" = 3 ] || fail "start after the first ended: exit code $(cat "$dir/again.rc")"
 expect_in "$dir/again.out" "args=1 [ 65 78 69 74 3d 33 ]"
 
+case=ordinary-user-from-root-folder
+# As an ordinary user started from /: the class-data archive goes to the
+# cache under the home folder, in a folder named by the cleaned product
+# names, with "/" in every path; the application folder and the working
+# folder stay untouched; an output file that cannot be made is said once
+# and the output goes on; the second start maps the recorded archive.
+user_home=$root/user-home
+mkdir -p "$user_home"
+as_user=
+if [ "$(id -u)" = 0 ]; then
+    chmod 755 "$root"
+    chown 65534:65534 "$user_home"
+    as_user="setpriv --reuid=65534 --regid=65534 --clear-groups"
+fi
+# start_as_user NAME ARGUMENTS...: from /, with a HOME of its own and no XDG folders.
+start_as_user() {
+    name=$1
+    shift
+    (cd / && unset JAVA_HOME ZORV_LAUNCHER_DEBUG XDG_CONFIG_HOME XDG_CACHE_HOME &&
+        HOME=$user_home $as_user "$dir/viewer" "$@") < /dev/null > "$root/$name.out" 2> "$root/$name.err"
+    rc=$?
+}
+runtimes="$jdk17_version"
+[ "${other_version:-0}" -ge 19 ] && runtimes="$runtimes $other_version"
+for version in $runtimes; do
+    app "user-app-$version" viewer viewer.ini '[Product Information]' 'Product Name=Demo: Viewer' \
+        'Product Code=../v1' '[Java Runtime Environment]' "Minimum Version=$version" "Maximum Version=$version" \
+        "$probe_settings" 'Class Data Sharing=auto' 'Virtual Machine Parameters=-Xlog:class+load=info:file=%HOME%/classes.txt' \
+        '[Class Path]' 'Class Path=probe.jar' '[Application]' 'Output File=logs/out.log'
+    chmod -R a+rX "$dir"
+    before=$(ls -la "$dir")
+    for start in first second; do
+        start_as_user "$start-$version" exit=7
+        [ "$rc" = 7 ] || fail "$version $start start: exit code $rc: $(cat "$root/$start-$version.err")"
+        expect_in "$root/$start-$version.out" "args=1"
+        expect_line "$root/$start-$version.err" "Output File \"logs/out.log\" cannot be opened (java.io.FileNotFoundException: logs/out.log (No such file or directory)): the output stays on standard output"
+        [ "$(wc -l < "$root/$start-$version.err")" = 2 ] || fail "$version $start start: $(cat "$root/$start-$version.err")"
+    done
+    expect_in "$user_home/classes.txt" "Probe source: shared objects file (top)"
+    [ "$(ls -la "$dir")" = "$before" ] || fail "$version: the application folder changed: $(ls -la "$dir")"
+done
+archives=$(cd "$user_home" && find . -type f ! -name 'classes.txt*')
+for version in $runtimes; do
+    ls "$user_home/.cache/Demo Viewer/v1/viewer-$version".*.jsa > /dev/null 2>&1 || fail "no archive for $version: $archives"
+done
+[ "$(echo "$archives" | wc -l)" = "$(echo "$runtimes" | wc -w)" ] || fail "other files than one archive per runtime: $archives"
+find / -maxdepth 1 -name '*\\*' | grep . && fail "a name with \\ at the root"
+find "$root" -name '*\\*' | grep . && fail "a name with \\ in the test's folders"
+# A cache that cannot be written: no archive asked for, the application's own exit code, nothing new said.
+rm -f "$user_home/.cache/Demo Viewer/v1/"*
+chmod 555 "$user_home/.cache/Demo Viewer/v1"
+for version in $runtimes; do
+    dir=$root/user-app-$version
+    start_as_user "read-only-$version" exit=7
+    [ "$rc" = 7 ] || fail "$version read-only cache: exit code $rc: $(cat "$root/read-only-$version.err")"
+    [ "$(wc -l < "$root/read-only-$version.err")" = 2 ] || fail "$version read-only cache: $(cat "$root/read-only-$version.err")"
+done
+chmod 755 "$user_home/.cache/Demo Viewer/v1"
+# Without HOME nothing is kept per user, and the start goes on as always.
+app user-app-no-home viewer viewer.ini '[Product Information]' 'Product Name=Demo: Viewer' 'Product Code=v1' \
+    '[Java Runtime Environment]' "Minimum Version=$jdk17_version" "Maximum Version=$jdk17_version" \
+    "$probe_settings" 'Class Data Sharing=auto' '[Class Path]' 'Class Path=probe.jar'
+chmod -R a+rX "$dir"
+(cd / && env -u HOME -u XDG_CACHE_HOME -u XDG_CONFIG_HOME $as_user "$dir/viewer" exit=7) < /dev/null \
+    > "$root/no-home.out" 2> "$root/no-home.err"
+rc=$?
+[ "$rc" = 7 ] || fail "without HOME: exit code $rc: $(cat "$root/no-home.err")"
+[ "$(cat "$root/no-home.err")" = "to standard error" ] || fail "without HOME: $(cat "$root/no-home.err")"
+[ -z "$(ls -A "$user_home/.cache/Demo Viewer/v1")" ] || fail "without HOME: $(ls -A "$user_home/.cache/Demo Viewer/v1")"
+
 echo "$failures failure(s)"
 [ "$failures" = 0 ]

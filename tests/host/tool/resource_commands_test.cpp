@@ -105,6 +105,14 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
+    // The names in the test's folder, sorted.
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     // A launcher with the resources a real one carries.
     void WriteLauncher(const std::string& name, std::vector<Resource> resources) const {
         PeImage image;
@@ -177,12 +185,13 @@ TEST_P(ResourceCommands, EmbedThenShowGivesTheSettingsBackAndKeepsEveryOtherReso
 }
 
 TEST_P(ResourceCommands, IconAndVersionReplaceTheirOwnResourcesOnly) {
+    Bytes oldVersion;
+    ASSERT_TRUE(BrandedVersion(nullptr, VersionFields{{}, "", u"Old", u"Old Company", u"Old text"}, oldVersion));
     WriteLauncher("app.exe", {{IdKey(kTypeIcon), IdKey(1), 0x407, 0, Text("old icon one")},
                               {IdKey(kTypeIcon), IdKey(2), 0x407, 0, Text("old icon two, shared")},
                               {IdKey(kTypeGroupIcon), IdKey(1), 0x407, 0, GroupOf({1, 2})},
                               {IdKey(kTypeGroupIcon), IdKey(7), 0x407, 0, GroupOf({2})},
-                              {IdKey(kTypeVersion), IdKey(1), 0x407, 0,
-                               BrandedVersion(nullptr, VersionFields{{}, "", u"Old", u"Old Company", u"Old text"})},
+                              {IdKey(kTypeVersion), IdKey(1), 0x407, 0, oldVersion},
                               {IdKey(kTypeManifest), IdKey(1), 0x409, 0, kManifest}});
     Write("app.ico", IconFile());
     ASSERT_EQ(Run(IconCommand, {Path("app.exe"), Path("app.ico")}), kToolSucceeded) << err_.str();
@@ -254,8 +263,7 @@ TEST_P(ResourceCommands, RefusedInputsLeaveNoFileBehind) {
         EXPECT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "X", "-o", Path("out.exe")}),
                   kToolInputRefused);
         EXPECT_EQ(err_.str(), "zorvtool: " + Path("launcher.exe") + " " + refused.message + "\n");
-        EXPECT_FALSE(fs::exists(Path("out.exe")));
-        EXPECT_FALSE(fs::exists(Path("out.exe.tmp")));
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"app.exe", "app.ico", "app.ini", "launcher.exe"}));
         EXPECT_EQ(Run(IconCommand, {Path("launcher.exe"), Path("app.ico")}), kToolInputRefused);
         EXPECT_EQ(Read("launcher.exe"), refused.launcher);
     }
@@ -269,6 +277,241 @@ TEST_P(ResourceCommands, RefusedInputsLeaveNoFileBehind) {
               kToolWriteFailed);
     EXPECT_FALSE(fs::exists(Path("no-such-folder")));
     EXPECT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "-o", Path("out.exe")}), kToolUsageError);
+}
+
+TEST_P(ResourceCommands, SubsystemChangesThatFieldAloneAndShowTellsIt) {
+    WriteLauncher("launcher.exe", {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, kManifest}});
+    Bytes gui = Read("launcher.exe");
+    const std::size_t field = 0x44 + 20 + 68;
+    const std::size_t checksum = 0x44 + 20 + 64;
+    Set16(&gui[field], kSubsystemGui);
+    Set32(&gui[checksum], PeChecksum(gui, checksum));
+    Write("app.exe", gui);
+
+    ASSERT_EQ(Run(SubsystemCommand, {Path("app.exe"), "console"}), kToolSucceeded) << err_.str();
+    EXPECT_EQ(out_.str(), "zorvtool: " + Path("app.exe") + " is now a console program\n");
+    Bytes console = Read("app.exe");
+    EXPECT_EQ(Get16(&console[field]), kSubsystemConsole);
+    EXPECT_EQ(Get32(&console[checksum]), PeChecksum(console, checksum));
+    ASSERT_EQ(console.size(), gui.size());
+    for (std::size_t i = 0; i < gui.size(); ++i) {
+        if (i == field || (i >= checksum && i < checksum + 4)) continue;
+        ASSERT_EQ(console[i], gui[i]) << "byte " << i;
+    }
+    ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+    EXPECT_EQ(out_.str().substr(0, out_.str().find('\n')), "Subsystem: console");
+
+    EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe"), "console"}), kToolSucceeded);
+    EXPECT_EQ(out_.str(), "zorvtool: " + Path("app.exe") + " is a console program already\n");
+    ASSERT_EQ(Run(SubsystemCommand, {Path("app.exe"), "gui"}), kToolSucceeded) << err_.str();
+    EXPECT_EQ(Read("app.exe"), gui) << "back to the GUI kind, byte for byte";
+
+    EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe"), "Console"}), kToolUsageError);
+    EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe")}), kToolUsageError);
+    // Nothing a launcher could be is switched: a library, a driver's subsystem, a signed image.
+    Bytes library = gui;
+    Set16(&library[0x44 + 18], 0x2022);
+    Bytes native = gui;
+    Set16(&native[field], 1);
+    Bytes signedImage = gui;
+    Set32(&signedImage[0x44 + 20 + (GetParam() ? 112 : 96) + 8 * 4 + 4], 0x100);
+    for (const Bytes& refused : {library, native, signedImage}) {
+        Write("app.exe", refused);
+        EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe"), "console"}), kToolInputRefused) << out_.str();
+        EXPECT_EQ(Read("app.exe"), refused);
+    }
+    EXPECT_EQ(err_.str(), "zorvtool: " + Path("app.exe") + " is signed; brand it before signing\n");
+}
+
+// The offsets of MinimalImage's headers.
+constexpr std::size_t kFileHeader = 0x44, kOptionalHeader = kFileHeader + 20;
+std::size_t SectionTable(bool is64Bit) { return kOptionalHeader + (is64Bit ? 240 : 224); }
+std::size_t ResourceDirectoryEntry(bool is64Bit) { return kOptionalHeader + (is64Bit ? 112 : 96) + 8 * 2; }
+constexpr std::uint32_t kResourceRva = 0x2000;
+
+// MinimalImage with a second, last section at kResourceRva holding these
+// bytes as its resource directory; the file ends where they do.
+Bytes ImageWithResourceSection(bool is64Bit, const Bytes& section) {
+    Bytes image = MinimalImage(is64Bit);
+    const std::size_t header = SectionTable(is64Bit) + 40;
+    std::copy_n(".rsrc", 5, image.begin() + header);
+    Set32(&image[header + 8], static_cast<std::uint32_t>(section.size()));
+    Set32(&image[header + 12], kResourceRva);
+    Set32(&image[header + 16], static_cast<std::uint32_t>(section.size()));
+    Set32(&image[header + 20], static_cast<std::uint32_t>(image.size()));
+    Set16(&image[kFileHeader + 2], 2);
+    Set32(&image[ResourceDirectoryEntry(is64Bit)], kResourceRva);
+    Set32(&image[ResourceDirectoryEntry(is64Bit) + 4], static_cast<std::uint32_t>(section.size()));
+    image.insert(image.end(), section.begin(), section.end());
+    return image;
+}
+
+// A directory header followed by its entries, all numbered.
+void PutDirectory(Bytes& out, std::uint32_t entries, std::uint32_t target) {
+    out.resize(out.size() + 14, 0);
+    Put16(out, entries);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        Put32(out, i + 1);
+        Put32(out, target);
+    }
+}
+
+// Three levels of fanout whose every entry leads to the same directory
+// below: 70 KB of file, 100^3 resources when each directory is read anew.
+Bytes FanOutDirectory() {
+    constexpr std::uint32_t kFanOut = 100, kDirectorySize = 16 + 8 * kFanOut;
+    Bytes section;
+    PutDirectory(section, kFanOut, 0x80000000u | kDirectorySize);
+    PutDirectory(section, kFanOut, 0x80000000u | 2 * kDirectorySize);
+    PutDirectory(section, kFanOut, 3 * kDirectorySize);
+    Put32(section, kResourceRva + 3 * kDirectorySize + 16);
+    Put32(section, 1);
+    section.resize(section.size() + 8 + 4, 'x');
+    return section;
+}
+
+// One named entry whose name, empty, is the section's and file's last two bytes.
+Bytes EmptyNameAtTheEnd() {
+    Bytes section(12, 0);
+    Put16(section, 1);
+    Put16(section, 0);
+    Put32(section, 0x80000000u | 24);
+    Put32(section, 0x80000000u | 16);
+    Put16(section, 0);
+    return section;
+}
+
+TEST_P(ResourceCommands, CraftedImagesAreRefusedWithNothingWritten) {
+    const bool is64Bit = GetParam();
+    const std::size_t headerSize = kOptionalHeader + 60, fileAlignment = kOptionalHeader + 36;
+    const std::size_t text = SectionTable(is64Bit);
+    const auto with = [is64Bit](std::size_t at, std::uint32_t value, Bytes image = {}) {
+        if (image.empty()) image = MinimalImage(is64Bit);
+        Set32(&image[at], value);
+        return image;
+    };
+    const Bytes resources = ImageWithResourceSection(is64Bit, EmptyNameAtTheEnd());
+    struct Case {
+        const char* name;
+        Bytes image;
+        std::string message;
+    };
+    const std::string kHeaderSize = "has a header size (SizeOfHeaders) that leaves out its section table or runs past its end";
+    const std::string kOverlap = "has a section that overlaps its headers";
+    const std::string kAlignment = "has a section or file alignment that is not a power of two up to 64 KiB";
+    const Case cases[] = {
+        // The aligned size wrapped to 0 and the header writes landed past the buffer.
+        {"headers of 4 GiB", with(headerSize, 0xFFFFFFFF), kHeaderSize},
+        {"headers past the end", with(headerSize, 0x600), kHeaderSize},
+        // The rewrite started at offset 0: a result without "MZ".
+        {"no headers", with(headerSize, 0), kHeaderSize},
+        {"headers short of the section table", with(headerSize, static_cast<std::uint32_t>(text)), kHeaderSize},
+        {"file alignment 3", with(fileAlignment, 3), kAlignment},
+        {"file alignment 128 KiB", with(fileAlignment, 0x20000), kAlignment},
+        {"section alignment 6", with(kOptionalHeader + 32, 6), kAlignment},
+        // The in-place rebuild wrote the section over the headers.
+        {"resource data at offset 0", with(text + 40 + 20, 0, resources), kOverlap},
+        // A resource directory at address 0 reads as none at all.
+        {"section at address 0", with(text + 12, 0), kOverlap},
+        {"section ending past 4 GiB", with(text + 8, 0x2000, with(text + 12, 0xFFFFF000)), "has a section that ends past 4 GiB"},
+        {"section past the end", with(text + 16, 0x100000), "is truncated: a section runs past its end"},
+        // The units of an empty name started one past the end of the file.
+        {"empty name at the end", resources,
+         "has a resource directory zorvtool does not understand: a resource name is empty"},
+        // Read anew each time it was reached, it took 2 GB and seconds.
+        {"directory reached twice", ImageWithResourceSection(is64Bit, FanOutDirectory()),
+         "has a resource directory zorvtool does not understand: one resource directory is reached twice"},
+    };
+    Write("app.ini", Text("[Application]\r\n"));
+    for (const Case& crafted : cases) {
+        SCOPED_TRACE(crafted.name);
+        Write("launcher.exe", crafted.image);
+        const std::string expected = "zorvtool: " + Path("launcher.exe") + " " + crafted.message + "\n";
+        EXPECT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "X", "-o", Path("out.exe")}),
+                  kToolInputRefused);
+        EXPECT_EQ(err_.str(), expected);
+        EXPECT_EQ(Run(VersionCommand, {Path("launcher.exe"), "--version", "1.2"}), kToolInputRefused);
+        EXPECT_EQ(Run(ShowCommand, {Path("launcher.exe")}), kToolInputRefused);
+        EXPECT_EQ(err_.str(), expected);
+        EXPECT_EQ(Read("launcher.exe"), crafted.image);
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe"}));
+    }
+}
+
+TEST_P(ResourceCommands, WhatCannotBeWrittenFaithfullyIsRefused) {
+    // Two images: icons 2 and 3 stay with group 7, and 65,534 free numbers
+    // are one short of an icon file with 65,535 images.
+    WriteLauncher("app.exe", {{IdKey(kTypeIcon), IdKey(1), 0x409, 0, Text("one")},
+                              {IdKey(kTypeIcon), IdKey(2), 0x409, 0, Text("two")},
+                              {IdKey(kTypeIcon), IdKey(3), 0x409, 0, Text("three")},
+                              {IdKey(kTypeGroupIcon), IdKey(1), 0x409, 0, GroupOf({1})},
+                              {IdKey(kTypeGroupIcon), IdKey(7), 0x409, 0, GroupOf({2, 3})}});
+    const Bytes before = Read("app.exe");
+    constexpr std::uint32_t kImages = 0xFFFF;
+    Bytes icon;
+    Put16(icon, 0);
+    Put16(icon, 1);
+    Put16(icon, kImages);
+    for (std::uint32_t i = 0; i < kImages; ++i) {
+        icon.insert(icon.end(), {16, 16, 0, 0, 1, 0, 32, 0});
+        Put32(icon, 1);
+        Put32(icon, 6 + 16 * kImages + i);
+    }
+    icon.resize(icon.size() + kImages, 0x55);
+    Write("big.ico", icon);
+    EXPECT_EQ(Run(IconCommand, {Path("app.exe"), Path("big.ico")}), kToolInputRefused);
+    EXPECT_EQ(err_.str(), "zorvtool: " + Path("app.exe") + " has too few free icon numbers left for the 65535 images of " +
+                              Path("big.ico") + "\n");
+
+    // Images that all share the same bytes would multiply the file in memory.
+    for (std::uint32_t i = 0; i < kImages; ++i) {
+        Set32(&icon[6 + 16 * i + 8], kImages);
+        Set32(&icon[6 + 16 * i + 12], 6 + 16 * kImages);
+    }
+    Write("shared.ico", icon);
+    EXPECT_EQ(Run(IconCommand, {Path("app.exe"), Path("shared.ico")}), kToolInputRefused);
+    EXPECT_EQ(err_.str(), "zorvtool: " + Path("shared.ico") + " is not an icon file\n");
+
+    // 33,000 characters need 66,000 bytes; the 16-bit length kept 464 of them.
+    EXPECT_EQ(Run(VersionCommand, {Path("app.exe"), "--description", std::string(33000, 'd')}), kToolInputRefused);
+    EXPECT_EQ(err_.str(), "zorvtool: " + Path("app.exe") +
+                              " cannot hold version information this long: a version resource holds at most 65535 bytes\n");
+    EXPECT_EQ(Read("app.exe"), before);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.exe", "big.ico", "shared.ico"}));
+    EXPECT_EQ(Run(VersionCommand, {Path("app.exe"), "--description", std::string(32000, 'd')}), kToolSucceeded);
+}
+
+TEST_P(ResourceCommands, TheTemporaryFileIsNewAndNeverALink) {
+    WriteLauncher("launcher.exe", {});
+    Write("app.ini", Text("[Application]\r\n"));
+    Write("victim.txt", Text("someone else's file"));
+    // The name the tool once always used, planted beforehand.
+    fs::create_symlink(Path("victim.txt"), Path("out.exe.tmp"));
+    ASSERT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "X", "-o", Path("out.exe")}),
+              kToolSucceeded)
+        << err_.str();
+    EXPECT_EQ(Read("victim.txt"), Text("someone else's file"));
+    EXPECT_FALSE(fs::is_symlink(Path("out.exe")));
+    EXPECT_EQ(ResourcesOf("out.exe").size(), 2u);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe", "out.exe", "out.exe.tmp", "victim.txt"}));
+}
+
+TEST(VersionResource, NestingDeeperThanAnyRealOneIsNotRead) {
+    // Nodes of 8 bytes (the header and an empty key), each the only child of
+    // the one before: 8,190 levels took 2 MiB of stack.
+    const auto nested = [](int levels) {
+        Bytes nodes;
+        for (int level = 0; level < levels; ++level) {
+            Bytes node(8, 0);
+            node.insert(node.end(), nodes.begin(), nodes.end());
+            Set16(&node[0], static_cast<std::uint32_t>(node.size()));
+            nodes = std::move(node);
+        }
+        return nodes;
+    };
+    VersionNode root;
+    EXPECT_FALSE(ParseVersionNode(nested(8190), root));
+    EXPECT_TRUE(ParseVersionNode(nested(8), root));
 }
 
 INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, ResourceCommands, ::testing::Bool(),

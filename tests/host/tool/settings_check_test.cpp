@@ -217,6 +217,39 @@ TEST(SettingsCheck, FolderOfSoundSettingsExitsZeroAndOneWarningMakesItOne) {
     EXPECT_EQ(Check({(folder.Path() / "absent").string()}).code, kToolInputRefused);
 }
 
+// One settings file with absolute Linux paths, checked for the launcher of
+// each system: zorv runs it, the Windows launcher would join the paths to
+// its own folder and find nothing.
+TEST(SettingsCheck, PathsAreResolvedAsTheLauncherOfTheirSystemResolvesThem) {
+    TempFolder folder;
+    const fs::path shared = folder.Path() / "shared";
+    fs::create_directories(shared);
+    fs::copy_file(ZORV_TEST_JAR, shared / "App.jar");
+    WriteBytes(folder.Path() / "app" / "viewer.ini",
+               "[Java Runtime Environment]\nMain Class=com.example.App\nMaximum Version=any\n[Class Path]\n"
+               "Class Path=" + (shared / "App.jar").string() + ";" + (shared / "*.JAR").string() + "\n");
+    const std::string ini = (folder.Path() / "app" / "viewer.ini").string();
+
+    // With no launcher beside it, the INI file is judged for this system's.
+    for (const std::string& target : {ini, (folder.Path() / "app" / "viewer").string()}) {
+        CheckRun linuxRun = Check({target});
+        EXPECT_EQ(linuxRun.code, 1) << target << "\n" << linuxRun.out;
+        // Letter case counts in a Linux file name.
+        EXPECT_EQ(linuxRun.out, ini + ":5: warning: class path entry \"" + (shared / "*.JAR").string() +
+                                    "\" matches nothing\n");
+        WriteBytes(folder.Path() / "app" / "viewer", std::string("\x7F" "ELF\x02\x01\x01", 7) + std::string(60, '\0'));
+    }
+
+    WriteBytes(folder.Path() / "app" / "viewer.exe", std::string("MZ\x90\0", 4) + std::string(60, '\0'));
+    for (const std::string& target : {ini, (folder.Path() / "app" / "viewer.exe").string()}) {
+        CheckRun windowsRun = Check({target});
+        EXPECT_EQ(windowsRun.code, 2) << target << "\n" << windowsRun.out;
+        EXPECT_NE(windowsRun.out.find(ini + ":2: error: main class \"com.example.App\" is in no class path entry"),
+                  std::string::npos)
+            << windowsRun.out;
+    }
+}
+
 std::vector<std::wstring> Messages(const std::vector<Finding>& findings) {
     std::vector<std::wstring> messages;
     for (const Finding& finding : findings) {

@@ -73,11 +73,11 @@ protected:
     std::unique_ptr<Launcher> launcher;
     const std::wstring ini = L"C:\\app\\app.ini";
     const std::wstring release = L"C:\\jre\\release";
-    const std::wstring userFolder = L"C:\\Users\\u\\AppData\\Roaming\\Demo Viewer\\X";
+    const std::wstring userFolder = L"C:\\Users\\u\\AppData\\Local\\Demo Viewer\\X";
 
     void SetUp() override {
         platform.modulePath = L"C:\\app\\app.exe";
-        platform.SetEnv(L"APPDATA", L"C:\\Users\\u\\AppData\\Roaming");
+        platform.SetEnv(L"LOCALAPPDATA", L"C:\\Users\\u\\AppData\\Local");
         platform.SetProfile(ini, L"Class Path", L"Class Path", L"D:\\app.jar");
         platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
         platform.SetProfile(ini, L"Java Runtime Environment", L"Class Data Sharing", L"auto");
@@ -125,7 +125,8 @@ TEST_F(ClassDataAssembly, RecordedAtTheFirstEndKeptOnlyOnceTheVmEndedThenUsed) {
     EXPECT_EQ(Start(), Narrow{Option("-XX:ArchiveClassesAtExit=", part)});
     EXPECT_EQ(platform.filesRead, std::vector<std::wstring>{release});
     EXPECT_EQ(platform.createdFolders,
-              (std::vector<std::wstring>{L"C:\\Users\\u\\AppData\\Roaming\\Demo Viewer", userFolder}));
+              (std::vector<std::wstring>{L"C:\\Users\\u\\AppData\\Local", L"C:\\Users\\u\\AppData\\Local\\Demo Viewer",
+                                         userFolder}));
     // A start that ended during the recording leaves only the part.
     platform.files.insert(part);
     EXPECT_EQ(Start(), Narrow{Option("-XX:ArchiveClassesAtExit=", part)});
@@ -153,6 +154,23 @@ TEST_F(ClassDataAssembly, VersionFromTheReleaseFileElseTheRegistrationServiceBes
     launcher->isService = true;
     ASSERT_TRUE(launcher->AssembleVmOptions());
     EXPECT_EQ(launcher->vmOptions.at(1), Option("-XX:ArchiveClassesAtExit=", Archive(L"C:\\app") + L".part"));
+}
+
+// A runtime told to write an archive where it cannot ends the application
+// with its own exit code; with no cache folder at all nothing is kept.
+TEST_F(ClassDataAssembly, NoArchiveWhereNoneCanBeWrittenButARecordedOneIsStillUsed) {
+    platform.readOnlyFolders.insert(userFolder);
+    EXPECT_EQ(Start(), Narrow{});
+    platform.fileContents[release] = "JAVA_VERSION=\"25\"\n";
+    EXPECT_EQ(Start(), Narrow{});
+    platform.fileContents[release] = kRelease17;
+    platform.files.insert(Archive(userFolder));
+    EXPECT_EQ(Start(), Narrow{Option("-XX:SharedArchiveFile=", Archive(userFolder))});
+
+    platform.environment.clear();
+    platform.createdFolders.clear();
+    EXPECT_EQ(Start(), Narrow{});
+    EXPECT_TRUE(platform.createdFolders.empty());
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ public:
     std::map<std::wstring, std::vector<std::wstring>> listings;  // pattern -> names
     std::vector<std::wstring> createdFolders;
     std::map<std::wstring, std::uint32_t> folderErrors;  // folders whose creation fails with this code
+    std::set<std::wstring> readOnlyFolders;              // where CanWriteIn says no
     std::wstring currentFolder;
     std::map<std::wstring, std::uint16_t> machines;
     const SystemConventions* conventions = &kWindowsConventions;
@@ -125,6 +126,7 @@ public:
         createdFolders.push_back(path);
         return 0;
     }
+    bool CanWriteIn(const std::wstring& folder) override { return readOnlyFolders.count(folder) == 0; }
     void SetCurrentFolder(const std::wstring& path) override { currentFolder = path; }
     std::uint16_t ImageMachine(const std::wstring& path) override {
         auto found = machines.find(path);

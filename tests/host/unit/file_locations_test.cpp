@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_platform.h"
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
@@ -32,12 +34,11 @@ TEST(FileLocations, PerUserAndPairPaths) {
     launcher.productName = L"Demo: Viewer";
     launcher.productCode = L"X";
     std::wstring path;
-    launcher.GetUserSettingsPath(path, false);
-    EXPECT_EQ(path, L"\\Demo Viewer\\X\\viewer.ini");  // no APPDATA: under the drive's root
-    platform.SetEnv(L"APPDATA", L"C:\\Roaming");
+    platform.SetEnv(L"APPDATA", L"C:\\Roaming\\");
     launcher.GetUserSettingsPath(path, true);
     EXPECT_EQ(path, L"C:\\Roaming\\Demo Viewer\\X\\viewer.ini");
-    EXPECT_EQ(platform.createdFolders, (std::vector<std::wstring>{L"C:\\Roaming\\Demo Viewer", L"C:\\Roaming\\Demo Viewer\\X"}));
+    EXPECT_EQ(platform.createdFolders,
+              (std::vector<std::wstring>{L"C:\\Roaming", L"C:\\Roaming\\Demo Viewer", L"C:\\Roaming\\Demo Viewer\\X"}));
 
     launcher.productName = L"\\?\"|><:/*";
     launcher.GetUserSettingsPath(path, false);
@@ -51,6 +52,73 @@ TEST(FileLocations, PerUserAndPairPaths) {
     EXPECT_EQ(path, L"C:\\Apps\\Viewer32\\viewer32.ini");
     launcher.GetPairUserSettingsPath(path);
     EXPECT_EQ(path, L"C:\\Roaming\\\\X\\viewer32.ini");
+}
+
+// The environment names a user's folder only with a full path; anything
+// else would put the user's files wherever the start happens to be.
+TEST(FileLocations, PerUserFoldersComeOnlyFromFullPaths) {
+    FakePlatform platform;
+    Launcher launcher(platform);
+    launcher.productName = L"Demo";
+    launcher.productCode = L"X";
+    auto settingsFolder = [&](UserFolderKind kind = UserFolderKind::settings) {
+        std::wstring folder = L"<stale>";
+        return launcher.GetUserFolder(kind, true, folder) ? folder : L"none: " + folder;
+    };
+    EXPECT_EQ(settingsFolder(), L"none: ");
+    for (const wchar_t* notFull : {L"", L"Roaming", L"\\Roaming", L"C:Roaming", L"/Roaming", L":\\x"}) {
+        platform.SetEnv(L"APPDATA", notFull);
+        EXPECT_EQ(settingsFolder(), L"none: ") << notFull;
+    }
+    EXPECT_TRUE(platform.createdFolders.empty());
+    platform.SetEnv(L"APPDATA", L"\\\\server\\share");
+    EXPECT_EQ(settingsFolder(), L"\\\\server\\share\\Demo\\X");
+    platform.SetEnv(L"APPDATA", L"d:/Users/u/Roaming");
+    EXPECT_EQ(settingsFolder(), L"d:\\Users\\u\\Roaming\\Demo\\X");
+    // Caches have a variable of their own, and HOME means nothing to Windows.
+    platform.SetEnv(L"HOME", L"C:\\Users\\u");
+    EXPECT_EQ(settingsFolder(UserFolderKind::cache), L"none: ");
+    platform.SetEnv(L"LOCALAPPDATA", L"C:\\Local");
+    EXPECT_EQ(settingsFolder(UserFolderKind::cache), L"C:\\Local\\Demo\\X");
+
+    // Linux: XDG_CONFIG_HOME and XDG_CACHE_HOME when they are absolute, else
+    // the folders under HOME; without a HOME, nothing.
+    platform.conventions = &kLinuxConventions;
+    platform.environment.clear();
+    EXPECT_EQ(settingsFolder(), L"none: ");
+    platform.SetEnv(L"HOME", L"home/ann");
+    EXPECT_EQ(settingsFolder(UserFolderKind::cache), L"none: ");
+    platform.SetEnv(L"HOME", L"/home/ann/");
+    EXPECT_EQ(settingsFolder(), L"\\home\\ann\\.config\\Demo\\X");
+    EXPECT_EQ(settingsFolder(UserFolderKind::cache), L"\\home\\ann\\.cache\\Demo\\X");
+    platform.SetEnv(L"XDG_CONFIG_HOME", L"relative/config");
+    platform.SetEnv(L"XDG_CACHE_HOME", L"/var/cache/ann");
+    EXPECT_EQ(settingsFolder(), L"\\home\\ann\\.config\\Demo\\X");
+    EXPECT_EQ(settingsFolder(UserFolderKind::cache), L"\\var\\cache\\ann\\Demo\\X");
+    // The base folder is made too: a new user has no ~/.config yet.
+    EXPECT_NE(std::find(platform.createdFolders.begin(), platform.createdFolders.end(), L"\\home\\ann\\.config"),
+              platform.createdFolders.end());
+}
+
+// Names from the settings file may come from anyone: they never climb out
+// of the user's folder nor name a folder that cannot be made.
+TEST(FileLocations, ProductNamesBecomeOneHarmlessFolderName) {
+    EXPECT_EQ(UserFolderName(L"..\\..\\Windows"), L"Windows");
+    EXPECT_EQ(UserFolderName(L"../../etc"), L"etc");
+    EXPECT_EQ(UserFolderName(L".."), L"");
+    EXPECT_EQ(UserFolderName(L" . "), L"");
+    EXPECT_EQ(UserFolderName(L"Demo: Viewer 2.0."), L"Demo Viewer 2.0");
+    EXPECT_EQ(UserFolderName(L"a\tb\nc\x7F"), L"abc");
+    EXPECT_EQ(UserFolderName(L"{1234-AB}"), L"{1234-AB}");
+
+    FakePlatform platform;
+    Launcher launcher(platform);
+    platform.SetEnv(L"APPDATA", L"C:\\Roaming");
+    launcher.productName = L"Demo";
+    launcher.productCode = L"..\\..\\..";
+    std::wstring path;
+    launcher.GetUserSettingsPath(path, false);
+    EXPECT_EQ(path, L"C:\\Roaming\\Demo\\\\app.ini");
 }
 
 TEST(FileLocations, WorkingDirectoryIsTheExecutablesFolder) {

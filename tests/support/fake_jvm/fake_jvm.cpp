@@ -43,6 +43,7 @@
 //                          callers can tell their replies apart
 //   FAKEJVM_SECONDARY_SLEEP  ms that secondaryMain takes, holding no lock, before it returns
 //   FAKEJVM_WRITE_OUT/ERR  text main prints to System.out / System.err (file or std handle)
+//   FAKEJVM_ECHO_INPUT     yes: main then copies its standard input to its standard output
 //   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
 //   FAKEJVM_PAUSE_AT       comma-separated points (create, main, destroy) at which the double
 //                          logs "pause <point>" and waits, at most 30 s, until the test sets the
@@ -71,6 +72,7 @@
 //   secondary_return <int>|void          (lines of simultaneous calls interleave)
 //   set_out|set_err append=0|1 <path>     set_out|set_err null|other
 //   write_out|write_err file|std          system_exit N
+//   echo_input <bytes copied>
 //   exit_hook N|null                      abort_hook set|null
 //   throw <class> <message>               exception_describe <class>: <message> | none
 //   throw_object <class> <message>        (JNI Throw: an existing exception made pending again)
@@ -297,7 +299,7 @@ struct State {
     void(JNICALL* exitHook)(jint) = nullptr;
     void(JNICALL* abortHook)() = nullptr;
     Obj *out = nullptr, *err = nullptr;  // PrintStreams given to System.setOut / setErr
-    std::wstring helper, mainMode, writeOut, writeErr, secondaryForms;
+    std::wstring helper, mainMode, writeOut, writeErr, echoInput, secondaryForms;
     std::wstring mainForm;  // FAKEJVM_MAIN_FORM
     DWORD mainWaitMs = 0, secondarySleepMs = 0;
     std::wstring trace, traceFault;
@@ -448,6 +450,20 @@ void Emit(Obj* stream, DWORD stdId, const std::wstring& text, const char* what) 
     std::string bytes = Utf8(text);
     DWORD written = 0;
     if (h && h != INVALID_HANDLE_VALUE) WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// Standard input copied to standard output until its end, as `cat` would.
+void EchoInput() {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    char buffer[4096];
+    DWORD read = 0, written = 0;
+    unsigned long long total = 0;
+    while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        WriteFile(out, buffer, read, &written, nullptr);
+        total += read;
+    }
+    Say("echo_input ", total);
 }
 
 // ---- JNIEnv --------------------------------------------------------------------------------
@@ -660,6 +676,7 @@ void RunMain(ThreadEnv* t, const Method& m, jobject argsRef, const char* fn) {
     }
     Emit(state.out, STD_OUTPUT_HANDLE, state.writeOut, "write_out");
     Emit(state.err, STD_ERROR_HANDLE, state.writeErr, "write_err");
+    if (state.echoInput == L"yes") EchoInput();
     if (state.mainMode == L"throw") {
         std::wstring mainClass = Widen(Dotted(m.cls).c_str());
         Raise(t, "java/lang/RuntimeException", L"thrown by " + mainClass + L".main");
@@ -1269,6 +1286,7 @@ void ReadScript() {
     EnvVar(L"FAKEJVM_MAIN_FORM", state.mainForm);
     EnvVar(L"FAKEJVM_WRITE_OUT", state.writeOut);
     EnvVar(L"FAKEJVM_WRITE_ERR", state.writeErr);
+    EnvVar(L"FAKEJVM_ECHO_INPUT", state.echoInput);
     std::wstring trace;
     state.traceScripted = EnvVar(L"FAKEJVM_TRACE", trace);
     state.trace = Unescape(trace);

@@ -3,6 +3,7 @@
 //   PAIR_STUB_LOG       file that receives GetCommandLineW() as UTF-8 (overwritten)
 //   PAIR_STUB_EXIT      exit code (default 0)
 //   PAIR_STUB_SLEEP_MS  delay before writing and exiting, to test waiting on the child
+//   PAIR_STUB_WRITE_OUT text written to its standard output handle, as given
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -41,5 +42,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (!sleepMs.empty()) Sleep(static_cast<DWORD>(std::wcstoul(sleepMs.c_str(), nullptr, 10)));
   std::wstring log = envVar(L"PAIR_STUB_LOG");
   if (!log.empty()) writeUtf8(log, GetCommandLineW());
+  std::wstring out = envVar(L"PAIR_STUB_WRITE_OUT");
+  DWORD written = 0;
+  if (!out.empty()) WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), static_cast<DWORD>(out.size() * sizeof(wchar_t)), &written, nullptr);
   return static_cast<int>(std::wcstol(envVar(L"PAIR_STUB_EXIT").c_str(), nullptr, 10));
 }

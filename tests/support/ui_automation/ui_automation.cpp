@@ -390,6 +390,39 @@ std::string ToPrintableUtf8(const std::wstring& text) {
     return out;
 }
 
+namespace {
+
+HANDLE OpenInheritable(const std::wstring& path, bool write) {
+    if (path.empty()) return nullptr;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The redirected standard handles of one start, closed in the caller once the child has its copies.
+struct StandardFiles {
+    explicit StandardFiles(const RunOptions& options)
+        : input(OpenInheritable(options.standardInput, false)),
+          output(OpenInheritable(options.standardOutput, true)),
+          error(options.standardError == options.standardOutput ? nullptr
+                                                               : OpenInheritable(options.standardError, true)) {}
+    ~StandardFiles() {
+        for (HANDLE handle : {input, output, error}) {
+            if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        }
+    }
+    bool Used() const { return input != nullptr || output != nullptr || error != nullptr; }
+    void Into(STARTUPINFOW& startup) const {
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdInput = input;
+        startup.hStdOutput = output;
+        startup.hStdError = error != nullptr ? error : output;
+    }
+    HANDLE input, output, error;
+};
+
+}  // namespace
+
 RunResult Run(const RunOptions& options) {
     RunResult result;
     Stopwatch clock;
@@ -403,8 +436,10 @@ RunResult Run(const RunOptions& options) {
     std::wstring environment = BuildEnvironmentBlock(options.setEnvironment, options.unsetEnvironment);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    StandardFiles standard(options);
+    if (standard.Used()) standard.Into(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(options.application.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+    if (!CreateProcessW(options.application.c_str(), &commandLine[0], nullptr, nullptr, standard.Used(), CREATE_UNICODE_ENVIRONMENT,
                         &environment[0], options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
                         &startup, &process)) {
         result.startError = GetLastError();

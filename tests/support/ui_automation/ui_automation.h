@@ -59,6 +59,10 @@ struct RunOptions {
     // makes the window the caller's: the run reports it in handledWindows and
     // never closes it.
     std::function<bool(const WindowReport&)> onWindow;
+    // Files the child's standard handles are opened on, as a shell's "<", ">"
+    // and "2>" would (output and error may name one file); all empty: the
+    // child gets the caller's.
+    std::wstring standardInput, standardOutput, standardError;
 };
 
 struct RunResult {

@@ -10,7 +10,7 @@ import javax.swing.JTextArea;
 public final class HelloApp {
     private static final String[] PROPERTIES = {
         "java.version", "java.home", "java.class.path", "java.library.path",
-        "sample.title", "sample.user", "sun.java2d.dpiaware", "user.dir"
+        "sample.title", "sample.runtime", "sun.java2d.dpiaware", "user.dir"
     };
 
     public static void main(String[] args) {
