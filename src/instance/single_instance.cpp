@@ -1,11 +1,9 @@
 #include "instance/single_instance.h"
 
-#include <chrono>
-#include <thread>
-
 #include "instance/single_instance_block.h"
 #include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
+#include "launcher/monotonic_clock.h"
 #include "launcher/settings_store.h"
 #include "launcher/trace.h"
 #include "vm/vm_host.h"
@@ -16,7 +14,7 @@ namespace {
 const wchar_t kApplicationSection[] = L"Application";
 // How long a second start waits for a first instance that has made the block
 // but not yet filled its header: its set-up takes milliseconds.
-constexpr std::chrono::milliseconds kHeaderWait{3000};
+constexpr std::uint64_t kHeaderWaitMicroseconds = 3000000;
 
 bool ServeRequest(void* launcher, std::uint32_t requesterThreadId) {
     return ServeSecondaryRequest(*static_cast<Launcher*>(launcher), requesterThreadId);
@@ -52,10 +50,10 @@ void OpenAsFirstInstance(Launcher& launcher, const std::wstring& baseName) {
 // A first instance may have made the block an instant ago and still be
 // filling its header.
 bool WaitForHeader(const unsigned char* block) {
-    const auto deadline = std::chrono::steady_clock::now() + kHeaderWait;
+    const std::uint64_t deadline = MonotonicMicroseconds() + kHeaderWaitMicroseconds;
     while (!HeaderComplete(block)) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (MonotonicMicroseconds() >= deadline) return false;
+        PauseMilliseconds(5);
     }
     return true;
 }

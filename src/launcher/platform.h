@@ -222,6 +222,9 @@ public:
     virtual std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
                                            const std::wstring& path) = 0;
     virtual std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) = 0;
+    // The key names of a section, as the profile functions list them; empty
+    // for a missing file or section.
+    virtual std::vector<std::wstring> ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) = 0;
     virtual bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value, const std::wstring& path) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;

@@ -290,6 +290,17 @@ std::vector<std::wstring> PosixPlatform::ReadProfileSectionNames(const std::wstr
     return names;
 }
 
+std::vector<std::wstring> PosixPlatform::ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) {
+    std::vector<std::wstring> names;
+    IniDocument document;
+    if (!ReadIni(path, document)) return names;
+    for (const IniDocument::Section& candidate : document.Sections()) {
+        if (Fold(candidate.Name()) != Fold(section)) continue;
+        for (const auto& entry : candidate.Entries()) names.push_back(entry.first);
+    }
+    return names;
+}
+
 // The VM path never writes settings.
 bool PosixPlatform::WriteProfileValue(const std::wstring&, const std::wstring&, const std::wstring&,
                                       const std::wstring&) {

@@ -80,6 +80,7 @@ public:
     std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
                                   const std::wstring& path) override;
     std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) override;
+    std::vector<std::wstring> ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) override;
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                            const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;

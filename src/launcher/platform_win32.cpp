@@ -24,6 +24,18 @@ std::wstring ReadGrowing(DWORD initialSize, Fill fill, NeedsMore needsMore) {
     }
 }
 
+// The names of a list that ends each with a null character.
+std::vector<std::wstring> NullSeparated(const std::wstring& list) {
+    std::vector<std::wstring> names;
+    for (std::size_t start = 0; start < list.size();) {
+        std::size_t end = list.find(L'\0', start);
+        if (end == std::wstring::npos) end = list.size();
+        names.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
 struct ThreadStart {
     ThreadRoutine routine;
     void* argument;
@@ -190,17 +202,19 @@ std::wstring Win32Platform::ReadProfileValue(const std::wstring& section, const 
 
 std::vector<std::wstring> Win32Platform::ReadProfileSectionNames(const std::wstring& path) {
     const std::wstring file = ProfilePath(path);
-    std::wstring list = ReadGrowing(
+    return NullSeparated(ReadGrowing(
         256, [&](wchar_t* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, file.c_str()); },
-        [](DWORD length, DWORD size) { return length == size - 2; });
-    std::vector<std::wstring> names;
-    for (std::size_t start = 0; start < list.size();) {
-        std::size_t end = list.find(L'\0', start);
-        if (end == std::wstring::npos) end = list.size();
-        names.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
+        [](DWORD length, DWORD size) { return length == size - 2; }));
+}
+
+std::vector<std::wstring> Win32Platform::ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) {
+    const std::wstring file = ProfilePath(path);
+    return NullSeparated(ReadGrowing(
+        256,
+        [&](wchar_t* buffer, DWORD size) {
+            return GetPrivateProfileStringW(section.c_str(), nullptr, L"", buffer, size, file.c_str());
+        },
+        [](DWORD length, DWORD size) { return length == size - 2; }));
 }
 
 bool Win32Platform::WriteProfileValue(const std::wstring& section, const std::wstring& key,

@@ -3,7 +3,22 @@
 #include "launcher/platform.h"
 #include "launcher/trace.h"
 
+#include <algorithm>
+
 namespace zorv {
+namespace {
+
+// Letters folded as every code page folds them; false for a name with any
+// other character, whose case the profile functions may fold differently.
+bool FoldAscii(std::wstring& name) {
+    for (wchar_t& c : name) {
+        if (c > 0x7F) return false;
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    return true;
+}
+
+}  // namespace
 
 std::int32_t IniFileStore::Probe(unsigned char (&buffer)[4]) {
     return static_cast<std::int32_t>(platform_.ProbeFile(path_, buffer));
@@ -25,7 +40,44 @@ void IniFileStore::TraceRead(const std::wstring& section, const std::wstring& ke
 }
 
 std::wstring IniFileStore::ReadFile(const std::wstring& section, const std::wstring& key) {
-    return platform_.ReadProfileValue(section, key, path_);
+    return MayHold(section, key) ? platform_.ReadProfileValue(section, key, path_) : std::wstring();
+}
+
+IniFileStore::Names IniFileStore::Listed(std::vector<std::wstring> names) {
+    Names listed;
+    for (std::wstring& name : names) {
+        if (!FoldAscii(name)) listed.settled = false;
+    }
+    listed.folded = std::move(names);
+    return listed;
+}
+
+bool IniFileStore::MayHold(const std::wstring& section, const std::wstring& key) {
+    if (!sectionsListed_) {
+        sections_ = Listed(platform_.ReadProfileSectionNames(path_));
+        sectionsListed_ = true;
+    }
+    std::wstring foldedSection = section;
+    if (!sections_.settled || !FoldAscii(foldedSection)) return true;
+    const auto copies = std::count(sections_.folded.begin(), sections_.folded.end(), foldedSection);
+    if (copies == 0) return false;
+    if (copies > 1) return true;
+    auto found = std::find_if(keys_.begin(), keys_.end(),
+                              [&](const SectionKeys& listed) { return listed.foldedSection == foldedSection; });
+    if (found == keys_.end()) {
+        keys_.push_back(SectionKeys{foldedSection, Listed(platform_.ReadProfileKeyNames(section, path_))});
+        found = keys_.end() - 1;
+    }
+    std::wstring foldedKey = key;
+    if (!found->keys.settled || !FoldAscii(foldedKey)) return true;
+    const std::vector<std::wstring>& names = found->keys.folded;
+    return std::find(names.begin(), names.end(), foldedKey) != names.end();
+}
+
+void IniFileStore::ForgetNames() {
+    sectionsListed_ = false;
+    sections_ = Names();
+    keys_.clear();
 }
 
 void IniFileStore::GetSectionNames(std::vector<std::wstring>& names) {
@@ -37,10 +89,14 @@ void IniFileStore::GetSectionNames(std::vector<std::wstring>& names) {
 
 std::int32_t IniFileStore::SetValue(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value) {
+    ForgetNames();
     return platform_.WriteProfileValue(section, key, value, path_) ? 1 : 0;
 }
 
-std::int32_t IniFileStore::Delete() { return platform_.RemoveFile(path_) ? 1 : 0; }
+std::int32_t IniFileStore::Delete() {
+    ForgetNames();
+    return platform_.RemoveFile(path_) ? 1 : 0;
+}
 
 std::int32_t IniDocumentStore::Probe(unsigned char (&buffer)[4]) {
     for (unsigned char& byte : buffer) byte = 0;

@@ -48,8 +48,27 @@ protected:
                    ReadSource source) const;
 
 private:
+    // The names in the file, from one listing of its sections and one of each
+    // section asked about: the profile functions open the file again for every
+    // key, and most keys are in no file. A name the listing cannot settle
+    // (not ASCII, or a section written twice) is left to the profile functions.
+    struct Names {
+        bool settled = true;
+        std::vector<std::wstring> folded;
+    };
+    struct SectionKeys {
+        std::wstring foldedSection;
+        Names keys;
+    };
+    static Names Listed(std::vector<std::wstring> names);
+    bool MayHold(const std::wstring& section, const std::wstring& key);
+    void ForgetNames();
+
     Platform& platform_;
     std::wstring path_;
+    bool sectionsListed_ = false;
+    Names sections_;
+    std::vector<SectionKeys> keys_;
 };
 
 class IniDocumentStore : public SettingsStore {

@@ -1,15 +1,11 @@
 #include "launcher/trace.h"
 
-#include <chrono>
-
+#include "launcher/monotonic_clock.h"
 #include "launcher/text.h"
 
 namespace zorv {
 
-std::uint64_t Trace::SteadyMicroseconds() {
-    auto since = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
-}
+std::uint64_t Trace::SteadyMicroseconds() { return MonotonicMicroseconds(); }
 
 Trace::Trace(std::unique_ptr<TraceSink> sink, Clock clock)
     : sink_(std::move(sink)), clock_(clock), origin_(clock()) {}

@@ -3,7 +3,7 @@
 // system folder only then: most starts never need them, and each would cost
 // every start its loading time.
 #include "launcher/platform_win32.h"
-#include "launcher/unique_handle.h"
+#include "launcher/system_library_win32.h"
 
 namespace zorv {
 namespace {
@@ -15,21 +15,14 @@ const GUID kKnownFolders[2] = {
 };
 constexpr DWORD kKnownFolderDontVerify = 0x00004000;  // KF_FLAG_DONT_VERIFY
 
-using GetKnownFolderPath = HRESULT(WINAPI*)(const GUID& id, DWORD flags, HANDLE token, wchar_t** path);
-using FreeTaskMemory = void(WINAPI*)(void* memory);
-
-HMODULE SystemLibrary(const wchar_t* name) { return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
+using GetKnownFolderPath = HRESULT WINAPI(const GUID& id, DWORD flags, HANDLE token, wchar_t** path);
+using FreeTaskMemory = void WINAPI(void* memory);
 
 }  // namespace
 
 bool Win32Platform::KnownUserFolder(UserFolderKind kind, std::wstring& folder) {
-    ScopedModule shell(SystemLibrary(L"shell32.dll"));
-    ScopedModule ole(SystemLibrary(L"ole32.dll"));
-    if (!shell || !ole) return false;
-    auto getPath = reinterpret_cast<GetKnownFolderPath>(
-        reinterpret_cast<void*>(GetProcAddress(shell.get(), "SHGetKnownFolderPath")));
-    auto freeMemory =
-        reinterpret_cast<FreeTaskMemory>(reinterpret_cast<void*>(GetProcAddress(ole.get(), "CoTaskMemFree")));
+    auto getPath = SystemFunction<GetKnownFolderPath>(L"shell32.dll", "SHGetKnownFolderPath");
+    auto freeMemory = SystemFunction<FreeTaskMemory>(L"ole32.dll", "CoTaskMemFree");
     if (getPath == nullptr || freeMemory == nullptr) return false;
     wchar_t* path = nullptr;
     const bool found = SUCCEEDED(getPath(kKnownFolders[static_cast<int>(kind)], kKnownFolderDontVerify, nullptr, &path));

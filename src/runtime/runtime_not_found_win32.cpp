@@ -8,6 +8,7 @@
 
 #include "resources/dialog_ids.h"
 #include "resources/string_table.h"
+#include "launcher/system_library_win32.h"
 #include "runtime/runtime_not_found.h"
 #include "ui/dialog_layout_win32.h"
 #include "ui/hyperlink_control_win32.h"
@@ -27,28 +28,34 @@ std::wstring LoadText(unsigned id) {
     return length > 0 ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
 }
 
-// The folder browser's choice as a path; false when the user cancelled or the
-// item is not a file-system folder.
+// The folder browser's choice as a path; false when the user cancelled, the
+// item is not a file-system folder, or the shell or COM cannot be loaded.
 bool BrowseForFolder(HWND dialog, std::wstring& folder) {
+    auto browse = SystemFunction<decltype(SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+    auto toPath = SystemFunction<decltype(SHGetPathFromIDListEx)>(L"shell32.dll", "SHGetPathFromIDListEx");
+    auto initialize = SystemFunction<decltype(CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    auto uninitialize = SystemFunction<decltype(CoUninitialize)>(L"ole32.dll", "CoUninitialize");
+    auto release = SystemFunction<decltype(CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree");
+    if (!browse || !toPath || !initialize || !uninitialize || !release) return false;
     // The new-style browser needs COM on this thread.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    HRESULT com = initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     std::wstring title = LoadText(IDS_BROWSE_FOR_JRE);
     BROWSEINFOW info = {};
     info.hwndOwner = dialog;
     info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info);
+    PIDLIST_ABSOLUTE item = browse(&info);
     bool chosen = false;
     if (item != nullptr) {
         // Room for paths past MAX_PATH, which the plain conversion would refuse.
         const DWORD capacity = 32768;
         std::unique_ptr<wchar_t[]> path(new wchar_t[capacity]);
         path[0] = L'\0';
-        chosen = SHGetPathFromIDListEx(item, path.get(), capacity, GPFIDL_DEFAULT) != FALSE;
+        chosen = toPath(item, path.get(), capacity, GPFIDL_DEFAULT) != FALSE;
         if (chosen) folder = path.get();
-        CoTaskMemFree(item);
+        release(item);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
+    if (SUCCEEDED(com)) uninitialize();
     return chosen;
 }
 
@@ -102,8 +109,9 @@ INT_PTR CALLBACK RuntimeNotFoundProc(HWND dialog, UINT message, WPARAM wParam, L
 void InitCommonControlsOnce() {
     static bool done = false;
     if (done) return;
+    auto initialize = SystemFunction<decltype(InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    done = InitCommonControlsEx(&classes) != FALSE;
+    done = initialize != nullptr && initialize(&classes) != FALSE;
 }
 
 int RunRuntimeNotFoundDialog(HWND owner, RuntimeNotFoundDialog& dialog) {

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "launcher/system_library_win32.h"
+
 namespace zorv {
 namespace {
 
@@ -150,7 +152,9 @@ void HyperLinkControl::ReadColours() {
 
 bool HyperLinkControl::Navigate() {
     if (target_.empty()) return false;
-    HINSTANCE result = ShellExecuteW(nullptr, L"open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    auto execute = SystemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    if (execute == nullptr) return false;
+    HINSTANCE result = execute(nullptr, L"open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(result) <= 32) return false;
     visited_ = true;
     InvalidateRect(control_, nullptr, TRUE);

@@ -4,16 +4,8 @@
 // of the picture that lies on the desktop is drawn.
 #include "launcher/platform_win32.h"
 
-#include <algorithm>
-// Microsoft's GDI+ headers use min and max, which NOMINMAX takes away.
-namespace Gdiplus {
-using std::max;
-using std::min;
-}  // namespace Gdiplus
-#include <objidl.h>
-#include <gdiplus.h>
-
 #include "launcher/unique_handle.h"
+#include "ui/gdiplus_session_win32.h"
 #include "ui/splash_window.h"
 
 namespace zorv {
@@ -61,30 +53,9 @@ private:
     HGDIOBJ previous_;
 };
 
-// GDI+ lives only while the picture is decoded and drawn, on the splash
-// thread: the splash starts once per process, and nothing is left to shut
-// down at exit, where an application's System.exit could race it.
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread, external codecs
-        started_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
-    }
-    ~GdiplusSession() {
-        if (started_) Gdiplus::GdiplusShutdown(token_);
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    bool Started() const { return started_; }
-
-private:
-    ULONG_PTR token_ = 0;
-    bool started_ = false;
-};
-
 // Drawn once at the picture's own size: the part that can be seen, into
 // premultiplied 32-bit pixels that start out fully transparent.
-ScopedBitmap Render(Gdiplus::Bitmap& picture, const PixelArea& part) {
+ScopedBitmap Render(const GdiplusSession& gdiplus, Gdiplus::GpImage* picture, const PixelArea& part) {
     if (part.width <= 0 || part.height <= 0) return ScopedBitmap();
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -95,16 +66,24 @@ ScopedBitmap Render(Gdiplus::Bitmap& picture, const PixelArea& part) {
     void* bits = nullptr;
     ScopedBitmap rendered(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!rendered || bits == nullptr) return ScopedBitmap();
-    Gdiplus::Bitmap canvas(part.width, part.height, part.width * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits));
-    Gdiplus::Graphics graphics(&canvas);
-    graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
-    graphics.SetCompositingQuality(Gdiplus::CompositingQualityHighQuality);
-    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-    graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-    Gdiplus::ImageAttributes attributes;
-    attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY, Gdiplus::Color(0xFF000000), FALSE);
-    Gdiplus::Status status = graphics.DrawImage(&picture, Gdiplus::Rect(0, 0, part.width, part.height), part.left,
-                                                part.top, part.width, part.height, Gdiplus::UnitPixel, &attributes);
+    Gdiplus::GpBitmap* madeCanvas = nullptr;
+    if (gdiplus.createBitmapFromScan0(part.width, part.height, part.width * 4, PixelFormat32bppPARGB,
+                                      static_cast<BYTE*>(bits), &madeCanvas) != Gdiplus::Ok)
+        return ScopedBitmap();
+    GdiplusObject<Gdiplus::GpImage> canvas(madeCanvas, {gdiplus.disposeImage});
+    Gdiplus::GpGraphics* madeGraphics = nullptr;
+    if (gdiplus.getImageGraphicsContext(canvas.get(), &madeGraphics) != Gdiplus::Ok) return ScopedBitmap();
+    GdiplusObject<Gdiplus::GpGraphics> graphics(madeGraphics, {gdiplus.deleteGraphics});
+    gdiplus.setSmoothingMode(graphics.get(), Gdiplus::SmoothingModeHighQuality);
+    gdiplus.setCompositingQuality(graphics.get(), Gdiplus::CompositingQualityHighQuality);
+    gdiplus.setInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    Gdiplus::GpImageAttributes* madeAttributes = nullptr;
+    if (gdiplus.createImageAttributes(&madeAttributes) != Gdiplus::Ok) return ScopedBitmap();
+    GdiplusObject<Gdiplus::GpImageAttributes> attributes(madeAttributes, {gdiplus.disposeImageAttributes});
+    gdiplus.setImageAttributesWrapMode(attributes.get(), Gdiplus::WrapModeTileFlipXY, 0xFF000000, FALSE);
+    Gdiplus::GpStatus status =
+        gdiplus.drawImageRectRectI(graphics.get(), picture, 0, 0, part.width, part.height, part.left, part.top,
+                                   part.width, part.height, Gdiplus::UnitPixel, attributes.get(), nullptr, nullptr);
     return status == Gdiplus::Ok ? std::move(rendered) : ScopedBitmap();
 }
 
@@ -196,13 +175,19 @@ void Win32SplashScreenWindow::RenderPicture(const std::wstring& path) {
     if (TooLargeToShow(path)) return;
     GdiplusSession gdiplus;
     if (!gdiplus.Started()) return;
-    Gdiplus::Bitmap picture(path.c_str());
-    if (picture.GetLastStatus() != Gdiplus::Ok) return;
-    const int width = static_cast<int>(picture.GetWidth());
-    const int height = static_cast<int>(picture.GetHeight());
+    Gdiplus::GpBitmap* loaded = nullptr;
+    if (gdiplus.createBitmapFromFile(path.c_str(), &loaded) != Gdiplus::Ok) return;
+    GdiplusObject<Gdiplus::GpImage> picture(loaded, {gdiplus.disposeImage});
+    UINT pictureWidth = 0;
+    UINT pictureHeight = 0;
+    if (gdiplus.getImageWidth(picture.get(), &pictureWidth) != Gdiplus::Ok ||
+        gdiplus.getImageHeight(picture.get(), &pictureHeight) != Gdiplus::Ok)
+        return;
+    const int width = static_cast<int>(pictureWidth);
+    const int height = static_cast<int>(pictureHeight);
     SplashPlacement place = CentreOnScreen(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), width, height);
     part_ = VisiblePart(place, width, height, Desktop());
-    rendered_ = Render(picture, part_);
+    rendered_ = Render(gdiplus, picture.get(), part_);
     if (!rendered_) return;
     width_ = width;
     height_ = height;

@@ -13,6 +13,8 @@
 #include "fake_runtime.h"
 #include "launcher/win32_api.h"
 
+#include <tlhelp32.h>
+
 namespace e2e {
 namespace {
 
@@ -121,6 +123,31 @@ std::vector<int> Centred(int width, int height) {
 }
 
 HWND Window(std::uintptr_t handle) { return reinterpret_cast<HWND>(handle); }
+
+// The file names, in lower case, of the modules of the running process whose
+// executable is named `exe`; empty when there is none.
+std::vector<std::wstring> ModulesOf(const wchar_t* exe) {
+    std::vector<std::wstring> names;
+    DWORD processId = 0;
+    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W process = {};
+    process.dwSize = sizeof process;
+    for (BOOL more = Process32FirstW(processes, &process); more && processId == 0; more = Process32NextW(processes, &process)) {
+        if (_wcsicmp(process.szExeFile, exe) == 0) processId = process.th32ProcessID;
+    }
+    CloseHandle(processes);
+    if (processId == 0) return names;
+    HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    MODULEENTRY32W module = {};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32FirstW(modules, &module); more; more = Module32NextW(modules, &module)) {
+        std::wstring name = module.szModule;
+        for (wchar_t& c : name) c = static_cast<wchar_t>(towlower(c));
+        names.push_back(name);
+    }
+    CloseHandle(modules);
+    return names;
+}
 
 class SplashWindow : public FakeRuntime {
 protected:
@@ -278,6 +305,40 @@ TEST_F(SplashWindow, PictureAtItsOwnPixelsInTheMiddleUntilMainReturnsWhileTheApp
     EXPECT_EQ(splashesSeen_, 1);
     EXPECT_TRUE(goneWhileRunning);
     EXPECT_EQ(WithPrefix(lines_, "arg[0]="), std::vector<std::string>{"arg[0]=-NOSPLASH"});
+}
+
+// A start without a splash, a dialog or a link maps none of the GUI libraries;
+// the splash brings GDI+, once its window is up.
+TEST_F(SplashWindow, GuiLibrariesAreLoadedOnlyWhenAFeatureNeedsThem) {
+    sandbox_.WriteBytes(L"splash.bmp", PatternBmp(120, 90));
+    Set(L"FAKEJVM_PAUSE_AT", L"main");
+    const std::vector<std::wstring> gui = {L"gdiplus.dll", L"comctl32.dll", L"shell32.dll", L"ole32.dll"};
+    auto loadedWhilePaused = [&](bool splash) {
+        std::vector<std::wstring> loaded;
+        DeleteFileW(log_.c_str());
+        std::thread looker([&] {
+            for (int waited = 0; waited < 20000; waited += 50) {
+                bool paused = ReadFileBytes(log_).find("pause main") != std::string::npos;
+                if (paused && (!splash || FindWindowW(kSplashClass, nullptr) != nullptr)) break;
+                Sleep(50);
+            }
+            for (const std::wstring& name : ModulesOf(L"app.exe")) {
+                if (name == L"jvm.dll" || std::find(gui.begin(), gui.end(), name) != gui.end()) loaded.push_back(name);
+            }
+            Resume();
+        });
+        EXPECT_TRUE(Ended(Start(), 0, {}));
+        looker.join();
+        std::sort(loaded.begin(), loaded.end());
+        return loaded;
+    };
+    WriteDisplay({});
+    EXPECT_EQ(loadedWhilePaused(false), std::vector<std::wstring>{L"jvm.dll"});
+    WriteDisplay({{L"Splash Screen", L"splash.bmp"}});
+    // What GDI+ needs for itself (COM, for its codecs) comes with it.
+    const std::vector<std::wstring> withSplash = loadedWhilePaused(true);
+    EXPECT_NE(std::find(withSplash.begin(), withSplash.end(), L"gdiplus.dll"), withSplash.end());
+    EXPECT_EQ(splashesSeen_, 1);
 }
 
 TEST_F(SplashWindow, JpegWithoutShadowOwnsTheErrorBoxOfTheStart) {

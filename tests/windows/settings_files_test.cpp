@@ -121,6 +121,16 @@ TEST_F(IniFiles, SectionNamesGrowPastTheFirstBuffer) {
     }
 }
 
+TEST_F(IniFiles, KeyNamesGrowPastTheFirstBuffer) {
+    // The store reads a value only when its key is listed: the list of a
+    // section with many long keys must come back whole, its last key too.
+    std::string text = "[Long Keys]\r\n";
+    for (int i = 0; i < 200; ++i) text += "Key " + std::to_string(i) + " " + PatternText(40) + "=" + std::to_string(i) + "\r\n";
+    WriteBytes(ini, text);
+    EXPECT_EQ(Read(L"long keys", L"key 199 " + Widened(PatternText(40))), L"199");
+    EXPECT_EQ(Read(L"Long Keys", L"Key 0 " + Widened(PatternText(40))), L"0");
+}
+
 TEST_F(IniFiles, SectionNamesOfAMissingOrEmptyFileAreNone) {
     EXPECT_TRUE(SectionNames().empty());
     WriteBytes(ini, "");

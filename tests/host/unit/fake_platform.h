@@ -65,6 +65,8 @@ public:
     ProviderResult provider = ProviderResult::unavailable;
     std::vector<std::string> providerPassPhrases;
 
+    std::vector<std::wstring> profileValueReads;  // "section/key", each time a value is asked for
+
     static std::wstring Fold(std::wstring text) {
         for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
         return text;
@@ -132,6 +134,7 @@ public:
     }
     std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
                                   const std::wstring& path) override {
+        profileValueReads.push_back(section + L"/" + key);
         auto file = profiles.find(path);
         if (file == profiles.end()) return std::wstring();
         auto sec = file->second.find(Fold(section));
@@ -145,6 +148,15 @@ public:
         if (file != profiles.end()) {
             for (const auto& section : file->second) names.push_back(section.first);
         }
+        return names;
+    }
+    std::vector<std::wstring> ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) override {
+        std::vector<std::wstring> names;
+        auto file = profiles.find(path);
+        if (file == profiles.end()) return names;
+        auto found = file->second.find(Fold(section));
+        if (found == file->second.end()) return names;
+        for (const auto& entry : found->second) names.push_back(entry.first);
         return names;
     }
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,

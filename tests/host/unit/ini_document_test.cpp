@@ -86,6 +86,37 @@ TEST(IniDocumentStore, SetValueAppendsAndTheFirstEntryKeepsWinning) {
     EXPECT_EQ(probe[0], 0);
 }
 
+// The profile functions open the file for every key: a store asks them only
+// for keys the file's listings name, and never leaves out one they would find.
+TEST(IniFileStore, AsksForTheValuesOfListedKeysOnly) {
+    FakePlatform platform;
+    const std::wstring path = L"C:\\app\\app.ini";
+    platform.SetProfile(path, L"Java Runtime Environment", L"Main Class", L"com.Example.App");
+    platform.SetProfile(path, L"Display", L"Splash Scr\u00E9en", L"accented.png");
+    IniFileStore store(platform, path);
+    auto read = [&](const std::wstring& section, const std::wstring& key) {
+        std::wstring value = L"<unset>";
+        store.GetValue(section, key, value);
+        return value;
+    };
+    EXPECT_EQ(read(L"JAVA runtime Environment", L"MAIN class"), L"com.Example.App");
+    EXPECT_EQ(read(L"Java Runtime Environment", L"JRE Path"), L"");
+    EXPECT_EQ(read(L"Product Information", L"Product Name"), L"");
+    EXPECT_EQ(read(L"Java Runtime Environment+", L"Main Class"), L"");
+    EXPECT_EQ(platform.profileValueReads, std::vector<std::wstring>{L"JAVA runtime Environment/MAIN class"});
+
+    // A name outside ASCII may fold as the profile functions fold it: they decide.
+    platform.profileValueReads.clear();
+    EXPECT_EQ(read(L"Display", L"Splash Screen"), L"");
+    EXPECT_EQ(platform.profileValueReads, std::vector<std::wstring>{L"Display/Splash Screen"});
+
+    // What the store writes, it reads back at once.
+    ASSERT_EQ(store.SetValue(L"Product Information", L"Product Name", L"Viewer"), 1);
+    EXPECT_EQ(read(L"product information", L"product name"), L"Viewer");
+    ASSERT_EQ(store.Delete(), 1);
+    EXPECT_EQ(read(L"Java Runtime Environment", L"Main Class"), L"");
+}
+
 class LayeredLookup : public ::testing::Test {
 protected:
     FakePlatform platform;
