@@ -131,7 +131,8 @@ public:
     // The exception's stack trace as Java prints it; empty when it cannot be had.
     std::wstring DescribeException(jthrowable exception, JNIEnv* env);
     // Shows the trace: kDialogStop when the application is to stop,
-    // kDialogIgnore, or kNoDialog when there was no trace to show.
+    // kDialogIgnore, or kNoDialog when there was no trace to show or nobody
+    // to ask.
     int AskAboutException(jthrowable exception, JNIEnv* env);
 
     // Machinery of later stages, kept behind these seams.

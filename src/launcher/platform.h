@@ -199,7 +199,7 @@ public:
     // "JRE Not Found": kDialogOk or kDialogCancel (also when it cannot be shown).
     virtual int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) = 0;
     // "Java Exception" with the stack trace: kDialogIgnore, or kDialogStop
-    // (also when it cannot be shown).
+    // (also when it cannot be shown); kNoDialog where nobody can be asked.
     virtual int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) = 0;
 
     // Files.

@@ -193,11 +193,9 @@ bool PosixPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
 
 std::wstring PosixPlatform::LoadResourceString(unsigned id) { return StringTableText(id); }
 
-int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring& traceText) {
-    std::fprintf(stderr, "%s\n", ToUtf8(traceText).c_str());
-    std::fflush(stderr);
-    return kDialogIgnore;
-}
+// Nobody is asked on Linux: the exception is left to the VM, which reports it
+// on standard error once, and the process ends with 1, as under java.
+int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring&) { return kNoDialog; }
 
 void PosixPlatform::WriteNotice(const std::wstring& text) {
     std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());

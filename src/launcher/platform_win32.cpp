@@ -139,10 +139,10 @@ int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFound
 
 int Win32Platform::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
     if (!console_ && HasVisibleDesktop()) return RunExceptionDialog(static_cast<HWND>(owner), traceText);
-    // The trace, then the application goes on as after Ignore.
-    if (console_) WriteConsoleError(traceText);
-    else ReportUnseen(trace, traceText);
-    return kDialogIgnore;
+    // Nobody can choose Ignore: the exception is left to the VM, which reports
+    // it on standard error once, and the process ends with 1, as under java.
+    if (!console_) ReportUnseen(trace, traceText);
+    return kNoDialog;
 }
 
 bool Win32Platform::FileExists(const std::wstring& path) {

@@ -104,7 +104,8 @@ std::wstring Launcher::DescribeException(jthrowable exception, JNIEnv* env) {
 int Launcher::AskAboutException(jthrowable exception, JNIEnv* env) {
     std::wstring trace = DescribeException(exception, env);
     if (trace.empty()) return kNoDialog;
-    return platform.ShowExceptionDialog(platform.ActiveWindow(), trace) == kDialogIgnore ? kDialogIgnore : kDialogStop;
+    const int choice = platform.ShowExceptionDialog(platform.ActiveWindow(), trace);
+    return choice == kDialogIgnore || choice == kNoDialog ? choice : kDialogStop;
 }
 
 bool ExitJavaApplication(JNIEnv* env) {

@@ -102,14 +102,17 @@ TEST_F(ConsoleLauncher, ErrorsGoToStandardErrorInTheDesktopLaunchersWords) {
               "The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (minimum version "
               "1.8) from:\r\nhttps://adoptium.net/\r\n");
 
-    // "Failure Check" without the dialog: the trace, line by line.
+    // "Failure Check" without the dialog: the exception is left to the VM,
+    // which reports it, and the shell gets 1, as from java.
     InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
     WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", L"Yes"}}));
     result = Start(L"", {{L"FAKEJVM_MAIN", L"throw"}});
     EXPECT_TRUE(NoWindows(result));
-    EXPECT_EQ(Errors(),
-              "java.lang.RuntimeException: thrown by com.example.App.main\r\n\tat com.example.App.main(Main.java)\r\n");
-    EXPECT_EQ(WithPrefix(lines_, "exit_hook "), std::vector<std::string>{}) << "the trace stops nothing";
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_EQ(Errors(), "") << "the launcher repeats the VM's report";
+    EXPECT_EQ(WithPrefix(lines_, "system_exit "), std::vector<std::string>{}) << "the trace stops nothing";
+    EXPECT_EQ(Faults(lines_), std::vector<std::string>{"DETACH_WITH_PENDING_EXCEPTION java/lang/RuntimeException"})
+        << LogText();
 }
 
 TEST_F(ConsoleLauncher, HandsItsStandardHandlesToThePairProduct) {

@@ -544,12 +544,12 @@ TEST_F(ExceptionDialog, NoDialogUnlessFailureCheckIsYesAndSomeoneCanSeeIt) {
         EXPECT_EQ(WithPrefix(lines_, "call_void "), std::vector<std::string>{}) << "the trace was asked for";
     }
     // With nobody to see the dialog, as a service: the trace is kept and the
-    // application goes on as after Ignore.
+    // exception left to the VM; nobody chose Ignore, so 1, as java.
     WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", L"Yes"}}));
     desktop_ = L"zorv-service\\Default";
     const std::wstring trace = sandbox_.Path(L"trace.txt");
     uiauto::RunResult unseen = Start(L"", {{L"ZORV_LAUNCHER_DEBUG", trace}});
-    EXPECT_TRUE(unseen.started && !unseen.timedOut && unseen.exitCode == 0) << Describe(unseen);
+    EXPECT_TRUE(unseen.started && !unseen.timedOut && unseen.exitCode == 1) << Describe(unseen);
     EXPECT_EQ(WithPrefix(lines_, "system_exit "), std::vector<std::string>{}) << LogText();
     EXPECT_NE(ReadFileBytes(trace).find("to the event log: java.lang.RuntimeException: thrown by com.example.App.main"),
               std::string::npos)

@@ -104,11 +104,12 @@ app redirect tool.bin tool.ini '[Java Runtime Environment]' "Minimum Version=$jd
     "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \
     '[Application]' 'Output File=logs\out-%yyyy%.log' 'Error File=err.log' 'Failure Check=Yes'
 run throw
-# As after Ignore on Windows: the trace is shown, the launcher goes on as if main had returned.
-expect_rc 0
+# Nobody is asked on Linux: as java, the trace once on standard error and exit code 1.
+expect_rc 1
 expect_in "$dir/logs/out-$(date +%Y).log" "args=1"
 expect_in "$dir/err.log" "to standard error"
-expect_in "$dir/stderr" "thrown by main"
+expect_in "$dir/err.log" "thrown by main"
+[ "$(grep -c "thrown by main" "$dir/err.log")" = 1 ] || fail "the trace more than once: $(cat "$dir/err.log")"
 
 case=no-runtime
 app none viewer viewer.ini '[Java Runtime Environment]' 'Minimum Version=99' 'Maximum Version=99' \
