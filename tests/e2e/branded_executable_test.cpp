@@ -142,5 +142,36 @@ TEST_F(BrandedExecutable, RunsWithItsEmbeddedSettingsAndShowsItsNewIconAndVersio
     EXPECT_EQ(headerSum, checkSum);
 }
 
+// The launcher's own icon keeps its images compressed; the system must still
+// draw each size from them rather than fail or fall back to another size.
+TEST_F(BrandedExecutable, LauncherIconDecodesAtEverySize) {
+    HMODULE module = LoadLibraryExW(LauncherExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    for (int size : {16, 32, 48}) {
+        HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+        ASSERT_NE(icon, nullptr) << size;
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
+        BITMAPINFO format = {};
+        format.bmiHeader.biSize = sizeof(format.bmiHeader);
+        format.bmiHeader.biWidth = size;
+        format.bmiHeader.biHeight = -size;
+        format.bmiHeader.biPlanes = 1;
+        format.bmiHeader.biBitCount = 32;
+        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size) * size);
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(GetDIBits(screen, info.hbmColor, 0, size, pixels.data(), &format, DIB_RGB_COLORS), size) << size;
+        ReleaseDC(nullptr, screen);
+        std::size_t opaque = 0;
+        for (std::uint32_t pixel : pixels) opaque += (pixel >> 24) == 0xFF;
+        EXPECT_GT(opaque, pixels.size() / 8) << size << " px: an icon with something to see";
+        EXPECT_LT(opaque, pixels.size()) << size << " px: with a transparent edge";
+        if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+        if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    FreeLibrary(module);
+}
+
 }  // namespace
 }  // namespace e2e
