@@ -78,7 +78,9 @@ TEST_F(ConsoleLauncher, ApplicationHasTheShellsInputOutputAndExitCode) {
     EXPECT_NE(traced.find("run: no splash, not asked for with -splash"),
               std::string::npos)
         << traced;
-    uiauto::RunResult asked = Start(L"/splash");
+    // main stays a moment, as an application would, so the window is there to be seen.
+    uiauto::RunResult asked =
+        Start(L"/splash", {{L"FAKEJVM_PAUSE", L"zorv-console-splash"}, {L"FAKEJVM_MAIN_WAIT", L"1500"}});
     EXPECT_EQ(asked.exitCode, 0u);
     ASSERT_EQ(asked.otherWindows.size(), 1u) << Describe(asked);
     EXPECT_EQ(asked.otherWindows[0].className, L"SplashScreenWindow");
