@@ -27,11 +27,13 @@ int HostHello() {
     std::uint32_t code = 1;
     {
         zorv::Launcher launcher(platform);
-        launcher.mainClass = L"Hello";
-        launcher.vmOptions = {std::string("-Djava.class.path=") + ZORV_BENCH_CLASS_FOLDER};
-        launcher.vmThreadStackSize = kMainThreadStack;
-        if (!launcher.LoadJvmLibrary(zorv::testing::FromUtf8(ZORV_BENCH_JVM_LIBRARY))) return 1;
-        if (!platform.RunThread(launcher.vmThreadStackSize, zorv::VmThreadMain, &launcher, code)) return 1;
+        launcher.settings.start.mainClass = L"Hello";
+        launcher.vmStart.options = {std::string("-Djava.class.path=") + ZORV_BENCH_CLASS_FOLDER};
+        launcher.vmStart.threadStackSize = kMainThreadStack;
+        if (!zorv::LoadJvmLibrary(platform, zorv::testing::FromUtf8(ZORV_BENCH_JVM_LIBRARY), nullptr,
+                                  launcher.vm.entries))
+            return 1;
+        if (!platform.RunThread(launcher.vmStart.threadStackSize, zorv::VmThreadMain, &launcher, code)) return 1;
     }
     return static_cast<int>(code);
 }

@@ -2,9 +2,7 @@
 
 #include "instance/single_instance_block.h"
 #include "launcher/launcher.h"
-#include "launcher/launcher_settings.h"
 #include "launcher/monotonic_clock.h"
-#include "launcher/settings_store.h"
 #include "launcher/trace.h"
 #include "vm/vm_host.h"
 
@@ -21,29 +19,31 @@ bool ServeRequest(void* launcher, std::uint32_t requesterThreadId) {
 }
 
 // Without its channel, or when it cannot be trusted, the start runs alone.
-void GoWithoutTheMode(Launcher& launcher, const std::wstring& why) {
-    if (launcher.platform.trace) launcher.platform.trace->Line(L"single instance: off: " + why);
-    launcher.singleInstanceChannel.reset();
-    launcher.singleInstanceBlock = nullptr;
-    launcher.singleInstanceEvent = nullptr;
-    launcher.singleInstanceActive = false;
+void GoWithoutTheMode(Platform& platform, SingleInstance& instance, const std::wstring& why) {
+    if (platform.trace) platform.trace->Line(L"single instance: off: " + why);
+    instance.channel.reset();
+    instance.block = nullptr;
+    instance.startEvent = nullptr;
+    instance.active = false;
 }
 
 // Without its event, message or listener the first instance cannot serve
 // anybody; it runs alone and takes down what it made, so that later starts
 // become first instances rather than wait for a header that never comes.
 void OpenAsFirstInstance(Launcher& launcher, const std::wstring& baseName) {
-    InstanceChannel& channel = *launcher.singleInstanceChannel;
-    unsigned char* block = launcher.singleInstanceBlock;
-    launcher.singleInstanceEvent = channel.CreateStartEvent(StartEventName(baseName));
+    SingleInstance& instance = launcher.singleInstance;
+    InstanceChannel& channel = *instance.channel;
+    unsigned char* block = instance.block;
+    instance.startEvent = channel.CreateStartEvent(StartEventName(baseName));
     const std::uint32_t message = channel.RegisterMessage(baseName);
-    if (launcher.singleInstanceEvent == nullptr || message == 0) {
-        return GoWithoutTheMode(launcher, L"the start event or the message cannot be made for " + baseName);
+    if (instance.startEvent == nullptr || message == 0) {
+        return GoWithoutTheMode(launcher.platform, instance,
+                                L"the start event or the message cannot be made for " + baseName);
     }
     WriteBlockField(block, kMessageIdOffset, message);
     WriteBlockField(block, kPrimaryProcessIdOffset, channel.CurrentProcessId());
     const std::uint32_t listener = channel.StartListener(message, ServeRequest, &launcher);
-    if (listener == 0) return GoWithoutTheMode(launcher, L"the listener cannot be started");
+    if (listener == 0) return GoWithoutTheMode(launcher.platform, instance, L"the listener cannot be started");
     PublishListenerThreadId(block, listener);
 }
 
@@ -58,19 +58,20 @@ bool WaitForHeader(const unsigned char* block) {
     return true;
 }
 
-bool SendAsSecondInstance(Launcher& launcher, const std::wstring& baseName) {
-    InstanceChannel& channel = *launcher.singleInstanceChannel;
-    unsigned char* block = launcher.singleInstanceBlock;
-    if (ArgumentBlockBytes(launcher.applicationArguments) > kArgumentsSize) return false;
+bool SendAsSecondInstance(Platform& platform, SingleInstance& instance, const std::wstring& baseName,
+                          const std::vector<std::wstring>& arguments) {
+    InstanceChannel& channel = *instance.channel;
+    unsigned char* block = instance.block;
+    if (ArgumentBlockBytes(arguments) > kArgumentsSize) return false;
     if (!WaitForHeader(block)) return false;
     if (!channel.OpenFirstProcess(ReadBlockField(block, kPrimaryProcessIdOffset))) {
-        if (launcher.platform.trace) launcher.platform.trace->Line(L"single instance: " + channel.reason);
+        if (platform.trace) platform.trace->Line(L"single instance: " + channel.reason);
         return false;
     }
     // The first instance ended while others had the block: the wait for the
     // reply reports its exit code.
     if (!channel.LockRequests(RequestLockName(baseName))) return true;
-    WriteArgumentBlock(block, launcher.applicationArguments);
+    WriteArgumentBlock(block, arguments);
     return channel.PostRequest(ReadBlockField(block, kListenerThreadIdOffset), ReadBlockField(block, kMessageIdOffset));
 }
 
@@ -81,8 +82,9 @@ void DescribePending(JNIEnv* env) {
 }
 
 bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterThreadId) {
-    InstanceChannel& channel = *launcher.singleInstanceChannel;
-    const std::string className = launcher.platform.ToAnsi(launcher.mainClass);
+    InstanceChannel& channel = *launcher.singleInstance.channel;
+    const std::wstring& mainClassName = launcher.vm.mainClass;
+    const std::string className = launcher.platform.ToAnsi(mainClassName);
     jclass mainClass = env->FindClass(className.c_str());
     if (mainClass == nullptr) {
         DescribePending(env);
@@ -95,20 +97,20 @@ bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterT
         returnsInt = true;
         method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
     }
-    const std::uint32_t message = ReadBlockField(launcher.singleInstanceBlock, kMessageIdOffset);
+    const std::uint32_t message = ReadBlockField(launcher.singleInstance.block, kMessageIdOffset);
     if (method == nullptr) {
         // An application without secondaryMain may have its own way to stay
         // single; the second start learns at once that nobody took its arguments.
         env->ExceptionClear();
         env->DeleteLocalRef(mainClass);
         if (launcher.platform.trace) {
-            launcher.platform.trace->Line(L"single instance: " + launcher.mainClass +
+            launcher.platform.trace->Line(L"single instance: " + mainClassName +
                                           L" has no secondaryMain; the second start was told so");
         }
         channel.PostReply(requesterThreadId, message, kNoSecondaryMainExitCode, ReplyKind::noSecondaryMain);
         return false;
     }
-    jobjectArray arguments = NewJavaStringArray(ReadArgumentBlock(launcher.singleInstanceBlock), env);
+    jobjectArray arguments = NewJavaStringArray(ReadArgumentBlock(launcher.singleInstance.block), env);
     if (arguments == nullptr) {
         DescribePending(env);
         env->DeleteLocalRef(mainClass);
@@ -131,30 +133,25 @@ bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterT
 
 }  // namespace
 
-bool Launcher::InitSingleInstance() {
-    std::wstring settingsPath;
-    if (!GetSettingsFilePath(settingsPath)) return false;
-    LayeredSettingsStore settings(platform, settingsPath, EmbeddedSettings());
-    if (settings.Get(kApplicationSection, L"Application Type") == L"service") return true;
-    singleInstanceActive = IsExactYesFlag(settings.Get(kApplicationSection, L"Single Instance"));
-    if (!singleInstanceActive) return true;
-
-    std::wstring modulePath;
-    GetModulePath(modulePath);
-    const std::wstring baseName = InstanceBaseName(modulePath);
-    singleInstanceChannel = platform.NewInstanceChannel();
+bool Launcher::OpenSingleInstance(const InstanceSettings& instance, const std::wstring& executable,
+                                  const std::vector<std::wstring>& arguments) {
+    singleInstance.active = instance.singleInstance;
+    if (!singleInstance.active) return true;
+    const std::wstring baseName = InstanceBaseName(executable);
+    singleInstance.channel = platform.NewInstanceChannel();
     bool existed = false;
-    if (singleInstanceChannel != nullptr) {
-        singleInstanceBlock = singleInstanceChannel->OpenBlock(baseName, kInstanceBlockSize, existed);
+    if (singleInstance.channel != nullptr) {
+        singleInstance.block = singleInstance.channel->OpenBlock(baseName, kInstanceBlockSize, existed);
     }
-    if (singleInstanceBlock == nullptr) {
-        GoWithoutTheMode(*this, singleInstanceChannel != nullptr && !singleInstanceChannel->reason.empty()
-                                    ? singleInstanceChannel->reason
-                                    : L"the shared block cannot be made");
+    if (singleInstance.block == nullptr) {
+        GoWithoutTheMode(platform, singleInstance,
+                         singleInstance.channel != nullptr && !singleInstance.channel->reason.empty()
+                             ? singleInstance.channel->reason
+                             : L"the shared block cannot be made");
         return true;
     }
-    isFirstInstance = !existed;
-    if (!isFirstInstance) return SendAsSecondInstance(*this, baseName);
+    singleInstance.isFirst = !existed;
+    if (!singleInstance.isFirst) return SendAsSecondInstance(platform, singleInstance, baseName, arguments);
     OpenAsFirstInstance(*this, baseName);
     return true;
 }
@@ -162,7 +159,7 @@ bool Launcher::InitSingleInstance() {
 std::int32_t Launcher::RunSecondInstance() {
     ReplyKind kind = ReplyKind::value;
     const std::int32_t result =
-        singleInstanceChannel->WaitForReply(ReadBlockField(singleInstanceBlock, kMessageIdOffset), kind);
+        singleInstance.channel->WaitForReply(ReadBlockField(singleInstance.block, kMessageIdOffset), kind);
     if (kind != ReplyKind::noSecondaryMain) return result;
     const std::wstring notice = L"The running instance of this application takes no arguments from a second start "
                                 L"(its main class has no secondaryMain); these were not delivered.";
@@ -174,20 +171,21 @@ std::int32_t Launcher::RunSecondInstance() {
 // The channel stops its listener and lets its request threads end before it
 // closes the block and the event they use.
 void Launcher::CloseSingleInstance() {
-    singleInstanceChannel.reset();
-    singleInstanceBlock = nullptr;
-    singleInstanceEvent = nullptr;
+    singleInstance.channel.reset();
+    singleInstance.block = nullptr;
+    singleInstance.startEvent = nullptr;
 }
 
 bool ServeSecondaryRequest(Launcher& launcher, std::uint32_t requesterThreadId) {
-    if (launcher.singleInstanceChannel == nullptr || !launcher.singleInstanceChannel->WaitForStartEvent()) return false;
-    JavaVM* vm = launcher.javaVm;
+    InstanceChannel* channel = launcher.singleInstance.channel.get();
+    if (channel == nullptr || !channel->WaitForStartEvent()) return false;
+    JavaVM* vm = launcher.vm.javaVm;
     if (vm == nullptr) return false;
     JNIEnv* env = nullptr;
     if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return false;
     const bool served = CallSecondaryMain(launcher, env, requesterThreadId);
     // Where the VM thread never detaches, request threads keep to the same rule.
-    if (!(launcher.ibmAllowed && launcher.ibmPreferred)) vm->DetachCurrentThread();
+    if (!launcher.settings.runtime.KeepsMainThreadAttached()) vm->DetachCurrentThread();
     return served;
 }
 

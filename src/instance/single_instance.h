@@ -1,6 +1,6 @@
 // The single-instance channel: a second start of the same executable hands
 // its arguments to the running first instance, whose Java secondaryMain takes
-// them, and exits with the reply. Launcher::InitSingleInstance sets it up,
+// them, and exits with the reply. Launcher::OpenSingleInstance sets it up,
 // Launcher::RunSecondInstance waits for the reply, Launcher::CloseSingleInstance
 // takes it down.
 #pragma once

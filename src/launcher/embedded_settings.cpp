@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "launcher/ini_document.h"
-#include "launcher/launcher.h"
 #include "launcher/md5.h"
 #include "launcher/platform.h"
 #include "launcher/rc4.h"
@@ -66,8 +65,7 @@ std::wstring ReadEmbeddedSettingsText(Platform& platform, const std::wstring& up
     return ReadEncipheredResource(platform, kSettingsResource, PassPhrase(platform, passPhrase));
 }
 
-// Read anew for every reader: each builds its own layered store and drops it.
-IniDocument Launcher::EmbeddedSettings() {
+IniDocument EmbeddedSettings(Platform& platform, const std::wstring& upgradeCode) {
     IniDocument document;
     document.Parse(ReadEmbeddedSettingsText(platform, upgradeCode));
     return document;

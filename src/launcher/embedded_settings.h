@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "launcher/ini_document.h"
+
 namespace zorv {
 
 class Platform;
@@ -27,5 +29,7 @@ std::wstring ReadEncipheredResource(Platform& platform, unsigned id, const std::
 
 // The embedded settings text; empty when the executable carries none.
 std::wstring ReadEmbeddedSettingsText(Platform& platform, const std::wstring& upgradeCode);
+// That text parsed, for the layered store under the settings file.
+IniDocument EmbeddedSettings(Platform& platform, const std::wstring& upgradeCode);
 
 }  // namespace zorv

@@ -1,6 +1,7 @@
 #include "launcher/file_locations.h"
 
-#include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
+#include "launcher/platform.h"
 #include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
@@ -108,28 +109,23 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
     return path;
 }
 
-bool Launcher::GetModulePath(std::wstring& path) {
+bool ExecutablePath(Platform& platform, std::wstring& path) {
     std::uint32_t error = 0;
     if (platform.ModuleFileName(path, error)) return true;
     path.clear();
-    ShowFormattedError(platform, splashWindow, IDS_WINDOWS_EXCEPTION,
-                       platform.LoadResourceString(IDS_MODULE_PATH_FAILED), static_cast<std::int32_t>(error));
+    ShowFormattedError(platform, nullptr, IDS_WINDOWS_EXCEPTION, platform.LoadResourceString(IDS_MODULE_PATH_FAILED),
+                       static_cast<std::int32_t>(error));
     return false;
 }
 
-bool Launcher::GetSettingsFilePath(std::wstring& path) {
-    std::wstring modulePath;
-    if (!GetModulePath(modulePath)) return false;
-    if (!platform.Conventions().settingsFromFileName) return SettingsFileFor(modulePath, path);
-    path = SettingsFileFromFileName(modulePath);
+bool SettingsFilePath(const SystemConventions& conventions, const std::wstring& executable, std::wstring& path) {
+    if (!conventions.settingsFromFileName) return SettingsFileFor(executable, path);
+    path = SettingsFileFromFileName(executable);
     return true;
 }
 
-bool Launcher::GetPairSettingsFilePath(std::wstring& path) {
-    return !pairProduct.empty() && SettingsFileFor(pairProduct, path);
-}
-
-bool Launcher::GetUserFolder(UserFolderKind kind, bool createFolders, std::wstring& folder) {
+bool UserFolder(Platform& platform, const InstanceSettings& product, UserFolderKind kind, bool createFolders,
+                std::wstring& folder) {
     if (!UserBaseFolder(platform, kind, folder)) {
         if (platform.trace)
             platform.trace->Line(std::wstring(L"files: no per-user folder for ") +
@@ -138,46 +134,24 @@ bool Launcher::GetUserFolder(UserFolderKind kind, bool createFolders, std::wstri
     }
     // The base folder itself may be missing for a new user (~/.cache).
     if (createFolders) platform.CreatePrivateFolder(folder);
-    for (const std::wstring* name : {&productName, &productCode}) {
+    for (const std::wstring* name : {&product.productName, &product.productCode}) {
         folder += L"\\" + UserFolderName(*name);
         if (createFolders) platform.CreatePrivateFolder(folder);
     }
     return true;
 }
 
-namespace {
-
-std::wstring UserSettingsPathFor(Launcher& launcher, const std::wstring& programPath, bool createFolders) {
+std::wstring UserSettingsPath(Platform& platform, const InstanceSettings& product, const std::wstring& programPath,
+                              bool createFolders) {
     std::wstring folder;
-    if (!launcher.GetUserFolder(UserFolderKind::settings, createFolders, folder)) return std::wstring();
+    if (programPath.empty() || !UserFolder(platform, product, UserFolderKind::settings, createFolders, folder))
+        return std::wstring();
     return folder + L"\\" + UserSettingsFileName(programPath);
 }
 
-}  // namespace
-
-void Launcher::GetUserSettingsPath(std::wstring& path, bool createFolders) {
-    std::wstring modulePath;
-    if (!GetModulePath(modulePath)) {
-        path.clear();
-        return;
-    }
-    path = UserSettingsPathFor(*this, modulePath, createFolders);
-}
-
-void Launcher::GetPairUserSettingsPath(std::wstring& path) {
-    if (pairProduct.empty()) {
-        path.clear();
-        return;
-    }
-    path = UserSettingsPathFor(*this, pairProduct, true);
-}
-
-void Launcher::ApplyWorkingDirectory() {
-    std::wstring modulePath;
-    if (!GetModulePath(modulePath)) return;
-    std::wstring folder = FolderOf(modulePath);
-    if (folder.empty()) return;
-    platform.SetCurrentFolder(folder);
+void ApplyWorkingDirectory(Platform& platform, const std::wstring& executable) {
+    std::wstring folder = FolderOf(executable);
+    if (!folder.empty()) platform.SetCurrentFolder(folder);
 }
 
 }  // namespace zorv

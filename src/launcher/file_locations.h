@@ -1,4 +1,5 @@
-// How the settings files are named after a program's path.
+// Where the program's files are: its settings file, the per-user copy and
+// folders, and how paths are taken apart.
 #pragma once
 
 #include <string>
@@ -6,6 +7,7 @@
 namespace zorv {
 
 struct SystemConventions;
+struct InstanceSettings;
 class Platform;
 enum class UserFolderKind;
 
@@ -44,5 +46,22 @@ std::wstring RemovePathComponents(std::wstring path, int count);
 std::wstring WithTrailingBackslash(std::wstring folder);
 // The path without any "\" at its end.
 std::wstring WithoutTrailingBackslash(std::wstring path);
+
+// The running executable's full path; false, after telling the user, when
+// the system cannot give it.
+bool ExecutablePath(Platform& platform, std::wstring& path);
+// The settings file of an executable, by the system's naming; false when
+// the executable's name gives none.
+bool SettingsFilePath(const SystemConventions& conventions, const std::wstring& executable, std::wstring& path);
+// <user's folder of that kind>\<Product Name>\<Product Code>, its folders
+// made when asked; false when the system names no such folder for the user.
+bool UserFolder(Platform& platform, const InstanceSettings& product, UserFolderKind kind, bool createFolders,
+                std::wstring& folder);
+// The per-user copy of the program's settings; empty when the system names
+// no per-user folder or there is no program.
+std::wstring UserSettingsPath(Platform& platform, const InstanceSettings& product, const std::wstring& programPath,
+                              bool createFolders);
+// "Override WorkingDir": the executable's folder becomes the working folder.
+void ApplyWorkingDirectory(Platform& platform, const std::wstring& executable);
 
 }  // namespace zorv

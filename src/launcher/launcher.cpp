@@ -2,11 +2,13 @@
 
 #include <cstring>
 
-#include "launcher/command_line.h"
+#include "launcher/file_locations.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
+#include "vm/class_data_sharing.h"
+#include "vm/library_path.h"
 
 namespace zorv {
 namespace {
@@ -18,19 +20,33 @@ Launcher* currentLauncher = nullptr;
 constexpr std::size_t kJdk11InitArgsSize = 136;
 constexpr std::size_t kJavaStackSizeOffset = 24;
 
+// The stack size the runtime itself gives the thread main runs on; 0 when
+// it names none.
+std::uint64_t RuntimeDefaultStackSize(GetDefaultJavaVmInitArgsFunction getDefaultJavaVmInitArgs) {
+    if (getDefaultJavaVmInitArgs == nullptr) return 0;
+    alignas(8) unsigned char record[kJdk11InitArgsSize] = {};
+    const jint version = 0x00010001;
+    static_assert(sizeof(version) == 4, "the record's version field is 32 bits");
+    std::memcpy(record, &version, sizeof(version));
+    getDefaultJavaVmInitArgs(record);
+    jint stackSize = 0;
+    std::memcpy(&stackSize, record + kJavaStackSizeOffset, sizeof(stackSize));
+    return stackSize > 0 ? static_cast<std::uint64_t>(stackSize) : 0;
+}
+
 }  // namespace
 
 Launcher::Launcher(Platform& platformImpl) : platform(platformImpl) { currentLauncher = this; }
 
 Launcher::~Launcher() {
     CloseSplash();
-    if (javaVm != nullptr) {
-        javaVm->DestroyJavaVM();
-        javaVm = nullptr;
+    if (vm.javaVm != nullptr) {
+        vm.javaVm->DestroyJavaVM();
+        vm.javaVm = nullptr;
         KeepRecordedClassDataArchive();
     }
     CloseSingleInstance();
-    nativeSplashClose.Run();
+    splash.nativeClose.Run();
     if (currentLauncher == this) currentLauncher = nullptr;
 }
 
@@ -50,30 +66,35 @@ int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
     return result;
 }
 
-void Launcher::SplitCommandLine() { applicationArguments = ApplicationArgumentsFrom(platform.CommandLine()); }
+void Launcher::KeepRecordedClassDataArchive() { zorv::KeepRecordedClassDataArchive(platform, vmStart.classData); }
 
 bool Launcher::Initialise() {
     Trace* trace = platform.trace;
-    SplitCommandLine();
-    if (!TracedStage(trace, L"settings", [this] { return ReadSettings(); })) return false;
-    if (!TracedStage(trace, L"single instance", [this] { return InitSingleInstance(); })) return false;
-    if (singleInstanceActive && !isFirstInstance) return true;
-    if (overrideWorkingDirectory) ApplyWorkingDirectory();
-    return TracedStage(trace, L"runtime search", [this] { return LocateRuntime(); });
+    if (!TracedStage(trace, L"settings", [this] { return ReadLauncherSettings(platform, files, settings); }))
+        return false;
+    const InstanceSettings& instance = settings.instance;
+    if (!TracedStage(trace, L"single instance",
+                     [&] { return OpenSingleInstance(instance, files.executable, settings.start.arguments); }))
+        return false;
+    if (singleInstance.active && !singleInstance.isFirst) return true;
+    if (settings.start.overrideWorkingDirectory) ApplyWorkingDirectory(platform, files.executable);
+    return TracedStage(trace, L"runtime search", [&] {
+        return ChooseRuntime(platform, files, settings.runtime, instance, architecture, runtime);
+    });
 }
 
 std::int32_t Launcher::Run() {
     Trace* trace = platform.trace;
-    if (handOverToPair) {
-        if (trace) trace->Line(L"run: handing the start over to the pair product " + pairProduct);
+    if (runtime.handOverToPair) {
+        if (trace) trace->Line(L"run: handing the start over to the pair product " + settings.instance.pairProduct);
         // The application runs in the pair, whose own channel serves later
         // starts: they come through here and reach it as its second starts.
         // Kept here, the channel would take their arguments and never serve them.
-        if (singleInstanceActive) CloseSingleInstance();
-        singleInstanceActive = false;
+        if (singleInstance.active) CloseSingleInstance();
+        singleInstance.active = false;
         return RunPairProduct();
     }
-    if (singleInstanceActive && !isFirstInstance) {
+    if (singleInstance.active && !singleInstance.isFirst) {
         if (trace) trace->Line(L"run: second instance, the arguments went to the first");
         return RunSecondInstance();
     }
@@ -82,58 +103,67 @@ std::int32_t Launcher::Run() {
 }
 
 std::int32_t Launcher::RunPairProduct() {
+    const InstanceSettings& instance = settings.instance;
     std::uint32_t exitCode = 0;
     std::uint32_t error = 0;
-    if (!platform.StartProcess(pairProduct, platform.CommandLine(), waitForPair, exitCode, error)) {
+    if (!platform.StartProcess(instance.pairProduct, platform.CommandLine(), instance.waitForPair, exitCode, error)) {
         // Reporting this as success would leave the user with nothing at all.
-        ShowFormattedError(platform, splashWindow, IDS_WINDOWS_EXCEPTION, pairProduct,
+        ShowFormattedError(platform, splash.windowHandle, IDS_WINDOWS_EXCEPTION, instance.pairProduct,
                            static_cast<std::int32_t>(error));
         return -1;
     }
-    return waitForPair ? static_cast<std::int32_t>(exitCode) : 0;
+    return instance.waitForPair ? static_cast<std::int32_t>(exitCode) : 0;
 }
 
-std::int32_t Launcher::RunHere() {
+// "-nosplash" on the command line refuses the splash; where it shows only
+// when asked for, "-splash" asks.
+bool Launcher::SplashWanted() const {
     Trace* trace = platform.trace;
-    TracedStage(trace, L"library path", [this] { PrepareLibraryPath(); });
     bool refused = false;
     bool asked = false;
-    for (const std::wstring& argument : applicationArguments) {
+    for (const std::wstring& argument : settings.start.arguments) {
         if (argument == L"-nosplash" || argument == L"/nosplash") refused = true;
         if (argument == L"-splash" || argument == L"/splash") asked = true;
     }
     const bool noSplash = refused || (platform.splashOnlyWhenAsked && !asked);
     if (refused && trace) trace->Line(L"run: no splash, asked for on the command line");
     else if (noSplash && trace) trace->Line(L"run: no splash, not asked for with -splash");
-    if (!noSplash && !TracedStage(trace, L"splash", [this] { return StartSplash(); })) return 0;
-    if (!TracedStage(trace, L"JVM library", [this] { return LoadJvmLibrary(jvmLibraryPath); })) return -1;
-    TracedStage(trace, L"VM options", [this] { return AssembleVmOptions(); });
-    if (vmParameterRefused) return -1;
-    ChooseVmThreadStackSize();
-    if (trace) trace->Line(L"vm: thread stack " + DecimalText(vmThreadStackSize) + L" bytes (0: the system's default)");
+    return !noSplash;
+}
+
+std::int32_t Launcher::RunHere() {
+    Trace* trace = platform.trace;
+    const std::wstring& jvmLibraryPath = runtime.jvmLibraryPath;
+    TracedStage(trace, L"library path", [&] {
+        PrepareLibraryPath(platform, settings.vm, files.executable, jvmLibraryPath, vmStart.options);
+    });
+    if (SplashWanted() &&
+        !TracedStage(trace, L"splash", [&] { return StartSplash(settings.presentation, jvmLibraryPath); }))
+        return 0;
+    if (!TracedStage(trace, L"JVM library",
+                     [&] { return LoadJvmLibrary(platform, jvmLibraryPath, splash.windowHandle, vm.entries); }))
+        return -1;
+    TracedStage(trace, L"VM options", [&] {
+        const VmOptionSources sources{files, settings.start, settings.vm, settings.output, settings.instance, runtime};
+        return AssembleVmOptions(platform, sources, splash.windowHandle, vmStart);
+    });
+    if (vmStart.refused) return -1;
+    if (vmStart.threadStackSize == 0) vmStart.threadStackSize = RuntimeDefaultStackSize(vm.entries.getDefaultJavaVmInitArgs);
+    if (trace) {
+        trace->Line(L"vm: thread stack " + DecimalText(vmStart.threadStackSize) +
+                    L" bytes (0: the system's default)");
+    }
 
     std::uint32_t code = 0;
     // Without a thread of its own the application runs here, on the main
     // thread's stack.
     TracedStage(trace, L"VM thread", [&] {
-        if (!platform.RunThread(vmThreadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
+        if (!platform.RunThread(vmStart.threadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
     });
     if (trace) trace->Line(L"vm: the VM thread ended with " + DecimalText(code));
-    if (code == 0) return mainThrew ? 1 : 0;
-    nativeSplashClose.Run();
+    if (code == 0) return vm.mainThrew ? 1 : 0;
+    splash.nativeClose.Run();
     return -1;
-}
-
-void Launcher::ChooseVmThreadStackSize() {
-    if (vmThreadStackSize != 0 || getDefaultJavaVmInitArgs == nullptr) return;
-    alignas(8) unsigned char record[kJdk11InitArgsSize] = {};
-    const jint version = 0x00010001;
-    static_assert(sizeof(version) == 4, "the record's version field is 32 bits");
-    std::memcpy(record, &version, sizeof(version));
-    getDefaultJavaVmInitArgs(record);
-    jint stackSize = 0;
-    std::memcpy(&stackSize, record + kJavaStackSizeOffset, sizeof(stackSize));
-    vmThreadStackSize = stackSize > 0 ? static_cast<std::uint64_t>(stackSize) : 0;
 }
 
 }  // namespace zorv

@@ -4,11 +4,14 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/ini_document.h"
-#include "launcher/launcher.h"
+#include "launcher/command_line.h"
+#include "launcher/embedded_settings.h"
+#include "launcher/platform.h"
 #include "launcher/settings_store.h"
 #include "launcher/text.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
+#include "ui/splash_window.h"
 
 namespace zorv {
 namespace {
@@ -76,124 +79,159 @@ std::vector<std::wstring> SplitAtSemicolons(const std::wstring& value) {
     return pieces;
 }
 
-void ApplyJvmSource(Launcher& launcher, const std::wstring& value) {
+void ApplyJvmSource(RuntimeRequest& request, const std::wstring& value) {
     if (value.empty()) {
-        launcher.sourceJdk = true;
-        launcher.sourceJre = true;
+        request.sourceJdk = true;
+        request.sourceJre = true;
         return;
     }
-    launcher.sourceEither = value == L"favor_JRE" || value == L"favor_JDK";
-    launcher.sourceJdk = value == L"favor_JDK" || value == L"only_JDK";
-    launcher.sourceJre = value == L"favor_JRE" || value == L"only_JRE";
+    request.sourceEither = value == L"favor_JRE" || value == L"favor_JDK";
+    request.sourceJdk = value == L"favor_JDK" || value == L"only_JDK";
+    request.sourceJre = value == L"favor_JRE" || value == L"only_JRE";
 }
 
-void ApplyVmProvider(Launcher& launcher, const std::wstring& value) {
+void ApplyVmProvider(RuntimeRequest& request, const std::wstring& value) {
     if (value.empty()) return;
     for (const ProviderRow& row : kProviderRows) {
         if (!EqualsIgnoringCase(value, row.value)) continue;
-        launcher.jrockitAllowed = row.jrockitAllowed;
-        launcher.jrockitPreferred = row.jrockitPreferred;
-        launcher.sunAllowed = row.sunAllowed;
-        launcher.sunPreferred = row.sunPreferred;
-        launcher.ibmAllowed = row.ibmAllowed;
-        launcher.ibmPreferred = row.ibmPreferred;
-        launcher.vendors = VendorChoice();
-        launcher.vendors.allowed.fill(row.vendorsAllowed);
-        if (row.favouredVendor != kNoVendor) launcher.vendors.preferred[row.favouredVendor] = true;
+        request.jrockitAllowed = row.jrockitAllowed;
+        request.jrockitPreferred = row.jrockitPreferred;
+        request.sunAllowed = row.sunAllowed;
+        request.sunPreferred = row.sunPreferred;
+        request.ibmAllowed = row.ibmAllowed;
+        request.ibmPreferred = row.ibmPreferred;
+        request.vendors = VendorChoice();
+        request.vendors.allowed.fill(row.vendorsAllowed);
+        if (row.favouredVendor != kNoVendor) request.vendors.preferred[row.favouredVendor] = true;
         return;
     }
 }
 
 namespace {
 
-void ReadVersionBounds(Launcher& launcher, LayeredSettingsStore& settings) {
+void ReadVersionBounds(RuntimeRequest& request, LayeredSettingsStore& settings) {
     std::wstring minimum = settings.Get(kRuntimeSection, L"Minimum Version");
-    if (minimum == L"any") launcher.minimumVersion = VersionNumber();
-    else launcher.minimumVersion.Parse(minimum, 0);
+    if (minimum == L"any") request.minimumVersion = VersionNumber();
+    else request.minimumVersion.Parse(minimum, 0);
     std::wstring maximum = settings.Get(kRuntimeSection, L"Maximum Version");
-    if (maximum == L"any") launcher.maximumVersion = VersionNumber::Open();
-    else launcher.maximumVersion.Parse(maximum, VersionNumber::kOpenPart);
+    if (maximum == L"any") request.maximumVersion = VersionNumber::Open();
+    else request.maximumVersion.Parse(maximum, VersionNumber::kOpenPart);
 }
 
 // A normal application takes "JRE Path" from the user's copy once there is
 // one (the runtime-not-found dialog writes it there); a service never does.
-std::wstring ConfiguredRuntimeFolder(Launcher& launcher, LayeredSettingsStore& settings) {
+std::wstring ConfiguredRuntimeFolder(Platform& platform, const ProgramFiles& files, const InstanceSettings& instance,
+                                     LayeredSettingsStore& settings) {
     std::wstring runtimeFolder;
     std::wstring userPath;
-    if (!launcher.isService) launcher.GetUserSettingsPath(userPath, false);
-    if (!userPath.empty() && launcher.platform.FileExists(userPath)) {
-        IniFileStore(launcher.platform, userPath).GetValue(kRuntimeSection, L"JRE Path", runtimeFolder);
+    if (!instance.isService) userPath = UserSettingsPath(platform, instance, files.executable, false);
+    if (!userPath.empty() && platform.FileExists(userPath)) {
+        IniFileStore(platform, userPath).GetValue(kRuntimeSection, L"JRE Path", runtimeFolder);
     } else {
         runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
     }
-    if (!runtimeFolder.empty() && !IsAbsolutePath(runtimeFolder, launcher.platform.Conventions())) {
-        std::wstring modulePath;
-        launcher.GetModulePath(modulePath);
-        runtimeFolder = FolderOf(modulePath) + L"\\" + runtimeFolder;
-    }
+    if (!runtimeFolder.empty() && !IsAbsolutePath(runtimeFolder, platform.Conventions()))
+        runtimeFolder = FolderOf(files.executable) + L"\\" + runtimeFolder;
     return runtimeFolder;
 }
 
-}  // namespace
-
-bool Launcher::ReadLaunchTarget(LayeredSettingsStore& settings) {
-    mainModule = settings.Get(kRuntimeSection, L"Main Module");
+// "Main Module", else "Main Jar", else "Main Class": false when none is set.
+bool ReadLaunchTarget(Platform& platform, const ProgramFiles& files, LayeredSettingsStore& settings,
+                      StartSettings& start) {
+    start.mainModule = settings.Get(kRuntimeSection, L"Main Module");
     std::wstring jar = settings.Get(kRuntimeSection, L"Main Jar");
     std::wstring className = settings.Get(kRuntimeSection, L"Main Class");
-    if (!mainModule.empty()) {
-        launchMode = LaunchMode::mainModule;
-        launchTarget = mainModule;
-        std::size_t slash = mainModule.find(L'/');
-        mainClass = slash == std::wstring::npos ? std::wstring() : Replaced(mainModule.substr(slash + 1), L'.', L'/');
+    if (!start.mainModule.empty()) {
+        start.launchMode = LaunchMode::mainModule;
+        start.launchTarget = start.mainModule;
+        std::size_t slash = start.mainModule.find(L'/');
+        start.mainClass =
+            slash == std::wstring::npos ? std::wstring() : Replaced(start.mainModule.substr(slash + 1), L'.', L'/');
         return true;
     }
     if (!jar.empty()) {
         jar = platform.ExpandEnvironment(jar);
-        if (!IsAbsolutePath(jar, platform.Conventions())) {
-            std::wstring modulePath;
-            GetModulePath(modulePath);
-            jar = FolderOf(modulePath) + L"\\" + jar;
-        }
-        launchMode = LaunchMode::mainJar;
-        mainJar = jar;
-        launchTarget = platform.VmPath(jar);
+        if (!IsAbsolutePath(jar, platform.Conventions())) jar = FolderOf(files.executable) + L"\\" + jar;
+        start.launchMode = LaunchMode::mainJar;
+        start.mainJar = jar;
+        start.launchTarget = platform.VmPath(jar);
         return true;
     }
-    mainClass = Replaced(className, L'.', L'/');
-    launchTarget = Replaced(className, L'/', L'.');
+    start.mainClass = Replaced(className, L'.', L'/');
+    start.launchTarget = Replaced(className, L'/', L'.');
     return !className.empty();
 }
 
-bool Launcher::ReadSettings() {
-    std::wstring settingsPath;
-    if (!GetSettingsFilePath(settingsPath)) return false;
+// The settings file alone: the embedded settings have no say in the splash.
+void ReadPresentation(Platform& platform, const ProgramFiles& files, PresentationSettings& presentation) {
+    IniFileStore file(platform, files.settingsFile);
+    std::wstring value;
+    file.GetValue(L"Display", L"Splash Screen", presentation.splashPicture);
+    file.GetValue(L"Display", L"Splash Screen Shadow", value);
+    presentation.splashShadow = SplashShadowRequested(value);
+    file.GetValue(L"Display", L"Preffer Native Splash Screen", value);
+    presentation.preferNativeSplash = IsYesFlag(value);
+}
 
-    IniFileStore file(platform, settingsPath);
-    file.GetValue(kProductSection, L"Product Code", productCode);
-    file.GetValue(kProductSection, L"Upgrade Code", upgradeCode);
-    file.GetValue(kProductSection, L"Product Name", productName);
+// In the order the stages once read them, which is the order of their trace lines.
+void ReadClassesAndVm(LayeredSettingsStore& settings, StartSettings& start, VmSettings& vm) {
+    start.classPath = settings.Get(L"Class Path", L"Class Path");
+    start.embeddedJar = IsYesFlag(settings.Get(kApplicationSection, L"Embedded Jar"));
+    start.modulePath = settings.Get(L"Class Path", L"Module Path");
+    vm.parameters = settings.Get(kRuntimeSection, L"Virtual Machine Parameters");
+    vm.classDataSharing = settings.Get(kRuntimeSection, L"Class Data Sharing") == L"auto";
+}
 
-    LayeredSettingsStore settings(platform, settingsPath, EmbeddedSettings());
-    ReadVersionBounds(*this, settings);
-    isService = settings.Get(kApplicationSection, L"Application Type") == L"service";
-    preferredVersions = SplitAtSemicolons(settings.Get(kRuntimeSection, L"Preferred versions"));
-    configuredRuntimeFolder = ConfiguredRuntimeFolder(*this, settings);
+void ReadOutput(LayeredSettingsStore& settings, OutputSettings& output) {
+    output.outputFile = settings.Get(kApplicationSection, L"Output File");
+    output.appendOutput = IsExactYesFlag(settings.Get(kApplicationSection, L"Output Append"));
+    output.errorFile = settings.Get(kApplicationSection, L"Error File");
+    output.appendErrors = IsExactYesFlag(settings.Get(kApplicationSection, L"Error Append"));
+}
 
-    jvmType = JvmTypeFrom(settings.Get(kRuntimeSection, L"JVM Type"));
-    ApplyJvmSource(*this, settings.Get(kRuntimeSection, L"JVM Source"));
-    ApplyVmProvider(*this, settings.Get(kRuntimeSection, L"VM Provider"));
+}  // namespace
 
-    if (!ReadLaunchTarget(settings)) {
-        ShowError(platform, splashWindow, IDS_NO_MAIN_CLASS);
+bool ReadLauncherSettings(Platform& platform, ProgramFiles& files, LauncherSettings& settings) {
+    settings.start.arguments = ApplicationArgumentsFrom(platform.CommandLine());
+    if (!ExecutablePath(platform, files.executable)) return false;
+    if (!SettingsFilePath(platform.Conventions(), files.executable, files.settingsFile)) return false;
+
+    InstanceSettings& instance = settings.instance;
+    IniFileStore file(platform, files.settingsFile);
+    file.GetValue(kProductSection, L"Product Code", instance.productCode);
+    file.GetValue(kProductSection, L"Upgrade Code", instance.upgradeCode);
+    file.GetValue(kProductSection, L"Product Name", instance.productName);
+
+    LayeredSettingsStore layered(platform, files.settingsFile, EmbeddedSettings(platform, instance.upgradeCode));
+    RuntimeRequest& runtime = settings.runtime;
+    ReadVersionBounds(runtime, layered);
+    instance.isService = layered.Get(kApplicationSection, L"Application Type") == L"service";
+    runtime.preferredVersions = SplitAtSemicolons(layered.Get(kRuntimeSection, L"Preferred versions"));
+    runtime.configuredRuntimeFolder = ConfiguredRuntimeFolder(platform, files, instance, layered);
+
+    runtime.jvmType = JvmTypeFrom(layered.Get(kRuntimeSection, L"JVM Type"));
+    ApplyJvmSource(runtime, layered.Get(kRuntimeSection, L"JVM Source"));
+    ApplyVmProvider(runtime, layered.Get(kRuntimeSection, L"VM Provider"));
+
+    StartSettings& start = settings.start;
+    if (!ReadLaunchTarget(platform, files, layered, start)) {
+        ShowError(platform, nullptr, IDS_NO_MAIN_CLASS);
         return false;
     }
 
-    failureCheck = IsYesFlag(settings.Get(kApplicationSection, L"Failure Check"));
-    overrideWorkingDirectory = IsYesFlag(settings.Get(kApplicationSection, L"Override WorkingDir"));
-    systemPath = settings.Get(kRuntimeSection, L"System Path");
-    libraryPath = settings.Get(kRuntimeSection, L"Library Path");
-    pairProduct = settings.Get(kApplicationSection, L"Pair Product");
-    waitForPair = IsYesFlag(settings.Get(kApplicationSection, L"Pair Return Code"));
+    settings.presentation.failureCheck = IsYesFlag(layered.Get(kApplicationSection, L"Failure Check"));
+    start.overrideWorkingDirectory = IsYesFlag(layered.Get(kApplicationSection, L"Override WorkingDir"));
+    settings.vm.systemPath = layered.Get(kRuntimeSection, L"System Path");
+    settings.vm.libraryPath = layered.Get(kRuntimeSection, L"Library Path");
+    instance.pairProduct = layered.Get(kApplicationSection, L"Pair Product");
+    instance.waitForPair = IsYesFlag(layered.Get(kApplicationSection, L"Pair Return Code"));
+    // A service is never a single instance.
+    instance.singleInstance =
+        !instance.isService && IsExactYesFlag(layered.Get(kApplicationSection, L"Single Instance"));
+    ReadClassesAndVm(layered, start, settings.vm);
+    ReadOutput(layered, settings.output);
+    start.extraArgumentsText = layered.Get(kApplicationSection, L"Cmd");
+    ReadPresentation(platform, files, settings.presentation);
     return true;
 }
 

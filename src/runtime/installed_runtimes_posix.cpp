@@ -6,7 +6,9 @@
 
 namespace zorv {
 
-bool Launcher::SearchInstalledRuntimes(std::wstring& home) {
+bool RuntimeSearch::SearchInstalled(std::wstring& home) {
+    Platform& platform = platform_;
+    const RuntimeRequest& request = request_;
     Trace* trace = platform.trace;
     std::vector<std::wstring> folders = platform.InstalledRuntimeFolders();
     if (trace) trace->Line(L"runtime: source the installed runtimes, " + DecimalText(folders.size()) + L" folders");
@@ -17,18 +19,18 @@ bool Launcher::SearchInstalledRuntimes(std::wstring& home) {
         if (platform.ReadFileStart(folder + L"release", 65536, release)) version = ReleaseFileVersion(release);
         std::wstring skipped;
         bool isJdk = platform.FileExists(folder + L"bin\\javac");
-        bool kindFavoured = isJdk ? sourceJdk : sourceJre;
+        bool kindFavoured = isJdk ? request.sourceJdk : request.sourceJre;
         if (version.IsOpen()) skipped = L"no JAVA_VERSION in its release file";
-        else if (!WithinBounds(*this, version)) skipped = OutOfBoundsReason(*this, version);
-        else if (!sourceEither && !kindFavoured) skipped = isJdk ? L"a JDK, left out by JVM Source" : L"a JRE, left out by JVM Source";
+        else if (!WithinBounds(request, version)) skipped = OutOfBoundsReason(request, version);
+        else if (!request.sourceEither && !kindFavoured) skipped = isJdk ? L"a JDK, left out by JVM Source" : L"a JRE, left out by JVM Source";
         std::wstring candidateHome = folder;
-        if (skipped.empty() && AddIfUsable(platform, version, candidateHome, jvmType, kindFavoured, candidates) == nullptr)
-            skipped = std::wstring(L"no JVM library for ") + JvmTypeName(jvmType);
+        if (skipped.empty() && AddIfUsable(platform, version, candidateHome, request.jvmType, kindFavoured, candidates) == nullptr)
+            skipped = std::wstring(L"no JVM library for ") + JvmTypeName(request.jvmType);
         if (trace && !skipped.empty()) trace->Line(L"runtime: installed candidate " + folder + L": skipped, " + skipped);
     }
-    RankCandidates(candidates, sourceEither, jvmType);
+    RankCandidates(candidates, request.sourceEither, request.jvmType);
     const std::wstring* matchedEntry = nullptr;
-    const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions, &matchedEntry);
+    const RuntimeCandidate* chosen = SelectCandidate(candidates, request.preferredVersions, &matchedEntry);
     if (trace) {
         for (const RuntimeCandidate& candidate : candidates) {
             trace->Line(L"runtime: installed candidate " + candidate.home + L" version " + candidate.version.Format() +

@@ -63,30 +63,32 @@ std::uint16_t PeImageMachine(const unsigned char* data, std::size_t size) {
     return static_cast<std::uint16_t>(data[ntOffset + 4] | data[ntOffset + 5] << 8);
 }
 
-void Launcher::CheckJvmArchitecture() {
-    handOverToPair = false;
+bool HandsOverToPair(Platform& platform, const StartableMachines& machines, const std::wstring& jvmLibraryPath) {
     Trace* trace = platform.trace;
-    if (pairProduct.empty()) {
+    if (!machines.pairProduct) {
         if (trace) trace->Line(L"runtime: architecture not checked, no Pair Product to hand over to");
-        return;
+        return false;
     }
+    const TargetArchitecture& architecture = machines.architecture;
     std::uint16_t machine = platform.ImageMachine(jvmLibraryPath);
-    handOverToPair = machine == architecture.pairMachine;
+    const bool handOver = machine == architecture.pairMachine;
     if (trace) {
         trace->Line(L"runtime: architecture " + HexText(machine) +
-                    (handOverToPair ? L", a " + std::wstring(architecture.pairBits) +
-                                          L" library: the start goes to the Pair Product"
-                                    : std::wstring(L", loaded here")));
+                    (handOver ? L", a " + std::wstring(architecture.pairBits) +
+                                    L" library: the start goes to the Pair Product"
+                              : std::wstring(L", loaded here")));
     }
+    return handOver;
 }
 
-bool Launcher::CanRunJvmLibrary(const std::wstring& path, std::uint16_t& machine) {
+bool CanRunJvmLibrary(Platform& platform, const StartableMachines& machines, const std::wstring& path,
+                      std::uint16_t& machine) {
     machine = platform.ImageMachine(path);
-    if (machine == 0 || machine == architecture.ownMachine) return true;
-    return machine == architecture.pairMachine && !pairProduct.empty();
+    if (machine == 0 || machine == machines.architecture.ownMachine) return true;
+    return machine == machines.architecture.pairMachine && machines.pairProduct;
 }
 
-bool Launcher::LoadJvmLibrary(const std::wstring& path) {
+bool LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle owner, JvmEntryPoints& entries) {
     platform.AddLibraryFolder(RemovePathComponents(path, 2));
     std::uint32_t error = 0;
     ModuleHandle module = platform.LoadLibraryAt(path, error);
@@ -96,20 +98,20 @@ bool Launcher::LoadJvmLibrary(const std::wstring& path) {
                     L", DLL folder " + RemovePathComponents(path, 2));
     }
     if (module == nullptr) {
-        ShowFormattedError(platform, splashWindow, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(error));
+        ShowFormattedError(platform, owner, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(error));
         return false;
     }
     void* create = platform.LibrarySymbol(module, "JNI_CreateJavaVM", error);
     void* defaults = create == nullptr ? nullptr : platform.LibrarySymbol(module, "JNI_GetDefaultJavaVMInitArgs", error);
     if (create == nullptr || defaults == nullptr) {
-        ShowFormattedError(platform, splashWindow, IDS_WINDOWS_EXCEPTION,
-                           platform.LoadResourceString(IDS_NO_CREATE_JAVA_VM), static_cast<std::int32_t>(error));
+        ShowFormattedError(platform, owner, IDS_WINDOWS_EXCEPTION, platform.LoadResourceString(IDS_NO_CREATE_JAVA_VM),
+                           static_cast<std::int32_t>(error));
         return false;
     }
     std::uint32_t ignored = 0;
-    createJavaVm = reinterpret_cast<CreateJavaVmFunction>(create);
-    getDefaultJavaVmInitArgs = reinterpret_cast<GetDefaultJavaVmInitArgsFunction>(defaults);
-    findClassFromBootLoader = reinterpret_cast<FindClassFromBootLoaderFunction>(
+    entries.createJavaVm = reinterpret_cast<CreateJavaVmFunction>(create);
+    entries.getDefaultJavaVmInitArgs = reinterpret_cast<GetDefaultJavaVmInitArgsFunction>(defaults);
+    entries.findClassFromBootLoader = reinterpret_cast<FindClassFromBootLoaderFunction>(
         platform.LibrarySymbol(module, "JVM_FindClassFromBootLoader", ignored));
     return true;
 }

@@ -25,8 +25,9 @@ bool IsBinFolder(const std::wstring& folder) {
 
 }  // namespace
 
-RuntimeNotFoundDialog::RuntimeNotFoundDialog(Launcher& owner, std::wstring text)
-    : launcher(owner), platform(owner.platform), message(std::move(text)), jvmType(owner.jvmType) {}
+RuntimeNotFoundDialog::RuntimeNotFoundDialog(Platform& platformImpl, const RuntimeRequest& wanted,
+                                             const StartableMachines& startable, std::wstring text)
+    : platform(platformImpl), request(wanted), machines(startable), message(std::move(text)), jvmType(wanted.jvmType) {}
 
 int RuntimeNotFoundDialog::Show(WindowHandle owner) { return platform.ShowRuntimeNotFoundDialog(owner, *this); }
 
@@ -60,8 +61,8 @@ std::wstring RuntimeNotFoundDialog::FindHome(const std::wstring& folder, std::ws
 std::wstring RuntimeNotFoundDialog::Refusal(const std::wstring& home, const std::wstring& library) {
     std::uint16_t machine = 0;
     std::wstring text;
-    if (!launcher.CanRunJvmLibrary(library, machine)) {
-        const TargetArchitecture& own = launcher.architecture;
+    if (!CanRunJvmLibrary(platform, machines, library, machine)) {
+        const TargetArchitecture& own = machines.architecture;
         text = L"A runtime for ";
         text += machine == own.pairMachine ? own.pairBits : L"other";
         text += L" processors: this launcher needs a ";
@@ -72,11 +73,11 @@ std::wstring RuntimeNotFoundDialog::Refusal(const std::wstring& home, const std:
     std::string release;
     VersionNumber version;
     if (platform.ReadFileStart(home + L"release", 65536, release)) version = ReleaseFileVersion(release);
-    if (version.IsOpen() || WithinBounds(launcher, version)) return text;
+    if (version.IsOpen() || WithinBounds(request, version)) return text;
     text = L"Version ";
     text += version.Format();
     text += L" is out of bounds: ";
-    text += DescribeVersionRequirement(platform, launcher.minimumVersion, launcher.maximumVersion);
+    text += DescribeVersionRequirement(platform, request.minimumVersion, request.maximumVersion);
     text += L'.';
     return text;
 }
@@ -111,29 +112,33 @@ const wchar_t kRuntimeFolderKey[] = L"JRE Path";
 
 }  // namespace
 
-bool Launcher::AskForRuntime() {
-    unsigned format = jvmType == serverOnly ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND;
-    RuntimeNotFoundDialog dialog(*this, FormatMessageText(platform, format, {DescribeVersionRequirement(
-                                            platform, minimumVersion, maximumVersion)}));
+bool AskForRuntime(Platform& platform, const RuntimeRequest& request, const StartableMachines& machines,
+                   ChosenRuntime& chosen, std::wstring& folder) {
+    unsigned format = request.jvmType == serverOnly ? IDS_JRE_NOT_FOUND_SERVER : IDS_JRE_NOT_FOUND;
+    RuntimeNotFoundDialog dialog(platform, request, machines,
+                                 FormatMessageText(platform, format, {DescribeVersionRequirement(
+                                                                         platform, request.minimumVersion,
+                                                                         request.maximumVersion)}));
     if (dialog.Show(platform.ActiveWindow()) != kDialogOk || dialog.jvmLibraryPath.empty()) return false;
 
-    jvmLibraryPath = dialog.jvmLibraryPath;
-    CheckJvmArchitecture();
-    RememberRuntimeFolder(dialog.chosenFolder);
+    chosen = ChosenRuntime();
+    chosen.jvmLibraryPath = dialog.jvmLibraryPath;
+    chosen.handOverToPair = HandsOverToPair(platform, machines, chosen.jvmLibraryPath);
+    folder = dialog.chosenFolder;
     return true;
 }
 
-void Launcher::RememberRuntimeFolder(const std::wstring& folder) {
-    std::wstring settingsPath;
+void RememberRuntimeFolder(Platform& platform, const ProgramFiles& files, const InstanceSettings& instance,
+                           const std::wstring& folder) {
     // Without a "." in the executable's path there is no settings file to name.
-    if (!GetSettingsFilePath(settingsPath)) return;
+    if (files.settingsFile.empty()) return;
     std::wstring targets[2];
-    if (isService) {
-        targets[0] = settingsPath;
-        GetPairSettingsFilePath(targets[1]);
+    if (instance.isService) {
+        targets[0] = files.settingsFile;
+        if (!instance.pairProduct.empty()) SettingsFileFor(instance.pairProduct, targets[1]);
     } else {
-        GetUserSettingsPath(targets[0], true);
-        GetPairUserSettingsPath(targets[1]);
+        targets[0] = UserSettingsPath(platform, instance, files.executable, true);
+        targets[1] = UserSettingsPath(platform, instance, instance.pairProduct, true);
     }
     for (const std::wstring& target : targets) {
         if (!target.empty()) platform.WriteProfileValue(kRuntimeSection, kRuntimeFolderKey, folder, target);

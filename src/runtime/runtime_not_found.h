@@ -5,7 +5,9 @@
 
 #include <string>
 
-#include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
+#include "launcher/platform.h"
+#include "runtime/jvm_library.h"
 #include "resources/dialog_ids.h"
 
 namespace zorv {
@@ -13,7 +15,8 @@ namespace zorv {
 // The dialog's state, owned by the caller for one showing.
 class RuntimeNotFoundDialog {
 public:
-    RuntimeNotFoundDialog(Launcher& launcher, std::wstring message);
+    RuntimeNotFoundDialog(Platform& platform, const RuntimeRequest& request, const StartableMachines& machines,
+                          std::wstring message);
 
     // kDialogOk or kDialogCancel; after OK, chosenFolder and jvmLibraryPath
     // name the runtime.
@@ -25,8 +28,9 @@ public:
     // not, or where the runtime is when it is not the folder itself.
     bool TakeFolder(const std::wstring& folder);
 
-    Launcher& launcher;
     Platform& platform;
+    const RuntimeRequest& request;
+    const StartableMachines& machines;
     std::wstring message;
     JvmType jvmType;
     std::wstring chosenFolder;    // the runtime's home with a trailing "\"; empty until a folder is chosen
@@ -43,5 +47,16 @@ private:
 inline std::wstring RuntimeNotFoundText(const RuntimeNotFoundDialog& dialog) {
     return dialog.message + L"\n" L"" RUNTIME_DOWNLOAD_ADDRESS;
 }
+
+struct ChosenRuntime;
+
+// The last resort of the search: the user picks a folder. False: cancelled;
+// otherwise `chosen` names the library and `folder` the runtime's home.
+bool AskForRuntime(Platform& platform, const RuntimeRequest& request, const StartableMachines& machines,
+                   ChosenRuntime& chosen, std::wstring& folder);
+// Writes the folder as "JRE Path" into the settings files that keep it: the
+// user's copies, or a service's own files.
+void RememberRuntimeFolder(Platform& platform, const ProgramFiles& files, const InstanceSettings& instance,
+                           const std::wstring& folder);
 
 }  // namespace zorv

@@ -6,6 +6,7 @@
 #include "launcher/text.h"
 #include "launcher/trace.h"
 #include "runtime/jvm_library.h"
+#include "runtime/runtime_not_found.h"
 #include "runtime/vendor_registrations.h"
 
 namespace zorv {
@@ -72,15 +73,14 @@ void TraceUsable(Trace& trace, RuntimeCandidate* added, std::wstring registratio
                  std::wstring(L"no JVM library for ") + JvmTypeName(type) + L" in " + home);
 }
 
-void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferred, RegistryView view,
-                       std::vector<RuntimeCandidate>& candidates) {
-    Platform& platform = launcher.platform;
+void CollectCandidates(Platform& platform, const RuntimeRequest& request, const RegistryRow& row, bool preferred,
+                       RegistryView view, std::vector<RuntimeCandidate>& candidates) {
     Trace* trace = platform.trace;
     for (const std::wstring& name : RegistrationsUnder(platform, row.key, view)) {
         VersionNumber version;
         version.Parse(name, 0);
-        if (!WithinBounds(launcher, version)) {
-            if (trace) TraceSkipped(*trace, row.key + name, &version, OutOfBoundsReason(launcher, version));
+        if (!WithinBounds(request, version)) {
+            if (trace) TraceSkipped(*trace, row.key + name, &version, OutOfBoundsReason(request, version));
             continue;
         }
         std::wstring home;
@@ -90,7 +90,7 @@ void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferre
         }
         home = WithTrailingBackslash(home);
         if (row.appendJre) home += L"jre\\";
-        JvmType type = launcher.jvmType;
+        JvmType type = request.jvmType;
         if (type == serverFirst && row.clientJudged) type = clientFirst;
         RuntimeCandidate* added = AddIfUsable(platform, version, home, type, preferred, candidates);
         if (trace) TraceUsable(*trace, added, row.key + name, version, home, type);
@@ -99,15 +99,14 @@ void CollectCandidates(Launcher& launcher, const RegistryRow& row, bool preferre
 
 // Vendor keys are stricter than the JavaSoft ones: only a text value of a
 // length a path can have counts, as anything else was not written by an installer.
-void CollectVendorCandidates(Launcher& launcher, const VendorRow& row, RegistryView view,
-                             std::vector<RuntimeCandidate>& candidates) {
-    Platform& platform = launcher.platform;
+void CollectVendorCandidates(Platform& platform, const RuntimeRequest& request, const VendorRow& row,
+                             RegistryView view, std::vector<RuntimeCandidate>& candidates) {
     Trace* trace = platform.trace;
     for (const std::wstring& name : RegistrationsUnder(platform, row.key, view)) {
         bool isJdk = VendorRegistrationIsJdk(row, name);
-        bool kindFavoured = isJdk ? launcher.sourceJdk : launcher.sourceJre;
+        bool kindFavoured = isJdk ? request.sourceJdk : request.sourceJre;
         std::wstring registration = row.key + name + row.subkeySuffix;
-        if (!launcher.sourceEither && !kindFavoured) {
+        if (!request.sourceEither && !kindFavoured) {
             if (trace) {
                 TraceSkipped(*trace, registration, nullptr,
                              isJdk ? L"a JDK, left out by JVM Source" : L"a JRE, left out by JVM Source");
@@ -117,8 +116,8 @@ void CollectVendorCandidates(Launcher& launcher, const VendorRow& row, RegistryV
         std::wstring versionText;
         if (row.versionValue != nullptr) platform.RegistryText(registration, row.versionValue, view, versionText);
         VersionNumber version = VendorRegistrationVersion(name, versionText);
-        if (!WithinBounds(launcher, version)) {
-            if (trace) TraceSkipped(*trace, registration, &version, OutOfBoundsReason(launcher, version));
+        if (!WithinBounds(request, version)) {
+            if (trace) TraceSkipped(*trace, registration, &version, OutOfBoundsReason(request, version));
             continue;
         }
         std::wstring home;
@@ -131,20 +130,20 @@ void CollectVendorCandidates(Launcher& launcher, const VendorRow& row, RegistryV
             continue;
         }
         home = WithTrailingBackslash(home);
-        RuntimeCandidate* added = AddIfUsable(platform, version, home, launcher.jvmType,
-                                              kindFavoured && launcher.vendors.Prefers(row.vendor), candidates);
-        if (trace) TraceUsable(*trace, added, std::move(registration), version, home, launcher.jvmType);
+        RuntimeCandidate* added = AddIfUsable(platform, version, home, request.jvmType,
+                                              kindFavoured && request.vendors.Prefers(row.vendor), candidates);
+        if (trace) TraceUsable(*trace, added, std::move(registration), version, home, request.jvmType);
     }
 }
 
-void TraceSearchSettings(const Launcher& launcher, Trace& trace) {
-    std::wstring line = L"runtime: versions " + launcher.minimumVersion.Format() + L" to " +
-                        launcher.maximumVersion.Format() + L", JVM type " + JvmTypeName(launcher.jvmType) +
-                        L", JVM Source" + (launcher.sourceEither ? L" either" : L"") +
-                        (launcher.sourceJdk ? L" JDK" : L"") + (launcher.sourceJre ? L" JRE" : L"") +
+void TraceSearchSettings(const RuntimeRequest& request, Trace& trace) {
+    std::wstring line = L"runtime: versions " + request.minimumVersion.Format() + L" to " +
+                        request.maximumVersion.Format() + L", JVM type " + JvmTypeName(request.jvmType) +
+                        L", JVM Source" + (request.sourceEither ? L" either" : L"") +
+                        (request.sourceJdk ? L" JDK" : L"") + (request.sourceJre ? L" JRE" : L"") +
                         L", Preferred versions";
-    for (const std::wstring& entry : launcher.preferredVersions) line += L" " + entry;
-    if (launcher.preferredVersions.empty()) line += L" none";
+    for (const std::wstring& entry : request.preferredVersions) line += L" " + entry;
+    if (request.preferredVersions.empty()) line += L" none";
     trace.Line(line);
 }
 
@@ -161,9 +160,9 @@ void TraceLibraryLookup(Trace& trace, const wchar_t* source, const std::wstring&
 
 }  // namespace
 
-bool WithinBounds(const Launcher& launcher, const VersionNumber& version) {
-    return CompareVersions(launcher.minimumVersion, version) <= 0 &&
-           CompareVersions(version, launcher.maximumVersion) <= 0;
+bool WithinBounds(const RuntimeRequest& request, const VersionNumber& version) {
+    return CompareVersions(request.minimumVersion, version) <= 0 &&
+           CompareVersions(version, request.maximumVersion) <= 0;
 }
 
 const wchar_t* JvmTypeName(JvmType type) {
@@ -174,10 +173,10 @@ const wchar_t* JvmTypeName(JvmType type) {
     }
 }
 
-std::wstring OutOfBoundsReason(const Launcher& launcher, const VersionNumber& version) {
-    if (CompareVersions(version, launcher.minimumVersion) < 0)
-        return L"below Minimum Version " + launcher.minimumVersion.Format();
-    return L"above Maximum Version " + launcher.maximumVersion.Format();
+std::wstring OutOfBoundsReason(const RuntimeRequest& request, const VersionNumber& version) {
+    if (CompareVersions(version, request.minimumVersion) < 0)
+        return L"below Minimum Version " + request.minimumVersion.Format();
+    return L"above Maximum Version " + request.maximumVersion.Format();
 }
 
 RuntimeCandidate* AddIfUsable(Platform& platform, const VersionNumber& version, std::wstring& home, JvmType type,
@@ -260,13 +259,13 @@ const RuntimeCandidate* SelectCandidate(const std::vector<RuntimeCandidate>& ran
 
 namespace {
 
-void TraceRanking(const Launcher& launcher, Trace& trace, const std::vector<RuntimeCandidate>& ranked,
+void TraceRanking(const RuntimeRequest& request, Trace& trace, const std::vector<RuntimeCandidate>& ranked,
                   const RuntimeCandidate* chosen, const std::wstring* matchedEntry) {
     std::wstring rules = L"runtime: ranked by ";
-    if (launcher.sourceEither) rules += L"preferred mark, ";
-    if (launcher.jvmType == serverFirst) rules += L"server mark, ";
+    if (request.sourceEither) rules += L"preferred mark, ";
+    if (request.jvmType == serverFirst) rules += L"server mark, ";
     rules += L"higher version";
-    if (!launcher.preferredVersions.empty()) rules += L"; Preferred versions select first";
+    if (!request.preferredVersions.empty()) rules += L"; Preferred versions select first";
     trace.Line(rules);
     std::wstring chosenRank = DecimalText(chosen - ranked.data() + 1);
     for (std::size_t i = 0; i < ranked.size(); ++i) {
@@ -289,11 +288,14 @@ void TraceRanking(const Launcher& launcher, Trace& trace, const std::vector<Runt
 
 }  // namespace
 
-bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
+bool RuntimeSearch::SearchRegistered(int pass, std::wstring& home, ChosenRuntime& chosenRuntime) {
+    Platform& platform = platform_;
+    const RuntimeRequest& request = request_;
+    const TargetArchitecture& architecture = machines_.architecture;
     Trace* trace = platform.trace;
     const std::wstring viewName =
         pass == 2 ? L"registry, " + std::wstring(architecture.pairBits) + L" view" : L"registry, native view";
-    if (pass == 2 && pairProduct.empty()) {
+    if (pass == 2 && !machines_.pairProduct) {
         if (trace) trace->Line(L"runtime: source " + viewName + L": not tried without a Pair Product");
         return false;
     }
@@ -301,14 +303,14 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
     RegistryView view = pass == 2 ? architecture.pairView : RegistryView::native;
     std::vector<RuntimeCandidate> candidates;
     for (const RegistryRow& row : kRegistryRows) {
-        bool kindSearched = sourceEither || (row.kind == Kind::jdk ? sourceJdk : sourceJre);
-        bool kindFavoured = row.kind == Kind::jdk ? sourceJdk : sourceJre;
+        bool kindSearched = request.sourceEither || (row.kind == Kind::jdk ? request.sourceJdk : request.sourceJre);
+        bool kindFavoured = row.kind == Kind::jdk ? request.sourceJdk : request.sourceJre;
         bool allowed = false;
         bool favoured = false;
         switch (row.provider) {
-            case Provider::sun: allowed = sunAllowed; favoured = sunPreferred; break;
-            case Provider::jrockit: allowed = jrockitAllowed; favoured = jrockitPreferred; break;
-            case Provider::ibm: allowed = ibmAllowed; favoured = ibmPreferred; break;
+            case Provider::sun: allowed = request.sunAllowed; favoured = request.sunPreferred; break;
+            case Provider::jrockit: allowed = request.jrockitAllowed; favoured = request.jrockitPreferred; break;
+            case Provider::ibm: allowed = request.ibmAllowed; favoured = request.ibmPreferred; break;
         }
         if (!kindSearched || !(allowed || favoured)) {
             if (trace) {
@@ -317,91 +319,101 @@ bool Launcher::SearchRegisteredRuntimes(int pass, std::wstring& home) {
             }
             continue;
         }
-        CollectCandidates(*this, row, kindFavoured && favoured, view, candidates);
+        CollectCandidates(platform, request, row, kindFavoured && favoured, view, candidates);
     }
     for (std::size_t i = 0; i < kVendorRowCount; ++i) {
-        if (vendors.Searches(kVendorRows[i].vendor)) {
-            CollectVendorCandidates(*this, kVendorRows[i], view, candidates);
+        if (request.vendors.Searches(kVendorRows[i].vendor)) {
+            CollectVendorCandidates(platform, request, kVendorRows[i], view, candidates);
         } else if (trace) {
             trace->Line(std::wstring(L"runtime: registry key HKLM\\") + kVendorRows[i].key +
                         L" not searched: left out by VM Provider");
         }
     }
-    RankCandidates(candidates, sourceEither, jvmType);
+    RankCandidates(candidates, request.sourceEither, request.jvmType);
     const std::wstring* matchedEntry = nullptr;
-    const RuntimeCandidate* chosen = SelectCandidate(candidates, preferredVersions, &matchedEntry);
+    const RuntimeCandidate* chosen = SelectCandidate(candidates, request.preferredVersions, &matchedEntry);
     if (chosen == nullptr) {
         if (trace) trace->Line(L"runtime: source " + viewName + L": no usable registration");
         return false;
     }
-    if (trace) TraceRanking(*this, *trace, candidates, chosen, matchedEntry);
+    if (trace) TraceRanking(request, *trace, candidates, chosen, matchedEntry);
     home = chosen->home;
-    registeredRuntimeVersion = chosen->version;
-    if (pass == 2) handOverToPair = true;
+    chosenRuntime.registeredVersion = chosen->version;
+    if (pass == 2) chosenRuntime.handOverToPair = true;
     return true;
 }
 
-bool Launcher::LocateRuntime() {
-    handOverToPair = false;
-    registeredRuntimeVersion = VersionNumber();
+bool RuntimeSearch::Locate(ChosenRuntime& chosen) {
+    Platform& platform = platform_;
+    const RuntimeRequest& request = request_;
+    chosen = ChosenRuntime();
     bool isServer = false;
     Trace* trace = platform.trace;
-    if (trace) TraceSearchSettings(*this, *trace);
+    if (trace) TraceSearchSettings(request, *trace);
     auto takeFrom = [&](const std::wstring& home, const wchar_t* source) {
-        jvmLibraryPath = FindJvmLibrary(platform, home, jvmType, isServer);
-        if (trace) TraceLibraryLookup(*trace, source, home, jvmType, jvmLibraryPath, isServer);
-        return !jvmLibraryPath.empty();
+        chosen.jvmLibraryPath = FindJvmLibrary(platform, home, request.jvmType, isServer);
+        if (trace) TraceLibraryLookup(*trace, source, home, request.jvmType, chosen.jvmLibraryPath, isServer);
+        return !chosen.jvmLibraryPath.empty();
     };
 
-    if (configuredRuntimeFolder.empty() && trace) trace->Line(L"runtime: source JRE Path: not set");
-    if (!configuredRuntimeFolder.empty() && takeFrom(WithTrailingBackslash(configuredRuntimeFolder), L"JRE Path")) {
+    const std::wstring& configured = request.configuredRuntimeFolder;
+    if (configured.empty() && trace) trace->Line(L"runtime: source JRE Path: not set");
+    if (!configured.empty() && takeFrom(WithTrailingBackslash(configured), L"JRE Path")) {
         std::uint16_t machine = 0;
-        if (CanRunJvmLibrary(jvmLibraryPath, machine)) {
-            CheckJvmArchitecture();
+        if (CanRunJvmLibrary(platform, machines_, chosen.jvmLibraryPath, machine)) {
+            chosen.handOverToPair = HandsOverToPair(platform, machines_, chosen.jvmLibraryPath);
             return true;
         }
         // A runtime remembered from a wrong choice would otherwise fail every
         // start without offering the dialog again.
         if (trace) {
-            trace->Line(L"runtime: source JRE Path " + jvmLibraryPath + L": ignored, machine " + HexText(machine) +
-                        L" is neither this launcher's nor a Pair Product's");
+            trace->Line(L"runtime: source JRE Path " + chosen.jvmLibraryPath + L": ignored, machine " +
+                        HexText(machine) + L" is neither this launcher's nor a Pair Product's");
         }
-        jvmLibraryPath.clear();
+        chosen.jvmLibraryPath.clear();
     }
 
-    std::wstring modulePath;
-    if (GetModulePath(modulePath)) {
-        std::wstring folder = FolderWithSeparatorOf(modulePath);
-        if (!folder.empty()) {
-            std::wstring home = IsJavaHome(platform, folder) ? folder : folder + platform.Conventions().besideRuntimeFolder;
-            if (IsJavaHome(platform, home) && takeFrom(home, L"the executable's folder")) return true;
-            if (trace && !IsJavaHome(platform, home)) {
-                trace->Line(L"runtime: source the executable's folder: neither " + folder + L" nor " + home +
-                            L" holds " + platform.Conventions().javaHomeMarker);
-            }
+    std::wstring folder = FolderWithSeparatorOf(executable_);
+    if (!folder.empty()) {
+        std::wstring home = IsJavaHome(platform, folder) ? folder : folder + platform.Conventions().besideRuntimeFolder;
+        if (IsJavaHome(platform, home) && takeFrom(home, L"the executable's folder")) return true;
+        if (trace && !IsJavaHome(platform, home)) {
+            trace->Line(L"runtime: source the executable's folder: neither " + folder + L" nor " + home + L" holds " +
+                        platform.Conventions().javaHomeMarker);
         }
     }
 
     std::wstring home;
-    bool found = platform.Conventions().registry && (SearchRegisteredRuntimes(1, home) || SearchRegisteredRuntimes(2, home));
+    bool found = platform.Conventions().registry &&
+                 (SearchRegistered(1, home, chosen) || SearchRegistered(2, home, chosen));
     if (found && takeFrom(home, L"the chosen registration's home")) return true;
     // A 32-bit registration whose folder lacks the library hands nothing over.
-    handOverToPair = false;
-    registeredRuntimeVersion = VersionNumber();
-    if (SearchInstalledRuntimes(home) && takeFrom(home, L"the installed runtimes")) return true;
+    chosen.handOverToPair = false;
+    chosen.registeredVersion = VersionNumber();
+    if (SearchInstalled(home) && takeFrom(home, L"the installed runtimes")) return true;
 
     if (JavaHomeFromEnvironment(platform, home) && takeFrom(home, L"JAVA_HOME")) {
-        CheckJvmArchitecture();
+        chosen.handOverToPair = HandsOverToPair(platform, machines_, chosen.jvmLibraryPath);
         return true;
     }
+    chosen.jvmLibraryPath.clear();
+    return false;
+}
 
-    jvmLibraryPath.clear();
-    if (!trace) return AskForRuntime();
-    trace->Line(L"runtime: no source had a runtime, the runtime-not-found dialog asks the user");
-    bool chosen = AskForRuntime();
-    trace->Line(chosen ? L"runtime: chosen " + jvmLibraryPath + L" because the user picked its folder"
-                       : std::wstring(L"runtime: none chosen, the user cancelled"));
-    return chosen;
+bool ChooseRuntime(Platform& platform, const ProgramFiles& files, const RuntimeRequest& request,
+                   const InstanceSettings& instance, const TargetArchitecture& architecture, ChosenRuntime& chosen) {
+    const StartableMachines machines{architecture, !instance.pairProduct.empty()};
+    if (RuntimeSearch(platform, request, machines, files.executable).Locate(chosen)) return true;
+    Trace* trace = platform.trace;
+    if (trace) trace->Line(L"runtime: no source had a runtime, the runtime-not-found dialog asks the user");
+    std::wstring folder;
+    const bool picked = AskForRuntime(platform, request, machines, chosen, folder);
+    if (picked) RememberRuntimeFolder(platform, files, instance, folder);
+    if (trace) {
+        trace->Line(picked ? L"runtime: chosen " + chosen.jvmLibraryPath + L" because the user picked its folder"
+                           : std::wstring(L"runtime: none chosen, the user cancelled"));
+    }
+    return picked;
 }
 
 }  // namespace zorv

@@ -5,10 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
+#include "runtime/jvm_library.h"
 #include "runtime/version_number.h"
 
 namespace zorv {
+
+// What the runtime search decided.
+struct ChosenRuntime {
+    std::wstring jvmLibraryPath;      // empty when none was chosen
+    VersionNumber registeredVersion;  // of the registration it was found under, else 0
+    bool handOverToPair = false;      // a library of the pair's processor: the Pair Product starts it
+};
 
 struct RuntimeCandidate {
     VersionNumber version;
@@ -28,8 +36,8 @@ bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder);
 VersionNumber ReleaseFileVersion(const std::string& text);
 
 // Shared by the registry search and the search of installed runtimes.
-bool WithinBounds(const Launcher& launcher, const VersionNumber& version);
-std::wstring OutOfBoundsReason(const Launcher& launcher, const VersionNumber& version);
+bool WithinBounds(const RuntimeRequest& request, const VersionNumber& version);
+std::wstring OutOfBoundsReason(const RuntimeRequest& request, const VersionNumber& version);
 const wchar_t* JvmTypeName(JvmType type);
 // Keeps the runtime when its home holds a JVM library of the type; the home
 // is taken only then. Null when it was not kept.
@@ -44,5 +52,34 @@ void RankCandidates(std::vector<RuntimeCandidate>& candidates, bool sourceEither
 const RuntimeCandidate* SelectCandidate(const std::vector<RuntimeCandidate>& ranked,
                                         const std::vector<std::wstring>& preferredVersions,
                                         const std::wstring** matchedEntry = nullptr);
+
+// The search through the configured folder, the executable's folder, the
+// registry (both views), the installed runtimes and JAVA_HOME, in that order,
+// each step written to the trace.
+class RuntimeSearch {
+public:
+    RuntimeSearch(Platform& platform, const RuntimeRequest& request, const StartableMachines& machines,
+                  const std::wstring& executable)
+        : platform_(platform), request_(request), machines_(machines), executable_(executable) {}
+
+    // False when no source has a runtime.
+    bool Locate(ChosenRuntime& chosen);
+
+private:
+    bool SearchRegistered(int pass, std::wstring& home, ChosenRuntime& chosen);
+    // The runtimes the system's packages installed, judged by their release files.
+    bool SearchInstalled(std::wstring& home);
+
+    Platform& platform_;
+    const RuntimeRequest& request_;
+    const StartableMachines& machines_;
+    const std::wstring& executable_;
+};
+
+// The search, then, when it finds nothing, the runtime-not-found dialog; a
+// folder the user picks is remembered as "JRE Path". False when the user
+// cancelled.
+bool ChooseRuntime(Platform& platform, const ProgramFiles& files, const RuntimeRequest& request,
+                   const InstanceSettings& instance, const TargetArchitecture& architecture, ChosenRuntime& chosen);
 
 }  // namespace zorv

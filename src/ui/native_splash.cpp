@@ -30,7 +30,8 @@ Function Entry(Platform& platform, ModuleHandle library, const char* name) {
 
 }  // namespace
 
-bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wstring& picturePath) {
+bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wstring& picturePath,
+                                 const std::wstring& jvmLibraryPath) {
     // The library's own dependencies live beside it and beside the JVM library.
     if (libraryPath.find(L'\\') != std::wstring::npos) platform.AddLibraryFolder(FolderOf(libraryPath));
     if (jvmLibraryPath.find(L'\\') != std::wstring::npos) platform.AddLibraryFolder(FolderOf(jvmLibraryPath));
@@ -42,7 +43,7 @@ bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wst
     auto loadFile = Entry<SplashLoadFileFunction>(platform, library, "SplashLoadFile");
     auto setFileJarName = Entry<SplashSetFileJarNameFunction>(platform, library, "SplashSetFileJarName");
     auto close = Entry<CloseAction::Function>(platform, library, "SplashClose");
-    if (close != nativeSplashClose.Held()) nativeSplashClose.Replace(close);
+    if (close != splash.nativeClose.Held()) splash.nativeClose.Replace(close);
     if (init == nullptr || loadFile == nullptr || setFileJarName == nullptr) return false;
 
     const std::string narrowPath = platform.ToAnsi(platform.VmPath(picturePath));

@@ -5,8 +5,6 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/launcher.h"
-#include "launcher/launcher_settings.h"
-#include "launcher/settings_store.h"
 
 namespace zorv {
 
@@ -95,48 +93,39 @@ namespace {
 
 // The splash thread: serves the own window until CloseSplash posts the quit message.
 std::uint32_t SplashThreadMain(void* argument) {
-    Launcher& launcher = *static_cast<Launcher*>(argument);
-    launcher.splashScreenWindow->Serve(launcher.splashPicturePath, SplashShadowRequested(launcher.splashShadow),
-                                       launcher.splashWindow);
+    SplashScreen& splash = *static_cast<SplashScreen*>(argument);
+    splash.window->Serve(splash.picturePath, splash.shadow, splash.windowHandle);
     return 0;
 }
 
 }  // namespace
 
-bool Launcher::StartSplash() {
-    std::wstring settingsPath;
-    if (!GetSettingsFilePath(settingsPath)) return false;
-    // The file alone: the embedded settings have no say in the splash.
-    IniFileStore settings(platform, settingsPath);
-    settings.GetValue(L"Display", L"Splash Screen", splashPicturePath);
-    settings.GetValue(L"Display", L"Splash Screen Shadow", splashShadow);
-    std::wstring preferNative;
-    settings.GetValue(L"Display", L"Preffer Native Splash Screen", preferNative);
-    if (splashPicturePath.empty()) return true;
-
+bool Launcher::StartSplash(const PresentationSettings& presentation, const std::wstring& jvmLibraryPath) {
+    splash.picturePath = presentation.splashPicture;
+    splash.shadow = presentation.splashShadow;
+    if (splash.picturePath.empty()) return true;
     const SystemConventions& conventions = platform.Conventions();
     std::wstring library = NativeSplashLibraryPath(jvmLibraryPath, conventions.nativeSplashLibrary);
     if (!library.empty() && !platform.FileExists(library)) library.clear();
-    if ((IsYesFlag(preferNative) || !conventions.ownSplashWindow) && !library.empty() &&
-        StartNativeSplash(library, splashPicturePath))
+    if ((presentation.preferNativeSplash || !conventions.ownSplashWindow) && !library.empty() &&
+        StartNativeSplash(library, splash.picturePath, jvmLibraryPath))
         return true;
-
-    splashScreenWindow = platform.NewSplashScreenWindow();
-    if (splashScreenWindow == nullptr) return true;
+    splash.window = platform.NewSplashScreenWindow();
+    if (splash.window == nullptr) return true;
     // A splash that cannot start is no reason to keep the application from starting.
-    if (!platform.StartThread(SplashThreadMain, this, splashThread, splashThreadId)) {
-        splashThread = nullptr;
-        splashThreadId = 0;
+    if (!platform.StartThread(SplashThreadMain, &splash, splash.thread, splash.threadId)) {
+        splash.thread = nullptr;
+        splash.threadId = 0;
     }
     return true;
 }
 
 void Launcher::CloseSplash() {
-    if (splashScreenWindow == nullptr) return;
-    platform.EndThread(splashThread, splashThreadId);
-    splashThread = nullptr;
-    splashThreadId = 0;
-    splashScreenWindow.reset();
+    if (splash.window == nullptr) return;
+    platform.EndThread(splash.thread, splash.threadId);
+    splash.thread = nullptr;
+    splash.threadId = 0;
+    splash.window.reset();
 }
 
 }  // namespace zorv

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "launcher/file_locations.h"
-#include "launcher/launcher.h"
+#include "launcher/platform.h"
 #include "launcher/trace.h"
 
 namespace zorv {
@@ -132,30 +132,31 @@ std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const
     return {};
 }
 
-std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& runtimeHome,
-                                                            const std::wstring& moduleOptions) {
+std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
+                                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions,
+                                                  ClassDataRecording& recording) {
     std::string release;
     std::wstring versionText;
     if (platform.ReadFileStart(runtimeHome + L"release", kReleaseFileLimit, release))
         versionText = ReleaseFileJavaVersion(release);
     VersionNumber version;
-    if (!version.Parse(versionText, 0) && FeatureRelease(registeredRuntimeVersion) != 0) {
-        version = registeredRuntimeVersion;
+    const VersionNumber& registered = sources.runtime.registeredVersion;
+    if (!version.Parse(versionText, 0) && FeatureRelease(registered) != 0) {
+        version = registered;
         versionText = version.Format();
     }
     const int feature = FeatureRelease(version);
     if (feature < kFirstRecordingRelease) return {};
 
-    std::wstring modulePath;
-    if (!GetModulePath(modulePath)) return {};
+    const std::wstring& programPath = sources.files.executable;
     // A service may run under an account without a profile of its own.
     std::wstring folder;
-    if (isService) {
-        folder = FolderOf(modulePath);
-    } else if (!GetUserFolder(UserFolderKind::cache, true, folder)) {
+    if (sources.instance.isService) {
+        folder = FolderOf(programPath);
+    } else if (!UserFolder(platform, sources.instance, UserFolderKind::cache, true, folder)) {
         return {};
     }
-    std::wstring archive = folder + L"\\" + ClassDataArchiveName(modulePath, versionText, runtimeHome, moduleOptions);
+    std::wstring archive = folder + L"\\" + ClassDataArchiveName(programPath, versionText, runtimeHome, moduleOptions);
     ClassDataArchiveUse use =
         ChooseClassDataArchiveUse(feature, feature < kFirstAutomaticRelease && platform.FileExists(archive));
     // A runtime that cannot write the archive it was asked for ends the
@@ -177,29 +178,30 @@ std::vector<std::wstring> Launcher::ClassDataSharingOptions(const std::wstring& 
     // These runtimes crash on a cut-off archive rather than ignore it, and a
     // start ended during the recording leaves one: the archive gets its name
     // only once the runtime has ended normally.
-    classDataArchive = archive;
-    classDataArchiveBeingRecorded = archive + L".part";
-    return ClassDataArchiveOptions(use, platform.VmPath(classDataArchiveBeingRecorded));
+    recording.archive = archive;
+    recording.beingRecorded = archive + L".part";
+    return ClassDataArchiveOptions(use, platform.VmPath(recording.beingRecorded));
 }
 
-void Launcher::AddClassDataSharingOptions(const std::wstring& executablePath, std::vector<std::wstring>& working,
-                                          std::size_t position) {
+void AddClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
+                                std::vector<std::wstring>& working, std::size_t position, VmStart& vmStart) {
     const std::wstring classPathOption = L"-Djava.class.path=";
     for (const std::wstring& option : working) {
         if (option.compare(0, classPathOption.size(), classPathOption) == 0 &&
-            !ClassPathAllowsArchive(option.substr(classPathOption.size()), executablePath))
+            !ClassPathAllowsArchive(option.substr(classPathOption.size()), sources.files.executable))
             return;
     }
     // Before the parameters, so that an option there (-Xshare:off) has the last word.
     std::vector<std::wstring> options =
-        ClassDataSharingOptions(RemovePathComponents(jvmLibraryPath, 3) + L"\\", ModuleOptionsIdentity(working));
+        ClassDataSharingOptions(platform, sources, RemovePathComponents(sources.runtime.jvmLibraryPath, 3) + L"\\",
+                                ModuleOptionsIdentity(working), vmStart.classData);
     working.insert(working.begin() + static_cast<std::ptrdiff_t>(position), options.begin(), options.end());
 }
 
-void Launcher::KeepRecordedClassDataArchive() {
-    if (classDataArchiveBeingRecorded.empty()) return;
-    if (platform.FileExists(classDataArchiveBeingRecorded)) platform.RenameFile(classDataArchiveBeingRecorded, classDataArchive);
-    classDataArchiveBeingRecorded.clear();
+void KeepRecordedClassDataArchive(Platform& platform, ClassDataRecording& recording) {
+    if (recording.beingRecorded.empty()) return;
+    if (platform.FileExists(recording.beingRecorded)) platform.RenameFile(recording.beingRecorded, recording.archive);
+    recording.beingRecorded.clear();
 }
 
 }  // namespace zorv

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/version_number.h"
+#include "vm/vm_options.h"
 
 namespace zorv {
 
@@ -46,5 +47,20 @@ bool ClassPathAllowsArchive(const std::wstring& classPath, const std::wstring& p
 
 // The VM options for the archive at archivePath.
 std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const std::wstring& archivePath);
+
+// The options that keep a class-data archive for this program and the
+// runtime in runtimeHome (with trailing "\"); none when its version is
+// unknown or too old, or the archive's folder cannot be written. An archive
+// recorded at the VM's end is named in `recording`.
+std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
+                                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions,
+                                                  ClassDataRecording& recording);
+// Puts those options at `position` among the working options, when every
+// class path among them can be archived.
+void AddClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
+                                std::vector<std::wstring>& working, std::size_t position, VmStart& vmStart);
+// Gives the archive the runtime recorded at its end its proper name; only
+// call once the VM has ended without failing.
+void KeepRecordedClassDataArchive(Platform& platform, ClassDataRecording& recording);
 
 }  // namespace zorv

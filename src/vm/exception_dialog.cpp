@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/platform.h"
 #include "vm/vm_host.h"
 
 namespace zorv {
@@ -87,7 +87,7 @@ std::wstring PrintedTrace(jthrowable exception, JNIEnv* env) {
 // is set aside while Java prints it. It is pending again afterwards, the same
 // object, so that after Ignore the VM reports it as uncaught as it would
 // without the dialog.
-std::wstring Launcher::DescribeException(jthrowable exception, JNIEnv* env) {
+std::wstring DescribeException(jthrowable exception, JNIEnv* env) {
     jthrowable pending = env->ExceptionOccurred();
     if (pending != nullptr) env->ExceptionClear();
     std::wstring trace = PrintedTrace(exception, env);
@@ -101,7 +101,7 @@ std::wstring Launcher::DescribeException(jthrowable exception, JNIEnv* env) {
     return trace;
 }
 
-int Launcher::AskAboutException(jthrowable exception, JNIEnv* env) {
+int AskAboutException(Platform& platform, jthrowable exception, JNIEnv* env) {
     std::wstring trace = DescribeException(exception, env);
     if (trace.empty()) return kNoDialog;
     const int choice = platform.ShowExceptionDialog(platform.ActiveWindow(), trace);

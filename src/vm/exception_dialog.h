@@ -4,7 +4,18 @@
 
 #include <jni.h>
 
+#include <string>
+
 namespace zorv {
+
+class Platform;
+
+// The exception's stack trace as Java prints it; empty when it cannot be had.
+// An exception pending before the call is pending again after it.
+std::wstring DescribeException(jthrowable exception, JNIEnv* env);
+// Shows the trace: kDialogStop when the application is to stop,
+// kDialogIgnore, or kNoDialog when there was no trace to show or nobody to ask.
+int AskAboutException(Platform& platform, jthrowable exception, JNIEnv* env);
 
 // Calls System.exit(-1); true when the call came back without an exception.
 bool ExitJavaApplication(JNIEnv* env);

@@ -1,7 +1,7 @@
 #include "vm/library_path.h"
 
 #include "launcher/file_locations.h"
-#include "launcher/launcher.h"
+#include "launcher/platform.h"
 #include "launcher/launcher_settings.h"
 
 namespace zorv {
@@ -19,23 +19,22 @@ std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wst
            L"\\lib";
 }
 
-void Launcher::PrepareLibraryPath() {
+void PrepareLibraryPath(Platform& platform, const VmSettings& vm, const std::wstring& executable,
+                        const std::wstring& jvmLibraryPath, std::vector<std::string>& vmOptions) {
     const wchar_t* searchPath = platform.Conventions().searchPathVariable;
     platform.SetEnvironment(L"ZORV_JVM_PATH", platform.VmPath(jvmLibraryPath));
     platform.SetEnvironment(L"ZORV_JVM_HOME", platform.VmPath(RemovePathComponents(jvmLibraryPath, 3)));
-    if (!libraryPath.empty()) {
-        std::wstring modulePath;
-        GetModulePath(modulePath);
-        libraryPath = platform.ExpandEnvironment(
-            LibraryPathTemplate(libraryPath, FolderWithSeparatorOf(modulePath), jvmLibraryPath, searchPath));
+    if (!vm.libraryPath.empty()) {
+        const std::wstring libraryPath = platform.ExpandEnvironment(
+            LibraryPathTemplate(vm.libraryPath, FolderWithSeparatorOf(executable), jvmLibraryPath, searchPath));
         vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + platform.VmPathList(libraryPath)));
     }
     platform.SetEnvironment(searchPath, platform.VmPathList(platform.ExpandEnvironment(
-                                            ProcessPathTemplate(systemPath, jvmLibraryPath, searchPath))));
+                                            ProcessPathTemplate(vm.systemPath, jvmLibraryPath, searchPath))));
     // Libraries loaded by name are not looked for on Path (the entry point
     // keeps the search to the system and added folders), so the folders the
     // settings name for them are added to that search.
-    for (const std::wstring& folder : SplitAtSemicolons(platform.ExpandEnvironment(systemPath))) {
+    for (const std::wstring& folder : SplitAtSemicolons(platform.ExpandEnvironment(vm.systemPath))) {
         if (IsAbsolutePath(folder, platform.Conventions())) platform.AddLibraryFolder(folder);
     }
 }

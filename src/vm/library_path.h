@@ -2,8 +2,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zorv {
+
+class Platform;
+struct VmSettings;
 
 // The text whose expansion becomes the search path ("Path" on Windows,
 // "PATH" on Linux, named by `variable`): the system path (with a ";" added
@@ -15,5 +19,12 @@ std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstr
 // configured value runs straight into the executable folder, as it always has.
 std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wstring& executableFolder,
                                  const std::wstring& jvmLibraryPath, const wchar_t* variable);
+
+// Sets the variables the VM and the application see (ZORV_JVM_PATH,
+// ZORV_JVM_HOME, the search path), adds the "System Path" folders to the
+// library search, and the "-Djava.library.path=" option when "Library Path"
+// is set.
+void PrepareLibraryPath(Platform& platform, const VmSettings& vm, const std::wstring& executable,
+                        const std::wstring& jvmLibraryPath, std::vector<std::string>& vmOptions);
 
 }  // namespace zorv

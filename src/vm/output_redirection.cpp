@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "launcher/file_locations.h"
-#include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
+#include "vm/exception_dialog.h"
 #include "vm/vm_host.h"
 
 namespace zorv {
@@ -16,9 +17,8 @@ constexpr std::uint32_t kAlreadyExists = 183;
 
 // False with the runtime's reason when the stream cannot be made; the
 // standard stream then stays as it was.
-bool RedirectStream(Launcher& launcher, const std::wstring& fileName, bool append, const char* setter,
+bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter,
                     std::wstring& reason) {
-    JNIEnv* env = launcher.jniEnv;
     jstring name = NewJavaString(fileName, env);
     jclass fileClass = name == nullptr ? nullptr : env->FindClass("java/io/FileOutputStream");
     jmethodID fileConstructor =
@@ -37,7 +37,7 @@ bool RedirectStream(Launcher& launcher, const std::wstring& fileName, bool appen
     if (failure != nullptr) {
         env->ExceptionClear();
         // The first line of the trace: the exception and its message.
-        reason = launcher.DescribeException(failure, env);
+        reason = DescribeException(failure, env);
         reason = reason.substr(0, reason.find_first_of(L"\r\n"));
         env->DeleteLocalRef(failure);
     }
@@ -50,13 +50,13 @@ bool RedirectStream(Launcher& launcher, const std::wstring& fileName, bool appen
 
 // One line for whoever watches the standard error or the trace, instead of
 // the runtime's stack trace; the stream keeps its output.
-void RedirectOrSay(Launcher& launcher, const wchar_t* key, const std::wstring& file, bool append, const char* setter,
-                   const wchar_t* fallback) {
+void RedirectOrSay(Platform& platform, JNIEnv* env, const wchar_t* key, const std::wstring& file, bool append,
+                   const char* setter, const wchar_t* fallback) {
     if (file.empty()) return;
-    EnsureFolders(launcher.platform, file);
-    const std::wstring vmPath = launcher.platform.VmPath(file);
+    EnsureFolders(platform, file);
+    const std::wstring vmPath = platform.VmPath(file);
     std::wstring reason;
-    if (RedirectStream(launcher, vmPath, append, setter, reason)) return;
+    if (RedirectStream(env, vmPath, append, setter, reason)) return;
     std::wstring line = key;
     line += L" \"";
     line += vmPath;
@@ -64,8 +64,8 @@ void RedirectOrSay(Launcher& launcher, const wchar_t* key, const std::wstring& f
     line += reason;
     line += L"): ";
     line += fallback;
-    if (launcher.platform.trace) launcher.platform.trace->Line(L"vm: " + line);
-    std::fputs(launcher.platform.ToAnsi(line + L"\n").c_str(), stderr);
+    if (platform.trace) platform.trace->Line(L"vm: " + line);
+    std::fputs(platform.ToAnsi(line + L"\n").c_str(), stderr);
     std::fflush(stderr);
 }
 
@@ -113,14 +113,18 @@ bool EnsureFolders(Platform& platform, const std::wstring& path) {
     return true;
 }
 
-void Launcher::RedirectStandardStreams() {
+void RedirectStandardStreams(Platform& platform, JNIEnv* env, const OutputSettings& output) {
+    std::wstring outputFile = output.outputFile;
+    std::wstring errorFile = output.errorFile;
     if (outputFile.find(L'%') != std::wstring::npos || errorFile.find(L'%') != std::wstring::npos) {
         LocalTime now = platform.CurrentLocalTime();
         if (outputFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, outputFile, now);
         if (errorFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, errorFile, now);
     }
-    RedirectOrSay(*this, L"Output File", outputFile, appendOutput, "setOut", L"the output stays on standard output");
-    RedirectOrSay(*this, L"Error File", errorFile, appendErrors, "setErr", L"errors stay on standard error");
+    RedirectOrSay(platform, env, L"Output File", outputFile, output.appendOutput, "setOut",
+                  L"the output stays on standard output");
+    RedirectOrSay(platform, env, L"Error File", errorFile, output.appendErrors, "setErr",
+                  L"errors stay on standard error");
 }
 
 }  // namespace zorv

@@ -8,6 +8,7 @@
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
 #include "vm/exception_dialog.h"
+#include "vm/output_redirection.h"
 
 namespace zorv {
 namespace {
@@ -122,12 +123,19 @@ std::uint32_t VmThreadMain(void* argument) {
     Launcher* launcher = static_cast<Launcher*>(argument);
     if (launcher == nullptr) return 1;
     Trace* trace = launcher->platform.trace;
-    if (!TracedStage(trace, L"VM creation", [launcher] { return launcher->CreateVm(); })) return 1;
-    if (trace) trace->Line(L"vm: main class from " + launcher->launchTarget);
-    if (!TracedStage(trace, L"main", [launcher] { return launcher->InvokeMain(); })) return 1;
-    if (launcher->isService && launcher->javaVm != nullptr) {
-        launcher->javaVm->DestroyJavaVM();
-        launcher->javaVm = nullptr;
+    const LauncherSettings& settings = launcher->settings;
+    const VmStart& vmStart = launcher->vmStart;
+    if (!TracedStage(trace, L"VM creation", [&] { return launcher->CreateVm(vmStart); })) return 1;
+    if (trace) trace->Line(L"vm: main class from " + settings.start.launchTarget);
+    if (!TracedStage(trace, L"main", [&] {
+            return launcher->InvokeMain(settings.start, vmStart.arguments, settings.presentation.failureCheck,
+                                        settings.runtime.KeepsMainThreadAttached());
+        }))
+        return 1;
+    HostedVm& vm = launcher->vm;
+    if (settings.instance.isService && vm.javaVm != nullptr) {
+        vm.javaVm->DestroyJavaVM();
+        vm.javaVm = nullptr;
         launcher->KeepRecordedClassDataArchive();
     }
     return 0;
@@ -136,22 +144,25 @@ std::uint32_t VmThreadMain(void* argument) {
 namespace {
 
 // What the VM is created with, as it is handed over, and what main will get.
-void TraceVmStart(Launcher& launcher, Trace& trace, const JavaVMInitArgs& args) {
+void TraceVmStart(Platform& platform, Trace& trace, const JavaVMInitArgs& args,
+                  const std::vector<std::wstring>& arguments) {
     for (jint i = 0; i < args.nOptions; ++i) {
         const JavaVMOption& option = args.options[i];
-        trace.Line(L"vm: option " + launcher.platform.FromAnsi(option.optionString) +
+        trace.Line(L"vm: option " + platform.FromAnsi(option.optionString) +
                    (option.extraInfo != nullptr ? L" (hook)" : L""));
     }
-    for (std::size_t i = 0; i < launcher.applicationArguments.size(); ++i)
-        trace.Line(L"vm: argument " + DecimalText(i + 1) + L": " + launcher.applicationArguments[i]);
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        trace.Line(L"vm: argument " + DecimalText(i + 1) + L": " + arguments[i]);
 }
 
 }  // namespace
 
-bool Launcher::CreateVm() {
-    std::unique_ptr<JavaVMOption[]> options(new JavaVMOption[vmOptions.size() + 2]);
+bool Launcher::CreateVm(const VmStart& start) {
+    std::unique_ptr<JavaVMOption[]> options(new JavaVMOption[start.options.size() + 2]);
     std::size_t count = 0;
-    for (std::string& option : vmOptions) options[count++] = JavaVMOption{&option[0], nullptr};
+    // JNI declares the strings modifiable; the VM only reads them.
+    for (const std::string& option : start.options)
+        options[count++] = JavaVMOption{const_cast<char*>(option.c_str()), nullptr};
     char abortName[] = "abort";
     char exitName[] = "exit";
     options[count++] = JavaVMOption{abortName, reinterpret_cast<void*>(&AbortHook)};
@@ -162,23 +173,23 @@ bool Launcher::CreateVm() {
     args.nOptions = static_cast<jint>(count);
     args.options = options.get();
     args.ignoreUnrecognized = JNI_FALSE;
-    if (Trace* trace = platform.trace) TraceVmStart(*this, *trace, args);
+    if (Trace* trace = platform.trace) TraceVmStart(platform, *trace, args, start.arguments);
 
-    jint result = createJavaVm(&javaVm, reinterpret_cast<void**>(&jniEnv), &args);
+    jint result = vm.entries.createJavaVm(&vm.javaVm, reinterpret_cast<void**>(&vm.jniEnv), &args);
     if (result != JNI_OK && platform.trace != nullptr) {
         platform.trace->Line(L"vm: JNI_CreateJavaVM failed with " + DecimalText(result));
     }
     if (result != JNI_OK) {
-        javaVm = nullptr;
-        jniEnv = nullptr;
+        vm.javaVm = nullptr;
+        vm.jniEnv = nullptr;
         std::wstring format = platform.LoadResourceString(IDS_JNI_EXCEPTION);
         if (!format.empty()) {
-            platform.ShowErrorBox(splashWindow, FormatPrintf(format, {platform.LoadResourceString(IDS_CREATE_VM_FAILED),
+            platform.ShowErrorBox(splash.windowHandle, FormatPrintf(format, {platform.LoadResourceString(IDS_CREATE_VM_FAILED),
                                                                       JniReasonText(platform, result)}));
         }
         return false;
     }
-    RedirectStandardStreams();
+    RedirectStandardStreams(platform, vm.jniEnv, start.output);
     return true;
 }
 
@@ -215,20 +226,20 @@ MainShape MainShapeFromHelper(JNIEnv* env, jclass helper) {
     return shape;
 }
 
-jclass MainClassThroughHelper(Launcher& launcher, JNIEnv* env, MainShape& shape) {
-    if (launcher.findClassFromBootLoader == nullptr) return nullptr;
-    jclass helper = launcher.findClassFromBootLoader(env, "sun/launcher/LauncherHelper");
+jclass MainClassThroughHelper(const JvmEntryPoints& entries, const StartSettings& start, JNIEnv* env,
+                              MainShape& shape) {
+    if (entries.findClassFromBootLoader == nullptr) return nullptr;
+    jclass helper = entries.findClassFromBootLoader(env, "sun/launcher/LauncherHelper");
     if (helper == nullptr) return nullptr;
     jclass mainClass = nullptr;
     jmethodID check = env->GetStaticMethodID(helper, "checkAndLoadMain", "(ZILjava/lang/String;)Ljava/lang/Class;");
     if (check != nullptr) {
-        jstring name = NewJavaString(launcher.launchMode == LaunchMode::mainClass
-                                         ? Replaced(launcher.mainClass, L'/', L'.')
-                                         : launcher.launchTarget,
-                                     env);
+        jstring name = NewJavaString(
+            start.launchMode == LaunchMode::mainClass ? Replaced(start.mainClass, L'/', L'.') : start.launchTarget,
+            env);
         if (name != nullptr) {
             mainClass = static_cast<jclass>(env->CallStaticObjectMethod(
-                helper, check, JNI_TRUE, static_cast<jint>(launcher.launchMode), name));
+                helper, check, JNI_TRUE, static_cast<jint>(start.launchMode), name));
             // The helper's verdict is its exception; -Xcheck:jni also wants it
             // asked for before the next call, even when there is none.
             if (env->ExceptionCheck() && mainClass != nullptr) {
@@ -261,12 +272,11 @@ std::wstring ClassNameOf(JNIEnv* env, jclass mainClass) {
     return Replaced(name, L'.', L'/');
 }
 
-jclass MainClassThroughFindClass(Launcher& launcher, JNIEnv* env) {
-    Platform& platform = launcher.platform;
-    jstring name = NewJavaString(launcher.mainClass, env);
+jclass MainClassThroughFindClass(Platform& platform, WindowHandle owner, const std::wstring& className, JNIEnv* env) {
+    jstring name = NewJavaString(className, env);
     if (name == nullptr) {
         DescribePendingException(env);
-        ShowFormattedError(platform, launcher.splashWindow, IDS_MAIN_CLASS_LOAD_FAILED, launcher.mainClass);
+        ShowFormattedError(platform, owner, IDS_MAIN_CLASS_LOAD_FAILED, className);
         return nullptr;
     }
     const char* bytes = env->GetStringUTFChars(name, nullptr);
@@ -278,7 +288,7 @@ jclass MainClassThroughFindClass(Launcher& launcher, JNIEnv* env) {
     jclass mainClass = env->FindClass(bytes);
     if (mainClass == nullptr) {
         env->ExceptionDescribe();
-        ShowFormattedError(platform, launcher.splashWindow, IDS_MAIN_CLASS_NOT_FOUND, FromModifiedUtf8(bytes));
+        ShowFormattedError(platform, owner, IDS_MAIN_CLASS_NOT_FOUND, FromModifiedUtf8(bytes));
     }
     env->ReleaseStringUTFChars(name, bytes);
     env->DeleteLocalRef(name);
@@ -306,29 +316,30 @@ void CallMain(JNIEnv* env, jclass mainClass, jmethodID mainMethod, const MainSha
 
 }  // namespace
 
-bool Launcher::InvokeMain() {
-    JNIEnv* env = jniEnv;
+bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wstring>& arguments, bool failureCheck,
+                          bool keepThreadAttached) {
+    JNIEnv* env = vm.jniEnv;
     // A thread that ends still attached stays a live non-daemon thread to the
     // VM, and DestroyJavaVM would wait for it forever.
     auto fail = [this]() {
-        javaVm->DetachCurrentThread();
+        vm.javaVm->DetachCurrentThread();
         return false;
     };
     MainShape shape;
-    jclass mainClassRef = MainClassThroughHelper(*this, env, shape);
+    jclass mainClassRef = MainClassThroughHelper(vm.entries, start, env, shape);
     if (mainClassRef == nullptr) {
         // The helper has printed what it found wrong; nothing may be called
         // with its exception still pending.
         DescribePendingException(env);
         // Only the helper reads a jar's manifest or a module's descriptor.
-        if (launchMode != LaunchMode::mainClass) {
-            ShowFormattedError(platform, splashWindow, IDS_MAIN_CLASS_NOT_FOUND, launchTarget);
+        if (start.launchMode != LaunchMode::mainClass) {
+            ShowFormattedError(platform, splash.windowHandle, IDS_MAIN_CLASS_NOT_FOUND, start.launchTarget);
             return fail();
         }
-        mainClassRef = MainClassThroughFindClass(*this, env);
+        mainClassRef = MainClassThroughFindClass(platform, splash.windowHandle, start.mainClass, env);
         if (mainClassRef == nullptr) return fail();
     }
-    if (mainClass.empty()) mainClass = ClassNameOf(env, mainClassRef);
+    vm.mainClass = start.mainClass.empty() ? ClassNameOf(env, mainClassRef) : start.mainClass;
 
     const char* signature = shape.takesArguments ? "([Ljava/lang/String;)V" : "()V";
     jmethodID mainMethod = shape.isStatic ? env->GetStaticMethodID(mainClassRef, "main", signature)
@@ -337,16 +348,16 @@ bool Launcher::InvokeMain() {
         if (env->ExceptionOccurred() != nullptr) {
             env->ExceptionDescribe();
         } else {
-            ShowError(platform, splashWindow, IDS_NO_MAIN_METHOD);
+            ShowError(platform, splash.windowHandle, IDS_NO_MAIN_METHOD);
         }
         return fail();
     }
-    jobjectArray args = shape.takesArguments ? NewJavaStringArray(applicationArguments, env) : nullptr;
+    jobjectArray args = shape.takesArguments ? NewJavaStringArray(arguments, env) : nullptr;
     if (shape.takesArguments && args == nullptr) {
         env->ExceptionDescribe();
         return fail();
     }
-    if (singleInstanceEvent != nullptr) platform.SignalEvent(singleInstanceEvent);
+    if (singleInstance.startEvent != nullptr) platform.SignalEvent(singleInstance.startEvent);
 
     CallMain(env, mainClassRef, mainMethod, shape, args);
 
@@ -355,10 +366,10 @@ bool Launcher::InvokeMain() {
         CloseSplash();
         // As java does, the process ends with 1 once the VM has ended, unless
         // the user chose to go on as if main had returned.
-        mainThrew = true;
+        vm.mainThrew = true;
         if (failureCheck) {
-            int choice = AskAboutException(exception, env);
-            mainThrew = choice != kDialogIgnore;
+            int choice = AskAboutException(platform, exception, env);
+            vm.mainThrew = choice != kDialogIgnore;
             if (choice == kDialogStop) {
                 // System.exit is a call like any other and wants no exception
                 // pending. Should it not end the process, main's exception is
@@ -368,8 +379,8 @@ bool Launcher::InvokeMain() {
             }
         }
     }
-    if (ibmAllowed && ibmPreferred) platform.SleepForever();
-    return javaVm->DetachCurrentThread() == JNI_OK;
+    if (keepThreadAttached) platform.SleepForever();
+    return vm.javaVm->DetachCurrentThread() == JNI_OK;
 }
 
 }  // namespace zorv

@@ -1,14 +1,13 @@
 #include "vm/vm_options.h"
 
 #include "launcher/file_locations.h"
-#include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
-#include "launcher/settings_store.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
 #include "launcher/command_line.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
+#include "vm/class_data_sharing.h"
 #include "vm/class_path.h"
 #include "vm/memory_options.h"
 
@@ -174,13 +173,55 @@ std::vector<VmParameter> ReadVmParameters(const std::vector<std::wstring>& token
     return parameters;
 }
 
-void Launcher::ProcessVmParameter(std::wstring option, std::vector<std::wstring>& working) {
+namespace {
+
+void ProcessVmParameter(Platform& platform, std::wstring option, std::vector<std::wstring>& working,
+                        VmStart& vmStart) {
     if (IsPercentMemoryOption(option)) RewritePercentMemoryOption(option, platform.QueryMemory());
-    if (StartsWith(option, L"-Xss")) vmThreadStackSize = StackSizeFromOption(option);
+    if (StartsWith(option, L"-Xss")) vmStart.threadStackSize = StackSizeFromOption(option);
     working.push_back(std::move(option));
 }
 
-std::wstring Launcher::ExpandPathList(const std::wstring& value, const std::wstring& executablePath, bool ofModules) {
+bool AddVmParameters(Platform& platform, const std::wstring& parameters, WindowHandle owner,
+                     std::vector<std::wstring>& working, VmStart& vmStart) {
+    Trace* trace = platform.trace;
+    for (VmParameter& parameter : ReadVmParameters(TokeniseVmOptions(parameters))) {
+        if (parameter.fate == VmParameter::Fate::refused || parameter.fate == VmParameter::Fate::missingValue) {
+            ShowError(platform, owner,
+                      parameter.fate == VmParameter::Fate::refused
+                          ? FormatMessageText(platform, IDS_COMMAND_OPTION,
+                                              {parameter.written, std::wstring(parameter.useInstead)})
+                          : FormatMessageText(platform, IDS_OPTION_WITHOUT_VALUE, {parameter.written}));
+            vmStart.refused = true;
+            return false;
+        }
+        if (parameter.fate == VmParameter::Fate::dropped) {
+            if (trace) trace->Line(L"vm: parameter \"" + parameter.written + L"\" left out");
+            continue;
+        }
+        if (trace && parameter.passed != parameter.written)
+            trace->Line(L"vm: parameter \"" + parameter.written + L"\" passed as \"" + parameter.passed + L"\"");
+        ProcessVmParameter(platform, std::move(parameter.passed), working, vmStart);
+    }
+    return true;
+}
+
+std::wstring ExpandedFileName(Platform& platform, const std::wstring& name) {
+    return name.empty() ? name : platform.ExpandEnvironment(name);
+}
+
+// "Cmd"'s arguments come after the command line's.
+void AddExtraArguments(Platform& platform, const std::wstring& text, std::vector<std::wstring>& arguments) {
+    if (text.empty()) return;
+    for (std::wstring& piece : SplitArguments(platform.ExpandEnvironment(text))) {
+        if (!piece.empty()) arguments.push_back(std::move(piece));
+    }
+}
+
+}  // namespace
+
+std::wstring ExpandPathList(Platform& platform, const std::wstring& value, const std::wstring& executablePath,
+                            bool ofModules) {
     std::wstring list;
     for (const std::wstring& piece : SplitAtSemicolons(value)) {
         std::wstring entry = platform.ExpandEnvironment(piece);
@@ -203,68 +244,42 @@ std::wstring Launcher::ExpandPathList(const std::wstring& value, const std::wstr
     return list;
 }
 
-std::wstring Launcher::JavaCommandText() const {
+std::wstring JavaCommandText(const std::wstring& launchTarget, const std::vector<std::wstring>& arguments) {
     std::wstring text = launchTarget;
-    for (const std::wstring& argument : applicationArguments) text += L" " + argument;
+    for (const std::wstring& argument : arguments) text += L" " + argument;
     return text;
 }
 
-bool Launcher::AddVmParameters(const std::wstring& parameters, std::vector<std::wstring>& working) {
-    Trace* trace = platform.trace;
-    for (VmParameter& parameter : ReadVmParameters(TokeniseVmOptions(parameters))) {
-        if (parameter.fate == VmParameter::Fate::refused || parameter.fate == VmParameter::Fate::missingValue) {
-            ShowError(platform, splashWindow,
-                      parameter.fate == VmParameter::Fate::refused
-                          ? FormatMessageText(platform, IDS_COMMAND_OPTION,
-                                              {parameter.written, std::wstring(parameter.useInstead)})
-                          : FormatMessageText(platform, IDS_OPTION_WITHOUT_VALUE, {parameter.written}));
-            vmParameterRefused = true;
-            return false;
-        }
-        if (parameter.fate == VmParameter::Fate::dropped) {
-            if (trace) trace->Line(L"vm: parameter \"" + parameter.written + L"\" left out");
-            continue;
-        }
-        if (trace && parameter.passed != parameter.written)
-            trace->Line(L"vm: parameter \"" + parameter.written + L"\" passed as \"" + parameter.passed + L"\"");
-        ProcessVmParameter(std::move(parameter.passed), working);
-    }
-    return true;
-}
-
-bool Launcher::AssembleVmOptions() {
-    std::wstring settingsPath;
-    if (!GetSettingsFilePath(settingsPath)) return false;
-    LayeredSettingsStore settings(platform, settingsPath, EmbeddedSettings());
-
-    std::wstring executablePath;
-    GetModulePath(executablePath);
+bool AssembleVmOptions(Platform& platform, const VmOptionSources& sources, WindowHandle owner, VmStart& vmStart) {
+    const StartSettings& start = sources.start;
+    const std::wstring& executablePath = sources.files.executable;
+    // Without a class path the VM still starts, and main gets the command line's arguments.
+    vmStart.arguments = start.arguments;
     // As with java -jar, the jar comes first; the class path may follow it.
-    std::wstring classPath = mainJar.empty() ? std::wstring() : mainJar + L";";
-    classPath += ExpandPathList(settings.Get(L"Class Path", L"Class Path"), executablePath, false);
-    if (IsYesFlag(settings.Get(L"Application", L"Embedded Jar"))) classPath = executablePath + L";" + classPath;
-    if (classPath.empty() && mainModule.empty()) {
-        ShowError(platform, splashWindow, IDS_NO_CLASS_PATH);
+    std::wstring classPath = start.mainJar.empty() ? std::wstring() : start.mainJar + L";";
+    classPath += ExpandPathList(platform, start.classPath, executablePath, false);
+    if (start.embeddedJar) classPath = executablePath + L";" + classPath;
+    if (classPath.empty() && start.mainModule.empty()) {
+        ShowError(platform, owner, IDS_NO_CLASS_PATH);
         return false;
     }
 
     std::vector<std::wstring> working;
     working.push_back(L"-Djava.class.path=" + platform.VmPathList(classPath));
-    std::wstring modulePath = ExpandPathList(settings.Get(L"Class Path", L"Module Path"), executablePath, true);
+    std::wstring modulePath = ExpandPathList(platform, start.modulePath, executablePath, true);
     if (!modulePath.empty()) {
         modulePath.pop_back();
         working.push_back(L"--module-path=" + platform.VmPathList(modulePath));
     }
-    if (!mainModule.empty()) working.push_back(L"-Djdk.module.main=" + mainModule.substr(0, mainModule.find(L'/')));
+    if (!start.mainModule.empty())
+        working.push_back(L"-Djdk.module.main=" + start.mainModule.substr(0, start.mainModule.find(L'/')));
     working.push_back(L"-Dsun.java.launcher=SUN_STANDARD");
     const std::size_t launcherOptions = working.size();
-    std::wstring parameters = settings.Get(L"Java Runtime Environment", L"Virtual Machine Parameters");
-    if (!AddVmParameters(parameters, working)) return false;
-    if (settings.Get(L"Java Runtime Environment", L"Class Data Sharing") == L"auto") {
-        AddClassDataSharingOptions(executablePath, working, launcherOptions);
-    }
+    if (!AddVmParameters(platform, sources.vm.parameters, owner, working, vmStart)) return false;
+    if (sources.vm.classDataSharing) AddClassDataSharingOptions(platform, sources, working, launcherOptions, vmStart);
 
-    const std::size_t commandPosition = vmOptions.size() + launcherOptions;
+    std::vector<std::string>& options = vmStart.options;
+    const std::size_t commandPosition = options.size() + launcherOptions;
     for (const std::wstring& entry : working) {
         if (entry == L"-Dsun.java2d.dpiaware=true") platform.MakeProcessDpiAware();
         std::wstring expanded = platform.ExpandEnvironment(entry);
@@ -273,26 +288,16 @@ bool Launcher::AssembleVmOptions() {
             if (platform.trace) platform.trace->Line(L"vm: parameter \"" + entry + L"\" expands to nothing, left out");
             continue;
         }
-        vmOptions.push_back(platform.ToAnsi(expanded));
+        options.push_back(platform.ToAnsi(expanded));
     }
 
-    outputFile = settings.Get(L"Application", L"Output File");
-    if (!outputFile.empty()) outputFile = platform.ExpandEnvironment(outputFile);
-    appendOutput = IsExactYesFlag(settings.Get(L"Application", L"Output Append"));
-    errorFile = settings.Get(L"Application", L"Error File");
-    if (!errorFile.empty()) errorFile = platform.ExpandEnvironment(errorFile);
-    appendErrors = IsExactYesFlag(settings.Get(L"Application", L"Error Append"));
-
-    extraArgumentsText = settings.Get(L"Application", L"Cmd");
-    if (!extraArgumentsText.empty()) {
-        extraArgumentsText = platform.ExpandEnvironment(extraArgumentsText);
-        for (std::wstring& piece : SplitArguments(extraArgumentsText)) {
-            if (!piece.empty()) applicationArguments.push_back(std::move(piece));
-        }
-    }
+    vmStart.output = sources.output;
+    vmStart.output.outputFile = ExpandedFileName(platform, sources.output.outputFile);
+    vmStart.output.errorFile = ExpandedFileName(platform, sources.output.errorFile);
+    AddExtraArguments(platform, start.extraArgumentsText, vmStart.arguments);
     // Formed from the arguments as main gets them, which no expansion may change.
-    vmOptions.insert(vmOptions.begin() + static_cast<std::ptrdiff_t>(commandPosition),
-                     platform.ToAnsi(L"-Dsun.java.command=" + JavaCommandText()));
+    options.insert(options.begin() + static_cast<std::ptrdiff_t>(commandPosition),
+                   platform.ToAnsi(L"-Dsun.java.command=" + JavaCommandText(start.launchTarget, vmStart.arguments)));
     return true;
 }
 

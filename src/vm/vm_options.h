@@ -1,11 +1,45 @@
-// Splitting "Virtual Machine Parameters" into single options.
+// The VM's options assembled from the settings and the chosen runtime, and
+// the splitting of "Virtual Machine Parameters" into single options.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "launcher/launcher_settings.h"
+#include "launcher/platform.h"
+#include "runtime/runtime_search.h"
+
 namespace zorv {
+
+// Where the runtime records a class-data archive at its end, and the name it
+// takes once that has succeeded; both empty when nothing is recorded.
+struct ClassDataRecording {
+    std::wstring beingRecorded;
+    std::wstring archive;
+};
+
+// What the VM is created with, what main receives and where its standard
+// streams go: the VM host's whole input.
+struct VmStart {
+    std::vector<std::string> options;     // ANSI code page, as the VM takes them
+    std::vector<std::wstring> arguments;  // main's: the command line's, then "Cmd"'s
+    OutputSettings output;                // the file names' variables expanded
+    std::uint64_t threadStackSize = 0;    // for the thread main runs on; 0: the system's default
+    bool refused = false;                 // a parameter the VM must not get: the user was told why
+    ClassDataRecording classData;
+};
+
+// What the VM options are assembled from.
+struct VmOptionSources {
+    const ProgramFiles& files;
+    const StartSettings& start;
+    const VmSettings& vm;
+    const OutputSettings& output;
+    const InstanceSettings& instance;  // where class-data archives are kept
+    const ChosenRuntime& runtime;
+};
 
 // The first space at or after pos outside a double-quoted stretch, or the
 // text's length.
@@ -36,5 +70,19 @@ struct VmParameter {
 // "--opt=value" form the VM takes; the ones only its command line knows are
 // refused with the setting to use instead.
 std::vector<VmParameter> ReadVmParameters(const std::vector<std::wstring>& tokens);
+
+// The ";"-separated entries of a "Class Path" or "Module Path" value as
+// files, each followed by ";"; a module path lists no "." or "..".
+std::wstring ExpandPathList(Platform& platform, const std::wstring& value, const std::wstring& executablePath,
+                            bool ofModules);
+// sun.java.command as java forms it: what names the application, then the arguments.
+std::wstring JavaCommandText(const std::wstring& launchTarget, const std::vector<std::wstring>& arguments);
+
+// Adds the options that name the application, the parameters and the
+// class-data archive's options to `vmStart`, and main's arguments, and
+// where the streams go. False when there is no class path to start from or
+// a parameter was refused (`vmStart.refused`); the user was told, in a box
+// owned by `owner`.
+bool AssembleVmOptions(Platform& platform, const VmOptionSources& sources, WindowHandle owner, VmStart& vmStart);
 
 }  // namespace zorv

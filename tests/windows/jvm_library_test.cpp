@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "launcher/launcher.h"
+#include "runtime/jvm_library.h"
+#include "runtime/runtime_search.h"
 #include "launcher/unique_handle.h"
 #include "launcher/win32_api.h"
 #include "runtime/jvm_library.h"
@@ -33,16 +34,18 @@ std::uint32_t HeaderOffset(const std::string& image) {
 class Architecture : public ::testing::Test {
 protected:
     RecordingPlatform platform;
-    Launcher launcher{platform};
+    LauncherSettings settings;
     TempFolder folder;
 
-    void SetUp() override { launcher.pairProduct = folder / L"x86\\app32.exe"; }
+    void SetUp() override { settings.instance.pairProduct = folder / L"x86\\app32.exe"; }
 
-    bool HandsOver(const std::wstring& library) {
-        launcher.jvmLibraryPath = library;
-        launcher.handOverToPair = true;  // must be recomputed, not kept
-        launcher.CheckJvmArchitecture();
-        return launcher.handOverToPair;
+    StartableMachines Machines() const { return {kBuildArchitecture, !settings.instance.pairProduct.empty()}; }
+    bool HandsOver(const std::wstring& library) { return HandsOverToPair(platform, Machines(), library); }
+    // The runtime stage for an executable in the test's folder.
+    bool Located(ChosenRuntime& chosen) {
+        chosen.handOverToPair = true;  // must be recomputed, not kept
+        const ProgramFiles files{folder / L"app.exe", folder / L"app.ini"};
+        return ChooseRuntime(platform, files, settings.runtime, settings.instance, kBuildArchitecture, chosen);
     }
     std::wstring File(const wchar_t* name, const std::string& bytes) {
         std::wstring path = folder / name;
@@ -60,7 +63,7 @@ TEST_F(Architecture, RealImagesReportTheirMachine) {
 TEST_F(Architecture, OnlyA32BitLibraryWithAPairProductHandsOver) {
     EXPECT_TRUE(HandsOver(TestDll(kDll32)));
     EXPECT_FALSE(HandsOver(TestDll(kDll64)));
-    launcher.pairProduct.clear();
+    settings.instance.pairProduct.clear();
     EXPECT_FALSE(HandsOver(TestDll(kDll32)));
 }
 
@@ -121,12 +124,13 @@ TEST_F(Architecture, ConfiguredRuntimeIsCheckedWhenLocated) {
     std::wstring home64 = folder / L"jre64";
     WriteBytes(home32 + L"\\bin\\client\\jvm.dll", ReadFileBytes(TestDll(kDll32)));
     WriteBytes(home64 + L"\\bin\\client\\jvm.dll", ReadFileBytes(TestDll(kDll64)));
-    launcher.configuredRuntimeFolder = home32;
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_TRUE(launcher.handOverToPair);
-    launcher.configuredRuntimeFolder = home64;
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_FALSE(launcher.handOverToPair);
+    ChosenRuntime chosen;
+    settings.runtime.configuredRuntimeFolder = home32;
+    ASSERT_TRUE(Located(chosen));
+    EXPECT_TRUE(chosen.handOverToPair);
+    settings.runtime.configuredRuntimeFolder = home64;
+    ASSERT_TRUE(Located(chosen));
+    EXPECT_FALSE(chosen.handOverToPair);
     EXPECT_TRUE(platform.boxes.empty());
 }
 
@@ -135,7 +139,7 @@ TEST_F(Architecture, ConfiguredRuntimeIsCheckedWhenLocated) {
 class Loading : public ::testing::Test {
 protected:
     RecordingPlatform platform;
-    Launcher launcher{platform};
+    JvmEntryPoints entries;
     TempFolder folder;
     std::vector<std::wstring> installed;
 
@@ -161,57 +165,57 @@ protected:
         return path;
     }
     void ExpectNoEntryPoints() {
-        EXPECT_EQ(launcher.createJavaVm, nullptr);
-        EXPECT_EQ(launcher.getDefaultJavaVmInitArgs, nullptr);
-        EXPECT_EQ(launcher.findClassFromBootLoader, nullptr);
+        EXPECT_EQ(entries.createJavaVm, nullptr);
+        EXPECT_EQ(entries.getDefaultJavaVmInitArgs, nullptr);
+        EXPECT_EQ(entries.findClassFromBootLoader, nullptr);
     }
 };
 
 TEST_F(Loading, LibraryWithTheEntryPointsLoads) {
-    ASSERT_TRUE(launcher.LoadJvmLibrary(Install(L"stand_in_full.dll")));
+    ASSERT_TRUE(LoadJvmLibrary(platform, Install(L"stand_in_full.dll"), nullptr, entries));
     EXPECT_TRUE(platform.boxes.empty());
-    ASSERT_NE(launcher.createJavaVm, nullptr);
-    ASSERT_NE(launcher.getDefaultJavaVmInitArgs, nullptr);
-    ASSERT_NE(launcher.findClassFromBootLoader, nullptr);
+    ASSERT_NE(entries.createJavaVm, nullptr);
+    ASSERT_NE(entries.getDefaultJavaVmInitArgs, nullptr);
+    ASSERT_NE(entries.findClassFromBootLoader, nullptr);
     // Each pointer reaches the stand-in's own function.
-    EXPECT_EQ(launcher.createJavaVm(nullptr, nullptr, nullptr), -42);
-    EXPECT_EQ(launcher.getDefaultJavaVmInitArgs(nullptr), -43);
-    EXPECT_NE(launcher.findClassFromBootLoader(nullptr, "java/lang/Object"), nullptr);
+    EXPECT_EQ(entries.createJavaVm(nullptr, nullptr, nullptr), -42);
+    EXPECT_EQ(entries.getDefaultJavaVmInitArgs(nullptr), -43);
+    EXPECT_NE(entries.findClassFromBootLoader(nullptr, "java/lang/Object"), nullptr);
 }
 
 #if defined(ZORV_HAVE_FAKE_JVM)
 TEST_F(Loading, SharedJvmDoubleLoadsWithItsThreeEntryPoints) {
     std::wstring path = Install(L"fake_jvm64.dll");
-    ASSERT_TRUE(launcher.LoadJvmLibrary(path));
+    ASSERT_TRUE(LoadJvmLibrary(platform, path, nullptr, entries));
     EXPECT_TRUE(platform.boxes.empty());
     HMODULE module = GetModuleHandleW(path.c_str());
     ASSERT_NE(module, nullptr);
-    EXPECT_EQ(reinterpret_cast<void*>(launcher.createJavaVm),
+    EXPECT_EQ(reinterpret_cast<void*>(entries.createJavaVm),
               reinterpret_cast<void*>(GetProcAddress(module, "JNI_CreateJavaVM")));
-    EXPECT_EQ(reinterpret_cast<void*>(launcher.getDefaultJavaVmInitArgs),
+    EXPECT_EQ(reinterpret_cast<void*>(entries.getDefaultJavaVmInitArgs),
               reinterpret_cast<void*>(GetProcAddress(module, "JNI_GetDefaultJavaVMInitArgs")));
-    EXPECT_EQ(reinterpret_cast<void*>(launcher.findClassFromBootLoader),
+    EXPECT_EQ(reinterpret_cast<void*>(entries.findClassFromBootLoader),
               reinterpret_cast<void*>(GetProcAddress(module, "JVM_FindClassFromBootLoader")));
-    EXPECT_NE(launcher.findClassFromBootLoader, nullptr);
+    EXPECT_NE(entries.findClassFromBootLoader, nullptr);
 }
 #endif
 
 TEST_F(Loading, TheBootLoaderLookupIsOptional) {
-    ASSERT_TRUE(launcher.LoadJvmLibrary(Install(L"stand_in_two_entries.dll")));
+    ASSERT_TRUE(LoadJvmLibrary(platform, Install(L"stand_in_two_entries.dll"), nullptr, entries));
     EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_NE(launcher.createJavaVm, nullptr);
-    EXPECT_NE(launcher.getDefaultJavaVmInitArgs, nullptr);
-    EXPECT_EQ(launcher.findClassFromBootLoader, nullptr);
+    EXPECT_NE(entries.createJavaVm, nullptr);
+    EXPECT_NE(entries.getDefaultJavaVmInitArgs, nullptr);
+    EXPECT_EQ(entries.findClassFromBootLoader, nullptr);
 }
 
 TEST_F(Loading, MissingEntryPointIsReportedWithTheLookupsError) {
     const std::vector<std::wstring> expected{L"Windows exception: cannot find CreateJavaVM JNI (errno = 127).\n"};
-    EXPECT_FALSE(launcher.LoadJvmLibrary(Install(L"stand_in_no_create.dll", L"a")));
+    EXPECT_FALSE(LoadJvmLibrary(platform, Install(L"stand_in_no_create.dll", L"a"), nullptr, entries));
     EXPECT_EQ(platform.boxes, expected);
     ExpectNoEntryPoints();
 
     platform.boxes.clear();
-    EXPECT_FALSE(launcher.LoadJvmLibrary(Install(L"stand_in_create_only.dll", L"b")));
+    EXPECT_FALSE(LoadJvmLibrary(platform, Install(L"stand_in_create_only.dll", L"b"), nullptr, entries));
     EXPECT_EQ(platform.boxes, expected);
     ExpectNoEntryPoints();
 }
@@ -230,7 +234,7 @@ TEST_F(Loading, UnloadableFilesAreReportedWithThePathAndTheLoadersError) {
     };
     for (const auto& c : cases) {
         platform.boxes.clear();
-        EXPECT_FALSE(launcher.LoadJvmLibrary(c.first));
+        EXPECT_FALSE(LoadJvmLibrary(platform, c.first, nullptr, entries));
         EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + c.first +
                                                                L" (errno = " + std::to_wstring(c.second) +
                                                                L").\n"}))
@@ -246,7 +250,7 @@ TEST_F(Loading, LibrariesInTheRuntimesBinFolderAreFound) {
     // process ends, so a temporary copy could not be removed.)
     std::wstring unhelped = TestDll(L"stand_in_needs_helper.dll");
     ASSERT_TRUE(wintest::FileExists(TestDll(L"stand_in_helper.dll")));
-    EXPECT_FALSE(launcher.LoadJvmLibrary(unhelped));
+    EXPECT_FALSE(LoadJvmLibrary(platform, unhelped, nullptr, entries));
     EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + unhelped +
                                                            L" (errno = 126).\n"}));
 
@@ -256,10 +260,10 @@ TEST_F(Loading, LibrariesInTheRuntimesBinFolderAreFound) {
     std::wstring helper = folder / L"helped\\bin\\stand_in_helper.dll";
     WriteBytes(helper, ReadFileBytes(TestDll(L"stand_in_helper.dll")));
     installed.push_back(helper);
-    ASSERT_TRUE(launcher.LoadJvmLibrary(path));
+    ASSERT_TRUE(LoadJvmLibrary(platform, path, nullptr, entries));
     EXPECT_TRUE(platform.boxes.empty());
-    ASSERT_NE(launcher.createJavaVm, nullptr);
-    EXPECT_EQ(launcher.createJavaVm(nullptr, nullptr, nullptr), 7);  // through the helper
+    ASSERT_NE(entries.createJavaVm, nullptr);
+    EXPECT_EQ(entries.createJavaVm(nullptr, nullptr, nullptr), 7);  // through the helper
 }
 
 }  // namespace

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "launcher/file_locations.h"
 #include "launcher/launcher_settings.h"
+#include "runtime/runtime_search.h"
 #include "launcher/unique_handle.h"
 #include "launcher/win32_api.h"
 #include "win32_test_support.h"
@@ -69,7 +70,9 @@ VersionNumber Version(const wchar_t* text, std::int32_t fill) {
 class RegisteredRuntimes : public ::testing::Test {
 protected:
     RecordingPlatform platform;
-    Launcher launcher{platform};
+    ProgramFiles files;
+    LauncherSettings settings;
+    ChosenRuntime chosen;
     TempFolder beside;  // the executable's folder, empty unless a test fills it
     TempFolder homes;
     ScopedEnvironment javaHome{L"JAVA_HOME", nullptr};
@@ -77,7 +80,7 @@ protected:
     void SetUp() override {
         ClearRegistrations();
         platform.modulePath = beside / L"app.exe";
-        launcher.maximumVersion = VersionNumber::Open();
+        settings.runtime.maximumVersion = VersionNumber::Open();
     }
     void TearDown() override {
         ClearRegistrations();
@@ -132,30 +135,36 @@ protected:
                     view);
     }
 
-    // The library LocateRuntime settles on, empty when it finds none.
+    // The library the runtime stage settles on, empty when it finds none.
     std::wstring Located() {
-        launcher.jvmLibraryPath = L"<stale>";
-        launcher.handOverToPair = false;  // as in a process, which searches once
-        bool found = launcher.LocateRuntime();
-        EXPECT_EQ(found, !launcher.jvmLibraryPath.empty()) << Utf8(launcher.jvmLibraryPath);
-        return launcher.jvmLibraryPath;
+        chosen.jvmLibraryPath = L"<stale>";
+        chosen.handOverToPair = false;  // as in a process, which searches once
+        bool found = Locate();
+        EXPECT_EQ(found, !chosen.jvmLibraryPath.empty()) << Utf8(chosen.jvmLibraryPath);
+        return chosen.jvmLibraryPath;
+    }
+    // The runtime stage for the executable at platform.modulePath.
+    bool Locate() {
+        files.executable = platform.modulePath;
+        SettingsFilePath(kWindowsConventions, files.executable, files.settingsFile);
+        return ChooseRuntime(platform, files, settings.runtime, settings.instance, kBuildArchitecture, chosen);
     }
 };
 
 TEST_F(RegisteredRuntimes, EachOfTheSevenKeysIsSearched) {
-    ApplyVmProvider(launcher, L"any");
+    ApplyVmProvider(settings.runtime, L"any");
     for (int row = 0; row < rowCount; ++row) {
         ClearRegistrations();
         std::wstring home = Home(L"row" + std::to_wstring(row), {kClient, L"jre\\bin\\client\\jvm.dll"});
         Register(static_cast<Row>(row), L"1.8.0_151", home);
         bool appendsJre = row == javaDevelopmentKit || row == jrockitJdk;
         EXPECT_EQ(Located(), home + (appendsJre ? L"\\jre\\" : L"\\") + kClient) << Utf8(kRowKeys[row]);
-        EXPECT_FALSE(launcher.handOverToPair);
+        EXPECT_FALSE(chosen.handOverToPair);
     }
 }
 
 TEST_F(RegisteredRuntimes, DevelopmentKitKeysOnlyOfferTheirJreFolder) {
-    ApplyVmProvider(launcher, L"any");
+    ApplyVmProvider(settings.runtime, L"any");
     Register(javaDevelopmentKit, L"1.8", Home(L"jdk", {kClient}));
     Register(jrockitJdk, L"1.8", Home(L"jrockit", {kClient}));
     EXPECT_EQ(Located(), L"");
@@ -170,29 +179,29 @@ TEST_F(RegisteredRuntimes, VendorFlagsChooseTheKeysThatAreSearched) {
     Register(ibmJre, L"1.8", ibm);
 
     EXPECT_EQ(Located(), sun + L"\\" + kClient);  // the default: Sun alone
-    ApplyVmProvider(launcher, L"jrockit");
+    ApplyVmProvider(settings.runtime, L"jrockit");
     EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
-    ApplyVmProvider(launcher, L"IBM");
+    ApplyVmProvider(settings.runtime, L"IBM");
     EXPECT_EQ(Located(), ibm + L"\\" + kClient);
-    ApplyVmProvider(launcher, L"any");
+    ApplyVmProvider(settings.runtime, L"any");
     EXPECT_EQ(Located(), ibm + L"\\" + kClient);
-    ApplyVmProvider(launcher, L"unknown");  // ignored: the flags stay as they were
+    ApplyVmProvider(settings.runtime, L"unknown");  // ignored: the flags stay as they were
     EXPECT_EQ(Located(), ibm + L"\\" + kClient);
 
     // Favouring a vendor ranks its runtimes of the favoured kind first,
     // whatever their versions.
-    ApplyJvmSource(launcher, L"favor_JRE");
-    ApplyVmProvider(launcher, L"favor_jrockit");
+    ApplyJvmSource(settings.runtime, L"favor_JRE");
+    ApplyVmProvider(settings.runtime, L"favor_jrockit");
     EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
-    ApplyVmProvider(launcher, L"favor_ibm");
+    ApplyVmProvider(settings.runtime, L"favor_ibm");
     EXPECT_EQ(Located(), ibm + L"\\" + kClient);
-    ApplyVmProvider(launcher, L"favor_sun");
+    ApplyVmProvider(settings.runtime, L"favor_sun");
     EXPECT_EQ(Located(), sun + L"\\" + kClient);
 
     // A vendor allowed but not favoured is still searched.
     ClearRegistrations();
     Register(jrockitJre, L"1.6", jrockit);
-    ApplyVmProvider(launcher, L"favor_sun");
+    ApplyVmProvider(settings.runtime, L"favor_sun");
     EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
 }
 
@@ -201,8 +210,8 @@ TEST_F(RegisteredRuntimes, FavouredVendorOfTheOtherKindIsNotPreferred) {
     std::wstring jrockitJdkHome = Home(L"jrockit", {L"jre\\bin\\client\\jvm.dll"});
     Register(jre, L"1.8", sunJre);
     Register(jrockitJdk, L"1.6", jrockitJdkHome);
-    ApplyJvmSource(launcher, L"favor_JRE");
-    ApplyVmProvider(launcher, L"favor_jrockit");
+    ApplyJvmSource(settings.runtime, L"favor_JRE");
+    ApplyVmProvider(settings.runtime, L"favor_jrockit");
     // The JRockit runtime is a development kit, so the JRE preference does
     // not reach it, and the newer Sun JRE is not favoured either.
     EXPECT_EQ(Located(), sunJre + L"\\" + kClient);
@@ -217,17 +226,17 @@ TEST_F(RegisteredRuntimes, JdkAndJreSources) {
     const std::wstring older = jreHome + L"\\" + kClient;
 
     EXPECT_EQ(Located(), newest);
-    ApplyJvmSource(launcher, L"");  // both kinds favoured: versions decide
+    ApplyJvmSource(settings.runtime, L"");  // both kinds favoured: versions decide
     EXPECT_EQ(Located(), newest);
-    ApplyJvmSource(launcher, L"only_JRE");
+    ApplyJvmSource(settings.runtime, L"only_JRE");
     EXPECT_EQ(Located(), older);
-    ApplyJvmSource(launcher, L"favor_JRE");
+    ApplyJvmSource(settings.runtime, L"favor_JRE");
     EXPECT_EQ(Located(), older);
-    ApplyJvmSource(launcher, L"only_JDK");
+    ApplyJvmSource(settings.runtime, L"only_JDK");
     EXPECT_EQ(Located(), newest);
-    ApplyJvmSource(launcher, L"favor_JDK");
+    ApplyJvmSource(settings.runtime, L"favor_JDK");
     EXPECT_EQ(Located(), newest);
-    ApplyJvmSource(launcher, L"jdk");  // not a keyword: neither kind is searched
+    ApplyJvmSource(settings.runtime, L"jdk");  // not a keyword: neither kind is searched
     EXPECT_EQ(Located(), L"");
 }
 
@@ -236,10 +245,10 @@ TEST_F(RegisteredRuntimes, PreferenceCountsOnlyWhenEitherSourceIsAllowed) {
     std::wstring jrockit = Home(L"jrockit", {kClient});
     Register(jre, L"1.8", sun);
     Register(jrockitJre, L"1.9", jrockit);
-    ApplyVmProvider(launcher, L"favor_sun");
-    ApplyJvmSource(launcher, L"favor_JRE");
+    ApplyVmProvider(settings.runtime, L"favor_sun");
+    ApplyJvmSource(settings.runtime, L"favor_JRE");
     EXPECT_EQ(Located(), sun + L"\\" + kClient);
-    ApplyJvmSource(launcher, L"only_JRE");
+    ApplyJvmSource(settings.runtime, L"only_JRE");
     EXPECT_EQ(Located(), jrockit + L"\\" + kClient);
 }
 
@@ -255,20 +264,20 @@ TEST_F(RegisteredRuntimes, VersionBoundsAreInclusive) {
     Register(jre, L"1.9.0", above);
     Register(jre, L"9.0.4", farAbove);
 
-    launcher.minimumVersion = Version(L"1.6", 0);
-    launcher.maximumVersion = Version(L"1.8", VersionNumber::kOpenPart);
+    settings.runtime.minimumVersion = Version(L"1.6", 0);
+    settings.runtime.maximumVersion = Version(L"1.8", VersionNumber::kOpenPart);
     EXPECT_EQ(Located(), inside + L"\\" + kClient);
-    launcher.maximumVersion = Version(L"1.8.0_151", VersionNumber::kOpenPart);
+    settings.runtime.maximumVersion = Version(L"1.8.0_151", VersionNumber::kOpenPart);
     EXPECT_EQ(Located(), inside + L"\\" + kClient);
-    launcher.maximumVersion = Version(L"1.8.0_150", VersionNumber::kOpenPart);
+    settings.runtime.maximumVersion = Version(L"1.8.0_150", VersionNumber::kOpenPart);
     EXPECT_EQ(Located(), atMinimum + L"\\" + kClient);
-    launcher.maximumVersion = VersionNumber::Open();
+    settings.runtime.maximumVersion = VersionNumber::Open();
     EXPECT_EQ(Located(), farAbove + L"\\" + kClient);
-    launcher.minimumVersion = Version(L"10", 0);
+    settings.runtime.minimumVersion = Version(L"10", 0);
     EXPECT_EQ(Located(), L"");
     // The launcher's untouched maximum, 0.0.0.0, admits nothing.
-    launcher.minimumVersion = VersionNumber();
-    launcher.maximumVersion = VersionNumber();
+    settings.runtime.minimumVersion = VersionNumber();
+    settings.runtime.maximumVersion = VersionNumber();
     EXPECT_EQ(Located(), L"");
 }
 
@@ -280,14 +289,14 @@ TEST_F(RegisteredRuntimes, PreferredVersionsPickAmongTheRanked) {
     Register(jre, L"1.7.0_80", seven);
     Register(jre, L"11.0.1", eleven);
 
-    launcher.preferredVersions = {L"1.7"};
+    settings.runtime.preferredVersions = {L"1.7"};
     EXPECT_EQ(Located(), seven + L"\\" + kClient);
-    launcher.preferredVersions = {L"1.6", L"1.8.0_151", L"1.7"};  // entry order, not version order
+    settings.runtime.preferredVersions = {L"1.6", L"1.8.0_151", L"1.7"};  // entry order, not version order
     EXPECT_EQ(Located(), eight + L"\\" + kClient);
-    launcher.preferredVersions = {L"1.8.0_152"};
+    settings.runtime.preferredVersions = {L"1.8.0_152"};
     EXPECT_EQ(Located(), eleven + L"\\" + kClient);
-    launcher.preferredVersions = {L"1.7"};
-    launcher.minimumVersion = Version(L"1.8", 0);  // a preference cannot bring back what the bounds removed
+    settings.runtime.preferredVersions = {L"1.7"};
+    settings.runtime.minimumVersion = Version(L"1.8", 0);  // a preference cannot bring back what the bounds removed
     EXPECT_EQ(Located(), eleven + L"\\" + kClient);
 }
 
@@ -372,9 +381,9 @@ TEST_F(RegisteredRuntimes, SubkeyNamesOfAnyShape) {
     ClearRegistrations();
     Register(jre, L"latest", noDigits);
     EXPECT_EQ(Located(), noDigits + L"\\" + kClient);
-    launcher.minimumVersion = Version(L"1.6", 0);
+    settings.runtime.minimumVersion = Version(L"1.6", 0);
     EXPECT_EQ(Located(), L"");
-    launcher.minimumVersion = VersionNumber();
+    settings.runtime.minimumVersion = VersionNumber();
     Register(jre, L"jre-1.7-beta", longName);
     EXPECT_EQ(Located(), longName + L"\\" + kClient);
 
@@ -395,42 +404,42 @@ TEST_F(RegisteredRuntimes, JvmTypeDecidesWhichRuntimesQualifyAndWhichRankFirst) 
     Register(jre, L"1.6", jrockit);
     Register(jre, L"1.5", both);
 
-    launcher.jvmType = clientFirst;
+    settings.runtime.jvmType = clientFirst;
     EXPECT_EQ(Located(), client + L"\\" + kClient);
-    launcher.jvmType = serverOnly;
+    settings.runtime.jvmType = serverOnly;
     EXPECT_EQ(Located(), server + L"\\" + kServer);
-    launcher.jvmType = serverFirst;  // a server VM beats a newer client one
+    settings.runtime.jvmType = serverFirst;  // a server VM beats a newer client one
     EXPECT_EQ(Located(), server + L"\\" + kServer);
 
     ClearRegistrations();
     Register(jre, L"1.6", jrockit);
     Register(jre, L"1.5", both);
-    launcher.jvmType = clientFirst;
+    settings.runtime.jvmType = clientFirst;
     EXPECT_EQ(Located(), jrockit + L"\\" + kJrockit);
-    launcher.jvmType = serverOnly;
+    settings.runtime.jvmType = serverOnly;
     EXPECT_EQ(Located(), both + L"\\" + kServer);
-    launcher.jvmType = serverFirst;
+    settings.runtime.jvmType = serverFirst;
     EXPECT_EQ(Located(), both + L"\\" + kServer);
 
     // Within one runtime folder, the client-first order of libraries.
     ClearRegistrations();
     std::wstring many = Home(L"many", {kServer, kJrockit, kHotspot});
     Register(jre, L"1.8", many);
-    launcher.jvmType = clientFirst;
+    settings.runtime.jvmType = clientFirst;
     EXPECT_EQ(Located(), many + L"\\" + kHotspot);
-    launcher.jvmType = serverOnly;
+    settings.runtime.jvmType = serverOnly;
     EXPECT_EQ(Located(), many + L"\\" + kServer);
 
     ClearRegistrations();
     Register(jre, L"1.8", jrockit);
-    launcher.jvmType = serverOnly;
+    settings.runtime.jvmType = serverOnly;
     EXPECT_EQ(Located(), L"");
 }
 
 TEST_F(RegisteredRuntimes, OldJreKeyIsJudgedAsClientButLoadsTheConfiguredType) {
     std::wstring both = Home(L"both", {kClient, kServer});
     std::wstring server = Home(L"server", {kServer});
-    launcher.jvmType = serverFirst;
+    settings.runtime.jvmType = serverFirst;
 
     Register(javaRuntimeEnvironment, L"1.8", both);
     Register(jre, L"1.7", server);
@@ -448,7 +457,7 @@ TEST_F(RegisteredRuntimes, OldJreKeyIsJudgedAsClientButLoadsTheConfiguredType) {
     EXPECT_EQ(Located(), both + L"\\" + kServer);
 
     // Server only is not relaxed for that key.
-    launcher.jvmType = serverOnly;
+    settings.runtime.jvmType = serverOnly;
     ClearRegistrations();
     Register(javaRuntimeEnvironment, L"1.8", Home(L"client", {kClient}));
     EXPECT_EQ(Located(), L"");
@@ -459,23 +468,23 @@ TEST_F(RegisteredRuntimes, ThirtyTwoBitViewIsSearchedOnlyForAPairProduct) {
     Register(jre, L"1.8", home32, RegistryView::wow32);
 
     EXPECT_EQ(Located(), L"");  // the native view does not see it
-    EXPECT_FALSE(launcher.handOverToPair);
+    EXPECT_FALSE(chosen.handOverToPair);
 
-    launcher.pairProduct = beside / L"x86\\app32.exe";
+    settings.instance.pairProduct = beside / L"x86\\app32.exe";
     EXPECT_EQ(Located(), home32 + L"\\" + kClient);
-    EXPECT_TRUE(launcher.handOverToPair);
+    EXPECT_TRUE(chosen.handOverToPair);
 
     // Any native registration comes first, even an older one.
     std::wstring home64 = Home(L"x64", {kClient});
     Register(jre, L"1.6", home64);
     EXPECT_EQ(Located(), home64 + L"\\" + kClient);
-    EXPECT_FALSE(launcher.handOverToPair);
+    EXPECT_FALSE(chosen.handOverToPair);
 }
 
 TEST_F(RegisteredRuntimes, NothingFoundAnywhereAsksTheUserWithoutAMessageBox) {
-    EXPECT_FALSE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"");
-    EXPECT_FALSE(launcher.handOverToPair);
+    EXPECT_FALSE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"");
+    EXPECT_FALSE(chosen.handOverToPair);
     EXPECT_EQ(platform.runtimeDialogMessages.size(), 1u);
     EXPECT_EQ(platform.boxes, std::vector<std::wstring>{});
 }
@@ -522,13 +531,13 @@ TEST_F(RegisteredRuntimes, ConfiguredFolderWithoutALibraryFallsThrough) {
     for (const std::wstring& folder :
          {homes / L"file.txt", std::wstring(1, missingDrive) + L":\\jre", Home(L"empty", {kJavaDll}),
           homes / L"not there", std::wstring(L"\\\\nohost\\share\\jre")}) {
-        launcher.configuredRuntimeFolder = folder;
+        settings.runtime.configuredRuntimeFolder = folder;
         EXPECT_EQ(Located(), fallback) << Utf8(folder);
     }
 
     std::wstring configured = Home(L"configured", {kClient});  // no java.dll needed here
     for (const std::wstring& folder : {configured, configured + L"\\"}) {
-        launcher.configuredRuntimeFolder = folder;
+        settings.runtime.configuredRuntimeFolder = folder;
         EXPECT_EQ(Located(), configured + L"\\" + kClient);
     }
 }
@@ -544,16 +553,16 @@ TEST_F(RegisteredRuntimes, FolderBesideTheExecutable) {
     EXPECT_EQ(Located(), fallback);
     WriteBytes(beside / L"jre64\\bin\\java.dll", "");
     EXPECT_EQ(Located(), beside / L"jre64\\bin\\client\\jvm.dll");
-    launcher.jvmType = serverOnly;
+    settings.runtime.jvmType = serverOnly;
     EXPECT_EQ(Located(), L"");  // the registered runtime has no server VM either
-    launcher.jvmType = clientFirst;
+    settings.runtime.jvmType = clientFirst;
 
     // The executable's folder as a runtime itself hides jre64, even without a library.
     WriteBytes(beside / L"bin\\java.dll", "");
     EXPECT_EQ(Located(), fallback);
     WriteBytes(beside / L"bin\\server\\jvm.dll", "");
     EXPECT_EQ(Located(), beside / L"bin\\server\\jvm.dll");
-    EXPECT_FALSE(launcher.handOverToPair);
+    EXPECT_FALSE(chosen.handOverToPair);
 }
 
 class VendorRegistrations : public RegisteredRuntimes {
@@ -584,41 +593,41 @@ TEST_F(VendorRegistrations, EachVendorKeyIsFoundOnlyWithAVendorKeyword) {
         std::wstring home = Home(L"vendor" + std::to_wstring(row), {kClient});
         RegisterVendor(static_cast<VendorRow>(row), kVendorKeys[row].name, home);
         const std::string key = Utf8(kVendorKeys[row].key);
-        ApplyVmProvider(launcher, L"any");
+        ApplyVmProvider(settings.runtime, L"any");
         EXPECT_EQ(Located(), L"") << key;
-        ApplyVmProvider(launcher, L"OPENJDK");
+        ApplyVmProvider(settings.runtime, L"OPENJDK");
         EXPECT_EQ(Located(), home + L"\\" + kClient) << key;
-        launcher.minimumVersion = Version(L"17.0.10", 0);
+        settings.runtime.minimumVersion = Version(L"17.0.10", 0);
         EXPECT_EQ(Located(), L"") << key;
-        launcher.minimumVersion = VersionNumber();
+        settings.runtime.minimumVersion = VersionNumber();
     }
 }
 
 TEST_F(VendorRegistrations, RankedWithTheJavaSoftKeysAndReadInTheThirtyTwoBitView) {
-    ApplyJvmSource(launcher, L"");  // as the settings give it when "JVM Source" is absent
+    ApplyJvmSource(settings.runtime, L"");  // as the settings give it when "JVM Source" is absent
     std::wstring javaSoft = Home(L"javasoft21", {kClient});
     Register(jdk, L"21", javaSoft);
     std::wstring adoptium = Home(L"adoptium17", {kClient});
     RegisterVendor(adoptiumJdk, L"17.0.9.9", adoptium);
-    ApplyVmProvider(launcher, L"openjdk");
+    ApplyVmProvider(settings.runtime, L"openjdk");
     EXPECT_EQ(Located(), javaSoft + L"\\" + kClient);
-    ApplyVmProvider(launcher, L"favor_adoptium");
+    ApplyVmProvider(settings.runtime, L"favor_adoptium");
     EXPECT_EQ(Located(), adoptium + L"\\" + kClient);
-    launcher.preferredVersions = {L"21"};
+    settings.runtime.preferredVersions = {L"21"};
     EXPECT_EQ(Located(), javaSoft + L"\\" + kClient);
-    launcher.preferredVersions.clear();
+    settings.runtime.preferredVersions.clear();
 
     ClearRegistrations();
     std::wstring zulu32 = Home(L"zulu32", {kClient});
     RegisterVendor(zulu, L"zulu-11", zulu32, RegistryView::wow32);
     EXPECT_EQ(Located(), L"");
-    launcher.pairProduct = beside / L"x86\\app32.exe";
+    settings.instance.pairProduct = beside / L"x86\\app32.exe";
     EXPECT_EQ(Located(), zulu32 + L"\\" + kClient);
-    EXPECT_TRUE(launcher.handOverToPair);
+    EXPECT_TRUE(chosen.handOverToPair);
 }
 
 TEST_F(VendorRegistrations, BrokenValuesAreSkipped) {
-    ApplyVmProvider(launcher, L"openjdk");
+    ApplyVmProvider(settings.runtime, L"openjdk");
     std::wstring good = Home(L"good", {kClient});
     RegisterVendor(adoptiumJdk, L"11.0.21.9", good);
     // Newer registrations whose value is missing, empty or of another type

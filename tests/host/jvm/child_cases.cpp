@@ -14,6 +14,8 @@
 #include "instance/single_instance.h"
 #include "instance/single_instance_block.h"
 #include "launcher/launcher.h"
+#include "runtime/jvm_library.h"
+#include "vm/class_data_sharing.h"
 #include "host_files.h"
 #include "posix_platform.h"
 
@@ -103,8 +105,8 @@ struct HelperCallRecorder {
 
     static void Install(Context& c) {
         report = &c.report;
-        realCreate = c.launcher.createJavaVm;
-        c.launcher.createJavaVm = Create;
+        realCreate = c.launcher.vm.entries.createJavaVm;
+        c.launcher.vm.entries.createJavaVm = Create;
     }
     static jint JNICALL Create(JavaVM** vm, void** penv, void* args) {
         jint result = realCreate(vm, penv, args);
@@ -134,9 +136,9 @@ struct HelperCallRecorder {
 // Settings for a whole run, with the CR LF line ends the settings reader
 // insists on. The class path entry is a Windows path the VM cannot use; the
 // real one comes later among the VM parameters and wins.
-std::string WholeRunSettings(const std::string& extraParameters) {
+std::string WholeRunSettings(const std::string& mainClass, const std::string& extraParameters) {
     return "[Class Path]\r\nClass Path=C:\\unused\r\n"
-           "[Java Runtime Environment]\r\nVirtual Machine Parameters=-Xcheck:jni -Djava.class.path=" +
+           "[Java Runtime Environment]\r\nMain Class=" + mainClass + "\r\nVirtual Machine Parameters=-Xcheck:jni -Djava.class.path=" +
            std::string(kTestClassFolder) + " -Dzorv.out=%ZORV_CASE_FOLDER%/main.txt -Dzorv.depth=200000" +
            extraParameters + "\r\n";
 }
@@ -144,66 +146,66 @@ std::string WholeRunSettings(const std::string& extraParameters) {
 std::map<std::string, ChildCase> Cases() {
     std::map<std::string, ChildCase> cases;
     cases["arguments"].configure = [](Context& c) {
-        c.launcher.applicationArguments = {L"plain",         L"caf\u00e9",  L"\u65e5\u672c", L"\U0001F600",
+        c.launcher.vmStart.arguments = {L"plain",         L"caf\u00e9",  L"\u65e5\u672c", L"\U0001F600",
                                            L"",              L"two words", L"\"quoted\"",    std::wstring(L"a\0b", 3)};
     };
     cases["no_arguments_without_helper"].withoutHelper = true;
-    cases["packaged_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"com/example/App"; };
+    cases["packaged_with_helper"].configure = [](Context& c) { c.launcher.settings.start.mainClass = L"com/example/App"; };
     cases["packaged_without_helper"] = cases["packaged_with_helper"];
     cases["packaged_without_helper"].withoutHelper = true;
     cases["packaged_with_helper"].afterLoad = HelperCallRecorder::Install;
     cases["many_arguments"].configure = [](Context& c) {
-        for (int i = 0; i < 300; ++i) c.launcher.applicationArguments.push_back(L"a" + std::to_wstring(i));
+        for (int i = 0; i < 300; ++i) c.launcher.vmStart.arguments.push_back(L"a" + std::to_wstring(i));
     };
     // main returns at once; which rule keeps the VM thread from detaching.
     cases["ibm_allowed_and_preferred"].configure = [](Context& c) {
-        c.launcher.ibmAllowed = true;
-        c.launcher.ibmPreferred = true;
+        c.launcher.settings.runtime.ibmAllowed = true;
+        c.launcher.settings.runtime.ibmPreferred = true;
     };
-    cases["ibm_allowed_only"].configure = [](Context& c) { c.launcher.ibmAllowed = true; };
-    cases["ibm_preferred_only"].configure = [](Context& c) { c.launcher.ibmPreferred = true; };
-    cases["no_main_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"NoMain"; };
+    cases["ibm_allowed_only"].configure = [](Context& c) { c.launcher.settings.runtime.ibmAllowed = true; };
+    cases["ibm_preferred_only"].configure = [](Context& c) { c.launcher.settings.runtime.ibmPreferred = true; };
+    cases["no_main_with_helper"].configure = [](Context& c) { c.launcher.settings.start.mainClass = L"NoMain"; };
     cases["no_main_without_helper"] = cases["no_main_with_helper"];
     cases["no_main_without_helper"].withoutHelper = true;
-    cases["missing_class_with_helper"].configure = [](Context& c) { c.launcher.mainClass = L"com/example/Missing"; };
+    cases["missing_class_with_helper"].configure = [](Context& c) { c.launcher.settings.start.mainClass = L"com/example/Missing"; };
     cases["missing_class_without_helper"] = cases["missing_class_with_helper"];
     cases["missing_class_without_helper"].withoutHelper = true;
 
     cases["redirect_replace_out_append_err"].configure = [](Context& c) {
-        c.launcher.mainClass = L"Printer";
-        c.launcher.outputFile = FromUtf8(c.folder + "/out.txt");
-        c.launcher.errorFile = FromUtf8(c.folder + "/err.txt");
-        c.launcher.appendErrors = true;
+        c.launcher.settings.start.mainClass = L"Printer";
+        c.launcher.vmStart.output.outputFile = FromUtf8(c.folder + "/out.txt");
+        c.launcher.vmStart.output.errorFile = FromUtf8(c.folder + "/err.txt");
+        c.launcher.vmStart.output.appendErrors = true;
     };
     cases["redirect_append_out_replace_err"].configure = [](Context& c) {
-        c.launcher.mainClass = L"Printer";
-        c.launcher.outputFile = FromUtf8(c.folder + "/out.txt");
-        c.launcher.appendOutput = true;
-        c.launcher.errorFile = FromUtf8(c.folder + "/err-%yyyyMMdd%.txt");
+        c.launcher.settings.start.mainClass = L"Printer";
+        c.launcher.vmStart.output.outputFile = FromUtf8(c.folder + "/out.txt");
+        c.launcher.vmStart.output.appendOutput = true;
+        c.launcher.vmStart.output.errorFile = FromUtf8(c.folder + "/err-%yyyyMMdd%.txt");
     };
     cases["redirect_unopenable"].configure = [](Context& c) {
-        c.launcher.mainClass = L"Printer";
+        c.launcher.settings.start.mainClass = L"Printer";
         // Neither the folder nor the file can be made inside /proc.
-        c.launcher.outputFile = L"/proc/zorv-none\\out.txt";
-        c.launcher.errorFile = FromUtf8(c.folder + "/err.txt");
+        c.launcher.vmStart.output.outputFile = L"/proc/zorv-none\\out.txt";
+        c.launcher.vmStart.output.errorFile = FromUtf8(c.folder + "/err.txt");
     };
     cases["redirect_then_missing_class"].configure = [](Context& c) {
-        c.launcher.mainClass = L"com/example/Missing";
-        c.launcher.outputFile = FromUtf8(c.folder + "/out.txt");
-        c.launcher.errorFile = FromUtf8(c.folder + "/err.txt");
+        c.launcher.settings.start.mainClass = L"com/example/Missing";
+        c.launcher.vmStart.output.outputFile = FromUtf8(c.folder + "/out.txt");
+        c.launcher.vmStart.output.errorFile = FromUtf8(c.folder + "/err.txt");
     };
 
-    cases["main_throws"].configure = [](Context& c) { c.launcher.mainClass = L"Throws"; };
-    cases["system_exit"].configure = [](Context& c) { c.launcher.mainClass = L"ExitSeven"; };
+    cases["main_throws"].configure = [](Context& c) { c.launcher.settings.start.mainClass = L"Throws"; };
+    cases["system_exit"].configure = [](Context& c) { c.launcher.settings.start.mainClass = L"ExitSeven"; };
 
     // A default charset that cannot hold the trace's characters: they must
     // come through all the same.
     auto traceThrows = [](const char* kind, int answer) {
         return [kind, answer](Context& c) {
-            c.launcher.mainClass = L"TraceThrows";
-            c.launcher.failureCheck = true;
-            c.launcher.vmOptions.push_back(std::string("-Dzorv.trace=") + kind);
-            c.launcher.vmOptions.push_back("-Dfile.encoding=ISO-8859-1");
+            c.launcher.settings.start.mainClass = L"TraceThrows";
+            c.launcher.settings.presentation.failureCheck = true;
+            c.launcher.vmStart.options.push_back(std::string("-Dzorv.trace=") + kind);
+            c.launcher.vmStart.options.push_back("-Dfile.encoding=ISO-8859-1");
             c.platform.exceptionAnswer = answer;
         };
     };
@@ -213,18 +215,18 @@ std::map<std::string, ChildCase> Cases() {
     cases["trace_bad_print"].configure = traceThrows("bad_print", kDialogIgnore);
 
     auto lingering = [](Context& c) {
-        c.launcher.mainClass = L"Lingering";
-        c.launcher.vmOptions.back() = "-Dzorv.out=" + c.folder + "/late.txt";
+        c.launcher.settings.start.mainClass = L"Lingering";
+        c.launcher.vmStart.options.back() = "-Dzorv.out=" + c.folder + "/late.txt";
     };
     auto reportLateFile = [](const char* key) {
         return [key](Context& c) {
             c.report.Put(key, Exists(c.folder + "/late.txt") ? 1 : 0);
-            c.report.Put(std::string(key) + "_vm_left", c.launcher.javaVm != nullptr ? 1 : 0);
+            c.report.Put(std::string(key) + "_vm_left", c.launcher.vm.javaVm != nullptr ? 1 : 0);
         };
     };
     cases["service_lingering"].configure = [lingering](Context& c) {
         lingering(c);
-        c.launcher.isService = true;
+        c.launcher.settings.instance.isService = true;
     };
     cases["service_lingering"].afterThread = reportLateFile("late_file_after_thread");
     cases["application_lingering"].configure = lingering;
@@ -234,31 +236,29 @@ std::map<std::string, ChildCase> Cases() {
 
     cases["run_default_stack"].wholeRun = true;
     cases["run_default_stack"].configure = [](Context& c) {
-        WriteAll(c.folder + "/app.ini", WholeRunSettings(""));
-        c.launcher.mainClass = L"DeepRecursion";
+        WriteAll(c.folder + "/app.ini", WholeRunSettings("DeepRecursion", ""));
     };
     cases["run_large_stack"].wholeRun = true;
     cases["run_large_stack"].configure = [](Context& c) {
-        WriteAll(c.folder + "/app.ini", WholeRunSettings(" -Xss64m"));
-        c.launcher.mainClass = L"DeepRecursion";
+        WriteAll(c.folder + "/app.ini", WholeRunSettings("DeepRecursion", " -Xss64m"));
     };
 
     cases["run_without_thread"].wholeRun = true;
     cases["run_without_thread"].configure = [](Context& c) {
-        WriteAll(c.folder + "/app.ini", WholeRunSettings(""));
+        WriteAll(c.folder + "/app.ini", WholeRunSettings("ArgsWriter", ""));
         c.platform.refuseThreads = true;
     };
 
     // Requests served one after another on threads of their own, as the
     // listener would start them, while the VM lives on after main.
-    cases["secondary_requests"].configure = [](Context& c) { c.launcher.mainClass = L"SecondaryVoid"; };
+    cases["secondary_requests"].configure = [](Context& c) { c.launcher.settings.start.mainClass = L"SecondaryVoid"; };
     cases["secondary_requests"].afterThread = [](Context& c) {
         unsigned char block[kInstanceBlockSize] = {};
         WriteBlockField(block, kMessageIdOffset, ReportingChannel::kMessage);
-        c.launcher.singleInstanceBlock = block;
-        c.launcher.singleInstanceChannel = std::make_unique<ReportingChannel>(c.report);
+        c.launcher.singleInstance.block = block;
+        c.launcher.singleInstance.channel = std::make_unique<ReportingChannel>(c.report);
         auto serve = [&](std::uint32_t requester, const wchar_t* mainClass, const std::vector<std::wstring>& arguments) {
-            c.launcher.mainClass = mainClass;
+            c.launcher.vm.mainClass = mainClass;
             WriteArgumentBlock(block, arguments);
             std::thread([&] { c.report.Put("served_" + std::to_string(requester), ServeSecondaryRequest(c.launcher, requester)); })
                 .join();
@@ -267,8 +267,8 @@ std::map<std::string, ChildCase> Cases() {
         serve(2, L"SecondaryInt", {L"bcd", L""});
         serve(3, L"ArgsWriter", {L"x"});
         serve(4, L"com/example/Missing", {L"x"});
-        c.launcher.singleInstanceChannel.reset();
-        c.launcher.singleInstanceBlock = nullptr;
+        c.launcher.singleInstance.channel.reset();
+        c.launcher.singleInstance.block = nullptr;
     };
 
     // main as JDK 25 allows it; each class records every construction and call.
@@ -281,14 +281,14 @@ std::map<std::string, ChildCase> Cases() {
     for (const auto& [name, mainClass] : jdk25Mains) {
         cases[name].onJdk25 = true;
         cases[name].configure = [mainClass = mainClass](Context& c) {
-            c.launcher.mainClass = mainClass;
-            c.launcher.applicationArguments = {L"a", L"b"};
+            c.launcher.settings.start.mainClass = mainClass;
+            c.launcher.vmStart.arguments = {L"a", L"b"};
         };
     }
 
-    cases["create_vm_unrecognised_option"].configure = [](Context& c) { c.launcher.vmOptions.push_back("-Xbogus"); };
+    cases["create_vm_unrecognised_option"].configure = [](Context& c) { c.launcher.vmStart.options.push_back("-Xbogus"); };
     cases["create_vm_unrecognised_flag"].configure = [](Context& c) {
-        c.launcher.vmOptions.push_back("-XX:+ZorvNoSuchFlag");
+        c.launcher.vmStart.options.push_back("-XX:+ZorvNoSuchFlag");
     };
 
     // The archive options the launcher makes for the runtime of the case, in
@@ -297,17 +297,22 @@ std::map<std::string, ChildCase> Cases() {
     auto classDataSharing = [](Context& c, const std::string& libraryPath) {
         setenv("XDG_CACHE_HOME", c.folder.c_str(), 1);
         c.platform.modulePath = FromUtf8(c.folder) + L"\\app.exe";
-        c.launcher.productName = L"Demo";
-        c.launcher.productCode = L"X";
-        c.launcher.vmOptions[1] = std::string("-Djava.class.path=") + kTestClassJar;
+        c.launcher.settings.instance.productName = L"Demo";
+        c.launcher.settings.instance.productCode = L"X";
+        c.launcher.vmStart.options[1] = std::string("-Djava.class.path=") + kTestClassJar;
         std::string home = libraryPath.substr(0, libraryPath.rfind("/lib/server/"));
         std::string options;
-        for (const std::wstring& option : c.launcher.ClassDataSharingOptions(FromUtf8(home + "/"))) {
-            c.launcher.vmOptions.push_back(NativePath(option));
+        c.launcher.files.executable = c.platform.modulePath;
+        const VmOptionSources sources{c.launcher.files,           c.launcher.settings.start,
+                                      c.launcher.settings.vm,     c.launcher.settings.output,
+                                      c.launcher.settings.instance, c.launcher.runtime};
+        for (const std::wstring& option :
+             ClassDataSharingOptions(c.platform, sources, FromUtf8(home + "/"), {}, c.launcher.vmStart.classData)) {
+            c.launcher.vmStart.options.push_back(NativePath(option));
             options += (options.empty() ? "" : " ") + NativePath(option);
         }
         c.report.Put("cds_options", options);
-        c.launcher.vmOptions.push_back("-Xlog:class+load=info:file=" + c.folder + "/classes.txt");
+        c.launcher.vmStart.options.push_back("-Xlog:class+load=info:file=" + c.folder + "/classes.txt");
     };
     cases["cds_jdk17"].configure = [classDataSharing](Context& c) { classDataSharing(c, kJvmLibrary); };
     cases["cds_jdk25"].onJdk25 = true;
@@ -335,22 +340,25 @@ int RunChildCase(const std::string& name, const std::string& folder) {
     {
         Launcher launcher(platform);
         Context context{launcher, platform, report, folder};
-        launcher.mainClass = L"ArgsWriter";
-        launcher.vmOptions = {"-Xcheck:jni", std::string("-Djava.class.path=") + kTestClassFolder,
+        launcher.settings.start.mainClass = L"ArgsWriter";
+        launcher.vmStart.options = {"-Xcheck:jni", std::string("-Djava.class.path=") + kTestClassFolder,
                               "-Dzorv.out=" + folder + "/main.txt"};
-        if (childCase.onJdk25) launcher.vmOptions[1] += std::string(":") + kJdk25ClassFolder;
+        if (childCase.onJdk25) launcher.vmStart.options[1] += std::string(":") + kJdk25ClassFolder;
         if (childCase.configure) childCase.configure(context);
         if (childCase.wholeRun) {
-            launcher.vmOptions.clear();
+            launcher.vmStart.options.clear();
             platform.modulePath = FromUtf8(folder + "/app.exe");
-            launcher.jvmLibraryPath = FromUtf8(kJvmLibrary);
+            if (!ReadLauncherSettings(platform, launcher.files, launcher.settings)) return 93;
+            launcher.runtime.jvmLibraryPath = FromUtf8(kJvmLibrary);
             result = launcher.Run();
         } else {
-            if (!launcher.LoadJvmLibrary(FromUtf8(childCase.onJdk25 ? kJdk25JvmLibrary : kJvmLibrary))) return 91;
-            if (childCase.withoutHelper) launcher.findClassFromBootLoader = nullptr;
+            if (!LoadJvmLibrary(platform, FromUtf8(childCase.onJdk25 ? kJdk25JvmLibrary : kJvmLibrary), nullptr,
+                                launcher.vm.entries))
+                return 91;
+            if (childCase.withoutHelper) launcher.vm.entries.findClassFromBootLoader = nullptr;
             if (childCase.afterLoad) childCase.afterLoad(context);
             std::uint32_t code = 0;
-            if (!platform.RunThread(launcher.vmThreadStackSize, VmThreadMain, &launcher, code)) return 92;
+            if (!platform.RunThread(launcher.vmStart.threadStackSize, VmThreadMain, &launcher, code)) return 92;
             result = static_cast<int>(code);
         }
         report.Put("result", result);

@@ -47,14 +47,14 @@ TEST(RealSplashLibrary, ShowsThePictureUntilTheCloseActionRunsOnce) {
 
     PosixPlatform platform;
     Launcher launcher(platform);
-    launcher.jvmLibraryPath = FromUtf8(ZORV_TEST_JVM_LIBRARY);
+    const std::wstring jvmLibraryPath = FromUtf8(ZORV_TEST_JVM_LIBRARY);
     std::uint32_t error = 0;
-    ASSERT_NE(platform.LoadLibraryAt(launcher.jvmLibraryPath, error), nullptr);
-    ASSERT_TRUE(launcher.StartNativeSplash(FromUtf8(ZORV_TEST_SPLASH_LIBRARY), FromUtf8(picture)));
-    EXPECT_NE(launcher.nativeSplashClose.Held(), nullptr);
+    ASSERT_NE(platform.LoadLibraryAt(jvmLibraryPath, error), nullptr);
+    ASSERT_TRUE(launcher.StartNativeSplash(FromUtf8(ZORV_TEST_SPLASH_LIBRARY), FromUtf8(picture), jvmLibraryPath));
+    EXPECT_NE(launcher.splash.nativeClose.Held(), nullptr);
     EXPECT_TRUE(ScreenShowsWindow("97x61", true));
-    launcher.nativeSplashClose.Run();
-    EXPECT_EQ(launcher.nativeSplashClose.Held(), nullptr);
+    launcher.splash.nativeClose.Run();
+    EXPECT_EQ(launcher.splash.nativeClose.Held(), nullptr);
     EXPECT_TRUE(ScreenShowsWindow("97x61", false));
 
     std::remove(picture.c_str());

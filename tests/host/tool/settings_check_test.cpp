@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_keys.h"
 #include "tool/inflate.h"
@@ -490,20 +489,19 @@ TEST(SettingsCheck, ModernApplicationsModuleOptionsAndWhatTheVmWouldRefuse) {
 // The table's keywords are the ones the launcher acts on: each changes the
 // launcher's choice from what an unknown word gives.
 TEST(SettingsKeys, KeywordsOfTheTableAreTheLaunchersOwn) {
-    testing::FakePlatform platform;
-    auto providerFlags = [&](const std::wstring& value) {
-        Launcher launcher(platform);
-        ApplyVmProvider(launcher, value);
-        std::vector<bool> flags = {launcher.jrockitAllowed, launcher.jrockitPreferred, launcher.sunAllowed,
-                                   launcher.sunPreferred,   launcher.ibmAllowed,       launcher.ibmPreferred};
-        for (bool allowed : launcher.vendors.allowed) flags.push_back(allowed);
-        for (bool preferred : launcher.vendors.preferred) flags.push_back(preferred);
+    auto providerFlags = [](const std::wstring& value) {
+        RuntimeRequest request;
+        ApplyVmProvider(request, value);
+        std::vector<bool> flags = {request.jrockitAllowed, request.jrockitPreferred, request.sunAllowed,
+                                   request.sunPreferred,   request.ibmAllowed,       request.ibmPreferred};
+        for (bool allowed : request.vendors.allowed) flags.push_back(allowed);
+        for (bool preferred : request.vendors.preferred) flags.push_back(preferred);
         return flags;
     };
-    auto sourceFlags = [&](const std::wstring& value) {
-        Launcher launcher(platform);
-        ApplyJvmSource(launcher, value);
-        return std::vector<bool>{launcher.sourceJdk, launcher.sourceJre, launcher.sourceEither};
+    auto sourceFlags = [](const std::wstring& value) {
+        RuntimeRequest request;
+        ApplyJvmSource(request, value);
+        return std::vector<bool>{request.sourceJdk, request.sourceJre, request.sourceEither};
     };
     const SettingsKey* provider = FindSettingsKey(L"Java Runtime Environment", L"VM Provider");
     const SettingsKey* source = FindSettingsKey(L"Java Runtime Environment", L"JVM Source");

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "launcher/launcher.h"
+#include "launcher_fixture.h"
 #include "vm/class_data_sharing.h"
 
 namespace zorv {
@@ -67,16 +67,15 @@ TEST(ClassDataSharing, OnlyJarsZipsAndTheProgramItselfCanBeArchived) {
     EXPECT_FALSE(ClassPathAllowsArchive(L"jar", L"C:\\app\\app.exe"));
 }
 
-class ClassDataAssembly : public ::testing::Test {
+class ClassDataAssembly : public testing::LauncherFixture {
 protected:
-    FakePlatform platform;
-    std::unique_ptr<Launcher> launcher;
-    const std::wstring ini = L"C:\\app\\app.ini";
+    VmStart vmStart;
     const std::wstring release = L"C:\\jre\\release";
     const std::wstring userFolder = L"C:\\Users\\u\\AppData\\Local\\Demo Viewer\\X";
 
     void SetUp() override {
-        platform.modulePath = L"C:\\app\\app.exe";
+        LauncherFixture::SetUp();
+        Set(L"Java Runtime Environment", L"Main Class", L"App");
         platform.SetEnv(L"LOCALAPPDATA", L"C:\\Users\\u\\AppData\\Local");
         platform.SetProfile(ini, L"Class Path", L"Class Path", L"D:\\app.jar");
         platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
@@ -86,13 +85,14 @@ protected:
     // A fresh start of the launcher: its options between the properties that
     // tell how it started and the parameters.
     Narrow Start(bool isService = false) {
-        launcher = std::make_unique<Launcher>(platform);
-        launcher->productName = L"Demo: Viewer";
-        launcher->productCode = L"X";
-        launcher->isService = isService;
-        launcher->jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
-        EXPECT_TRUE(launcher->AssembleVmOptions());
-        std::vector<std::string>& options = launcher->vmOptions;
+        EXPECT_TRUE(Read());
+        settings.instance.productName = L"Demo: Viewer";
+        settings.instance.productCode = L"X";
+        settings.instance.isService = isService;
+        chosen = ChosenRuntime();
+        chosen.jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
+        EXPECT_TRUE(Assemble());
+        std::vector<std::string>& options = vmStart.options;
         EXPECT_GE(options.size(), 4u);
         EXPECT_EQ(options.front(), "-Djava.class.path=D:\\app.jar;");
         EXPECT_EQ(options.back(), "-Xmx1g");
@@ -102,6 +102,12 @@ protected:
         return folder + L"\\" + ClassDataArchiveName(L"app.exe", L"17.0.15", L"C:\\jre");
     }
     std::string Option(const char* name, const std::wstring& path) { return name + platform.ToAnsi(path); }
+    // The VM options stage over the records as they stand.
+    bool Assemble() {
+        vmStart = VmStart();
+        const VmOptionSources sources{files, settings.start, settings.vm, settings.output, settings.instance, chosen};
+        return AssembleVmOptions(platform, sources, nullptr, vmStart);
+    }
 };
 
 TEST_F(ClassDataAssembly, WithoutTheSettingNothingIsAddedOrTouched) {
@@ -131,10 +137,10 @@ TEST_F(ClassDataAssembly, RecordedAtTheFirstEndKeptOnlyOnceTheVmEndedThenUsed) {
     // A start that ended during the recording leaves only the part.
     platform.files.insert(part);
     EXPECT_EQ(Start(), Narrow{Option("-XX:ArchiveClassesAtExit=", part)});
-    launcher->KeepRecordedClassDataArchive();
+    KeepRecordedClassDataArchive(platform, vmStart.classData);
     EXPECT_EQ(platform.files, std::set<std::wstring>{archive});
     EXPECT_EQ(Start(), Narrow{Option("-XX:SharedArchiveFile=", archive)});
-    launcher->KeepRecordedClassDataArchive();
+    KeepRecordedClassDataArchive(platform, vmStart.classData);
     EXPECT_EQ(platform.files, std::set<std::wstring>{archive});
 }
 
@@ -149,12 +155,10 @@ TEST_F(ClassDataAssembly, VersionFromTheReleaseFileElseTheRegistrationServiceBes
     platform.fileContents.erase(release);
     EXPECT_EQ(Start(), Narrow{}) << "no version, no archive";
     EXPECT_EQ(platform.filesRead.size(), 3u);
-    launcher = std::make_unique<Launcher>(platform);
-    launcher->registeredRuntimeVersion.Parse(L"17.0.15", 0);
-    launcher->jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
-    launcher->isService = true;
-    ASSERT_TRUE(launcher->AssembleVmOptions());
-    EXPECT_EQ(launcher->vmOptions.at(3), Option("-XX:ArchiveClassesAtExit=", Archive(L"C:\\app") + L".part"));
+    chosen.registeredVersion.Parse(L"17.0.15", 0);
+    settings.instance.isService = true;
+    ASSERT_TRUE(Assemble());
+    EXPECT_EQ(vmStart.options.at(3), Option("-XX:ArchiveClassesAtExit=", Archive(L"C:\\app") + L".part"));
 }
 
 TEST_F(ClassDataAssembly, ModuleOptionsMakeAnArchiveOfTheirOwn) {

@@ -4,7 +4,7 @@
 
 #include "fake_platform.h"
 #include "launcher/file_locations.h"
-#include "launcher/launcher.h"
+#include "launcher/launcher_settings.h"
 
 namespace zorv {
 namespace {
@@ -29,28 +29,28 @@ TEST(FileLocations, SettingsFileUsesTheLastDotOfTheWholePath) {
 
 TEST(FileLocations, PerUserAndPairPaths) {
     FakePlatform platform;
-    Launcher launcher(platform);
+    InstanceSettings product;
     platform.modulePath = L"C:\\Apps\\Viewer\\viewer.exe";
-    launcher.productName = L"Demo: Viewer";
-    launcher.productCode = L"X";
+    product.productName = L"Demo: Viewer";
+    product.productCode = L"X";
     std::wstring path;
     platform.SetEnv(L"APPDATA", L"C:\\Roaming\\");
-    launcher.GetUserSettingsPath(path, true);
+    path = UserSettingsPath(platform, product, platform.modulePath, true);
     EXPECT_EQ(path, L"C:\\Roaming\\Demo Viewer\\X\\viewer.ini");
     EXPECT_EQ(platform.createdFolders,
               (std::vector<std::wstring>{L"C:\\Roaming", L"C:\\Roaming\\Demo Viewer", L"C:\\Roaming\\Demo Viewer\\X"}));
 
-    launcher.productName = L"\\?\"|><:/*";
-    launcher.GetUserSettingsPath(path, false);
+    product.productName = L"\\?\"|><:/*";
+    path = UserSettingsPath(platform, product, platform.modulePath, false);
     EXPECT_EQ(path, L"C:\\Roaming\\\\X\\viewer.ini");
 
-    EXPECT_FALSE(launcher.GetPairSettingsFilePath(path));
-    launcher.GetPairUserSettingsPath(path);
+    EXPECT_FALSE(SettingsFileFor(product.pairProduct, path));
+    path = UserSettingsPath(platform, product, product.pairProduct, true);
     EXPECT_EQ(path, L"");
-    launcher.pairProduct = L"C:\\Apps\\Viewer32\\viewer32.exe";
-    ASSERT_TRUE(launcher.GetPairSettingsFilePath(path));
+    product.pairProduct = L"C:\\Apps\\Viewer32\\viewer32.exe";
+    ASSERT_TRUE(SettingsFileFor(product.pairProduct, path));
     EXPECT_EQ(path, L"C:\\Apps\\Viewer32\\viewer32.ini");
-    launcher.GetPairUserSettingsPath(path);
+    path = UserSettingsPath(platform, product, product.pairProduct, true);
     EXPECT_EQ(path, L"C:\\Roaming\\\\X\\viewer32.ini");
 }
 
@@ -58,12 +58,12 @@ TEST(FileLocations, PerUserAndPairPaths) {
 // else would put the user's files wherever the start happens to be.
 TEST(FileLocations, PerUserFoldersComeOnlyFromFullPaths) {
     FakePlatform platform;
-    Launcher launcher(platform);
-    launcher.productName = L"Demo";
-    launcher.productCode = L"X";
+    InstanceSettings product;
+    product.productName = L"Demo";
+    product.productCode = L"X";
     auto settingsFolder = [&](UserFolderKind kind = UserFolderKind::settings) {
         std::wstring folder = L"<stale>";
-        return launcher.GetUserFolder(kind, true, folder) ? folder : L"none: " + folder;
+        return UserFolder(platform, product, kind, true, folder) ? folder : L"none: " + folder;
     };
     EXPECT_EQ(settingsFolder(), L"none: ");
     for (const wchar_t* notFull : {L"", L"Roaming", L"\\Roaming", L"C:Roaming", L"/Roaming", L":\\x"}) {
@@ -112,27 +112,26 @@ TEST(FileLocations, ProductNamesBecomeOneHarmlessFolderName) {
     EXPECT_EQ(UserFolderName(L"{1234-AB}"), L"{1234-AB}");
 
     FakePlatform platform;
-    Launcher launcher(platform);
+    InstanceSettings product;
     platform.SetEnv(L"APPDATA", L"C:\\Roaming");
-    launcher.productName = L"Demo";
-    launcher.productCode = L"..\\..\\..";
+    product.productName = L"Demo";
+    product.productCode = L"..\\..\\..";
     std::wstring path;
-    launcher.GetUserSettingsPath(path, false);
+    path = UserSettingsPath(platform, product, platform.modulePath, false);
     EXPECT_EQ(path, L"C:\\Roaming\\Demo\\\\app.ini");
 }
 
 TEST(FileLocations, WorkingDirectoryIsTheExecutablesFolder) {
     FakePlatform platform;
-    Launcher launcher(platform);
     platform.modulePath = L"C:\\viewer.exe";
-    launcher.ApplyWorkingDirectory();
+    ApplyWorkingDirectory(platform, platform.modulePath);
     EXPECT_EQ(platform.currentFolder, L"C:");
     platform.modulePath = L"C:\\Apps\\v.exe";
-    launcher.ApplyWorkingDirectory();
+    ApplyWorkingDirectory(platform, platform.modulePath);
     EXPECT_EQ(platform.currentFolder, L"C:\\Apps");
     platform.currentFolder.clear();
     platform.modulePath = L"\\v.exe";
-    launcher.ApplyWorkingDirectory();
+    ApplyWorkingDirectory(platform, platform.modulePath);
     EXPECT_EQ(platform.currentFolder, L"");
 }
 

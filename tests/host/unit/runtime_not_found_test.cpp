@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "launcher/launcher.h"
 #include "launcher_fixture.h"
 #include "runtime/jvm_library.h"
 #include "runtime/runtime_not_found.h"
@@ -15,10 +14,10 @@ protected:
     void SetUp() override {
         LauncherFixture::SetUp();
         platform.SetEnv(L"APPDATA", L"C:\\Users\\u\\AppData");
-        launcher.productName = L"Viewer";
-        launcher.productCode = L"{P}";
-        launcher.maximumVersion = VersionNumber::Open();
-        launcher.minimumVersion.Parse(L"1.8", 0);
+        settings.instance.productName = L"Viewer";
+        settings.instance.productCode = L"{P}";
+        settings.runtime.maximumVersion = VersionNumber::Open();
+        settings.runtime.minimumVersion.Parse(L"1.8", 0);
         platform.activeWindow = reinterpret_cast<WindowHandle>(0x1234);
         platform.files = {L"C:\\Java\\jre8\\bin\\client\\jvm.dll", L"C:\\Java\\srv\\bin\\server\\jvm.dll"};
     }
@@ -37,27 +36,27 @@ protected:
 
 TEST_F(RuntimeDialog, CancelEndsTheSearchAndWritesNothing) {
     platform.browsedFolders = {L"C:\\Java\\jre8"};
-    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_FALSE(Locate());
     ASSERT_EQ(platform.dialogMessages.size(), 1u);
     EXPECT_EQ(platform.dialogMessages[0],
               L"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (minimum version "
               L"1.8) from:");
     EXPECT_EQ(platform.dialogOwners[0], platform.activeWindow);
     EXPECT_TRUE(Remembered().empty());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"");
+    EXPECT_EQ(chosen.jvmLibraryPath, L"");
 }
 
 TEST_F(RuntimeDialog, OkNeedsTheLastFolderToHoldALibraryOfTheRequiredType) {
-    launcher.jvmType = serverOnly;
+    settings.runtime.jvmType = serverOnly;
     platform.runtimeDialogAnswer = kDialogOk;
     platform.browsedFolders = {L"C:\\Java\\jre8"};
-    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_FALSE(Locate());
     EXPECT_NE(platform.dialogMessages[0].find(L"a JRE with a server JVM (minimum version 1.8)"), std::wstring::npos);
     platform.browsedFolders = {L"C:\\Java\\srv", L"C:\\Nothing"};
-    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_FALSE(Locate());
     EXPECT_TRUE(Remembered().empty());
 
-    RuntimeNotFoundDialog dialog(launcher, L"");
+    RuntimeNotFoundDialog dialog(platform, settings.runtime, Machines(), L"");
     EXPECT_TRUE(dialog.TakeFolder(L"C:\\Java\\srv\\"));
     EXPECT_EQ(dialog.chosenFolder, L"C:\\Java\\srv\\");
     EXPECT_EQ(dialog.jvmLibraryPath, L"C:\\Java\\srv\\bin\\server\\jvm.dll");
@@ -66,12 +65,12 @@ TEST_F(RuntimeDialog, OkNeedsTheLastFolderToHoldALibraryOfTheRequiredType) {
 }
 
 TEST_F(RuntimeDialog, ChosenFolderIsUsedAndRememberedPerUserForThisProductAndItsPair) {
-    launcher.pairProduct = L"C:\\app\\app32.exe";
+    settings.instance.pairProduct = L"C:\\app\\app32.exe";
     platform.runtimeDialogAnswer = kDialogOk;
     platform.browsedFolders = {L"C:\\Java\\jre8"};
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\Java\\jre8\\bin\\client\\jvm.dll");
-    EXPECT_FALSE(launcher.handOverToPair);
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\Java\\jre8\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(chosen.handOverToPair);
     std::map<std::wstring, std::wstring> expected = {
         {L"C:\\Users\\u\\AppData\\Viewer\\{P}\\app.ini", L"C:\\Java\\jre8\\"},
         {L"C:\\Users\\u\\AppData\\Viewer\\{P}\\app32.ini", L"C:\\Java\\jre8\\"},
@@ -83,13 +82,13 @@ TEST_F(RuntimeDialog, ChosenFolderIsUsedAndRememberedPerUserForThisProductAndIts
 }
 
 TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOver) {
-    launcher.isService = true;
-    launcher.pairProduct = L"C:\\app\\app32.exe";
+    settings.instance.isService = true;
+    settings.instance.pairProduct = L"C:\\app\\app32.exe";
     platform.machines[L"C:\\Java\\jre8\\bin\\client\\jvm.dll"] = kMachineI386;
     platform.runtimeDialogAnswer = kDialogOk;
     platform.browsedFolders = {L"C:\\Java\\jre8\\"};
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_TRUE(launcher.handOverToPair);
+    ASSERT_TRUE(Locate());
+    EXPECT_TRUE(chosen.handOverToPair);
     std::map<std::wstring, std::wstring> expected = {
         {L"C:\\app\\app.ini", L"C:\\Java\\jre8\\"},
         {L"C:\\app\\app32.ini", L"C:\\Java\\jre8\\"},
@@ -99,7 +98,8 @@ TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOv
     // Without a "." in the executable's path there is no settings file to name.
     platform.profiles.clear();
     platform.modulePath = L"C:\\app\\app";
-    ASSERT_TRUE(launcher.LocateRuntime());
+    files = ProgramFiles{platform.modulePath, L""};
+    ASSERT_TRUE(Locate());
     EXPECT_TRUE(Remembered().empty());
 }
 
@@ -119,7 +119,7 @@ TEST_F(RuntimeDialog, AFolderNextToTheRuntimeLeadsToItOnlyWhenItIsTheOnlyOne) {
     platform.files.insert(L"C:\\Jdks\\jdk-17\\bin\\server\\jvm.dll");
     platform.listings[L"C:\\Java\\*"] = {L".", L"..", L"jre8", L"srv"};
     platform.listings[L"C:\\Jdks\\*"] = {L".", L"..", L"readme.txt", L"jdk-17"};
-    RuntimeNotFoundDialog dialog(launcher, L"");
+    RuntimeNotFoundDialog dialog(platform, settings.runtime, Machines(), L"");
     std::vector<bool> usable;
     std::vector<std::wstring> verdicts =
         Verdicts(dialog, {L"C:\\Jdks\\jdk-17\\BIN", L"C:\\Jdks", L"C:\\Java", L"C:\\Java\\jre8\\bin\\client"}, usable);
@@ -133,8 +133,8 @@ TEST_F(RuntimeDialog, AFolderNextToTheRuntimeLeadsToItOnlyWhenItIsTheOnlyOne) {
     // What OK remembers is the runtime's home, not the folder picked.
     platform.runtimeDialogAnswer = kDialogOk;
     platform.browsedFolders = {L"C:\\Jdks\\jdk-17\\bin"};
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\Jdks\\jdk-17\\bin\\server\\jvm.dll");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\Jdks\\jdk-17\\bin\\server\\jvm.dll");
     EXPECT_EQ(Remembered()[L"C:\\Users\\u\\AppData\\Viewer\\{P}\\app.ini"], L"C:\\Jdks\\jdk-17\\");
 }
 
@@ -146,7 +146,7 @@ TEST_F(RuntimeDialog, ARuntimeThisLauncherCannotStartKeepsOkDisabledAndSaysWhy) 
     platform.machines[L"C:\\Java\\srv\\bin\\server\\jvm.dll"] = kMachineAmd64;
     platform.fileContents[L"C:\\Java\\old\\release"] = "JAVA_VERSION=\"1.7.0_80\"\n";
     platform.fileContents[L"C:\\Java\\srv\\release"] = "IMPLEMENTOR=\"x\"\nJAVA_VERSION=\"17.0.9\"\n";
-    RuntimeNotFoundDialog dialog(launcher, L"");
+    RuntimeNotFoundDialog dialog(platform, settings.runtime, Machines(), L"");
     std::vector<bool> usable;
     std::vector<std::wstring> verdicts =
         Verdicts(dialog, {L"C:\\Java\\jre8", L"C:\\Java\\arm", L"C:\\Java\\old", L"C:\\Java\\srv"}, usable);
@@ -156,25 +156,26 @@ TEST_F(RuntimeDialog, ARuntimeThisLauncherCannotStartKeepsOkDisabledAndSaysWhy) 
                                                    L"Version 1.7.0.80 is out of bounds: minimum version 1.8.", L""}));
 
     // A pair takes the 32-bit one.
-    launcher.pairProduct = L"C:\\app\\app32.exe";
+    settings.instance.pairProduct = L"C:\\app\\app32.exe";
+    Machines();  // the dialog's view of the records, brought up to date
     EXPECT_TRUE(dialog.TakeFolder(L"C:\\Java\\jre8"));
     EXPECT_EQ(dialog.verdict, L"");
 }
 
 TEST_F(RuntimeDialog, ARememberedRuntimeOfTheWrongArchitectureIsPassedOverAndTheDialogAsksAgain) {
-    launcher.configuredRuntimeFolder = L"C:\\Java\\jre8";
+    settings.runtime.configuredRuntimeFolder = L"C:\\Java\\jre8";
     platform.machines[L"C:\\Java\\jre8\\bin\\client\\jvm.dll"] = kMachineI386;
     platform.browsedFolders = {L"C:\\Java\\srv"};
     platform.runtimeDialogAnswer = kDialogOk;
-    ASSERT_TRUE(launcher.LocateRuntime());
+    ASSERT_TRUE(Locate());
     EXPECT_EQ(platform.dialogMessages.size(), 1u);
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\Java\\srv\\bin\\server\\jvm.dll");
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\Java\\srv\\bin\\server\\jvm.dll");
 
     // With a pair to take it, it is used as before.
-    launcher.pairProduct = L"C:\\app\\app32.exe";
-    ASSERT_TRUE(launcher.LocateRuntime());
+    settings.instance.pairProduct = L"C:\\app\\app32.exe";
+    ASSERT_TRUE(Locate());
     EXPECT_EQ(platform.dialogMessages.size(), 1u);
-    EXPECT_TRUE(launcher.handOverToPair);
+    EXPECT_TRUE(chosen.handOverToPair);
 }
 
 }  // namespace

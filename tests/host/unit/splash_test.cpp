@@ -62,23 +62,27 @@ TEST(SplashSettings, RuntimesLibraryIsLookedForBesideTheBinFolder) {
     EXPECT_EQ(NativeSplashLibraryPath(L"", L"splashscreen.dll"), L"");
 }
 
-TEST(SplashStart, NothingToCloseWithoutPictureOrThreadAndNoStartWithoutSettingsFile) {
+TEST(SplashStart, NothingToCloseWithoutPictureOrThreadAndThePictureFromTheSettingsFile) {
     FakePlatform platform;
     Launcher launcher{platform};
-    ASSERT_TRUE(launcher.StartSplash());
+    PresentationSettings presentation;
+    const std::wstring jvm = L"C:\\jre\\bin\\server\\jvm.dll";
+    ASSERT_TRUE(launcher.StartSplash(presentation, jvm));
     EXPECT_EQ(platform.threadsStarted, 0);
 
     platform.SetProfile(L"C:\\app\\app.ini", L"Display", L"Splash Screen", L"splash.png");
+    platform.SetProfile(L"C:\\app\\app.ini", L"Java Runtime Environment", L"Main Class", L"App");
+    ProgramFiles files;
+    LauncherSettings settings;
+    ASSERT_TRUE(ReadLauncherSettings(platform, files, settings));
+    EXPECT_EQ(settings.presentation.splashPicture, L"splash.png");
     platform.refuseThreads = true;
-    ASSERT_TRUE(launcher.StartSplash());
+    ASSERT_TRUE(launcher.StartSplash(settings.presentation, jvm));
     EXPECT_TRUE(platform.splashesServed.empty());
     launcher.CloseSplash();
     launcher.CloseSplash();
     EXPECT_TRUE(platform.threadsEnded.empty());
-    EXPECT_EQ(launcher.splashScreenWindow, nullptr);
-
-    platform.modulePath = L"C:\\app\\app";
-    EXPECT_FALSE(launcher.StartSplash());
+    EXPECT_EQ(launcher.splash.window, nullptr);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "launcher/file_locations.h"
-#include "launcher/launcher.h"
 #include "launcher_fixture.h"
 #include "launcher/launcher_settings.h"
 #include "runtime/jvm_library.h"
@@ -137,8 +136,8 @@ class Search : public testing::LauncherFixture {
 protected:
     void SetUp() override {
         LauncherFixture::SetUp();
-        launcher.maximumVersion = VersionNumber::Open();
-        launcher.sourceJdk = launcher.sourceJre = true;
+        settings.runtime.maximumVersion = VersionNumber::Open();
+        settings.runtime.sourceJdk = settings.runtime.sourceJre = true;
     }
     void Home(const std::wstring& home, const wchar_t* library = L"bin\\client\\jvm.dll") {
         platform.files.insert(home + library);
@@ -146,27 +145,27 @@ protected:
 };
 
 TEST_F(Search, ConfiguredFolderComesFirstAndIsArchitectureChecked) {
-    launcher.configuredRuntimeFolder = L"D:\\rt";
-    launcher.pairProduct = L"C:\\app\\app32.exe";
+    settings.runtime.configuredRuntimeFolder = L"D:\\rt";
+    settings.instance.pairProduct = L"C:\\app\\app32.exe";
     Home(L"D:\\rt\\");
     platform.machines[L"D:\\rt\\bin\\client\\jvm.dll"] = kMachineI386;
     Home(L"C:\\app\\");
     platform.files.insert(L"C:\\app\\bin\\java.dll");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"D:\\rt\\bin\\client\\jvm.dll");
-    EXPECT_TRUE(launcher.handOverToPair);
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"D:\\rt\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(chosen.handOverToPair);
 }
 
 TEST_F(Search, FolderWithoutLibraryFallsThroughToTheExecutablesFolder) {
-    launcher.configuredRuntimeFolder = L"D:\\empty\\";
+    settings.runtime.configuredRuntimeFolder = L"D:\\empty\\";
     Home(L"C:\\app\\jre64\\");
     platform.files.insert(L"C:\\app\\jre64\\bin\\java.dll");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\app\\jre64\\bin\\client\\jvm.dll");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\app\\jre64\\bin\\client\\jvm.dll");
     platform.files.insert(L"C:\\app\\bin\\java.dll");
     Home(L"C:\\app\\");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\app\\bin\\client\\jvm.dll");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\app\\bin\\client\\jvm.dll");
 }
 
 TEST_F(Search, RegistryFiltersRanksAndAppendsJreForDevelopmentKits) {
@@ -176,13 +175,13 @@ TEST_F(Search, RegistryFiltersRanksAndAppendsJreForDevelopmentKits) {
     Home(L"C:\\jre17\\");
     platform.Register(RegistryView::native, L"Software\\JavaSoft\\JDK\\", L"21", L"C:\\jdk21");
     Home(L"C:\\jdk21\\");
-    launcher.maximumVersion = V(L"17", 65535);
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\jre17\\bin\\client\\jvm.dll");
-    launcher.preferredVersions = {L"1.8"};
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\jdk8\\jre\\bin\\client\\jvm.dll");
-    EXPECT_FALSE(launcher.handOverToPair);
+    settings.runtime.maximumVersion = V(L"17", 65535);
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\jre17\\bin\\client\\jvm.dll");
+    settings.runtime.preferredVersions = {L"1.8"};
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\jdk8\\jre\\bin\\client\\jvm.dll");
+    EXPECT_FALSE(chosen.handOverToPair);
 }
 
 TEST_F(Search, SourceAndProviderChoicesSelectTheKeys) {
@@ -190,13 +189,13 @@ TEST_F(Search, SourceAndProviderChoicesSelectTheKeys) {
     Home(L"C:\\jdk\\");
     platform.Register(RegistryView::native, L"Software\\IBM\\Java2 Runtime Environment\\", L"11", L"C:\\ibm");
     Home(L"C:\\ibm\\");
-    ApplyJvmSource(launcher, L"only_JRE");
-    EXPECT_FALSE(launcher.LocateRuntime());
-    ApplyVmProvider(launcher, L"FAVOR_IBM");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\ibm\\bin\\client\\jvm.dll");
-    ApplyJvmSource(launcher, L"jdk");
-    EXPECT_FALSE(launcher.LocateRuntime());
+    ApplyJvmSource(settings.runtime, L"only_JRE");
+    EXPECT_FALSE(Locate());
+    ApplyVmProvider(settings.runtime, L"FAVOR_IBM");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\ibm\\bin\\client\\jvm.dll");
+    ApplyJvmSource(settings.runtime, L"jdk");
+    EXPECT_FALSE(Locate());
 }
 
 // On Linux: the folders under the system's JVM folder, each judged by its
@@ -205,6 +204,7 @@ TEST_F(Search, SourceAndProviderChoicesSelectTheKeys) {
 TEST_F(Search, InstalledRuntimesByReleaseFileBoundsSourceAndPreference) {
     platform.conventions = &kLinuxConventions;
     platform.modulePath = L"\\opt\\app\\viewer";
+    files.executable = platform.modulePath;
     const std::wstring jdk17 = L"\\usr\\lib\\jvm\\java-17\\", jre21 = L"\\usr\\lib\\jvm\\jre-21\\",
                        jdk11 = L"\\usr\\lib\\jvm\\java-11\\", broken = L"\\usr\\lib\\jvm\\broken\\";
     platform.installedRuntimes = {broken, jdk11, jdk17, jre21};
@@ -214,27 +214,27 @@ TEST_F(Search, InstalledRuntimesByReleaseFileBoundsSourceAndPreference) {
     for (const std::wstring& home : {broken, jdk11, jdk17, jre21}) Home(home, L"lib\\server\\libjvm.so");
     platform.files.insert(jdk11 + L"bin\\javac");
     platform.files.insert(jdk17 + L"bin\\javac");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, jre21 + L"lib\\server\\libjvm.so");
-    launcher.maximumVersion = V(L"17", 65535);
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, jdk17 + L"lib\\server\\libjvm.so");
-    launcher.preferredVersions = {L"11"};
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, jdk11 + L"lib\\server\\libjvm.so");
-    launcher.preferredVersions.clear();
-    launcher.maximumVersion = VersionNumber::Open();
-    ApplyJvmSource(launcher, L"only_JDK");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, jdk17 + L"lib\\server\\libjvm.so");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, jre21 + L"lib\\server\\libjvm.so");
+    settings.runtime.maximumVersion = V(L"17", 65535);
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, jdk17 + L"lib\\server\\libjvm.so");
+    settings.runtime.preferredVersions = {L"11"};
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, jdk11 + L"lib\\server\\libjvm.so");
+    settings.runtime.preferredVersions.clear();
+    settings.runtime.maximumVersion = VersionNumber::Open();
+    ApplyJvmSource(settings.runtime, L"only_JDK");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, jdk17 + L"lib\\server\\libjvm.so");
     // A runtime beside the executable comes before the installed ones.
     Home(L"\\opt\\app\\jre\\", L"lib\\server\\libjvm.so");
     platform.files.insert(L"\\opt\\app\\jre\\lib\\libjava.so");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"\\opt\\app\\jre\\lib\\server\\libjvm.so");
-    std::wstring settings;
-    ASSERT_TRUE(launcher.GetSettingsFilePath(settings));
-    EXPECT_EQ(settings, L"\\opt\\app\\viewer.ini");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"\\opt\\app\\jre\\lib\\server\\libjvm.so");
+    std::wstring settingsFile;
+    ASSERT_TRUE(SettingsFilePath(platform.Conventions(), files.executable, settingsFile));
+    EXPECT_EQ(settingsFile, L"\\opt\\app\\viewer.ini");
     EXPECT_EQ(SettingsFileFromFileName(L"\\my.apps\\viewer.bin"), L"\\my.apps\\viewer.ini");
 }
 
@@ -244,59 +244,59 @@ TEST_F(Search, ServerFirstRanksServerVmsAndRowFourJudgesAsClient) {
     platform.Register(RegistryView::native, L"Software\\JavaSoft\\Java Runtime Environment\\", L"1.8", L"C:\\eight");
     Home(L"C:\\eight\\");
     Home(L"C:\\eight\\", L"bin\\server\\jvm.dll");
-    launcher.jvmType = serverFirst;
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\seven\\bin\\server\\jvm.dll");
-    launcher.jvmType = clientFirst;
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\eight\\bin\\client\\jvm.dll");
+    settings.runtime.jvmType = serverFirst;
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\seven\\bin\\server\\jvm.dll");
+    settings.runtime.jvmType = clientFirst;
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\eight\\bin\\client\\jvm.dll");
 }
 
 TEST_F(Search, ThirtyTwoBitViewOnlyWithAPairAndItHandsOver) {
     platform.Register(RegistryView::wow32, L"Software\\JavaSoft\\JRE\\", L"1.8", L"C:\\x86");
     Home(L"C:\\x86\\");
-    EXPECT_FALSE(launcher.LocateRuntime());
-    launcher.pairProduct = L"C:\\app\\app32.exe";
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\x86\\bin\\client\\jvm.dll");
-    EXPECT_TRUE(launcher.handOverToPair);
+    EXPECT_FALSE(Locate());
+    settings.instance.pairProduct = L"C:\\app\\app32.exe";
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\x86\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(chosen.handOverToPair);
 }
 
 // The x86 pair of the same source looks the other way: a 64-bit library or a
 // registration in the 64-bit view goes to its x64 pair, a 32-bit one stays.
 TEST_F(Search, TheX86BuildHandsSixtyFourBitRuntimesToItsPair) {
-    launcher.architecture = kX86Architecture;
-    launcher.pairProduct = L"C:\\app\\app64.exe";
-    launcher.configuredRuntimeFolder = L"D:\\rt";
+    architecture = kX86Architecture;
+    settings.instance.pairProduct = L"C:\\app\\app64.exe";
+    settings.runtime.configuredRuntimeFolder = L"D:\\rt";
     Home(L"D:\\rt\\");
     platform.machines[L"D:\\rt\\bin\\client\\jvm.dll"] = kMachineAmd64;
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_TRUE(launcher.handOverToPair);
+    ASSERT_TRUE(Locate());
+    EXPECT_TRUE(chosen.handOverToPair);
     platform.machines[L"D:\\rt\\bin\\client\\jvm.dll"] = kMachineI386;
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_FALSE(launcher.handOverToPair);
+    ASSERT_TRUE(Locate());
+    EXPECT_FALSE(chosen.handOverToPair);
 
-    launcher.configuredRuntimeFolder.clear();
+    settings.runtime.configuredRuntimeFolder.clear();
     platform.Register(RegistryView::wow32, L"Software\\JavaSoft\\JRE\\", L"1.8", L"C:\\x86");
     Home(L"C:\\x86\\");
-    EXPECT_FALSE(launcher.LocateRuntime()) << "the x86 build's second pass read the 32-bit view";
+    EXPECT_FALSE(Locate()) << "the x86 build's second pass read the 32-bit view";
     platform.Register(RegistryView::wow64, L"Software\\JavaSoft\\JRE\\", L"17", L"C:\\x64");
     Home(L"C:\\x64\\");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\x64\\bin\\client\\jvm.dll");
-    EXPECT_TRUE(launcher.handOverToPair);
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\x64\\bin\\client\\jvm.dll");
+    EXPECT_TRUE(chosen.handOverToPair);
 }
 
 TEST_F(Search, JavaHomeIsTheLastSourceAndNeedsJavaDll) {
     platform.SetEnv(L"JAVA_HOME", L"C:\\java");
     Home(L"C:\\java\\");
-    EXPECT_FALSE(launcher.LocateRuntime());
+    EXPECT_FALSE(Locate());
     platform.files.insert(L"C:\\java\\bin\\java.dll");
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\java\\bin\\client\\jvm.dll");
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\java\\bin\\client\\jvm.dll");
     platform.SetEnv(L"JAVA_HOME", L"");
-    EXPECT_FALSE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"");
+    EXPECT_FALSE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"");
 }
 
 TEST_F(Search, OutOfBoundsAndUnusableRegistrationsAreSkipped) {
@@ -306,11 +306,11 @@ TEST_F(Search, OutOfBoundsAndUnusableRegistrationsAreSkipped) {
     Home(L"C:\\nodigits\\");
     platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"17", L"");
     platform.Register(RegistryView::native, L"Software\\JavaSoft\\JRE\\", L"18", L"C:\\nolibrary");
-    launcher.minimumVersion = V(L"1.7");
-    EXPECT_FALSE(launcher.LocateRuntime());
-    launcher.minimumVersion = VersionNumber();
-    ASSERT_TRUE(launcher.LocateRuntime());
-    EXPECT_EQ(launcher.jvmLibraryPath, L"C:\\old\\bin\\client\\jvm.dll");
+    settings.runtime.minimumVersion = V(L"1.7");
+    EXPECT_FALSE(Locate());
+    settings.runtime.minimumVersion = VersionNumber();
+    ASSERT_TRUE(Locate());
+    EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\old\\bin\\client\\jvm.dll");
 }
 
 // The vendors' own keys, each with the value name and place its installer uses.
@@ -334,22 +334,22 @@ protected:
             platform.RegisterValue(RegistryView::native, key, name, L"", L"CurrentVersion", currentVersion);
         Home(home + L"\\");
     }
-    std::wstring Found() { return launcher.LocateRuntime() ? launcher.jvmLibraryPath : L"(none)"; }
+    std::wstring Found() { return Locate() ? chosen.jvmLibraryPath : L"(none)"; }
 };
 
 TEST_F(VendorSearch, FoundOnlyWithAVendorKeywordInAnyLetterCase) {
     Adoptium(L"JDK", L"17.0.9.9", L"C:\\temurin17");
     EXPECT_EQ(Found(), L"(none)");
     for (const wchar_t* notAKeyword : {L"temurin", L"adoptium", L"sun"}) {
-        ApplyVmProvider(launcher, notAKeyword);
+        ApplyVmProvider(settings.runtime, notAKeyword);
         EXPECT_EQ(Found(), L"(none)") << notAKeyword;
     }
-    ApplyVmProvider(launcher, L"OpenJDK");
+    ApplyVmProvider(settings.runtime, L"OpenJDK");
     EXPECT_EQ(Found(), L"C:\\temurin17\\bin\\client\\jvm.dll");
     // The older keywords set every flag, the vendors' included.
-    ApplyVmProvider(launcher, L"any");
+    ApplyVmProvider(settings.runtime, L"any");
     EXPECT_EQ(Found(), L"(none)");
-    ApplyVmProvider(launcher, L"Favor_Adoptium");
+    ApplyVmProvider(settings.runtime, L"Favor_Adoptium");
     EXPECT_EQ(Found(), L"C:\\temurin17\\bin\\client\\jvm.dll");
 }
 
@@ -360,12 +360,12 @@ TEST_F(VendorSearch, OpenJdkRanksByVersionAndFavorRanksItsVendorFirst) {
     ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-23", L"C:\\zulu23", L"23.0.1");
     Microsoft(L"11.0.21.9", L"C:\\ms11");
     ZuluShape(L"Software\\BellSoft\\Liberica", L"Liberica JDK 22", L"C:\\liberica22");
-    ApplyVmProvider(launcher, L"openjdk");
+    ApplyVmProvider(settings.runtime, L"openjdk");
     EXPECT_EQ(Found(), L"C:\\zulu23\\bin\\client\\jvm.dll");
-    launcher.preferredVersions = {L"11"};
+    settings.runtime.preferredVersions = {L"11"};
     EXPECT_EQ(Found(), L"C:\\ms11\\bin\\client\\jvm.dll");
-    launcher.preferredVersions.clear();
-    launcher.maximumVersion = V(L"22", 65535);
+    settings.runtime.preferredVersions.clear();
+    settings.runtime.maximumVersion = V(L"22", 65535);
     EXPECT_EQ(Found(), L"C:\\liberica22\\bin\\client\\jvm.dll");
     const std::pair<const wchar_t*, const wchar_t*> favoured[] = {
         {L"favor_adoptium", L"C:\\temurin17\\bin\\client\\jvm.dll"},
@@ -374,12 +374,12 @@ TEST_F(VendorSearch, OpenJdkRanksByVersionAndFavorRanksItsVendorFirst) {
         {L"favor_zulu", L"C:\\liberica22\\bin\\client\\jvm.dll"},  // its 23 is out of bounds
     };
     for (const auto& [keyword, library] : favoured) {
-        ApplyVmProvider(launcher, keyword);
+        ApplyVmProvider(settings.runtime, keyword);
         EXPECT_EQ(Found(), library) << keyword;
     }
     // With a JVM Source that favours nothing, preference plays no part.
-    launcher.sourceEither = false;
-    ApplyVmProvider(launcher, L"favor_adoptium");
+    settings.runtime.sourceEither = false;
+    ApplyVmProvider(settings.runtime, L"favor_adoptium");
     EXPECT_EQ(Found(), L"C:\\liberica22\\bin\\client\\jvm.dll");
 }
 
@@ -387,20 +387,20 @@ TEST_F(VendorSearch, JavaEightNumberingAndKindsFollowTheSettings) {
     Adoptium(L"JRE", L"8.0.392.8", L"C:\\temurin8jre");
     ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-8", L"C:\\zulu8");
     ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-17-jre", L"C:\\zulu17jre", L"17.0.2");
-    ApplyVmProvider(launcher, L"openjdk");
-    launcher.maximumVersion = V(L"1.8", 65535);
-    launcher.minimumVersion = V(L"1.8");
+    ApplyVmProvider(settings.runtime, L"openjdk");
+    settings.runtime.maximumVersion = V(L"1.8", 65535);
+    settings.runtime.minimumVersion = V(L"1.8");
     // 8.0.392.8 is 1.8.0.392, above zulu-8's 1.8.0.0.
     EXPECT_EQ(Found(), L"C:\\temurin8jre\\bin\\client\\jvm.dll");
-    launcher.maximumVersion = V(L"1.8.0.100");
+    settings.runtime.maximumVersion = V(L"1.8.0.100");
     EXPECT_EQ(Found(), L"C:\\zulu8\\bin\\client\\jvm.dll");
-    launcher.maximumVersion = VersionNumber::Open();
-    ApplyJvmSource(launcher, L"only_JDK");
+    settings.runtime.maximumVersion = VersionNumber::Open();
+    ApplyJvmSource(settings.runtime, L"only_JDK");
     EXPECT_EQ(Found(), L"C:\\zulu8\\bin\\client\\jvm.dll");
-    ApplyJvmSource(launcher, L"only_JRE");
+    ApplyJvmSource(settings.runtime, L"only_JRE");
     EXPECT_EQ(Found(), L"C:\\zulu17jre\\bin\\client\\jvm.dll");
-    ApplyJvmSource(launcher, L"favor_JDK");
-    ApplyVmProvider(launcher, L"favor_zulu");
+    ApplyJvmSource(settings.runtime, L"favor_JDK");
+    ApplyVmProvider(settings.runtime, L"favor_zulu");
     EXPECT_EQ(Found(), L"C:\\zulu8\\bin\\client\\jvm.dll");
 }
 
@@ -416,15 +416,15 @@ TEST_F(VendorSearch, BrokenValuesAreSkippedAndTheThirtyTwoBitViewHandsOver) {
                            L"JavaHome", L"C:\\wrongname");
     Home(L"C:\\wrongname\\");
     ZuluShape(L"Software\\Azul Systems\\Zulu", L"zulu-17", L"C:\\zulu17", L"17.0.2");
-    ApplyVmProvider(launcher, L"openjdk");
+    ApplyVmProvider(settings.runtime, L"openjdk");
     EXPECT_EQ(Found(), L"C:\\zulu17\\bin\\client\\jvm.dll");
 
     platform.registry[0].clear();
     Adoptium(L"JRE", L"11.0.21.9", L"C:\\x86jre", RegistryView::wow32);
     EXPECT_EQ(Found(), L"(none)");
-    launcher.pairProduct = L"C:\\app\\app32.exe";
+    settings.instance.pairProduct = L"C:\\app\\app32.exe";
     EXPECT_EQ(Found(), L"C:\\x86jre\\bin\\client\\jvm.dll");
-    EXPECT_TRUE(launcher.handOverToPair);
+    EXPECT_TRUE(chosen.handOverToPair);
 }
 
 }  // namespace

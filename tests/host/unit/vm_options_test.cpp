@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "fake_platform.h"
-#include "launcher/launcher.h"
 #include "launcher_fixture.h"
 #include "vm/class_path.h"
 #include "vm/library_path.h"
@@ -105,10 +104,20 @@ TEST(VmParameters, TheJavaCommandsOwnOptionsAreRefusedWithTheSettingToUse) {
 
 class Assembly : public testing::LauncherFixture {
 protected:
+    VmStart vmStart;
+
     void SetUp() override {
         LauncherFixture::SetUp();
         platform.memory.totalPhysical = 8589934592ull;
-        launcher.jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
+        Set(L"Java Runtime Environment", L"Main Class", L"com.example.App");
+    }
+    // The settings stage, then the VM options stage over its records.
+    bool Assemble() {
+        EXPECT_TRUE(Read());
+        chosen.jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
+        vmStart = VmStart();
+        const VmOptionSources sources{files, settings.start, settings.vm, settings.output, settings.instance, chosen};
+        return AssembleVmOptions(platform, sources, nullptr, vmStart);
     }
 };
 
@@ -119,8 +128,8 @@ TEST_F(Assembly, ClassPathEntriesAreExpandedAgainstTheExecutable) {
     platform.listings[L"C:\\app\\app.jar"] = {L"app.jar"};
     platform.listings[L"C:\\app\\lib\\*.jar"] = {L"a.jar", L"b.jar"};
     platform.listings[L"E:\\libs\\*.jar"] = {L"z.jar"};
-    ASSERT_TRUE(launcher.AssembleVmOptions());
-    EXPECT_EQ(launcher.vmOptions.front(), "-Djava.class.path=C:\\app\\app.exe;C:\\app\\app.jar;C:\\app\\lib\\a.jar;"
+    ASSERT_TRUE(Assemble());
+    EXPECT_EQ(vmStart.options.front(), "-Djava.class.path=C:\\app\\app.exe;C:\\app\\app.jar;C:\\app\\lib\\a.jar;"
                                           "C:\\app\\lib\\b.jar;D:\\abs\\x.jar;E:\\libs\\z.jar;");
 }
 
@@ -128,17 +137,18 @@ TEST_F(Assembly, EmptyClassPathStopsBeforeAnythingElseIsRead) {
     Set(L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
     Set(L"Application", L"Output File", L"out.txt");
     Set(L"Application", L"Cmd", L"extra");
-    EXPECT_FALSE(launcher.AssembleVmOptions());
+    platform.commandLine = L"app.exe given";
+    EXPECT_FALSE(Assemble());
     EXPECT_EQ(platform.boxes, (Strings{L"Java Class Path was not specified in INI file."}));
-    EXPECT_TRUE(launcher.vmOptions.empty());
-    EXPECT_TRUE(launcher.outputFile.empty());
-    EXPECT_TRUE(launcher.applicationArguments.empty());
+    EXPECT_TRUE(vmStart.options.empty());
+    EXPECT_TRUE(vmStart.output.outputFile.empty());
+    EXPECT_EQ(vmStart.arguments, Strings{L"given"}) << "main still gets the command line's";
 
     Set(L"Application", L"Embedded Jar", L"Yes");
     platform.boxes.clear();
-    ASSERT_TRUE(launcher.AssembleVmOptions());
+    ASSERT_TRUE(Assemble());
     EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_EQ(launcher.vmOptions.front(), "-Djava.class.path=C:\\app\\app.exe;");
+    EXPECT_EQ(vmStart.options.front(), "-Djava.class.path=C:\\app\\app.exe;");
 }
 
 TEST_F(Assembly, ParametersInOrderWithQuotesMemoryAndEnvironment) {
@@ -148,46 +158,44 @@ TEST_F(Assembly, ParametersInOrderWithQuotesMemoryAndEnvironment) {
     platform.SetEnv(L"TEMP", L"C:\\Temp");
     platform.SetEnv(L"HEAP", L"50p");
     platform.SetEnv(L"EMPTY", L"");
-    launcher.launchTarget = L"com.example.App";
-    launcher.applicationArguments = {L"%TEMP%", L"two words"};
-    ASSERT_TRUE(launcher.AssembleVmOptions());
-    EXPECT_EQ(launcher.vmOptions,
+    platform.commandLine = L"app.exe %TEMP% \"two words\"";
+    ASSERT_TRUE(Assemble());
+    EXPECT_EQ(vmStart.options,
               (Narrow{"-Djava.class.path=D:\\app.jar;", "-Dsun.java.launcher=SUN_STANDARD",
                       "-Dsun.java.command=com.example.App %TEMP% two words", "-Xmx4194304K", "-Dtitle=My App",
                       "-Dsun.java2d.dpiaware=TRUE", "-Dtmp=C:\\Temp", "-Du=%UNDEFINED%", "-Xss2m", "-Xmx50p"}));
-    EXPECT_EQ(launcher.vmThreadStackSize, 2097152u);
+    EXPECT_EQ(vmStart.threadStackSize, 2097152u);
     EXPECT_FALSE(platform.dpiAware);
 }
 
 TEST_F(Assembly, DpiAwarenessAndTheLastStackSizeWins) {
     Set(L"Class Path", L"Class Path", L"D:\\app.jar");
     Set(L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Dsun.java2d.dpiaware=true -Xss1m -Xss");
-    ASSERT_TRUE(launcher.AssembleVmOptions());
+    ASSERT_TRUE(Assemble());
     EXPECT_TRUE(platform.dpiAware);
-    EXPECT_EQ(launcher.vmOptions.back(), "-Xss");
-    EXPECT_EQ(launcher.vmThreadStackSize, 0u);
+    EXPECT_EQ(vmStart.options.back(), "-Xss");
+    EXPECT_EQ(vmStart.threadStackSize, 0u);
 }
 
 TEST_F(Assembly, AnOptionOfTheJavaCommandStopsTheStartWithTheSettingToUse) {
     Set(L"Class Path", L"Class Path", L"D:\\app.jar");
     Set(L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g -cp lib");
     Set(L"Application", L"Cmd", L"extra");
-    EXPECT_FALSE(launcher.AssembleVmOptions());
-    EXPECT_TRUE(launcher.vmParameterRefused);
+    EXPECT_FALSE(Assemble());
+    EXPECT_TRUE(vmStart.refused);
     EXPECT_EQ(platform.boxes, (Strings{L"Virtual Machine Parameters: -cp is an option of the java command, not of the "
                                        L"VM; use \"Class Path\" in [Class Path] instead.\n"}));
-    EXPECT_TRUE(launcher.vmOptions.empty());
+    EXPECT_TRUE(vmStart.options.empty());
 }
 
 TEST_F(Assembly, ModularApplicationWithoutClassPath) {
     Set(L"Class Path", L"Module Path", L"mods;D:\\fx\\*.jar");
     platform.listings[L"C:\\app\\mods"] = {L"mods"};
     platform.listings[L"D:\\fx\\*.jar"] = {L"javafx.base.jar", L".", L".."};
-    launcher.mainModule = L"app.mods/app.Main";
-    launcher.launchTarget = launcher.mainModule;
-    ASSERT_TRUE(launcher.AssembleVmOptions());
+    Set(L"Java Runtime Environment", L"Main Module", L"app.mods/app.Main");
+    ASSERT_TRUE(Assemble());
     EXPECT_TRUE(platform.boxes.empty());
-    EXPECT_EQ(launcher.vmOptions,
+    EXPECT_EQ(vmStart.options,
               (Narrow{"-Djava.class.path=", "--module-path=C:\\app\\mods;D:\\fx\\javafx.base.jar",
                       "-Djdk.module.main=app.mods", "-Dsun.java.launcher=SUN_STANDARD",
                       "-Dsun.java.command=app.mods/app.Main"}));
@@ -202,21 +210,22 @@ TEST_F(Assembly, RedirectionSettingsAndCmd) {
     Set(L"Application", L"Cmd", L"-x \"two words\" %USERNAME%  \"\" b");
     platform.SetEnv(L"LOGS", L"C:\\logs");
     platform.SetEnv(L"USERNAME", L"ann");
-    launcher.applicationArguments = {L"first"};
-    ASSERT_TRUE(launcher.AssembleVmOptions());
-    EXPECT_EQ(launcher.outputFile, L"C:\\logs\\out.txt");
-    EXPECT_FALSE(launcher.appendOutput);
-    EXPECT_EQ(launcher.errorFile, L"err.txt");
-    EXPECT_TRUE(launcher.appendErrors);
-    EXPECT_EQ(launcher.applicationArguments, (Strings{L"first", L"-x", L"two words", L"ann", L"b"}));
+    platform.commandLine = L"app.exe first";
+    ASSERT_TRUE(Assemble());
+    EXPECT_EQ(vmStart.output.outputFile, L"C:\\logs\\out.txt");
+    EXPECT_FALSE(vmStart.output.appendOutput);
+    EXPECT_EQ(vmStart.output.errorFile, L"err.txt");
+    EXPECT_TRUE(vmStart.output.appendErrors);
+    EXPECT_EQ(vmStart.arguments, (Strings{L"first", L"-x", L"two words", L"ann", L"b"}));
+    EXPECT_EQ(settings.start.arguments, Strings{L"first"}) << "a second start hands over the command line's alone";
 }
 
 TEST_F(Assembly, LibraryPathAndEnvironment) {
     platform.SetEnv(L"Path", L"P");
-    launcher.libraryPath = L"natives;";
-    launcher.systemPath = L"C:\\tools";
-    launcher.PrepareLibraryPath();
-    EXPECT_EQ(launcher.vmOptions, (Narrow{"-Djava.library.path=natives;C:\\app\\;.;P;C:\\jre\\lib"}));
+    settings.vm.libraryPath = L"natives;";
+    settings.vm.systemPath = L"C:\\tools";
+    PrepareLibraryPath(platform, settings.vm, files.executable, L"C:\\jre\\bin\\server\\jvm.dll", vmStart.options);
+    EXPECT_EQ(vmStart.options, (Narrow{"-Djava.library.path=natives;C:\\app\\;.;P;C:\\jre\\lib"}));
     std::wstring value;
     ASSERT_TRUE(platform.GetEnvironment(L"PATH", value));
     EXPECT_EQ(value, L"C:\\tools;C:\\jre\\bin;P");
@@ -228,9 +237,9 @@ TEST_F(Assembly, LibraryPathAndEnvironment) {
 
 TEST_F(Assembly, NoLibraryPathMeansNoOptionButPathStillGrows) {
     platform.SetEnv(L"Path", L"P");
-    launcher.systemPath = L"C:\\tools;";
-    launcher.PrepareLibraryPath();
-    EXPECT_TRUE(launcher.vmOptions.empty());
+    settings.vm.systemPath = L"C:\\tools;";
+    PrepareLibraryPath(platform, settings.vm, files.executable, L"C:\\jre\\bin\\server\\jvm.dll", vmStart.options);
+    EXPECT_TRUE(vmStart.options.empty());
     std::wstring value;
     platform.GetEnvironment(L"Path", value);
     EXPECT_EQ(value, L"C:\\tools;C:\\jre\\bin;P");
