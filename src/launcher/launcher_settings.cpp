@@ -173,7 +173,7 @@ void ReadPresentation(Platform& platform, const ProgramFiles& files, Presentatio
     presentation.preferNativeSplash = IsYesFlag(value);
 }
 
-// In the order the stages once read them, which is the order of their trace lines.
+// In the order the later stages use them, which is the order of their trace lines.
 void ReadClassesAndVm(LayeredSettingsStore& settings, StartSettings& start, VmSettings& vm) {
     start.classPath = settings.Get(L"Class Path", L"Class Path");
     start.embeddedJar = IsYesFlag(settings.Get(kApplicationSection, L"Embedded Jar"));

@@ -2,6 +2,8 @@
 // and a start without it, or with a trace that cannot be written, is the
 // same start.
 #include <algorithm>
+#include <set>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +89,17 @@ TEST_F(LauncherTrace, FileShowsWhyTheRegisteredRuntimeWasChosenAndAnUnsetVariabl
 
     for (const char* stage : {"settings", "runtime search", "JVM library", "VM options", "VM creation", "main"})
         EXPECT_EQ(WithPrefix(trace, std::string("stage ") + stage + " took ").size(), 1u) << stage;
+    // The settings are read once, all of them in their own stage, before any
+    // other stage could ask for one.
+    std::set<std::string> keysRead;
+    bool settingsStageEnded = false;
+    for (const std::string& line : trace) {
+        if (line.rfind("stage settings took ", 0) == 0) settingsStageEnded = true;
+        if (line.rfind("settings: ", 0) != 0) continue;
+        EXPECT_FALSE(settingsStageEnded) << line;
+        EXPECT_TRUE(keysRead.insert(line.substr(0, line.find(" = "))).second) << "read again: " << line;
+    }
+    EXPECT_GE(keysRead.size(), 30u);
     ASSERT_FALSE(trace.empty());
     EXPECT_EQ(trace.back(), "launcher: exit code 0");
     EXPECT_EQ(WithPrefix(trace, "[").size(), 0u) << "lines without a time stamp";
