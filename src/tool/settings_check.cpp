@@ -117,6 +117,9 @@ private:
     void CheckClassPathAndMainClass();
     bool CheckModuleAndJar(const Located& mainClass);
     std::vector<std::wstring> ExpandClassPath(const Located& where, const std::wstring& listName);
+    // A path of the settings as the target's launcher reads it: references
+    // expanded, and on Linux "/" as the folder separator it is there.
+    std::wstring LauncherPath(const std::wstring& written) const;
     bool ItemHoldsClass(const std::wstring& launcherItem, const std::string& classFile, const Located& where);
     void CheckSecondaryMain();
 
@@ -742,6 +745,12 @@ std::vector<std::wstring> FindNames(const std::wstring& launcherPattern, bool ig
     return names;
 }
 
+std::wstring Checker::LauncherPath(const std::wstring& written) const {
+    std::wstring path = ExpandReferences(written, lookup_);
+    if (target_.conventions == &kLinuxConventions) std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
 // The class path as the launcher builds it, one item per entry it lists.
 std::vector<std::wstring> Checker::ExpandClassPath(const Located& where, const std::wstring& listName) {
     std::vector<std::wstring> items;
@@ -749,10 +758,8 @@ std::vector<std::wstring> Checker::ExpandClassPath(const Located& where, const s
     const SystemConventions& conventions = *target_.conventions;
     const bool linuxLauncher = &conventions == &kLinuxConventions;
     for (const std::wstring& piece : SplitAtSemicolons(where.value)) {
-        std::wstring entry = ExpandReferences(piece, lookup_);
+        std::wstring entry = LauncherPath(piece);
         if (entry.empty()) continue;
-        // The Linux launcher reads "/" in paths as the folder separator it is there.
-        if (linuxLauncher) std::replace(entry.begin(), entry.end(), L'/', L'\\');
         std::vector<std::wstring> found;
         if (entry.find(L'*') != std::wstring::npos || !IsAbsolutePath(entry, conventions)) {
             std::wstring pattern = ClassPathSearchPattern(entry, executable, conventions);
@@ -800,8 +807,8 @@ bool Checker::CheckModuleAndJar(const Located& mainClass) {
     Located modulePath = Value(L"Class Path", L"Module Path");
     ExpandClassPath(modulePath, L"module path");
     if (!module.value.empty() || jar.value.empty()) return true;
-    std::wstring path = ExpandReferences(jar.value, lookup_);
-    if (!IsAbsolutePath(path, kWindowsConventions))
+    std::wstring path = LauncherPath(jar.value);
+    if (!IsAbsolutePath(path, *target_.conventions))
         path = FolderOf(LauncherPathOf(target_.executablePath)) + L"\\" + path;
     std::string bytes;
     std::vector<std::string> names;

@@ -248,6 +248,13 @@ TEST(SettingsCheck, PathsAreResolvedAsTheLauncherOfTheirSystemResolvesThem) {
                   std::string::npos)
             << windowsRun.out;
     }
+
+    // "Main Jar" is a path like the others.
+    WriteBytes(folder.Path() / "app" / "viewer.ini", "[Java Runtime Environment]\nMain Jar=" +
+                                                         (shared / "App.jar").string() + "\nMaximum Version=any\n");
+    const std::string jarLine = ini + ":2: error: \"Main Jar\" \"" + (shared / "App.jar").string() + "\" does not exist";
+    EXPECT_EQ(Check({(folder.Path() / "app" / "viewer").string()}).out.find(jarLine), std::string::npos);
+    EXPECT_NE(Check({(folder.Path() / "app" / "viewer.exe").string()}).out.find(jarLine), std::string::npos);
 }
 
 std::vector<std::wstring> Messages(const std::vector<Finding>& findings) {
