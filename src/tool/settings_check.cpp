@@ -470,20 +470,10 @@ void Checker::CheckVmParameters() {
     Located parameters = Value(L"Java Runtime Environment", L"Virtual Machine Parameters");
     const std::wstring& text = parameters.value;
     if (text.empty()) return;
-    // The tokeniser's own loop, keeping each option's position for the message.
-    std::vector<std::wstring> tokens;
-    std::vector<std::size_t> columns;
-    std::size_t pos = 0;
-    for (;;) {
-        std::size_t separator = FindOptionSeparator(text, pos);
-        tokens.push_back(text.substr(pos, separator - pos));
-        columns.push_back(pos + 1);
-        pos = separator;
-        while (pos < text.size() && text[pos] == L' ') ++pos;
-        if (pos >= text.size()) break;
-    }
+    std::vector<std::size_t> starts;
+    const std::vector<std::wstring> tokens = TokeniseVmOptions(text, &starts);
     for (const VmParameter& parameter : ReadVmParameters(tokens)) {
-        CheckVmOption(parameter, tokens[parameter.firstToken], columns[parameter.firstToken], parameters);
+        CheckVmOption(parameter, tokens[parameter.firstToken], starts[parameter.firstToken] + 1, parameters);
     }
 }
 

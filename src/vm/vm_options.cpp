@@ -114,12 +114,13 @@ std::size_t FindOptionSeparator(const std::wstring& text, std::size_t pos) {
     }
 }
 
-std::vector<std::wstring> TokeniseVmOptions(const std::wstring& text) {
+std::vector<std::wstring> TokeniseVmOptions(const std::wstring& text, std::vector<std::size_t>* starts) {
     std::vector<std::wstring> options;
     std::size_t pos = 0;
     while (pos <= text.size() && !text.empty()) {
         std::size_t separator = FindOptionSeparator(text, pos);
         options.push_back(text.substr(pos, separator - pos));
+        if (starts != nullptr) starts->push_back(pos);
         pos = separator;
         while (pos < text.size() && text[pos] == L' ') ++pos;
         if (pos == text.size()) break;

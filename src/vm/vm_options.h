@@ -44,8 +44,9 @@ struct VmOptionSources {
 // The first space at or after pos outside a double-quoted stretch, or the
 // text's length.
 std::size_t FindOptionSeparator(const std::wstring& text, std::size_t pos);
-// Only spaces separate; leading spaces give one empty option, trailing ones none.
-std::vector<std::wstring> TokeniseVmOptions(const std::wstring& text);
+// Only spaces separate; leading spaces give one empty option, trailing ones
+// none. `starts`, when given, receives where each option begins in the text.
+std::vector<std::wstring> TokeniseVmOptions(const std::wstring& text, std::vector<std::size_t>* starts = nullptr);
 // -Dtitle="My App" becomes -Dtitle=My App; a doubled closing quote leaves one.
 std::wstring RemoveQuotes(std::wstring option);
 
