@@ -27,7 +27,7 @@ bool IsBinFolder(const std::wstring& folder) {
 
 RuntimeNotFoundDialog::RuntimeNotFoundDialog(Platform& platformImpl, const RuntimeRequest& wanted,
                                              const StartableMachines& startable, std::wstring text)
-    : platform(platformImpl), request(wanted), machines(startable), message(std::move(text)), jvmType(wanted.jvmType) {}
+    : platform(platformImpl), request(wanted), machines(startable), message(std::move(text)) {}
 
 int RuntimeNotFoundDialog::Show(WindowHandle owner) { return platform.ShowRuntimeNotFoundDialog(owner, *this); }
 
@@ -39,7 +39,7 @@ std::wstring RuntimeNotFoundDialog::FindHome(const std::wstring& folder, std::ws
     std::wstring home = folder;
     if (IsBinFolder(folder)) home.resize(folder.size() - 4);
     for (const std::wstring& candidate : {folder, home}) {
-        library = FindJvmLibrary(platform, candidate, jvmType, isServer);
+        library = FindJvmLibrary(platform, candidate, request.jvmType, isServer);
         if (!library.empty()) return candidate;
     }
     home.clear();
@@ -47,7 +47,7 @@ std::wstring RuntimeNotFoundDialog::FindHome(const std::wstring& folder, std::ws
     for (const std::wstring& name : platform.FindFiles(folder + L"*")) {
         if (name == L"." || name == L".." || ++looked > kMostSubfolders) continue;
         std::wstring candidate = folder + name + L"\\";
-        std::wstring found = FindJvmLibrary(platform, candidate, jvmType, isServer);
+        std::wstring found = FindJvmLibrary(platform, candidate, request.jvmType, isServer);
         if (found.empty()) continue;
         if (++runtimesFound > 1) break;
         home.swap(candidate);
@@ -93,7 +93,7 @@ bool RuntimeNotFoundDialog::TakeFolder(const std::wstring& folder) {
     std::wstring home = FindHome(chosenFolder, library, runtimesFound);
     if (home.empty()) {
         verdict = runtimesFound > 1 ? L"Several runtimes in this folder: choose one of them."
-                  : jvmType == serverOnly ? L"No server JVM library in this folder."
+                  : request.jvmType == serverOnly ? L"No server JVM library in this folder."
                                           : L"No JVM library in this folder.";
         return false;
     }

@@ -32,7 +32,6 @@ public:
     const RuntimeRequest& request;
     const StartableMachines& machines;
     std::wstring message;
-    JvmType jvmType;
     std::wstring chosenFolder;    // the runtime's home with a trailing "\"; empty until a folder is chosen
     std::wstring jvmLibraryPath;  // the library found for chosenFolder, or empty
     std::wstring verdict;         // the line under the path

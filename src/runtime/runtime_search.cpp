@@ -194,25 +194,30 @@ bool IsJavaHome(Platform& platform, const std::wstring& folder) {
     return platform.FileExists(folder + platform.Conventions().javaHomeMarker);
 }
 
+std::wstring ReleaseFileJavaVersion(const std::string& text) {
+    const std::string key = "JAVA_VERSION=";
+    std::size_t line = 0;
+    while (line < text.size()) {
+        std::size_t end = text.find('\n', line);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(line, key.size(), key) == 0) {
+            std::string value = text.substr(line + key.size(), end - line - key.size());
+            if (!value.empty() && value.back() == '\r') value.pop_back();
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+            std::wstring wide;
+            for (char c : value) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+            return wide;
+        }
+        line = end + 1;
+    }
+    return std::wstring();
+}
+
+// Any non-digit separates parts: "1.8.0_392" is 1.8.0.392.
 VersionNumber ReleaseFileVersion(const std::string& text) {
     VersionNumber version;
-    const std::string key = "JAVA_VERSION=";
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (line.compare(0, key.size(), key) != 0) continue;
-        std::string value = line.substr(key.size());
-        while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-        // Any non-digit separates parts: "1.8.0_392" is 1.8.0.392.
-        std::wstring wide;
-        for (char c : value) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
-        if (!wide.empty() && version.Parse(wide, 0)) return version;
-        return VersionNumber();
-    }
-    return version;
+    if (version.Parse(ReleaseFileJavaVersion(text), 0)) return version;
+    return VersionNumber();
 }
 
 bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder) {

@@ -31,8 +31,10 @@ struct RuntimeCandidate {
 bool IsJavaHome(Platform& platform, const std::wstring& folder);
 bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder);
 
-// The JAVA_VERSION of a runtime's release file; an open (unset) version when
-// the file names none.
+// The value of the JAVA_VERSION line of a runtime's release file, without its
+// quotes; empty when there is no such line.
+std::wstring ReleaseFileJavaVersion(const std::string& text);
+// That value as a version; an open (unset) version when the file names none.
 VersionNumber ReleaseFileVersion(const std::string& text);
 
 // Shared by the registry search and the search of installed runtimes.

@@ -5,6 +5,7 @@
 #include "launcher/file_locations.h"
 #include "launcher/platform.h"
 #include "launcher/trace.h"
+#include "runtime/runtime_search.h"
 
 namespace zorv {
 namespace {
@@ -61,25 +62,6 @@ std::wstring HexText(std::uint32_t value) {
 int FeatureRelease(const VersionNumber& version) {
     if (version.parts[0] == 1) return version.parts[1];
     return version.parts[0];
-}
-
-std::wstring ReleaseFileJavaVersion(const std::string& text) {
-    const std::string key = "JAVA_VERSION=";
-    std::size_t line = 0;
-    while (line < text.size()) {
-        std::size_t end = text.find('\n', line);
-        if (end == std::string::npos) end = text.size();
-        if (text.compare(line, key.size(), key) == 0) {
-            std::string value = text.substr(line + key.size(), end - line - key.size());
-            if (!value.empty() && value.back() == '\r') value.pop_back();
-            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-            std::wstring wide;
-            for (char c : value) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
-            return wide;
-        }
-        line = end + 1;
-    }
-    return std::wstring();
 }
 
 ClassDataArchiveUse ChooseClassDataArchiveUse(int featureRelease, bool archiveExists) {

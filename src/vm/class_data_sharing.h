@@ -14,10 +14,6 @@ namespace zorv {
 // 0 when the version says nothing.
 int FeatureRelease(const VersionNumber& version);
 
-// The value of the JAVA_VERSION line of a runtime's release file, without its
-// quotes; empty when there is no such line.
-std::wstring ReleaseFileJavaVersion(const std::string& text);
-
 enum class ClassDataArchiveUse {
     none,                 // the runtime cannot keep an archive for the application
     createAutomatically,  // the runtime writes, checks and rewrites the archive itself

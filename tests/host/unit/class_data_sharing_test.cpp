@@ -14,14 +14,6 @@ const char kRelease17[] =
     "IMPLEMENTOR=\"Debian\"\r\nJAVA_RUNTIME_VERSION=\"17.0.15+6-Debian\"\r\nJAVA_VERSION=\"17.0.15\"\r\n"
     "JAVA_VERSION_DATE=\"2025-04-15\"\r\n";
 
-TEST(ClassDataSharing, ReleaseFileGivesTheJavaVersionLineOnly) {
-    EXPECT_EQ(ReleaseFileJavaVersion(kRelease17), L"17.0.15");
-    EXPECT_EQ(ReleaseFileJavaVersion("JAVA_VERSION=\"1.8.0_452\"\nOS_NAME=\"Windows\""), L"1.8.0_452");
-    EXPECT_EQ(ReleaseFileJavaVersion("JAVA_VERSION=21"), L"21");
-    EXPECT_EQ(ReleaseFileJavaVersion("IMPLEMENTOR_VERSION=\"Temurin-25.0.3+9\"\n JAVA_VERSION=\"25\"\n"), L"");
-    EXPECT_EQ(ReleaseFileJavaVersion(""), L"");
-}
-
 TEST(ClassDataSharing, WhatEachRuntimeVersionGets) {
     struct Row {
         const wchar_t* version;

@@ -123,6 +123,14 @@ TEST(Selection, PreferredVersionsPickAmongTheRanked) {
 }
 
 TEST(ReleaseFile, JavaVersionLineGivesTheVersion) {
+    // As written, for the class-data archive's name.
+    EXPECT_EQ(ReleaseFileJavaVersion("IMPLEMENTOR=\"Debian\"\r\nJAVA_VERSION=\"17.0.15\"\r\nJAVA_VERSION_DATE=\"2025\"\r\n"),
+              L"17.0.15");
+    EXPECT_EQ(ReleaseFileJavaVersion("JAVA_VERSION=\"1.8.0_452\"\nOS_NAME=\"Windows\""), L"1.8.0_452");
+    EXPECT_EQ(ReleaseFileJavaVersion("JAVA_VERSION=21"), L"21");
+    EXPECT_EQ(ReleaseFileJavaVersion("IMPLEMENTOR_VERSION=\"Temurin-25.0.3+9\"\n JAVA_VERSION=\"25\"\n"), L"");
+    EXPECT_EQ(ReleaseFileJavaVersion(""), L"");
+    // As a version, for the runtime search.
     EXPECT_EQ(ReleaseFileVersion("IMPLEMENTOR=\"Debian\"\nJAVA_VERSION=\"17.0.9\"\r\nOS_ARCH=\"amd64\"\n").Format(),
               L"17.0.9");
     EXPECT_EQ(ReleaseFileVersion("JAVA_VERSION=\"1.8.0_392\"").Format(), L"1.8.0.392");
