@@ -14,9 +14,7 @@ bool RuntimeSearch::SearchInstalled(std::wstring& home) {
     if (trace) trace->Line(L"runtime: source the installed runtimes, " + DecimalText(folders.size()) + L" folders");
     std::vector<RuntimeCandidate> candidates;
     for (const std::wstring& folder : folders) {
-        std::string release;
-        VersionNumber version;
-        if (platform.ReadFileStart(folder + L"release", 65536, release)) version = ReleaseFileVersion(release);
+        const VersionNumber version = RuntimeReleaseVersion(platform, folder);
         std::wstring skipped;
         bool isJdk = platform.FileExists(folder + L"bin\\javac");
         bool kindFavoured = isJdk ? request.sourceJdk : request.sourceJre;

@@ -70,9 +70,7 @@ std::wstring RuntimeNotFoundDialog::Refusal(const std::wstring& home, const std:
         text += L" one.";
         return text;
     }
-    std::string release;
-    VersionNumber version;
-    if (platform.ReadFileStart(home + L"release", 65536, release)) version = ReleaseFileVersion(release);
+    const VersionNumber version = RuntimeReleaseVersion(platform, home);
     if (version.IsOpen() || WithinBounds(request, version)) return text;
     text = L"Version ";
     text += version.Format();

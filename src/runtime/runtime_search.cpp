@@ -220,6 +220,27 @@ VersionNumber ReleaseFileVersion(const std::string& text) {
     return VersionNumber();
 }
 
+namespace {
+
+// Release files are a few hundred bytes; more than this is no release file.
+constexpr std::size_t kReleaseFileLimit = 64 * 1024;
+
+std::string ReleaseFileOf(Platform& platform, const std::wstring& home) {
+    std::string release;
+    if (!platform.ReadFileStart(home + L"release", kReleaseFileLimit, release)) release.clear();
+    return release;
+}
+
+}  // namespace
+
+std::wstring RuntimeJavaVersion(Platform& platform, const std::wstring& home) {
+    return ReleaseFileJavaVersion(ReleaseFileOf(platform, home));
+}
+
+VersionNumber RuntimeReleaseVersion(Platform& platform, const std::wstring& home) {
+    return ReleaseFileVersion(ReleaseFileOf(platform, home));
+}
+
 bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder) {
     const std::wstring reference = L"%JAVA_HOME%";
     std::wstring expanded = platform.ExpandEnvironment(reference);

@@ -36,6 +36,10 @@ bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder);
 std::wstring ReleaseFileJavaVersion(const std::string& text);
 // That value as a version; an open (unset) version when the file names none.
 VersionNumber ReleaseFileVersion(const std::string& text);
+// The same, read from the release file of the runtime in home (with trailing
+// "\"); nothing when it cannot be read.
+std::wstring RuntimeJavaVersion(Platform& platform, const std::wstring& home);
+VersionNumber RuntimeReleaseVersion(Platform& platform, const std::wstring& home);
 
 // Shared by the registry search and the search of installed runtimes.
 bool WithinBounds(const RuntimeRequest& request, const VersionNumber& version);

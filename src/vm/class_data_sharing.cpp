@@ -15,9 +15,6 @@ namespace {
 constexpr int kFirstRecordingRelease = 13;
 constexpr int kFirstAutomaticRelease = 19;
 
-// Release files are a few hundred bytes; more than this is no release file.
-constexpr std::size_t kReleaseFileLimit = 64 * 1024;
-
 bool IsNameCharacter(wchar_t c) {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'.' ||
            c == L'-';
@@ -117,10 +114,7 @@ std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const
 std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
                                                   const std::wstring& runtimeHome, const std::wstring& moduleOptions,
                                                   ClassDataRecording& recording) {
-    std::string release;
-    std::wstring versionText;
-    if (platform.ReadFileStart(runtimeHome + L"release", kReleaseFileLimit, release))
-        versionText = ReleaseFileJavaVersion(release);
+    std::wstring versionText = RuntimeJavaVersion(platform, runtimeHome);
     VersionNumber version;
     const VersionNumber& registered = sources.runtime.registeredVersion;
     if (!version.Parse(versionText, 0) && FeatureRelease(registered) != 0) {
