@@ -1,6 +1,7 @@
 #include "launcher/settings_store.h"
 
 #include "launcher/platform.h"
+#include "launcher/text.h"
 #include "launcher/trace.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ namespace {
 bool FoldAscii(std::wstring& name) {
     for (wchar_t& c : name) {
         if (c > 0x7F) return false;
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        c = AsciiLower(c);
     }
     return true;
 }

@@ -9,6 +9,9 @@ namespace zorv {
 bool StartsWith(const std::wstring& text, const wchar_t* prefix);
 // Every `from` replaced by `to`: class names between their "." and "/" forms.
 std::wstring Replaced(std::wstring text, wchar_t from, wchar_t to);
+// A..Z as a..z, every other character as it is: the folding every code page
+// and file system agrees on.
+inline wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 // Without the white space (in the C library's sense) at either end.
 std::wstring TrimWhiteSpace(const std::wstring& text);
 

@@ -4,6 +4,7 @@
 
 #include "launcher/file_locations.h"
 #include "launcher/platform.h"
+#include "launcher/text.h"
 #include "launcher/trace.h"
 #include "runtime/runtime_search.h"
 
@@ -28,12 +29,10 @@ std::wstring SafeNamePart(const std::wstring& text) {
     return safe;
 }
 
-wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 std::uint32_t Fnv1aHash(const std::wstring& text, bool foldCase) {
     std::uint32_t hash = 2166136261u;
     for (wchar_t c : text) {
-        std::uint32_t unit = static_cast<std::uint32_t>(foldCase ? FoldAscii(c) : c);
+        std::uint32_t unit = static_cast<std::uint32_t>(foldCase ? AsciiLower(c) : c);
         for (int shift = 0; shift < 32; shift += 8) {
             hash ^= (unit >> shift) & 0xFF;
             hash *= 16777619u;
@@ -93,7 +92,7 @@ bool ClassPathAllowsArchive(const std::wstring& classPath, const std::wstring& p
         if (end == std::wstring::npos) end = classPath.size();
         std::wstring entry = classPath.substr(start, end - start);
         std::wstring extension = entry.size() >= 4 ? entry.substr(entry.size() - 4) : std::wstring();
-        for (wchar_t& c : extension) c = FoldAscii(c);
+        for (wchar_t& c : extension) c = AsciiLower(c);
         if (!entry.empty() && extension != L".jar" && extension != L".zip" && entry != programPath) return false;
         start = end + 1;
     }
