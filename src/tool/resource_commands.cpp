@@ -18,6 +18,7 @@
 #include "tool/output_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"
+#include "tool/tool_text.h"
 #include "tool/utf.h"
 #include "tool/version_resource.h"
 
@@ -61,20 +62,6 @@ bool Parse(const Arguments& args, std::initializer_list<const char*> known, std:
         return false;
     }
     return true;
-}
-
-// At most kLargestInput bytes: more is no program zorvtool brands, and a
-// device or pipe given as a file would never end.
-bool ReadWholeFile(const std::string& path, Bytes& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.clear();
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-        if (bytes.size() > kLargestInput) return false;
-    }
-    return !in.bad();
 }
 
 int Refuse(std::ostream& err, const std::string& path, const std::string& problem) {

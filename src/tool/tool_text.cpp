@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "tool/byte_range.h"
+
 namespace zorv::tool {
 namespace {
 
@@ -35,11 +37,27 @@ std::wstring LauncherPathOf(const std::wstring& nativePath) { return WithSeparat
 
 std::wstring NativePathOf(const std::wstring& launcherPath) { return WithSeparator(launcherPath, L'\\', L'/'); }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
+namespace {
+
+template <typename Container>
+bool ReadWholeFileInto(const std::filesystem::path& path, Container& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    bytes.clear();
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+        if (bytes.size() > kLargestInput) return false;
+    }
+    return !in.bad();
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) { return ReadWholeFileInto(path, bytes); }
+
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes) {
+    return ReadWholeFileInto(path, bytes);
 }
 
 }  // namespace zorv::tool

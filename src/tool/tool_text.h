@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "launcher/utf8.h"
 
@@ -15,6 +16,10 @@ std::wstring WidePath(const std::filesystem::path& path);
 std::wstring LauncherPathOf(const std::wstring& nativePath);
 std::wstring NativePathOf(const std::wstring& launcherPath);
 
+// At most kLargestInput bytes: more is no file zorvtool reads, and a device
+// or pipe named as a file would never end. False when the file cannot be
+// read or is larger.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes);
 
 }  // namespace zorv::tool
