@@ -242,28 +242,19 @@ bool SectionHasLayeredKeys(const std::wstring& section) {
     return false;
 }
 
-std::size_t AllowedDistance(std::size_t nameSize, std::size_t candidateSize) {
-    return 2 + std::max(nameSize, candidateSize) / 6;
-}
-
 // The closest candidate when it is close enough to be a slip of the keyboard.
-// The distance is at least the difference in length, so a candidate far
-// longer or shorter is never compared: a name of a million characters takes
-// no time.
 const std::wstring* Nearest(const std::wstring& name, const std::vector<const std::wstring*>& candidates) {
     const std::wstring* best = nullptr;
     std::size_t bestDistance = 0;
     for (const std::wstring* candidate : candidates) {
-        const std::size_t shorter = std::min(name.size(), candidate->size());
-        const std::size_t longer = std::max(name.size(), candidate->size());
-        if (longer - shorter > AllowedDistance(name.size(), candidate->size())) continue;
-        std::size_t distance = EditDistanceIgnoringCase(name, *candidate);
-        if (best == nullptr || distance < bestDistance) {
+        const std::size_t allowed = 2 + std::max(name.size(), candidate->size()) / 6;
+        const std::size_t distance = EditDistanceIgnoringCase(name, *candidate, allowed);
+        if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
             best = candidate;
             bestDistance = distance;
         }
     }
-    return best != nullptr && bestDistance <= AllowedDistance(name.size(), best->size()) ? best : nullptr;
+    return best;
 }
 
 std::wstring DidYouMean(const std::wstring* suggestion) {
@@ -1000,20 +991,26 @@ void WriteFindingsJson(const std::vector<Finding>& findings, std::ostream& out) 
     out << (findings.empty() ? "]\n" : "\n]\n");
 }
 
-std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b) {
+std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b, std::size_t limit) {
+    const std::size_t longer = std::max(a.size(), b.size()), shorter = std::min(a.size(), b.size());
+    if (longer - shorter > limit) return limit + 1;
     std::wstring x = Folded(a), y = Folded(b);
     std::vector<std::size_t> row(y.size() + 1);
     for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
     for (std::size_t i = 1; i <= x.size(); ++i) {
         std::size_t diagonal = row[0];
         row[0] = i;
+        std::size_t least = row[0];
         for (std::size_t j = 1; j <= y.size(); ++j) {
             std::size_t above = row[j];
             row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
             diagonal = above;
+            least = std::min(least, row[j]);
         }
+        // No cell of a later row is smaller than the least of this one.
+        if (least > limit) return limit + 1;
     }
-    return row[y.size()];
+    return std::min(row[y.size()], limit + 1);
 }
 
 }  // namespace zorv::tool

@@ -18,6 +18,10 @@ struct BoundedRun {
     int code;
 };
 
+// The child's exit code when the budget made the command throw; the test
+// framework must not catch it there and go on with the other tests.
+constexpr int kOverBudget = 255;
+
 // The budget counts from the address space the test itself already has.
 inline BoundedRun RunBounded(const std::function<int()>& command, unsigned seconds, std::uint64_t budget) {
     const pid_t child = ::fork();
@@ -28,11 +32,17 @@ inline BoundedRun RunBounded(const std::function<int()>& command, unsigned secon
                            static_cast<rlim_t>(pages * ::sysconf(_SC_PAGESIZE) + budget)};
         ::setrlimit(RLIMIT_AS, &limit);
         ::alarm(seconds);
-        ::_exit(command());
+        int code = kOverBudget;
+        try {
+            code = command();
+        } catch (...) {
+        }
+        ::_exit(code);
     }
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child) return {false, -1};
-    return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    const bool finished = WIFEXITED(status) && WEXITSTATUS(status) != kOverBudget;
+    return {finished, finished ? WEXITSTATUS(status) : -1};
 }
 
 }  // namespace zorv::tool

@@ -202,6 +202,13 @@ TEST(SettingsCheck, NamesOfMillionsOfCharactersAreQuotedShortAndCheckedAtOnce) {
         << run.out.substr(0, 1000);
     EXPECT_NE(run.out.find(ini + ":3: warning: unknown section " + bracketed + "\n"), std::string::npos);
     EXPECT_LT(run.out.size(), 2000u);
+
+    // What the nearest-name search asks for: whether a name lies within a few
+    // edits of a known one, not how far off it is.
+    EXPECT_EQ(EditDistanceIgnoringCase(std::wstring(2000000, L'k'), L"Main Class", 100), 101u);
+    EXPECT_EQ(EditDistanceIgnoringCase(L"kitten", L"SITTING", 10), 3u);
+    EXPECT_EQ(EditDistanceIgnoringCase(L"Aplication", L"application", 2), 1u);
+    EXPECT_EQ(EditDistanceIgnoringCase(L"Main Klass", L"Main Class", 0), 1u);
 }
 
 TEST(SettingsCheck, FolderOfSoundSettingsExitsZeroAndOneWarningMakesItOne) {
