@@ -136,8 +136,8 @@ std::string UpgradeCodeBeside(const std::string& path) {
     return code != nullptr ? Utf8FromUtf16(std::u16string(code->begin(), code->end())) : "";
 }
 
-// The launcher would take such settings as they are, but show and check could
-// not tell them from settings enciphered with another Upgrade Code.
+// Written, such settings would decipher to what a wrong Upgrade Code gives:
+// show and check could never read them back.
 std::string UnembeddableProblem(const TextPlace& place) {
     std::ostringstream problem;
     const bool surrogate = place.unit >= 0xD800 && place.unit < 0xE000;
