@@ -13,7 +13,6 @@
 
 #include "fake_runtime.h"
 #include "launcher/win32_api.h"
-#include "vm/class_data_sharing.h"
 
 namespace e2e {
 namespace {
@@ -150,8 +149,8 @@ TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
     const std::wstring appData = sandbox_.MakeFolders(L"appdata");
     const std::wstring localAppData = sandbox_.MakeFolders(L"localappdata");
     const std::wstring archiveFolder = localAppData + L"\\Demo\\X";
-    auto start = [&](const wchar_t* sharing) {
-        Ini ini = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xmx64m"},
+    auto start = [&](const wchar_t* sharing, const wchar_t* runtime = L"rt") {
+        Ini ini = Settings({{L"JRE Path", runtime}, {L"Virtual Machine Parameters", L"-Xmx64m"},
                             {L"Class Data Sharing", sharing}});
         ini.Section(L"Product Information").Set(L"Product Name", L"Demo").Set(L"Product Code", L"X");
         WriteSettings(ini);
@@ -163,20 +162,43 @@ TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
     EXPECT_EQ(start(L"on"), std::vector<std::string>{"option -Xmx64m"});
     EXPECT_FALSE(FileExists(archiveFolder)) << "nothing made without the setting";
 
-    const std::string archive =
-        Utf8(archiveFolder + L"\\" + zorv::ClassDataArchiveName(exe_, L"21.0.2", sandbox_.Path(L"rt")));
-    EXPECT_EQ(start(L"auto"), (std::vector<std::string>{"option -XX:+AutoCreateSharedArchive",
-                                                        "option -XX:SharedArchiveFile=" + archive, "option -Xmx64m"}))
-        << LogText();
+    // The archive's path when it is a file of that folder named after the
+    // program and the runtime's version, else "".
+    auto archiveIn = [&](const std::string& option, const std::string& version, const std::string& ending) {
+        const std::string prefix = Utf8(archiveFolder) + "\\app-" + version + "-";
+        const bool named = option.compare(0, prefix.size(), prefix) == 0 && option.size() > prefix.size() + ending.size() &&
+                           option.compare(option.size() - ending.size(), ending.size(), ending) == 0 &&
+                           option.find('\\', prefix.size()) == std::string::npos;
+        return named ? option : std::string();
+    };
+    std::vector<std::string> options = start(L"auto");
+    ASSERT_EQ(options.size(), 3u) << LogText();
+    EXPECT_EQ(options[0], "option -XX:+AutoCreateSharedArchive");
+    const std::string shared = "option -XX:SharedArchiveFile=";
+    ASSERT_EQ(options[1].compare(0, shared.size(), shared), 0) << options[1];
+    const std::string archive = archiveIn(options[1].substr(shared.size()), "21.0.2", ".jsa");
+    EXPECT_NE(archive, "") << options[1];
+    EXPECT_EQ(options[2], "option -Xmx64m");
     EXPECT_TRUE(FileExists(archiveFolder));
     EXPECT_FALSE(FileExists(appData + L"\\Demo")) << "a cache must not roam";
 
+    // Another runtime of the same version keeps an archive of its own.
+    InstallRuntime(L"rt2", L"bin\\server\\jvm.dll", false);
+    sandbox_.WriteBytes(L"rt2\\release", "JAVA_VERSION=\"21.0.2\"\n");
+    options = start(L"auto", L"rt2");
+    ASSERT_EQ(options.size(), 3u) << LogText();
+    const std::string other = archiveIn(options[1].substr(shared.size()), "21.0.2", ".jsa");
+    EXPECT_NE(other, "") << options[1];
+    EXPECT_NE(other, archive);
+
+    // An older runtime records its archive under a name of its own, as a part until it ends well.
     sandbox_.WriteBytes(L"rt\\release", "JAVA_VERSION=\"17.0.15\"\n");
-    const std::string recorded =
-        Utf8(archiveFolder + L"\\" + zorv::ClassDataArchiveName(exe_, L"17.0.15", sandbox_.Path(L"rt")));
-    EXPECT_EQ(start(L"auto"),
-              (std::vector<std::string>{"option -XX:ArchiveClassesAtExit=" + recorded + ".part", "option -Xmx64m"}))
-        << LogText();
+    options = start(L"auto");
+    ASSERT_EQ(options.size(), 2u) << LogText();
+    const std::string recording = "option -XX:ArchiveClassesAtExit=";
+    ASSERT_EQ(options[0].compare(0, recording.size(), recording), 0) << options[0];
+    EXPECT_NE(archiveIn(options[0].substr(recording.size()), "17.0.15", ".jsa.part"), "") << options[0];
+    EXPECT_EQ(options[1], "option -Xmx64m");
 }
 
 TEST_F(VmOptions, ClassPathResolvesAgainstTheProgramFolderWhereverItIsStarted) {

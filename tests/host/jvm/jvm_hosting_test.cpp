@@ -432,6 +432,9 @@ TEST(JvmLifetime, VmThreadSleepsAfterMainOnlyWhenIbmIsAllowedAndPreferred) {
 TEST(JvmLifetime, ApplicationVmOutlivesMainUntilTheLauncherEnds) {
     ChildRun run = RunChild("application_lingering");
     EXPECT_EQ(run.exitCode, 0) << run.Output();
+    EXPECT_EQ(run.report["late_file_after_thread"], "0") << "the VM was destroyed when main returned";
+    EXPECT_EQ(run.report["late_file_after_thread_vm_left"], "1");
+    EXPECT_EQ(run.report["attached_after_thread"], "1");
     EXPECT_EQ(run.report["late_file_after_launcher"], "1");
     EXPECT_EQ(run.File("late.txt"), "late\n");
 }

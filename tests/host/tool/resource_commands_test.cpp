@@ -14,6 +14,7 @@
 #include "bounded_run.h"
 #include "launcher/byte_order.h"
 #include "tool/icon_file.h"
+#include "tool/output_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"
 #include "tool/version_resource.h"
@@ -560,17 +561,40 @@ TEST_P(ResourceCommands, WhatCannotBeWrittenFaithfullyIsRefused) {
 TEST_P(ResourceCommands, TheTemporaryFileIsNewAndNeverALink) {
     WriteLauncher("launcher.exe", {});
     Write("app.ini", Text("[Application]\r\n"));
-    Write("victim.txt", Text("someone else's file"));
-    // The name the tool once always used, planted beforehand.
-    fs::create_symlink(Path("victim.txt"), Path("out.exe.tmp"));
     ASSERT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "X", "-o", Path("out.exe")}),
               kToolSucceeded)
         << err_.str();
-    EXPECT_EQ(Read("victim.txt"), Text("someone else's file"));
-    EXPECT_FALSE(fs::is_symlink(Path("out.exe")));
     EXPECT_EQ(ResourcesOf("out.exe").size(), 2u);
     EXPECT_EQ(Shown("out.exe", "X"), "[Application]\r\n");
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe", "out.exe", "out.exe.tmp", "victim.txt"}));
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe", "out.exe"})) << "a temporary file was left";
+
+    // Someone who guesses the names to come plants a link to their victim at
+    // the first and a file of their own at the second: the third is used.
+    Write("victim.txt", Text("someone else's file"));
+    Write("planted.txt", Text("a file that was there"));
+    const fs::path target = Path("written.bin");
+    fs::create_symlink(Path("victim.txt"), TemporaryBeside(target, 1));
+    fs::create_hard_link(Path("planted.txt"), TemporaryBeside(target, 2));
+    std::vector<std::uint32_t> salts = {1, 2, 3};
+    std::size_t next = 0;
+    ASSERT_TRUE(WriteAtomically(target, Text("the new content"), [&] { return salts[next++ % salts.size()]; }));
+    EXPECT_EQ(next, 3u);
+    EXPECT_EQ(Read("victim.txt"), Text("someone else's file"));
+    EXPECT_EQ(Read("planted.txt"), Text("a file that was there"));
+    EXPECT_FALSE(fs::is_symlink(target));
+    EXPECT_EQ(Read("written.bin"), Text("the new content"));
+    const std::string link = TemporaryBeside(target, 1).filename().string();
+    const std::string file = TemporaryBeside(target, 2).filename().string();
+    EXPECT_EQ(link, "written.bin.00000001.tmp");
+    std::vector<std::string> expected = {"app.ini", "launcher.exe", "out.exe", "planted.txt", "victim.txt", "written.bin",
+                                         link, file};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Listing(), expected);
+
+    // Names taken whatever is tried: the tool gives up, and the target stays.
+    EXPECT_FALSE(WriteAtomically(target, Text("never written"), [] { return 1u; }));
+    EXPECT_EQ(Read("written.bin"), Text("the new content"));
+    EXPECT_EQ(Listing(), expected);
 }
 
 // Opened the usual way, a pipe without a writer blocked every command for ever.
