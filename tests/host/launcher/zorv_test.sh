@@ -337,6 +337,113 @@ rc=$?
 [ "$(cat "$root/no-home.err")" = "to standard error" ] || fail "without HOME: $(cat "$root/no-home.err")"
 [ -z "$(ls -A "$user_home/.cache/Demo Viewer/v1")" ] || fail "without HOME: $(ls -A "$user_home/.cache/Demo Viewer/v1")"
 
+case=ahead-of-time-cache
+# From JDK 24 on "auto" keeps an ahead-of-time cache: the first start records
+# and a background copy of zorv assembles the cache once the application has
+# ended; the next start maps it. Nothing of it is ever printed, whatever
+# becomes of the cache, and a change of the jars makes a new one.
+aot_home=$(for release in /usr/lib/jvm/*/release; do
+               printf '%s %s\n' "$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$release")" "${release%/release}"
+           done | sort -n | awk '$1 >= 24 { home = $2 } END { print home }')
+if [ -n "$aot_home" ]; then
+    app aot viewer viewer.ini '[Product Information]' 'Product Name=Aot' 'Product Code=X' \
+        '[Java Runtime Environment]' "JRE Path=$aot_home" "$probe_settings" 'Class Data Sharing=auto' \
+        'Virtual Machine Parameters=-Xlog:class+load=info:file=classes.txt' '[Class Path]' 'Class Path=probe.jar'
+    caches=$dir/cache/Aot/X
+    # aot_start NAME ARGUMENTS...: a start with its own trace; the exit code in rc.
+    aot_start() {
+        name=$1
+        shift
+        XDG_CACHE_HOME=$dir/cache TRACE_FOR_RUN=$dir/$name.trace launch "$name" "$@"
+        rc=$(cat "$dir/$name.rc")
+    }
+    # What every start prints is the application's alone.
+    expect_quiet() {
+        [ "$rc" = "$2" ] || fail "$1: exit code $rc, expected $2: $(cat "$dir/$1.err")"
+        [ "$(cat "$dir/$1.err")" = "to standard error" ] || fail "$1: on standard error: $(cat "$dir/$1.err")"
+        [ "$(grep -c '^[A-Za-z_.]*=' "$dir/$1.out")" = 7 ] && [ "$(wc -l < "$dir/$1.out")" = 7 ] ||
+            fail "$1: on standard output: $(cat "$dir/$1.out")"
+    }
+    # Until the assembly processes are done: a cache, and no recording left.
+    await_assembly() {
+        for _ in $(seq 600); do
+            ls "$caches"/*.aot > /dev/null 2>&1 && ! ls "$caches"/*.aotconf "$caches"/*.part > /dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        fail "$1: no cache assembled: $(ls -A "$caches" 2>&1)"
+    }
+    mapped() { grep -q "Probe source: shared objects file" "$dir/classes.txt"; }
+
+    aot_start record exit=7
+    expect_quiet record 7
+    ls "$caches"/*.aot > /dev/null 2>&1 && fail "the cache was there when the application ended"
+    expect_in "$dir/record.trace" "vm: recording for the ahead-of-time cache $caches/viewer-"
+    expect_in "$dir/record.trace" "vm: option -XX:AOTMode=record"
+    expect_in "$dir/record.trace" "in the background"
+    await_assembly record
+    expect_in "$dir/record.trace" "vm: ahead-of-time cache assembled: $caches/viewer-"
+    first_cache=$(ls "$caches"/*.aot)
+    aot_start use exit=7
+    expect_quiet use 7
+    mapped || fail "the second start did not map the cache: $(grep Probe "$dir/classes.txt")"
+    expect_in "$dir/use.trace" "vm: using the ahead-of-time cache $first_cache"
+    [ "$(ls -A "$caches")" = "$(basename "$first_cache")" ] || fail "more than the cache is kept: $(ls -A "$caches")"
+
+    # A changed jar: a new cache, from a start that ends without System.exit,
+    # and the old one gone.
+    touch -d '2001-02-03' "$dir/probe.jar"
+    aot_start changed
+    expect_quiet changed 0
+    mapped && fail "a cache of the old jar was mapped"
+    await_assembly changed
+    [ "$(ls "$caches"/*.aot)" != "$first_cache" ] || fail "no new cache for the changed jar"
+    [ "$(ls "$caches"/*.aot | wc -l)" = 1 ] || fail "the old cache was kept: $(ls -A "$caches")"
+
+    # A cut-off cache and another runtime's archive under its name: ignored
+    # without a word, removed, and made again.
+    for spoilt in truncated foreign; do
+        cache=$(ls "$caches"/*.aot)
+        if [ $spoilt = truncated ]; then truncate -s 8192 "$cache"; else cp "$jdk/lib/server/classes.jsa" "$cache"; fi
+        aot_start "$spoilt" exit=7
+        expect_quiet "$spoilt" 7
+        mapped && fail "$spoilt: mapped"
+        expect_in "$dir/$spoilt.trace" "vm: the runtime did not map $cache: removed"
+        [ -e "$cache" ] && fail "$spoilt: the refused cache was kept"
+        aot_start "$spoilt-again" exit=7
+        expect_quiet "$spoilt-again" 7
+        await_assembly "$spoilt-again"
+        aot_start "$spoilt-mapped" exit=7
+        mapped || fail "$spoilt: the cache made again was not mapped"
+    done
+
+    # Two first starts at once: both record, neither harms the other's cache.
+    rm -f "$caches"/*
+    aot_start twice-1 exit=7 &
+    aot_start twice-2 exit=7 &
+    wait
+    [ "$(cat "$dir/twice-1.rc") $(cat "$dir/twice-2.rc")" = "7 7" ] || fail "two first starts: $(cat "$dir"/twice-*.err)"
+    await_assembly twice
+    aot_start after-twice exit=7
+    mapped || fail "the cache of two first starts was not mapped"
+    [ "$(ls -A "$caches")" = "$(basename "$(ls "$caches"/*.aot)")" ] || fail "two first starts left: $(ls -A "$caches")"
+
+    # A cache folder that cannot be written: nothing recorded, nothing added.
+    # (As an ordinary user where the tests run as root, whom no mode stops.)
+    rm -f "$caches"/* "$dir/classes.txt"
+    chmod -R a+rX "$dir" && chmod a+w "$dir"
+    chmod 555 "$caches"
+    (cd "$dir" && XDG_CACHE_HOME=$dir/cache ZORV_LAUNCHER_DEBUG=$dir/read-only.trace $as_user ./viewer exit=7) \
+        < /dev/null > "$dir/read-only.out" 2> "$dir/read-only.err"
+    rc=$?
+    expect_quiet read-only 7
+    expect_in "$dir/read-only.trace" "vm: no ahead-of-time cache, cannot write in $caches"
+    grep -q "option -XX:AOT" "$dir/read-only.trace" && fail "cache options for a read-only folder"
+    [ -z "$(ls -A "$caches")" ] || fail "files in a read-only folder: $(ls -A "$caches")"
+    chmod 755 "$caches"
+else
+    echo "no runtime of version 24 or later under /usr/lib/jvm: the ahead-of-time cache is not tried"
+fi
+
 case=single-instance-without-secondary-main
 # The second start hears at once that nobody took its arguments.
 app plain viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
