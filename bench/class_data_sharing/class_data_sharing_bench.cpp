@@ -6,8 +6,9 @@
 //   start that records, by hand (-XX:AOTMode=record) and through zorv (whose
 //   background assembly is waited for, unmeasured, after each such start);
 // - earlier runtimes: "java -cp", and zorv without and with the setting.
-// The ways of a round run one after the other, round after round, so that
-// drift hits them alike; medians of the rounds.
+// The ways of a round run one after the other, in turns forwards and
+// backwards, round after round, so that drift hits them alike; medians of the
+// rounds.
 #include <unistd.h>
 
 #include <chrono>
@@ -102,7 +103,10 @@ struct Way {
 std::vector<double> Measure(std::vector<Way>& ways, int runs) {
     std::vector<std::vector<double>> times(ways.size());
     for (int round = -1; round < runs; ++round) {
-        for (std::size_t w = 0; w < ways.size(); ++w) {
+        // Every other round the other way round, so that no way always
+        // follows the same one.
+        for (std::size_t i = 0; i < ways.size(); ++i) {
+            const std::size_t w = round % 2 == 0 ? i : ways.size() - 1 - i;
             Way& way = ways[w];
             if (way.before) way.before();
             const double time = WallTime(way.command);

@@ -165,6 +165,8 @@ std::int32_t Launcher::RunHere() {
     }
 
     std::uint32_t code = 0;
+    if (assembly && CacheAssemblyRole(platform) == AssemblyRole::supervisor)
+        return static_cast<std::int32_t>(SuperviseCacheAssembly(platform, vmStart.classData));
     if (assembly) {
         if (!platform.RunThread(vmStart.threadStackSize, AssembleCacheThread, this, code)) code = 1;
         return static_cast<std::int32_t>(code);

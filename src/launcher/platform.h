@@ -312,12 +312,13 @@ public:
     virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
                               std::uint32_t& exitCode, std::uint32_t& error) = 0;
     // Starts application with the given command line and variable=value added
-    // to this process's environment, and leaves it to itself: at the lowest
-    // priority, without a window, with nothing for its standard streams, out
-    // of reach of the user's interrupt. False with the system error code when
-    // it could not be started.
+    // to this process's environment: at the lowest priority, without a
+    // window, with nothing for its standard streams, out of reach of the
+    // user's interrupt. With wait, also waits for it and reports its exit
+    // code; otherwise leaves it to itself. False with the system error code
+    // when it could not be started.
     virtual bool StartBackgroundProcess(const std::wstring&, const std::wstring&, const std::wstring&,
-                                        const std::wstring&, std::uint32_t& error) {
+                                        const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) {
         error = 2;
         return false;
     }

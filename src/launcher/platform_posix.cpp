@@ -351,8 +351,8 @@ bool PosixPlatform::CreateNewFile(const std::wstring& path) {
 }
 
 bool PosixPlatform::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
-                                           const std::wstring& variable, const std::wstring& value,
-                                           std::uint32_t& error) {
+                                           const std::wstring& variable, const std::wstring& value, bool wait,
+                                           std::uint32_t& exitCode, std::uint32_t& error) {
     std::vector<std::string> arguments;
     for (const std::wstring& piece : SplitArguments(commandLine)) arguments.push_back(ToUtf8(piece));
     if (arguments.empty()) arguments.push_back(NativePath(application));
@@ -394,6 +394,12 @@ bool PosixPlatform::StartBackgroundProcess(const std::wstring& application, cons
         return false;
     }
     setpriority(PRIO_PROCESS, static_cast<id_t>(child), 19);
+    if (wait) {
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        exitCode = WIFEXITED(status) ? static_cast<std::uint32_t>(WEXITSTATUS(status)) : 255;
+    }
     return true;
 }
 

@@ -140,8 +140,8 @@ public:
     // The command line is taken apart by the launcher's own splitter, which
     // gives back the pieces JoinArguments put together.
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
-                                const std::wstring& variable, const std::wstring& value,
-                                std::uint32_t& error) override;
+                                const std::wstring& variable, const std::wstring& value, bool wait,
+                                std::uint32_t& exitCode, std::uint32_t& error) override;
     // "/" between folders and ":" between paths, no empty entries.
     std::wstring VmPath(const std::wstring& path) override { return FromUtf8(NativePath(path)); }
     std::wstring VmPathList(const std::wstring& list) override;

@@ -575,8 +575,8 @@ std::wstring EnvironmentWith(const std::wstring& variable, const std::wstring& v
 // Not in this console's process group, so Ctrl+C there does not reach it;
 // with a console of its own that nobody sees, and no handles of this process.
 bool Win32Platform::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
-                                           const std::wstring& variable, const std::wstring& value,
-                                           std::uint32_t& error) {
+                                           const std::wstring& variable, const std::wstring& value, bool wait,
+                                           std::uint32_t& exitCode, std::uint32_t& error) {
     std::wstring mutableLine = commandLine;
     std::wstring environment = EnvironmentWith(variable, value);
     STARTUPINFOW startup = {};
@@ -592,6 +592,12 @@ bool Win32Platform::StartBackgroundProcess(const std::wstring& application, cons
     }
     ScopedHandle processHandle(process.hProcess);
     ScopedHandle threadHandle(process.hThread);
+    if (wait) {
+        WaitForSingleObject(processHandle.get(), INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(processHandle.get(), &code);
+        exitCode = code;
+    }
     return true;
 }
 

@@ -67,8 +67,8 @@ public:
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
-                                const std::wstring& variable, const std::wstring& value,
-                                std::uint32_t& error) override;
+                                const std::wstring& variable, const std::wstring& value, bool wait,
+                                std::uint32_t& exitCode, std::uint32_t& error) override;
 
 private:
     const bool console_;

@@ -1,6 +1,5 @@
 #include "vm/ahead_of_time_cache.h"
 
-#include <cstdlib>
 #include <memory>
 
 #include "launcher/text.h"
@@ -31,30 +30,6 @@ wchar_t VmPathSeparator(Platform& platform) {
 void AddQuietLogs(int featureRelease, std::vector<std::wstring>& options) {
     options.push_back(L"-Xlog:cds=off");
     if (featureRelease >= 25) options.push_back(L"-Xlog:aot=off");
-}
-
-// What the assembly process's exit does once the runtime has ended it.
-struct PendingAssembly {
-    Platform* platform = nullptr;
-    std::wstring assembling, cache, configuration;
-};
-PendingAssembly pendingAssembly;
-
-// The runtime ends the process through exit() when the cache is written, and
-// on most failures before it writes anything. A cut-off cache that still got
-// here is refused by the next start, which removes it.
-void KeepAssembledCache() {
-    PendingAssembly& pending = pendingAssembly;
-    if (pending.platform == nullptr) return;
-    Platform& platform = *pending.platform;
-    pending.platform = nullptr;
-    if (platform.FileExists(pending.assembling)) {
-        const bool kept = platform.RenameFile(pending.assembling, pending.cache);
-        TraceLine(platform, (kept ? L"ahead-of-time cache assembled: " : L"the assembled cache could not be renamed to ") +
-                                pending.cache);
-        if (!kept) platform.RemoveFile(pending.assembling);
-    }
-    platform.RemoveFile(pending.configuration);
 }
 
 // The other identities' files of this program and runtime, and its
@@ -129,7 +104,8 @@ std::wstring SharingOptionAmong(const std::vector<std::wstring>& options) {
 }
 
 int AssemblyRecording(const std::wstring& marker, const std::wstring& identity) {
-    if (identity.size() != 8 || marker.size() != 10 || marker.compare(0, 8, identity) != 0 || marker[8] != L'.')
+    const bool vm = marker.size() == 13 && marker.compare(10, 3, kAssemblyVmSuffix) == 0;
+    if (identity.size() != 8 || (marker.size() != 10 && !vm) || marker.compare(0, 8, identity) != 0 || marker[8] != L'.')
         return 0;
     for (wchar_t c : identity) {
         if (!IsHexDigit(c)) return 0;
@@ -138,10 +114,16 @@ int AssemblyRecording(const std::wstring& marker, const std::wstring& identity) 
     return n >= 1 && n <= kCacheRecordings ? n : 0;
 }
 
-bool StartedToAssembleCache(Platform& platform) {
+AssemblyRole CacheAssemblyRole(Platform& platform) {
     std::wstring marker;
-    return platform.GetEnvironment(kCacheAssemblyVariable, marker);
+    if (!platform.GetEnvironment(kCacheAssemblyVariable, marker)) return AssemblyRole::none;
+    const std::wstring suffix = kAssemblyVmSuffix;
+    return marker.size() > suffix.size() && marker.compare(marker.size() - suffix.size(), suffix.size(), suffix) == 0
+               ? AssemblyRole::vm
+               : AssemblyRole::supervisor;
 }
+
+bool StartedToAssembleCache(Platform& platform) { return CacheAssemblyRole(platform) != AssemblyRole::none; }
 
 std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& files, int featureRelease,
                                        const std::wstring& programPath, ClassDataRecording& recording) {
@@ -156,6 +138,8 @@ std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& fil
         }
         TraceLine(platform, L"assembling the ahead-of-time cache " + cache + L" from recording " + DecimalText(n));
         recording.mappedCache = cache;
+        recording.assemblyProgram = programPath;
+        recording.assemblyMarker = marker;
         recording.cacheRecording = files.Configuration(n);
         recording.assembling = files.Assembling(n);
         options = {L"-XX:AOTMode=create", L"-XX:AOTConfiguration=" + platform.VmPath(recording.cacheRecording),
@@ -228,9 +212,9 @@ void StartCacheAssembly(Platform& platform, ClassDataRecording& recording) {
         TraceLine(platform, L"the runtime recorded nothing in " + configuration + L", no cache assembled");
         return;
     }
-    std::uint32_t error = 0;
+    std::uint32_t exitCode = 0, error = 0;
     if (platform.StartBackgroundProcess(recording.assemblyProgram, platform.CommandLine(), kCacheAssemblyVariable,
-                                        recording.assemblyMarker, error)) {
+                                        recording.assemblyMarker, false, exitCode, error)) {
         TraceLine(platform, L"assembling the cache from " + configuration + L" in the background");
         return;
     }
@@ -238,9 +222,29 @@ void StartCacheAssembly(Platform& platform, ClassDataRecording& recording) {
     platform.RemoveFile(configuration);
 }
 
+std::uint32_t SuperviseCacheAssembly(Platform& platform, const ClassDataRecording& recording) {
+    if (recording.assembling.empty()) return 0;
+    platform.RemoveFile(recording.assembling);
+    std::uint32_t exitCode = 1, error = 0;
+    const bool started = platform.StartBackgroundProcess(recording.assemblyProgram, platform.CommandLine(),
+                                                         kCacheAssemblyVariable,
+                                                         recording.assemblyMarker + kAssemblyVmSuffix, true, exitCode,
+                                                         error);
+    const bool written = started && exitCode == 0 && platform.FileExists(recording.assembling);
+    if (written && platform.RenameFile(recording.assembling, recording.mappedCache)) {
+        TraceLine(platform, L"ahead-of-time cache assembled: " + recording.mappedCache);
+    } else {
+        TraceLine(platform, started ? L"the assembly VM ended with " + DecimalText(exitCode) + L", no cache"
+                                    : L"the assembly VM could not be started (error " + DecimalText(error) + L")");
+        platform.RemoveFile(recording.assembling);
+    }
+    platform.RemoveFile(recording.cacheRecording);
+    return 0;
+}
+
 std::uint32_t AssembleCache(Platform& platform, CreateJavaVmFunction createJavaVm, const VmStart& start) {
     const ClassDataRecording& recording = start.classData;
-    if (recording.assembling.empty() || createJavaVm == nullptr) return 0;
+    if (recording.assembling.empty() || createJavaVm == nullptr) return 1;
     std::unique_ptr<JavaVMOption[]> options(new JavaVMOption[start.options.size()]);
     for (std::size_t i = 0; i < start.options.size(); ++i) {
         // JNI declares the strings modifiable; the VM only reads them.
@@ -252,19 +256,11 @@ std::uint32_t AssembleCache(Platform& platform, CreateJavaVmFunction createJavaV
     args.nOptions = static_cast<jint>(start.options.size());
     args.options = options.get();
     args.ignoreUnrecognized = JNI_FALSE;
-    platform.RemoveFile(recording.assembling);
-    pendingAssembly = PendingAssembly{&platform, recording.assembling, recording.mappedCache, recording.cacheRecording};
-    static bool registered = false;
-    if (!registered) registered = std::atexit(KeepAssembledCache) == 0;
-
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
     const jint result = createJavaVm(&vm, reinterpret_cast<void**>(&env), &args);
-    // The runtime ends the process once the cache is written: back here, it was not.
-    pendingAssembly = PendingAssembly();
-    TraceLine(platform, L"the assembly VM came back with " + DecimalText(result) + L", no cache");
-    platform.RemoveFile(recording.assembling);
-    platform.RemoveFile(recording.cacheRecording);
+    // The runtime ends the process with 0 once the cache is written: back here, it was not.
+    TraceLine(platform, L"the assembly VM came back with " + DecimalText(result));
     return 1;
 }
 

@@ -4,8 +4,10 @@
 // there instead of a class-data archive.
 //
 // The first start records what the application loads; when it has ended,
-// a background copy of this program assembles the cache from that recording
-// under a temporary name and renames it into place; later starts map it. The
+// a background copy of this program starts another, whose VM assembles the
+// cache from that recording under a temporary name and ends the process;
+// once that ended well the first renames the cache into place. Later starts
+// map it. The
 // runtime checks a cache against itself, the class path, the module options
 // and the heap's shape, and ignores one that does not fit: so each such
 // identity has a name of its own, and one the runtime still refuses is
@@ -29,9 +31,11 @@ constexpr int kFirstCacheRelease = 24;
 // recording start takes the next numbered ticket file, a start that maps the
 // cache gives them all back, and with every ticket taken nothing is recorded.
 constexpr int kCacheRecordings = 3;
-// The environment variable that makes this program the assembly process;
-// "<identity>.<recording number>".
+// The environment variable that makes this program an assembly process:
+// "<identity>.<recording number>" the one that waits for the VM and gives the
+// cache its name, that and kAssemblyVmSuffix the one whose VM writes it.
 extern const wchar_t kCacheAssemblyVariable[];
+constexpr wchar_t kAssemblyVmSuffix[] = L".vm";
 
 // The options among a VM's that decide how objects are laid out in the heap
 // and which collector it has: a cache made under others is refused.
@@ -66,6 +70,8 @@ private:
 // The recording an assembly process was started for: its number, or 0 when
 // the variable's value is anything but this identity and a number in range.
 int AssemblyRecording(const std::wstring& marker, const std::wstring& identity);
+enum class AssemblyRole { none, supervisor, vm };
+AssemblyRole CacheAssemblyRole(Platform& platform);
 // Whether this process was started to assemble a cache.
 bool StartedToAssembleCache(Platform& platform);
 
@@ -84,9 +90,11 @@ void ConfirmMappedCache(Platform& platform, JNIEnv* env, const ClassDataRecordin
 // runtime wrote the recording. Nothing waits for it.
 void StartCacheAssembly(Platform& platform, ClassDataRecording& recording);
 
-// The assembly process's VM creation, which ends the process inside
-// JNI_CreateJavaVM once the cache is written; the exit then gives it its
-// name. Returns only when that did not happen, with the exit code.
+// The first assembly process: starts the second, waits for it, and gives the
+// cache it wrote its name when it ended with 0; its exit code.
+std::uint32_t SuperviseCacheAssembly(Platform& platform, const ClassDataRecording& recording);
+// The second one's VM creation, which the runtime ends with the process once
+// the cache is written; returns only when that did not happen, with 1.
 std::uint32_t AssembleCache(Platform& platform, CreateJavaVmFunction createJavaVm, const VmStart& start);
 
 }  // namespace zorv

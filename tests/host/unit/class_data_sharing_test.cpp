@@ -215,7 +215,9 @@ TEST(AheadOfTimeCache, IdentityCoversJarsModulesAndHeapShapeOnly) {
     // The variable comes from whoever started the process: only this
     // identity and a recording in range count.
     EXPECT_EQ(AssemblyRecording(L"0123abcd.2", L"0123abcd"), 2);
-    for (const wchar_t* marker : {L"0123abcd.0", L"0123abcd.4", L"0123abce.1", L"0123abcd.1x", L"0123abcd1", L"", L"0123abcd.-"})
+    EXPECT_EQ(AssemblyRecording(L"0123abcd.3.vm", L"0123abcd"), 3);
+    for (const wchar_t* marker : {L"0123abcd.0", L"0123abcd.4", L"0123abce.1", L"0123abcd.1x", L"0123abcd1", L"",
+                                  L"0123abcd.-", L"0123abcd.1.vx", L"0123abcd.1.vmm", L"0123abcd.4.vm"})
         EXPECT_EQ(AssemblyRecording(marker, L"0123abcd"), 0) << marker;
     EXPECT_EQ(AssemblyRecording(L"0123ABCD.1", L"0123ABCD"), 0) << "the hash is written in lower case";
 }
@@ -269,6 +271,23 @@ TEST_F(AheadOfTimeCacheAssembly, RecordsWithATicketAssemblesInTheBackgroundThenM
                                "-XX:AOTCache=" + platform.ToAnsi(base) + ".2.aot.part", "-Xlog:cds=off",
                                "-Xlog:aot=off"}));
     EXPECT_EQ(vmStart.classData.mappedCache, base + L".aot");
+    // It starts the one whose VM writes the cache, waits for it, and names
+    // the cache only when that ended well.
+    platform.backgroundStarts.clear();
+    platform.backgroundWrites = base + L".2.aot.part";
+    platform.backgroundExitCode = 1;
+    SuperviseCacheAssembly(platform, vmStart.classData);
+    EXPECT_EQ(platform.backgroundStarts,
+              std::vector<std::wstring>{L"C:\\app\\app.exe | app.exe -x | ZORV_AOT_ASSEMBLY=" + identity + L".2.vm"});
+    EXPECT_EQ(platform.files.count(base + L".2.aot.part") + platform.files.count(base + L".aot"), 0u);
+    EXPECT_EQ(platform.files.count(base + L".2.aotconf"), 0u) << "a recording is assembled once";
+    platform.files.insert(base + L".2.aotconf");
+    platform.backgroundExitCode = 0;
+    SuperviseCacheAssembly(platform, vmStart.classData);
+    EXPECT_EQ(platform.files.count(base + L".2.aot.part"), 0u);
+    EXPECT_EQ(platform.files.count(base + L".aot"), 1u);
+    platform.files.erase(base + L".aot");
+    platform.backgroundWrites.clear();
     platform.SetEnv(kCacheAssemblyVariable, identity + L".1");
     EXPECT_EQ(Start(), Narrow{}) << "recording 1 has no file";
     platform.environment.erase(L"zorv_aot_assembly");

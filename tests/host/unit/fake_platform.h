@@ -30,6 +30,8 @@ public:
     std::vector<std::wstring> filesRead;               // every path ReadFileStart was asked for
     std::map<std::wstring, std::pair<std::uint64_t, std::uint64_t>> stamps;  // path -> size, time of change
     std::vector<std::wstring> backgroundStarts;  // "application | command line | variable=value"
+    std::uint32_t backgroundExitCode = 0;  // of each one waited for
+    std::wstring backgroundWrites;         // a file each one makes
     std::map<std::wstring, std::vector<std::wstring>> listings;  // pattern -> names
     std::vector<std::wstring> createdFolders;
     std::map<std::wstring, std::uint32_t> folderErrors;  // folders whose creation fails with this code
@@ -268,8 +270,10 @@ public:
         return false;
     }
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& line, const std::wstring& variable,
-                                const std::wstring& value, std::uint32_t&) override {
+                                const std::wstring& value, bool wait, std::uint32_t& exitCode, std::uint32_t&) override {
         backgroundStarts.push_back(application + L" | " + line + L" | " + variable + L"=" + value);
+        if (wait) exitCode = backgroundExitCode;
+        if (!backgroundWrites.empty()) files.insert(backgroundWrites);
         return true;
     }
     bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override {

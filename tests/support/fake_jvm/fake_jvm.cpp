@@ -50,7 +50,7 @@
 // Ahead-of-time cache options act as on a runtime of JDK 24 and later: with -XX:AOTMode=record the
 // file of -XX:AOTConfiguration is written when the VM ends (destroy or System.exit); with
 // -XX:AOTMode=create the file of -XX:AOTCache is written and JNI_CreateJavaVM ends the process
-// through exit(0), which runs the atexit handlers, as HotSpot does once the cache is written.
+// with exit code 0, as HotSpot does once the cache is written.
 //
 //   FAKEJVM_PAUSE_AT       comma-separated points (create, main, destroy) at which the double
 //                          logs "pause <point>" and waits, at most 30 s, until the test sets the
