@@ -246,14 +246,18 @@ std::uint32_t AssembleCache(Platform& platform, CreateJavaVmFunction createJavaV
     const ClassDataRecording& recording = start.classData;
     if (recording.assembling.empty() || createJavaVm == nullptr) return 1;
     std::unique_ptr<JavaVMOption[]> options(new JavaVMOption[start.options.size()]);
-    for (std::size_t i = 0; i < start.options.size(); ++i) {
+    jint count = 0;
+    for (const std::string& option : start.options) {
+        // The log files of the parameters are the application's: this VM
+        // would write over the recording start's.
+        if (option.compare(0, 5, "-Xlog") == 0) continue;
         // JNI declares the strings modifiable; the VM only reads them.
-        options[i] = JavaVMOption{const_cast<char*>(start.options[i].c_str()), nullptr};
-        TraceLine(platform, L"option " + platform.FromAnsi(start.options[i]));
+        options[count++] = JavaVMOption{const_cast<char*>(option.c_str()), nullptr};
+        TraceLine(platform, L"option " + platform.FromAnsi(option));
     }
     JavaVMInitArgs args;
     args.version = JNI_VERSION_1_2;
-    args.nOptions = static_cast<jint>(start.options.size());
+    args.nOptions = count;
     args.options = options.get();
     args.ignoreUnrecognized = JNI_FALSE;
     JavaVM* vm = nullptr;

@@ -61,6 +61,15 @@ await() {
     for _ in $(seq 200); do [ -e "$1" ] && return 0; sleep 0.1; done
     return 1
 }
+# Waits up to 60 s for the background assembly of ahead-of-time caches
+# under a folder: until no recording is left there.
+await_caches() {
+    for _ in $(seq 600); do
+        find "$1" -name '*.aotconf' -o -name '*.aot.part' | grep -q . || return 0
+        sleep 0.1
+    done
+    fail "caches under $1 still being assembled: $(find "$1" -name '*.aot*')"
+}
 expect_rc() { [ "$rc" = "$1" ] || fail "exit code $rc, expected $1; stderr: $(cat "$dir/stderr")"; }
 expect_in() { grep -qF -- "$2" "$1" 2>/dev/null || fail "no \"$2\" in $1: $(cat "$1" 2>/dev/null)"; }
 expect_line() { grep -qxF -- "$2" "$1" 2>/dev/null || fail "no line \"$2\" in $1: $(cat "$1" 2>/dev/null)"; }
@@ -299,18 +308,22 @@ for version in $runtimes; do
     chmod -R a+rX "$dir"
     before=$(ls -la "$dir")
     for start in first second; do
+        await_caches "$user_home"
         start_as_user "$start-$version" exit=7
         [ "$rc" = 7 ] || fail "$version $start start: exit code $rc: $(cat "$root/$start-$version.err")"
         expect_in "$root/$start-$version.out" "args=1"
         expect_line "$root/$start-$version.err" "Output File \"logs/out.log\" cannot be opened (java.io.FileNotFoundException: logs/out.log (No such file or directory)): the output stays on standard output"
         [ "$(wc -l < "$root/$start-$version.err")" = 2 ] || fail "$version $start start: $(cat "$root/$start-$version.err")"
     done
-    expect_in "$user_home/classes.txt" "Probe source: shared objects file (top)"
+    expect_in "$user_home/classes.txt" "Probe source: shared objects file"
     [ "$(ls -la "$dir")" = "$before" ] || fail "$version: the application folder changed: $(ls -la "$dir")"
 done
 archives=$(cd "$user_home" && find . -type f ! -name 'classes.txt*')
 for version in $runtimes; do
-    ls "$user_home/.cache/Demo Viewer/v1/viewer-$version".*.jsa > /dev/null 2>&1 || fail "no archive for $version: $archives"
+    # From JDK 24 on an ahead-of-time cache.
+    kind=jsa
+    [ "$version" -ge 24 ] && kind=aot
+    ls "$user_home/.cache/Demo Viewer/v1/viewer-$version".*."$kind" > /dev/null 2>&1 || fail "no archive for $version: $archives"
 done
 [ "$(echo "$archives" | wc -l)" = "$(echo "$runtimes" | wc -w)" ] || fail "other files than one archive per runtime: $archives"
 find / -maxdepth 1 -name '*\\*' | grep . && fail "a name with \\ at the root"
@@ -552,6 +565,7 @@ for home in "$jdk" ${newest:+"$newest"}; do
     HOME=$dir/home APPDATA=$dir/home XDG_CONFIG_HOME=$dir/home/config XDG_CACHE_HOME=$dir/home/cache
     export HOME APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
     for start in 1 2 3; do
+        await_caches "$dir"
         run fx opens throw
         expect_rc 1
         complaints start $start
@@ -561,17 +575,21 @@ for home in "$jdk" ${newest:+"$newest"}; do
     same_as_java $options -cp modern.jar modern.Main fx opens throw
     expect_line "$dir/stdout" "fx=javafx.base bound"
     expect_line "$dir/stdout" "command=modern.Main fx opens throw"
-    archives=$(find "$dir" -name '*.jsa*' | wc -l)
-    [ "$archives" -ge 1 ] || fail "no class data archive"
+    # An archive, or from JDK 24 on a cache assembled in the background.
+    await_caches "$dir"
+    archives=$(find "$dir" -name '*.jsa' -o -name '*.aot' | sort)
+    [ -n "$archives" ] || fail "no class data archive"
     sed -i 's/^Virtual Machine Parameters=.*/Virtual Machine Parameters=--add-opens java.base\/java.lang=ALL-UNNAMED/' \
         "$dir/viewer.ini"
     for start in 1 2; do
+        await_caches "$dir"
         run opens
         expect_rc 0
         complaints "changed options, start $start"
     done
     expect_line "$dir/stdout" opens=main
-    [ "$(find "$dir" -name '*.jsa*' | wc -l)" -gt "$archives" ] || fail "no new archive for the new options"
+    await_caches "$dir"
+    find "$dir" -name '*.jsa' -o -name '*.aot' | sort | grep -qvxF "$archives" || fail "no new archive for the new options"
     HOME=$saved_home
     unset APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
 done
