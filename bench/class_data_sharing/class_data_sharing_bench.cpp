@@ -1,14 +1,15 @@
 // Whole-process times, from the spawn to the exit, of two applications whose
 // main classes load 3000 classes first (the second's classes each link a
 // lambda as they are initialised), on each runtime:
-// - JDK 24 and later: "java -cp"; java with an ahead-of-time cache made by
-//   hand; zorv with "Class Data Sharing=auto" once its cache exists; and the
-//   start that records, by hand (-XX:AOTMode=record) and through zorv (whose
-//   background assembly is waited for, unmeasured, after each such start);
+// - JDK 24 and later: "java -cp"; the start that records, by hand
+//   (-XX:AOTMode=record) and through zorv with "Class Data Sharing=auto"; and
+//   the starts that map the cache each made from it (by hand, and in zorv's
+//   background assembly, both waited for unmeasured);
 // - earlier runtimes: "java -cp", and zorv without and with the setting.
 // The ways of a round run one after the other, in turns forwards and
 // backwards, round after round, so that drift hits them alike; medians of the
-// rounds.
+// rounds. Recordings differ, and so do the caches made of them, by a few per
+// cent: every round makes both afresh.
 #include <unistd.h>
 
 #include <chrono>
@@ -87,6 +88,13 @@ bool AwaitCache(const fs::path& cacheFolder) {
     return false;
 }
 
+// After a cache was made: what the process that made it left to the system
+// (its pages written back, its teardown) settles before the next start.
+bool Settle() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return true;
+}
+
 void Clear(const fs::path& folder) {
     std::error_code error;
     fs::remove_all(folder, error);
@@ -99,14 +107,12 @@ struct Way {
     std::function<bool()> after;        // unmeasured, after each start
 };
 
-// Runs every way once unmeasured, then `runs` rounds; the medians, or empty on failure.
-std::vector<double> Measure(std::vector<Way>& ways, int runs) {
+// Runs every way once unmeasured, then `runs` rounds, each in the order
+// given for it; the medians, or empty on failure.
+std::vector<double> Measure(std::vector<Way>& ways, int runs, const std::vector<std::vector<std::size_t>>& orders) {
     std::vector<std::vector<double>> times(ways.size());
     for (int round = -1; round < runs; ++round) {
-        // Every other round the other way round, so that no way always
-        // follows the same one.
-        for (std::size_t i = 0; i < ways.size(); ++i) {
-            const std::size_t w = round % 2 == 0 ? i : ways.size() - 1 - i;
+        for (std::size_t w : orders[static_cast<std::size_t>(round + 1) % orders.size()]) {
             Way& way = ways[w];
             if (way.before) way.before();
             const double time = WallTime(way.command);
@@ -153,42 +159,40 @@ int main(int argc, char** argv) {
             const std::string id = std::to_string(index++);
             std::vector<Way> ways;
             ways.push_back({"java -cp", {java, "-cp", jar, "Main"}, nullptr, nullptr});
+            // Every other round the other way round, so that no way always
+            // follows the same one.
+            std::vector<std::vector<std::size_t>> orders = {{0, 1, 2}, {2, 1, 0}};
             if (feature >= 24) {
-                // The cache made by hand, in the two steps of JDK 24.
-                const std::string configuration = (root / (id + "-hand.aotconf")).string();
-                const std::string handCache = (root / (id + "-hand.aot")).string();
+                // Each round makes both caches afresh, as recordings differ:
+                // java's by hand in the two steps of JDK 24 from the recording
+                // its "rec" start made, zorv's by its recording start, whose
+                // background assembly is waited for.
                 const std::string recorded = (root / (id + "-recorded.aotconf")).string();
-                if (WallTime({java, "-XX:AOTMode=record", "-XX:AOTConfiguration=" + configuration, "-cp", jar, "Main"}) < 0 ||
-                    WallTime({java, "-XX:AOTMode=create", "-XX:AOTConfiguration=" + configuration,
-                              "-XX:AOTCache=" + handCache, "-cp", jar, "Main"}) < 0) {
-                    std::fprintf(stderr, "no cache made by hand on %s\n", home.c_str());
-                    result = 1;
-                    continue;
-                }
-                const std::string mapping = InstallLauncher(root / (id + "-aot"), home, jar, true);
-                const fs::path mappingCaches = caches / "Bench" / (id + "-aot");
-                const std::string recording = InstallLauncher(root / (id + "-rec"), home, jar, true);
-                const fs::path recordingCaches = caches / "Bench" / (id + "-rec");
-                ways.push_back({"java AOT", {java, "-XX:AOTCache=" + handCache, "-cp", jar, "Main"}, nullptr, nullptr});
-                // Its first start, unmeasured, records; the assembly is waited for.
-                ways.push_back({"zorv AOT", {mapping}, nullptr, [mappingCaches] { return AwaitCache(mappingCaches); }});
+                const std::string handCache = (root / (id + "-hand.aot")).string();
+                const std::string launcher = InstallLauncher(root / (id + "-aot"), home, jar, true);
+                const fs::path launcherCaches = caches / "Bench" / (id + "-aot");
+                const std::vector<std::string> create = {java, "-XX:AOTMode=create", "-XX:AOTConfiguration=" + recorded,
+                                                         "-XX:AOTCache=" + handCache, "-cp", jar, "Main"};
                 ways.push_back({"java rec",
                                 {java, "-XX:AOTMode=record", "-XX:AOTConfiguration=" + recorded, "-cp", jar, "Main"},
-                                [recorded] { fs::remove(recorded); }, nullptr});
-                ways.push_back({"zorv rec", {recording}, [recordingCaches] { Clear(recordingCaches); },
-                                [recordingCaches] { return AwaitCache(recordingCaches); }});
+                                [recorded] { fs::remove(recorded); }, [create] { return WallTime(create) >= 0 && Settle(); }});
+                ways.push_back({"java AOT", {java, "-XX:AOTCache=" + handCache, "-cp", jar, "Main"}, nullptr, nullptr});
+                ways.push_back({"zorv rec", {launcher}, [launcherCaches] { Clear(launcherCaches); },
+                                [launcherCaches] { return AwaitCache(launcherCaches) && Settle(); }});
+                ways.push_back({"zorv AOT", {launcher}, nullptr, nullptr});
+                orders = {{0, 1, 2, 3, 4}, {3, 4, 1, 2, 0}};
             } else {
                 ways.push_back({"zorv", {InstallLauncher(root / (id + "-plain"), home, jar, false)}, nullptr, nullptr});
                 ways.push_back({"zorv CDS", {InstallLauncher(root / (id + "-cds"), home, jar, true)}, nullptr, nullptr});
             }
-            const std::vector<double> m = Measure(ways, runs);
+            const std::vector<double> m = Measure(ways, runs, orders);
             if (m.empty()) {
                 result = 1;
                 continue;
             }
             if (feature >= 24) {
-                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f %8.0f %8.0f %6.2f\n", feature, app.c_str(), m[0], m[1], m[2],
-                            m[2] / m[1], m[3], m[4], m[4] / m[3]);
+                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f %8.0f %8.0f %6.2f\n", feature, app.c_str(), m[0], m[2], m[4],
+                            m[4] / m[2], m[1], m[3], m[3] / m[1]);
             } else {
                 std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f\n", feature, app.c_str(), m[0], m[1], m[2], m[2] / m[0]);
             }
