@@ -16,6 +16,13 @@ bool StartsWith(const std::wstring& text, const std::wstring& prefix) { return t
 void TraceLine(Platform& platform, const std::wstring& line) {
     if (platform.trace) platform.trace->Line(L"vm: " + line);
 }
+void TraceLine(Platform& platform, const wchar_t* before, const std::wstring& text, const wchar_t* after = L"") {
+    if (platform.trace) platform.trace->Line(L"vm: " + (before + text) + after);
+}
+
+void AddOption(std::vector<std::wstring>& options, const wchar_t* name, const std::wstring& value = std::wstring()) {
+    options.push_back(name + value);
+}
 
 // ";" where the VM takes Windows paths, ":" on Linux.
 wchar_t VmPathSeparator(Platform& platform) {
@@ -125,6 +132,12 @@ AssemblyRole CacheAssemblyRole(Platform& platform) {
 
 bool StartedToAssembleCache(Platform& platform) { return CacheAssemblyRole(platform) != AssemblyRole::none; }
 
+std::wstring CacheFiles::File(int n, const wchar_t* ending) const {
+    std::wstring path = folder + L"\\" + stem + L"-" + identity;
+    if (n != 0) path += L"." + DecimalText(n);
+    return path + ending;
+}
+
 std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& files, int featureRelease,
                                        const std::wstring& programPath, ClassDataRecording& recording) {
     const std::wstring cache = files.Cache();
@@ -133,52 +146,51 @@ std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& fil
     if (platform.GetEnvironment(kCacheAssemblyVariable, marker)) {
         const int n = AssemblyRecording(marker, files.identity);
         if (n == 0 || !platform.FileExists(files.Configuration(n))) {
-            TraceLine(platform, L"no recording " + marker + L" to assemble a cache from for " + cache);
+            TraceLine(platform, L"nothing to assemble for ", marker);
             return {};
         }
-        TraceLine(platform, L"assembling the ahead-of-time cache " + cache + L" from recording " + DecimalText(n));
+        TraceLine(platform, L"assembling the ahead-of-time cache ", cache);
         recording.mappedCache = cache;
         recording.assemblyProgram = programPath;
         recording.assemblyMarker = marker;
         recording.cacheRecording = files.Configuration(n);
         recording.assembling = files.Assembling(n);
-        options = {L"-XX:AOTMode=create", L"-XX:AOTConfiguration=" + platform.VmPath(recording.cacheRecording),
-                   L"-XX:AOTCache=" + platform.VmPath(recording.assembling)};
-        AddQuietLogs(featureRelease, options);
-        return options;
-    }
-    if (platform.FileExists(cache)) {
-        TraceLine(platform, L"using the ahead-of-time cache " + cache);
+        AddOption(options, L"-XX:AOTMode=create");
+        AddOption(options, L"-XX:AOTConfiguration=", platform.VmPath(recording.cacheRecording));
+        AddOption(options, L"-XX:AOTCache=", platform.VmPath(recording.assembling));
+    } else if (platform.FileExists(cache)) {
+        TraceLine(platform, L"using the ahead-of-time cache ", cache);
         recording.mappedCache = cache;
         for (int n = 1; n <= kCacheRecordings; ++n) {
-            for (const std::wstring& file : {files.Ticket(n), files.Configuration(n), files.Assembling(n)})
-                recording.recordingFiles.push_back(file);
+            recording.recordingFiles.push_back(files.Ticket(n));
+            recording.recordingFiles.push_back(files.Configuration(n));
+            recording.recordingFiles.push_back(files.Assembling(n));
         }
-        options = {L"-XX:AOTCache=" + platform.VmPath(cache)};
-        AddQuietLogs(featureRelease, options);
-        return options;
+        AddOption(options, L"-XX:AOTCache=", platform.VmPath(cache));
+    } else {
+        if (!platform.CanWriteIn(files.folder)) {
+            TraceLine(platform, L"no ahead-of-time cache, cannot write in ", files.folder);
+            return {};
+        }
+        int n = 1;
+        while (n <= kCacheRecordings && !platform.CreateNewFile(files.Ticket(n))) ++n;
+        if (n > kCacheRecordings) {
+            TraceLine(platform, L"no ahead-of-time cache, its recordings made none; remove ", files.Ticket(1),
+                      L" to record again");
+            return {};
+        }
+        RemoveOtherIdentities(platform, files);
+        TraceLine(platform, L"recording for the ahead-of-time cache ", cache, (L", ticket " + DecimalText(n)).c_str());
+        recording.cacheRecording = files.Configuration(n);
+        recording.assemblyProgram = programPath;
+        recording.assemblyMarker = files.identity + L"." + DecimalText(n);
+        AddOption(options, L"-XX:AOTMode=record");
+        AddOption(options, L"-XX:AOTConfiguration=", platform.VmPath(recording.cacheRecording));
+        // The runtime tells on standard output, outside its log, that it has
+        // recorded; only the diagnostic DisplayVMOutput keeps that line back.
+        AddOption(options, L"-XX:+UnlockDiagnosticVMOptions");
+        AddOption(options, L"-XX:-DisplayVMOutput");
     }
-    if (!platform.CanWriteIn(files.folder)) {
-        TraceLine(platform, L"no ahead-of-time cache, cannot write in " + files.folder);
-        return {};
-    }
-    int n = 1;
-    while (n <= kCacheRecordings && !platform.CreateNewFile(files.Ticket(n))) ++n;
-    if (n > kCacheRecordings) {
-        TraceLine(platform, L"no ahead-of-time cache, " + DecimalText(kCacheRecordings) +
-                                L" recordings made none; remove " + files.Ticket(1) + L" to record again");
-        return {};
-    }
-    RemoveOtherIdentities(platform, files);
-    TraceLine(platform, L"recording for the ahead-of-time cache " + cache + L", recording " + DecimalText(n) +
-                            L" of " + DecimalText(kCacheRecordings));
-    recording.cacheRecording = files.Configuration(n);
-    recording.assemblyProgram = programPath;
-    recording.assemblyMarker = files.identity + L"." + DecimalText(n);
-    // The runtime tells on standard output, outside its log, that it has
-    // recorded; only the diagnostic DisplayVMOutput keeps that line back.
-    options = {L"-XX:AOTMode=record", L"-XX:AOTConfiguration=" + platform.VmPath(recording.cacheRecording),
-               L"-XX:+UnlockDiagnosticVMOptions", L"-XX:-DisplayVMOutput"};
     AddQuietLogs(featureRelease, options);
     return options;
 }

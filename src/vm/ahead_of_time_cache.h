@@ -57,14 +57,14 @@ struct CacheFiles {
     std::wstring stem;      // "<program>-<version>-<runtime folder hash>", shared by the program's other identities
     std::wstring identity;  // ClassDataHash of what the runtime checks beyond itself
 
-    std::wstring Cache() const { return Base() + L".aot"; }
-    std::wstring Configuration(int n) const { return Numbered(n) + L".aotconf"; }
-    std::wstring Assembling(int n) const { return Numbered(n) + L".aot.part"; }
-    std::wstring Ticket(int n) const { return Numbered(n) + L".ticket"; }
+    std::wstring Cache() const { return File(0, L".aot"); }
+    std::wstring Configuration(int n) const { return File(n, L".aotconf"); }
+    std::wstring Assembling(int n) const { return File(n, L".aot.part"); }
+    std::wstring Ticket(int n) const { return File(n, L".ticket"); }
 
 private:
-    std::wstring Base() const { return folder + L"\\" + stem + L"-" + identity; }
-    std::wstring Numbered(int n) const { return Base() + L"." + std::to_wstring(n); }
+    // Recording n's file with this ending; the identity's own for 0.
+    std::wstring File(int n, const wchar_t* ending) const;
 };
 
 // The recording an assembly process was started for: its number, or 0 when
