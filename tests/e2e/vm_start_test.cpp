@@ -201,6 +201,62 @@ TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
     EXPECT_EQ(options[1], "option -Xmx64m");
 }
 
+// On a runtime of JDK 24 and later: the first start records, the program
+// started again in the background with the marker assembles the cache after
+// it ended, with the same class path and options, and the next start maps it.
+TEST_F(VmOptions, AheadOfTimeCacheIsRecordedAssembledInTheBackgroundThenMapped) {
+    sandbox_.WriteBytes(L"rt\\release", "IMPLEMENTOR=\"Zorv\"\r\nJAVA_VERSION=\"25.0.3\"\r\n");
+    const std::wstring localAppData = sandbox_.MakeFolders(L"localappdata");
+    const std::wstring folder = localAppData + L"\\Demo\\X";
+    Ini ini = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xmx64m"}, {L"Class Data Sharing", L"auto"}});
+    ini.Section(L"Product Information").Set(L"Product Name", L"Demo").Set(L"Product Code", L"X");
+    WriteSettings(ini);
+    const std::vector<std::pair<std::wstring, std::wstring>> environment = {{L"LOCALAPPDATA", localAppData}};
+
+    ASSERT_TRUE(Ended(Start(L"one", environment), 0, {}));
+    ExpectMainRan();
+    const std::vector<std::string> record = ParameterOptions();
+    ASSERT_EQ(record.size(), 7u) << LogText();
+    const std::string prefix = "option -XX:AOTConfiguration=" +
+                               Utf8(folder + L"\\" + zorv::ClassDataStem(exe_, L"25.0.3", sandbox_.Path(L"rt"))) + "-";
+    ASSERT_EQ(record[1].compare(0, prefix.size(), prefix), 0) << record[1];
+    const std::string base = record[1].substr(std::strlen("option -XX:AOTConfiguration="), prefix.size() + 8 -
+                                                                                            std::strlen("option -XX:AOTConfiguration="));
+    EXPECT_EQ(record, (std::vector<std::string>{"option -XX:AOTMode=record", "option -XX:AOTConfiguration=" + base + ".1.aotconf",
+                                                "option -XX:+UnlockDiagnosticVMOptions", "option -XX:-DisplayVMOutput",
+                                                "option -Xlog:cds=off", "option -Xlog:aot=off", "option -Xmx64m"}));
+    EXPECT_EQ(WithPrefix(lines_, "aot_recorded "), std::vector<std::string>{"aot_recorded " + base + ".1.aotconf"});
+
+    // The assembly process logs into the same file; it has ended once its
+    // cache has its name and the recording is gone.
+    const std::wstring cache = FromUtf8(base + ".aot");
+    for (int waited = 0; waited < 300 && !(FileExists(cache) && !FileExists(FromUtf8(base + ".1.aotconf"))); ++waited)
+        Sleep(100);
+    ASSERT_TRUE(FileExists(cache)) << Utf8(cache);
+    EXPECT_FALSE(FileExists(FromUtf8(base + ".1.aot.part")));
+    // After the first start's lines; no hooks, as the runtime ends this
+    // process, and no -Xlog, whose files are the application's.
+    std::vector<std::string> assembly = SplitLines(ReadFileBytes(log_));
+    ASSERT_GT(assembly.size(), lines_.size());
+    lines_.assign(assembly.begin() + static_cast<std::ptrdiff_t>(lines_.size()), assembly.end());
+    EXPECT_EQ(WithPrefix(lines_, "create "), std::vector<std::string>{"create version=0x00010002 nOptions=7 ignoreUnrecognized=0"});
+    EXPECT_EQ(Options(), (std::vector<std::string>{ClassPathOption(), "option -XX:AOTMode=create",
+                                                   "option -XX:AOTConfiguration=" + base + ".1.aotconf",
+                                                   "option -XX:AOTCache=" + base + ".1.aot.part", "option -Xmx64m"}))
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "aot_created "), std::vector<std::string>{"aot_created " + base + ".1.aot.part"});
+    EXPECT_TRUE(WithPrefix(lines_, "call_static_void").empty()) << "no application in the assembly process";
+
+    ASSERT_TRUE(Ended(Start(L"two", environment), 0, {}));
+    ExpectMainRan();
+    EXPECT_EQ(ParameterOptions(), (std::vector<std::string>{"option -XX:AOTCache=" + base + ".aot", "option -Xlog:cds=off",
+                                                            "option -Xlog:aot=off", "option -Xmx64m"}))
+        << LogText();
+    EXPECT_TRUE(WithPrefix(lines_, "aot_").empty()) << LogText();
+    EXPECT_FALSE(FileExists(FromUtf8(base + ".1.ticket"))) << "a start that maps the cache gives its tickets back";
+    ExpectNoFaults();
+}
+
 TEST_F(VmOptions, ClassPathResolvesAgainstTheProgramFolderWhereverItIsStarted) {
     sandbox_.WriteBytes(L"lib\\ext\\one.jar", "1");
     sandbox_.WriteBytes(L"lib\\ext\\two.jar", "2");
