@@ -13,6 +13,7 @@
 
 #include "fake_runtime.h"
 #include "launcher/win32_api.h"
+#include "vm/class_data_sharing.h"
 
 namespace e2e {
 namespace {
