@@ -519,6 +519,22 @@ void Win32Platform::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE
 
 void Win32Platform::MakeProcessDpiAware() { SetProcessDPIAware(); }
 
+namespace {
+
+// Closes what CreateProcessW handed back, after waiting for the process's
+// end when asked to.
+void FinishStartedProcess(const PROCESS_INFORMATION& process, bool wait, std::uint32_t& exitCode) {
+    ScopedHandle processHandle(process.hProcess);
+    ScopedHandle threadHandle(process.hThread);
+    if (!wait) return;
+    WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(processHandle.get(), &code);
+    exitCode = code;
+}
+
+}  // namespace
+
 bool Win32Platform::StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
                                  std::uint32_t& exitCode, std::uint32_t& error) {
     std::wstring mutableLine = commandLine;
@@ -537,14 +553,7 @@ bool Win32Platform::StartProcess(const std::wstring& application, const std::wst
         error = GetLastError();
         return false;
     }
-    ScopedHandle processHandle(process.hProcess);
-    ScopedHandle threadHandle(process.hThread);
-    if (wait) {
-        WaitForSingleObject(processHandle.get(), INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(processHandle.get(), &code);
-        exitCode = code;
-    }
+    FinishStartedProcess(process, wait, exitCode);
     return true;
 }
 
@@ -590,14 +599,7 @@ bool Win32Platform::StartBackgroundProcess(const std::wstring& application, cons
         error = GetLastError();
         return false;
     }
-    ScopedHandle processHandle(process.hProcess);
-    ScopedHandle threadHandle(process.hThread);
-    if (wait) {
-        WaitForSingleObject(processHandle.get(), INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(processHandle.get(), &code);
-        exitCode = code;
-    }
+    FinishStartedProcess(process, wait, exitCode);
     return true;
 }
 
