@@ -296,13 +296,17 @@ TEST_F(SplashWindow, GuiLibrariesAreLoadedOnlyWhenAFeatureNeedsThem) {
     sandbox_.WriteBytes(L"splash.bmp", PatternBmp(120, 90));
     Set(L"FAKEJVM_PAUSE_AT", L"main");
     const std::vector<std::wstring> gui = {L"gdiplus.dll", L"comctl32.dll", L"shell32.dll", L"ole32.dll"};
+    // The modules are read only once the watcher of Ended has counted the
+    // splash: resumed earlier, main returns and the window may be gone first.
+    std::atomic<bool> splashCounted{false};
+    onSplash_ = [&](const uiauto::DialogInfo&) { splashCounted = true; };
     auto loadedWhilePaused = [&](bool splash) {
         std::vector<std::wstring> loaded;
         DeleteFileW(log_.c_str());
         std::thread looker([&] {
             for (int waited = 0; waited < 20000; waited += 50) {
                 bool paused = ReadFileBytes(log_).find("pause main") != std::string::npos;
-                if (paused && (!splash || FindWindowW(kSplashClass, nullptr) != nullptr)) break;
+                if (paused && (!splash || splashCounted)) break;
                 Sleep(50);
             }
             for (const std::wstring& name : ModulesOf(L"app.exe")) {
