@@ -1,15 +1,25 @@
-// Time from process start to the first statement of main of an application
-// whose main class loads a few thousand classes first: "java -cp", and the
-// real zorv without and with "Class Data Sharing=auto" (its archive in a
-// cache folder of the bench's own), on each runtime. Runs alternate between
-// the three so that drift hits them alike.
+// Whole-process times, from the spawn to the exit, of two applications whose
+// main classes load 3000 classes first (the second's classes each link a
+// lambda as they are initialised), on each runtime:
+// - JDK 24 and later: "java -cp"; the start that records, by hand
+//   (-XX:AOTMode=record) and through zorv with "Class Data Sharing=auto"; and
+//   the starts that map the cache each made from it (by hand, and in zorv's
+//   background assembly, both waited for unmeasured);
+// - earlier runtimes: "java -cp", and zorv without and with the setting.
+// The ways of a round run one after the other, in turns forwards and
+// backwards, round after round, so that drift hits them alike; medians of the
+// rounds. Recordings differ, and so do the caches made of them, by a few per
+// cent: every round makes both afresh.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -29,81 +39,166 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return pieces;
 }
 
-// Milliseconds from the spawn to main's first statement; negative on failure.
-double TimeToMain(std::vector<std::string> arguments) {
+// Milliseconds from the spawn to the exit; negative on failure.
+double WallTime(std::vector<std::string> arguments) {
     zorv::bench::ChildRun run;
     if (!zorv::bench::RunChild(std::move(arguments), run)) return -1;
-    // The first line that is a number: the runtime may log before main prints.
-    long long mainEntered = 0;
-    for (const std::string& line : Split(run.output, '\n')) {
-        if (!line.empty() && line[0] >= '0' && line[0] <= '9') {
-            mainEntered = std::atoll(line.c_str());
-            break;
-        }
-    }
-    if (mainEntered <= run.start) return -1;
-    return static_cast<double>(mainEntered - run.start) / 1e6;
+    return static_cast<double>(run.end - run.start) / 1e6;
 }
 
-// A copy of zorv in its own folder, with settings that start the bench
-// application on the runtime in home.
-std::string InstallLauncher(const fs::path& folder, const std::string& home, bool sharing) {
+int FeatureRelease(const std::string& home) {
+    std::ifstream release(home + "/release");
+    for (std::string line; std::getline(release, line);) {
+        if (line.compare(0, 14, "JAVA_VERSION=\"") == 0) return std::atoi(line.c_str() + 14);
+    }
+    return 0;
+}
+
+// A copy of zorv in its own folder, with settings that start the jar's Main
+// on the runtime in home; its caches under <cache root>/Bench/<code>.
+std::string InstallLauncher(const fs::path& folder, const std::string& home, const std::string& jar, bool sharing) {
     fs::create_directories(folder);
     const fs::path launcher = folder / "bench";
     fs::copy_file(ZORV_BENCH_ZORV, launcher, fs::copy_options::overwrite_existing);
-    std::ofstream(folder / "bench.ini") << "[Product Information]\nProduct Name=Bench\nProduct Code=X\n"
-                                        << "[Java Runtime Environment]\nMain Class=Main\nJRE Path=" << home
-                                        << "\nClass Data Sharing=" << (sharing ? "auto" : "") << "\n"
-                                        << "[Class Path]\nClass Path=" << ZORV_BENCH_APP_JAR << "\n";
+    std::ofstream(folder / "bench.ini") << "[Product Information]\nProduct Name=Bench\nProduct Code="
+                                        << folder.filename().string() << "\n[Java Runtime Environment]\nMain Class=Main"
+                                        << "\nJRE Path=" << home << "\nClass Data Sharing=" << (sharing ? "auto" : "")
+                                        << "\n[Class Path]\nClass Path=" << jar << "\n";
     return launcher.string();
+}
+
+bool HasFileEndingIn(const fs::path& folder, const std::string& ending) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Until zorv's assembly process has put a cache into place and left no recording.
+bool AwaitCache(const fs::path& cacheFolder) {
+    for (int i = 0; i < 1200; ++i) {
+        if (HasFileEndingIn(cacheFolder, ".aot") && !HasFileEndingIn(cacheFolder, ".aotconf") &&
+            !HasFileEndingIn(cacheFolder, ".part"))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// After a cache was made: what the process that made it left to the system
+// (its pages written back, its teardown) settles before the next start.
+bool Settle() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return true;
+}
+
+void Clear(const fs::path& folder) {
+    std::error_code error;
+    fs::remove_all(folder, error);
+}
+
+struct Way {
+    const char* name;
+    std::vector<std::string> command;
+    std::function<void()> before;       // unmeasured, before each start
+    std::function<bool()> after;        // unmeasured, after each start
+};
+
+// Runs every way once unmeasured, then `runs` rounds, each in the order
+// given for it; the medians, or empty on failure.
+std::vector<double> Measure(std::vector<Way>& ways, int runs, const std::vector<std::vector<std::size_t>>& orders) {
+    std::vector<std::vector<double>> times(ways.size());
+    for (int round = -1; round < runs; ++round) {
+        for (std::size_t w : orders[static_cast<std::size_t>(round + 1) % orders.size()]) {
+            Way& way = ways[w];
+            if (way.before) way.before();
+            const double time = WallTime(way.command);
+            if (time < 0 || (way.after && !way.after())) {
+                std::fprintf(stderr, "%s failed\n", way.name);
+                return {};
+            }
+            if (round >= 0) times[w].push_back(time);
+        }
+    }
+    std::vector<double> medians;
+    for (const auto& list : times) medians.push_back(Median(list));
+    return medians;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     int runs = argc >= 2 ? std::atoi(argv[1]) : 11;
-    if (runs < 5) runs = 5;
-    char root[] = "/tmp/zorv-cds-bench-XXXXXX";
-    if (mkdtemp(root) == nullptr) return 2;
-    // The archives go where zorv keeps caches, inside the bench's folder.
-    setenv("XDG_CACHE_HOME", (std::string(root) + "/cache").c_str(), 1);
+    if (runs < 3) runs = 3;
+    char rootName[] = "/tmp/zorv-cds-bench-XXXXXX";
+    if (mkdtemp(rootName) == nullptr) return 2;
+    const fs::path root = rootName;
+    // The caches go where zorv keeps them, inside the bench's folder.
+    const fs::path caches = root / "cache";
+    setenv("XDG_CACHE_HOME", caches.c_str(), 1);
 
-    std::printf("time to main of %s (main's class loads 3000 classes first), median of %d runs each\n",
-                ZORV_BENCH_APP_JAR, runs);
-    std::printf("%-36s %10s %10s %10s %8s\n", "runtime", "java ms", "zorv ms", "+cds ms", "cds/java");
+    std::printf("whole-process wall time (ms), median of %d paired, interleaved runs; main's class loads 3000 classes\n",
+                runs);
     int result = 0;
     int index = 0;
     for (const std::string& home : Split(ZORV_BENCH_JDK_HOMES, '|')) {
         if (home.empty()) continue;
-        const fs::path folder = fs::path(root) / std::to_string(index++);
-        const std::vector<std::vector<std::string>> ways = {
-            {home + "/bin/java", "-cp", ZORV_BENCH_APP_JAR, "Main"},
-            {InstallLauncher(folder / "plain", home, false)},
-            {InstallLauncher(folder / "sharing", home, true)},
-        };
-        // Unmeasured: the first start with sharing writes the archive; a
-        // second of each leaves no way a cold page cache.
-        bool started = true;
-        for (int round = 0; round < 2; ++round) {
-            for (const auto& way : ways) started = started && TimeToMain(way) >= 0;
+        const int feature = FeatureRelease(home);
+        const std::string java = home + "/bin/java";
+        if (feature >= 24) {
+            std::printf("%-8s %-7s %8s %8s %8s %6s %8s %8s %6s\n", "runtime", "app", "java -cp", "java AOT", "zorv AOT",
+                        "ratio", "java rec", "zorv rec", "ratio");
+        } else {
+            std::printf("%-8s %-7s %8s %8s %8s %6s\n", "runtime", "app", "java -cp", "zorv", "zorv CDS", "/java");
         }
-        if (!started) {
-            std::fprintf(stderr, "a run on %s failed\n", home.c_str());
-            result = 1;
-            continue;
-        }
-        std::vector<std::vector<double>> times(ways.size());
-        for (int i = 0; i < runs; ++i) {
-            for (std::size_t w = 0; w < ways.size(); ++w) {
-                double time = TimeToMain(ways[w]);
-                if (time < 0) return 1;
-                times[w].push_back(time);
+        for (const char* jar : {ZORV_BENCH_PLAIN_JAR, ZORV_BENCH_LAMBDA_JAR}) {
+            const std::string app = fs::path(jar).stem().string();
+            const std::string id = std::to_string(index++);
+            std::vector<Way> ways;
+            ways.push_back({"java -cp", {java, "-cp", jar, "Main"}, nullptr, nullptr});
+            // Every other round the other way round, so that no way always
+            // follows the same one.
+            std::vector<std::vector<std::size_t>> orders = {{0, 1, 2}, {2, 1, 0}};
+            if (feature >= 24) {
+                // Each round makes both caches afresh, as recordings differ:
+                // java's by hand in the two steps of JDK 24 from the recording
+                // its "rec" start made, zorv's by its recording start, whose
+                // background assembly is waited for.
+                const std::string recorded = (root / (id + "-recorded.aotconf")).string();
+                const std::string handCache = (root / (id + "-hand.aot")).string();
+                const std::string launcher = InstallLauncher(root / (id + "-aot"), home, jar, true);
+                const fs::path launcherCaches = caches / "Bench" / (id + "-aot");
+                const std::vector<std::string> create = {java, "-XX:AOTMode=create", "-XX:AOTConfiguration=" + recorded,
+                                                         "-XX:AOTCache=" + handCache, "-cp", jar, "Main"};
+                ways.push_back({"java rec",
+                                {java, "-XX:AOTMode=record", "-XX:AOTConfiguration=" + recorded, "-cp", jar, "Main"},
+                                [recorded] { fs::remove(recorded); }, [create] { return WallTime(create) >= 0 && Settle(); }});
+                ways.push_back({"java AOT", {java, "-XX:AOTCache=" + handCache, "-cp", jar, "Main"}, nullptr, nullptr});
+                ways.push_back({"zorv rec", {launcher}, [launcherCaches] { Clear(launcherCaches); },
+                                [launcherCaches] { return AwaitCache(launcherCaches) && Settle(); }});
+                ways.push_back({"zorv AOT", {launcher}, nullptr, nullptr});
+                orders = {{0, 1, 2, 3, 4}, {3, 4, 1, 2, 0}};
+            } else {
+                ways.push_back({"zorv", {InstallLauncher(root / (id + "-plain"), home, jar, false)}, nullptr, nullptr});
+                ways.push_back({"zorv CDS", {InstallLauncher(root / (id + "-cds"), home, jar, true)}, nullptr, nullptr});
             }
+            const std::vector<double> m = Measure(ways, runs, orders);
+            if (m.empty()) {
+                result = 1;
+                continue;
+            }
+            if (feature >= 24) {
+                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f %8.0f %8.0f %6.2f\n", feature, app.c_str(), m[0], m[2], m[4],
+                            m[4] / m[2], m[1], m[3], m[3] / m[1]);
+            } else {
+                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f\n", feature, app.c_str(), m[0], m[1], m[2], m[2] / m[0]);
+            }
+            std::fflush(stdout);
         }
-        const double java = Median(times[0]), plain = Median(times[1]), sharing = Median(times[2]);
-        std::printf("%-36s %10.1f %10.1f %10.1f %8.2f\n", home.c_str(), java, plain, sharing, sharing / java);
     }
-    std::error_code error;
-    fs::remove_all(root, error);
+    Clear(root);
     return result;
 }

@@ -49,8 +49,10 @@ void OpenAsFirstInstance(Launcher& launcher, const std::wstring& baseName) {
 
 // A first instance may have made the block an instant ago and still be
 // filling its header.
-bool WaitForHeader(const unsigned char* block) {
+bool WaitForHeader(Platform& platform, const unsigned char* block) {
     const std::uint64_t deadline = MonotonicMicroseconds() + kHeaderWaitMicroseconds;
+    if (!HeaderComplete(block) && platform.trace)
+        platform.trace->Line(L"single instance: waiting for the first instance to finish its header");
     while (!HeaderComplete(block)) {
         if (MonotonicMicroseconds() >= deadline) return false;
         PauseMilliseconds(5);
@@ -63,7 +65,7 @@ bool SendAsSecondInstance(Platform& platform, SingleInstance& instance, const st
     InstanceChannel& channel = *instance.channel;
     unsigned char* block = instance.block;
     if (ArgumentBlockBytes(arguments) > kArgumentsSize) return false;
-    if (!WaitForHeader(block)) return false;
+    if (!WaitForHeader(platform, block)) return false;
     if (!channel.OpenFirstProcess(ReadBlockField(block, kPrimaryProcessIdOffset))) {
         if (platform.trace) platform.trace->Line(L"single instance: " + channel.reason);
         return false;

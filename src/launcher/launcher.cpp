@@ -8,6 +8,7 @@
 #include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
+#include "vm/ahead_of_time_cache.h"
 #include "vm/class_data_sharing.h"
 #include "vm/library_path.h"
 
@@ -39,6 +40,12 @@ std::uint64_t RuntimeDefaultStackSize(GetDefaultJavaVmInitArgsFunction getDefaul
     jint stackSize = 0;
     std::memcpy(&stackSize, record + kJavaStackSizeOffset, sizeof(stackSize));
     return stackSize > 0 ? static_cast<std::uint64_t>(stackSize) : 0;
+}
+
+// The assembly process's VM thread, which the runtime ends.
+std::uint32_t AssembleCacheThread(void* argument) {
+    Launcher& launcher = *static_cast<Launcher*>(argument);
+    return AssembleCache(launcher.platform, launcher.vm.entries.createJavaVm, launcher.vmStart);
 }
 
 }  // namespace
@@ -128,7 +135,9 @@ std::int32_t Launcher::RunServiceCommand() {
 bool Launcher::Initialise() {
     Trace* trace = platform.trace;
     const InstanceSettings& instance = settings.instance;
-    if (!TracedStage(trace, L"single instance",
+    // The assembly process runs no application: it has no instance to be.
+    if (!StartedToAssembleCache(platform) &&
+        !TracedStage(trace, L"single instance",
                      [&] { return OpenSingleInstance(instance, files.executable, settings.start.arguments); }))
         return false;
     if (singleInstance.active && !singleInstance.isFirst) return true;
@@ -193,7 +202,8 @@ std::int32_t Launcher::RunHere() {
     TracedStage(trace, L"library path", [&] {
         PrepareLibraryPath(platform, settings.vm, files.executable, jvmLibraryPath, vmStart.options);
     });
-    if (SplashWanted() &&
+    const bool assembly = StartedToAssembleCache(platform);
+    if (!assembly && SplashWanted() &&
         !TracedStage(trace, L"splash", [&] { return StartSplash(settings.presentation, jvmLibraryPath); }))
         return 0;
     if (!TracedStage(trace, L"JVM library",
@@ -212,6 +222,12 @@ std::int32_t Launcher::RunHere() {
 
     if (service) service->Starting(kVmStartHintMs);
     std::uint32_t code = 0;
+    if (assembly && CacheAssemblyRole(platform) == AssemblyRole::supervisor)
+        return static_cast<std::int32_t>(SuperviseCacheAssembly(platform, vmStart.classData));
+    if (assembly) {
+        if (!platform.RunThread(vmStart.threadStackSize, AssembleCacheThread, this, code)) code = 1;
+        return static_cast<std::int32_t>(code);
+    }
     // Without a thread of its own the application runs here, on the main
     // thread's stack.
     TracedStage(trace, L"VM thread", [&] {

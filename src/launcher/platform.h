@@ -273,6 +273,12 @@ public:
     virtual bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) = 0;
     // Gives a file another name in its volume, replacing a file of that name.
     virtual bool RenameFile(const std::wstring& from, const std::wstring& to) = 0;
+    // A file's size in bytes and the time of its last change (in the
+    // system's own units); false when it cannot be asked.
+    virtual bool FileStamp(const std::wstring&, std::uint64_t&, std::uint64_t&) { return false; }
+    // Creates an empty file that did not exist, never through a link; false
+    // when one of that name exists already or it cannot be made.
+    virtual bool CreateNewFile(const std::wstring&) { return false; }
 
     // Environment.
     virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
@@ -344,6 +350,17 @@ public:
     // could not be started.
     virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
                               std::uint32_t& exitCode, std::uint32_t& error) = 0;
+    // Starts application with the given command line and variable=value added
+    // to this process's environment: at the lowest priority, without a
+    // window, with nothing for its standard streams, out of reach of the
+    // user's interrupt. With wait, also waits for it and reports its exit
+    // code; otherwise leaves it to itself. False with the system error code
+    // when it could not be started.
+    virtual bool StartBackgroundProcess(const std::wstring&, const std::wstring&, const std::wstring&,
+                                        const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) {
+        error = 2;
+        return false;
+    }
 
     // Services. Runs the body as the named service when the system's
     // service manager started this process (a Windows service), or when it

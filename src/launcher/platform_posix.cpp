@@ -2,11 +2,14 @@
 
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <glob.h>
 #include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
-#include <sys/wait.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "launcher/command_line.h"
 #include "launcher/environment.h"
 #include "launcher/ini_document.h"
 #include "launcher/settings_keys.h"
@@ -328,6 +332,75 @@ bool PosixPlatform::ReadFileStart(const std::wstring& path, std::size_t maxBytes
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
     return !failed;
+}
+
+bool PosixPlatform::FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) {
+    struct stat info;
+    if (stat(NativePath(path).c_str(), &info) != 0) return false;
+    size = static_cast<std::uint64_t>(info.st_size);
+    modified = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+               static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+    return true;
+}
+
+bool PosixPlatform::CreateNewFile(const std::wstring& path) {
+    int file = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (file < 0) return false;
+    close(file);
+    return true;
+}
+
+bool PosixPlatform::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
+                                           const std::wstring& variable, const std::wstring& value, bool wait,
+                                           std::uint32_t& exitCode, std::uint32_t& error) {
+    std::vector<std::string> arguments;
+    for (const std::wstring& piece : SplitArguments(commandLine)) arguments.push_back(ToUtf8(piece));
+    if (arguments.empty()) arguments.push_back(NativePath(application));
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+    const std::string name = ToUtf8(variable) + "=";
+    std::string added = name + ToUtf8(value);
+    std::vector<char*> envp;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::string(*entry).compare(0, name.size(), name) != 0) envp.push_back(*entry);
+    }
+    envp.push_back(&added[0]);
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int stream = 0; stream <= 2; ++stream)
+        posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", stream == 0 ? O_RDONLY : O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The VM's threads block signals and ignore some; the child starts
+    // afresh, in a session of its own that a terminal's hang-up or
+    // interrupt does not reach.
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM}) sigaddset(&defaults, signal);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    pid_t child = 0;
+    int spawned = posix_spawn(&child, NativePath(application).c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        error = spawned == ENOENT ? kFileNotFound : kAccessDenied;
+        return false;
+    }
+    setpriority(PRIO_PROCESS, static_cast<id_t>(child), 19);
+    if (wait) {
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        exitCode = WIFEXITED(status) ? static_cast<std::uint32_t>(WEXITSTATUS(status)) : 255;
+    }
+    return true;
 }
 
 bool PosixPlatform::GetEnvironment(const std::wstring& name, std::wstring& value) {

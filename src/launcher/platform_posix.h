@@ -89,6 +89,9 @@ public:
     bool RenameFile(const std::wstring& from, const std::wstring& to) override {
         return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
     }
+    bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override;
+    // Owner only.
+    bool CreateNewFile(const std::wstring& path) override;
 
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;
@@ -134,6 +137,11 @@ public:
         error = 2;
         return false;
     }
+    // The command line is taken apart by the launcher's own splitter, which
+    // gives back the pieces JoinArguments put together.
+    bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
+                                const std::wstring& variable, const std::wstring& value, bool wait,
+                                std::uint32_t& exitCode, std::uint32_t& error) override;
     // In launcher/service_posix.cpp: systemd's notification socket, and
     // SIGTERM for a service with a stop method.
     bool RunAsService(const ServiceRun& run, std::int32_t& exitCode) override;

@@ -1,5 +1,7 @@
 #include "launcher/platform_win32.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <memory>
 
 #include "launcher/environment.h"
@@ -253,6 +255,20 @@ bool Win32Platform::RenameFile(const std::wstring& from, const std::wstring& to)
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
+bool Win32Platform::FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    size = static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    modified = static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
+// CREATE_NEW refuses any existing name, a link's too.
+bool Win32Platform::CreateNewFile(const std::wstring& path) {
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
 bool Win32Platform::GetEnvironment(const std::wstring& name, std::wstring& value) {
     SetLastError(ERROR_SUCCESS);
     DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
@@ -504,6 +520,22 @@ void Win32Platform::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE
 
 void Win32Platform::MakeProcessDpiAware() { SetProcessDPIAware(); }
 
+namespace {
+
+// Closes what CreateProcessW handed back, after waiting for the process's
+// end when asked to.
+void FinishStartedProcess(const PROCESS_INFORMATION& process, bool wait, std::uint32_t& exitCode) {
+    ScopedHandle processHandle(process.hProcess);
+    ScopedHandle threadHandle(process.hThread);
+    if (!wait) return;
+    WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(processHandle.get(), &code);
+    exitCode = code;
+}
+
+}  // namespace
+
 bool Win32Platform::StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
                                  std::uint32_t& exitCode, std::uint32_t& error) {
     std::wstring mutableLine = commandLine;
@@ -522,14 +554,53 @@ bool Win32Platform::StartProcess(const std::wstring& application, const std::wst
         error = GetLastError();
         return false;
     }
-    ScopedHandle processHandle(process.hProcess);
-    ScopedHandle threadHandle(process.hThread);
-    if (wait) {
-        WaitForSingleObject(processHandle.get(), INFINITE);
-        DWORD code = 0;
-        GetExitCodeProcess(processHandle.get(), &code);
-        exitCode = code;
+    FinishStartedProcess(process, wait, exitCode);
+    return true;
+}
+
+namespace {
+
+// This process's environment block without any variable=... of that name,
+// then variable=value, each entry ended by a null, the block by another.
+std::wstring EnvironmentWith(const std::wstring& variable, const std::wstring& value) {
+    std::wstring block;
+    const std::wstring prefix = variable + L"=";
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+            if (CompareStringOrdinal(entry, static_cast<int>(std::min(std::wcslen(entry), prefix.size())),
+                                     prefix.c_str(), static_cast<int>(prefix.size()), TRUE) != CSTR_EQUAL) {
+                block += entry;
+                block += L'\0';
+            }
+        }
+        FreeEnvironmentStringsW(strings);
     }
+    block += prefix + value;
+    block += L'\0';
+    return block;
+}
+
+}  // namespace
+
+// Not in this console's process group, so Ctrl+C there does not reach it;
+// with a console of its own that nobody sees, and no handles of this process.
+bool Win32Platform::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
+                                           const std::wstring& variable, const std::wstring& value, bool wait,
+                                           std::uint32_t& exitCode, std::uint32_t& error) {
+    std::wstring mutableLine = commandLine;
+    std::wstring environment = EnvironmentWith(variable, value);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    const DWORD flags = IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT;
+    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, flags, &environment[0], nullptr,
+                        &startup, &process)) {
+        error = GetLastError();
+        return false;
+    }
+    FinishStartedProcess(process, wait, exitCode);
     return true;
 }
 

@@ -35,6 +35,8 @@ public:
     std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
     bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
     bool RenameFile(const std::wstring& from, const std::wstring& to) override;
+    bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override;
+    bool CreateNewFile(const std::wstring& path) override;
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
     // In launcher/user_folders_win32.cpp.
     bool KnownUserFolder(UserFolderKind kind, std::wstring& folder) override;
@@ -66,6 +68,9 @@ public:
     void SignalEvent(EventHandle event) override;
     void MakeProcessDpiAware() override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
+    bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
+                                const std::wstring& variable, const std::wstring& value, bool wait,
+                                std::uint32_t& exitCode, std::uint32_t& error) override;
     // In launcher/service_win32.cpp.
     bool RunAsService(const ServiceRun& run, std::int32_t& exitCode) override;
     std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile) override;

@@ -76,7 +76,8 @@ std::vector<SettingsKey> BuildTable() {
 
         {kRuntime, L"Class Data Sharing", F::exactKeyword, layered, {L"auto"}, L"no class-data archive",
          L"\"auto\" keeps a class-data archive per application and runtime version in the per-user folder "
-         L"(beside the executable for a service), so later starts load classes faster; JDK 13 and later."},
+         L"(beside the executable for a service), so later starts load classes faster; JDK 13 and later, and "
+         L"from JDK 24 on an ahead-of-time cache that the first start records for."},
 
         {kApplication, L"Application Type", F::exactKeyword, layered, {L"service"}, L"a normal application",
          L"\"service\": no single-instance mode, \"JRE Path\" kept beside the executable, VM destroyed when main "

@@ -2,10 +2,10 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 
 #include "tool/embedded_text.h"
+#include "tool/input_file.h"
 #include "tool/settings_check.h"
 #include "tool/settings_reference.h"
 #include "tool/tool_commands.h"
@@ -33,10 +33,13 @@ const SystemConventions& kToolSystem = kLinuxConventions;
 // tells; without one, an ".exe" is a Windows launcher and anything else one
 // of the system zorvtool runs on.
 const SystemConventions& LauncherSystem(const fs::path& executable) {
-    char header[4] = {};
-    std::ifstream(executable, std::ios::binary).read(header, sizeof header);
-    if (std::string(header, 4) == "\x7F" "ELF") return kLinuxConventions;
-    if (std::string(header, 2) == "MZ" || HasExtension(executable, ".exe")) return kWindowsConventions;
+    unsigned char header[4] = {};
+    InputFile file;
+    std::size_t got = 0;
+    if (file.Open(executable) == InputRead::read) file.Read(header, sizeof header, got);
+    const std::string start(header, header + got);
+    if (start == "\x7F" "ELF") return kLinuxConventions;
+    if (start.compare(0, 2, "MZ") == 0 || HasExtension(executable, ".exe")) return kWindowsConventions;
     return kToolSystem;
 }
 

@@ -40,23 +40,29 @@ Bytes Deciphered(Bytes bytes, const std::string& passPhrase) {
     return bytes;
 }
 
+// The first unit that no settings text holds, or npos: a control character
+// other than tab, CR and LF, or half a surrogate pair.
+std::size_t FirstUnreadableUnit(const std::u16string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit < 0x20 && unit != u'\t' && unit != u'\r' && unit != u'\n') return i;
+        const bool high = unit >= 0xD800 && unit < 0xDC00;
+        const bool low = unit >= 0xDC00 && unit < 0xE000;
+        if (low || (high && (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000))) return i;
+        if (high) ++i;
+    }
+    return std::u16string::npos;
+}
+
 // Wrongly keyed RC4 output is noise spread over all 65536 units: control
 // characters and stray surrogates turn up within a few dozen of them, and it
-// is almost never mostly ASCII nor starts with a byte-order mark.
+// is almost never mostly ASCII nor starts with a byte-order mark. A NUL may
+// end the text, as a C string's terminator.
 bool ReadsAsText(const std::u16string& text) {
     const auto ascii = std::count_if(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; });
     if ((text.empty() || text.front() != kByteOrderMark) && static_cast<std::size_t>(ascii) * 2 < text.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        if (unit < 0x20 && unit != u'\t' && unit != u'\r' && unit != u'\n' && !(unit == 0 && i + 1 == text.size())) {
-            return false;
-        }
-        const bool high = unit >= 0xD800 && unit < 0xDC00;
-        const bool low = unit >= 0xDC00 && unit < 0xE000;
-        if (low || (high && (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000))) return false;
-        if (high) ++i;
-    }
-    return true;
+    const std::size_t unreadable = FirstUnreadableUnit(text);
+    return unreadable == std::u16string::npos || (unreadable + 1 == text.size() && text[unreadable] == 0);
 }
 
 // The profile functions end a line at LF as well, the launcher's parser of
@@ -79,6 +85,22 @@ std::u16string SettingsFileText(const Bytes& file) {
     std::string text(file.begin(), file.end());
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     return WithCrLf(Utf16FromUtf8(text));
+}
+
+bool FindUnembeddable(const std::u16string& text, TextPlace& place) {
+    const std::size_t at = FirstUnreadableUnit(text);
+    if (at == std::u16string::npos) return false;
+    place = {1, 1, text[at]};
+    for (std::size_t i = 0; i < at; ++i) {
+        const bool secondHalf = text[i] >= 0xDC00 && text[i] < 0xE000;
+        if (text[i] == u'\n') {
+            ++place.line;
+            place.column = 1;
+        } else if (!secondHalf) {
+            ++place.column;
+        }
+    }
+    return true;
 }
 
 Bytes SettingsFileAsUtf16(const Bytes& file) { return Utf16Le(kByteOrderMark + SettingsFileText(file)); }

@@ -16,6 +16,17 @@ Bytes SettingsFileAsUtf16(const Bytes& file);
 // by CR LF.
 std::u16string SettingsFileText(const Bytes& file);
 
+// Where a settings text holds a character that the reading back would take
+// for the noise of a wrong Upgrade Code: a control character other than tab,
+// CR and LF, or half a surrogate pair. Line and column count from 1, the
+// column in characters.
+struct TextPlace {
+    std::size_t line;
+    std::size_t column;
+    char16_t unit;
+};
+bool FindUnembeddable(const std::u16string& text, TextPlace& place);
+
 // Enough randomness that no two packagings share a key for 8000.
 std::string NewPassPhrase();
 

@@ -4,6 +4,7 @@
 
 #include "launcher/embedded_settings.h"
 #include "tool/embedded_payload.h"
+#include "tool/input_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_text.h"
 #include "tool/utf.h"
@@ -29,7 +30,7 @@ EmbeddedRead ReadEmbeddedSettingsText(const std::wstring& executablePath, const 
                                       std::wstring& text) {
     text.clear();
     std::string file;
-    if (!ReadWholeFile(FileSystemPath(executablePath), file)) return EmbeddedRead::notAnImage;
+    if (ReadWholeFile(FileSystemPath(executablePath), file) != InputRead::read) return EmbeddedRead::notAnImage;
     PeImage image;
     std::string problem;
     std::vector<Resource> resources;

@@ -9,6 +9,13 @@ namespace {
 
 constexpr int kAttempts = 16;
 
+bool WriteAndCompare(NewFile& file, const Bytes& bytes) {
+    Bytes written;
+    return file.Write(bytes) && file.ReadBack(written) && written == bytes && file.Close();
+}
+
+}  // namespace
+
 std::filesystem::path TemporaryBeside(const std::filesystem::path& path, std::uint32_t salt) {
     static const char kDigits[] = "0123456789abcdef";
     std::string suffix = ".";
@@ -18,17 +25,15 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& path, std::ui
     return temporary;
 }
 
-bool WriteAndCompare(NewFile& file, const Bytes& bytes) {
-    Bytes written;
-    return file.Write(bytes) && file.ReadBack(written) && written == bytes && file.Close();
-}
-
-}  // namespace
-
 bool WriteAtomically(const std::filesystem::path& path, const Bytes& bytes) {
     std::random_device random;
+    std::uint32_t attempt = 0;
+    return WriteAtomically(path, bytes, [&] { return static_cast<std::uint32_t>(random()) ^ attempt++; });
+}
+
+bool WriteAtomically(const std::filesystem::path& path, const Bytes& bytes, const std::function<std::uint32_t()>& nextSalt) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const std::filesystem::path temporary = TemporaryBeside(path, random() ^ static_cast<std::uint32_t>(attempt));
+        const std::filesystem::path temporary = TemporaryBeside(path, nextSalt());
         NewFile file;
         const NewFile::Created created = file.Create(temporary);
         if (created == NewFile::nameTaken) continue;

@@ -4,13 +4,20 @@
 // over the target. The target is either the old file or the whole new one.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 
 #include "tool/resource_tree.h"
 
 namespace zorv::tool {
 
 bool WriteAtomically(const std::filesystem::path& path, const Bytes& bytes);
+// The same with the temporary names' suffixes drawn from `nextSalt`, so that
+// a test can plant a file or a link at the very names the tool will try.
+bool WriteAtomically(const std::filesystem::path& path, const Bytes& bytes, const std::function<std::uint32_t()>& nextSalt);
+// "<path>.<salt in 8 hex digits>.tmp"
+std::filesystem::path TemporaryBeside(const std::filesystem::path& path, std::uint32_t salt);
 
 // A file that did not exist before: the system half of the above.
 class NewFile {

@@ -15,6 +15,7 @@
 #include "tool/byte_range.h"
 #include "tool/embedded_payload.h"
 #include "tool/icon_file.h"
+#include "tool/input_file.h"
 #include "tool/output_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"
@@ -70,8 +71,8 @@ int Refuse(std::ostream& err, const std::string& path, const std::string& proble
 }
 
 int ReadInput(std::ostream& err, const std::string& path, Bytes& bytes) {
-    if (ReadWholeFile(path, bytes)) return kToolSucceeded;
-    return Refuse(err, path, "cannot be read, or is larger than 1 GiB");
+    const InputRead result = ReadWholeFile(path, bytes);
+    return result == InputRead::read ? kToolSucceeded : Refuse(err, path, InputProblem(result));
 }
 
 int LoadImage(std::ostream& err, const std::string& path, PeImage& image, std::vector<Resource>& resources) {
@@ -126,13 +127,24 @@ std::string IniBeside(const std::string& path) {
 // reads it; empty when there is none.
 std::string UpgradeCodeBeside(const std::string& path) {
     Bytes bytes;
-    if (!ReadWholeFile(IniBeside(path), bytes)) return "";
+    if (ReadWholeFile(IniBeside(path), bytes) != InputRead::read) return "";
     const std::u16string text = SettingsFileText(bytes);
     IniDocument document;
     document.Parse(std::wstring(text.begin(), text.end()));
     const IniDocument::Section* section = document.FindSection(L"Product Information");
     const std::wstring* code = section != nullptr ? section->Find(L"Upgrade Code") : nullptr;
     return code != nullptr ? Utf8FromUtf16(std::u16string(code->begin(), code->end())) : "";
+}
+
+// Written, such settings would decipher to what a wrong Upgrade Code gives:
+// show and check could never read them back.
+std::string UnembeddableProblem(const TextPlace& place) {
+    std::ostringstream problem;
+    const bool surrogate = place.unit >= 0xD800 && place.unit < 0xE000;
+    problem << "has " << (surrogate ? "half a surrogate pair, 0x" : "the control character 0x") << std::hex
+            << std::uppercase << std::setw(surrogate ? 4 : 2) << std::setfill('0') << place.unit << std::dec
+            << ", at line " << place.line << ", column " << place.column << ": embedded settings cannot hold it";
+    return problem.str();
 }
 
 bool IsAscii(const std::string& text) {
@@ -189,6 +201,8 @@ int EmbedCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     const std::string& settingsPath = parsed.positional[1];
     Bytes settings;
     if (int result = ReadInput(err, settingsPath, settings)) return result;
+    TextPlace place;
+    if (FindUnembeddable(SettingsFileText(settings), place)) return Refuse(err, settingsPath, UnembeddableProblem(place));
     PeImage image;
     std::vector<Resource> resources;
     if (exe != nullptr) {

@@ -1,6 +1,7 @@
 #include "tool/resource_tree.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
@@ -71,9 +72,13 @@ private:
     }
 
     bool Datum(std::uint32_t offset, std::uint16_t language, Resource resource) {
+        // Each resource is copied: data that many entries share would be
+        // copied once for each of them, a megabyte 265 times over.
+        if (!visitedData_.insert(offset).second) return Fail("one resource data entry is reached twice");
         const unsigned char* entry = At(offset, 16);
         if (entry == nullptr) return Fail("a resource data entry lies outside the image");
         const std::uint32_t size = Get32(entry + 4);
+        if (size != 0 && !Claim(Get32(entry), size)) return Fail("the data of two resources overlap");
         if (out_.size() == kMostResources) return Fail("it holds more than 65536 resources");
         bytes_ += size;
         if (bytes_ > kMostResourceBytes) return Fail("its resources hold more than 256 MiB");
@@ -83,6 +88,17 @@ private:
         resource.codePage = Get32(entry + 8);
         if (size != 0) resource.data.assign(data, data + size);
         out_.push_back(std::move(resource));
+        return true;
+    }
+
+    // Marks the data at [rva, rva + size) as one resource's; false when part
+    // of it is another's already.
+    bool Claim(std::uint32_t rva, std::uint32_t size) {
+        const std::uint64_t end = std::uint64_t{rva} + size;
+        auto after = claimed_.lower_bound(rva);
+        if (after != claimed_.end() && after->first < end) return false;
+        if (after != claimed_.begin() && std::prev(after)->second > rva) return false;
+        claimed_.emplace_hint(after, rva, end);
         return true;
     }
 
@@ -96,6 +112,9 @@ private:
     std::vector<Resource>& out_;
     std::string& problem_;
     std::set<std::uint32_t> visited_;
+    std::set<std::uint32_t> visitedData_;
+    // The data ranges read so far, by their first RVA, to their end.
+    std::map<std::uint64_t, std::uint64_t> claimed_;
     std::uint64_t bytes_ = 0;
 };
 

@@ -63,8 +63,9 @@ void PutResource(std::vector<Resource>& resources, Resource resource);
 using RvaReader = std::function<const unsigned char*(std::uint32_t rva, std::uint32_t size)>;
 
 // The resource directory whose root is at rootRva. False, with a reason, when
-// it is damaged, deeper than the usual three levels, reaches a directory
-// twice or holds more than the caps above.
+// it is damaged, deeper than the usual three levels, reaches a directory or a
+// data entry twice, lets the data of two resources overlap or holds more than
+// the caps above.
 bool ParseResourceDirectory(const RvaReader& read, std::uint32_t rootRva, std::vector<Resource>& resources,
                             std::string& problem);
 

@@ -13,6 +13,7 @@
 #include "launcher/text.h"
 #include "runtime/version_number.h"
 #include "tool/class_file.h"
+#include "tool/input_file.h"
 #include "tool/tool_text.h"
 #include "tool/zip_directory.h"
 #include "vm/class_path.h"
@@ -30,9 +31,24 @@ std::wstring Folded(const std::wstring& text) {
     return folded;
 }
 
-bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) { return Folded(a) == Folded(b); }
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && Folded(a) == Folded(b);
+}
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+// A finding quotes at most this many characters of a name or value: enough
+// to recognise it, and a line of a million characters stays one short line.
+constexpr std::size_t kLongestQuote = 200;
+
+std::wstring Enclosed(const std::wstring& text, const wchar_t* open, const wchar_t* close) {
+    if (text.size() <= kLongestQuote) return open + text + close;
+    std::size_t cut = kLongestQuote;
+    // Never half a surrogate pair, where wide strings are UTF-16.
+    if (text[cut] >= 0xDC00 && text[cut] < 0xE000) --cut;
+    return open + text.substr(0, cut) + L"..." + close + L" (" + DecimalText(text.size()) + L" characters)";
+}
+
+std::wstring Quoted(const std::wstring& text) { return Enclosed(text, L"\"", L"\""); }
+std::wstring InBrackets(const std::wstring& section) { return Enclosed(section, L"[", L"]"); }
 
 // One settings text as the launcher sees it: the INI file through the profile
 // functions (names in any letter case), the embedded text through IniDocument
@@ -231,14 +247,14 @@ const std::wstring* Nearest(const std::wstring& name, const std::vector<const st
     const std::wstring* best = nullptr;
     std::size_t bestDistance = 0;
     for (const std::wstring* candidate : candidates) {
-        std::size_t distance = EditDistanceIgnoringCase(name, *candidate);
-        if (best == nullptr || distance < bestDistance) {
+        const std::size_t allowed = 2 + std::max(name.size(), candidate->size()) / 6;
+        const std::size_t distance = EditDistanceIgnoringCase(name, *candidate, allowed);
+        if (distance <= allowed && (best == nullptr || distance < bestDistance)) {
             best = candidate;
             bestDistance = distance;
         }
     }
-    std::size_t allowed = 2 + std::max(name.size(), best == nullptr ? 0 : best->size()) / 6;
-    return best != nullptr && bestDistance <= allowed ? best : nullptr;
+    return best;
 }
 
 std::wstring DidYouMean(const std::wstring* suggestion) {
@@ -253,7 +269,7 @@ void Checker::CheckNames(const Layer& layer) {
         for (std::size_t earlier = 0; earlier < h; ++earlier) {
             if (!layer.SameName(layer.headers[earlier].name, header.name)) continue;
             Report(Severity::warning, layer.file, header.line,
-                   L"section [" + header.name + L"] appears again (first at line " +
+                   L"section " + InBrackets(header.name) + L" appears again (first at line " +
                        DecimalText(layer.headers[earlier].line) + L"): only the first one is read");
             break;
         }
@@ -265,7 +281,7 @@ void Checker::CheckNames(const Layer& layer) {
         }
         if (known == nullptr) {
             const std::wstring* near = Nearest(base, sectionNames);
-            std::wstring message = L"unknown section [" + header.name + L"]";
+            std::wstring message = L"unknown section " + InBrackets(header.name);
             if (near != nullptr && SameIgnoringCase(*near, base)) {
                 message += L": embedded settings match names exactly, write [" + *near + (plus ? L"+" : L"") + L"]";
             } else {
@@ -780,7 +796,7 @@ bool Checker::ItemHoldsClass(const std::wstring& launcherItem, const std::string
     if (fs::is_directory(item, error)) return fs::exists(item / fs::u8path(classFile), error);
     std::string bytes;
     std::vector<std::string> names;
-    if (!ReadWholeFile(item, bytes) || !ReadZipEntryNames(bytes, names)) {
+    if (ReadWholeFile(item, bytes) != InputRead::read || !ReadZipEntryNames(bytes, names)) {
         Report(Severity::warning, where,
                L"class path item " + Quoted(launcherItem) + L" is neither a folder nor a jar file");
         return false;
@@ -808,8 +824,11 @@ bool Checker::CheckModuleAndJar(const Located& mainClass) {
         path = FolderOf(LauncherPathOf(target_.executablePath)) + L"\\" + path;
     std::string bytes;
     std::vector<std::string> names;
-    if (!ReadWholeFile(FileSystemPath(NativePathOf(path)), bytes)) {
+    const InputRead read = ReadWholeFile(FileSystemPath(NativePathOf(path)), bytes);
+    if (read == InputRead::unreadable) {
         Report(Severity::error, jar, L"\"Main Jar\" " + Quoted(jar.value) + L" does not exist or cannot be read");
+    } else if (read != InputRead::read) {
+        Report(Severity::error, jar, L"\"Main Jar\" " + Quoted(jar.value) + L" " + FromUtf8(InputProblem(read)));
     } else if (!ReadZipEntryNames(bytes, names) ||
                std::find(names.begin(), names.end(), "META-INF/MANIFEST.MF") == names.end()) {
         Report(Severity::error, jar,
@@ -864,9 +883,11 @@ void Checker::CheckSecondaryMain() {
     fs::path item = FileSystemPath(NativePathOf(mainClassItem_));
     std::error_code error;
     std::string bytes, classBytes;
-    const bool read = fs::is_directory(item, error)
-                          ? ReadWholeFile(item / fs::u8path(mainClassFile_), classBytes)
-                          : ReadWholeFile(item, bytes) && ReadZipEntry(bytes, mainClassFile_, kLargestClass, classBytes);
+    const bool read =
+        fs::is_directory(item, error)
+            ? ReadWholeFile(item / fs::u8path(mainClassFile_), classBytes) == InputRead::read
+            : ReadWholeFile(item, bytes) == InputRead::read &&
+                  ReadZipEntry(bytes, mainClassFile_, kLargestClass, classBytes);
     if (!read) return;
     for (const char* descriptor : {"([Ljava/lang/String;)V", "([Ljava/lang/String;)I"}) {
         if (FindStaticMethod(classBytes, "secondaryMain", descriptor) != MethodLookup::absent) return;
@@ -878,8 +899,9 @@ void Checker::CheckSecondaryMain() {
 
 std::vector<Finding> Checker::Run() {
     std::string bytes;
-    if (!ReadWholeFile(FileSystemPath(target_.settingsPath), bytes)) {
-        Report(Severity::error, target_.settingsPath, 0, L"settings file cannot be read");
+    const InputRead read = ReadWholeFile(FileSystemPath(target_.settingsPath), bytes);
+    if (read != InputRead::read) {
+        Report(Severity::error, target_.settingsPath, 0, L"settings file " + FromUtf8(InputProblem(read)));
     }
     ReadFileLayer(bytes);
     ReadEmbeddedLayer();
@@ -975,20 +997,26 @@ void WriteFindingsJson(const std::vector<Finding>& findings, std::ostream& out) 
     out << (findings.empty() ? "]\n" : "\n]\n");
 }
 
-std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b) {
+std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b, std::size_t limit) {
+    const std::size_t longer = std::max(a.size(), b.size()), shorter = std::min(a.size(), b.size());
+    if (longer - shorter > limit) return limit + 1;
     std::wstring x = Folded(a), y = Folded(b);
     std::vector<std::size_t> row(y.size() + 1);
     for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
     for (std::size_t i = 1; i <= x.size(); ++i) {
         std::size_t diagonal = row[0];
         row[0] = i;
+        std::size_t least = row[0];
         for (std::size_t j = 1; j <= y.size(); ++j) {
             std::size_t above = row[j];
             row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
             diagonal = above;
+            least = std::min(least, row[j]);
         }
+        // No cell of a later row is smaller than the least of this one.
+        if (least > limit) return limit + 1;
     }
-    return row[y.size()];
+    return std::min(row[y.size()], limit + 1);
 }
 
 }  // namespace zorv::tool

@@ -47,7 +47,9 @@ int CheckExitCode(const std::vector<Finding>& findings);
 void WriteFindingsText(const std::vector<Finding>& findings, std::ostream& out);
 void WriteFindingsJson(const std::vector<Finding>& findings, std::ostream& out);
 
-// Levenshtein distance without regard to letter case.
-std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b);
+// Levenshtein distance without regard to letter case, or limit + 1 for any
+// distance above limit: such texts are compared no further than it takes to
+// tell, and texts whose lengths differ by more than limit not at all.
+std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b, std::size_t limit);
 
 }  // namespace zorv::tool

@@ -7,6 +7,7 @@
 #include "launcher/text.h"
 #include "launcher/trace.h"
 #include "runtime/runtime_search.h"
+#include "vm/ahead_of_time_cache.h"
 
 namespace zorv {
 namespace {
@@ -74,15 +75,21 @@ std::wstring ModuleOptionsIdentity(const std::vector<std::wstring>& options) {
     return identity;
 }
 
-std::wstring ClassDataArchiveName(const std::wstring& programPath, const std::wstring& runtimeVersion,
-                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions) {
+std::wstring ClassDataHash(const std::wstring& text) { return HexText(Fnv1aHash(text, false)); }
+
+std::wstring ClassDataStem(const std::wstring& programPath, const std::wstring& runtimeVersion,
+                           const std::wstring& runtimeHome) {
     std::size_t slash = programPath.rfind(L'\\');
     std::wstring program = slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
     std::size_t dot = program.rfind(L'.');
     if (dot != std::wstring::npos) program.erase(dot);
-    std::wstring options = moduleOptions.empty() ? std::wstring() : L"-" + HexText(Fnv1aHash(moduleOptions, false));
-    return SafeNamePart(program) + L"-" + SafeNamePart(runtimeVersion) + L"-" + HexText(FolderHash(runtimeHome)) +
-           options + L".jsa";
+    return SafeNamePart(program) + L"-" + SafeNamePart(runtimeVersion) + L"-" + HexText(FolderHash(runtimeHome));
+}
+
+std::wstring ClassDataArchiveName(const std::wstring& programPath, const std::wstring& runtimeVersion,
+                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions) {
+    std::wstring options = moduleOptions.empty() ? std::wstring() : L"-" + ClassDataHash(moduleOptions);
+    return ClassDataStem(programPath, runtimeVersion, runtimeHome) + options + L".jsa";
 }
 
 bool ClassPathAllowsArchive(const std::wstring& classPath, const std::wstring& programPath) {
@@ -111,7 +118,8 @@ std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const
 }
 
 std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
-                                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions,
+                                                  const std::wstring& runtimeHome,
+                                                  const std::vector<std::wstring>& working,
                                                   ClassDataRecording& recording) {
     std::wstring versionText = RuntimeJavaVersion(platform, runtimeHome);
     VersionNumber version;
@@ -130,6 +138,22 @@ std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOp
         folder = FolderOf(programPath);
     } else if (!UserFolder(platform, sources.instance, UserFolderKind::cache, true, folder)) {
         return {};
+    }
+    const std::wstring moduleOptions = ModuleOptionsIdentity(working);
+    if (feature >= kFirstCacheRelease) {
+        // These runtimes refuse to start with a cache and -Xshare or an
+        // archive of the user's own.
+        const std::wstring own = SharingOptionAmong(working);
+        if (!own.empty()) {
+            if (platform.trace) platform.trace->Line(L"vm: no ahead-of-time cache, the parameters have " + own);
+            return {};
+        }
+        // The stem names the runtime; what else the runtime checks a cache
+        // against is the identity.
+        const std::wstring identity =
+            ClassPathIdentity(platform, working) + moduleOptions + HeapShapeOptionsIdentity(working);
+        const CacheFiles files{folder, ClassDataStem(programPath, versionText, runtimeHome), ClassDataHash(identity)};
+        return CacheOptions(platform, files, feature, programPath, recording);
     }
     std::wstring archive = folder + L"\\" + ClassDataArchiveName(programPath, versionText, runtimeHome, moduleOptions);
     ClassDataArchiveUse use =
@@ -169,11 +193,12 @@ void AddClassDataSharingOptions(Platform& platform, const VmOptionSources& sourc
     // Before the parameters, so that an option there (-Xshare:off) has the last word.
     std::vector<std::wstring> options =
         ClassDataSharingOptions(platform, sources, RemovePathComponents(sources.runtime.jvmLibraryPath, 3) + L"\\",
-                                ModuleOptionsIdentity(working), vmStart.classData);
+                                working, vmStart.classData);
     working.insert(working.begin() + static_cast<std::ptrdiff_t>(position), options.begin(), options.end());
 }
 
 void KeepRecordedClassDataArchive(Platform& platform, ClassDataRecording& recording) {
+    StartCacheAssembly(platform, recording);
     if (recording.beingRecorded.empty()) return;
     if (platform.FileExists(recording.beingRecorded)) platform.RenameFile(recording.beingRecorded, recording.archive);
     recording.beingRecorded.clear();

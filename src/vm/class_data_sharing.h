@@ -27,6 +27,14 @@ ClassDataArchiveUse ChooseClassDataArchiveUse(int featureRelease, bool archiveEx
 // be used with as it was made with: empty when there are none.
 std::wstring ModuleOptionsIdentity(const std::vector<std::wstring>& options);
 
+// 8 hex digits over the text, for names.
+std::wstring ClassDataHash(const std::wstring& text);
+
+// "<program>-<version>-<runtime>": what every archive and cache of this
+// program and runtime is named by.
+std::wstring ClassDataStem(const std::wstring& programPath, const std::wstring& runtimeVersion,
+                           const std::wstring& runtimeHome);
+
 // "<program>-<version>-<runtime>[-<modules>].jsa": the program's file name
 // without its extension, the runtime version, a hash of the runtime's folder
 // and one of the module options when there are any, so that neither two
@@ -44,19 +52,22 @@ bool ClassPathAllowsArchive(const std::wstring& classPath, const std::wstring& p
 // The VM options for the archive at archivePath.
 std::vector<std::wstring> ClassDataArchiveOptions(ClassDataArchiveUse use, const std::wstring& archivePath);
 
-// The options that keep a class-data archive for this program and the
-// runtime in runtimeHome (with trailing "\"); none when its version is
-// unknown or too old, or the archive's folder cannot be written. An archive
+// The options that keep a class-data archive, or from JDK 24 on an
+// ahead-of-time cache, for this program and the runtime in runtimeHome (with
+// trailing "\") started with the `working` options; none when its version is
+// unknown or too old, or the archive's folder cannot be written. What is
 // recorded at the VM's end is named in `recording`.
 std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
-                                                  const std::wstring& runtimeHome, const std::wstring& moduleOptions,
+                                                  const std::wstring& runtimeHome,
+                                                  const std::vector<std::wstring>& working,
                                                   ClassDataRecording& recording);
 // Puts those options at `position` among the working options, when every
 // class path among them can be archived.
 void AddClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
                                 std::vector<std::wstring>& working, std::size_t position, VmStart& vmStart);
-// Gives the archive the runtime recorded at its end its proper name; only
-// call once the VM has ended without failing.
+// Gives the archive the runtime recorded at its end its proper name, or
+// starts the assembly of the cache it recorded for; only call once the VM
+// has ended without failing.
 void KeepRecordedClassDataArchive(Platform& platform, ClassDataRecording& recording);
 
 }  // namespace zorv

@@ -8,6 +8,7 @@
 #include "launcher/trace.h"
 #include "resources/string_table.h"
 #include "runtime/error_reporting.h"
+#include "vm/ahead_of_time_cache.h"
 #include "vm/exception_dialog.h"
 #include "vm/output_redirection.h"
 
@@ -195,6 +196,7 @@ bool Launcher::CreateVm(const VmStart& start) {
         }
         return false;
     }
+    ConfirmMappedCache(platform, vm.jniEnv, start.classData);
     RedirectStandardStreams(platform, vm.jniEnv, start.output);
     return true;
 }

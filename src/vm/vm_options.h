@@ -14,10 +14,18 @@
 namespace zorv {
 
 // Where the runtime records a class-data archive at its end, and the name it
-// takes once that has succeeded; both empty when nothing is recorded.
+// takes once that has succeeded; both empty when nothing is recorded. For an
+// ahead-of-time cache (vm/ahead_of_time_cache.h): the cache this start maps,
+// or the recording it makes and what the assembly process is started with.
 struct ClassDataRecording {
     std::wstring beingRecorded;
     std::wstring archive;
+    std::wstring mappedCache;     // in the assembly process: the name the cache takes
+    std::wstring cacheRecording;  // where the runtime records, or the recording assembled from
+    std::wstring assembling;      // in the assembly process: where the runtime writes the cache
+    std::wstring assemblyProgram;
+    std::wstring assemblyMarker;
+    std::vector<std::wstring> recordingFiles;  // the mapped cache's tickets and leftovers, removed once it serves
 };
 
 // What the VM is created with, what main receives and where its standard

@@ -256,13 +256,58 @@ TEST_F(RuntimeDialog, ARuntimeItCannotLoadKeepsOkOffWithTheReasonAndKeysOnTheLin
     EXPECT_NE(UserCopy(L"app.ini").find(remembered), std::string::npos) << UserCopy(L"app.ini");
 }
 
+// A window station other than WinSta0, as a service in session 0 has, with
+// its desktop, made by the test before anything starts in it and kept until
+// the case ends. Left to the first program started there, both were made
+// during that program's own start, which now and then failed (CreateProcessW,
+// error 1359), and went away with each program, between the starts. (Windows
+// and Wine let no thread of a process of WinSta0 onto that desktop.)
+class UnseenStation {
+public:
+    UnseenStation() {
+        HWINSTA own = GetProcessWindowStation();
+        station_ = CreateWindowStationW(kStation, 0, WINSTA_ALL_ACCESS, nullptr);
+        if (station_ == nullptr || !SetProcessWindowStation(station_)) {
+            problem_ = "the station: error " + std::to_string(GetLastError());
+            return;
+        }
+        desktop_ = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+        if (desktop_ == nullptr) problem_ = "its desktop: error " + std::to_string(GetLastError());
+        SetProcessWindowStation(own);
+    }
+    ~UnseenStation() {
+        if (desktop_ != nullptr) CloseDesktop(desktop_);
+        if (station_ != nullptr) CloseWindowStation(station_);
+    }
+    bool Ready() const { return desktop_ != nullptr; }
+    // What could not be made, and the error.
+    const std::string& Problem() const { return problem_; }
+    std::wstring Desktop() const { return std::wstring(kStation) + L"\\Default"; }
+
+private:
+    static constexpr const wchar_t* kStation = L"zorv-service";
+    HWINSTA station_ = nullptr;
+    HDESK desktop_ = nullptr;
+    std::string problem_;
+};
+
+// A start the case could not make is the test's failure, not the launcher's.
+::testing::AssertionResult StartedThere(const uiauto::RunResult& result, const std::wstring& desktop) {
+    if (result.started) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the test could not start the launcher in " << Utf8(desktop)
+                                         << ": CreateProcessW failed with error " << result.startError;
+}
+
 TEST_F(RuntimeDialog, WithoutAVisibleDesktopNothingWaitsForAClick) {
     const std::wstring trace = sandbox_.Path(L"trace.txt");
     WriteSettings(DialogSettings({{L"Minimum Version", L"11"}}));
-    // A window station other than WinSta0, as a service in session 0 has.
-    desktop_ = L"zorv-service\\Default";
+    UnseenStation station;
+    ASSERT_TRUE(station.Ready()) << "the test could not make " << Utf8(station.Desktop()) << ", "
+                                 << station.Problem();
+    desktop_ = station.Desktop();
     uiauto::RunResult result = Start(L"", {{L"ZORV_LAUNCHER_DEBUG", trace}});
-    EXPECT_TRUE(result.started && !result.timedOut && result.exitCode == kFailed) << Describe(result);
+    ASSERT_TRUE(StartedThere(result, desktop_));
+    EXPECT_TRUE(!result.timedOut && result.exitCode == kFailed) << Describe(result);
     EXPECT_NE(ReadFileBytes(trace).find("to the event log: The Java Runtime Environment (JRE) was not found. Please  "
                                         "download and install a JRE (minimum version 11.0) from:\nhttps://adoptium.net/"),
               std::string::npos)
@@ -272,7 +317,8 @@ TEST_F(RuntimeDialog, WithoutAVisibleDesktopNothingWaitsForAClick) {
     InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
     WriteSettings(DialogSettings({{L"JRE Path", L"rt"}}));
     result = Start(L"", {{L"ZORV_LAUNCHER_DEBUG", trace}, {L"FAKEJVM_CREATE_RESULT", L"-4"}});
-    EXPECT_TRUE(result.started && !result.timedOut && result.exitCode == kFailed) << Describe(result);
+    ASSERT_TRUE(StartedThere(result, desktop_));
+    EXPECT_TRUE(!result.timedOut && result.exitCode == kFailed) << Describe(result);
     EXPECT_NE(ReadFileBytes(trace).find("to the event log: JNI exception: failed to create the Java VM"),
               std::string::npos)
         << ReadFileBytes(trace);

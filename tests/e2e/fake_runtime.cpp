@@ -44,6 +44,52 @@ std::vector<std::string> Faults(const std::vector<std::string>& lines) {
     return faults;
 }
 
+WatchedPicture::WatchedPicture() {
+    static std::atomic<int> made{0};
+    path_ = L"\\\\.\\pipe\\zorv-e2e-picture-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++made);
+    pipe_ = CreateNamedPipeW(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                             4096, 4096, 0, nullptr);
+    connected_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_NE(pipe_, INVALID_HANDLE_VALUE) << "no pipe for the picture: error " << GetLastError();
+    if (pipe_ != INVALID_HANDLE_VALUE) server_ = std::thread([this] { Serve(); });
+}
+
+WatchedPicture::~WatchedPicture() {
+    SetEvent(stop_);
+    if (server_.joinable()) server_.join();
+    if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
+    CloseHandle(connected_);
+    CloseHandle(stop_);
+}
+
+void WatchedPicture::Serve() {
+    for (;;) {
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = connected_;
+        ResetEvent(connected_);
+        const DWORD error = ConnectNamedPipe(pipe_, &overlapped) != FALSE ? ERROR_SUCCESS : GetLastError();
+        // Connected, or connected and gone again before the call.
+        bool opened = error == ERROR_SUCCESS || error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA;
+        if (error == ERROR_IO_PENDING) {
+            HANDLE either[] = {connected_, stop_};
+            if (WaitForMultipleObjects(2, either, FALSE, INFINITE) != WAIT_OBJECT_0) {
+                CancelIo(pipe_);
+                DWORD ignored = 0;
+                GetOverlappedResult(pipe_, &overlapped, &ignored, TRUE);
+                return;
+            }
+            DWORD ignored = 0;
+            opened = GetOverlappedResult(pipe_, &overlapped, &ignored, FALSE) != FALSE;
+        }
+        if (opened) ++opens_;
+        DisconnectNamedPipe(pipe_);
+        // A pipe that fails otherwise is not asked again at once.
+        if (WaitForSingleObject(stop_, opened ? 0 : 50) == WAIT_OBJECT_0) return;
+    }
+}
+
 void FakeRuntime::SetUp() {
     if (FakeJvm64().empty() || !FileExists(FakeJvm64())) GTEST_SKIP() << "the jvm.dll double was not built";
     exe_ = sandbox_.CopyLauncher(L"app.exe");

@@ -4,8 +4,10 @@
 // outside.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -67,6 +69,32 @@ protected:
     // Files for the standard handles of the next Start; empty: the caller's.
     std::wstring standardInput_, standardOutput_, standardError_;
     std::vector<std::string> lines_;
+};
+
+// A named pipe that stands for the splash picture: a launcher that starts
+// its splash opens the picture before its window comes up, one without a
+// splash never does. Each opening is counted, and the opener let go at once
+// (its read fails, so the splash shows nothing). Once the launcher has
+// ended, Opens() says for good whether a splash was started.
+class WatchedPicture {
+public:
+    WatchedPicture();
+    ~WatchedPicture();
+    WatchedPicture(const WatchedPicture&) = delete;
+    WatchedPicture& operator=(const WatchedPicture&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    int Opens() const { return opens_.load(); }
+
+private:
+    void Serve();
+
+    std::wstring path_;
+    HANDLE pipe_ = INVALID_HANDLE_VALUE;
+    HANDLE connected_ = nullptr;
+    HANDLE stop_ = nullptr;
+    std::atomic<int> opens_{0};
+    std::thread server_;
 };
 
 // Removes what it created under HKLM, deepest first, and nothing that was

@@ -4,6 +4,7 @@
 // the double's log, the shared block read from outside.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 #include <string>
 
@@ -283,12 +284,20 @@ TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndTalksOnlyToTheLaunche
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     const std::uint32_t message = RegisterWindowMessageW(shared.base().c_str());
-    auto late = std::async(std::launch::async, [this] { return Second(L"late"); });
-    Sleep(1000);
+    const std::wstring trace = sandbox_.Path(L"late.trace");
+    auto late = std::async(std::launch::async,
+                           [this, trace] { return Second(L"late", L"", {{L"ZORV_LAUNCHER_DEBUG", trace}}); });
+    const std::string waiting = "single instance: waiting for the first instance to finish its header";
+    ASSERT_TRUE(uiauto::WaitUntil([&] { return ReadFileBytes(trace).find(waiting) != std::string::npos; }, 30000))
+        << "the second start never waited for the header\n" << ReadFileBytes(trace);
     zorv::WriteBlockField(block, zorv::kMessageIdOffset, message);
     zorv::WriteBlockField(block, zorv::kPrimaryProcessIdOffset, GetCurrentProcessId());
     zorv::PublishListenerThreadId(block, GetCurrentThreadId());
     EXPECT_TRUE(Ended(late.get(), kFailed, {}));
+    EXPECT_NE(ReadFileBytes(trace).find("single instance: process " + std::to_string(GetCurrentProcessId()) +
+                                        " named in the shared block is not this program of this user"),
+              std::string::npos)
+        << "the header written during the wait was not read\n" << ReadFileBytes(trace);
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, message, message, PM_REMOVE)) << "a request reached another program";
     EXPECT_EQ(zorv::ReadArgumentBlock(block), std::vector<std::wstring>{L""}) << "its arguments were written";
 
@@ -300,6 +309,36 @@ TEST_F(SingleInstance, SecondStartWaitsBrieflyForAHeaderAndTalksOnlyToTheLaunche
     CloseHandle(thread);
     EXPECT_TRUE(Ended(Second(L"a"), kFailed, {}));
     EXPECT_FALSE(FileExists(log_)) << "no start ran the application";
+}
+
+// The launcher's own block, naming as its listener a thread of another
+// process (this test's): the second start sends its request nowhere rather
+// than to whoever owns that thread, and the first instance serves the next.
+TEST_F(SingleInstance, ARequestGoesOnlyToAThreadOfTheFirstInstance) {
+    StartFirst({{L"FAKEJVM_SECONDARY", L"int"}});
+    SharedBlock shared(exe_, false);
+    ASSERT_NE(shared.bytes(), nullptr);
+    const std::uint32_t listener = zorv::ReadBlockField(shared.bytes(), zorv::kListenerThreadIdOffset);
+    const std::uint32_t message = zorv::ReadBlockField(shared.bytes(), zorv::kMessageIdOffset);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    zorv::PublishListenerThreadId(shared.bytes(), GetCurrentThreadId());
+    auto second = std::async(std::launch::async, [this] { return Second(L"-5"); });
+    bool reached = false;
+    uiauto::WaitUntil([&] {
+        reached = PeekMessageW(&msg, nullptr, message, message, PM_REMOVE) != FALSE;
+        return reached || second.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }, 60000);
+    // A second start whose request arrived here waits for a reply: it gets one.
+    if (reached) PostThreadMessageW(static_cast<DWORD>(msg.wParam), message, 0, 0);
+    EXPECT_FALSE(reached) << "a request reached a thread of another process";
+    EXPECT_TRUE(Ended(second.get(), kFailed, {}));
+
+    zorv::PublishListenerThreadId(shared.bytes(), listener);
+    EXPECT_TRUE(Ended(Second(L"7"), 7, {}));
+    EXPECT_TRUE(Ended(EndFirst(), 0, {}));
+    EXPECT_EQ(WithPrefix(lines_, "secondary_arg"),
+              (std::vector<std::string>{"secondary_args count=1", "secondary_arg[0]=7"}));
 }
 
 // Security attributes naming the Administrators group as owner, open to

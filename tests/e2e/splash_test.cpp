@@ -181,23 +181,6 @@ protected:
     void Resume() { SetEvent(resume_); }
     int Host(const std::string& command) { return RunOnHost(sandbox_, command); }
 
-    // For runs that must show no splash: main goes on half a second after
-    // the double paused in it, long after a splash would have come up.
-    uiauto::RunResult StartWithoutLooking(const std::wstring& arguments = L"") {
-        DeleteFileW(log_.c_str());
-        std::thread resumer([this] {
-            for (int waited = 0; waited < 20000; waited += 50) {
-                if (ReadFileBytes(log_).find("pause main") != std::string::npos) break;
-                Sleep(50);
-            }
-            Sleep(500);
-            Resume();
-        });
-        uiauto::RunResult result = Start(arguments);
-        resumer.join();
-        return result;
-    }
-
     void ExpectMainRan() const {
         EXPECT_EQ(WithPrefix(lines_, "call_static_void com/example/App.main").size(), 1u) << LogText();
     }
@@ -313,13 +296,17 @@ TEST_F(SplashWindow, GuiLibrariesAreLoadedOnlyWhenAFeatureNeedsThem) {
     sandbox_.WriteBytes(L"splash.bmp", PatternBmp(120, 90));
     Set(L"FAKEJVM_PAUSE_AT", L"main");
     const std::vector<std::wstring> gui = {L"gdiplus.dll", L"comctl32.dll", L"shell32.dll", L"ole32.dll"};
+    // The modules are read only once the watcher of Ended has counted the
+    // splash: resumed earlier, main returns and the window may be gone first.
+    std::atomic<bool> splashCounted{false};
+    onSplash_ = [&](const uiauto::DialogInfo&) { splashCounted = true; };
     auto loadedWhilePaused = [&](bool splash) {
         std::vector<std::wstring> loaded;
         DeleteFileW(log_.c_str());
         std::thread looker([&] {
             for (int waited = 0; waited < 20000; waited += 50) {
                 bool paused = ReadFileBytes(log_).find("pause main") != std::string::npos;
-                if (paused && (!splash || FindWindowW(kSplashClass, nullptr) != nullptr)) break;
+                if (paused && (!splash || splashCounted)) break;
                 Sleep(50);
             }
             for (const std::wstring& name : ModulesOf(L"app.exe")) {
@@ -390,17 +377,24 @@ TEST_F(SplashWindow, LargerThanTheScreenAndGoneBeforeTheExceptionDialog) {
     EXPECT_EQ(splashGoneAtDialog, std::vector<bool>{true});
 }
 
+// Whether a splash was started is told by the picture: the launcher opens it
+// before its window comes up, and once the start has ended it is too late.
 TEST_F(SplashWindow, SwitchesKeepItAwayAnywhereInTheArguments) {
-    sandbox_.WriteBytes(L"splash.bmp", PatternBmp(64, 64));
-    WriteDisplay({{L"Splash Screen", L"splash.bmp"}});
-    Set(L"FAKEJVM_PAUSE_AT", L"main");
+    WatchedPicture picture;
+    WriteDisplay({{L"Splash Screen", picture.Path()}});
+    EXPECT_TRUE(Ended(Start(L"first"), 0, {}));
+    const int opens = picture.Opens();
+    ASSERT_GT(opens, 0) << "the start without a switch never opened the picture";
     for (const std::wstring switchText : {L"-nosplash", L"/nosplash"}) {
-        EXPECT_TRUE(Ended(StartWithoutLooking(L"first " + switchText), 0, {}));
+        EXPECT_TRUE(Ended(Start(L"first " + switchText), 0, {}));
         EXPECT_EQ(WithPrefix(lines_, "arg[1]="), std::vector<std::string>{"arg[1]=" + Utf8(switchText)});
+        EXPECT_EQ(picture.Opens(), opens) << Utf8(switchText) << " started the splash";
     }
-    EXPECT_EQ(splashesSeen_, 0);
 }
 
+// The splash thread makes its window whatever the picture: for one it cannot
+// show, a window of 0 by 0 pixels. Its coming is what main waits for, so it
+// is looked at however late it comes.
 TEST_F(SplashWindow, BadPicturesShowNothingAndTheStartGoesOn) {
     sandbox_.WriteBytes(L"whole.bmp", PatternBmp(120, 90));
     ASSERT_EQ(Host("convert " + Quoted(sandbox_.Path(L"whole.bmp")) + " " + Quoted(sandbox_.Path(L"whole.png"))), 0);
@@ -412,9 +406,22 @@ TEST_F(SplashWindow, BadPicturesShowNothingAndTheStartGoesOn) {
     const std::wstring folders = std::wstring(120, L'a') + L"\\" + std::wstring(167 - sandbox_.Root().size(), L'b');
     const std::wstring longPath = sandbox_.CopyIn(sandbox_.Path(L"whole.bmp"), folders + L"\\splash.bmp");
     ASSERT_EQ(longPath.size(), 300u);
-    for (const std::wstring picture : {L"empty.png", L"truncated.png", L"huge.bmp", longPath.c_str()}) {
+    Set(L"FAKEJVM_PAUSE_AT", L"main");
+    std::vector<int> size;
+    onSplash_ = [&](const uiauto::DialogInfo& splash) {
+        size = {splash.window.Width(), splash.window.Height()};
+        Resume();
+    };
+    // A good picture behind a path past MAX_PATH is no bad one: it is shown.
+    const std::pair<std::wstring, std::vector<int>> pictures[] = {
+        {L"empty.png", {0, 0}}, {L"truncated.png", {0, 0}}, {L"huge.bmp", {0, 0}}, {longPath, {120, 90}}};
+    for (const auto& [picture, expected] : pictures) {
         WriteDisplay({{L"Splash Screen", picture}});
+        const int seen = splashesSeen_;
+        size.clear();
         EXPECT_TRUE(Ended(Start(), 0, {})) << Utf8(picture);
+        EXPECT_EQ(splashesSeen_, seen + 1) << Utf8(picture);
+        EXPECT_EQ(size, expected) << Utf8(picture);
         ExpectMainRan();
     }
 }

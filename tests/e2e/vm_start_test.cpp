@@ -150,8 +150,8 @@ TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
     const std::wstring appData = sandbox_.MakeFolders(L"appdata");
     const std::wstring localAppData = sandbox_.MakeFolders(L"localappdata");
     const std::wstring archiveFolder = localAppData + L"\\Demo\\X";
-    auto start = [&](const wchar_t* sharing) {
-        Ini ini = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xmx64m"},
+    auto start = [&](const wchar_t* sharing, const wchar_t* runtime = L"rt") {
+        Ini ini = Settings({{L"JRE Path", runtime}, {L"Virtual Machine Parameters", L"-Xmx64m"},
                             {L"Class Data Sharing", sharing}});
         ini.Section(L"Product Information").Set(L"Product Name", L"Demo").Set(L"Product Code", L"X");
         WriteSettings(ini);
@@ -163,20 +163,99 @@ TEST_F(VmOptions, ClassDataSharingKeepsAnArchivePerUserOnlyWhenAsked) {
     EXPECT_EQ(start(L"on"), std::vector<std::string>{"option -Xmx64m"});
     EXPECT_FALSE(FileExists(archiveFolder)) << "nothing made without the setting";
 
-    const std::string archive =
-        Utf8(archiveFolder + L"\\" + zorv::ClassDataArchiveName(exe_, L"21.0.2", sandbox_.Path(L"rt")));
-    EXPECT_EQ(start(L"auto"), (std::vector<std::string>{"option -XX:+AutoCreateSharedArchive",
-                                                        "option -XX:SharedArchiveFile=" + archive, "option -Xmx64m"}))
-        << LogText();
+    // The archive's path when it is a file of that folder named after the
+    // program and the runtime's version, else "".
+    auto archiveIn = [&](const std::string& option, const std::string& version, const std::string& ending) {
+        const std::string prefix = Utf8(archiveFolder) + "\\app-" + version + "-";
+        const bool named = option.compare(0, prefix.size(), prefix) == 0 && option.size() > prefix.size() + ending.size() &&
+                           option.compare(option.size() - ending.size(), ending.size(), ending) == 0 &&
+                           option.find('\\', prefix.size()) == std::string::npos;
+        return named ? option : std::string();
+    };
+    std::vector<std::string> options = start(L"auto");
+    ASSERT_EQ(options.size(), 3u) << LogText();
+    EXPECT_EQ(options[0], "option -XX:+AutoCreateSharedArchive");
+    const std::string shared = "option -XX:SharedArchiveFile=";
+    ASSERT_EQ(options[1].compare(0, shared.size(), shared), 0) << options[1];
+    const std::string archive = archiveIn(options[1].substr(shared.size()), "21.0.2", ".jsa");
+    EXPECT_NE(archive, "") << options[1];
+    EXPECT_EQ(options[2], "option -Xmx64m");
     EXPECT_TRUE(FileExists(archiveFolder));
     EXPECT_FALSE(FileExists(appData + L"\\Demo")) << "a cache must not roam";
 
+    // Another runtime of the same version keeps an archive of its own.
+    InstallRuntime(L"rt2", L"bin\\server\\jvm.dll", false);
+    sandbox_.WriteBytes(L"rt2\\release", "JAVA_VERSION=\"21.0.2\"\n");
+    options = start(L"auto", L"rt2");
+    ASSERT_EQ(options.size(), 3u) << LogText();
+    const std::string other = archiveIn(options[1].substr(shared.size()), "21.0.2", ".jsa");
+    EXPECT_NE(other, "") << options[1];
+    EXPECT_NE(other, archive);
+
+    // An older runtime records its archive under a name of its own, as a part until it ends well.
     sandbox_.WriteBytes(L"rt\\release", "JAVA_VERSION=\"17.0.15\"\n");
-    const std::string recorded =
-        Utf8(archiveFolder + L"\\" + zorv::ClassDataArchiveName(exe_, L"17.0.15", sandbox_.Path(L"rt")));
-    EXPECT_EQ(start(L"auto"),
-              (std::vector<std::string>{"option -XX:ArchiveClassesAtExit=" + recorded + ".part", "option -Xmx64m"}))
+    options = start(L"auto");
+    ASSERT_EQ(options.size(), 2u) << LogText();
+    const std::string recording = "option -XX:ArchiveClassesAtExit=";
+    ASSERT_EQ(options[0].compare(0, recording.size(), recording), 0) << options[0];
+    EXPECT_NE(archiveIn(options[0].substr(recording.size()), "17.0.15", ".jsa.part"), "") << options[0];
+    EXPECT_EQ(options[1], "option -Xmx64m");
+}
+
+// On a runtime of JDK 24 and later: the first start records, the program
+// started again in the background with the marker assembles the cache after
+// it ended, with the same class path and options, and the next start maps it.
+TEST_F(VmOptions, AheadOfTimeCacheIsRecordedAssembledInTheBackgroundThenMapped) {
+    sandbox_.WriteBytes(L"rt\\release", "IMPLEMENTOR=\"Zorv\"\r\nJAVA_VERSION=\"25.0.3\"\r\n");
+    const std::wstring localAppData = sandbox_.MakeFolders(L"localappdata");
+    const std::wstring folder = localAppData + L"\\Demo\\X";
+    Ini ini = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Xmx64m"}, {L"Class Data Sharing", L"auto"}});
+    ini.Section(L"Product Information").Set(L"Product Name", L"Demo").Set(L"Product Code", L"X");
+    WriteSettings(ini);
+    const std::vector<std::pair<std::wstring, std::wstring>> environment = {{L"LOCALAPPDATA", localAppData}};
+
+    ASSERT_TRUE(Ended(Start(L"one", environment), 0, {}));
+    ExpectMainRan();
+    const std::vector<std::string> record = ParameterOptions();
+    ASSERT_EQ(record.size(), 7u) << LogText();
+    const std::string prefix = "option -XX:AOTConfiguration=" +
+                               Utf8(folder + L"\\" + zorv::ClassDataStem(exe_, L"25.0.3", sandbox_.Path(L"rt"))) + "-";
+    ASSERT_EQ(record[1].compare(0, prefix.size(), prefix), 0) << record[1];
+    const std::string base = record[1].substr(std::strlen("option -XX:AOTConfiguration="), prefix.size() + 8 -
+                                                                                            std::strlen("option -XX:AOTConfiguration="));
+    EXPECT_EQ(record, (std::vector<std::string>{"option -XX:AOTMode=record", "option -XX:AOTConfiguration=" + base + ".1.aotconf",
+                                                "option -XX:+UnlockDiagnosticVMOptions", "option -XX:-DisplayVMOutput",
+                                                "option -Xlog:cds=off", "option -Xlog:aot=off", "option -Xmx64m"}));
+    EXPECT_EQ(WithPrefix(lines_, "aot_recorded "), std::vector<std::string>{"aot_recorded " + base + ".1.aotconf"});
+
+    // The assembly process logs into the same file; it has ended once its
+    // cache has its name and the recording is gone.
+    const std::wstring cache = FromUtf8(base + ".aot");
+    for (int waited = 0; waited < 300 && !(FileExists(cache) && !FileExists(FromUtf8(base + ".1.aotconf"))); ++waited)
+        Sleep(100);
+    ASSERT_TRUE(FileExists(cache)) << Utf8(cache);
+    EXPECT_FALSE(FileExists(FromUtf8(base + ".1.aot.part")));
+    // After the first start's lines; no hooks, as the runtime ends this
+    // process, and no -Xlog, whose files are the application's.
+    std::vector<std::string> assembly = SplitLines(ReadFileBytes(log_));
+    ASSERT_GT(assembly.size(), lines_.size());
+    lines_.assign(assembly.begin() + static_cast<std::ptrdiff_t>(lines_.size()), assembly.end());
+    EXPECT_EQ(WithPrefix(lines_, "create "), std::vector<std::string>{"create version=0x00010002 nOptions=7 ignoreUnrecognized=0"});
+    EXPECT_EQ(Options(), (std::vector<std::string>{ClassPathOption(), "option -XX:AOTMode=create",
+                                                   "option -XX:AOTConfiguration=" + base + ".1.aotconf",
+                                                   "option -XX:AOTCache=" + base + ".1.aot.part", "option -Xmx64m"}))
         << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "aot_created "), std::vector<std::string>{"aot_created " + base + ".1.aot.part"});
+    EXPECT_TRUE(WithPrefix(lines_, "call_static_void").empty()) << "no application in the assembly process";
+
+    ASSERT_TRUE(Ended(Start(L"two", environment), 0, {}));
+    ExpectMainRan();
+    EXPECT_EQ(ParameterOptions(), (std::vector<std::string>{"option -XX:AOTCache=" + base + ".aot", "option -Xlog:cds=off",
+                                                            "option -Xlog:aot=off", "option -Xmx64m"}))
+        << LogText();
+    EXPECT_TRUE(WithPrefix(lines_, "aot_").empty()) << LogText();
+    EXPECT_FALSE(FileExists(FromUtf8(base + ".1.ticket"))) << "a start that maps the cache gives its tickets back";
+    ExpectNoFaults();
 }
 
 TEST_F(VmOptions, ClassPathResolvesAgainstTheProgramFolderWhereverItIsStarted) {

@@ -229,7 +229,21 @@ std::map<std::string, ChildCase> Cases() {
         c.launcher.settings.instance.isService = true;
     };
     cases["service_lingering"].afterThread = reportLateFile("late_file_after_thread");
-    cases["application_lingering"].configure = lingering;
+    // The lingering thread writes only once the VM thread has ended and the
+    // release file exists: then the VM must still be there, unended.
+    cases["application_lingering"].configure = [lingering](Context& c) {
+        lingering(c);
+        c.launcher.vmStart.options.push_back("-Dzorv.release=" + c.folder + "/release");
+    };
+    cases["application_lingering"].afterThread = [reportLateFile](Context& c) {
+        reportLateFile("late_file_after_thread")(c);
+        JavaVM* vm = c.launcher.vm.javaVm;
+        JNIEnv* env = nullptr;
+        const bool attached = vm != nullptr && vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) == JNI_OK;
+        c.report.Put("attached_after_thread", attached ? 1 : 0);
+        if (attached) vm->DetachCurrentThread();
+        WriteAll(c.folder + "/release", "");
+    };
     cases["application_lingering"].afterLauncher = [](Report& report, const std::string& folder) {
         report.Put("late_file_after_launcher", Exists(folder + "/late.txt") ? 1 : 0);
     };
@@ -292,24 +306,27 @@ std::map<std::string, ChildCase> Cases() {
     };
 
     // The archive options the launcher makes for the runtime of the case, in
-    // the per-user folder under the case's folder; the classes every VM
-    // loads are logged to classes.txt.
+    // the per-user folder under the case's folder, from its paths in its own
+    // form: the runtime's home is the launcher's to find, and the options
+    // reach the VM as the launcher made them. The classes every VM loads are
+    // logged to classes.txt.
     auto classDataSharing = [](Context& c, const std::string& libraryPath) {
         setenv("XDG_CACHE_HOME", c.folder.c_str(), 1);
-        c.platform.modulePath = FromUtf8(c.folder) + L"\\app.exe";
+        c.platform.modulePath = LauncherPath(c.folder + "/app.exe");
         c.launcher.settings.instance.productName = L"Demo";
         c.launcher.settings.instance.productCode = L"X";
-        c.launcher.vmStart.options[1] = std::string("-Djava.class.path=") + kTestClassJar;
-        std::string home = libraryPath.substr(0, libraryPath.rfind("/lib/server/"));
-        std::string options;
         c.launcher.files.executable = c.platform.modulePath;
+        c.launcher.runtime.jvmLibraryPath = LauncherPath(libraryPath);
+        c.launcher.vmStart.options[1] = std::string("-Djava.class.path=") + kTestClassJar;
+        std::vector<std::wstring> working = {FromUtf8(c.launcher.vmStart.options[1])};
         const VmOptionSources sources{c.launcher.files,           c.launcher.settings.start,
                                       c.launcher.settings.vm,     c.launcher.settings.output,
                                       c.launcher.settings.instance, c.launcher.runtime};
-        for (const std::wstring& option :
-             ClassDataSharingOptions(c.platform, sources, FromUtf8(home + "/"), {}, c.launcher.vmStart.classData)) {
-            c.launcher.vmStart.options.push_back(NativePath(option));
-            options += (options.empty() ? "" : " ") + NativePath(option);
+        AddClassDataSharingOptions(c.platform, sources, working, 0, c.launcher.vmStart);
+        std::string options;
+        for (std::size_t i = 0; i + 1 < working.size(); ++i) {
+            c.launcher.vmStart.options.push_back(c.platform.ToAnsi(working[i]));
+            options += (options.empty() ? "" : " ") + c.platform.ToAnsi(working[i]);
         }
         c.report.Put("cds_options", options);
         c.launcher.vmStart.options.push_back("-Xlog:class+load=info:file=" + c.folder + "/classes.txt");

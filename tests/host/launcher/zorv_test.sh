@@ -61,6 +61,15 @@ await() {
     for _ in $(seq 200); do [ -e "$1" ] && return 0; sleep 0.1; done
     return 1
 }
+# Waits up to 60 s for the background assembly of ahead-of-time caches
+# under a folder: until no recording is left there.
+await_caches() {
+    for _ in $(seq 600); do
+        find "$1" -name '*.aotconf' -o -name '*.aot.part' | grep -q . || return 0
+        sleep 0.1
+    done
+    fail "caches under $1 still being assembled: $(find "$1" -name '*.aot*')"
+}
 expect_rc() { [ "$rc" = "$1" ] || fail "exit code $rc, expected $1; stderr: $(cat "$dir/stderr")"; }
 expect_in() { grep -qF -- "$2" "$1" 2>/dev/null || fail "no \"$2\" in $1: $(cat "$1" 2>/dev/null)"; }
 expect_line() { grep -qxF -- "$2" "$1" 2>/dev/null || fail "no line \"$2\" in $1: $(cat "$1" 2>/dev/null)"; }
@@ -299,18 +308,22 @@ for version in $runtimes; do
     chmod -R a+rX "$dir"
     before=$(ls -la "$dir")
     for start in first second; do
+        await_caches "$user_home"
         start_as_user "$start-$version" exit=7
         [ "$rc" = 7 ] || fail "$version $start start: exit code $rc: $(cat "$root/$start-$version.err")"
         expect_in "$root/$start-$version.out" "args=1"
         expect_line "$root/$start-$version.err" "Output File \"logs/out.log\" cannot be opened (java.io.FileNotFoundException: logs/out.log (No such file or directory)): the output stays on standard output"
         [ "$(wc -l < "$root/$start-$version.err")" = 2 ] || fail "$version $start start: $(cat "$root/$start-$version.err")"
     done
-    expect_in "$user_home/classes.txt" "Probe source: shared objects file (top)"
+    expect_in "$user_home/classes.txt" "Probe source: shared objects file"
     [ "$(ls -la "$dir")" = "$before" ] || fail "$version: the application folder changed: $(ls -la "$dir")"
 done
 archives=$(cd "$user_home" && find . -type f ! -name 'classes.txt*')
 for version in $runtimes; do
-    ls "$user_home/.cache/Demo Viewer/v1/viewer-$version".*.jsa > /dev/null 2>&1 || fail "no archive for $version: $archives"
+    # From JDK 24 on an ahead-of-time cache.
+    kind=jsa
+    [ "$version" -ge 24 ] && kind=aot
+    ls "$user_home/.cache/Demo Viewer/v1/viewer-$version".*."$kind" > /dev/null 2>&1 || fail "no archive for $version: $archives"
 done
 [ "$(echo "$archives" | wc -l)" = "$(echo "$runtimes" | wc -w)" ] || fail "other files than one archive per runtime: $archives"
 find / -maxdepth 1 -name '*\\*' | grep . && fail "a name with \\ at the root"
@@ -336,6 +349,113 @@ rc=$?
 [ "$rc" = 7 ] || fail "without HOME: exit code $rc: $(cat "$root/no-home.err")"
 [ "$(cat "$root/no-home.err")" = "to standard error" ] || fail "without HOME: $(cat "$root/no-home.err")"
 [ -z "$(ls -A "$user_home/.cache/Demo Viewer/v1")" ] || fail "without HOME: $(ls -A "$user_home/.cache/Demo Viewer/v1")"
+
+case=ahead-of-time-cache
+# From JDK 24 on "auto" keeps an ahead-of-time cache: the first start records
+# and a background copy of zorv assembles the cache once the application has
+# ended; the next start maps it. Nothing of it is ever printed, whatever
+# becomes of the cache, and a change of the jars makes a new one.
+aot_home=$(for release in /usr/lib/jvm/*/release; do
+               printf '%s %s\n' "$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$release")" "${release%/release}"
+           done | sort -n | awk '$1 >= 24 { home = $2 } END { print home }')
+if [ -n "$aot_home" ]; then
+    app aot viewer viewer.ini '[Product Information]' 'Product Name=Aot' 'Product Code=X' \
+        '[Java Runtime Environment]' "JRE Path=$aot_home" "$probe_settings" 'Class Data Sharing=auto' \
+        'Virtual Machine Parameters=-Xlog:class+load=info:file=classes.txt' '[Class Path]' 'Class Path=probe.jar'
+    caches=$dir/cache/Aot/X
+    # aot_start NAME ARGUMENTS...: a start with its own trace; the exit code in rc.
+    aot_start() {
+        name=$1
+        shift
+        XDG_CACHE_HOME=$dir/cache TRACE_FOR_RUN=$dir/$name.trace launch "$name" "$@"
+        rc=$(cat "$dir/$name.rc")
+    }
+    # What every start prints is the application's alone.
+    expect_quiet() {
+        [ "$rc" = "$2" ] || fail "$1: exit code $rc, expected $2: $(cat "$dir/$1.err")"
+        [ "$(cat "$dir/$1.err")" = "to standard error" ] || fail "$1: on standard error: $(cat "$dir/$1.err")"
+        [ "$(grep -c '^[A-Za-z_.]*=' "$dir/$1.out")" = 7 ] && [ "$(wc -l < "$dir/$1.out")" = 7 ] ||
+            fail "$1: on standard output: $(cat "$dir/$1.out")"
+    }
+    # Until the assembly processes are done: a cache, and no recording left.
+    await_assembly() {
+        for _ in $(seq 600); do
+            ls "$caches"/*.aot > /dev/null 2>&1 && ! ls "$caches"/*.aotconf "$caches"/*.part > /dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        fail "$1: no cache assembled: $(ls -A "$caches" 2>&1)"
+    }
+    mapped() { grep -q "Probe source: shared objects file" "$dir/classes.txt"; }
+
+    aot_start record exit=7
+    expect_quiet record 7
+    ls "$caches"/*.aot > /dev/null 2>&1 && fail "the cache was there when the application ended"
+    expect_in "$dir/record.trace" "vm: recording for the ahead-of-time cache $caches/viewer-"
+    expect_in "$dir/record.trace" "vm: option -XX:AOTMode=record"
+    expect_in "$dir/record.trace" "in the background"
+    await_assembly record
+    expect_in "$dir/record.trace" "vm: ahead-of-time cache assembled: $caches/viewer-"
+    first_cache=$(ls "$caches"/*.aot)
+    aot_start use exit=7
+    expect_quiet use 7
+    mapped || fail "the second start did not map the cache: $(grep Probe "$dir/classes.txt")"
+    expect_in "$dir/use.trace" "vm: using the ahead-of-time cache $first_cache"
+    [ "$(ls -A "$caches")" = "$(basename "$first_cache")" ] || fail "more than the cache is kept: $(ls -A "$caches")"
+
+    # A changed jar: a new cache, from a start that ends without System.exit,
+    # and the old one gone.
+    touch -d '2001-02-03' "$dir/probe.jar"
+    aot_start changed
+    expect_quiet changed 0
+    mapped && fail "a cache of the old jar was mapped"
+    await_assembly changed
+    [ "$(ls "$caches"/*.aot)" != "$first_cache" ] || fail "no new cache for the changed jar"
+    [ "$(ls "$caches"/*.aot | wc -l)" = 1 ] || fail "the old cache was kept: $(ls -A "$caches")"
+
+    # A cut-off cache and another runtime's archive under its name: ignored
+    # without a word, removed, and made again.
+    for spoilt in truncated foreign; do
+        cache=$(ls "$caches"/*.aot)
+        if [ $spoilt = truncated ]; then truncate -s 8192 "$cache"; else cp "$jdk/lib/server/classes.jsa" "$cache"; fi
+        aot_start "$spoilt" exit=7
+        expect_quiet "$spoilt" 7
+        mapped && fail "$spoilt: mapped"
+        expect_in "$dir/$spoilt.trace" "vm: the runtime did not map $cache: removed"
+        [ -e "$cache" ] && fail "$spoilt: the refused cache was kept"
+        aot_start "$spoilt-again" exit=7
+        expect_quiet "$spoilt-again" 7
+        await_assembly "$spoilt-again"
+        aot_start "$spoilt-mapped" exit=7
+        mapped || fail "$spoilt: the cache made again was not mapped"
+    done
+
+    # Two first starts at once: both record, neither harms the other's cache.
+    rm -f "$caches"/*
+    aot_start twice-1 exit=7 &
+    aot_start twice-2 exit=7 &
+    wait
+    [ "$(cat "$dir/twice-1.rc") $(cat "$dir/twice-2.rc")" = "7 7" ] || fail "two first starts: $(cat "$dir"/twice-*.err)"
+    await_assembly twice
+    aot_start after-twice exit=7
+    mapped || fail "the cache of two first starts was not mapped"
+    [ "$(ls -A "$caches")" = "$(basename "$(ls "$caches"/*.aot)")" ] || fail "two first starts left: $(ls -A "$caches")"
+
+    # A cache folder that cannot be written: nothing recorded, nothing added.
+    # (As an ordinary user where the tests run as root, whom no mode stops.)
+    rm -f "$caches"/* "$dir/classes.txt"
+    chmod -R a+rX "$dir" && chmod a+w "$dir"
+    chmod 555 "$caches"
+    (cd "$dir" && XDG_CACHE_HOME=$dir/cache ZORV_LAUNCHER_DEBUG=$dir/read-only.trace $as_user ./viewer exit=7) \
+        < /dev/null > "$dir/read-only.out" 2> "$dir/read-only.err"
+    rc=$?
+    expect_quiet read-only 7
+    expect_in "$dir/read-only.trace" "vm: no ahead-of-time cache, cannot write in $caches"
+    grep -q "option -XX:AOT" "$dir/read-only.trace" && fail "cache options for a read-only folder"
+    [ -z "$(ls -A "$caches")" ] || fail "files in a read-only folder: $(ls -A "$caches")"
+    chmod 755 "$caches"
+else
+    echo "no runtime of version 24 or later under /usr/lib/jvm: the ahead-of-time cache is not tried"
+fi
 
 case=single-instance-without-secondary-main
 # The second start hears at once that nobody took its arguments.
@@ -445,6 +565,7 @@ for home in "$jdk" ${newest:+"$newest"}; do
     HOME=$dir/home APPDATA=$dir/home XDG_CONFIG_HOME=$dir/home/config XDG_CACHE_HOME=$dir/home/cache
     export HOME APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
     for start in 1 2 3; do
+        await_caches "$dir"
         run fx opens throw
         expect_rc 1
         complaints start $start
@@ -454,17 +575,21 @@ for home in "$jdk" ${newest:+"$newest"}; do
     same_as_java $options -cp modern.jar modern.Main fx opens throw
     expect_line "$dir/stdout" "fx=javafx.base bound"
     expect_line "$dir/stdout" "command=modern.Main fx opens throw"
-    archives=$(find "$dir" -name '*.jsa*' | wc -l)
-    [ "$archives" -ge 1 ] || fail "no class data archive"
+    # An archive, or from JDK 24 on a cache assembled in the background.
+    await_caches "$dir"
+    archives=$(find "$dir" -name '*.jsa' -o -name '*.aot' | sort)
+    [ -n "$archives" ] || fail "no class data archive"
     sed -i 's/^Virtual Machine Parameters=.*/Virtual Machine Parameters=--add-opens java.base\/java.lang=ALL-UNNAMED/' \
         "$dir/viewer.ini"
     for start in 1 2; do
+        await_caches "$dir"
         run opens
         expect_rc 0
         complaints "changed options, start $start"
     done
     expect_line "$dir/stdout" opens=main
-    [ "$(find "$dir" -name '*.jsa*' | wc -l)" -gt "$archives" ] || fail "no new archive for the new options"
+    await_caches "$dir"
+    find "$dir" -name '*.jsa' -o -name '*.aot' | sort | grep -qvxF "$archives" || fail "no new archive for the new options"
     HOME=$saved_home
     unset APPDATA XDG_CONFIG_HOME XDG_CACHE_HOME
 done

@@ -9,8 +9,12 @@
 #include <random>
 #include <sstream>
 
+#include <sys/stat.h>
+
+#include "bounded_run.h"
 #include "launcher/byte_order.h"
 #include "tool/icon_file.h"
+#include "tool/output_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"
 #include "tool/version_resource.h"
@@ -137,6 +141,13 @@ protected:
         return command(args, out_, err_);
     }
 
+    // The embedded settings show deciphers, after its heading.
+    std::string Shown(const std::string& name, const std::string& upgradeCode) {
+        EXPECT_EQ(Run(ShowCommand, {Path(name), "--upgrade-code", upgradeCode}), kToolSucceeded) << err_.str();
+        const std::size_t heading = out_.str().find("):\n");
+        return heading == std::string::npos ? "(no embedded settings)" : out_.str().substr(heading + 3);
+    }
+
     fs::path folder_;
     std::ostringstream out_, err_;
 };
@@ -164,10 +175,7 @@ TEST_P(ResourceCommands, EmbedThenShowGivesTheSettingsBackAndKeepsEveryOtherReso
 
     // The Upgrade Code comes from the INI file beside the program.
     Write("app.ini", Text("[Product Information]\r\nUpgrade Code={UP-1}\r\n"));
-    for (const char* shown : {"app.exe", "app.res"}) {
-        ASSERT_EQ(Run(ShowCommand, {Path(shown), "--upgrade-code", "{UP-1}"}), kToolSucceeded) << err_.str();
-        EXPECT_EQ(out_.str().substr(out_.str().find("):\n") + 3), kShown) << shown;
-    }
+    for (const char* shown : {"app.exe", "app.res"}) EXPECT_EQ(Shown(shown, "{UP-1}"), kShown) << shown;
     ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
     EXPECT_NE(out_.str().find("RCDATA 9000, language 0x0000"), std::string::npos) << out_.str();
     EXPECT_EQ(Run(ShowCommand, {Path("app.exe"), "--upgrade-code", "{UP-2}"}), kToolInputRefused) << out_.str();
@@ -180,8 +188,48 @@ TEST_P(ResourceCommands, EmbedThenShowGivesTheSettingsBackAndKeepsEveryOtherReso
               kToolSucceeded);
     EXPECT_EQ(sectionCount(), 2u);
     EXPECT_EQ(ResourcesOf("app.exe").size(), 4u);
-    ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
-    EXPECT_NE(out_.str().find("Main Class=com.example.Other\r\n"), std::string::npos) << out_.str();
+    EXPECT_EQ(Shown("app.exe", "{UP-1}"), "[Application]\r\nMain Class=com.example.Other\r\n");
+}
+
+// Text with such a character deciphers to what a wrong Upgrade Code gives:
+// show and check would call the packager's own settings garbage.
+TEST_P(ResourceCommands, EmbedRefusesTheCharactersItsSettingsCannotHold) {
+    WriteLauncher("launcher.exe", {});
+    const Arguments outputs = {"--upgrade-code", "X", "-o", Path("app.exe"), "--res", Path("app.res"), "--rc", Path("app.rc")};
+    const auto embed = [&](const Bytes& settings) {
+        Write("app.ini", settings);
+        Arguments args = {Path("launcher.exe"), Path("app.ini")};
+        args.insert(args.end(), outputs.begin(), outputs.end());
+        return Run(EmbedCommand, args);
+    };
+    const std::string refusal = "zorvtool: " + Path("app.ini") + " has ";
+    for (int byte = 0; byte < 0x20; ++byte) {
+        if (byte == '\t' || byte == '\n' || byte == '\r') continue;
+        SCOPED_TRACE(byte);
+        std::ostringstream expected;
+        expected << refusal << "the control character 0x" << std::hex << std::uppercase << (byte >> 4) << (byte & 15)
+                 << ", at line 2, column 14: embedded settings cannot hold it\n";
+        // The column counts characters: two bytes of UTF-8, then four.
+        EXPECT_EQ(embed(Text("[Application]\r\nMain Class=\xC3\x84\xF0\x9F\x98\x80" + std::string(1, static_cast<char>(byte)) +
+                             "\r\n")),
+                  kToolInputRefused);
+        EXPECT_EQ(err_.str(), expected.str());
+        EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe"}));
+    }
+    // A UTF-16 file may hold half a surrogate pair, which no UTF-8 can.
+    Bytes utf16 = {0xFF, 0xFE};
+    for (char16_t unit : u"[A]\r\nK=") Put16(utf16, unit);
+    utf16.resize(utf16.size() - 2);
+    Put16(utf16, 0xDC01);
+    EXPECT_EQ(embed(utf16), kToolInputRefused);
+    EXPECT_EQ(err_.str(), refusal + "half a surrogate pair, 0xDC01, at line 2, column 3: embedded settings cannot hold it\n");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe"}));
+
+    // Tab, and CR without LF, are text; both come back as they went in.
+    ASSERT_EQ(embed(Text("[Application]\r\nMain Class=a\tb\rc\r\n")), kToolSucceeded) << err_.str();
+    for (const char* shown : {"app.exe", "app.res"}) {
+        EXPECT_EQ(Shown(shown, "X"), "[Application]\r\nMain Class=a\tb\rc\r\n") << shown;
+    }
 }
 
 TEST_P(ResourceCommands, IconAndVersionReplaceTheirOwnResourcesOnly) {
@@ -356,17 +404,42 @@ void PutDirectory(Bytes& out, std::uint32_t entries, std::uint32_t target) {
     }
 }
 
-// Three levels of fanout whose every entry leads to the same directory
-// below: 70 KB of file, 100^3 resources when each directory is read anew.
+// Two levels of fanout whose every entry leads to the same directory below,
+// and one language there: 10,000 resources from 2 KB when each directory is
+// read anew.
 Bytes FanOutDirectory() {
     constexpr std::uint32_t kFanOut = 100, kDirectorySize = 16 + 8 * kFanOut;
     Bytes section;
     PutDirectory(section, kFanOut, 0x80000000u | kDirectorySize);
     PutDirectory(section, kFanOut, 0x80000000u | 2 * kDirectorySize);
-    PutDirectory(section, kFanOut, 3 * kDirectorySize);
-    Put32(section, kResourceRva + 3 * kDirectorySize + 16);
+    PutDirectory(section, 1, 2 * kDirectorySize + 24);
+    Put32(section, kResourceRva + 2 * kDirectorySize + 24 + 16);
     Put32(section, 1);
     section.resize(section.size() + 8 + 4, 'x');
+    return section;
+}
+
+// RCDATA 1 to 3 with one data entry for all, or three whose data overlap:
+// each resource was copied, and 265 of them sharing a megabyte made 265 MB.
+Bytes SharedData(bool oneEntry) {
+    constexpr std::uint32_t kNames = 3, kNameDirectory = 24, kLanguageDirectories = kNameDirectory + 16 + 8 * kNames,
+                            kDataEntries = kLanguageDirectories + 24 * kNames, kData = kDataEntries + 16 * kNames;
+    Bytes section;
+    PutDirectory(section, 1, 0x80000000u | kNameDirectory);
+    section.resize(section.size() + 14, 0);
+    Put16(section, kNames);
+    for (std::uint32_t i = 0; i < kNames; ++i) {
+        Put32(section, i + 1);
+        Put32(section, 0x80000000u | (kLanguageDirectories + 24 * i));
+    }
+    for (std::uint32_t i = 0; i < kNames; ++i) PutDirectory(section, 1, kDataEntries + 16 * (oneEntry ? 0 : i));
+    for (std::uint32_t i = 0; i < kNames; ++i) {
+        Put32(section, kResourceRva + kData + 4 * i);
+        Put32(section, 16);
+        Put32(section, 0);
+        Put32(section, 0);
+    }
+    section.resize(section.size() + 16 + 4 * kNames, 'd');
     return section;
 }
 
@@ -421,6 +494,10 @@ TEST_P(ResourceCommands, CraftedImagesAreRefusedWithNothingWritten) {
         // Read anew each time it was reached, it took 2 GB and seconds.
         {"directory reached twice", ImageWithResourceSection(is64Bit, FanOutDirectory()),
          "has a resource directory zorvtool does not understand: one resource directory is reached twice"},
+        {"data entry reached twice", ImageWithResourceSection(is64Bit, SharedData(true)),
+         "has a resource directory zorvtool does not understand: one resource data entry is reached twice"},
+        {"data overlapping", ImageWithResourceSection(is64Bit, SharedData(false)),
+         "has a resource directory zorvtool does not understand: the data of two resources overlap"},
     };
     Write("app.ini", Text("[Application]\r\n"));
     for (const Case& crafted : cases) {
@@ -484,16 +561,121 @@ TEST_P(ResourceCommands, WhatCannotBeWrittenFaithfullyIsRefused) {
 TEST_P(ResourceCommands, TheTemporaryFileIsNewAndNeverALink) {
     WriteLauncher("launcher.exe", {});
     Write("app.ini", Text("[Application]\r\n"));
-    Write("victim.txt", Text("someone else's file"));
-    // The name the tool once always used, planted beforehand.
-    fs::create_symlink(Path("victim.txt"), Path("out.exe.tmp"));
     ASSERT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "X", "-o", Path("out.exe")}),
               kToolSucceeded)
         << err_.str();
-    EXPECT_EQ(Read("victim.txt"), Text("someone else's file"));
-    EXPECT_FALSE(fs::is_symlink(Path("out.exe")));
     EXPECT_EQ(ResourcesOf("out.exe").size(), 2u);
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe", "out.exe", "out.exe.tmp", "victim.txt"}));
+    EXPECT_EQ(Shown("out.exe", "X"), "[Application]\r\n");
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "launcher.exe", "out.exe"})) << "a temporary file was left";
+
+    // Someone who guesses the names to come plants a link to their victim at
+    // the first and a file of their own at the second: the third is used.
+    Write("victim.txt", Text("someone else's file"));
+    Write("planted.txt", Text("a file that was there"));
+    const fs::path target = Path("written.bin");
+    fs::create_symlink(Path("victim.txt"), TemporaryBeside(target, 1));
+    fs::create_hard_link(Path("planted.txt"), TemporaryBeside(target, 2));
+    std::vector<std::uint32_t> salts = {1, 2, 3};
+    std::size_t next = 0;
+    ASSERT_TRUE(WriteAtomically(target, Text("the new content"), [&] { return salts[next++ % salts.size()]; }));
+    EXPECT_EQ(next, 3u);
+    EXPECT_EQ(Read("victim.txt"), Text("someone else's file"));
+    EXPECT_EQ(Read("planted.txt"), Text("a file that was there"));
+    EXPECT_FALSE(fs::is_symlink(target));
+    EXPECT_EQ(Read("written.bin"), Text("the new content"));
+    const std::string link = TemporaryBeside(target, 1).filename().string();
+    const std::string file = TemporaryBeside(target, 2).filename().string();
+    EXPECT_EQ(link, "written.bin.00000001.tmp");
+    std::vector<std::string> expected = {"app.ini", "launcher.exe", "out.exe", "planted.txt", "victim.txt", "written.bin",
+                                         link, file};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Listing(), expected);
+
+    // Names taken whatever is tried: the tool gives up, and the target stays.
+    EXPECT_FALSE(WriteAtomically(target, Text("never written"), [] { return 1u; }));
+    EXPECT_EQ(Read("written.bin"), Text("the new content"));
+    EXPECT_EQ(Listing(), expected);
+}
+
+// Opened the usual way, a pipe without a writer blocked every command for ever.
+TEST_P(ResourceCommands, NoCommandWaitsOnANamedPipe) {
+    WriteLauncher("launcher.exe", {});
+    Write("app.ico", IconFile());
+    Write("app.ini", Text("[Java Runtime Environment]\nMain Jar=pipe.exe\n"));
+    ASSERT_EQ(::mkfifo(Path("pipe.exe").c_str(), 0600), 0);
+    const std::string refused = " is not a regular file (a folder, a pipe or a device)";
+    struct Case {
+        int (*command)(const Arguments&, std::ostream&, std::ostream&);
+        Arguments args;
+        int code;
+        std::string message;  // in the error output or, for check, the output
+    };
+    const Case cases[] = {
+        {ShowCommand, {Path("pipe.exe")}, kToolInputRefused, Path("pipe.exe") + refused},
+        {VersionCommand, {Path("pipe.exe"), "--version", "1.2"}, kToolInputRefused, Path("pipe.exe") + refused},
+        {SubsystemCommand, {Path("pipe.exe"), "gui"}, kToolInputRefused, Path("pipe.exe") + refused},
+        {IconCommand, {Path("pipe.exe"), Path("app.ico")}, kToolInputRefused, Path("pipe.exe") + refused},
+        {IconCommand, {Path("launcher.exe"), Path("pipe.exe")}, kToolInputRefused, Path("pipe.exe") + refused},
+        {EmbedCommand, {Path("pipe.exe"), Path("app.ini"), "--upgrade-code", "X", "-o", Path("out.exe")}, kToolInputRefused,
+         Path("pipe.exe") + refused},
+        {EmbedCommand, {Path("launcher.exe"), Path("pipe.exe"), "--upgrade-code", "X", "--res", Path("out.res")},
+         kToolInputRefused, Path("pipe.exe") + refused},
+        // The INI file's "Main Jar", and an executable whose header and
+        // embedded settings are read.
+        {CheckCommand, {Path("app.ini")}, 2, Path("app.ini") + ":2: error: \"Main Jar\" \"pipe.exe\"" + refused},
+        {CheckCommand, {Path("pipe.exe")}, 2,
+         Path("pipe.exe") + " (embedded): warning: the executable is no PE image; its embedded settings are not checked"},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.args[0] + " " + run.args.back());
+        const BoundedRun bounded = RunBounded([&] { return Run(run.command, run.args); }, 5, 100 << 20);
+        ASSERT_TRUE(bounded.finished) << "waited on the pipe";
+        EXPECT_EQ(bounded.code, run.code);
+        EXPECT_EQ(Run(run.command, run.args), run.code);
+        const std::string& said = run.command == CheckCommand ? out_.str() : err_.str();
+        EXPECT_NE(said.find(run.message + "\n"), std::string::npos) << said;
+    }
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ico", "app.ini", "launcher.exe", "pipe.exe"}));
+}
+
+// Devices were read to the 1 GiB cap and a larger file whole before either
+// was refused: seconds, and twice the cap in memory.
+TEST_P(ResourceCommands, DevicesAndFilesOverTheCapAreRefusedUnread) {
+    WriteLauncher("launcher.exe", {});
+    Write("huge.exe", {});
+    fs::resize_file(Path("huge.exe"), (std::uint64_t{1} << 30) + 1);
+    Write("huge.ini", {});
+    fs::resize_file(Path("huge.ini"), (std::uint64_t{1} << 30) + 1);
+    Write("app.ini", Text("[Java Runtime Environment]\nMain Jar=/dev/zero\n"));
+    const std::string device = " is not a regular file (a folder, a pipe or a device)";
+    const std::string huge = " is larger than 1 GiB";
+    struct Case {
+        int (*command)(const Arguments&, std::ostream&, std::ostream&);
+        Arguments args;
+        int code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {ShowCommand, {"/dev/zero"}, kToolInputRefused, "zorvtool: /dev/zero" + device},
+        {ShowCommand, {"/dev/urandom"}, kToolInputRefused, "zorvtool: /dev/urandom" + device},
+        {ShowCommand, {Path("huge.exe")}, kToolInputRefused, "zorvtool: " + Path("huge.exe") + huge},
+        {EmbedCommand, {Path("launcher.exe"), "/dev/urandom", "--upgrade-code", "X", "-o", Path("out.exe")},
+         kToolInputRefused, "zorvtool: /dev/urandom" + device},
+        {EmbedCommand, {Path("launcher.exe"), Path("huge.ini"), "--upgrade-code", "X", "-o", Path("out.exe")},
+         kToolInputRefused, "zorvtool: " + Path("huge.ini") + huge},
+        {CheckCommand, {Path("app.ini")}, 2, Path("app.ini") + ":2: error: \"Main Jar\" \"/dev/zero\"" + device},
+        {CheckCommand, {Path("huge.ini")}, 2, Path("huge.ini") + ": error: settings file" + huge},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.args[0] + " " + run.args.back());
+        const BoundedRun bounded = RunBounded([&] { return Run(run.command, run.args); }, 5, 100 << 20);
+        ASSERT_TRUE(bounded.finished) << "read more than 100 MB or took more than 5 s";
+        EXPECT_EQ(bounded.code, run.code);
+        EXPECT_EQ(Run(run.command, run.args), run.code);
+        const std::string& said = run.command == CheckCommand ? out_.str() : err_.str();
+        EXPECT_NE(said.find(run.message + "\n"), std::string::npos) << said;
+    }
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "huge.exe", "huge.ini", "launcher.exe"}));
 }
 
 TEST(VersionResource, NestingDeeperThanAnyRealOneIsNotRead) {

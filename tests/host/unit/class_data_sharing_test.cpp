@@ -2,6 +2,7 @@
 
 #include "fake_platform.h"
 #include "launcher_fixture.h"
+#include "vm/ahead_of_time_cache.h"
 #include "vm/class_data_sharing.h"
 
 namespace zorv {
@@ -23,7 +24,7 @@ TEST(ClassDataSharing, WhatEachRuntimeVersionGets) {
                use = ClassDataArchiveUse::useRecorded, automatic = ClassDataArchiveUse::createAutomatically;
     const Row rows[] = {{L"1.8.0_452", none, none}, {L"11.0.2", none, none},   {L"12", none, none},
                         {L"13", record, use},       {L"17.0.15", record, use}, {L"18.0.2.1", record, use},
-                        {L"19", automatic, automatic}, {L"25.0.3", automatic, automatic}, {L"", none, none}};
+                        {L"19", automatic, automatic}, {L"23.0.2", automatic, automatic}, {L"", none, none}};
     for (const Row& row : rows) {
         VersionNumber version;
         version.Parse(row.version, 0);
@@ -169,9 +170,9 @@ TEST_F(ClassDataAssembly, ModuleOptionsMakeAnArchiveOfTheirOwn) {
     // The runtimes that renew archives themselves map it with a complaint
     // at error level on every start, which is kept off the application's
     // standard error.
-    platform.fileContents[release] = "JAVA_VERSION=\"25\"\n";
+    platform.fileContents[release] = "JAVA_VERSION=\"23\"\n";
     const std::string automatic =
-        platform.ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"25", L"C:\\jre\\", identity));
+        platform.ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"23", L"C:\\jre\\", identity));
     EXPECT_EQ(Start(), (Narrow{"-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + automatic, "-Xlog:cds=off",
                                parameters[0], parameters[1]}));
     platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
@@ -183,8 +184,11 @@ TEST_F(ClassDataAssembly, ModuleOptionsMakeAnArchiveOfTheirOwn) {
 TEST_F(ClassDataAssembly, NoArchiveWhereNoneCanBeWrittenButARecordedOneIsStillUsed) {
     platform.readOnlyFolders.insert(userFolder);
     EXPECT_EQ(Start(), Narrow{});
+    platform.fileContents[release] = "JAVA_VERSION=\"21\"\n";
+    EXPECT_EQ(Start(), Narrow{});
     platform.fileContents[release] = "JAVA_VERSION=\"25\"\n";
     EXPECT_EQ(Start(), Narrow{});
+    EXPECT_TRUE(platform.files.empty()) << "no ticket taken";
     platform.fileContents[release] = kRelease17;
     platform.files.insert(Archive(userFolder));
     EXPECT_EQ(Start(), Narrow{Option("-XX:SharedArchiveFile=", Archive(userFolder))});
@@ -193,6 +197,142 @@ TEST_F(ClassDataAssembly, NoArchiveWhereNoneCanBeWrittenButARecordedOneIsStillUs
     platform.createdFolders.clear();
     EXPECT_EQ(Start(), Narrow{});
     EXPECT_TRUE(platform.createdFolders.empty());
+}
+
+TEST(AheadOfTimeCache, IdentityCoversJarsModulesAndHeapShapeOnly) {
+    FakePlatform platform;
+    platform.stamps[L"D:\\app.jar"] = {1200, 77};
+    const std::vector<std::wstring> options = {L"-Djava.class.path=D:\\app.jar;D:\\gone.jar;", L"-Xmx2g", L"-Dx=1",
+                                               L"-XX:+UseZGC", L"-XX:-UseCompressedOops", L"-XX:+UseStringDeduplication",
+                                               L"-XX:ObjectAlignmentInBytes=16", L"-XX:MaxRAMPercentage=50"};
+    EXPECT_EQ(ClassPathIdentity(platform, options), L"-Djava.class.path=\nD:\\app.jar 1200 77\nD:\\gone.jar\n");
+    EXPECT_EQ(HeapShapeOptionsIdentity(options),
+              L"-Xmx2g\n-XX:+UseZGC\n-XX:-UseCompressedOops\n-XX:ObjectAlignmentInBytes=16\n-XX:MaxRAMPercentage=50\n");
+    EXPECT_EQ(SharingOptionAmong(options), L"");
+    EXPECT_EQ(SharingOptionAmong({L"-Xmx1g", L"-Xshare:off"}), L"-Xshare:off");
+    EXPECT_EQ(SharingOptionAmong({L"-XX:AOTCache=mine.aot"}), L"-XX:AOTCache=mine.aot");
+
+    // The variable comes from whoever started the process: only this
+    // identity and a recording in range count.
+    EXPECT_EQ(AssemblyRecording(L"0123abcd.2", L"0123abcd"), 2);
+    EXPECT_EQ(AssemblyRecording(L"0123abcd.3.vm", L"0123abcd"), 3);
+    for (const wchar_t* marker : {L"0123abcd.0", L"0123abcd.4", L"0123abce.1", L"0123abcd.1x", L"0123abcd1", L"",
+                                  L"0123abcd.-", L"0123abcd.1.vx", L"0123abcd.1.vmm", L"0123abcd.4.vm"})
+        EXPECT_EQ(AssemblyRecording(marker, L"0123abcd"), 0) << marker;
+    EXPECT_EQ(AssemblyRecording(L"0123ABCD.1", L"0123ABCD"), 0) << "the hash is written in lower case";
+}
+
+class AheadOfTimeCacheAssembly : public ClassDataAssembly {
+protected:
+    void SetUp() override {
+        ClassDataAssembly::SetUp();
+        platform.fileContents[release] = "JAVA_VERSION=\"25.0.3\"\n";
+        platform.stamps[L"D:\\app.jar"] = {1200, 77};
+        platform.commandLine = L"app.exe -x";
+    }
+    std::wstring Stem() const { return ClassDataStem(L"app.exe", L"25.0.3", L"C:\\jre"); }
+    std::wstring Base(const std::wstring& identity) const { return userFolder + L"\\" + Stem() + L"-" + identity; }
+};
+
+TEST_F(AheadOfTimeCacheAssembly, RecordsWithATicketAssemblesInTheBackgroundThenMaps) {
+    // Older identities and archives of this program and runtime go; other
+    // programs' and runtimes' stay.
+    const std::wstring older = Stem() + L"-00000000.aot", archive = Stem() + L".jsa";
+    const std::wstring other = L"app-17.0.15-12345678.jsa";
+    platform.listings[userFolder + L"\\" + Stem() + L"*"] = {older, archive};
+    platform.files = {userFolder + L"\\" + older, userFolder + L"\\" + archive, userFolder + L"\\" + other};
+    const Narrow record = Start();
+    ASSERT_EQ(record.size(), 6u);
+    const std::string prefix = "-XX:AOTConfiguration=" + platform.ToAnsi(userFolder + L"\\" + Stem() + L"-");
+    ASSERT_EQ(record[1].compare(0, prefix.size(), prefix), 0) << record[1];
+    const std::wstring identity(record[1].begin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                                record[1].begin() + static_cast<std::ptrdiff_t>(prefix.size()) + 8);
+    const std::wstring base = Base(identity);
+    EXPECT_EQ(record, (Narrow{"-XX:AOTMode=record", prefix + platform.ToAnsi(identity) + ".1.aotconf",
+                              "-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-Xlog:cds=off", "-Xlog:aot=off"}));
+    EXPECT_EQ(platform.files, (std::set<std::wstring>{userFolder + L"\\" + other, base + L".1.ticket"}));
+
+    // The runtime wrote nothing: nothing to assemble.
+    KeepRecordedClassDataArchive(platform, vmStart.classData);
+    EXPECT_TRUE(platform.backgroundStarts.empty());
+    // A second first start takes the next ticket; its recording is assembled
+    // by this program, with its command line, once the VM has ended.
+    EXPECT_EQ(Start()[1], prefix + platform.ToAnsi(identity) + ".2.aotconf");
+    platform.files.insert(base + L".2.aotconf");
+    KeepRecordedClassDataArchive(platform, vmStart.classData);
+    KeepRecordedClassDataArchive(platform, vmStart.classData);
+    EXPECT_EQ(platform.backgroundStarts,
+              std::vector<std::wstring>{L"C:\\app\\app.exe | app.exe -x | ZORV_AOT_ASSEMBLY=" + identity + L".2"});
+
+    // The assembly process: the same options but for its own, from the
+    // recording it was named.
+    platform.SetEnv(kCacheAssemblyVariable, identity + L".2");
+    EXPECT_EQ(Start(), (Narrow{"-XX:AOTMode=create", prefix + platform.ToAnsi(identity) + ".2.aotconf",
+                               "-XX:AOTCache=" + platform.ToAnsi(base) + ".2.aot.part", "-Xlog:cds=off",
+                               "-Xlog:aot=off"}));
+    EXPECT_EQ(vmStart.classData.mappedCache, base + L".aot");
+    // It starts the one whose VM writes the cache, waits for it, and names
+    // the cache only when that ended well.
+    platform.backgroundStarts.clear();
+    platform.backgroundWrites = base + L".2.aot.part";
+    platform.backgroundExitCode = 1;
+    SuperviseCacheAssembly(platform, vmStart.classData);
+    EXPECT_EQ(platform.backgroundStarts,
+              std::vector<std::wstring>{L"C:\\app\\app.exe | app.exe -x | ZORV_AOT_ASSEMBLY=" + identity + L".2.vm"});
+    EXPECT_EQ(platform.files.count(base + L".2.aot.part") + platform.files.count(base + L".aot"), 0u);
+    EXPECT_EQ(platform.files.count(base + L".2.aotconf"), 0u) << "a recording is assembled once";
+    platform.files.insert(base + L".2.aotconf");
+    platform.backgroundExitCode = 0;
+    SuperviseCacheAssembly(platform, vmStart.classData);
+    EXPECT_EQ(platform.files.count(base + L".2.aot.part"), 0u);
+    EXPECT_EQ(platform.files.count(base + L".aot"), 1u);
+    platform.files.erase(base + L".aot");
+    platform.backgroundWrites.clear();
+    platform.SetEnv(kCacheAssemblyVariable, identity + L".1");
+    EXPECT_EQ(Start(), Narrow{}) << "recording 1 has no file";
+    platform.environment.erase(L"zorv_aot_assembly");
+
+    // Later starts map the cache.
+    platform.files.insert(base + L".aot");
+    EXPECT_EQ(Start(), (Narrow{"-XX:AOTCache=" + platform.ToAnsi(base) + ".aot", "-Xlog:cds=off", "-Xlog:aot=off"}));
+    EXPECT_EQ(vmStart.classData.recordingFiles.size(), 9u);
+    EXPECT_EQ(vmStart.classData.recordingFiles[0], base + L".1.ticket");
+}
+
+TEST_F(AheadOfTimeCacheAssembly, ANewIdentityForChangedJarsAndHeapShapeAndAtMostThreeRecordings) {
+    auto cacheOfThisStart = [&] {
+        platform.files.clear();
+        Start();
+        return vmStart.classData.cacheRecording;
+    };
+    const std::wstring plain = cacheOfThisStart();
+    EXPECT_EQ(cacheOfThisStart(), plain);
+    platform.stamps[L"D:\\app.jar"] = {1200, 78};
+    EXPECT_NE(cacheOfThisStart(), plain) << "a jar changed";
+    platform.stamps[L"D:\\app.jar"] = {1200, 77};
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-XX:+UseZGC -Xmx1g");
+    EXPECT_NE(cacheOfThisStart(), plain) << "another collector may lay objects out otherwise";
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Dtitle=x -Xmx1g");
+    EXPECT_EQ(cacheOfThisStart(), plain) << "a property is no part of it";
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
+
+    // Three recordings made no cache: no more are made.
+    platform.files.clear();
+    for (int n = 1; n <= kCacheRecordings; ++n) EXPECT_EQ(Start().size(), 6u) << n;
+    EXPECT_EQ(Start(), Narrow{});
+    EXPECT_TRUE(vmStart.classData.cacheRecording.empty());
+
+    // JDK 24 logs about its cache under "cds" only, and knows no "aot" tag.
+    platform.files.clear();
+    platform.fileContents[release] = "JAVA_VERSION=\"24\"\n";
+    const Narrow jdk24 = Start();
+    ASSERT_EQ(jdk24.size(), 5u);
+    EXPECT_EQ(jdk24.back(), "-Xlog:cds=off");
+    // These runtimes refuse to start with a cache and a -Xshare of the user's.
+    platform.files.clear();
+    platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xshare:off -Xmx1g");
+    EXPECT_EQ(Start(), Narrow{"-Xshare:off"});
+    EXPECT_TRUE(platform.files.empty());
 }
 
 }  // namespace

@@ -28,6 +28,10 @@ public:
     std::set<std::wstring> files;  // exact paths that exist
     std::map<std::wstring, std::string> fileContents;  // what ReadFileStart finds
     std::vector<std::wstring> filesRead;               // every path ReadFileStart was asked for
+    std::map<std::wstring, std::pair<std::uint64_t, std::uint64_t>> stamps;  // path -> size, time of change
+    std::vector<std::wstring> backgroundStarts;  // "application | command line | variable=value"
+    std::uint32_t backgroundExitCode = 0;  // of each one waited for
+    std::wstring backgroundWrites;         // a file each one makes
     std::map<std::wstring, std::vector<std::wstring>> listings;  // pattern -> names
     std::vector<std::wstring> createdFolders;
     std::map<std::wstring, std::uint32_t> folderErrors;  // folders whose creation fails with this code
@@ -164,7 +168,10 @@ public:
         SetProfile(path, section, key, value);
         return true;
     }
-    bool RemoveFile(const std::wstring& path) override { return profiles.erase(path) != 0; }
+    bool RemoveFile(const std::wstring& path) override {
+        const bool profile = profiles.erase(path) != 0;
+        return files.erase(path) != 0 || profile;
+    }
     bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override {
         filesRead.push_back(path);
         auto found = fileContents.find(path);
@@ -262,6 +269,21 @@ public:
         error = 2;
         return false;
     }
+    bool StartBackgroundProcess(const std::wstring& application, const std::wstring& line, const std::wstring& variable,
+                                const std::wstring& value, bool wait, std::uint32_t& exitCode, std::uint32_t&) override {
+        backgroundStarts.push_back(application + L" | " + line + L" | " + variable + L"=" + value);
+        if (wait) exitCode = backgroundExitCode;
+        if (!backgroundWrites.empty()) files.insert(backgroundWrites);
+        return true;
+    }
+    bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override {
+        auto found = stamps.find(path);
+        if (found == stamps.end()) return false;
+        size = found->second.first;
+        modified = found->second.second;
+        return true;
+    }
+    bool CreateNewFile(const std::wstring& path) override { return files.insert(path).second; }
 
 private:
     static int Index(RegistryView view) { return static_cast<int>(view); }
@@ -291,9 +313,10 @@ inline std::unique_ptr<SplashScreenWindow> FakePlatform::NewSplashScreenWindow()
 inline int FakePlatform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
     dialogOwners.push_back(owner);
     dialogMessages.push_back(dialog.message);
-    bool okEnabled = false;
-    for (const std::wstring& folder : browsedFolders) okEnabled = dialog.TakeFolder(folder);
-    return runtimeDialogAnswer == kDialogOk && okEnabled ? kDialogOk : kDialogCancel;
+    // Whether OK could be pressed is the dialog's own business: the answer is
+    // given as scripted, so that the caller's check of the choice is what counts.
+    for (const std::wstring& folder : browsedFolders) dialog.TakeFolder(folder);
+    return runtimeDialogAnswer;
 }
 
 }  // namespace zorv::testing

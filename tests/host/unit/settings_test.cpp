@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <set>
+
 #include "launcher_fixture.h"
+#include "launcher/settings_keys.h"
+#include "launcher/trace.h"
 #include "launcher/launcher_settings.h"
 
 namespace zorv {
@@ -133,6 +138,43 @@ TEST_F(Settings, PerUserCopyDecidesTheJrePathOfANormalApplication) {
     EXPECT_TRUE(settings.instance.isService);
     EXPECT_EQ(settings.runtime.configuredRuntimeFolder, L"D:\\from-settings");
     EXPECT_TRUE(platform.createdFolders.empty());
+}
+
+// The trace's lines, kept.
+class KeptLines : public TraceSink {
+public:
+    explicit KeptLines(std::vector<std::wstring>& lines) : lines_(lines) {}
+    void Write(const std::wstring& line) override { lines_.push_back(line); }
+
+private:
+    std::vector<std::wstring>& lines_;
+};
+
+// The settings reference and the checker know the keys from their table:
+// every key the launcher asks for is in it, in its section, and it lists
+// none the launcher never asks for.
+TEST_F(Settings, TheTableOfKeysHoldsExactlyTheKeysTheLauncherReads) {
+    std::vector<std::wstring> lines;
+    Trace trace(std::make_unique<KeptLines>(lines));
+    platform.trace = &trace;
+    std::set<std::wstring> listedNames, listedKeys;
+    for (const SettingsKey& key : SettingsKeys()) {
+        listedNames.insert(key.name);
+        listedKeys.insert(key.section + L"/" + key.name);
+        if (key.name != L"Main Class") Set(key.section, key.name, L"x");
+    }
+    ASSERT_TRUE(Read());
+    platform.trace = nullptr;
+    // Each read is traced, "settings: <key> = <value> (<where from>)", set or not.
+    std::set<std::wstring> readNames;
+    for (const std::wstring& line : lines) {
+        const std::size_t at = line.find(L"settings: ");
+        if (at != std::wstring::npos) readNames.insert(line.substr(at + 10, line.find(L" = ", at) - at - 10));
+    }
+    EXPECT_EQ(readNames, listedNames);
+    // A value set is asked for in the section it was set in.
+    std::set<std::wstring> readKeys(platform.profileValueReads.begin(), platform.profileValueReads.end());
+    EXPECT_EQ(readKeys, listedKeys);
 }
 
 }  // namespace

@@ -47,6 +47,11 @@
 //   FAKEJVM_LOAD_BY_NAME   comma-separated library names main loads by name alone, as a JNI
 //                          library's dependencies are: logs load_by_name <name> found|not_found
 //   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
+// Ahead-of-time cache options act as on a runtime of JDK 24 and later: with -XX:AOTMode=record the
+// file of -XX:AOTConfiguration is written when the VM ends (destroy or System.exit); with
+// -XX:AOTMode=create the file of -XX:AOTCache is written and JNI_CreateJavaVM ends the process
+// with exit code 0, as HotSpot does once the cache is written.
+//
 //   FAKEJVM_PAUSE_AT       comma-separated points (create, main, destroy) at which the double
 //                          logs "pause <point>" and waits, at most 30 s, until the test sets the
 //                          auto-reset event named by FAKEJVM_PAUSE: a test looks at the launcher's
@@ -86,6 +91,7 @@
 //   exception_clear                       attach | attach_daemon      get_env version=.. result=N
 //   detach | detach not_attached          destroy     destroy_wait threads=N
 //   caller_thread loader|other            after create and destroy: the thread that loaded the DLL?
+//   aot_recorded <path>                   aot_created <path>   (the files of the options above)
 //   qpc create=<count> (entry of JNI_CreateJavaVM)   qpc main_return=<count>   (FAKEJVM_LOG_QPC)
 // Faults by the caller, all upper case so a test can assert none occurred:
 //   UNEXPECTED slot N / UNEXPECTED vm_slot N   (then ExitProcess(97))
@@ -310,6 +316,7 @@ struct State {
     DWORD mainWaitMs = 0, secondarySleepMs = 0;
     std::wstring trace, traceFault;
     bool traceScripted = false;
+    std::string aotRecording;  // written when the VM ends
 };
 State state;
 ThreadEnv strayEnv;  // stands in for an unknown env so a faulty call can still be logged
@@ -429,8 +436,19 @@ bool SupportedVersion(jint v) {
 
 // ---- exit paths ----------------------------------------------------------------------------
 
+void WriteAotRecording() {
+    if (state.aotRecording.empty()) return;
+    if (std::FILE* file = std::fopen(state.aotRecording.c_str(), "wb")) {
+        std::fputs("fake AOT configuration\n", file);
+        std::fclose(file);
+    }
+    Say("aot_recorded ", state.aotRecording);
+    state.aotRecording.clear();
+}
+
 // Runs with no lock held: the launcher's hook may do anything, including calling back in.
 [[noreturn]] void VmExit(jint code) {
+    WriteAotRecording();
     auto hook = state.exitHook;
     Say("exit_hook ", hook ? std::to_string(code) : std::string("null"));
     if (hook) hook(code);
@@ -1193,6 +1211,7 @@ jint JNICALL DestroyJavaVM(JavaVM* vm) {
     if (size_t n = OtherLiveThreads()) Say("DESTROY_TIMEOUT threads=", n);
     if (!state.utfChars.empty()) Say("LEAKED_UTF_CHARS ", state.utfChars.size());
     state.destroyed = true;
+    WriteAotRecording();
     return JNI_OK;
 }
 
@@ -1406,6 +1425,23 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, vo
             state.exitHook = reinterpret_cast<void(JNICALL*)(jint)>(a->options[i].extraInfo);
         if (s && std::strcmp(s, "abort") == 0)
             state.abortHook = reinterpret_cast<void(JNICALL*)()>(a->options[i].extraInfo);
+    }
+    std::string aotMode, aotConfiguration, aotCache;
+    for (jint i = 0; i < a->nOptions; ++i) {
+        const std::string o = a->options[i].optionString ? a->options[i].optionString : "";
+        for (auto* field : {&aotMode, &aotConfiguration, &aotCache}) {
+            const char* name = field == &aotMode ? "-XX:AOTMode=" : field == &aotConfiguration ? "-XX:AOTConfiguration=" : "-XX:AOTCache=";
+            if (o.compare(0, std::strlen(name), name) == 0) *field = o.substr(std::strlen(name));
+        }
+    }
+    if (aotMode == "record") state.aotRecording = aotConfiguration;
+    if (aotMode == "create") {
+        if (std::FILE* file = std::fopen(aotCache.c_str(), "wb")) {
+            std::fputs("fake AOT cache\n", file);
+            std::fclose(file);
+        }
+        Say("aot_created ", aotCache);
+        std::exit(0);
     }
     ReadScript();
     state.created = true;

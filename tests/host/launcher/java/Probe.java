@@ -57,3 +57,15 @@ class PlainProbe {
         Probe.main(args);
     }
 }
+
+// An application whose secondaryMain is an instance method, which the
+// launcher never calls: to second starts it has none.
+class InstanceProbe {
+    public static void main(String[] args) throws Exception {
+        Probe.main(args);
+    }
+
+    public int secondaryMain(String[] args) {
+        return 0;
+    }
+}
