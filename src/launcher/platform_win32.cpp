@@ -130,6 +130,10 @@ void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
     else MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
 }
 
+void Win32Platform::WriteNotice(const std::wstring& text) {
+    if (console_ && !unseen_) WriteConsoleError(text);
+}
+
 WindowHandle Win32Platform::ActiveWindow() { return GetActiveWindow(); }
 
 int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {

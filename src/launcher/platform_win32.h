@@ -75,6 +75,8 @@ public:
     bool RunAsService(const ServiceRun& run, std::int32_t& exitCode) override;
     std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile) override;
     std::int32_t RemoveService(const std::wstring& name) override;
+    // The console launcher's notices go to its standard error; the GUI one's nowhere.
+    void WriteNotice(const std::wstring& text) override;
     // From now on nobody sees this process's windows: a service's messages
     // go to the event log whatever its window station claims.
     void SetUnseen() { unseen_ = true; }

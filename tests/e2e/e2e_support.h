@@ -128,4 +128,12 @@ long RunTool(const std::wstring& arguments);
 
 extern const char kNoMainClass[];
 
+// The Linux path Wine gives a Windows path (empty when there is none), and
+// that path quoted for sh.
+std::string UnixPath(const std::wstring& path);
+std::string Quoted(const std::wstring& path);
+// Runs a sh command on the Linux side and waits for its exit status (-1 when
+// it could not start or did not end within 20 s).
+int RunOnHost(const Sandbox& sandbox, const std::string& command);
+
 }  // namespace e2e
