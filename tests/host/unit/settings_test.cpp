@@ -161,7 +161,9 @@ TEST_F(Settings, TheTableOfKeysHoldsExactlyTheKeysTheLauncherReads) {
     for (const SettingsKey& key : SettingsKeys()) {
         listedNames.insert(key.name);
         listedKeys.insert(key.section + L"/" + key.name);
-        if (key.name != L"Main Class") Set(key.section, key.name, L"x");
+        // A service's own section is read only for a service.
+        if (key.name == L"Application Type") Set(key.section, key.name, L"service");
+        else if (key.name != L"Main Class") Set(key.section, key.name, L"x");
     }
     ASSERT_TRUE(Read());
     platform.trace = nullptr;
