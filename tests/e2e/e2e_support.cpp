@@ -229,4 +229,27 @@ int RunOnHost(const Sandbox& sandbox, const std::string& command) {
     return text.empty() ? -1 : std::atoi(text.c_str());
 }
 
+bool StartsSuspended(const std::wstring& exe, DWORD& error) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &process)) {
+        error = GetLastError();
+        return false;
+    }
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool RunsX86Programs() {
+    wchar_t folder[MAX_PATH] = L"";
+    const UINT length = GetSystemWow64DirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH && FileExists(std::wstring(folder) + L"\\ntdll.dll");
+}
+
 }  // namespace e2e

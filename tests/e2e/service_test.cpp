@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -72,14 +73,14 @@ protected:
         }
         // Nothing starts the cases' services but the cases.
         if (!startType) ini.Set(L"Start Type", L"manual");
-        WriteSettings(ini);
+        sandbox_.WriteBytes(folder_ + L"app.ini", ini.Encoded());
     }
     // The double's script for the next start, beside it.
     void WriteDouble(const Pairs& variables) {
         DeleteFileW(log_.c_str());
         std::wstring text = L"FAKEJVM_LOG=" + log_ + L"\nFAKEJVM_CLASSES=com/example/App\nFAKEJVM_PAUSE=" + event_ + L"\n";
         for (const auto& entry : variables) text += entry.first + L"=" + entry.second + L"\n";
-        sandbox_.WriteBytes(L"rt\\bin\\server\\fakejvm.env", Utf8(text));
+        sandbox_.WriteBytes(folder_ + L"rt\\bin\\server\\fakejvm.env", Utf8(text));
     }
 
     ::testing::AssertionResult Install() {
@@ -131,6 +132,8 @@ protected:
 
     SC_HANDLE manager_ = nullptr;
     std::wstring name_, event_, trace_;
+    // Where the service's executable, settings and runtime are: empty, or a subfolder ending in "\\".
+    std::wstring folder_;
 };
 
 std::vector<std::wstring> MultiString(const wchar_t* list) {
@@ -233,6 +236,42 @@ TEST_F(Service, StopEndsTheApplicationAsSystemExitWouldAndReportsStopped) {
     EXPECT_NE(TraceText().find("service: stop requested, ending the application with System.exit(0)"),
               std::string::npos)
         << TraceText();
+}
+
+// The console launcher and the x86 one connect to the manager as the GUI launcher does.
+TEST_F(Service, EveryLauncherRunsAsAServiceAndStops) {
+    struct Kind {
+        const wchar_t* folder;
+        std::wstring launcher, jvm;
+    };
+    const std::wstring x86 = zorv::testing::FromHostPath(EnvironmentValue(L"ZORV_E2E_LAUNCHER_X86"));
+    std::vector<Kind> kinds = {{L"console\\", ConsoleLauncherExe(), FakeJvm64()}};
+    DWORD error = 0;
+    if (!x86.empty() && FileExists(x86) && !FakeJvm32().empty() && RunsX86Programs() && StartsSuspended(x86, error))
+        kinds.push_back({L"x86\\", x86, FakeJvm32()});
+    else
+        std::printf("the x86 launcher, its jvm.dll double or Wine's 32-bit half is missing (error %lu): only the "
+                    "console launcher is tried\n",
+                    static_cast<unsigned long>(error));
+    for (const Kind& kind : kinds) {
+        folder_ = kind.folder;
+        exe_ = sandbox_.CopyIn(kind.launcher, folder_ + L"app.exe");
+        sandbox_.WriteBytes(folder_ + L"lib\\app.jar", "not really a jar");
+        InstallRuntime(folder_ + L"rt", L"bin\\server\\jvm.dll", false, kind.jvm);
+        log_ = sandbox_.Path(folder_ + L"fake.log");
+        WriteService({});
+        WriteDouble({{L"FAKEJVM_MAIN_WAIT", L"60000"}});
+        ASSERT_TRUE(Install()) << Utf8(kind.folder);
+        SERVICE_STATUS_PROCESS status = {};
+        ASSERT_TRUE(StartRunning(status)) << Utf8(kind.folder);
+        EXPECT_TRUE(Logged("call_static_void com/example/App.main")) << Utf8(kind.folder);
+        ASSERT_TRUE(Stop());
+        ASSERT_TRUE(WaitFor(SERVICE_STOPPED, 10000, status)) << TraceText();
+        EXPECT_EQ(ExitCodeOf(status), 0) << Utf8(kind.folder);
+        EXPECT_TRUE(Logged("system_exit 0")) << Utf8(kind.folder) << ReadFileBytes(log_);
+        ExpectNoFaults();
+        EXPECT_TRUE(Ended(Start(L"--remove-service"), 0, {})) << Utf8(kind.folder);
+    }
 }
 
 TEST_F(Service, StopMethodRunsOnItsOwnThreadAndTheServiceEndsWithMain) {
@@ -348,6 +387,22 @@ TEST_F(Service, FilesOrdinaryUsersCanChangeAreRefusedAtInstall) {
     DeleteFileW(exe_.c_str());
     DeleteFileW((open + L"\\app.ini").c_str());
     RemoveDirectoryW(open.c_str());
+
+    // A folder opened up after the install: the service starts, with a warning in the event log.
+    exe_ = sandbox_.Path(L"app.exe");
+    WriteService({});
+    WriteDouble({});
+    ASSERT_TRUE(Install());
+    ASSERT_EQ(RunOnHost(sandbox_, "chmod 777 " + Quoted(sandbox_.Root())), 0);
+    ScHandle service = Open();
+    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+    SERVICE_STATUS_PROCESS status = {};
+    ASSERT_TRUE(WaitFor(SERVICE_STOPPED, 10000, status)) << TraceText();
+    EXPECT_EQ(ExitCodeOf(status), 0);
+    EXPECT_NE(TraceText().find("to the event log: Everyone can change " + Utf8(sandbox_.Root()) +
+                               ", and so run code of their own as this service's account."),
+              std::string::npos)
+        << TraceText();
 }
 
 }  // namespace
