@@ -205,6 +205,14 @@ TEST_F(Service, InstallRegistersWhatTheSettingsSayOnceAndRemoveUndoesIt) {
     EXPECT_FALSE(Open());
     EXPECT_EQ(Lines(), std::vector<std::string>{}) << "no VM for a service command";
 
+    // A part the manager refuses takes the whole registration back: Wine's refuses failure actions.
+    WriteService({{L"Restart Delay", L"5"}});
+    EXPECT_TRUE(Ended(Start(L"--install-service"), kFailed,
+                      {"Installing the service \"" + Utf8(name_) +
+                       "\" failed: the service manager refused its restart after a failure (error 124). Nothing was "
+                       "changed."}));
+    EXPECT_FALSE(Open());
+
     // Without "Application Type=service" the switch is the application's argument.
     WriteSettings(Settings({{L"JRE Path", L"rt"}}));
     EXPECT_TRUE(Ended(Start(L"--install-service"), 0, {}));

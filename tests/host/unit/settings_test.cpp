@@ -161,10 +161,11 @@ TEST_F(Settings, TheTableOfKeysHoldsExactlyTheKeysTheLauncherReads) {
     for (const SettingsKey& key : SettingsKeys()) {
         listedNames.insert(key.name);
         listedKeys.insert(key.section + L"/" + key.name);
-        // A service's own section is read only for a service.
-        if (key.name == L"Application Type") Set(key.section, key.name, L"service");
-        else if (key.name != L"Main Class") Set(key.section, key.name, L"x");
+        if (key.name != L"Main Class") Set(key.section, key.name, L"x");
     }
+    ASSERT_TRUE(Read());
+    // A service reads its own section, and no single-instance setting.
+    Set(L"Application", L"Application Type", L"service");
     ASSERT_TRUE(Read());
     platform.trace = nullptr;
     // Each read is traced, "settings: <key> = <value> (<where from>)", set or not.
