@@ -40,13 +40,15 @@ std::wstring UserFolderName(const std::wstring& name) {
     return kept.substr(first, kept.find_last_not_of(L". ") - first + 1);
 }
 
-std::wstring UserSettingsFileName(const std::wstring& programPath) {
+std::wstring ProgramBaseName(const std::wstring& programPath) {
     std::size_t slash = programPath.rfind(L'\\');
     std::wstring name = slash == std::wstring::npos ? programPath : programPath.substr(slash + 1);
     std::size_t dot = name.rfind(L'.');
     if (dot != std::wstring::npos) name.erase(dot);
-    return name + L".ini";
+    return name;
 }
+
+std::wstring UserSettingsFileName(const std::wstring& programPath) { return ProgramBaseName(programPath) + L".ini"; }
 
 bool IsAbsolutePath(const std::wstring& path, const SystemConventions& conventions) {
     if (conventions.rootedPathsAreAbsolute && !path.empty() && (path[0] == L'\\' || path[0] == L'/')) return true;

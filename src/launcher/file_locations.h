@@ -22,6 +22,8 @@ std::wstring RemoveReservedFileNameCharacters(const std::wstring& name);
 // control characters, and without dots and spaces at either end, so that it
 // can neither climb out of the user's folder ("..") nor name that folder itself.
 std::wstring UserFolderName(const std::wstring& name);
+// The program's file name without its folder and extension.
+std::wstring ProgramBaseName(const std::wstring& programPath);
 // The per-user copy's file name: the program's file name with ".ini" for its extension.
 std::wstring UserSettingsFileName(const std::wstring& programPath);
 // A path is absolute when its second character is ":" or it starts with

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "launcher/file_locations.h"
+#include "launcher/service.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
 #include "resources/string_table.h"
@@ -15,6 +16,12 @@ namespace zorv {
 namespace {
 
 Launcher* currentLauncher = nullptr;
+
+// How long a service's start may take for the service manager to wait:
+// the runtime search (a dialog never waits in a service), then the VM's
+// creation up to main, which a large class path or a cold disk can slow.
+constexpr std::uint32_t kRuntimeSearchHintMs = 10000;
+constexpr std::uint32_t kVmStartHintMs = 30000;
 
 // The JDK 1.1 initialisation record is no longer declared by jni.h; the VM
 // still fills its javaStackSize field, at byte offset 24 on 64-bit targets.
@@ -65,8 +72,7 @@ int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
     int result = -1;
     {
         Launcher launcher(platform);
-        if (launcher.Initialise()) result = launcher.Run();
-        else if (trace) trace->Line(L"launcher: initialisation ended the start");
+        result = launcher.Launch();
     }
     if (trace) trace->Line(L"launcher: exit code " + DecimalText(result));
     platform.trace = nullptr;
@@ -75,10 +81,59 @@ int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
 
 void Launcher::KeepRecordedClassDataArchive() { zorv::KeepRecordedClassDataArchive(platform, vmStart.classData); }
 
+bool Launcher::ReadSettings() {
+    return TracedStage(platform.trace, L"settings", [this] { return ReadLauncherSettings(platform, files, settings); });
+}
+
+std::int32_t Launcher::Launch() {
+    if (!ReadSettings()) {
+        if (platform.trace) platform.trace->Line(L"launcher: initialisation ended the start");
+        return -1;
+    }
+    if (settings.instance.isService && ServiceCommandFrom(settings.start.arguments) != ServiceCommand::none)
+        return RunServiceCommand();
+    ServiceRun run;
+    run.name = settings.service.name;
+    run.isService = settings.instance.isService;
+    run.stopMethod = !settings.service.stopClass.empty();
+    run.body = &Launcher::RunService;
+    run.context = this;
+    std::int32_t code = -1;
+    if (platform.RunAsService(run, code)) return code;
+    return StartAndRun();
+}
+
+std::int32_t Launcher::RunService(void* launcher, ServiceManager& manager) {
+    Launcher& self = *static_cast<Launcher*>(launcher);
+    self.service = &manager;
+    return self.StartAndRun();
+}
+
+std::int32_t Launcher::StartAndRun() {
+    if (Initialise()) return Run();
+    if (platform.trace) platform.trace->Line(L"launcher: initialisation ended the start");
+    return -1;
+}
+
+std::int32_t Launcher::RunServiceCommand() {
+    const ServiceCommand command = ServiceCommandFrom(settings.start.arguments);
+    if (command == ServiceCommand::remove) return platform.RemoveService(settings.service.name);
+    if (command == ServiceCommand::misused) {
+        platform.ShowErrorBox(nullptr, FormatPrintf(L"%s and %s take no further arguments; nothing was changed.",
+                                                    {kInstallServiceSwitch, kRemoveServiceSwitch}));
+        return kServiceCommandFailed;
+    }
+    ServicePlan plan;
+    std::wstring problem;
+    if (!BuildServicePlan(settings.service, files.executable, plan, problem)) {
+        platform.ShowErrorBox(nullptr, FormatPrintf(L"The service is not installed: %s.", {problem}));
+        return kServiceCommandFailed;
+    }
+    return platform.InstallService(plan, files.settingsFile);
+}
+
 bool Launcher::Initialise() {
     Trace* trace = platform.trace;
-    if (!TracedStage(trace, L"settings", [this] { return ReadLauncherSettings(platform, files, settings); }))
-        return false;
     const InstanceSettings& instance = settings.instance;
     // The assembly process runs no application: it has no instance to be.
     if (!StartedToAssembleCache(platform) &&
@@ -87,6 +142,7 @@ bool Launcher::Initialise() {
         return false;
     if (singleInstance.active && !singleInstance.isFirst) return true;
     if (settings.start.overrideWorkingDirectory) ApplyWorkingDirectory(platform, files.executable);
+    if (service) service->Starting(kRuntimeSearchHintMs);
     return TracedStage(trace, L"runtime search", [&] {
         return ChooseRuntime(platform, files, settings.runtime, instance, architecture, runtime);
     });
@@ -164,6 +220,7 @@ std::int32_t Launcher::RunHere() {
                     L" bytes (0: the system's default)");
     }
 
+    if (service) service->Starting(kVmStartHintMs);
     std::uint32_t code = 0;
     if (assembly && CacheAssemblyRole(platform) == AssemblyRole::supervisor)
         return static_cast<std::int32_t>(SuperviseCacheAssembly(platform, vmStart.classData));

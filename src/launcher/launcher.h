@@ -90,7 +90,13 @@ public:
     // The process-wide launcher, through which threads and callbacks reach it.
     static Launcher* Current();
 
-    // The stages up to the runtime choice; false when the start ends there.
+    // The whole start, from the settings to the exit code: the application,
+    // a service's, or the service's own install and remove commands.
+    std::int32_t Launch();
+    // The settings stage; false when the start ends there.
+    bool ReadSettings();
+    // The stages after the settings up to the runtime choice; false when the
+    // start ends there.
     bool Initialise();
     // The rest of the start, to its exit code.
     std::int32_t Run();
@@ -127,13 +133,22 @@ public:
     HostedVm vm;
     SplashScreen splash;
     SingleInstance singleInstance;
+    // The system's service manager, when it started or watches this process.
+    ServiceManager* service = nullptr;
 
 private:
+    static std::int32_t RunService(void* launcher, ServiceManager& manager);
+    std::int32_t StartAndRun();
+    std::int32_t RunServiceCommand();
     std::int32_t RunPairProduct();
     std::int32_t RunSecondInstance();
     std::int32_t RunHere();
     bool SplashWanted() const;
 };
+
+// A service's stop request, on a thread of its own: ends the application as
+// the service settings say.
+void StopServiceApplication(void* launcher);
 
 // The VM thread: creates the VM, calls main. 0 on success, 1 on failure.
 std::uint32_t VmThreadMain(void* launcher);

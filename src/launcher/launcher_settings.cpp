@@ -182,6 +182,24 @@ void ReadClassesAndVm(LayeredSettingsStore& settings, StartSettings& start, VmSe
     vm.classDataSharing = settings.Get(kRuntimeSection, L"Class Data Sharing") == L"auto";
 }
 
+void ReadService(const ProgramFiles& files, LayeredSettingsStore& settings, ServiceSettings& service) {
+    const wchar_t section[] = L"Service";
+    service.name = settings.Get(section, L"Service Name");
+    if (service.name.empty()) service.name = ProgramBaseName(files.executable);
+    service.displayName = settings.Get(section, L"Display Name");
+    if (service.displayName.empty()) service.displayName = service.name;
+    service.description = settings.Get(section, L"Description");
+    service.startType = settings.Get(section, L"Start Type");
+    service.dependencies = settings.Get(section, L"Dependencies");
+    service.account = settings.Get(section, L"Account");
+    service.restartDelay = settings.Get(section, L"Restart Delay");
+    service.restartCount = settings.Get(section, L"Restart Count");
+    service.restartReset = settings.Get(section, L"Restart Reset");
+    service.stopTimeout = settings.Get(section, L"Stop Timeout");
+    service.stopClass = Replaced(settings.Get(section, L"Stop Class"), L'.', L'/');
+    service.stopArguments = SplitArguments(settings.Get(section, L"Stop Arguments"));
+}
+
 void ReadOutput(LayeredSettingsStore& settings, OutputSettings& output) {
     output.outputFile = settings.Get(kApplicationSection, L"Output File");
     output.appendOutput = IsExactYesFlag(settings.Get(kApplicationSection, L"Output Append"));
@@ -232,6 +250,7 @@ bool ReadLauncherSettings(Platform& platform, ProgramFiles& files, LauncherSetti
     ReadOutput(layered, settings.output);
     start.extraArgumentsText = layered.Get(kApplicationSection, L"Cmd");
     ReadPresentation(platform, files, settings.presentation);
+    if (instance.isService) ReadService(files, layered, settings.service);
     return true;
 }
 

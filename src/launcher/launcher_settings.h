@@ -106,6 +106,23 @@ struct InstanceSettings {
     bool waitForPair = false;     // "Pair Return Code"
 };
 
+// How the application runs as a service: what installing it registers, and
+// how a stop request ends it. Read only for "Application Type=service".
+struct ServiceSettings {
+    std::wstring name;          // "Service Name", else the executable's name without its extension
+    std::wstring displayName;   // "Display Name", else the service name
+    std::wstring description;   // "Description"
+    std::wstring startType;     // "Start Type", as written
+    std::wstring dependencies;  // "Dependencies": services separated by ";"
+    std::wstring account;       // "Account", as written
+    std::wstring restartDelay;  // "Restart Delay", "Restart Count", "Restart Reset": as written
+    std::wstring restartCount;
+    std::wstring restartReset;
+    std::wstring stopTimeout;   // "Stop Timeout", as written
+    std::wstring stopClass;     // "Stop Class" in the JNI form with "/"
+    std::vector<std::wstring> stopArguments;  // "Stop Arguments", split like the command line
+};
+
 struct LauncherSettings {
     StartSettings start;
     RuntimeRequest runtime;
@@ -113,6 +130,7 @@ struct LauncherSettings {
     OutputSettings output;
     PresentationSettings presentation;
     InstanceSettings instance;
+    ServiceSettings service;
 };
 
 // Finds the program's files and reads the settings, each value written to

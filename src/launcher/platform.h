@@ -169,6 +169,45 @@ public:
     virtual std::int32_t WaitForReply(std::uint32_t message, ReplyKind& kind) = 0;
 };
 
+struct ServicePlan;
+
+// Ends a service's application when the system asks it to stop; run on a
+// thread of its own, it may take as long as the application lets it.
+using StopRoutine = void (*)(void* context);
+
+// The system's service manager, for a launcher it started: Windows' Service
+// Control Manager, or systemd's notification socket. Every report follows
+// what has really happened; stop requests are only recorded by the system's
+// callback and carried out on a thread of their own.
+class ServiceManager {
+public:
+    virtual ~ServiceManager() = default;
+    // Still starting: the next step may take up to waitHintMs.
+    virtual void Starting(std::uint32_t waitHintMs) = 0;
+    // main has been called. From now on a stop request runs stop(context)
+    // on a new thread, and ends the process at once when the application has
+    // not ended stopTimeoutMs later.
+    virtual void Running(StopRoutine stop, void* context, std::uint32_t stopTimeoutMs) = 0;
+    // The application is ending with this code (System.exit, or the end of
+    // the run): the last report. Later calls change nothing.
+    virtual void Stopped(std::int32_t exitCode) = 0;
+    // A line for the system's log: the event log, or systemd's journal.
+    virtual void Log(const std::wstring& text, bool warning) = 0;
+};
+
+// The rest of a start, run by the service manager's thread: the exit code.
+using ServiceBody = std::int32_t (*)(void* context, ServiceManager& manager);
+
+struct ServiceRun {
+    std::wstring name;
+    bool isService = false;  // "Application Type=service"
+    // A stop calls the application's stop method; otherwise it ends the
+    // application as the system's own stop signal does under java.
+    bool stopMethod = false;
+    ServiceBody body = nullptr;
+    void* context = nullptr;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -322,6 +361,17 @@ public:
         error = 2;
         return false;
     }
+
+    // Services. Runs the body as the named service when the system's
+    // service manager started this process (a Windows service), or when it
+    // watches it (systemd's NOTIFY_SOCKET), and gives its exit code; false,
+    // with the body not run, otherwise: the start then goes on as any other.
+    virtual bool RunAsService(const ServiceRun& run, std::int32_t& exitCode);
+    // Registers the service (refused when ordinary users could change the
+    // files it runs, the executable's folder or settingsFile), or removes
+    // it; one of the kService... exit codes, after saying what happened.
+    virtual std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile);
+    virtual std::int32_t RemoveService(const std::wstring& name);
 
     // A path, and a ";"-separated list of paths, with "\" between folders, as
     // this system's VM reads them.

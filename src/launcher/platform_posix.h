@@ -142,6 +142,9 @@ public:
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
                                 const std::wstring& variable, const std::wstring& value, bool wait,
                                 std::uint32_t& exitCode, std::uint32_t& error) override;
+    // In launcher/service_posix.cpp: systemd's notification socket, and
+    // SIGTERM for a service with a stop method.
+    bool RunAsService(const ServiceRun& run, std::int32_t& exitCode) override;
     // "/" between folders and ":" between paths, no empty entries.
     std::wstring VmPath(const std::wstring& path) override { return FromUtf8(NativePath(path)); }
     std::wstring VmPathList(const std::wstring& list) override;

@@ -124,26 +124,31 @@ std::wstring Win32Platform::LoadResourceString(unsigned id) {
 }
 
 void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
-    if (console_) WriteConsoleError(text);
-    else if (!HasVisibleDesktop()) ReportUnseen(trace, text);
+    if (unseen_) ReportUnseen(trace, text);
+    else if (console_) WriteConsoleError(text);
+    else if (SeenByNobody()) ReportUnseen(trace, text);
     else MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
+}
+
+void Win32Platform::WriteNotice(const std::wstring& text) {
+    if (console_ && !unseen_) WriteConsoleError(text);
 }
 
 WindowHandle Win32Platform::ActiveWindow() { return GetActiveWindow(); }
 
 int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
-    if (!console_ && HasVisibleDesktop()) return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
+    if (!console_ && !SeenByNobody()) return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
     // Nobody can pick a folder: the message and the download address.
-    if (console_) WriteConsoleError(RuntimeNotFoundText(dialog));
+    if (console_ && !unseen_) WriteConsoleError(RuntimeNotFoundText(dialog));
     else ReportUnseen(trace, RuntimeNotFoundText(dialog));
     return kDialogCancel;
 }
 
 int Win32Platform::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
-    if (!console_ && HasVisibleDesktop()) return RunExceptionDialog(static_cast<HWND>(owner), traceText);
+    if (!console_ && !SeenByNobody()) return RunExceptionDialog(static_cast<HWND>(owner), traceText);
     // Nobody can choose Ignore: the exception is left to the VM, which reports
     // it on standard error once, and the process ends with 1, as under java.
-    if (!console_) ReportUnseen(trace, traceText);
+    if (!console_ || unseen_) ReportUnseen(trace, traceText);
     return kNoDialog;
 }
 

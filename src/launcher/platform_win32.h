@@ -6,6 +6,8 @@
 
 namespace zorv {
 
+bool HasVisibleDesktop();
+
 class Win32Platform : public Platform {
 public:
     // A console program (launcher-console.exe, or a launcher zorvtool
@@ -69,9 +71,20 @@ public:
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
                                 const std::wstring& variable, const std::wstring& value, bool wait,
                                 std::uint32_t& exitCode, std::uint32_t& error) override;
+    // In launcher/service_win32.cpp.
+    bool RunAsService(const ServiceRun& run, std::int32_t& exitCode) override;
+    std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile) override;
+    std::int32_t RemoveService(const std::wstring& name) override;
+    // The console launcher's notices go to its standard error; the GUI one's nowhere.
+    void WriteNotice(const std::wstring& text) override;
+    // From now on nobody sees this process's windows: a service's messages
+    // go to the event log whatever its window station claims.
+    void SetUnseen() { unseen_ = true; }
 
 private:
+    bool SeenByNobody() const { return unseen_ || !HasVisibleDesktop(); }
     const bool console_;
+    bool unseen_ = false;
 };
 
 // Whether this executable's header names the console subsystem: the one fact
@@ -99,7 +112,7 @@ int RunExceptionDialog(HWND owner, const std::wstring& traceText);
 // False in a window station nobody sees (a service's); then messages go to
 // ReportUnseen: the event log and the trace.
 bool HasVisibleDesktop();
-void ReportUnseen(Trace* trace, const std::wstring& text);
+void ReportUnseen(Trace* trace, const std::wstring& text, WORD type = EVENTLOG_ERROR_TYPE);
 // The tooltip and other common controls the dialogs use, registered once.
 void InitCommonControlsOnce();
 

@@ -8,6 +8,7 @@ const wchar_t kRuntime[] = L"Java Runtime Environment";
 const wchar_t kApplication[] = L"Application";
 const wchar_t kClassPath[] = L"Class Path";
 const wchar_t kDisplay[] = L"Display";
+const wchar_t kService[] = L"Service";
 
 std::vector<SettingsKey> BuildTable() {
     using F = ValueForm;
@@ -114,6 +115,35 @@ std::vector<SettingsKey> BuildTable() {
          L"Module path entries (modular jars and folders of them), found like \"Class Path\" entries; passed as "
          L"--module-path, as java -p passes it."},
 
+        {kService, L"Service Name", F::text, layered, {}, L"the executable's name without its extension",
+         L"Name the service is installed and controlled under (sc start, net stop)."},
+        {kService, L"Display Name", F::text, layered, {}, L"the service name",
+         L"Name the Services console shows."},
+        {kService, L"Description", F::text, layered, {}, L"no description",
+         L"Text the Services console shows under the name."},
+        {kService, L"Start Type", F::anyCaseKeyword, layered, {L"automatic", L"delayed automatic", L"manual"},
+         L"automatic", L"When Windows starts the service: at boot, shortly after boot, or only when asked."},
+        {kService, L"Dependencies", F::text, layered, {}, L"none",
+         L"Services, separated by \";\", that Windows starts before this one."},
+        {kService, L"Account", F::anyCaseKeyword, layered, {L"LocalSystem", L"LocalService", L"NetworkService", L"Virtual"},
+         L"LocalSystem",
+         L"Account the service runs under; \"Virtual\" is the service's own account NT SERVICE\\<Service Name>. "
+         L"No password is ever read from a file."},
+        {kService, L"Restart Delay", F::number, layered, {}, L"no restart after a failure",
+         L"Seconds after which Windows starts the service again when it ended with a failure."},
+        {kService, L"Restart Count", F::number, layered, {}, L"3",
+         L"Restarts after failures before Windows gives up, until the failure count is reset."},
+        {kService, L"Restart Reset", F::number, layered, {}, L"86400 (a day)",
+         L"Seconds without a failure after which the failure count starts again from zero."},
+        {kService, L"Stop Timeout", F::number, layered, {}, L"20",
+         L"Seconds a stop may take (shutdown hooks, the stop method and the application's threads); then the "
+         L"process ends at once."},
+        {kService, L"Stop Class", F::className, layered, {}, L"a stop ends the application as System.exit(0) does",
+         L"Class whose static stop(String[]) or stop() is called, on a thread of its own, when the service is "
+         L"asked to stop; the service ends when the application's threads have ended."},
+        {kService, L"Stop Arguments", F::arguments, layered, {}, L"no arguments",
+         L"Arguments for stop(String[]), split like the command line."},
+
         {kDisplay, L"Splash Screen", F::path, file, {}, L"no splash",
          L"Picture shown while the VM starts; relative to the current directory."},
         {kDisplay, L"Splash Screen Shadow", F::exactKeyword, file, {L"true"}, L"no shadow",
@@ -160,6 +190,7 @@ std::wstring DescribeValueForm(ValueForm form) {
         case ValueForm::vmParameters: return L"VM options";
         case ValueForm::arguments: return L"arguments";
         case ValueForm::filePicture: return L"file path with a date and time picture";
+        case ValueForm::number: return L"whole number";
     }
     return L"text";
 }

@@ -23,6 +23,7 @@ enum class ValueForm {
     vmParameters,    // options separated by spaces, quotes protecting spaces
     arguments,       // split like the command line
     filePicture,     // a file path, %NAME% expanded, then a date and time picture between "%" signs
+    number,          // a whole number in decimal
 };
 
 // Where the launcher reads a key from: the INI file alone, or the INI file

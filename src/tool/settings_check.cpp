@@ -433,6 +433,12 @@ void Checker::CheckFlagsAndKeywords() {
                 }
                 break;
             }
+            case ValueForm::number:
+                if (!trimmed.empty() && trimmed.find_first_not_of(L"0123456789") == std::wstring::npos &&
+                    trimmed.size() <= 9)
+                    break;
+                Report(Severity::error, value, setting + L" is not a whole number of at most 9 digits");
+                break;
             default:
                 break;
         }

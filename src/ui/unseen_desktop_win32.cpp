@@ -17,7 +17,7 @@ bool HasVisibleDesktop() {
            (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-void ReportUnseen(Trace* trace, const std::wstring& text) {
+void ReportUnseen(Trace* trace, const std::wstring& text, WORD type) {
     if (trace) trace->Line(L"no visible desktop, to the event log: " + text);
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -28,7 +28,7 @@ void ReportUnseen(Trace* trace, const std::wstring& text) {
     HANDLE source = RegisterEventSourceW(nullptr, name);
     if (source == nullptr) return;
     const wchar_t* strings[] = {text.c_str()};
-    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr);
+    ReportEventW(source, type, 0, 1, nullptr, 1, 0, strings, nullptr);
     DeregisterEventSource(source);
 }
 

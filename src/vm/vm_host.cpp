@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "launcher/launcher.h"
+#include "launcher/service.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
 #include "resources/string_table.h"
@@ -16,8 +17,13 @@ namespace {
 
 // The VM ends the process itself after calling these; they must not. By the
 // exit hook, System.exit has run its course, class-data recording included.
-void JNICALL ExitHook(jint) {
-    if (Launcher* launcher = Launcher::Current()) launcher->KeepRecordedClassDataArchive();
+void JNICALL ExitHook(jint code) {
+    Launcher* launcher = Launcher::Current();
+    if (launcher == nullptr) return;
+    launcher->KeepRecordedClassDataArchive();
+    // The service manager hears of the end before the process is gone, or
+    // it would take the end for a crash.
+    if (launcher->service != nullptr) launcher->service->Stopped(code);
 }
 void JNICALL AbortHook() {}
 
@@ -360,6 +366,7 @@ bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wst
         return fail();
     }
     if (singleInstance.startEvent != nullptr) platform.SignalEvent(singleInstance.startEvent);
+    if (service != nullptr) service->Running(&StopServiceApplication, this, StopTimeoutMs(settings.service));
 
     CallMain(env, mainClassRef, mainMethod, shape, args);
 
@@ -369,7 +376,13 @@ bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wst
         // As java does, the process ends with 1 once the VM has ended, unless
         // the user chose to go on as if main had returned.
         vm.mainThrew = true;
-        if (failureCheck) {
+        // Nobody reads a service's standard error: its log gets the trace.
+        if (service != nullptr) {
+            std::wstring text = DescribeException(exception, env);
+            service->Log(L"The application's main threw: " + (text.empty() ? std::wstring(L"(no stack trace)") : text),
+                         false);
+        }
+        if (failureCheck && service == nullptr) {
             int choice = AskAboutException(platform, exception, env);
             vm.mainThrew = choice != kDialogIgnore;
             if (choice == kDialogStop) {

@@ -3,6 +3,7 @@
 #include "launcher/win32_api.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <cwctype>
 
@@ -195,6 +196,60 @@ const char kNoMainClass[] = "Main class was not specified in INI file.";
     if (ok) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "expected exit code -1 after the JRE Not Found dialog\ngot "
                                          << Describe(result);
+}
+
+std::string UnixPath(const std::wstring& path) {
+    using Convert = char*(CDECL*)(const wchar_t*);
+    auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* converted = convert != nullptr ? convert(path.c_str()) : nullptr;
+    std::string result = converted != nullptr ? converted : "";
+    if (converted != nullptr) HeapFree(GetProcessHeap(), 0, converted);
+    return result;
+}
+
+std::string Quoted(const std::wstring& path) { return "'" + UnixPath(path) + "'"; }
+
+// Wine starts Linux programs but hands back no process to wait for, so the
+// command leaves its exit status in a file.
+int RunOnHost(const Sandbox& sandbox, const std::string& command) {
+    const std::wstring status = sandbox.Path(L"host.status");
+    DeleteFileW(status.c_str());
+    const std::string unixStatus = Quoted(status);
+    sandbox.WriteBytes(L"host.sh", command + " >/dev/null 2>&1\necho $? >" + unixStatus + ".part && mv " + unixStatus +
+                                       ".part " + unixStatus + "\n");
+    std::wstring line = L"Z:\\bin\\sh \"" + FromUtf8(UnixPath(sandbox.Path(L"host.sh"))) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+    if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+    if (process.hThread != nullptr) CloseHandle(process.hThread);
+    std::string text = WaitForFile(status, 20000);
+    return text.empty() ? -1 : std::atoi(text.c_str());
+}
+
+bool StartsSuspended(const std::wstring& exe, DWORD& error) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &startup, &process)) {
+        error = GetLastError();
+        return false;
+    }
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+bool RunsX86Programs() {
+    wchar_t folder[MAX_PATH] = L"";
+    const UINT length = GetSystemWow64DirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH && FileExists(std::wstring(folder) + L"\\ntdll.dll");
 }
 
 }  // namespace e2e

@@ -128,4 +128,22 @@ long RunTool(const std::wstring& arguments);
 
 extern const char kNoMainClass[];
 
+// The Linux path Wine gives a Windows path (empty when there is none), and
+// that path quoted for sh.
+std::string UnixPath(const std::wstring& path);
+std::string Quoted(const std::wstring& path);
+// Runs a sh command on the Linux side and waits for its exit status (-1 when
+// it could not start or did not end within 20 s).
+int RunOnHost(const Sandbox& sandbox, const std::string& command);
+
+// Whether the image starts (suspended, then ended at once), with the error
+// when not. A Wine without its 32-bit half (wine32:i386, and a kernel that
+// runs i386 programs) refuses every 32-bit image; a broken image is refused
+// as such.
+bool StartsSuspended(const std::wstring& exe, unsigned long& error);
+
+// Whether this Wine has its 32-bit half: without it Wine still creates a
+// 32-bit process, which then dies in its loader.
+bool RunsX86Programs();
+
 }  // namespace e2e

@@ -17,24 +17,6 @@ using zorv::testing::FromHostPath;
 const wchar_t kArguments[] = L"one \"two words\" \u041f\u0440\u0438\u0432\u0435\u0442-\u00fc";
 const std::uint32_t kApplicationExit = 7;
 
-// A Wine without its 32-bit half (wine32:i386, and a kernel that runs i386
-// programs) refuses every 32-bit image; a broken image is refused as such.
-bool StartsSuspended(const std::wstring& exe, DWORD& error) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                        &startup, &process)) {
-        error = GetLastError();
-        return false;
-    }
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
 
 class PairLaunchers : public FakeRuntime {
 protected:
@@ -47,7 +29,7 @@ protected:
         exe64_ = exe_;
         exe32_ = sandbox_.CopyIn(x86, L"app32.exe");
         DWORD error = 0;
-        if (!StartsSuspended(exe32_, error)) {
+        if (!RunsX86Programs() || !StartsSuspended(exe32_, error)) {
             ASSERT_NE(error, static_cast<DWORD>(ERROR_BAD_EXE_FORMAT)) << "the x86 launcher is no valid image";
             GTEST_SKIP() << "this Wine starts no 32-bit program (error " << error
                          << "): it needs wine32:i386 and a kernel that runs i386 programs";

@@ -67,36 +67,6 @@ std::string BlankBmp(int side) {
     return bmp;
 }
 
-std::string UnixPath(const std::wstring& path) {
-    using Convert = char*(CDECL*)(const wchar_t*);
-    auto convert = reinterpret_cast<Convert>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* converted = convert != nullptr ? convert(path.c_str()) : nullptr;
-    std::string result = converted != nullptr ? converted : "";
-    if (converted != nullptr) HeapFree(GetProcessHeap(), 0, converted);
-    return result;
-}
-
-std::string Quoted(const std::wstring& path) { return "'" + UnixPath(path) + "'"; }
-
-// Wine starts Linux programs but hands back no process to wait for, so the
-// command leaves its exit status in a file.
-int RunOnHost(const Sandbox& sandbox, const std::string& command) {
-    const std::wstring status = sandbox.Path(L"host.status");
-    DeleteFileW(status.c_str());
-    const std::string unixStatus = Quoted(status);
-    sandbox.WriteBytes(L"host.sh", command + " >/dev/null 2>&1\necho $? >" + unixStatus + ".part && mv " + unixStatus +
-                                       ".part " + unixStatus + "\n");
-    std::wstring line = L"Z:\\bin\\sh \"" + FromUtf8(UnixPath(sandbox.Path(L"host.sh"))) + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
-    if (process.hProcess != nullptr) CloseHandle(process.hProcess);
-    if (process.hThread != nullptr) CloseHandle(process.hThread);
-    std::string text = WaitForFile(status, 20000);
-    return text.empty() ? -1 : std::atoi(text.c_str());
-}
 
 // The X screen shows the picture at the place: pixel for pixel, or within
 // fuzzPercent. Drawing may trail the window's appearance, so it is asked thrice.

@@ -164,6 +164,9 @@ TEST_F(Settings, TheTableOfKeysHoldsExactlyTheKeysTheLauncherReads) {
         if (key.name != L"Main Class") Set(key.section, key.name, L"x");
     }
     ASSERT_TRUE(Read());
+    // A service reads its own section, and no single-instance setting.
+    Set(L"Application", L"Application Type", L"service");
+    ASSERT_TRUE(Read());
     platform.trace = nullptr;
     // Each read is traced, "settings: <key> = <value> (<where from>)", set or not.
     std::set<std::wstring> readNames;

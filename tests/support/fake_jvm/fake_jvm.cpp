@@ -42,6 +42,13 @@
 //                          as decimal integers (anything else counts 0), so that simultaneous
 //                          callers can tell their replies apart
 //   FAKEJVM_SECONDARY_SLEEP  ms that secondaryMain takes, holding no lock, before it returns
+//   FAKEJVM_STOP           args | noargs | never | throw: the classes of FAKEJVM_CLASSES have a
+//                          static stop(String[]) (stop() with noargs) that sets the event of
+//                          FAKEJVM_PAUSE, so that a main waiting for it returns; never: it
+//                          does not return; throw: it throws IllegalStateException "thrown by stop".
+//                          Unset: no class has a stop method
+// Variables missing from the environment are also looked up in fakejvm.env beside the double
+// (NAME=VALUE lines, UTF-8): a service's environment is the service manager's, not the test's.
 //   FAKEJVM_WRITE_OUT/ERR  text main prints to System.out / System.err (file or std handle)
 //   FAKEJVM_ECHO_INPUT     yes: main then copies its standard input to its standard output
 //   FAKEJVM_LOAD_BY_NAME   comma-separated library names main loads by name alone, as a JNI
@@ -79,6 +86,7 @@
 //   new_object <class>                    (an application class, for its instance main)
 //   secondary_args count=N, then secondary_arg[i]=<utf8>; once it returns:
 //   secondary_return <int>|void          (lines of simultaneous calls interleave)
+//   stop_args count=N, then stop_arg[i]=<utf8> | stop_args none; then stop_return | stop_never_returns
 //   set_out|set_err append=0|1 <path>     set_out|set_err null|other
 //   write_out|write_err file|std          system_exit N
 //   echo_input <bytes copied>
@@ -148,11 +156,51 @@ std::string Utf8(const std::wstring& s, bool modified = false) {
     return o;
 }
 
+// fakejvm.env beside the double: NAME=VALUE lines (UTF-8) for a process
+// whose environment the test does not choose, such as a service's.
+const std::map<std::wstring, std::wstring>& FileVariables() {
+    static const std::map<std::wstring, std::wstring> variables = [] {
+        std::map<std::wstring, std::wstring> read;
+        HMODULE self = nullptr;
+        wchar_t path[MAX_PATH] = L"";
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                reinterpret_cast<LPCWSTR>(&FileVariables), &self) ||
+            GetModuleFileNameW(self, path, MAX_PATH) == 0)
+            return read;
+        std::wstring file = path;
+        file = file.substr(0, file.find_last_of(L'\\') + 1) + L"fakejvm.env";
+        HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return read;
+        std::string bytes;
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+        CloseHandle(h);
+        std::istringstream lines(bytes);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            size_t equals = line.find('=');
+            if (equals == std::string::npos || equals == 0) continue;
+            int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+            std::wstring wide(static_cast<size_t>(n), L'\0');
+            MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &wide[0], n);
+            size_t at = wide.find(L'=');
+            read[wide.substr(0, at)] = wide.substr(at + 1);
+        }
+        return read;
+    }();
+    return variables;
+}
+
 bool EnvVar(const wchar_t* name, std::wstring& value) {
     DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
     if (n == 0) {
         value.clear();
-        return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+        if (GetLastError() != ERROR_ENVVAR_NOT_FOUND) return true;
+        auto found = FileVariables().find(name);
+        if (found == FileVariables().end()) return false;
+        value = found->second;
+        return true;
     }
     std::vector<wchar_t> buf(n);
     n = GetEnvironmentVariableW(name, buf.data(), n);
@@ -311,7 +359,7 @@ struct State {
     void(JNICALL* exitHook)(jint) = nullptr;
     void(JNICALL* abortHook)() = nullptr;
     Obj *out = nullptr, *err = nullptr;  // PrintStreams given to System.setOut / setErr
-    std::wstring helper, mainMode, writeOut, writeErr, echoInput, secondaryForms;
+    std::wstring helper, mainMode, writeOut, writeErr, echoInput, secondaryForms, stopForm;
     std::wstring mainForm;  // FAKEJVM_MAIN_FORM
     DWORD mainWaitMs = 0, secondarySleepMs = 0;
     std::wstring trace, traceFault;
@@ -531,6 +579,10 @@ jmethodID LookupMethod(JNIEnv* env, jclass cls, const char* name, const char* si
         bool isInt = std::strcmp(sig, "([Ljava/lang/String;)I") == 0;
         known = (isVoid && (state.secondaryForms == L"void" || state.secondaryForms == L"both")) ||
                 (isInt && (state.secondaryForms == L"int" || state.secondaryForms == L"both"));
+    }
+    if (isStatic && state.appClasses.count(k->name) && std::strcmp(name, "stop") == 0) {
+        known = state.stopForm == L"noargs" ? std::strcmp(sig, "()V") == 0
+                                            : !state.stopForm.empty() && std::strcmp(sig, "([Ljava/lang/String;)V") == 0;
     }
     if (!known && !(isMain && state.mainMode != L"nomain")) {
         Raise(c.t, "java/lang/NoSuchMethodError", Widen(name));
@@ -753,6 +805,7 @@ jobject CallStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, char
     ThreadEnv* t = nullptr;
     jobject result = nullptr;
     DWORD mainWait = 0, secondarySleep = 0;
+    char stopAction = 0;
     const char* secondaryReturn = nullptr;
     std::string secondaryValue;
     {
@@ -792,6 +845,15 @@ jobject CallStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, char
             } else {
                 Raise(t, "java/lang/NoClassDefFoundError", what ? what->text : L"");
             }
+        } else if (m->name == "stop" && state.appClasses.count(m->cls)) {
+            Say("call_static_void ", m->cls, ".stop");
+            Obj* args = m->sig == "()V" ? nullptr : Deref(a[0].l, fn);
+            size_t n = args && args->kind == Kind::array ? args->elems.size() : 0;
+            if (m->sig == "()V") Say("stop_args none");
+            else Say("stop_args count=", n);
+            for (size_t i = 0; i < n; ++i) Say("stop_arg[", i, "]=", args->elems[i] ? Utf8(args->elems[i]->text) : "null");
+            if (state.stopForm == L"throw") Raise(t, "java/lang/IllegalStateException", L"thrown by stop");
+            else stopAction = state.stopForm == L"never" ? 'n' : 'r';
         } else {
             Say("call_static_void ", m->cls, ".", m->name);
             if (m->name == "setOut" || m->name == "setErr") {
@@ -806,6 +868,22 @@ jobject CallStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, char
                 if (!mainWait) LogQpc("main_return");
             }
         }
+    }
+    // A stop that lets main end sets the event main waits for; one that
+    // never returns keeps its thread for good.
+    if (stopAction == 'n') {
+        Say("stop_never_returns");
+        Sleep(INFINITE);
+    }
+    if (stopAction == 'r') {
+        std::wstring name;
+        if (EnvVar(L"FAKEJVM_PAUSE", name) && !name.empty()) {
+            if (HANDLE event = CreateEventW(nullptr, FALSE, FALSE, name.c_str())) {
+                SetEvent(event);
+                CloseHandle(event);
+            }
+        }
+        Say("stop_return");
     }
     if (mainWait) {
         WaitForPauseEvent(mainWait);
@@ -1320,6 +1398,7 @@ std::wstring Unescape(const std::wstring& s) {
 void ReadScript() {
     state.helper = EnvOr(L"FAKEJVM_HELPER", L"yes");
     state.mainMode = EnvOr(L"FAKEJVM_MAIN", L"return");
+    EnvVar(L"FAKEJVM_STOP", state.stopForm);
     EnvVar(L"FAKEJVM_MAIN_FORM", state.mainForm);
     EnvVar(L"FAKEJVM_WRITE_OUT", state.writeOut);
     EnvVar(L"FAKEJVM_WRITE_ERR", state.writeErr);
