@@ -79,6 +79,16 @@ int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
     return result;
 }
 
+int Launcher::RuntimeFeatureRelease() {
+    // A JDK 8's runtime is its jre folder, whose release file is the JDK's.
+    for (int up = 3; up <= 4; ++up) {
+        const VersionNumber version =
+            RuntimeReleaseVersion(platform, RemovePathComponents(runtime.jvmLibraryPath, up) + L"\\");
+        if (!version.IsOpen()) return FeatureRelease(version);
+    }
+    return FeatureRelease(runtime.registeredVersion);
+}
+
 void Launcher::KeepRecordedClassDataArchive() { zorv::KeepRecordedClassDataArchive(platform, vmStart.classData); }
 
 bool Launcher::ReadSettings() {
@@ -203,6 +213,8 @@ std::int32_t Launcher::RunHere() {
         PrepareLibraryPath(platform, settings.vm, files.executable, jvmLibraryPath, vmStart.options);
     });
     const bool assembly = StartedToAssembleCache(platform);
+    // Before the splash, the first window that depends on the runtime.
+    if (!assembly) platform.SetDpiAwareness(RuntimeFeatureRelease());
     if (!assembly && SplashWanted() &&
         !TracedStage(trace, L"splash", [&] { return StartSplash(settings.presentation, jvmLibraryPath); }))
         return 0;

@@ -144,6 +144,8 @@ private:
     std::int32_t RunSecondInstance();
     std::int32_t RunHere();
     bool SplashWanted() const;
+    // The chosen runtime's feature release from its release file or its registration; 0 when neither says.
+    int RuntimeFeatureRelease();
 };
 
 // A service's stop request, on a thread of its own: ends the application as

@@ -10,6 +10,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // folder or Path.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
     SetThreadLocale(GetSystemDefaultLCID());
+    zorv::UsePerMonitorDpiOnThisThread();
     // The first call into the window system gives this thread its message queue.
     DefWindowProcW(nullptr, WM_NULL, 0, 0);
     // Both launchers are one program: the subsystem in the header, set by the

@@ -345,6 +345,10 @@ public:
     virtual std::unique_ptr<InstanceChannel> NewInstanceChannel() = 0;
     virtual void SignalEvent(EventHandle event) = 0;
     virtual void MakeProcessDpiAware() = 0;
+    // The DPI awareness of the process's windows from now on, the runtime's
+    // own threads included, for a runtime of this feature release (0:
+    // unknown). Nothing where windows know no DPI.
+    virtual void SetDpiAwareness(int featureRelease) { (void)featureRelease; }
     // Starts application with the given command line. With wait, also waits for
     // it and reports its exit code. False with the system error code when it
     // could not be started.

@@ -1,5 +1,7 @@
 #include "launcher/platform_win32.h"
 
+#include "launcher/trace.h"
+
 #include <algorithm>
 #include <cwchar>
 #include <memory>
@@ -523,6 +525,45 @@ void Win32Platform::EndThread(ThreadHandle thread, std::uint32_t threadId) {
 void Win32Platform::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE>(event)); }
 
 void Win32Platform::MakeProcessDpiAware() { SetProcessDPIAware(); }
+
+namespace {
+
+using SetDpiContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+using SetThreadDpiContext = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+
+// Windows 10 1703 and later; older systems have system-wide awareness only.
+template <typename Function>
+Function User32Function(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+}  // namespace
+
+void UsePerMonitorDpiOnThisThread() {
+    if (auto set = User32Function<SetThreadDpiContext>("SetThreadDpiAwarenessContext"))
+        set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+}
+
+// What java.exe's manifest gives its runtime: per-monitor from Java 9, whose
+// windows rescale when moved to a monitor of another scale; system-wide for
+// Java 8, which cannot rescale itself and would keep its 96-dpi size on a
+// denser monitor instead of being stretched there.
+void Win32Platform::SetDpiAwareness(int featureRelease) {
+    const bool perMonitor = featureRelease == 0 || featureRelease >= 9;
+    const DPI_AWARENESS_CONTEXT context =
+        perMonitor ? DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 : DPI_AWARENESS_CONTEXT_SYSTEM_AWARE;
+    bool set = false;
+    if (auto setProcess = User32Function<SetDpiContext>("SetProcessDpiAwarenessContext")) set = setProcess(context) != 0;
+    else set = SetProcessDPIAware() != 0;
+    // The launcher's own thread follows the process from here on.
+    if (auto setThread = User32Function<SetThreadDpiContext>("SetThreadDpiAwarenessContext")) setThread(context);
+    if (trace) {
+        trace->Line(std::wstring(L"dpi: ") + (perMonitor ? L"per-monitor" : L"system-wide") + L" awareness for " +
+                    (featureRelease == 0 ? std::wstring(L"a runtime of unknown version")
+                                         : L"Java " + std::to_wstring(featureRelease)) +
+                    (set ? L"" : L"; the system kept the one it had (the manifest's, if it names one)"));
+    }
+}
 
 namespace {
 

@@ -67,6 +67,7 @@ public:
     std::unique_ptr<InstanceChannel> NewInstanceChannel() override;
     void SignalEvent(EventHandle event) override;
     void MakeProcessDpiAware() override;
+    void SetDpiAwareness(int featureRelease) override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
                                 const std::wstring& variable, const std::wstring& value, bool wait,
@@ -102,6 +103,9 @@ inline bool StartedAsConsoleProgram() {
 void WriteText(HANDLE handle, const std::wstring& text, unsigned codePage);
 // A console program's message on standard error, ending in one line end.
 void WriteConsoleError(const std::wstring& text);
+// Windows made before the runtime is known (message boxes, the "JRE Not
+// Found" dialog) scale on each monitor, whatever the process settles on.
+void UsePerMonitorDpiOnThisThread();
 
 // Text in a code page (CP_THREAD_ACP, CP_UTF8); empty when it cannot be converted.
 std::string ToCodePage(const std::wstring& text, unsigned codePage);

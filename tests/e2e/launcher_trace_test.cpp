@@ -115,5 +115,51 @@ TEST_F(LauncherTrace, FileShowsWhyTheRegisteredRuntimeWasChosenAndAnUnsetVariabl
     EXPECT_FALSE(FileExists(unwritable));
 }
 
+// The launcher's manifest leaves the DPI awareness to the launcher, which
+// gives the process what java.exe gives the runtime it chose; the rest is
+// java.exe's too: common controls 6, asInvoker, and the same Windows versions.
+TEST_F(LauncherTrace, DpiAwarenessFollowsTheChosenRuntimeAsUnderJavaExe) {
+    HMODULE image = LoadLibraryExW(exe_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(image, nullptr);
+    HRSRC found = FindResourceW(image, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(image, found)));
+    const std::string manifest(bytes, SizeofResource(image, found));
+    FreeLibrary(image);
+    EXPECT_EQ(manifest.find("<dpiAware"), std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("<dpiAwareness"), std::string::npos) << manifest;
+    for (const char* expected :
+         {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "level=\"asInvoker\"",
+          "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>",
+          "<supportedOS Id=\"{e2011457-1546-43c5-a5fe-008deee3d3f0}\"/>",
+          "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>",
+          "<supportedOS Id=\"{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}\"/>",
+          "<supportedOS Id=\"{1f676c76-80e1-4239-95bb-83d0f6d0da78}\"/>"}) {
+        EXPECT_NE(manifest.find(expected), std::string::npos) << expected;
+    }
+
+    // A JDK 8's runtime is its jre folder; the release file is the JDK's.
+    InstallRuntime(L"jdk8\\jre", L"bin\\server\\jvm.dll", false);
+    sandbox_.WriteBytes(L"jdk8\\release", "JAVA_VERSION=\"1.8.0_402\"\n");
+    InstallRuntime(L"jdk17", L"bin\\server\\jvm.dll", false);
+    sandbox_.WriteBytes(L"jdk17\\release", "JAVA_VERSION=\"17.0.10\"\n");
+    InstallRuntime(L"unknown", L"bin\\server\\jvm.dll", false);
+    const std::wstring tracePath = sandbox_.Path(L"trace.log");
+    for (const auto& runtime : std::vector<std::pair<std::wstring, std::string>>{
+             {L"jdk8\\jre", "dpi: system-wide awareness for Java 8"},
+             {L"jdk17", "dpi: per-monitor awareness for Java 17"},
+             {L"unknown", "dpi: per-monitor awareness for a runtime of unknown version"}}) {
+        WriteSettings(Settings({{L"JRE Path", runtime.first}}));
+        DeleteFileW(tracePath.c_str());
+        EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_LAUNCHER_DEBUG", tracePath}}), 0, {}));
+        // Wine keeps every process per-monitor aware and refuses the change; Windows takes it.
+        std::vector<std::string> said = WithPrefix(TraceMessages(tracePath), "dpi: ");
+        ASSERT_EQ(said.size(), 1u) << ReadFileBytes(tracePath);
+        EXPECT_TRUE(said[0] == runtime.second ||
+                    said[0] == runtime.second + "; the system kept the one it had (the manifest's, if it names one)")
+            << said[0];
+    }
+}
+
 }  // namespace
 }  // namespace e2e
