@@ -193,6 +193,9 @@ public:
     virtual void Stopped(std::int32_t exitCode) = 0;
     // A line for the system's log: the event log, or systemd's journal.
     virtual void Log(const std::wstring& text, bool warning) = 0;
+    // True where the log is the process's standard error, which already
+    // gets what the runtime prints itself.
+    virtual bool LogIsStandardError() const { return false; }
 };
 
 // The rest of a start, run by the service manager's thread: the exit code.

@@ -66,6 +66,8 @@ public:
         if (trace_) trace_->Line(L"service: to the log: " + text);
     }
 
+    bool LogIsStandardError() const override { return true; }
+
 private:
     void Stopping() {
         if (!stoppingSaid_.exchange(true)) Notify("STOPPING=1");

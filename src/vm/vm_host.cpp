@@ -376,8 +376,10 @@ bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wst
         // As java does, the process ends with 1 once the VM has ended, unless
         // the user chose to go on as if main had returned.
         vm.mainThrew = true;
-        // Nobody reads a service's standard error: its log gets the trace.
-        if (service != nullptr) {
+        // Where nobody reads a service's standard error, its log gets the
+        // trace; where the log is standard error, the runtime's own print
+        // of the uncaught exception already is the trace.
+        if (service != nullptr && !service->LogIsStandardError()) {
             std::wstring text = DescribeException(exception, env);
             service->Log(L"The application's main threw: " + (text.empty() ? std::wstring(L"(no stack trace)") : text),
                          false);

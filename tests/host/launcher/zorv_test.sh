@@ -608,5 +608,115 @@ expect_rc 255
 expect_line "$dir/stderr" 'Virtual Machine Parameters: -jar is an option of the java command, not of the VM; use "Main Jar" in [Java Runtime Environment] instead.'
 rm -f "$root/dialogs.log"
 
+case=service
+# "Application Type=service" as systemd runs it, on JDK 17 and the newest
+# runtime: READY=1 on the notification socket once main is called, STOPPING=1
+# and the exit status at the end, and the socket hidden from the application.
+# SIGTERM ends it as under java without a stop class, and calls the stop
+# method with one. The datagrams reach socat, which keeps them in notify.log.
+listen() {  # listen SOCAT-ADDRESS NAME-AS-IN-/proc/net/unix
+    rm -f "$dir/notify.log"
+    socat -u "$1" "OPEN:$dir/notify.log,creat,append" &
+    listener=$!
+    for _ in $(seq 200); do grep -qF " $2" /proc/net/unix && return 0; sleep 0.1; done
+    fail "socat never listened on $2"
+}
+# What the socket got once EXIT_STATUS came, a datagram a word: they come
+# without a separator.
+notices() {
+    for _ in $(seq 200); do grep -q EXIT_STATUS "$dir/notify.log" 2> /dev/null && break; sleep 0.1; done
+    kill "$listener"
+    sed 's/[A-Z_]*=/\n&/g' "$dir/notify.log" | sed '/^$/d' | paste -sd' ' -
+}
+expect_notices() { [ "$(notices)" = "$1" ] || fail "notices \"$(cat "$dir/notify.log")\", expected $1"; }
+service_app() {  # service_app FOLDER RUNTIME INI-LINES...
+    folder=$1 home=$2
+    shift 2
+    app "$folder" myapp myapp.ini '[Java Runtime Environment]' "JRE Path=$home" 'Main Class=ServiceProbe' \
+        'Virtual Machine Parameters=-Xcheck:jni' '[Class Path]' 'Class Path=probe.jar' \
+        '[Application]' 'Application Type=service' "$@"
+}
+# serve NAME NOTIFY-SOCKET ARGUMENTS...: started as systemd starts it, SIGTERM
+# once main runs; rc, stdout and stderr of the end.
+serve() {
+    name=$1 address=$2
+    shift 2
+    rm -f "$dir/started.txt" "$dir/hook.txt" "$dir/stop.txt"
+    (NOTIFY_SOCKET=$address && export NOTIFY_SOCKET && launch "$name" "$@") &
+    job=$!
+    if await "$dir/started.txt"; then kill -TERM "$(cat "$dir/started.txt")"; else fail "main never ran: $(cat "$dir/$name.err")"; fi
+    wait "$job"
+    rc=$(cat "$dir/$name.rc")
+    cp "$dir/$name.out" "$dir/stdout" && cp "$dir/$name.err" "$dir/stderr"
+}
+for home in "$jdk" ${newest:+"$newest"}; do
+    v=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$home/release")
+    service_app "service-$v" "$home"
+    listen "UNIX-RECV:$dir/notify.socket" "$dir/notify.socket"
+    serve term "$dir/notify.socket" a
+    expect_rc 143
+    expect_notices "READY=1 STOPPING=1 EXIT_STATUS=143"
+    expect_line "$dir/stdout" "NOTIFY_SOCKET=null"
+    expect_line "$dir/hook.txt" "worker done=false"
+    # java itself, given SIGTERM the same way: the same end, hook and output.
+    rm -f "$dir/started.txt" "$dir/hook.txt"
+    (cd "$dir" && exec "$home/bin/java" -Xcheck:jni -cp probe.jar ServiceProbe a > java.out 2> java.err) &
+    job=$!
+    await "$dir/started.txt" && kill -TERM "$(cat "$dir/started.txt")"
+    wait "$job"
+    java_rc=$?
+    [ "$java_rc" = "$rc" ] || fail "exit code $rc, java's $java_rc"
+    [ -e "$dir/hook.txt" ] || fail "java ran no hook"
+    cmp -s "$dir/java.out" "$dir/stdout" && cmp -s "$dir/java.err" "$dir/stderr" ||
+        fail "not java's output: $(diff "$dir/java.out" "$dir/stdout"; diff "$dir/java.err" "$dir/stderr")"
+
+    # The stop method, with a quoted argument; it is told through an abstract
+    # socket. Shutdown hooks run once the worker too has ended.
+    service_app "stop-$v" "$home" '[Service]' 'Stop Class=ServiceProbe' 'Stop Arguments=first "two words"'
+    listen "ABSTRACT-RECV:zorv-test-$$-$v" "@zorv-test-$$-$v"
+    serve stop "@zorv-test-$$-$v"
+    expect_rc 0
+    expect_notices "READY=1 STOPPING=1 EXIT_STATUS=0"
+    expect_line "$dir/stop.txt" "args=2 [ 66 69 72 73 74 ] [ 74 77 6f 20 77 6f 72 64 73 ]"
+    grep -q '^thread=.* daemon=true$' "$dir/stop.txt" && ! grep -q '^thread=main ' "$dir/stop.txt" ||
+        fail "stop not on a daemon thread of its own: $(cat "$dir/stop.txt")"
+    expect_line "$dir/hook.txt" "worker done=true"
+    expect_line "$dir/stdout" released
+    [ -s "$dir/stderr" ] && fail "standard error: $(cat "$dir/stderr")"
+
+    # A stop method that never returns: ended after Stop Timeout, with 1.
+    sed -i 's/^Stop Arguments=.*/Stop Arguments=never/' "$dir/myapp.ini" && echo 'Stop Timeout=2' >> "$dir/myapp.ini"
+    listen "UNIX-RECV:$dir/notify.socket" "$dir/notify.socket"
+    serve never "$dir/notify.socket"
+    expect_rc 1
+    expect_notices "READY=1 STOPPING=1 EXIT_STATUS=1"
+    expect_line "$dir/stop.txt" "args=1 [ 6e 65 76 65 72 ]"
+    [ "$(cat "$dir/stderr")" = '<4>The application did not end within 2 s of SIGTERM ("Stop Timeout" in [Service]): the process was ended.' ] ||
+        fail "standard error: $(cat "$dir/stderr")"
+done
+# Failed starts: no READY=1 before main is called, and the code of the end;
+# an exception of main is printed once, as by java.
+service_app service-failures "$jdk"
+listen "UNIX-RECV:$dir/notify.socket" "$dir/notify.socket"
+(NOTIFY_SOCKET=$dir/notify.socket && export NOTIFY_SOCKET && run throw)
+rc=$(cat "$dir/main.rc")
+expect_rc 1
+expect_notices "READY=1 STOPPING=1 EXIT_STATUS=1"
+[ "$(grep -c 'thrown by the service' "$dir/main.err")" = 1 ] || fail "the trace not once: $(cat "$dir/main.err")"
+expect_in "$dir/main.err" 'Exception in thread "main" java.lang.IllegalStateException: thrown by the service'
+sed -i 's/^Main Class=.*/Main Class=Missing/' "$dir/myapp.ini"
+listen "UNIX-RECV:$dir/notify.socket" "$dir/notify.socket"
+(NOTIFY_SOCKET=$dir/notify.socket && export NOTIFY_SOCKET && run)
+rc=$(cat "$dir/main.rc")
+expect_rc 1
+expect_notices "STOPPING=1 EXIT_STATUS=1"
+sed -i 's/^Main Class=.*/Main Class=ServiceProbe/; s/^JRE Path=.*/JRE Path=nowhere\nMinimum Version=99/' "$dir/myapp.ini"
+listen "UNIX-RECV:$dir/notify.socket" "$dir/notify.socket"
+(unset DISPLAY; NOTIFY_SOCKET=$dir/notify.socket && export NOTIFY_SOCKET && JAVA_HOME_FOR_RUN=/nowhere run)
+rc=$(cat "$dir/main.rc")
+expect_rc 255
+expect_notices "STOPPING=1 EXIT_STATUS=255"
+expect_in "$dir/main.err" "The Java Runtime Environment (JRE) was not found."
+
 echo "$failures failure(s)"
 [ "$failures" = 0 ]

@@ -1,6 +1,8 @@
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
+import java.util.concurrent.CountDownLatch;
 
 // What a started application can tell about its start: arguments as code
 // points, the runtime, the heap limit, the search path and both streams.
@@ -67,5 +69,52 @@ class InstanceProbe {
 
     public int secondaryMain(String[] args) {
         return 0;
+    }
+}
+
+// A service: main registers a shutdown hook that writes hook.txt, writes
+// its process id to started.txt and waits for stop(String[]), which writes
+// its arguments and its thread to stop.txt and lets main go, or with "never"
+// holds on for good. A worker thread outlives main a little, which the end
+// must wait for. "throw" leaves main with an exception instead of waiting.
+class ServiceProbe {
+    static final CountDownLatch released = new CountDownLatch(1);
+    static volatile boolean workerDone;
+
+    // Whole or not at all, for the test that waits for the file.
+    static void write(String file, String text) {
+        try {
+            Path part = Files.writeString(Path.of(file + ".part"), text);
+            Files.move(part, Path.of(file), StandardCopyOption.ATOMIC_MOVE);
+        } catch (Exception e) {
+            throw new IllegalStateException(e);
+        }
+    }
+
+    public static void main(String[] args) throws Exception {
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> write("hook.txt", "worker done=" + workerDone + "\n")));
+        System.out.println(Probe.describe(args));
+        System.out.println("NOTIFY_SOCKET=" + System.getenv("NOTIFY_SOCKET"));
+        if (args.length > 0 && args[0].equals("throw")) throw new IllegalStateException("thrown by the service");
+        Thread worker = new Thread(() -> {
+            try {
+                released.await();
+                Thread.sleep(500);
+                workerDone = true;
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+            }
+        });
+        worker.start();
+        write("started.txt", ProcessHandle.current().pid() + "\n");
+        released.await();
+        System.out.println("released");
+    }
+
+    public static void stop(String[] args) throws Exception {
+        Thread self = Thread.currentThread();
+        write("stop.txt", Probe.describe(args) + "\nthread=" + self.getName() + " daemon=" + self.isDaemon() + "\n");
+        if (args.length > 0 && args[0].equals("never")) new CountDownLatch(1).await();
+        released.countDown();
     }
 }
