@@ -17,6 +17,14 @@ namespace {
 
 Launcher* currentLauncher = nullptr;
 
+// Enough for an updater that restarts once or twice; a crash loop ends
+// within the minute with the restart code as its exit code.
+constexpr std::uint32_t kMostRestartsPerMinute = 5;
+constexpr std::int64_t kRestartWindowSeconds = 60;
+// Carries "<restarts>@<seconds since the epoch at the first>" to the restarted
+// launcher; the application sees it too and may tell from it that it was restarted.
+constexpr wchar_t kRestartVariable[] = L"ZORV_RESTARTS";
+
 // How long a service's start may take for the service manager to wait:
 // the runtime search (a dialog never waits in a service), then the VM's
 // creation up to main, which a large class path or a cold disk can slow.
@@ -79,6 +87,33 @@ int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
     return result;
 }
 
+void Launcher::RestartIfAsked(std::int32_t exitCode) {
+    const std::int32_t restartCode = settings.start.restartExitCode;
+    if (restartCode == 0 || exitCode != restartCode || service != nullptr) return;
+    Trace* trace = platform.trace;
+    const std::int64_t now = platform.WallClockSeconds();
+    if (restartsInWindow_ == 0 || now - restartWindowStart_ >= kRestartWindowSeconds || now < restartWindowStart_) {
+        restartsInWindow_ = 0;
+        restartWindowStart_ = now;
+    }
+    if (restartsInWindow_ >= kMostRestartsPerMinute) {
+        if (trace) {
+            trace->Line(FormatPrintf(L"restart: exit code %d asks for a restart, but the application was restarted %d "
+                                     L"times within a minute: it ends with %d",
+                                     {exitCode, kMostRestartsPerMinute, exitCode}));
+        }
+        return;
+    }
+    // The new start must find no first instance: this one lets go of its channel.
+    if (singleInstance.active) CloseSingleInstance();
+    singleInstance.active = false;
+    const std::wstring carried = DecimalText(restartsInWindow_ + 1) + L"@" + DecimalText(restartWindowStart_);
+    if (trace) trace->Line(L"restart: exit code " + DecimalText(exitCode) + L", starting the application again (" + kRestartVariable + L"=" + carried + L")");
+    std::uint32_t error = 0;
+    if (!platform.RestartProgram(kRestartVariable, carried, error) && trace)
+        trace->Line(L"restart: the new start failed with error " + DecimalText(error));
+}
+
 int Launcher::RuntimeFeatureRelease() {
     // A JDK 8's runtime is its jre folder, whose release file is the JDK's.
     for (int up = 3; up <= 4; ++up) {
@@ -96,6 +131,14 @@ bool Launcher::ReadSettings() {
 }
 
 std::int32_t Launcher::Launch() {
+    std::wstring restarts;
+    if (platform.GetEnvironment(kRestartVariable, restarts)) {
+        const std::size_t at = restarts.find(L'@');
+        if (at != std::wstring::npos) {
+            restartsInWindow_ = static_cast<std::uint32_t>(std::wcstoul(restarts.c_str(), nullptr, 10));
+            restartWindowStart_ = static_cast<std::int64_t>(std::wcstoll(restarts.c_str() + at + 1, nullptr, 10));
+        }
+    }
     if (!ReadSettings()) {
         if (platform.trace) platform.trace->Line(L"launcher: initialisation ended the start");
         return -1;

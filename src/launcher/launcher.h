@@ -118,6 +118,9 @@ public:
     // Gives the archive the runtime recorded at its end its proper name; only
     // call once the VM has ended without failing.
     void KeepRecordedClassDataArchive();
+    // From the exit hook: starts the application anew when it ended with
+    // "Restart Exit Code" and the restarts of the last minute allow it.
+    void RestartIfAsked(std::int32_t exitCode);
 
     Platform& platform;
 
@@ -137,6 +140,10 @@ public:
     ServiceManager* service = nullptr;
 
 private:
+    // Restarts of this application within the current minute, as the
+    // launcher that restarted this one said in kRestartVariable.
+    std::uint32_t restartsInWindow_ = 0;
+    std::int64_t restartWindowStart_ = 0;
     static std::int32_t RunService(void* launcher, ServiceManager& manager);
     std::int32_t StartAndRun();
     std::int32_t RunServiceCommand();

@@ -16,6 +16,18 @@
 namespace zorv {
 namespace {
 
+// A whole number from 1 up; anything else asks for no restart (the checker says why).
+std::int32_t RestartExitCodeFrom(const std::wstring& text) {
+    const std::wstring trimmed = TrimWhiteSpace(text);
+    if (trimmed.empty() || trimmed.size() > 9) return 0;
+    std::int32_t code = 0;
+    for (wchar_t c : trimmed) {
+        if (c < L'0' || c > L'9') return 0;
+        code = code * 10 + (c - L'0');
+    }
+    return code;
+}
+
 const wchar_t kProductSection[] = L"Product Information";
 const wchar_t kRuntimeSection[] = L"Java Runtime Environment";
 const wchar_t kApplicationSection[] = L"Application";
@@ -239,6 +251,7 @@ bool ReadLauncherSettings(Platform& platform, ProgramFiles& files, LauncherSetti
 
     settings.presentation.failureCheck = IsYesFlag(layered.Get(kApplicationSection, L"Failure Check"));
     start.overrideWorkingDirectory = IsYesFlag(layered.Get(kApplicationSection, L"Override WorkingDir"));
+    start.restartExitCode = RestartExitCodeFrom(layered.Get(kApplicationSection, L"Restart Exit Code"));
     settings.vm.systemPath = layered.Get(kRuntimeSection, L"System Path");
     settings.vm.libraryPath = layered.Get(kRuntimeSection, L"Library Path");
     instance.pairProduct = layered.Get(kApplicationSection, L"Pair Product");

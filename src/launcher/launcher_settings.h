@@ -43,6 +43,7 @@ struct StartSettings {
     std::wstring extraArgumentsText;   // "Cmd", as written
     std::vector<std::wstring> arguments;  // the command line's, without the program
     bool overrideWorkingDirectory = false;  // "Override WorkingDir"
+    std::int32_t restartExitCode = 0;       // "Restart Exit Code"; 0: no restart
 };
 
 // The runtime wanted: what the search and the runtime-not-found dialog judge by.

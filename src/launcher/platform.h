@@ -348,6 +348,19 @@ public:
     virtual std::unique_ptr<InstanceChannel> NewInstanceChannel() = 0;
     virtual void SignalEvent(EventHandle event) = 0;
     virtual void MakeProcessDpiAware() = 0;
+    // Seconds since 1970, for bounds that outlive a process.
+    virtual std::int64_t WallClockSeconds() { return 0; }
+    // Starts this program again as it was started (its command line, the
+    // working folder it has now, its console and standard handles), with
+    // variable=value added to its environment. Windows: a new process; the
+    // console launcher waits for it and ends with its exit code. Linux: in
+    // place of this process. Returns only when it did not, with the system's error.
+    virtual bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+        (void)variable;
+        (void)value;
+        error = 50;  // not supported
+        return false;
+    }
     // The DPI awareness of the process's windows from now on, the runtime's
     // own threads included, for a runtime of this feature release (0:
     // unknown). Nothing where windows know no DPI.

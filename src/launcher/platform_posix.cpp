@@ -182,7 +182,28 @@ std::wstring JoinArguments(const std::vector<std::string>& arguments) {
 
 PosixPlatform::PosixPlatform() = default;
 
-PosixPlatform::PosixPlatform(const std::vector<std::string>& arguments) : commandLine_(JoinArguments(arguments)) {}
+PosixPlatform::PosixPlatform(const std::vector<std::string>& arguments)
+    : commandLine_(JoinArguments(arguments)), arguments_(arguments) {}
+
+std::int64_t PosixPlatform::WallClockSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+bool PosixPlatform::RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+    if (arguments_.empty()) {
+        error = kFileNotFound;
+        return false;
+    }
+    setenv(ToUtf8(variable).c_str(), ToUtf8(value).c_str(), 1);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments_) argv.push_back(&argument[0]);
+    argv.push_back(nullptr);
+    // In place of this process: the same process id for whoever waits for
+    // it, the same terminal and standard streams. What the runtime opened
+    // without close-on-exec (jars, sockets) stays behind.
+    close_range(3, ~0U, 0);
+    execv("/proc/self/exe", argv.data());
+    error = static_cast<std::uint32_t>(errno);
+    return false;
+}
 
 bool PosixPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
     char buffer[4096];

@@ -133,6 +133,8 @@ public:
         if (event != nullptr) static_cast<PosixEvent*>(event)->Set();
     }
     void MakeProcessDpiAware() override {}
+    std::int64_t WallClockSeconds() override;
+    bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) override;
     bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {
         error = 2;
         return false;
@@ -155,6 +157,7 @@ public:
 
 protected:
     std::wstring commandLine_;
+    std::vector<std::string> arguments_;  // as main got them, for a restart
 
 private:
     std::vector<std::string> libraryFolders_;

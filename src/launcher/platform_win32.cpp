@@ -526,6 +526,26 @@ void Win32Platform::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE
 
 void Win32Platform::MakeProcessDpiAware() { SetProcessDPIAware(); }
 
+std::int64_t Win32Platform::WallClockSeconds() {
+    FILETIME now = {};
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // From 1601 in 100 ns steps to 1970 in seconds.
+    return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
+}
+
+bool Win32Platform::RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+    std::wstring executable;
+    if (!ModuleFileName(executable, error)) return false;
+    SetEnvironmentVariableW(variable.c_str(), value.c_str());
+    std::uint32_t exitCode = 0;
+    if (!StartProcess(executable, GetCommandLineW(), console_, exitCode, error)) return false;
+    // The console's caller waits for this process: it stays until the new
+    // start has ended, and ends with its code.
+    if (console_) ExitProcess(exitCode);
+    return true;
+}
+
 namespace {
 
 using SetDpiContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);

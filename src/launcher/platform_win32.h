@@ -67,6 +67,8 @@ public:
     std::unique_ptr<InstanceChannel> NewInstanceChannel() override;
     void SignalEvent(EventHandle event) override;
     void MakeProcessDpiAware() override;
+    std::int64_t WallClockSeconds() override;
+    bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) override;
     void SetDpiAwareness(int featureRelease) override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,

@@ -88,6 +88,9 @@ std::vector<SettingsKey> BuildTable() {
          L"Show the uncaught-exception dialog when main ends with an exception."},
         {kApplication, L"Override WorkingDir", F::yesFlag, layered, {}, L"off",
          L"Make the executable's folder the current directory."},
+        {kApplication, L"Restart Exit Code", F::number, layered, {}, L"no restart",
+         L"Exit code (1 or more) with which the application asks to be started again, say System.exit(9) after an "
+         L"update: the launcher starts it anew with the same arguments, at most 5 times within a minute."},
         {kApplication, L"Pair Product", F::path, layered, {}, L"no hand-over",
          L"The counterpart built for the other architecture (the x86 launcher beside the x64 one, and the other "
          L"way round) that takes over when the chosen runtime is one of its architecture."},

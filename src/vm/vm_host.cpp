@@ -21,6 +21,7 @@ void JNICALL ExitHook(jint code) {
     Launcher* launcher = Launcher::Current();
     if (launcher == nullptr) return;
     launcher->KeepRecordedClassDataArchive();
+    launcher->RestartIfAsked(code);
     // The service manager hears of the end before the process is gone, or
     // it would take the end for a crash.
     if (launcher->service != nullptr) launcher->service->Stopped(code);

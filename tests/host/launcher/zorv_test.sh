@@ -108,6 +108,25 @@ expect_in "$dir/trace.txt" "runtime: installed candidate $jdk/ version $jdk17_ve
 expect_in "$dir/trace.txt" ": chosen, ranks first"
 expect_in "$dir/trace.txt" "vm: argument 1: exit=7"
 
+case=restart-exit-code
+# "exit 9 to restart": the same arguments, working folder and process (the
+# launcher takes its place), at most 5 restarts a minute, then 9 is the code.
+app restart restart restart.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
+    "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \
+    '[Application]' 'Restart Exit Code=9'
+run restart-until=3 "two words"
+expect_rc 0
+[ "$(wc -l < "$dir/starts.txt")" = 3 ] || fail "starts: $(cat "$dir/starts.txt")"
+[ "$(cut -d' ' -f1 "$dir/starts.txt" | sort -u | wc -l)" = 1 ] || fail "not one process: $(cat "$dir/starts.txt")"
+sed -n 1p "$dir/starts.txt" | grep -q " $dir null args=2 " || fail "first start: $(sed -n 1p "$dir/starts.txt")"
+sed -n 3p "$dir/starts.txt" | grep -q " $dir 2@[0-9]* args=2 \[ 72 .* \[ 74 77 6f 20 " ||
+    fail "third start: $(sed -n 3p "$dir/starts.txt")"
+[ "$(grep -c '^args=2 ' "$dir/stdout")" = 3 ] || fail "the output of each start: $(cat "$dir/stdout")"
+rm "$dir/starts.txt"
+run restart-until=100
+expect_rc 9
+[ "$(wc -l < "$dir/starts.txt")" = 6 ] || fail "a crash loop went on: $(wc -l < "$dir/starts.txt") starts"
+
 case=redirection-and-failure-check
 app redirect tool.bin tool.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
     "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \

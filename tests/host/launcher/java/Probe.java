@@ -32,6 +32,14 @@ public class Probe {
         System.err.println("to standard error");
         for (String arg : args) {
             if (arg.startsWith("exit=")) System.exit(Integer.parseInt(arg.substring(5)));
+            if (arg.startsWith("restart-until=")) {
+                // One line per start; "exit 9 to restart" until the N-th.
+                Path starts = Path.of("starts.txt");
+                Files.writeString(starts, ProcessHandle.current().pid() + " " + System.getProperty("user.dir") + " "
+                        + System.getenv("ZORV_RESTARTS") + " " + describe(args) + "\n", StandardOpenOption.CREATE,
+                        StandardOpenOption.APPEND);
+                if (Files.readAllLines(starts).size() < Integer.parseInt(arg.substring(14))) System.exit(9);
+            }
             if (arg.equals("throw")) throw new IllegalStateException("thrown by main");
             if (arg.equals("hold")) {
                 Files.writeString(Path.of("holding"), "");
