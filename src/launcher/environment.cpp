@@ -24,4 +24,13 @@ std::wstring ExpandReferences(const std::wstring& text, const EnvironmentLookup&
     return result;
 }
 
+std::wstring VariableNameProblem(const std::wstring& name) {
+    if (name.empty()) return L"is empty";
+    for (wchar_t c : name) {
+        if (c == L'=') return L"holds \"=\"";
+        if (c < 0x20 || c == 0x7F) return L"holds a control character";
+    }
+    return std::wstring();
+}
+
 }  // namespace zorv

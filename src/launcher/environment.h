@@ -12,4 +12,10 @@ using EnvironmentLookup = std::function<bool(const std::wstring& name, std::wstr
 
 std::wstring ExpandReferences(const std::wstring& text, const EnvironmentLookup& lookup);
 
+// Why a key of [Environment] cannot name a variable ("is empty", "holds
+// \"=\"", "holds a control character"); empty when it can. The systems agree
+// on these: "=" ends a name in an environment block, and Windows keeps the
+// names that begin with it (its per-drive folders) to itself.
+std::wstring VariableNameProblem(const std::wstring& name);
+
 }  // namespace zorv

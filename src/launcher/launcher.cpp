@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "launcher/file_locations.h"
+#include "launcher/process_setup.h"
 #include "launcher/service.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
@@ -188,6 +189,7 @@ std::int32_t Launcher::RunServiceCommand() {
 bool Launcher::Initialise() {
     Trace* trace = platform.trace;
     const InstanceSettings& instance = settings.instance;
+    TracedStage(trace, L"process", [&] { ApplyProcessIdentity(platform, settings.process); });
     // The assembly process runs no application: it has no instance to be.
     if (!StartedToAssembleCache(platform) &&
         !TracedStage(trace, L"single instance",
@@ -195,6 +197,9 @@ bool Launcher::Initialise() {
         return false;
     if (singleInstance.active && !singleInstance.isFirst) return true;
     if (settings.start.overrideWorkingDirectory) ApplyWorkingDirectory(platform, files.executable);
+    // Before the search, which falls back on JAVA_HOME: the application's
+    // own environment chooses the runtime it gets.
+    TracedStage(trace, L"environment", [&] { ApplyEnvironment(platform, settings.process.environment); });
     if (service) service->Starting(kRuntimeSearchHintMs);
     return TracedStage(trace, L"runtime search", [&] {
         return ChooseRuntime(platform, files, settings.runtime, instance, architecture, runtime);

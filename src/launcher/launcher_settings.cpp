@@ -7,6 +7,7 @@
 #include "launcher/command_line.h"
 #include "launcher/embedded_settings.h"
 #include "launcher/platform.h"
+#include "launcher/settings_keys.h"
 #include "launcher/settings_store.h"
 #include "launcher/text.h"
 #include "resources/string_table.h"
@@ -67,6 +68,17 @@ const ProviderRow kProviderRows[] = {
     {L"favor_liberica", false, false, true, false, false, false, true, static_cast<int>(Vendor::liberica)},
 };
 
+struct PriorityRow {
+    const wchar_t* value;
+    ProcessPriority priority;
+};
+
+const PriorityRow kPriorityRows[] = {
+    {L"idle", ProcessPriority::idle},     {L"below normal", ProcessPriority::belowNormal},
+    {L"normal", ProcessPriority::normal}, {L"above normal", ProcessPriority::aboveNormal},
+    {L"high", ProcessPriority::high},
+};
+
 JvmType JvmTypeFrom(const std::wstring& value) {
     if (value == L"server") return serverOnly;
     if (value == L"favor_server") return serverFirst;
@@ -89,6 +101,13 @@ std::vector<std::wstring> SplitAtSemicolons(const std::wstring& value) {
         start = end + 1;
     }
     return pieces;
+}
+
+ProcessPriority ProcessPriorityFrom(const std::wstring& value) {
+    for (const PriorityRow& row : kPriorityRows) {
+        if (EqualsIgnoringCase(value, row.value)) return row.priority;
+    }
+    return ProcessPriority::unchanged;
 }
 
 void ApplyJvmSource(RuntimeRequest& request, const std::wstring& value) {
@@ -212,6 +231,13 @@ void ReadService(const ProgramFiles& files, LayeredSettingsStore& settings, Serv
     service.stopArguments = SplitArguments(settings.Get(section, L"Stop Arguments"));
 }
 
+void ReadProcess(LayeredSettingsStore& settings, ProcessSettings& process) {
+    process.priority = ProcessPriorityFrom(settings.Get(kApplicationSection, L"Process Priority"));
+    process.appUserModelId = settings.Get(kApplicationSection, L"App User Model ID");
+    for (auto& entry : settings.NamedEntries(kEnvironmentSection))
+        process.environment.push_back({std::move(entry.first), std::move(entry.second)});
+}
+
 void ReadOutput(LayeredSettingsStore& settings, OutputSettings& output) {
     output.outputFile = settings.Get(kApplicationSection, L"Output File");
     output.appendOutput = IsExactYesFlag(settings.Get(kApplicationSection, L"Output Append"));
@@ -263,6 +289,7 @@ bool ReadLauncherSettings(Platform& platform, ProgramFiles& files, LauncherSetti
     ReadOutput(layered, settings.output);
     start.extraArgumentsText = layered.Get(kApplicationSection, L"Cmd");
     ReadPresentation(platform, files, settings.presentation);
+    ReadProcess(layered, settings.process);
     if (instance.isService) ReadService(files, layered, settings.service);
     return true;
 }

@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "launcher/platform.h"
 #include "runtime/vendor_registrations.h"
 #include "runtime/version_number.h"
 
 namespace zorv {
-
-class Platform;
 
 enum JvmType : std::int32_t { clientFirst = 0, serverOnly = 1, serverFirst = 2 };
 
@@ -124,8 +123,24 @@ struct ServiceSettings {
     std::vector<std::wstring> stopArguments;  // "Stop Arguments", split like the command line
 };
 
+// A key of [Environment]: the variable's name and its value as written, to
+// be expanded when it is set. An empty value removes the variable.
+struct EnvironmentVariable {
+    std::wstring name;
+    std::wstring value;
+};
+
+// The process itself, set up before the runtime search: what the
+// application inherits and how the system treats it.
+struct ProcessSettings {
+    std::vector<EnvironmentVariable> environment;  // [Environment], in order
+    ProcessPriority priority = ProcessPriority::unchanged;  // "Process Priority"
+    std::wstring appUserModelId;                            // "App User Model ID"
+};
+
 struct LauncherSettings {
     StartSettings start;
+    ProcessSettings process;
     RuntimeRequest runtime;
     VmSettings vm;
     OutputSettings output;
@@ -147,6 +162,9 @@ bool IsYesFlag(const std::wstring& value);
 bool IsExactYesFlag(const std::wstring& value);
 // Pieces between ";"; a trailing ";" adds no empty piece, "" gives none.
 std::vector<std::wstring> SplitAtSemicolons(const std::wstring& value);
+
+// "Process Priority": unchanged for an empty or unknown value.
+ProcessPriority ProcessPriorityFrom(const std::wstring& value);
 
 void ApplyJvmSource(RuntimeRequest& request, const std::wstring& value);
 void ApplyVmProvider(RuntimeRequest& request, const std::wstring& value);

@@ -89,6 +89,9 @@ struct SystemConventions {
     // where the system asks the known-folder API instead).
     const wchar_t* userFolderVariables[2];
     const wchar_t* userFoldersUnderHome[2];
+    // The characters that end an entry of a path list as this system's VM
+    // reads it: the launcher's own ";", and on Linux ":" as well.
+    const wchar_t* listSeparators;
 };
 
 extern const SystemConventions kWindowsConventions;
@@ -97,6 +100,9 @@ extern const SystemConventions kLinuxConventions;
 // A user's own folders: settings the launcher remembers, which may roam
 // with the profile, and caches, which are big and stay on the machine.
 enum class UserFolderKind { settings = 0, cache = 1 };
+
+// "Process Priority": a priority class on Windows, a nice value on Linux.
+enum class ProcessPriority { unchanged, idle, belowNormal, normal, aboveNormal, high };
 
 // What the system's cryptographic provider made of a decipher request.
 enum class ProviderResult { deciphered, failed, unavailable };
@@ -227,6 +233,17 @@ public:
     // The executable's full path; false with the system error code on failure.
     virtual bool ModuleFileName(std::wstring& path, std::uint32_t& error) = 0;
 
+    // Gives the process this priority; false with the system error code
+    // when the system refuses (raising it takes a right the user may lack).
+    virtual bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) = 0;
+    // Gives the process the AppUserModelID its windows are grouped by on the
+    // taskbar; false with the system's error (an HRESULT) when it cannot be
+    // given, and 0 where the system has no such thing.
+    virtual bool SetAppUserModelId(const std::wstring&, std::uint32_t& error) {
+        error = 0;
+        return false;
+    }
+
     // A line for whoever started the launcher: standard error where the
     // launcher has one; nothing where it is a GUI program.
     virtual void WriteNotice(const std::wstring&) {}
@@ -291,6 +308,7 @@ public:
     // %NAME% references replaced; undefined ones stay as written.
     virtual std::wstring ExpandEnvironment(const std::wstring& text) = 0;
     virtual void SetEnvironment(const std::wstring& name, const std::wstring& value) = 0;
+    virtual void RemoveEnvironment(const std::wstring& name) = 0;
 
     // Registry, under HKEY_LOCAL_MACHINE, read only.
     virtual std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) = 0;

@@ -441,6 +441,23 @@ void PosixPlatform::SetEnvironment(const std::wstring& name, const std::wstring&
     setenv(ToUtf8(name).c_str(), ToUtf8(value).c_str(), 1);
 }
 
+void PosixPlatform::RemoveEnvironment(const std::wstring& name) { unsetenv(ToUtf8(name).c_str()); }
+
+bool PosixPlatform::SetProcessPriority(ProcessPriority priority, std::uint32_t& error) {
+    int nice = 0;
+    switch (priority) {
+        case ProcessPriority::idle: nice = 19; break;
+        case ProcessPriority::belowNormal: nice = 10; break;
+        case ProcessPriority::aboveNormal: nice = -5; break;
+        case ProcessPriority::high: nice = -10; break;
+        case ProcessPriority::normal:
+        case ProcessPriority::unchanged: break;
+    }
+    if (setpriority(PRIO_PROCESS, 0, nice) == 0) return true;
+    error = errno == EACCES || errno == EPERM ? kAccessDenied : kGeneralFailure;
+    return false;
+}
+
 void PosixPlatform::AddLibraryFolder(const std::wstring& folder) { libraryFolders_.push_back(NativePath(folder)); }
 
 // The loader finds a library's dependencies in the system's folders and its

@@ -96,6 +96,9 @@ public:
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;
     void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
+    void RemoveEnvironment(const std::wstring& name) override;
+    // The nice value of the calling thread, which every thread made after it inherits.
+    bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) override;
 
     std::vector<std::wstring> RegistrySubkeys(const std::wstring&, RegistryView) override { return {}; }
     bool RegistryString(const std::wstring&, const std::wstring&, RegistryView, std::wstring&) override {

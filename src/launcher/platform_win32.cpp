@@ -8,6 +8,7 @@
 
 #include "launcher/environment.h"
 #include "launcher/file_locations.h"
+#include "launcher/system_library_win32.h"
 #include "launcher/text.h"
 #include "launcher/unique_handle.h"
 #include "runtime/jvm_library.h"
@@ -297,6 +298,35 @@ std::wstring Win32Platform::ExpandEnvironment(const std::wstring& text) {
 
 void Win32Platform::SetEnvironment(const std::wstring& name, const std::wstring& value) {
     SetEnvironmentVariableW(name.c_str(), value.c_str());
+}
+
+void Win32Platform::RemoveEnvironment(const std::wstring& name) { SetEnvironmentVariableW(name.c_str(), nullptr); }
+
+bool Win32Platform::SetProcessPriority(ProcessPriority priority, std::uint32_t& error) {
+    DWORD priorityClass = NORMAL_PRIORITY_CLASS;
+    switch (priority) {
+        case ProcessPriority::idle: priorityClass = IDLE_PRIORITY_CLASS; break;
+        case ProcessPriority::belowNormal: priorityClass = BELOW_NORMAL_PRIORITY_CLASS; break;
+        case ProcessPriority::aboveNormal: priorityClass = ABOVE_NORMAL_PRIORITY_CLASS; break;
+        case ProcessPriority::high: priorityClass = HIGH_PRIORITY_CLASS; break;
+        case ProcessPriority::normal:
+        case ProcessPriority::unchanged: break;
+    }
+    if (SetPriorityClass(GetCurrentProcess(), priorityClass)) return true;
+    error = GetLastError();
+    return false;
+}
+
+bool Win32Platform::SetAppUserModelId(const std::wstring& id, std::uint32_t& error) {
+    using SetId = HRESULT WINAPI(PCWSTR);
+    SetId* set = SystemFunction<SetId>(L"shell32.dll", "SetCurrentProcessExplicitAppUserModelID");
+    if (set == nullptr) {
+        error = static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError()));
+        return false;
+    }
+    const HRESULT result = set(id.c_str());
+    error = static_cast<std::uint32_t>(result);
+    return SUCCEEDED(result);
 }
 
 std::vector<std::wstring> Win32Platform::RegistrySubkeys(const std::wstring& keyPath, RegistryView view) {

@@ -42,6 +42,10 @@ public:
     bool KnownUserFolder(UserFolderKind kind, std::wstring& folder) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;
     void SetEnvironment(const std::wstring& name, const std::wstring& value) override;
+    void RemoveEnvironment(const std::wstring& name) override;
+    bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) override;
+    // Through shell32, loaded for it alone.
+    bool SetAppUserModelId(const std::wstring& id, std::uint32_t& error) override;
     std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override;
     bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view, std::wstring& value) override;
     bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view, std::wstring& value) override;

@@ -10,6 +10,12 @@ const wchar_t kClassPath[] = L"Class Path";
 const wchar_t kDisplay[] = L"Display";
 const wchar_t kService[] = L"Service";
 
+}  // namespace
+
+const wchar_t kEnvironmentSection[] = L"Environment";
+
+namespace {
+
 std::vector<SettingsKey> BuildTable() {
     using F = ValueForm;
     const KeyStore file = KeyStore::file;
@@ -62,8 +68,9 @@ std::vector<SettingsKey> BuildTable() {
         {kRuntime, L"System Path", F::text, layered, {}, L"Path unchanged",
          L"Put in front of the process's Path before the JVM library loads."},
         {kRuntime, L"Library Path", F::text, layered, {}, L"no -Djava.library.path",
-         L"Passed as -Djava.library.path= before every other option, followed directly by the executable's "
-         L"folder, the current folder and the Path: end it with \";\"."},
+         L"Passed as -Djava.library.path= before every other option, followed by the executable's folder, the "
+         L"current folder and the Path (PATH on Linux); a value that does not end with \";\" (or \":\" on Linux) "
+         L"gets one before the executable's folder."},
         {kRuntime, L"Virtual Machine Parameters", F::vmParameters, layered, {}, L"no options",
          L"Options for the VM separated by spaces; a double-quoted stretch keeps its spaces and loses its quotes. "
          L"Options as java takes them: --add-opens, --add-exports, --add-reads, --add-modules, --module-path (-p), "
@@ -107,6 +114,14 @@ std::vector<SettingsKey> BuildTable() {
          L"File that receives System.err, named like \"Output File\"."},
         {kApplication, L"Error Append", F::exactYesFlag, layered, {}, L"the error file is replaced",
          L"Append to the error file."},
+        {kApplication, L"Process Priority", F::anyCaseKeyword, layered,
+         {L"idle", L"below normal", L"normal", L"above normal", L"high"}, L"the priority the launcher was started with",
+         L"Priority class of the process on Windows; on Linux the nice value 19, 10, 0, -5 or -10. A priority above "
+         L"the one started with needs the right to raise it; refused, the start goes on at the old one and says so "
+         L"on standard error (the console launcher, zorv) and in the trace. An unknown value changes nothing."},
+        {kApplication, L"App User Model ID", F::text, layered, {}, L"the system's own grouping",
+         L"Windows: the process's AppUserModelID, given before any window exists, so that the application's "
+         L"windows and a pinned shortcut that carries the same ID group as one taskbar button. Ignored on Linux."},
         {kApplication, L"Cmd", F::arguments, layered, {}, L"no extra arguments",
          L"Extra arguments for main after the command line's, %NAME% expanded; empty pieces are dropped."},
 
@@ -117,6 +132,15 @@ std::vector<SettingsKey> BuildTable() {
         {kClassPath, L"Module Path", F::pathList, layered, {}, L"no --module-path from the launcher",
          L"Module path entries (modular jars and folders of them), found like \"Class Path\" entries; passed as "
          L"--module-path, as java -p passes it."},
+
+        {kEnvironmentSection, L"NAME", F::text, layered, {}, L"the variable removed",
+         L"Each key is the name of an environment variable, set for the application before the runtime search (so "
+         L"JAVA_HOME here chooses the runtime that search falls back on) and before the VM is created; "
+         L"%NAME% references are expanded as the variables stand at that point, key after key in the order "
+         L"written (embedded keys first). A key of the INI file replaces the embedded one, and a key of "
+         L"[Environment+] replaces both: values are never joined here, and an empty one removes the variable "
+         L"whatever the layers below say. A name cannot be empty or hold \"=\" or a control character. The "
+         L"launcher sets ZORV_JVM_PATH, ZORV_JVM_HOME and the search path after this section."},
 
         {kService, L"Service Name", F::text, layered, {}, L"the executable's name without its extension",
          L"Name the service is installed and controlled under (sc start, net stop)."},

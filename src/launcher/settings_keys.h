@@ -40,6 +40,10 @@ struct SettingsKey {
     std::wstring meaning;
 };
 
+// The section whose keys are the names of environment variables: the one
+// row of the table in it, "NAME", stands for every key.
+extern const wchar_t kEnvironmentSection[];
+
 const std::vector<SettingsKey>& SettingsKeys();
 // The sections in the order the table first names them.
 std::vector<std::wstring> SettingsSections();

@@ -44,6 +44,10 @@ std::wstring IniFileStore::ReadFile(const std::wstring& section, const std::wstr
     return MayHold(section, key) ? platform_.ReadProfileValue(section, key, path_) : std::wstring();
 }
 
+std::vector<std::wstring> IniFileStore::ReadKeyNames(const std::wstring& section) {
+    return platform_.ReadProfileKeyNames(section, path_);
+}
+
 IniFileStore::Names IniFileStore::Listed(std::vector<std::wstring> names) {
     Names listed;
     for (std::wstring& name : names) {
@@ -121,6 +125,43 @@ std::int32_t IniDocumentStore::SetValue(const std::wstring& section, const std::
     if (found == nullptr) found = &document_.AddSection(section);
     found->Add(key, value);
     return 1;
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> LayeredSettingsStore::NamedEntries(const std::wstring& section) {
+    struct Named {
+        std::wstring name, folded, value;
+        ReadSource source;
+    };
+    std::vector<Named> entries;
+    auto take = [&](const std::wstring& name, const std::wstring& value, ReadSource source) {
+        std::wstring folded = name;
+        for (wchar_t& c : folded) c = AsciiLower(c);
+        auto found = std::find_if(entries.begin(), entries.end(), [&](const Named& entry) { return entry.folded == folded; });
+        if (found == entries.end()) {
+            entries.push_back({name, folded, value, source});
+        } else {
+            found->value = value;
+            found->source = source;
+        }
+    };
+    if (const IniDocument::Section* embedded = Document().FindSection(section)) {
+        for (const auto& entry : embedded->Entries()) {
+            // The first of a name wins in the embedded document, as for every lookup there.
+            std::wstring folded = entry.first;
+            for (wchar_t& c : folded) c = AsciiLower(c);
+            if (std::none_of(entries.begin(), entries.end(), [&](const Named& named) { return named.folded == folded; }))
+                take(entry.first, entry.second, ReadSource::embedded);
+        }
+    }
+    for (const std::wstring& name : ReadKeyNames(section)) take(name, ReadFile(section, name), ReadSource::file);
+    const std::wstring added = section + L"+";
+    for (const std::wstring& name : ReadKeyNames(added)) take(name, ReadFile(added, name), ReadSource::addition);
+    std::vector<std::pair<std::wstring, std::wstring>> result;
+    for (const Named& entry : entries) {
+        TraceRead(section, entry.name, entry.value, entry.source);
+        result.emplace_back(entry.name, entry.value);
+    }
+    return result;
 }
 
 void LayeredSettingsStore::GetValue(const std::wstring& section, const std::wstring& key, std::wstring& value) {

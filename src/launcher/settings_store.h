@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launcher/ini_document.h"
@@ -41,6 +42,7 @@ public:
 
 protected:
     std::wstring ReadFile(const std::wstring& section, const std::wstring& key);
+    std::vector<std::wstring> ReadKeyNames(const std::wstring& section);
 
     // Where a value read through a store came from, for the trace.
     enum class ReadSource { none, file, embedded, addition, embeddedAndAddition };
@@ -82,6 +84,9 @@ public:
     // The embedded document lives in the executable: there is nothing to delete.
     std::int32_t Delete() override { return 0; }
 
+protected:
+    const IniDocument& Document() const { return document_; }
+
 private:
     IniDocument document_;
 };
@@ -100,6 +105,13 @@ public:
         return IniFileStore::SetValue(section, key, value);
     }
     std::int32_t Delete() override { return IniFileStore::Delete(); }
+
+    // The keys of a section whose names are not known beforehand (the
+    // environment's) with their values: the embedded ones, then the file's,
+    // then those of its "+" variant, each name once whatever its letter case,
+    // in the order written. A key in a later layer replaces the earlier one,
+    // an empty value too: these values are never joined.
+    std::vector<std::pair<std::wstring, std::wstring>> NamedEntries(const std::wstring& section);
 
     // Convenience for readers: the layered value, empty when missing.
     std::wstring Get(const std::wstring& section, const std::wstring& key) {

@@ -24,12 +24,13 @@ const JvmLibraryChoice kLinuxClientFirst[] = {
 const SystemConventions kWindowsConventions = {
     L"bin\\java.dll", L"jre64\\", {L"bin\\server\\jvm.dll", true}, kWindowsClientFirst,
     sizeof kWindowsClientFirst / sizeof kWindowsClientFirst[0], false,
-    L"splashscreen.dll", true, true, false, L"Path", {L"APPDATA", L"LOCALAPPDATA"}, {nullptr, nullptr}};
+    L"splashscreen.dll", true, true, false, L"Path", {L"APPDATA", L"LOCALAPPDATA"}, {nullptr, nullptr},
+    L";"};
 const SystemConventions kLinuxConventions = {
     L"lib\\libjava.so", L"jre\\", {L"lib\\server\\libjvm.so", true}, kLinuxClientFirst,
     sizeof kLinuxClientFirst / sizeof kLinuxClientFirst[0], true,
     L"libsplashscreen.so", false, false, true, L"PATH", {L"XDG_CONFIG_HOME", L"XDG_CACHE_HOME"},
-    {L".config", L".cache"}};
+    {L".config", L".cache"}, L";:"};
 
 std::wstring FindJvmLibrary(Platform& platform, const std::wstring& home, JvmType type, bool& isServer) {
     isServer = false;

@@ -129,7 +129,6 @@ private:
                        const Located& where);
     void CheckPercentOption(const std::wstring& option, const Located& where);
     void CheckFilePictures();
-    void CheckLibraryPath();
     void CheckClassPathAndMainClass();
     bool CheckModuleAndJar(const Located& mainClass);
     std::vector<std::wstring> ExpandClassPath(const Located& where, const std::wstring& listName);
@@ -314,6 +313,15 @@ void Checker::CheckEntryName(const Layer& layer, const Entry& entry, const std::
                    L"key " + Quoted(entry.key) + L" repeats line " + DecimalText(other.line) + L": the first one wins");
             return;
         }
+    }
+    if (section == kEnvironmentSection) {
+        const std::wstring problem = VariableNameProblem(entry.key);
+        if (!problem.empty()) {
+            Report(Severity::error, layer.file, entry.line,
+                   L"environment variable name " + Quoted(entry.key) + L" " + problem +
+                       L": no variable can have it, and the launcher leaves the key out");
+        }
+        return;
     }
     const SettingsKey* key = nullptr;
     std::vector<const std::wstring*> inSection;
@@ -704,15 +712,6 @@ void Checker::CheckFilePictures() {
     }
 }
 
-void Checker::CheckLibraryPath() {
-    Located libraryPath = Value(L"Java Runtime Environment", L"Library Path");
-    if (libraryPath.value.empty() || libraryPath.value.back() == L';') return;
-    Report(Severity::warning, libraryPath,
-           Quoted(L"Library Path=" + libraryPath.value) +
-               L" does not end in \";\": the executable's folder is appended right after it, so its last entry "
-               L"names a folder that does not exist");
-}
-
 // Only the last path component may hold wildcards, as in the system's file
 // search; letter case is ignored on Windows.
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& name, bool ignoreCase) {
@@ -911,7 +910,6 @@ std::vector<Finding> Checker::Run() {
     CheckVersions();
     CheckVmParameters();
     CheckFilePictures();
-    CheckLibraryPath();
     CheckClassPathAndMainClass();
     CheckSecondaryMain();
     std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {

@@ -1,5 +1,7 @@
 #include "vm/library_path.h"
 
+#include <cwchar>
+
 #include "launcher/file_locations.h"
 #include "launcher/platform.h"
 #include "launcher/launcher_settings.h"
@@ -14,9 +16,11 @@ std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstr
 }
 
 std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wstring& executableFolder,
-                                 const std::wstring& jvmLibraryPath, const wchar_t* variable) {
-    return libraryPath + executableFolder + L";.;%" + variable + L"%;" + RemovePathComponents(jvmLibraryPath, 3) +
-           L"\\lib";
+                                 const std::wstring& jvmLibraryPath, const SystemConventions& conventions) {
+    std::wstring value = libraryPath;
+    if (!value.empty() && std::wcschr(conventions.listSeparators, value.back()) == nullptr) value += L';';
+    return value + executableFolder + L";.;%" + conventions.searchPathVariable + L"%;" +
+           RemovePathComponents(jvmLibraryPath, 3) + L"\\lib";
 }
 
 void PrepareLibraryPath(Platform& platform, const VmSettings& vm, const std::wstring& executable,
@@ -26,7 +30,8 @@ void PrepareLibraryPath(Platform& platform, const VmSettings& vm, const std::wst
     platform.SetEnvironment(L"ZORV_JVM_HOME", platform.VmPath(RemovePathComponents(jvmLibraryPath, 3)));
     if (!vm.libraryPath.empty()) {
         const std::wstring libraryPath = platform.ExpandEnvironment(
-            LibraryPathTemplate(vm.libraryPath, FolderWithSeparatorOf(executable), jvmLibraryPath, searchPath));
+            LibraryPathTemplate(vm.libraryPath, FolderWithSeparatorOf(executable), jvmLibraryPath,
+                                platform.Conventions()));
         vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + platform.VmPathList(libraryPath)));
     }
     platform.SetEnvironment(searchPath, platform.VmPathList(platform.ExpandEnvironment(

@@ -7,6 +7,7 @@
 namespace zorv {
 
 class Platform;
+struct SystemConventions;
 struct VmSettings;
 
 // The text whose expansion becomes the search path ("Path" on Windows,
@@ -15,10 +16,12 @@ struct VmSettings;
 std::wstring ProcessPathTemplate(const std::wstring& systemPath, const std::wstring& jvmLibraryPath,
                                  const wchar_t* variable);
 
-// The text whose expansion becomes the "-Djava.library.path=" value. The
-// configured value runs straight into the executable folder, as it always has.
+// The text whose expansion becomes the "-Djava.library.path=" value: the
+// configured value, a ";" unless it ends with one of `separators` already,
+// then the executable's folder, the current folder, the search path and the
+// runtime's lib folder.
 std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wstring& executableFolder,
-                                 const std::wstring& jvmLibraryPath, const wchar_t* variable);
+                                 const std::wstring& jvmLibraryPath, const SystemConventions& conventions);
 
 // Sets the variables the VM and the application see (ZORV_JVM_PATH,
 // ZORV_JVM_HOME, the search path), adds the "System Path" folders to the

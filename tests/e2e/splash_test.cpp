@@ -296,6 +296,16 @@ TEST_F(SplashWindow, GuiLibrariesAreLoadedOnlyWhenAFeatureNeedsThem) {
     const std::vector<std::wstring> withSplash = loadedWhilePaused(true);
     EXPECT_NE(std::find(withSplash.begin(), withSplash.end(), L"gdiplus.dll"), withSplash.end());
     EXPECT_EQ(splashesSeen_, 1);
+    // The taskbar identity brings shell32, which the plain start above did
+    // without. Wine keeps the ID but gives nobody it back: the trace tells.
+    const std::wstring trace = sandbox_.Path(L"trace.txt");
+    Set(L"ZORV_LAUNCHER_DEBUG", trace);
+    WriteDisplay({}, {{L"App User Model ID", L"Zorv.Tests.Viewer"}});
+    const std::vector<std::wstring> withIdentity = loadedWhilePaused(false);
+    EXPECT_NE(std::find(withIdentity.begin(), withIdentity.end(), L"shell32.dll"), withIdentity.end());
+    const std::string traced = ReadFileBytes(trace);
+    EXPECT_NE(traced.find("process: AppUserModelID Zorv.Tests.Viewer set"), std::string::npos) << traced;
+    EXPECT_EQ(splashesSeen_, 1);
 }
 
 TEST_F(SplashWindow, JpegWithoutShadowOwnsTheErrorBoxOfTheStart) {

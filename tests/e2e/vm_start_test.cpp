@@ -128,7 +128,7 @@ TEST_F(VmOptions, LibraryPathFirstThenClassPathThenParametersThenHooks) {
     // A value inherited from whoever started the program must not win over
     // the runtime chosen now.
     EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_E2E_NATIVE", native}, {L"ZORV_JVM_HOME", L"C:\\stale"}}), 0, {}));
-    // The configured value runs straight into the program's folder.
+    // A value that ends with ";" is taken as it is.
     std::wstring home = sandbox_.Path(L"rt");
     std::wstring libraryPath = native + L";" + home + L"\\ext;" + sandbox_.Root() + L"\\;.;" + oldPath + L";" + home +
                                L"\\lib";
@@ -510,6 +510,49 @@ TEST_F(VmRun, SystemPathLeadsThePathTheVmSees) {
                                         "env ZORV_JVM_HOME=" + Utf8(sandbox_.Path(L"rt")),
                                         "env Path=" + Utf8(sandbox_.Path(L"rt\\bin") + L";" + path)}))
         << LogText();
+    ExpectNoFaults();
+}
+
+// [Environment] is set before the runtime search, so its JAVA_HOME chooses
+// the runtime; each value sees the ones before it and an empty one removes
+// the variable. The priority class is the one asked for, and "Library Path"
+// as people write it (no final ";") gets its separator.
+TEST_F(VmRun, EnvironmentPriorityAndLibraryPathReachTheVm) {
+    const std::wstring home = sandbox_.Path(L"jh");
+    const std::wstring homeLibrary = InstallRuntime(L"jh", L"bin\\server\\jvm.dll", true);
+    Ini ini = Settings({{L"Library Path", L"natives"}}, {{L"Process Priority", L"Below Normal"}});
+    ini.Section(L"Environment")
+        .Set(L"JAVA_HOME", L"%ZORV_E2E_HOME%")
+        .Set(L"FIRST", L"one")
+        .Set(L"SECOND", L"%FIRST%-two")
+        .Set(L"DROPPED", L"")
+        .Set(L"Path", L"C:\\extra;%Path%");
+    WriteSettings(ini);
+    const std::wstring path = EnvironmentValue(L"Path");
+    const std::wstring trace = sandbox_.Path(L"trace.txt");
+    EXPECT_TRUE(Ended(Start(L"", {{L"ZORV_E2E_HOME", home},
+                                  {L"DROPPED", L"inherited"},
+                                  {L"ZORV_LAUNCHER_DEBUG", trace},
+                                  {L"FAKEJVM_LOG_PRIORITY", L"yes"},
+                                  {L"FAKEJVM_LOG_ENV", L"SECOND,DROPPED,Path"}}),
+                      0, {}));
+    ExpectLoaded(homeLibrary);
+    EXPECT_EQ(WithPrefix(lines_, "env "),
+              (std::vector<std::string>{"env SECOND=one-two", "env DROPPED unset",
+                                        "env Path=" + Utf8(home + L"\\bin;C:\\extra;" + path)}))
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "priority_class "), std::vector<std::string>{"priority_class 0x4000"}) << LogText();
+    const std::vector<std::string> options = Options();
+    ASSERT_FALSE(options.empty()) << LogText();
+    EXPECT_EQ(options[0], "option -Djava.library.path=natives;" + Utf8(sandbox_.Root()) + "\\;.;" +
+                              Utf8(L"C:\\extra;" + path) + ";" + Utf8(home) + "\\lib")
+        << LogText();
+    const std::string traced = ReadFileBytes(trace);
+    for (const std::string& line : {"environment: JAVA_HOME=" + Utf8(home), std::string("environment: DROPPED removed"),
+                                    std::string("process: priority below normal")}) {
+        EXPECT_NE(traced.find(line), std::string::npos) << line << "\n" << traced;
+    }
+    ExpectMainRan();
     ExpectNoFaults();
 }
 

@@ -127,6 +127,45 @@ run restart-until=100
 expect_rc 9
 [ "$(wc -l < "$dir/starts.txt")" = 6 ] || fail "a crash loop went on: $(wc -l < "$dir/starts.txt") starts"
 
+case=environment-priority-and-library-path
+# [Environment] before the runtime search: its JAVA_HOME is the only runtime
+# these versions admit. Each value sees the ones before it; an empty one
+# removes the variable. "Library Path" as people write it, without a final
+# ":", finds a real library. The nice value is the priority's.
+mkdir -p "$root/jni"
+printf 'int zorv_probe_library;\n' | ${CC:-cc} -shared -fPIC -x c - -o "$root/jni/libzorvprobe.so" ||
+    fail "no test library"
+app environment viewer viewer.ini '[Java Runtime Environment]' 'Minimum Version=99' 'Maximum Version=99' \
+    "$probe_settings" "Library Path=$root/jni" '[Class Path]' 'Class Path=probe.jar' \
+    '[Application]' 'Process Priority=Below Normal' \
+    '[Environment]' 'JAVA_HOME=%ZORV_TEST_JDK%' 'FIRST=one' 'SECOND=%FIRST%-two' 'DROPPED=' 'PATH=/opt/extra:%PATH%'
+ZORV_TEST_JDK=$jdk DROPPED=inherited TRACE_FOR_RUN=$dir/trace.txt run env=SECOND env=DROPPED load=zorvprobe nice
+expect_rc 0
+expect_in "$dir/stdout" "java.version=$jdk17_version."
+expect_line "$dir/stdout" "env SECOND=one-two"
+expect_line "$dir/stdout" "env DROPPED unset"
+expect_in "$dir/stdout" "PATH=$jdk/lib:/opt/extra:"
+expect_in "$dir/stdout" "java.library.path=$root/jni:$dir/:.:/opt/extra:"
+expect_line "$dir/stdout" "loaded zorvprobe"
+expect_line "$dir/stdout" "nice=10"
+expect_in "$dir/trace.txt" "environment: JAVA_HOME=$jdk"
+expect_in "$dir/trace.txt" "environment: DROPPED removed"
+expect_in "$dir/trace.txt" "because JAVA_HOME"
+# A raise an ordinary user may not make is said once, and the start goes on.
+sed -i 's/^Process Priority=.*/Process Priority=HIGH/' "$dir/viewer.ini"
+chmod -R a+rX "$root/jni" "$dir"
+raise_as=
+if [ "$(id -u)" = 0 ]; then
+    chmod 755 "$root"
+    raise_as="setpriv --reuid=65534 --regid=65534 --clear-groups"
+fi
+(cd "$dir" && unset JAVA_HOME ZORV_LAUNCHER_DEBUG && ZORV_TEST_JDK=$jdk $raise_as ./viewer nice) < /dev/null \
+    > "$dir/raise.out" 2> "$dir/raise.err"
+rc=$?
+expect_rc 0
+expect_line "$dir/raise.err" 'Process Priority "high" was refused (error 5): the application runs at the priority the launcher was started with'
+expect_line "$dir/raise.out" "nice=$(cut -d' ' -f19 /proc/self/stat)"
+
 case=redirection-and-failure-check
 app redirect tool.bin tool.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
     "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \

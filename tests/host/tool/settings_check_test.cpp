@@ -433,7 +433,7 @@ TEST(Inflate, EachBlockKindDecodesAndBrokenStreamsAreRefused) {
     EXPECT_EQ(inflate(std::string("\x03\x02\x00", 3)), "(refused)");
 }
 
-TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
+TEST(SettingsCheck, ValuesAndNamesAreJudgedAsTheLauncherReadsThem) {
     TempFolder folder;
     WriteBytes(folder.Path() / "app.ini",
                "[Java Runtime Environment]\n"
@@ -446,7 +446,13 @@ TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
                "[Application]\n"
                "Output File=out_%HH:mm%.log\n"
                "Error File=err%.log\n"
-               "Embedded Jar=yes\n");
+               "Embedded Jar=yes\n"
+               "Process Priority=highest\n"
+               "[Environment]\n"
+               "JAVA_HOME=C:\\jdk\n"
+               "=orphan\n"
+               "A\tB=1\n"
+               "Path=%Path%;x\n");
     CheckTarget target;
     target.executablePath = WidePath(folder.Path() / "app.exe");
     target.settingsPath = WidePath(folder.Path() / "app.ini");
@@ -461,17 +467,21 @@ TEST(SettingsCheck, VmOptionsAndPicturesAreJudgedAsTheLauncherSplitsThem) {
              at + L"4: error: VM parameter \"-cp\" (column 40) is an option of the java command, not of the VM: the "
                   L"launcher stops before it creates the VM; use \"Class Path\" in [Class Path] instead",
              at + L"4: error: VM parameter \"x.jar\" (column 44) is not an option",
-             at + L"5: warning: \"Library Path=lib\" does not end in \";\"",
              at + L"7: warning: \"JVM Source=favor_jre\" differs in letter case from \"favor_JRE\"",
              at + L"9: warning: \"Output File=out_%HH:mm%.log\" puts \":\"",
              at + L"10: warning: \"Error File=err%.log\" has a single \"%\"",
              // Embedded Jar puts the executable on the class path even when it does not exist.
              at + L"2: warning: class path item",
              at + L"2: error: main class \"com.example.App\" is in no class path entry",
+             at + L"12: warning: \"Process Priority=highest\" is not a keyword of this key",
+             // Any other name is a variable's, whatever the table knows.
+             at + L"15: error: environment variable name \"\" is empty",
+             at + L"16: error: environment variable name \"A\tB\" holds a control character",
          }) {
         EXPECT_TRUE(Has(messages, expected)) << ToUtf8(expected);
     }
-    EXPECT_EQ(messages.size(), 13u);
+    // "Library Path=lib" gets its separator from the launcher: nothing to say about it.
+    EXPECT_EQ(messages.size(), 15u);
 }
 
 TEST(SettingsCheck, ModernApplicationsModuleOptionsAndWhatTheVmWouldRefuse) {

@@ -42,6 +42,8 @@ public:
     std::vector<std::wstring> installedRuntimes;  // folders with trailing "\"
     // path -> section -> key -> value, names folded to lower case like the profile functions
     std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>> profiles;
+    // "path|section|key" folded -> the key as it was set
+    std::map<std::wstring, std::wstring> keySpellings;
     std::map<std::wstring, std::wstring> environment;  // names folded to lower case
     struct RegistryKey {
         std::vector<std::wstring> subkeys;
@@ -70,6 +72,9 @@ public:
     std::vector<std::string> providerPassPhrases;
 
     std::vector<std::wstring> profileValueReads;  // "section/key", each time a value is asked for
+    // What the process was given, in order: "priority N" (the enum's value), "aumid ID".
+    std::vector<std::wstring> processCalls;
+    bool refusePriority = false;  // as a system refuses a raise
 
     static std::wstring Fold(std::wstring text) {
         for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
@@ -78,6 +83,7 @@ public:
     void SetProfile(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) {
         profiles[path][Fold(section)][Fold(key)] = value;
+        keySpellings[path + L"|" + Fold(section) + L"|" + Fold(key)] = key;
     }
     void SetEnv(const std::wstring& name, const std::wstring& value) { environment[Fold(name)] = value; }
     void Register(RegistryView view, const std::wstring& key, const std::wstring& subkey, const std::wstring& home) {
@@ -160,7 +166,11 @@ public:
         if (file == profiles.end()) return names;
         auto found = file->second.find(Fold(section));
         if (found == file->second.end()) return names;
-        for (const auto& entry : found->second) names.push_back(entry.first);
+        // As written, as the profile functions list them.
+        for (const auto& entry : found->second) {
+            auto spelling = keySpellings.find(path + L"|" + found->first + L"|" + entry.first);
+            names.push_back(spelling == keySpellings.end() ? entry.first : spelling->second);
+        }
         return names;
     }
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
@@ -200,6 +210,16 @@ public:
         });
     }
     void SetEnvironment(const std::wstring& name, const std::wstring& value) override { SetEnv(name, value); }
+    void RemoveEnvironment(const std::wstring& name) override { environment.erase(Fold(name)); }
+    bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) override {
+        processCalls.push_back(L"priority " + std::to_wstring(static_cast<int>(priority)));
+        error = 5;
+        return !refusePriority;
+    }
+    bool SetAppUserModelId(const std::wstring& id, std::uint32_t&) override {
+        processCalls.push_back(L"aumid " + id);
+        return true;
+    }
     std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override {
         auto found = registry[Index(view)].find(Trim(keyPath));
         return found == registry[Index(view)].end() ? std::vector<std::wstring>() : found->second.subkeys;

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
 #include "launcher_fixture.h"
+#include "launcher/embedded_settings.h"
+#include "launcher/process_setup.h"
 #include "launcher/settings_keys.h"
 #include "launcher/trace.h"
+#include "launcher/utf8.h"
 #include "launcher/launcher_settings.h"
 
 namespace zorv {
@@ -149,6 +153,80 @@ public:
 private:
     std::vector<std::wstring>& lines_;
 };
+
+std::vector<unsigned char> EncipheredUtf16(const std::wstring& text, const std::string& passPhrase) {
+    std::vector<unsigned char> bytes;
+    for (wchar_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8 & 0xFF));
+    }
+    DecipherPortably(passPhrase, bytes);  // RC4 both ways
+    return bytes;
+}
+
+// [Environment] through the layers, each key expanded after the ones before
+// it; the taskbar identity and the priority as the settings name them.
+TEST_F(Settings, EnvironmentPriorityAndIdentityReachTheProcessThroughTheLayers) {
+    std::vector<std::wstring> lines;
+    Trace trace(std::make_unique<KeptLines>(lines));
+    platform.trace = &trace;
+    Set(L"Product Information", L"Upgrade Code", L"{UP}");
+    platform.resources[kPassPhraseResource] = EncipheredUtf16(std::wstring(L"pp") + L'\0', "{UP}");
+    platform.resources[kSettingsResource] = EncipheredUtf16(
+        L"[Environment]\r\nZ_FIRST=embedded\r\nB_SECOND=%Z_FIRST%-b\r\nKEEP=kept\r\nDROP=x\r\n"
+        L"[Application]\r\nProcess Priority=Below Normal\r\nApp User Model ID=Vendor.App\r\n",
+        "pp");
+    Set(L"Environment", L"Z_FIRST", L"file");       // replaces the embedded value
+    Set(L"Environment", L"Gone", L"");              // removes an inherited variable
+    Set(L"Environment", L"DROP", L"");              // and an embedded one
+    Set(L"Environment+", L"KEEP", L"more");         // replaces it too, never joined
+    Set(L"Environment+", L"Late", L"%B_SECOND%;%UNSET%");
+    Set(L"Environment", L"", L"x");                 // "=x": no variable's name
+    platform.SetEnv(L"GONE", L"inherited");
+    ASSERT_TRUE(Read());
+    ApplyProcessIdentity(platform, settings.process);
+    ApplyEnvironment(platform, settings.process.environment);
+    auto value = [&](const wchar_t* name) {
+        std::wstring text;
+        return platform.GetEnvironment(name, text) ? text : L"(unset)";
+    };
+    EXPECT_EQ(value(L"Z_FIRST"), L"file");
+    EXPECT_EQ(value(L"B_SECOND"), L"file-b");
+    EXPECT_EQ(value(L"KEEP"), L"more");
+    EXPECT_EQ(value(L"GONE"), L"(unset)");
+    EXPECT_EQ(value(L"DROP"), L"(unset)");
+    EXPECT_EQ(value(L"LATE"), L"file-b;%UNSET%");
+    EXPECT_EQ(value(L""), L"(unset)");
+    EXPECT_EQ(platform.processCalls, (std::vector<std::wstring>{L"aumid Vendor.App", L"priority 2"}));
+    for (const wchar_t* expected :
+         {L"environment: Z_FIRST=file", L"environment: B_SECOND=file-b", L"environment: Gone removed",
+          L"environment: Late=file-b;%UNSET%", L"environment: key \"\" left out: the name is empty",
+          L"process: AppUserModelID Vendor.App set", L"process: priority below normal"}) {
+        EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                               [&](const std::wstring& line) { return line.find(expected) != std::wstring::npos; }),
+                  lines.end())
+            << ToUtf8(expected);
+    }
+
+    // Refused, the priority is said and the start goes on; without the
+    // settings nothing is asked of the system at all.
+    platform.refusePriority = true;
+    Set(L"Application", L"Process Priority", L"HIGH");
+    ASSERT_TRUE(Read());
+    lines.clear();
+    ApplyProcessIdentity(platform, settings.process);
+    EXPECT_EQ(platform.processCalls.back(), L"priority 5");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(L"Process Priority \"high\" was refused (error 5)"), std::wstring::npos)
+        << ToUtf8(lines.back());
+    platform.resources.clear();
+    platform.processCalls.clear();
+    Set(L"Application", L"Process Priority", L"highest");
+    ASSERT_TRUE(Read());
+    ApplyProcessIdentity(platform, settings.process);
+    EXPECT_TRUE(platform.processCalls.empty());
+    platform.trace = nullptr;
+}
 
 // The settings reference and the checker know the keys from their table:
 // every key the launcher asks for is in it, in its section, and it lists

@@ -243,8 +243,19 @@ TEST_F(Assembly, NoLibraryPathMeansNoOptionButPathStillGrows) {
     std::wstring value;
     platform.GetEnvironment(L"Path", value);
     EXPECT_EQ(value, L"C:\\tools;C:\\jre\\bin;P");
-    EXPECT_EQ(LibraryPathTemplate(L"natives", L"C:\\app\\", L"C:\\jre\\bin\\server\\jvm.dll", L"Path"),
-              L"nativesC:\\app\\;.;%Path%;C:\\jre\\lib");
+    // The value as people write it gets its separator; one that ends with
+    // one (what stored files hold) gives exactly the option it always gave.
+    const wchar_t jvm[] = L"C:\\jre\\bin\\server\\jvm.dll";
+    EXPECT_EQ(LibraryPathTemplate(L"natives", L"C:\\app\\", jvm, kWindowsConventions),
+              L"natives;C:\\app\\;.;%Path%;C:\\jre\\lib");
+    EXPECT_EQ(LibraryPathTemplate(L"natives;", L"C:\\app\\", jvm, kWindowsConventions),
+              L"natives;C:\\app\\;.;%Path%;C:\\jre\\lib");
+    EXPECT_EQ(LibraryPathTemplate(L"D:", L"C:\\app\\", jvm, kWindowsConventions), L"D:;C:\\app\\;.;%Path%;C:\\jre\\lib");
+    const wchar_t so[] = L"\\jdk\\lib\\server\\libjvm.so";
+    EXPECT_EQ(LibraryPathTemplate(L"/usr/lib/jni:", L"\\app\\", so, kLinuxConventions),
+              L"/usr/lib/jni:\\app\\;.;%PATH%;\\jdk\\lib");
+    EXPECT_EQ(LibraryPathTemplate(L"/usr/lib/jni", L"\\app\\", so, kLinuxConventions),
+              L"/usr/lib/jni;\\app\\;.;%PATH%;\\jdk\\lib");
 }
 
 TEST(ClassPath, PatternsAndListingFolders) {

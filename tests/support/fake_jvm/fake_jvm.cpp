@@ -54,6 +54,7 @@
 //   FAKEJVM_LOAD_BY_NAME   comma-separated library names main loads by name alone, as a JNI
 //                          library's dependencies are: logs load_by_name <name> found|not_found
 //   FAKEJVM_LOG_QPC        yes: also log QueryPerformanceCounter readings, for timing benches
+//   FAKEJVM_LOG_PRIORITY   yes: log the process's priority class at create time
 // Ahead-of-time cache options act as on a runtime of JDK 24 and later: with -XX:AOTMode=record the
 // file of -XX:AOTConfiguration is written when the VM ends (destroy or System.exit); with
 // -XX:AOTMode=create the file of -XX:AOTCache is written and JNI_CreateJavaVM ends the process
@@ -71,6 +72,7 @@
 //   create version=0x%08x nOptions=N ignoreUnrecognized=0|1
 //   option <string>                       option abort|exit|vfprintf hook=set|null
 //   thread_stack reserved=<bytes>         env NAME=value | env NAME unset       cwd <dir>
+//   priority_class 0x<hex>                (FAKEJVM_LOG_PRIORITY)
 //   find_class <name>                     find_class_boot <name>
 //   get_method <class> <name> <sig>       get_static_method <class> <name> <sig>
 //   new_string <utf8>                     file_open append=0|1 <path>   file_open_failed <path>
@@ -1429,6 +1431,9 @@ void LogEnvironment() {
         else
             Say("env ", Utf8(n), " unset");
     }
+    std::wstring priority;
+    if (EnvVar(L"FAKEJVM_LOG_PRIORITY", priority) && priority == L"yes")
+        Say("priority_class 0x", std::hex, GetPriorityClass(GetCurrentProcess()), std::dec);
     wchar_t cwd[MAX_PATH * 4];
     DWORD len = GetCurrentDirectoryW(MAX_PATH * 4, cwd);
     Say("cwd ", Utf8(std::wstring(cwd, len < MAX_PATH * 4 ? len : 0)));

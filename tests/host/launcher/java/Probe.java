@@ -7,7 +7,9 @@ import java.util.concurrent.CountDownLatch;
 // What a started application can tell about its start: arguments as code
 // points, the runtime, the heap limit, the search path and both streams.
 // "exit=N" ends through System.exit(N); "throw" leaves main with an
-// exception; "hold" keeps main running until a file "release" appears.
+// exception; "hold" keeps main running until a file "release" appears;
+// "env=NAME" prints that variable, "nice" the nice value main runs at and
+// "load=NAME" loads that library as System.loadLibrary finds it.
 // secondaryMain appends its arguments to secondary.txt and returns the N of
 // "reply=N", or ends the process on "exit=N".
 public class Probe {
@@ -41,6 +43,19 @@ public class Probe {
                 if (Files.readAllLines(starts).size() < Integer.parseInt(arg.substring(14))) System.exit(9);
             }
             if (arg.equals("throw")) throw new IllegalStateException("thrown by main");
+            if (arg.startsWith("env=")) {
+                String value = System.getenv(arg.substring(4));
+                System.out.println("env " + arg.substring(4) + (value == null ? " unset" : "=" + value));
+            }
+            if (arg.equals("nice")) {
+                // The fields after the command's name, which may hold spaces; nice is the 19th of the line.
+                String stat = Files.readString(Path.of("/proc/thread-self/stat"));
+                System.out.println("nice=" + stat.substring(stat.lastIndexOf(')') + 2).split(" ")[16]);
+            }
+            if (arg.startsWith("load=")) {
+                System.loadLibrary(arg.substring(5));
+                System.out.println("loaded " + arg.substring(5));
+            }
             if (arg.equals("hold")) {
                 Files.writeString(Path.of("holding"), "");
                 for (int i = 0; i < 1200 && !Files.exists(Path.of("release")); i++) Thread.sleep(50);

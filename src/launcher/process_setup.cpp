@@ -1,0 +1,76 @@
+#include "launcher/process_setup.h"
+
+#include "launcher/environment.h"
+#include "launcher/launcher_settings.h"
+#include "launcher/platform.h"
+#include "launcher/text.h"
+#include "launcher/trace.h"
+
+namespace zorv {
+namespace {
+
+const wchar_t* PriorityName(ProcessPriority priority) {
+    switch (priority) {
+        case ProcessPriority::idle: return L"idle";
+        case ProcessPriority::belowNormal: return L"below normal";
+        case ProcessPriority::normal: return L"normal";
+        case ProcessPriority::aboveNormal: return L"above normal";
+        case ProcessPriority::high: return L"high";
+        case ProcessPriority::unchanged: break;
+    }
+    return L"unchanged";
+}
+
+// An HRESULT as the documentation writes it: 0x80070057.
+std::wstring ResultText(std::uint32_t result) {
+    const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text += digits[(result >> shift) & 0xF];
+    return text;
+}
+
+}  // namespace
+
+void ApplyProcessIdentity(Platform& platform, const ProcessSettings& process) {
+    Trace* trace = platform.trace;
+    std::uint32_t error = 0;
+    if (!process.appUserModelId.empty()) {
+        const bool given = platform.SetAppUserModelId(process.appUserModelId, error);
+        if (trace) {
+            trace->Line(given ? L"process: AppUserModelID " + process.appUserModelId + L" set"
+                              : L"process: AppUserModelID " + process.appUserModelId + L" not set (error " +
+                                    ResultText(error) + L")");
+        }
+    }
+    if (process.priority == ProcessPriority::unchanged) return;
+    const std::wstring name = PriorityName(process.priority);
+    if (platform.SetProcessPriority(process.priority, error)) {
+        if (trace) trace->Line(L"process: priority " + name);
+        return;
+    }
+    const std::wstring notice = L"Process Priority \"" + name + L"\" was refused (error " + DecimalText(error) +
+                                L"): the application runs at the priority the launcher was started with";
+    platform.WriteNotice(notice);
+    if (trace) trace->Line(L"process: " + notice);
+}
+
+void ApplyEnvironment(Platform& platform, const std::vector<EnvironmentVariable>& variables) {
+    Trace* trace = platform.trace;
+    for (const EnvironmentVariable& variable : variables) {
+        const std::wstring problem = VariableNameProblem(variable.name);
+        if (!problem.empty()) {
+            if (trace) trace->Line(L"environment: key \"" + variable.name + L"\" left out: the name " + problem);
+            continue;
+        }
+        if (variable.value.empty()) {
+            platform.RemoveEnvironment(variable.name);
+            if (trace) trace->Line(L"environment: " + variable.name + L" removed");
+            continue;
+        }
+        const std::wstring value = platform.ExpandEnvironment(variable.value);
+        platform.SetEnvironment(variable.name, value);
+        if (trace) trace->Line(L"environment: " + variable.name + L"=" + value);
+    }
+}
+
+}  // namespace zorv
