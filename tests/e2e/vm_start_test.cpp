@@ -559,6 +559,37 @@ TEST_F(VmRun, EnvironmentPriorityAndLibraryPathReachTheVm) {
 // A library loaded by its name alone, as a JNI library's dependencies are,
 // comes from the system, the runtime's bin folder or a "System Path" folder;
 // one planted in the working folder or on Path is not loaded.
+// "exit 9 to restart": each restart is a new process with the same
+// arguments, at most 5 within a minute, after which 9 is the exit code. The
+// console launcher waits for the new start and ends with its code; the GUI
+// launcher ends at once and the restarts follow on their own.
+TEST_F(VmRun, RestartExitCodeStartsTheApplicationAgainAtMostFiveTimesAMinute) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Restart Exit Code", L"9"}}));
+    environment_.push_back({L"FAKEJVM_MAIN", L"exit:9"});
+    environment_.push_back({L"FAKEJVM_LOG_ENV", L"ZORV_RESTARTS"});
+    auto restarts = [&] {
+        std::vector<std::string> said = WithPrefix(SplitLines(ReadFileBytes(log_)), "env ZORV_RESTARTS");
+        for (std::string& line : said) line = line.substr(0, line.find('@'));
+        return said;
+    };
+    const std::vector<std::string> chain = {"env ZORV_RESTARTS unset", "env ZORV_RESTARTS=1", "env ZORV_RESTARTS=2",
+                                            "env ZORV_RESTARTS=3", "env ZORV_RESTARTS=4", "env ZORV_RESTARTS=5"};
+    exe_ = sandbox_.CopyIn(ConsoleLauncherExe(), L"app.exe");
+    EXPECT_TRUE(Ended(Start(L"one \"two words\""), 9, {}));
+    EXPECT_EQ(restarts(), chain);
+    EXPECT_EQ(WithPrefix(SplitLines(ReadFileBytes(log_)), "arg[1]=two words").size(), 6u) << ReadFileBytes(log_);
+
+    DeleteFileW(log_.c_str());
+    exe_ = sandbox_.CopyIn(LauncherExe(), L"app.exe");
+    EXPECT_TRUE(Ended(Start(L"one"), 9, {}));
+    for (int waited = 0; waited < 20000 && WithPrefix(SplitLines(ReadFileBytes(log_)), "unload").size() < 6;
+         waited += 100)
+        Sleep(100);
+    Sleep(500);  // a seventh start, were there one, would have logged by now
+    EXPECT_EQ(restarts(), chain);
+    ExpectNoFaults();
+}
+
 TEST_F(VmRun, LibrariesByNameComeOnlyFromTheSystemAndAddedFolders) {
     for (const wchar_t* copy : {L"rt\\bin\\inbin.dll", L"sys\\insystem.dll", L"work\\planted.dll", L"onpath\\onpath.dll"}) {
         sandbox_.CopyIn(FakeJvm64(), copy);

@@ -9,7 +9,9 @@ import java.util.concurrent.CountDownLatch;
 // "exit=N" ends through System.exit(N); "throw" leaves main with an
 // exception; "hold" keeps main running until a file "release" appears;
 // "env=NAME" prints that variable, "nice" the nice value main runs at and
-// "load=NAME" loads that library as System.loadLibrary finds it.
+// "load=NAME" loads that library as System.loadLibrary finds it;
+// "restart-until=N" appends its start to starts.txt and ends with 9 until
+// the N-th start.
 // secondaryMain appends its arguments to secondary.txt and returns the N of
 // "reply=N", or ends the process on "exit=N".
 public class Probe {
