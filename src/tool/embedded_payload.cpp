@@ -1,10 +1,10 @@
 #include "tool/embedded_payload.h"
 
 #include <algorithm>
-#include <random>
 
-#include "launcher/embedded_settings.h"
 #include "launcher/byte_order.h"
+#include "launcher/embedded_settings.h"
+#include "launcher/md5.h"
 #include "tool/utf.h"
 
 namespace zorv::tool {
@@ -105,11 +105,19 @@ bool FindUnembeddable(const std::u16string& text, TextPlace& place) {
 
 Bytes SettingsFileAsUtf16(const Bytes& file) { return Utf16Le(kByteOrderMark + SettingsFileText(file)); }
 
-std::string NewPassPhrase() {
-    std::random_device random;
+std::string PassPhraseFor(const Bytes& settingsUtf16, const std::string& upgradeCode) {
+    // The NUL keeps the Upgrade Code and the text apart: no two pairs of
+    // inputs hash the same bytes.
+    Bytes hashed(upgradeCode.begin(), upgradeCode.end());
+    hashed.push_back(0);
+    hashed.insert(hashed.end(), settingsUtf16.begin(), settingsUtf16.end());
+    const zorv::Md5Digest digest = zorv::Md5(hashed.data(), hashed.size());
     static const char kDigits[] = "0123456789abcdef";
     std::string phrase;
-    for (int i = 0; i < 32; ++i) phrase.push_back(kDigits[random() % 16]);
+    for (unsigned char byte : digest) {
+        phrase.push_back(kDigits[byte >> 4]);
+        phrase.push_back(kDigits[byte & 15]);
+    }
     return phrase;
 }
 

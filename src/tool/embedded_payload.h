@@ -27,8 +27,10 @@ struct TextPlace {
 };
 bool FindUnembeddable(const std::u16string& text, TextPlace& place);
 
-// Enough randomness that no two packagings share a key for 8000.
-std::string NewPassPhrase();
+// The pass phrase of 8000, from what is enciphered and its Upgrade Code, so
+// that the same inputs give the same bytes. A random one would protect no
+// better: whoever has the Upgrade Code deciphers 9000, and the phrase with it.
+std::string PassPhraseFor(const Bytes& settingsUtf16, const std::string& upgradeCode);
 
 struct EmbeddedPayload {
     Bytes passPhrase;  // resource 9000

@@ -79,7 +79,7 @@ bool PeImage::Load(Bytes file, std::string& problem, Purpose purpose) {
     directoryCount_ = std::min<std::uint32_t>(Field32(optionalHeader_ + fixedPart - 4),
                                               static_cast<std::uint32_t>((optionalSize - fixedPart) / 8));
     if (purpose == kRewriting && directoryCount_ > kCertificateDirectory && Field32(DataDirectory(kCertificateDirectory) + 4) != 0) {
-        problem = "is signed; brand it before signing";
+        problem = "is signed, and a change would break its signature: brand first, sign last";
         return false;
     }
     if (directoryCount_ <= kResourceDirectory || Field32(optionalHeader_ + 32) == 0 || Field32(optionalHeader_ + 36) == 0) {

@@ -23,9 +23,9 @@ public:
     // Rewriting a signed image would break its signature; reading it is harmless.
     enum Purpose { kRewriting, kReading };
 
-    // False, with the reason as the end of a sentence about the file
-    // ("is signed; brand it before signing"), for what this class does not
-    // read, or rewrite, safely.
+    // False, with the reason as the end of a sentence about the file ("is
+    // signed, and a change would break its signature: brand first, sign
+    // last"), for what this class does not read, or rewrite, safely.
     bool Load(Bytes file, std::string& problem, Purpose purpose = kRewriting);
 
     bool ReadResources(std::vector<Resource>& resources, std::string& problem) const;

@@ -1,4 +1,4 @@
-// embed, icon, version, subsystem and show: each reads its inputs whole, changes the
+// embed, icon, version, manifest, subsystem and show: each reads its inputs whole, changes the
 // resources in memory and writes the result through a temporary file, so a
 // refusal or a failure never leaves a half-written executable behind.
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "tool/embedded_payload.h"
 #include "tool/icon_file.h"
 #include "tool/input_file.h"
+#include "tool/manifest_settings.h"
 #include "tool/output_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"
@@ -75,11 +76,12 @@ int ReadInput(std::ostream& err, const std::string& path, Bytes& bytes) {
     return result == InputRead::read ? kToolSucceeded : Refuse(err, path, InputProblem(result));
 }
 
-int LoadImage(std::ostream& err, const std::string& path, PeImage& image, std::vector<Resource>& resources) {
+int LoadImage(std::ostream& err, const std::string& path, PeImage& image, std::vector<Resource>& resources,
+              PeImage::Purpose purpose = PeImage::kRewriting) {
     Bytes bytes;
     std::string problem;
     if (int result = ReadInput(err, path, bytes)) return result;
-    if (!image.Load(std::move(bytes), problem) || !image.ReadResources(resources, problem)) {
+    if (!image.Load(std::move(bytes), problem, purpose) || !image.ReadResources(resources, problem)) {
         return Refuse(err, path, problem);
     }
     return kToolSucceeded;
@@ -173,6 +175,40 @@ void ShowVersion(std::ostream& out, const std::vector<Resource>& resources) {
     }
 }
 
+// The manifest the loader reads, in the lowest language when there are several.
+const Resource* FindManifest(const std::vector<Resource>& resources) {
+    const Resource* found = nullptr;
+    for (const Resource& resource : resources) {
+        if (resource.type == IdKey(kTypeManifest) && resource.name == IdKey(1) &&
+            (found == nullptr || resource.language < found->language)) {
+            found = &resource;
+        }
+    }
+    return found;
+}
+
+void ShowManifestValues(std::ostream& out, const ManifestValues& values) {
+    out << "Manifest:\n"
+        << "  Execution level: " << (values.executionLevel.empty() ? "none requested (asInvoker)" : values.executionLevel) << "\n"
+        << "  DPI awareness: " << values.dpiAwareness << "\n"
+        << "  Long path aware: " << (values.longPathAware ? "yes" : "no") << "\n";
+}
+
+void ShowManifest(std::ostream& out, const std::vector<Resource>& resources) {
+    const Resource* manifest = FindManifest(resources);
+    if (manifest == nullptr) {
+        out << "No manifest (no MANIFEST 1).\n";
+        return;
+    }
+    XmlDocument document;
+    std::string problem;
+    if (!ParseXmlDocument(std::string(manifest->data.begin(), manifest->data.end()), document, problem)) {
+        out << "Manifest: not read, it " << problem << "\n";
+        return;
+    }
+    ShowManifestValues(out, ReadManifestValues(document));
+}
+
 const Resource* FindRcData(const std::vector<Resource>& resources, std::uint16_t id) {
     for (const Resource& resource : resources) {
         if (resource.type == IdKey(kTypeRcData) && resource.name == IdKey(id)) return &resource;
@@ -209,7 +245,8 @@ int EmbedCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
         if (int result = LoadImage(err, launcherPath, image, resources)) return result;
     }
 
-    const EmbeddedPayload payload = EncipherPayload(SettingsFileAsUtf16(settings), *upgradeCode, NewPassPhrase());
+    const Bytes text = SettingsFileAsUtf16(settings);
+    const EmbeddedPayload payload = EncipherPayload(text, *upgradeCode, PassPhraseFor(text, *upgradeCode));
     const std::vector<Resource> embedded = {
         {IdKey(kTypeRcData), IdKey(kPassPhraseId), kLanguageNeutral, 0, payload.passPhrase},
         {IdKey(kTypeRcData), IdKey(kSettingsId), kLanguageNeutral, 0, payload.settings},
@@ -305,6 +342,64 @@ int VersionCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     return kToolSucceeded;
 }
 
+int ManifestCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+    Parsed parsed;
+    if (!Parse(args, {"--execution-level", "--dpi-awareness", "--long-path-aware"}, 1, parsed, err)) return kToolUsageError;
+    ManifestChanges changes;
+    if (const std::string* level = parsed.Option("--execution-level")) {
+        if (!IsExecutionLevel(*level)) {
+            err << "zorvtool: --execution-level is asInvoker, highestAvailable or requireAdministrator, not \"" << *level << "\"\n";
+            return kToolUsageError;
+        }
+        changes.executionLevel = *level;
+    }
+    if (const std::string* dpi = parsed.Option("--dpi-awareness")) {
+        if (!IsDpiAwarenessChoice(*dpi)) {
+            err << "zorvtool: --dpi-awareness is unaware, system or permonitorv2, not \"" << *dpi << "\"\n";
+            return kToolUsageError;
+        }
+        changes.dpiAwareness = *dpi;
+    }
+    if (const std::string* longPaths = parsed.Option("--long-path-aware")) {
+        if (*longPaths != "yes" && *longPaths != "no") {
+            err << "zorvtool: --long-path-aware is yes or no, not \"" << *longPaths << "\"\n";
+            return kToolUsageError;
+        }
+        changes.longPathAware = *longPaths == "yes";
+    }
+
+    const std::string& exe = parsed.positional[0];
+    PeImage image;
+    std::vector<Resource> resources;
+    // Without a switch it only reads, which a signed program allows.
+    const PeImage::Purpose purpose = changes.Empty() ? PeImage::kReading : PeImage::kRewriting;
+    if (int result = LoadImage(err, exe, image, resources, purpose)) return result;
+    if (FindManifest(resources) == nullptr) return Refuse(err, exe, "has no manifest (no MANIFEST 1)");
+    bool changed = false;
+    for (Resource& resource : resources) {
+        if (resource.type != IdKey(kTypeManifest) || resource.name != IdKey(1)) continue;
+        std::string text(resource.data.begin(), resource.data.end());
+        std::string problem;
+        XmlDocument document;
+        const bool read = changes.Empty() ? ParseXmlDocument(text, document, problem) : ChangeManifest(text, changes, problem);
+        if (!read) return Refuse(err, exe, "has a manifest that " + problem);
+        changed = changed || text != std::string(resource.data.begin(), resource.data.end());
+        resource.data.assign(text.begin(), text.end());
+    }
+    const Resource* manifest = FindManifest(resources);
+    XmlDocument document;
+    std::string problem;
+    ParseXmlDocument(std::string(manifest->data.begin(), manifest->data.end()), document, problem);
+    if (changed) {
+        if (int result = SaveImage(err, exe, image, resources)) return result;
+        out << "zorvtool: " << exe << " has a new manifest\n";
+    } else if (!changes.Empty()) {
+        out << "zorvtool: " << exe << " has this manifest already\n";
+    }
+    ShowManifestValues(out, ReadManifestValues(document));
+    return kToolSucceeded;
+}
+
 namespace {
 
 std::string SubsystemName(std::uint16_t subsystem) {
@@ -367,6 +462,7 @@ int ShowCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     ListResources(out, resources);
     ShowVersion(out, resources);
+    ShowManifest(out, resources);
 
     const Resource* settings = FindRcData(resources, kSettingsId);
     if (settings == nullptr) {

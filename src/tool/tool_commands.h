@@ -21,6 +21,9 @@ using Arguments = std::vector<std::string>;
 int EmbedCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int IconCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int VersionCommand(const Arguments& args, std::ostream& out, std::ostream& err);
+// Execution level, DPI awareness and long path awareness in MANIFEST 1;
+// without a switch it prints them.
+int ManifestCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 // Turns a launcher into the console kind or the GUI kind by its header alone.
 int SubsystemCommand(const Arguments& args, std::ostream& out, std::ostream& err);
 int ShowCommand(const Arguments& args, std::ostream& out, std::ostream& err);

@@ -31,6 +31,9 @@ const Command kCommands[] = {
     {"icon", zorv::tool::IconCommand, "icon OUT.exe APP.ico"},
     {"version", zorv::tool::VersionCommand,
      "version OUT.exe [--product-name NAME] [--version A.B.C.D] [--company NAME] [--description TEXT]"},
+    {"manifest", zorv::tool::ManifestCommand,
+     "manifest OUT.exe [--execution-level asInvoker|highestAvailable|requireAdministrator]\n"
+     "                            [--dpi-awareness unaware|system|permonitorv2] [--long-path-aware yes|no]"},
     {"subsystem", zorv::tool::SubsystemCommand, "subsystem OUT.exe (console | gui)"},
     {"show", zorv::tool::ShowCommand, "show (OUT.exe | OUT.res) [--upgrade-code CODE]"},
     {"check", zorv::tool::CheckCommand, "check (APP.exe | APP.ini | FOLDER) [--json]"},

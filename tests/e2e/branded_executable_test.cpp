@@ -142,6 +142,89 @@ TEST_F(BrandedExecutable, RunsWithItsEmbeddedSettingsAndShowsItsNewIconAndVersio
     EXPECT_EQ(headerSum, checkSum);
 }
 
+// MANIFEST 1 as the system's resource reader finds it.
+std::string ManifestOf(const std::wstring& exe) {
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return "(not loaded)";
+    const std::string manifest = ResourceBytes(module, RT_MANIFEST, 1);
+    FreeLibrary(module);
+    return manifest;
+}
+
+// Wine applies none of the three (it reports every process per-monitor
+// aware): what it can tell is that the rewritten manifest still loads.
+TEST_F(BrandedExecutable, EachManifestSwitchReadsBackAndTheLauncherStillStarts) {
+    if (ZorvtoolExe().empty()) GTEST_SKIP() << "zorvtool.exe was not built";
+    InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}));
+    struct Case {
+        const wchar_t* switches;
+        std::vector<std::string> present, absent;
+    };
+    const Case cases[] = {
+        {L"--execution-level highestAvailable --dpi-awareness permonitorv2 --long-path-aware no",
+         {"level=\"highestAvailable\"", ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"}, {"longPathAware"}},
+        {L"--execution-level requireAdministrator --dpi-awareness unaware --long-path-aware yes",
+         {"level=\"requireAdministrator\"", ">true</longPathAware>"}, {"dpiAware"}},
+        {L"--execution-level asInvoker --dpi-awareness system",
+         {"level=\"asInvoker\"", ">true</dpiAware>", ">true</longPathAware>"}, {"dpiAwareness"}},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(Utf8(run.switches));
+        ASSERT_EQ(RunTool(L"manifest \"" + exe_ + L"\" " + run.switches), 0);
+        const std::string manifest = ManifestOf(exe_);
+        for (const std::string& text : run.present) EXPECT_NE(manifest.find(text), std::string::npos) << text << "\n" << manifest;
+        for (const std::string& text : run.absent) EXPECT_EQ(manifest.find(text), std::string::npos) << text << "\n" << manifest;
+        EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos) << manifest;
+        EXPECT_TRUE(Ended(Start(), 0, {}));
+        EXPECT_EQ(WithPrefix(lines_, "call_static_void "), std::vector<std::string>{"call_static_void com/example/App.main"})
+            << LogText();
+    }
+}
+
+// Brand first, sign last: osslsigncode signs on the Linux side, the system
+// finds the signature, the launcher starts as branded, and zorvtool leaves
+// the signed file alone.
+TEST_F(BrandedExecutable, SignedLastItStartsAndIsNotRebranded) {
+    if (ZorvtoolExe().empty()) GTEST_SKIP() << "zorvtool.exe was not built";
+    const std::string sign = Utf8(EnvironmentValue(L"ZORV_E2E_SIGN_SCRIPT"));
+    if (sign.empty() || RunOnHost(sandbox_, "command -v osslsigncode && command -v openssl") != 0) {
+        GTEST_SKIP() << "osslsigncode or openssl is not installed (tools/setup installs them)";
+    }
+    const std::wstring library = InstallRuntime(L"rt", L"bin\\server\\jvm.dll", false);
+    const Ini embedded = Settings({{L"JRE Path", L"rt"}, {L"Virtual Machine Parameters", L"-Dembedded=signed"}});
+    const std::wstring settings = sandbox_.WriteBytes(L"embedded.ini", embedded.Encoded());
+    const std::wstring branded = sandbox_.CopyLauncher(L"branded.exe");
+    const std::wstring quoted = L"\"" + branded + L"\"";
+    ASSERT_EQ(RunTool(L"embed " + quoted + L" \"" + settings + L"\" --upgrade-code " + FromUtf8(kUpgradeCode) + L" -o " + quoted), 0);
+    ASSERT_EQ(RunTool(L"version " + quoted + L" --product-name \"Signed App\" --version 3.1.4.1"), 0);
+    ASSERT_EQ(RunTool(L"manifest " + quoted + L" --dpi-awareness permonitorv2"), 0);
+    ASSERT_TRUE(DeleteFileW(exe_.c_str()));
+    ASSERT_EQ(RunOnHost(sandbox_, "sh '" + sign + "' " + Quoted(branded) + " " + Quoted(exe_) + " " + Quoted(sandbox_.Path(L"keys"))), 0)
+        << "signed and verified";
+
+    HANDLE file = CreateFileW(exe_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD certificates = 0;
+    EXPECT_TRUE(ImageEnumerateCertificates(file, CERT_SECTION_TYPE_ANY, &certificates, nullptr, 0));
+    CloseHandle(file);
+    EXPECT_EQ(certificates, 1u);
+    const std::string signedBytes = ReadFileBytes(exe_);
+    const std::wstring icon = sandbox_.WriteBytes(L"app.ico", IconFile());
+    EXPECT_EQ(RunTool(L"icon \"" + exe_ + L"\" \"" + icon + L"\""), 65);
+    EXPECT_EQ(RunTool(L"manifest \"" + exe_ + L"\" --long-path-aware no"), 65);
+    EXPECT_TRUE(ReadFileBytes(exe_) == signedBytes) << "the signed file was changed";
+
+    WriteSettings(Ini().Section(L"Product Information").Set(L"Upgrade Code", FromUtf8(kUpgradeCode)));
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(library);
+    EXPECT_EQ(Options(), (std::vector<std::string>{ClassPathOption(), "option -Dembedded=signed", "option abort hook=set",
+                                                   "option exit hook=set"}))
+        << LogText();
+    EXPECT_EQ(WithPrefix(lines_, "call_static_void "), std::vector<std::string>{"call_static_void com/example/App.main"});
+    ExpectNoFaults();
+}
+
 // The launcher's own icon keeps its images compressed; the system must still
 // draw each size from them rather than fail or fall back to another size.
 TEST_F(BrandedExecutable, LauncherIconDecodesAtEverySize) {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <cstdlib>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -303,7 +305,7 @@ TEST_P(ResourceCommands, RefusedInputsLeaveNoFileBehind) {
     const Case cases[] = {
         {"text", Text("not a program at all, but longer than a DOS header would be............"), "is not a PE image (no \"MZ\" header)"},
         {"truncated", truncated, "has truncated headers"},
-        {"signed", signedImage, "is signed; brand it before signing"},
+        {"signed", signedImage, "is signed, and a change would break its signature: brand first, sign last"},
     };
     for (const Case& refused : cases) {
         SCOPED_TRACE(refused.name);
@@ -368,7 +370,7 @@ TEST_P(ResourceCommands, SubsystemChangesThatFieldAloneAndShowTellsIt) {
         EXPECT_EQ(Run(SubsystemCommand, {Path("app.exe"), "console"}), kToolInputRefused) << out_.str();
         EXPECT_EQ(Read("app.exe"), refused);
     }
-    EXPECT_EQ(err_.str(), "zorvtool: " + Path("app.exe") + " is signed; brand it before signing\n");
+    EXPECT_EQ(err_.str(), "zorvtool: " + Path("app.exe") + " is signed, and a change would break its signature: brand first, sign last\n");
 }
 
 // The offsets of MinimalImage's headers.
@@ -676,6 +678,340 @@ TEST_P(ResourceCommands, DevicesAndFilesOverTheCapAreRefusedUnread) {
         EXPECT_NE(said.find(run.message + "\n"), std::string::npos) << said;
     }
     EXPECT_EQ(Listing(), (std::vector<std::string>{"app.ini", "huge.exe", "huge.ini", "launcher.exe"}));
+}
+
+std::string SourceFile(const std::string& relative) {
+    std::ifstream in(fs::path(ZORV_SOURCE_DIR) / relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+std::string ShownManifest(const std::string& level, const std::string& dpi, const std::string& longPaths) {
+    return "Manifest:\n  Execution level: " + level + "\n  DPI awareness: " + dpi + "\n  Long path aware: " + longPaths + "\n";
+}
+
+// The launcher's manifest as it was with system DPI awareness.
+const std::string kSystemAwareManifest = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">
+  <assemblyIdentity type="win32" name="Zorv.Launcher" version="1.0.0.0" processorArchitecture="amd64"/>
+  <trustInfo xmlns="urn:schemas-microsoft-com:asm.v3">
+    <security>
+      <requestedPrivileges>
+        <requestedExecutionLevel level="asInvoker" uiAccess="false"/>
+      </requestedPrivileges>
+    </security>
+  </trustInfo>
+  <application xmlns="urn:schemas-microsoft-com:asm.v3">
+    <windowsSettings>
+      <dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>
+      <longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">true</longPathAware>
+    </windowsSettings>
+  </application>
+</assembly>
+)";
+
+// The form of a JDK's java.exe: prefixed asm.v3 elements with the window
+// settings' namespace as the default, dpiAwareness before dpiAware, a
+// compatibility section whose <application> is another namespace's; and what
+// XML allows besides: a byte-order mark, single quotes, CR LF, CDATA, a
+// character reference, comments and a processing instruction.
+const std::string kJdkStyleManifest =
+    "\xEF\xBB\xBF<?xml version='1.0' encoding='utf-8' standalone='yes'?>\r\n"
+    "<!-- a packager's comment -->\r\n"
+    "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"\r\n"
+    "          xmlns:asmv3=\"urn:schemas-microsoft-com:asm.v3\">\r\n"
+    "  <compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">\r\n"
+    "    <application>\r\n"
+    "      <supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/><?keep this?>\r\n"
+    "    </application>\r\n"
+    "  </compatibility>\r\n"
+    "  <asmv3:application>\r\n"
+    "    <asmv3:windowsSettings xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">\r\n"
+    "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>\r\n"
+    "      <dpiAware><![CDATA[true]]>&#x2F;PM</dpiAware>\r\n"
+    "    </asmv3:windowsSettings>\r\n"
+    "  </asmv3:application>\r\n"
+    "  <ms_asmv2:trustInfo xmlns:ms_asmv2=\"urn:schemas-microsoft-com:asm.v2\"><ms_asmv2:security><ms_asmv2:requestedPrivileges>"
+    "<ms_asmv2:requestedExecutionLevel uiAccess='false' level='asInvoker'/>"
+    "</ms_asmv2:requestedPrivileges></ms_asmv2:security></ms_asmv2:trustInfo>\r\n"
+    "</assembly>\r\n";
+
+TEST_P(ResourceCommands, ManifestSwitchesChangeTheirElementsAndKeepEveryOtherByte) {
+    const std::string kDpiAware = "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">";
+    const std::string kDpiAwareness =
+        "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>";
+    const std::string kLongPaths = "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>";
+    std::string perMonitorAdmin = Replaced(kSystemAwareManifest, "\"asInvoker\"", "\"requireAdministrator\"");
+    perMonitorAdmin = Replaced(perMonitorAdmin, kDpiAware + "true<", kDpiAware + "true/pm<");
+    perMonitorAdmin = Replaced(perMonitorAdmin, "      " + kLongPaths + "\n", "      " + kDpiAwareness + "\n");
+    std::string jdkSystem = Replaced(kJdkStyleManifest, "='asInvoker'", "='highestAvailable'");
+    jdkSystem = Replaced(jdkSystem, "\r\n      " + kDpiAwareness, "");
+    jdkSystem = Replaced(jdkSystem, "<![CDATA[true]]>&#x2F;PM</dpiAware>\r\n",
+                         "true</dpiAware>\r\n      " + kLongPaths + "\r\n");
+    const std::string kBare = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"/>";
+    const std::string bareFilled = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
+                                   "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n"
+                                   "    <security>\n"
+                                   "      <requestedPrivileges>\n"
+                                   "        <requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>\n"
+                                   "      </requestedPrivileges>\n"
+                                   "    </security>\n"
+                                   "  </trustInfo>\n"
+                                   "  <application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\n"
+                                   "    <windowsSettings>\n"
+                                   "      " + kDpiAware + "true/pm</dpiAware>\n"
+                                   "      " + kDpiAwareness + "\n"
+                                   "      " + kLongPaths + "\n"
+                                   "    </windowsSettings>\n"
+                                   "  </application>\n"
+                                   "</assembly>";
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string shownBefore;
+        Arguments switches;
+        std::string after;
+        std::string shownAfter;
+    };
+    const Case cases[] = {
+        {"system aware", kSystemAwareManifest, ShownManifest("asInvoker", "system", "yes"),
+         {"--execution-level", "requireAdministrator", "--dpi-awareness", "permonitorv2", "--long-path-aware", "no"},
+         perMonitorAdmin, ShownManifest("requireAdministrator", "permonitorv2", "no")},
+        // Back again, byte for byte.
+        {"per monitor", perMonitorAdmin, ShownManifest("requireAdministrator", "permonitorv2", "no"),
+         {"--execution-level", "asInvoker", "--dpi-awareness", "system", "--long-path-aware", "yes"}, kSystemAwareManifest,
+         ShownManifest("asInvoker", "system", "yes")},
+        {"JDK style", kJdkStyleManifest, ShownManifest("asInvoker", "permonitorv2", "no"),
+         {"--dpi-awareness", "system", "--long-path-aware", "yes", "--execution-level", "highestAvailable"}, jdkSystem,
+         ShownManifest("highestAvailable", "system", "yes")},
+        {"bare", kBare, ShownManifest("none requested (asInvoker)", "unaware", "no"),
+         {"--execution-level", "requireAdministrator", "--dpi-awareness", "permonitorv2", "--long-path-aware", "yes"},
+         bareFilled, ShownManifest("requireAdministrator", "permonitorv2", "yes")},
+        {"unaware", perMonitorAdmin, ShownManifest("requireAdministrator", "permonitorv2", "no"),
+         {"--dpi-awareness", "unaware"},
+         Replaced(Replaced(perMonitorAdmin, "\n      " + kDpiAware + "true/pm</dpiAware>", ""), "\n      " + kDpiAwareness, ""),
+         ShownManifest("requireAdministrator", "unaware", "no")},
+    };
+    for (const Case& run : cases) {
+        SCOPED_TRACE(run.name);
+        const std::vector<Resource> others = {{IdKey(kTypeRcData), IdKey(5), 0, 0, Text("other data")},
+                                              {IdKey(kTypeVersion), IdKey(1), 0x409, 0, Text("version bytes")}};
+        std::vector<Resource> resources = others;
+        resources.push_back({IdKey(kTypeManifest), IdKey(1), 0x409, 0, Text(run.before)});
+        WriteLauncher("app.exe", resources);
+        ASSERT_EQ(Run(ManifestCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+        EXPECT_EQ(out_.str(), run.shownBefore);
+        const Bytes unchanged = Read("app.exe");
+
+        Arguments args = {Path("app.exe")};
+        args.insert(args.end(), run.switches.begin(), run.switches.end());
+        ASSERT_EQ(Run(ManifestCommand, args), kToolSucceeded) << err_.str();
+        EXPECT_EQ(out_.str(), "zorvtool: " + Path("app.exe") + " has a new manifest\n" + run.shownAfter);
+        resources = ResourcesOf("app.exe");
+        ASSERT_NE(FindResource(resources, IdKey(kTypeManifest), IdKey(1), 0x409), nullptr);
+        const Bytes& written = FindResource(resources, IdKey(kTypeManifest), IdKey(1), 0x409)->data;
+        EXPECT_EQ(std::string(written.begin(), written.end()), run.after);
+        resources.erase(std::remove_if(resources.begin(), resources.end(),
+                                       [](const Resource& resource) { return resource.type == IdKey(kTypeManifest); }),
+                        resources.end());
+        EXPECT_TRUE(SameResources(resources, others));
+        ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+        EXPECT_NE(out_.str().find(run.shownAfter), std::string::npos) << out_.str();
+
+        // Asked again, or asked nothing, it writes nothing.
+        const Bytes changed = Read("app.exe");
+        EXPECT_NE(changed, unchanged);
+        ASSERT_EQ(Run(ManifestCommand, args), kToolSucceeded) << err_.str();
+        EXPECT_EQ(out_.str(), "zorvtool: " + Path("app.exe") + " has this manifest already\n" + run.shownAfter);
+        EXPECT_EQ(Read("app.exe"), changed);
+        EXPECT_EQ(Listing(), std::vector<std::string>{"app.exe"});
+    }
+
+    // The launcher's own manifest, whatever form it has now, takes each
+    // switch and reads back as asked.
+    WriteLauncher("launcher.exe", {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, Text(SourceFile("src/resources/launcher.manifest"))}});
+    for (const char* dpi : {"unaware", "system", "permonitorv2"}) {
+        for (const char* level : {"asInvoker", "highestAvailable", "requireAdministrator"}) {
+            for (const char* longPaths : {"yes", "no"}) {
+                SCOPED_TRACE(std::string(dpi) + " " + level + " " + longPaths);
+                ASSERT_EQ(Run(ManifestCommand, {Path("launcher.exe"), "--dpi-awareness", dpi, "--execution-level", level,
+                                                "--long-path-aware", longPaths}),
+                          kToolSucceeded)
+                    << err_.str();
+                EXPECT_NE(out_.str().find(ShownManifest(level, dpi, longPaths)), std::string::npos) << out_.str();
+            }
+        }
+    }
+    EXPECT_EQ(Run(ManifestCommand, {Path("launcher.exe"), "--dpi-awareness", "permonitor"}), kToolUsageError);
+    EXPECT_EQ(Run(ManifestCommand, {Path("launcher.exe"), "--long-path-aware", "true"}), kToolUsageError);
+    EXPECT_EQ(Run(ManifestCommand, {Path("launcher.exe"), "--execution-level", "asinvoker"}), kToolUsageError);
+    WriteLauncher("launcher.exe", {});
+    EXPECT_EQ(Run(ManifestCommand, {Path("launcher.exe"), "--dpi-awareness", "system"}), kToolInputRefused);
+    EXPECT_EQ(err_.str(), "zorvtool: " + Path("launcher.exe") + " has no manifest (no MANIFEST 1)\n");
+}
+
+TEST_P(ResourceCommands, ManifestsThatAreNotWellFormedAreRefusedWithNothingWritten) {
+    const std::string kOpen = "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">";
+    std::string deep = kOpen;
+    for (int i = 0; i < 64; ++i) deep += "<a>";
+    struct Case {
+        const char* name;
+        std::string manifest;
+        std::string problem;
+    };
+    const std::string kNot = "has a manifest that is not well-formed XML: ";
+    const Case cases[] = {
+        {"unclosed", kOpen + "<trustInfo>", kNot + "the end of the text inside <trustInfo> (line 1, column 85)"},
+        {"crossed", kOpen + "<a><b></a></b></assembly>", kNot + "the end tag </a> where </b> is due (line 1, column 80)"},
+        {"unquoted", "<assembly a=1/>", kNot + "an attribute value without quotes (line 1, column 13)"},
+        {"twice", kOpen + "\n<a x='1' x=\"2\"/></assembly>", kNot + "the attribute x twice (line 2, column 10)"},
+        {"same attribute by two prefixes",
+         kOpen + "<a xmlns:p='urn:u' xmlns:q='urn:u' p:x='1' q:x='2'/></assembly>",
+         kNot + "the attribute q:x twice (line 1, column 117)"},
+        {"entity", kOpen + "<a>&nbsp;</a></assembly>",
+         kNot + "the entity &nbsp; (a manifest has &lt; &gt; &amp; &apos; and &quot; only) (line 1, column 77)"},
+        {"bare ampersand", kOpen + "<a b='x & y'/></assembly>", kNot + "an '&' that starts no reference (write &amp;) (line 1, column 82)"},
+        {"character reference to NUL", kOpen + "<a>&#0;</a></assembly>", kNot + "the character reference &#0; (line 1, column 77)"},
+        {"document type", "<!DOCTYPE assembly [<!ENTITY e 'x'>]>" + kOpen + "</assembly>",
+         kNot + "a document type declaration, which no manifest has (line 1, column 1)"},
+        {"dashes in a comment", "<!-- a -- b -->" + kOpen + "</assembly>", kNot + "\"--\" inside a comment (line 1, column 8)"},
+        {"unbound prefix", kOpen + "<asmv3:application/></assembly>",
+         kNot + "the prefix asmv3, which no namespace declaration binds (line 1, column 74)"},
+        {"less-than in a value", kOpen + "<a b='<'/></assembly>", kNot + "a '<' inside an attribute value (line 1, column 80)"},
+        {"second root", kOpen + "</assembly><assembly/>", kNot + "something after the root element (line 1, column 85)"},
+        {"late declaration", "\n<?xml version=\"1.0\"?>" + kOpen + "</assembly>",
+         kNot + "an XML declaration that is not at the very start (line 2, column 1)"},
+        {"65 deep", deep, kNot + "elements nested more than 64 deep (line 1, column 263)"},
+        {"not UTF-8", kOpen + "<a>\xC3(</a></assembly>", kNot + "a byte that is no character in UTF-8, or a control character (line 1, column 77)"},
+        {"control character", kOpen + "<a>\x01</a></assembly>",
+         kNot + "a byte that is no character in UTF-8, or a control character (line 1, column 77)"},
+        {"UTF-16", "\xFF\xFE<\0a\0/\0>\0", "has a manifest that is UTF-16: zorvtool reads UTF-8 manifests only"},
+        {"Latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + kOpen + "</assembly>",
+         "has a manifest that declares the encoding \"ISO-8859-1\": zorvtool reads UTF-8 manifests only"},
+        {"over 256 KiB", kOpen + std::string(256 * 1024, ' ') + "</assembly>",
+         "has a manifest that is larger than 256 KiB, more than any manifest holds"},
+        {"another root", "<assembly/>",
+         "has a manifest that has no <assembly> of the namespace urn:schemas-microsoft-com:asm.v1 at its root"},
+    };
+    for (const Case& bad : cases) {
+        SCOPED_TRACE(bad.name);
+        WriteLauncher("app.exe", {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, Text(bad.manifest)}});
+        const Bytes before = Read("app.exe");
+        EXPECT_EQ(Run(ManifestCommand, {Path("app.exe"), "--dpi-awareness", "permonitorv2"}), kToolInputRefused);
+        EXPECT_EQ(err_.str(), "zorvtool: " + Path("app.exe") + " " + bad.problem + "\n");
+        EXPECT_EQ(Read("app.exe"), before);
+        EXPECT_EQ(Listing(), std::vector<std::string>{"app.exe"});
+        // Looking is harmless: show says so and goes on.
+        ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+        const bool wellFormed = bad.problem.find("no <assembly>") != std::string::npos;
+        EXPECT_EQ(out_.str().find("Manifest: not read, it " + bad.problem.substr(std::string("has a manifest that ").size())) !=
+                      std::string::npos,
+                  !wellFormed)
+            << out_.str();
+    }
+}
+
+// Each writing command run twice on the same inputs, in two folders.
+TEST_P(ResourceCommands, EveryWritingCommandGivesTheSameBytesTwice) {
+    const std::vector<std::string> outputs = {"app.exe", "app.res", "app.rc"};
+    std::vector<std::vector<Bytes>> runs;
+    for (const char* folder : {"first", "second"}) {
+        fs::create_directories(Path(folder));
+        const auto in = [&](const std::string& name) { return Path(std::string(folder) + "/" + name); };
+        WriteLauncher(std::string(folder) + "/launcher.exe",
+                      {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, Text(kSystemAwareManifest)}});
+        Bytes gui = Read(std::string(folder) + "/launcher.exe");
+        Set16(&gui[kOptionalHeader + 68], kSubsystemGui);
+        Set32(&gui[kOptionalHeader + 64], PeChecksum(gui, kOptionalHeader + 64));
+        Write(std::string(folder) + "/launcher.exe", gui);
+        Write(std::string(folder) + "/app.ini", Text("[Application]\r\nMain Class=com.example.App\r\n"));
+        Write(std::string(folder) + "/app.ico", IconFile());
+        std::vector<Bytes> steps;
+        ASSERT_EQ(Run(EmbedCommand, {in("launcher.exe"), in("app.ini"), "--upgrade-code", "{UP-1}", "-o", in("app.exe"),
+                                     "--res", in("app.res"), "--rc", in("app.rc")}),
+                  kToolSucceeded)
+            << err_.str();
+        for (const std::string& output : outputs) steps.push_back(Read(std::string(folder) + "/" + output));
+        ASSERT_EQ(Run(IconCommand, {in("app.exe"), in("app.ico")}), kToolSucceeded) << err_.str();
+        steps.push_back(Read(std::string(folder) + "/app.exe"));
+        ASSERT_EQ(Run(VersionCommand, {in("app.exe"), "--version", "1.2.3.4", "--product-name", "Fancy"}), kToolSucceeded);
+        steps.push_back(Read(std::string(folder) + "/app.exe"));
+        ASSERT_EQ(Run(ManifestCommand, {in("app.exe"), "--dpi-awareness", "permonitorv2"}), kToolSucceeded) << err_.str();
+        steps.push_back(Read(std::string(folder) + "/app.exe"));
+        ASSERT_EQ(Run(SubsystemCommand, {in("app.exe"), "console"}), kToolSucceeded) << err_.str();
+        steps.push_back(Read(std::string(folder) + "/app.exe"));
+        runs.push_back(steps);
+    }
+    const char* const kSteps[] = {"embed -o", "embed --res", "embed --rc", "icon", "version", "manifest", "subsystem"};
+    ASSERT_EQ(runs[0].size(), std::size(kSteps));
+    for (std::size_t i = 0; i < runs[0].size(); ++i) EXPECT_EQ(runs[0][i], runs[1][i]) << kSteps[i];
+    EXPECT_EQ(Shown("first/app.exe", "{UP-1}"), "[Application]\r\nMain Class=com.example.App\r\n");
+}
+
+bool HaveSigningTools() {
+    return std::system("command -v osslsigncode >/dev/null 2>&1 && command -v openssl >/dev/null 2>&1") == 0;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// Brand first, sign last: the signature verifies, and zorvtool changes
+// nothing it covers afterwards.
+TEST_P(ResourceCommands, ABrandedLauncherSignsAndVerifiesAndIsNotRebrandedAfterwards) {
+    if (!HaveSigningTools()) GTEST_SKIP() << "osslsigncode or openssl is not installed (tools/setup installs them)";
+    WriteLauncher("launcher.exe", {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, Text(kSystemAwareManifest)}});
+    Write("app.ini", Text("[Product Information]\r\nUpgrade Code={UP-1}\r\n"));
+    Write("app.ico", IconFile());
+    ASSERT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("app.ini"), "--upgrade-code", "{UP-1}", "-o", Path("app.exe")}),
+              kToolSucceeded);
+    ASSERT_EQ(Run(IconCommand, {Path("app.exe"), Path("app.ico")}), kToolSucceeded);
+    ASSERT_EQ(Run(VersionCommand, {Path("app.exe"), "--version", "1.2.3.4", "--product-name", "Fancy"}), kToolSucceeded);
+    ASSERT_EQ(Run(ManifestCommand, {Path("app.exe"), "--dpi-awareness", "permonitorv2"}), kToolSucceeded);
+    const std::string sign = Quoted(fs::path(ZORV_SOURCE_DIR) / "tests/support/sign-test-launcher.sh") + " ";
+    const std::string log = " >" + Quoted(Path("verify.log")) + " 2>&1";
+    const int signedAndVerified =
+        std::system((sign + Quoted(Path("app.exe")) + " " + Quoted(Path("signed.exe")) + " " + Quoted(Path("keys")) + log).c_str());
+    const Bytes verifyLog = Read("verify.log");
+    ASSERT_EQ(signedAndVerified, 0) << std::string(verifyLog.begin(), verifyLog.end());
+    EXPECT_NE(std::string(verifyLog.begin(), verifyLog.end()).find("Signature verification: ok"), std::string::npos);
+    const Bytes signedImage = Read("signed.exe");
+    EXPECT_GT(signedImage.size(), Read("app.exe").size()) << "the signature follows the image";
+
+    // The same verification fails for one changed byte of the resources.
+    Bytes tampered = signedImage;
+    tampered[Read("app.exe").size() - 1] ^= 0x01;
+    Write("tampered.exe", tampered);
+    EXPECT_NE(std::system(("osslsigncode verify -CAfile " + Quoted(Path("keys/test.pem")) + " -in " + Quoted(Path("tampered.exe")) +
+                           " >/dev/null 2>&1").c_str()),
+              0);
+
+    const std::string refusal =
+        "zorvtool: " + Path("signed.exe") + " is signed, and a change would break its signature: brand first, sign last\n";
+    struct Rebranding {
+        int (*command)(const Arguments&, std::ostream&, std::ostream&);
+        Arguments args;
+    };
+    const Rebranding rebrandings[] = {
+        {EmbedCommand, {Path("signed.exe"), Path("app.ini"), "--upgrade-code", "{UP-1}", "-o", Path("signed.exe")}},
+        {IconCommand, {Path("signed.exe"), Path("app.ico")}},
+        {VersionCommand, {Path("signed.exe"), "--version", "2"}},
+        {ManifestCommand, {Path("signed.exe"), "--execution-level", "requireAdministrator"}},
+        {SubsystemCommand, {Path("signed.exe"), "console"}},
+    };
+    for (const Rebranding& rebranding : rebrandings) {
+        SCOPED_TRACE(rebranding.args[1]);
+        EXPECT_EQ(Run(rebranding.command, rebranding.args), kToolInputRefused);
+        EXPECT_EQ(err_.str(), refusal);
+        EXPECT_EQ(Read("signed.exe"), signedImage);
+    }
+    // Reading is harmless.
+    ASSERT_EQ(Run(ManifestCommand, {Path("signed.exe")}), kToolSucceeded) << err_.str();
+    EXPECT_EQ(out_.str(), ShownManifest("asInvoker", "permonitorv2", "yes"));
+    EXPECT_EQ(Shown("signed.exe", "{UP-1}"), "[Product Information]\r\nUpgrade Code={UP-1}\r\n");
 }
 
 TEST(VersionResource, NestingDeeperThanAnyRealOneIsNotRead) {
