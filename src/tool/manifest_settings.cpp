@@ -274,7 +274,7 @@ bool IsExecutionLevel(const std::string& value) {
 }
 
 bool IsDpiAwarenessChoice(const std::string& value) {
-    return value == "unaware" || value == "system" || value == "permonitorv2";
+    return value == "runtime" || value == "unaware" || value == "system" || value == "permonitorv2";
 }
 
 ManifestValues ReadManifestValues(const XmlDocument& document) {
@@ -288,7 +288,8 @@ ManifestValues ReadManifestValues(const XmlDocument& document) {
     if (!awareness.empty()) values.dpiAwareness = DpiFromAwareness(document.elements[awareness.front()].text);
     if (values.dpiAwareness.empty()) {
         const std::vector<std::size_t> aware = WindowsSettings(document, kSettings2005, "dpiAware");
-        values.dpiAwareness = aware.empty() ? "unaware" : DpiFromDpiAware(document.elements[aware.front()].text);
+        // Without either element the launcher gives each start the awareness java.exe gives its runtime.
+        values.dpiAwareness = aware.empty() ? "runtime" : DpiFromDpiAware(document.elements[aware.front()].text);
     }
     const std::vector<std::size_t> longPaths = WindowsSettings(document, kSettings2016, "longPathAware");
     values.longPathAware = !longPaths.empty() && Lower(Trimmed(document.elements[longPaths.front()].text)) == "true";
@@ -311,10 +312,13 @@ bool ChangeManifest(std::string& text, const ManifestChanges& changes, std::stri
     }
     if (const std::optional<std::string>& dpi = changes.dpiAwareness) {
         const bool perMonitor = *dpi == "permonitorv2";
+        const bool named = *dpi == "system" || perMonitor;
         const std::optional<std::string> aware =
-            *dpi == "unaware" ? std::nullopt : std::optional<std::string>(perMonitor ? "true/pm" : "true");
+            named ? std::optional<std::string>(perMonitor ? "true/pm" : "true") : std::nullopt;
+        // Unaware must be said: a manifest that names no awareness leaves it to the launcher.
         const std::optional<std::string> awareness =
-            perMonitor ? std::optional<std::string>("PerMonitorV2, PerMonitor") : std::nullopt;
+            perMonitor ? std::optional<std::string>("PerMonitorV2, PerMonitor")
+                       : *dpi == "unaware" ? std::optional<std::string>("unaware") : std::nullopt;
         if (!SetWindowsSetting(editor, kSettings2005, "dpiAware", aware, problem) ||
             !SetWindowsSetting(editor, kSettings2016, "dpiAwareness", awareness, problem)) {
             return false;

@@ -355,7 +355,7 @@ int ManifestCommand(const Arguments& args, std::ostream& out, std::ostream& err)
     }
     if (const std::string* dpi = parsed.Option("--dpi-awareness")) {
         if (!IsDpiAwarenessChoice(*dpi)) {
-            err << "zorvtool: --dpi-awareness is unaware, system or permonitorv2, not \"" << *dpi << "\"\n";
+            err << "zorvtool: --dpi-awareness is runtime, unaware, system or permonitorv2, not \"" << *dpi << "\"\n";
             return kToolUsageError;
         }
         changes.dpiAwareness = *dpi;

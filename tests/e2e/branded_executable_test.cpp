@@ -165,7 +165,7 @@ TEST_F(BrandedExecutable, EachManifestSwitchReadsBackAndTheLauncherStillStarts) 
         {L"--execution-level highestAvailable --dpi-awareness permonitorv2 --long-path-aware no",
          {"level=\"highestAvailable\"", ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"}, {"longPathAware"}},
         {L"--execution-level requireAdministrator --dpi-awareness unaware --long-path-aware yes",
-         {"level=\"requireAdministrator\"", ">true</longPathAware>"}, {"dpiAware"}},
+         {"level=\"requireAdministrator\"", ">true</longPathAware>", ">unaware</dpiAwareness>"}, {"<dpiAware "}},
         {L"--execution-level asInvoker --dpi-awareness system",
          {"level=\"asInvoker\"", ">true</dpiAware>", ">true</longPathAware>"}, {"dpiAwareness"}},
     };

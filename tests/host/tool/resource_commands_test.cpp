@@ -789,13 +789,19 @@ TEST_P(ResourceCommands, ManifestSwitchesChangeTheirElementsAndKeepEveryOtherByt
         {"JDK style", kJdkStyleManifest, ShownManifest("asInvoker", "permonitorv2", "no"),
          {"--dpi-awareness", "system", "--long-path-aware", "yes", "--execution-level", "highestAvailable"}, jdkSystem,
          ShownManifest("highestAvailable", "system", "yes")},
-        {"bare", kBare, ShownManifest("none requested (asInvoker)", "unaware", "no"),
+        {"bare", kBare, ShownManifest("none requested (asInvoker)", "runtime", "no"),
          {"--execution-level", "requireAdministrator", "--dpi-awareness", "permonitorv2", "--long-path-aware", "yes"},
          bareFilled, ShownManifest("requireAdministrator", "permonitorv2", "yes")},
         {"unaware", perMonitorAdmin, ShownManifest("requireAdministrator", "permonitorv2", "no"),
          {"--dpi-awareness", "unaware"},
-         Replaced(Replaced(perMonitorAdmin, "\n      " + kDpiAware + "true/pm</dpiAware>", ""), "\n      " + kDpiAwareness, ""),
+         Replaced(Replaced(perMonitorAdmin, "\n      " + kDpiAware + "true/pm</dpiAware>", ""), kDpiAwareness,
+                  "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">unaware</dpiAwareness>"),
          ShownManifest("requireAdministrator", "unaware", "no")},
+        // Neither element: the launcher chooses for the runtime at each start.
+        {"runtime", perMonitorAdmin, ShownManifest("requireAdministrator", "permonitorv2", "no"),
+         {"--dpi-awareness", "runtime"},
+         Replaced(Replaced(perMonitorAdmin, "\n      " + kDpiAware + "true/pm</dpiAware>", ""), "\n      " + kDpiAwareness, ""),
+         ShownManifest("requireAdministrator", "runtime", "no")},
     };
     for (const Case& run : cases) {
         SCOPED_TRACE(run.name);
@@ -835,7 +841,7 @@ TEST_P(ResourceCommands, ManifestSwitchesChangeTheirElementsAndKeepEveryOtherByt
     // The launcher's own manifest, whatever form it has now, takes each
     // switch and reads back as asked.
     WriteLauncher("launcher.exe", {{IdKey(kTypeManifest), IdKey(1), 0x409, 0, Text(SourceFile("src/resources/launcher.manifest"))}});
-    for (const char* dpi : {"unaware", "system", "permonitorv2"}) {
+    for (const char* dpi : {"runtime", "unaware", "system", "permonitorv2"}) {
         for (const char* level : {"asInvoker", "highestAvailable", "requireAdministrator"}) {
             for (const char* longPaths : {"yes", "no"}) {
                 SCOPED_TRACE(std::string(dpi) + " " + level + " " + longPaths);
