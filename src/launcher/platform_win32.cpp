@@ -610,7 +610,7 @@ void Win32Platform::SetDpiAwareness(int featureRelease) {
     if (trace) {
         trace->Line(std::wstring(L"dpi: ") + (perMonitor ? L"per-monitor" : L"system-wide") + L" awareness for " +
                     (featureRelease == 0 ? std::wstring(L"a runtime of unknown version")
-                                         : L"Java " + std::to_wstring(featureRelease)) +
+                                         : L"Java " + DecimalText(featureRelease)) +
                     (set ? L"" : L"; the system kept the one it had (the manifest's, if it names one)"));
     }
 }

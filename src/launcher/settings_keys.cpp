@@ -12,8 +12,6 @@ const wchar_t kService[] = L"Service";
 
 }  // namespace
 
-const wchar_t kEnvironmentSection[] = L"Environment";
-
 namespace {
 
 std::vector<SettingsKey> BuildTable() {

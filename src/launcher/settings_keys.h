@@ -41,8 +41,9 @@ struct SettingsKey {
 };
 
 // The section whose keys are the names of environment variables: the one
-// row of the table in it, "NAME", stands for every key.
-extern const wchar_t kEnvironmentSection[];
+// row of the table in it, "NAME", stands for every key. Defined here: the
+// launcher, which reads it, must not link the table, which only the tool needs.
+inline constexpr wchar_t kEnvironmentSection[] = L"Environment";
 
 const std::vector<SettingsKey>& SettingsKeys();
 // The sections in the order the table first names them.

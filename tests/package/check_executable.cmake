@@ -60,14 +60,19 @@ if(bytes GREATER MAX_BYTES)
   list(APPEND failures "${bytes} bytes, over the ceiling of ${MAX_BYTES}")
 endif()
 
-file(STRINGS ${EXE} manifest REGEX "requestedExecutionLevel|Microsoft.Windows.Common-Controls|dpiAware|longPathAware")
-foreach(needed "level=\"asInvoker\"" "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" ">true</dpiAware>"
-        ">true</longPathAware>")
+file(STRINGS ${EXE} manifest REGEX "requestedExecutionLevel|Microsoft.Windows.Common-Controls|dpiAware|longPathAware|supportedOS")
+foreach(needed "level=\"asInvoker\"" "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" ">true</longPathAware>"
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}")
   string(FIND "${manifest}" "${needed}" at)
   if(at EQUAL -1)
     list(APPEND failures "manifest lacks ${needed}")
   endif()
 endforeach()
+# The launcher chooses the DPI awareness for the runtime at each start.
+string(FIND "${manifest}" "dpiAware" at)
+if(NOT at EQUAL -1)
+  list(APPEND failures "manifest names a DPI awareness")
+endif()
 
 execute_process(COMMAND ${WINDRES} -i ${EXE} -O rc OUTPUT_VARIABLE resources RESULT_VARIABLE result)
 foreach(id RANGE 202 230)
