@@ -575,7 +575,12 @@ TEST_F(VmRun, RestartExitCodeStartsTheApplicationAgainAtMostFiveTimesAMinute) {
     const std::vector<std::string> chain = {"env ZORV_RESTARTS unset", "env ZORV_RESTARTS=1", "env ZORV_RESTARTS=2",
                                             "env ZORV_RESTARTS=3", "env ZORV_RESTARTS=4", "env ZORV_RESTARTS=5"};
     exe_ = sandbox_.CopyIn(ConsoleLauncherExe(), L"app.exe");
-    EXPECT_TRUE(Ended(Start(L"one \"two words\""), 9, {}));
+    // Each start takes a moment, so that a console launcher that did not wait would end first.
+    environment_.push_back({L"FAKEJVM_PAUSE", L"zorv-e2e-restart-never-set"});
+    environment_.push_back({L"FAKEJVM_MAIN_WAIT", L"300"});
+    const uiauto::RunResult chained = Start(L"one \"two words\"");
+    EXPECT_TRUE(Ended(chained, 9, {}));
+    EXPECT_GE(chained.elapsedMs, 6 * 300.0) << "the console launcher did not wait for the new starts";
     EXPECT_EQ(restarts(), chain);
     EXPECT_EQ(WithPrefix(SplitLines(ReadFileBytes(log_)), "arg[1]=two words").size(), 6u) << ReadFileBytes(log_);
 
