@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "launcher/utf8.h"
+
 namespace zorv::tool {
 namespace {
 
@@ -29,51 +31,13 @@ bool IsXmlCharacter(std::uint32_t value) {
 // The offset of the first byte that does not belong to an XML character in
 // well-formed UTF-8, or kNone.
 std::size_t FirstNonCharacter(const std::string& text, std::size_t from) {
-    static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
     for (std::size_t i = from; i < text.size();) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        std::uint32_t value = lead;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            value = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            value = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            value = lead & 0x07;
-        } else if (lead >= 0x80) {
-            return i;
-        }
-        if (text.size() - i < length) return i;
-        for (std::size_t k = 1; k < length; ++k) {
-            const unsigned char next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return i;
-            value = value << 6 | (next & 0x3F);
-        }
-        if (value < kLeast[length] || !IsXmlCharacter(value)) return i;
+        char32_t point = 0;
+        const std::size_t length = DecodeUtf8Point(text, i, point);
+        if (length == 0 || !IsXmlCharacter(point)) return i;
         i += length;
     }
     return kNone;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t value) {
-    if (value < 0x80) {
-        out.push_back(static_cast<char>(value));
-    } else if (value < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | value >> 6));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else if (value < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | value >> 12));
-        out.push_back(static_cast<char>(0x80 | (value >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | value >> 18));
-        out.push_back(static_cast<char>(0x80 | (value >> 12 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    }
 }
 
 // A name from the text for a message: a hostile one may be any length.
