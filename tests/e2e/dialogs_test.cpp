@@ -503,6 +503,29 @@ protected:
     }
 };
 
+// Like the runtime dialog, the exception dialog takes the screen's DPI: the
+// process is per-monitor aware for this runtime, and the template scales.
+TEST_F(ExceptionDialog, ScalesWithTheScreensDpi) {
+    WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", L"YES"}}));
+    auto inspectAndStop = [this](uiauto::DialogInfo& seen) {
+        return StartWithDialog([&seen](std::uintptr_t dialog) {
+            seen = uiauto::Inspect(dialog);
+            uiauto::PressButton(dialog, IDCANCEL);
+        });
+    };
+    uiauto::DialogInfo at96, at144;
+    EXPECT_TRUE(EndedAfterDialog(inspectAndStop(at96), kFailed, L"Java Exception"));
+    {
+        ScopedScreenDpi dpi(144);
+        ASSERT_TRUE(dpi.ok());
+        EXPECT_TRUE(EndedAfterDialog(inspectAndStop(at144), kFailed, L"Java Exception"));
+    }
+    EXPECT_GT(at144.client.Width() * 100, at96.client.Width() * 135);
+    EXPECT_GT(at144.client.Height() * 100, at96.client.Height() * 135);
+    ExpectNothingClipped(at96);
+    ExpectNothingClipped(at144);
+}
+
 TEST_F(ExceptionDialog, ShowsJavasTraceKeepsItsLayoutWhenResizedAndIgnoreGoesOn) {
     // Non-ASCII and non-BMP characters, a NUL, and enough lines to scroll.
     std::wstring trace = L"java.lang.IllegalStateException: caf\u00e9 \u65e5\u672c \U0001F600 nul[\\0]\\n";
