@@ -102,11 +102,24 @@ protected:
             Sleep(50);
         }
     }
+    // Wine's manager takes a new start only once the service's last process
+    // has gone, which may be a moment after it reported STOPPED (Windows
+    // starts a new process at once): it refuses with 1359 or 1056 until then.
+    ::testing::AssertionResult StartTheService() const {
+        ScHandle service = Open();
+        DWORD error = ERROR_INVALID_HANDLE;
+        for (int tries = 0; service && tries < 50; ++tries) {
+            if (StartServiceW(service.get(), 0, nullptr)) return ::testing::AssertionSuccess();
+            error = GetLastError();
+            if (error != ERROR_INTERNAL_ERROR && error != ERROR_SERVICE_ALREADY_RUNNING) break;
+            Sleep(100);
+        }
+        return ::testing::AssertionFailure() << "StartServiceW failed with " << error;
+    }
     // Starts the service and waits until the manager says it runs.
     ::testing::AssertionResult StartRunning(SERVICE_STATUS_PROCESS& status) {
-        ScHandle service = Open();
-        if (!service || !StartServiceW(service.get(), 0, nullptr))
-            return ::testing::AssertionFailure() << "StartServiceW failed with " << GetLastError();
+        ::testing::AssertionResult started = StartTheService();
+        if (!started) return started;
         if (!WaitFor(SERVICE_RUNNING, 5000, status))
             return ::testing::AssertionFailure() << "not running 5 s after the start, state " << status.dwCurrentState
                                                  << "; trace:\n" << TraceText();
@@ -336,7 +349,6 @@ TEST_F(Service, StopMethodThatNeverReturnsEndsTheProcessAfterTheStopTimeout) {
 TEST_F(Service, TheEndOfMainAndAFailedStartReachTheManagerAndTheEventLog) {
     WriteService({});
     ASSERT_TRUE(Install());
-    ScHandle service = Open();
     SERVICE_STATUS_PROCESS status = {};
     struct Case {
         const wchar_t* main;
@@ -350,7 +362,7 @@ TEST_F(Service, TheEndOfMainAndAFailedStartReachTheManagerAndTheEventLog) {
                                "com.example.App.main"}}) {
         WriteDouble({{L"FAKEJVM_MAIN", c.main}});
         DeleteFileW(trace_.c_str());
-        ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+        ASSERT_TRUE(StartTheService());
         ASSERT_TRUE(WaitFor(SERVICE_STOPPED, 10000, status)) << TraceText();
         EXPECT_EQ(ExitCodeOf(status), c.exitCode) << Utf8(c.main) << "\n" << TraceText();
         EXPECT_TRUE(Logged("call_static_void com/example/App.main")) << Utf8(c.main);
@@ -365,7 +377,7 @@ TEST_F(Service, TheEndOfMainAndAFailedStartReachTheManagerAndTheEventLog) {
     WriteService({}, {}, L"nowhere");
     WriteDouble({});
     DeleteFileW(trace_.c_str());
-    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+    ASSERT_TRUE(StartTheService());
     ASSERT_TRUE(WaitFor(SERVICE_STOPPED, 10000, status)) << TraceText();
     EXPECT_EQ(ExitCodeOf(status), -1);
     EXPECT_NE(TraceText().find("to the event log: The Java Runtime Environment (JRE) was not found."), std::string::npos)
@@ -402,8 +414,7 @@ TEST_F(Service, FilesOrdinaryUsersCanChangeAreRefusedAtInstall) {
     WriteDouble({});
     ASSERT_TRUE(Install());
     ASSERT_EQ(RunOnHost(sandbox_, "chmod 777 " + Quoted(sandbox_.Root())), 0);
-    ScHandle service = Open();
-    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+    ASSERT_TRUE(StartTheService());
     SERVICE_STATUS_PROCESS status = {};
     ASSERT_TRUE(WaitFor(SERVICE_STOPPED, 10000, status)) << TraceText();
     EXPECT_EQ(ExitCodeOf(status), 0);
