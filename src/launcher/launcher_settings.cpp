@@ -19,14 +19,8 @@ namespace {
 
 // A whole number from 1 up; anything else asks for no restart (the checker says why).
 std::int32_t RestartExitCodeFrom(const std::wstring& text) {
-    const std::wstring trimmed = TrimWhiteSpace(text);
-    if (trimmed.empty() || trimmed.size() > 9) return 0;
-    std::int32_t code = 0;
-    for (wchar_t c : trimmed) {
-        if (c < L'0' || c > L'9') return 0;
-        code = code * 10 + (c - L'0');
-    }
-    return code;
+    std::uint32_t code = 0;
+    return ReadWholeNumber(text, 999999999, code) ? static_cast<std::int32_t>(code) : 0;
 }
 
 const wchar_t kProductSection[] = L"Product Information";

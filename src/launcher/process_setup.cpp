@@ -21,14 +21,6 @@ const wchar_t* PriorityName(ProcessPriority priority) {
     return L"unchanged";
 }
 
-// An HRESULT as the documentation writes it: 0x80070057.
-std::wstring ResultText(std::uint32_t result) {
-    const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text = L"0x";
-    for (int shift = 28; shift >= 0; shift -= 4) text += digits[(result >> shift) & 0xF];
-    return text;
-}
-
 }  // namespace
 
 void ApplyProcessIdentity(Platform& platform, const ProcessSettings& process) {
@@ -39,7 +31,7 @@ void ApplyProcessIdentity(Platform& platform, const ProcessSettings& process) {
         if (trace) {
             trace->Line(given ? L"process: AppUserModelID " + process.appUserModelId + L" set"
                               : L"process: AppUserModelID " + process.appUserModelId + L" not set (error " +
-                                    ResultText(error) + L")");
+                                    HexText(error, 8) + L")");
         }
     }
     if (process.priority == ProcessPriority::unchanged) return;

@@ -1,6 +1,5 @@
 #include "launcher/service.h"
 
-#include <cwctype>
 
 #include "launcher/launcher_settings.h"
 #include "launcher/platform.h"
@@ -19,28 +18,6 @@ namespace {
 constexpr std::uint32_t kLongestSeconds = 86400;
 constexpr std::uint32_t kMostRestarts = 1000;
 
-bool SameIgnoringCase(const std::wstring& a, const wchar_t* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != L'\0'; ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return i == a.size() && b[i] == L'\0';
-}
-
-// A whole decimal number no larger than `most`; false for anything else.
-bool ReadWholeNumber(const std::wstring& text, std::uint32_t most, std::uint32_t& value) {
-    const std::wstring trimmed = TrimWhiteSpace(text);
-    if (trimmed.empty()) return false;
-    std::uint64_t number = 0;
-    for (wchar_t c : trimmed) {
-        if (c < L'0' || c > L'9') return false;
-        number = number * 10 + static_cast<std::uint64_t>(c - L'0');
-        if (number > most) return false;
-    }
-    value = static_cast<std::uint32_t>(number);
-    return true;
-}
-
 // An unset key gives `fallback`; a set one must be a number.
 bool ReadSetting(const wchar_t* key, const std::wstring& text, std::uint32_t most, std::uint32_t fallback,
                  std::uint32_t& value, std::wstring& problem) {
@@ -54,18 +31,18 @@ bool ReadSetting(const wchar_t* key, const std::wstring& text, std::uint32_t mos
 }
 
 bool ReadStartType(const std::wstring& text, ServiceStartType& type) {
-    if (text.empty() || SameIgnoringCase(text, L"automatic")) type = ServiceStartType::automatic;
-    else if (SameIgnoringCase(text, L"delayed automatic")) type = ServiceStartType::delayedAutomatic;
-    else if (SameIgnoringCase(text, L"manual")) type = ServiceStartType::manual;
+    if (text.empty() || EqualsIgnoringAsciiCase(text, L"automatic")) type = ServiceStartType::automatic;
+    else if (EqualsIgnoringAsciiCase(text, L"delayed automatic")) type = ServiceStartType::delayedAutomatic;
+    else if (EqualsIgnoringAsciiCase(text, L"manual")) type = ServiceStartType::manual;
     else return false;
     return true;
 }
 
 bool ReadAccount(const std::wstring& text, const std::wstring& serviceName, std::wstring& account) {
-    if (text.empty() || SameIgnoringCase(text, L"LocalSystem")) account.clear();
-    else if (SameIgnoringCase(text, L"LocalService")) account = L"NT AUTHORITY\\LocalService";
-    else if (SameIgnoringCase(text, L"NetworkService")) account = L"NT AUTHORITY\\NetworkService";
-    else if (SameIgnoringCase(text, L"Virtual")) account = L"NT SERVICE\\" + serviceName;
+    if (text.empty() || EqualsIgnoringAsciiCase(text, L"LocalSystem")) account.clear();
+    else if (EqualsIgnoringAsciiCase(text, L"LocalService")) account = L"NT AUTHORITY\\LocalService";
+    else if (EqualsIgnoringAsciiCase(text, L"NetworkService")) account = L"NT AUTHORITY\\NetworkService";
+    else if (EqualsIgnoringAsciiCase(text, L"Virtual")) account = L"NT SERVICE\\" + serviceName;
     else return false;
     return true;
 }

@@ -133,9 +133,12 @@ std::vector<std::pair<std::wstring, std::wstring>> LayeredSettingsStore::NamedEn
         ReadSource source;
     };
     std::vector<Named> entries;
+    auto fold = [](std::wstring name) {
+        for (wchar_t& c : name) c = AsciiLower(c);
+        return name;
+    };
     auto take = [&](const std::wstring& name, const std::wstring& value, ReadSource source) {
-        std::wstring folded = name;
-        for (wchar_t& c : folded) c = AsciiLower(c);
+        const std::wstring folded = fold(name);
         auto found = std::find_if(entries.begin(), entries.end(), [&](const Named& entry) { return entry.folded == folded; });
         if (found == entries.end()) {
             entries.push_back({name, folded, value, source});
@@ -147,8 +150,7 @@ std::vector<std::pair<std::wstring, std::wstring>> LayeredSettingsStore::NamedEn
     if (const IniDocument::Section* embedded = Document().FindSection(section)) {
         for (const auto& entry : embedded->Entries()) {
             // The first of a name wins in the embedded document, as for every lookup there.
-            std::wstring folded = entry.first;
-            for (wchar_t& c : folded) c = AsciiLower(c);
+            const std::wstring folded = fold(entry.first);
             if (std::none_of(entries.begin(), entries.end(), [&](const Named& named) { return named.folded == folded; }))
                 take(entry.first, entry.second, ReadSource::embedded);
         }

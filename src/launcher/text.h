@@ -1,6 +1,7 @@
 // Small text helpers the parsers share.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <type_traits>
 
@@ -14,6 +15,11 @@ std::wstring Replaced(std::wstring text, wchar_t from, wchar_t to);
 inline wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 // Without the white space (in the C library's sense) at either end.
 std::wstring TrimWhiteSpace(const std::wstring& text);
+// Equal but for the letter case of A..Z: a setting's keyword.
+bool EqualsIgnoringAsciiCase(const std::wstring& text, const wchar_t* keyword);
+// A whole decimal number, white space around it allowed, no larger than
+// `most`; false for anything else.
+bool ReadWholeNumber(const std::wstring& text, std::uint32_t most, std::uint32_t& value);
 
 // The value in decimal, as std::to_wstring writes it. Written by hand because
 // std::to_wstring brings the C library's whole formatted-output engine into the

@@ -37,10 +37,10 @@ std::wstring MillisecondsText(std::uint64_t microseconds) {
     return DecimalText(tenths / 10) + L"." + DecimalText(tenths % 10);
 }
 
-std::wstring HexText(std::uint16_t value) {
-    const wchar_t digits[] = L"0123456789ABCDEF";
+std::wstring HexText(std::uint32_t value, int digits) {
+    const wchar_t kDigits[] = L"0123456789ABCDEF";
     std::wstring text = L"0x";
-    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(value >> shift) & 0xF];
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
     return text;
 }
 

@@ -78,7 +78,9 @@ std::unique_ptr<Trace> OpenLauncherTrace();
 inline const wchar_t* YesNo(bool value) { return value ? L"yes" : L"no"; }
 // Milliseconds with one decimal, from microseconds: "0.4", "12.0".
 std::wstring MillisecondsText(std::uint64_t microseconds);
-// "0x014C": a 16-bit field as the headers' documentation writes it.
-std::wstring HexText(std::uint16_t value);
+// "0x014C", "0x80070057": a field as the documentation writes it, in so many
+// hexadecimal digits.
+std::wstring HexText(std::uint32_t value, int digits);
+inline std::wstring HexText(std::uint16_t value) { return HexText(value, 4); }
 
 }  // namespace zorv

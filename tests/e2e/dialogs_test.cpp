@@ -439,6 +439,30 @@ void ExpectNothingClipped(const uiauto::DialogInfo& dialog) {
     }
 }
 
+// The dialog as the start shows it at 96 and at 144 DPI, cancelled each time:
+// dialog units follow the font, which follows the DPI, so it is about half
+// as large again, and nothing is clipped at either.
+template <typename StartWithDialog>
+void ExpectScaledAt144Dpi(StartWithDialog start, const wchar_t* title, uiauto::DialogInfo& at96,
+                          uiauto::DialogInfo& at144) {
+    auto inspectAndCancel = [&](uiauto::DialogInfo& seen) {
+        return start(std::function<void(std::uintptr_t)>([&seen](std::uintptr_t dialog) {
+            seen = uiauto::Inspect(dialog);
+            uiauto::PressButton(dialog, IDCANCEL);
+        }));
+    };
+    EXPECT_TRUE(EndedAfterDialog(inspectAndCancel(at96), kFailed, title));
+    {
+        ScopedScreenDpi dpi(144);
+        ASSERT_TRUE(dpi.ok());
+        EXPECT_TRUE(EndedAfterDialog(inspectAndCancel(at144), kFailed, title));
+    }
+    EXPECT_GT(at144.client.Width() * 100, at96.client.Width() * 135);
+    EXPECT_GT(at144.client.Height() * 100, at96.client.Height() * 135);
+    ExpectNothingClipped(at96);
+    ExpectNothingClipped(at144);
+}
+
 // The composed message, measured here in the dialog's font at that DPI,
 // fits its control, which ends above the link.
 void ExpectMessageFits(const uiauto::DialogInfo& dialog, int dpi) {
@@ -466,24 +490,8 @@ void ExpectMessageFits(const uiauto::DialogInfo& dialog, int dpi) {
 TEST_F(RuntimeDialog, ScalesWithTheScreensDpiAndItsMessageKeepsEveryLine) {
     WriteSettings(DialogSettings(
         {{L"JVM Type", L"server"}, {L"Minimum Version", L"1.8.0.392"}, {L"Maximum Version", L"21.0.10.7"}}));
-    auto inspectAndCancel = [this](uiauto::DialogInfo& seen) {
-        return StartWithDialog([&seen](std::uintptr_t dialog) {
-            seen = uiauto::Inspect(dialog);
-            uiauto::PressButton(dialog, IDCANCEL);
-        });
-    };
     uiauto::DialogInfo at96, at144;
-    EXPECT_TRUE(EndedAfterDialog(inspectAndCancel(at96), kFailed, L"JRE Not Found"));
-    {
-        ScopedScreenDpi dpi(144);
-        ASSERT_TRUE(dpi.ok());
-        EXPECT_TRUE(EndedAfterDialog(inspectAndCancel(at144), kFailed, L"JRE Not Found"));
-    }
-    // Dialog units follow the font, which follows the DPI: about half as large again.
-    EXPECT_GT(at144.client.Width() * 100, at96.client.Width() * 135);
-    EXPECT_GT(at144.client.Height() * 100, at96.client.Height() * 135);
-    ExpectNothingClipped(at96);
-    ExpectNothingClipped(at144);
+    ExpectScaledAt144Dpi([this](auto drive) { return StartWithDialog(drive); }, L"JRE Not Found", at96, at144);
     ExpectMessageFits(at96, 96);
     ExpectMessageFits(at144, 144);
 }
@@ -507,23 +515,8 @@ protected:
 // process is per-monitor aware for this runtime, and the template scales.
 TEST_F(ExceptionDialog, ScalesWithTheScreensDpi) {
     WriteSettings(Settings({{L"JRE Path", L"rt"}}, {{L"Failure Check", L"YES"}}));
-    auto inspectAndStop = [this](uiauto::DialogInfo& seen) {
-        return StartWithDialog([&seen](std::uintptr_t dialog) {
-            seen = uiauto::Inspect(dialog);
-            uiauto::PressButton(dialog, IDCANCEL);
-        });
-    };
     uiauto::DialogInfo at96, at144;
-    EXPECT_TRUE(EndedAfterDialog(inspectAndStop(at96), kFailed, L"Java Exception"));
-    {
-        ScopedScreenDpi dpi(144);
-        ASSERT_TRUE(dpi.ok());
-        EXPECT_TRUE(EndedAfterDialog(inspectAndStop(at144), kFailed, L"Java Exception"));
-    }
-    EXPECT_GT(at144.client.Width() * 100, at96.client.Width() * 135);
-    EXPECT_GT(at144.client.Height() * 100, at96.client.Height() * 135);
-    ExpectNothingClipped(at96);
-    ExpectNothingClipped(at144);
+    ExpectScaledAt144Dpi([this](auto drive) { return StartWithDialog(drive); }, L"Java Exception", at96, at144);
 }
 
 TEST_F(ExceptionDialog, ShowsJavasTraceKeepsItsLayoutWhenResizedAndIgnoreGoesOn) {
