@@ -144,8 +144,9 @@ std::int32_t Launcher::Launch() {
         if (platform.trace) platform.trace->Line(L"launcher: initialisation ended the start");
         return -1;
     }
-    if (settings.instance.isService && ServiceCommandFrom(settings.start.arguments) != ServiceCommand::none)
-        return RunServiceCommand();
+    const ServiceCommand command =
+        settings.instance.isService ? ServiceCommandFrom(settings.start.arguments) : ServiceCommand::none;
+    if (command != ServiceCommand::none) return RunServiceCommand(command);
     ServiceRun run;
     run.name = settings.service.name;
     run.isService = settings.instance.isService;
@@ -169,8 +170,7 @@ std::int32_t Launcher::StartAndRun() {
     return -1;
 }
 
-std::int32_t Launcher::RunServiceCommand() {
-    const ServiceCommand command = ServiceCommandFrom(settings.start.arguments);
+std::int32_t Launcher::RunServiceCommand(ServiceCommand command) {
     if (command == ServiceCommand::remove) return platform.RemoveService(settings.service.name);
     if (command == ServiceCommand::misused) {
         platform.ShowErrorBox(nullptr, FormatPrintf(L"%s and %s take no further arguments; nothing was changed.",

@@ -15,6 +15,7 @@
 
 #include "launcher/launcher_settings.h"
 #include "launcher/platform.h"
+#include "launcher/service.h"
 #include "runtime/jvm_library.h"
 #include "runtime/runtime_search.h"
 #include "runtime/target_architecture.h"
@@ -146,7 +147,7 @@ private:
     std::int64_t restartWindowStart_ = 0;
     static std::int32_t RunService(void* launcher, ServiceManager& manager);
     std::int32_t StartAndRun();
-    std::int32_t RunServiceCommand();
+    std::int32_t RunServiceCommand(ServiceCommand command);
     std::int32_t RunPairProduct();
     std::int32_t RunSecondInstance();
     std::int32_t RunHere();
