@@ -124,7 +124,16 @@ uiauto::RunResult RunLauncher(const Launch& launch) {
         }
         FreeEnvironmentStringsW(block);
     }
-    return uiauto::Run(options);
+    uiauto::RunResult result = uiauto::Run(options);
+    // Wine now and then fails a start inside its own process creation
+    // (CreateProcessW, ERROR_INTERNAL_ERROR) before any of the launcher's code
+    // has run; a second try is the same start, and it is said.
+    if (!result.started && result.startError == ERROR_INTERNAL_ERROR) {
+        std::printf("CreateProcessW failed with error 1359 inside Wine: starting %s once more\n",
+                    Utf8(launch.exe).c_str());
+        result = uiauto::Run(options);
+    }
+    return result;
 }
 
 std::function<bool(const uiauto::WindowReport&)> DriveWindow(const std::wstring& title,
