@@ -8,8 +8,9 @@
 // - earlier runtimes: "java -cp", and zorv without and with the setting.
 // The ways of a round run one after the other, in turns forwards and
 // backwards, round after round, so that drift hits them alike; medians of the
-// rounds. Recordings differ, and so do the caches made of them, by a few per
-// cent: every round makes both afresh.
+// rounds, and each ratio is the median of the rounds' own ratios, so that a
+// round slowed as a whole does not move it. Recordings differ, and so do the
+// caches made of them, by a few per cent: every round makes both afresh.
 #include <unistd.h>
 
 #include <chrono>
@@ -28,7 +29,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using zorv::bench::Median;
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> pieces;
@@ -89,8 +89,11 @@ bool AwaitCache(const fs::path& cacheFolder) {
 }
 
 // After a cache was made: what the process that made it left to the system
-// (its pages written back, its teardown) settles before the next start.
+// (its teardown, and the tens of megabytes it wrote, which the kernel would
+// otherwise write back during a later measured start) settles before the
+// next start.
 bool Settle() {
+    sync();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return true;
 }
@@ -107,10 +110,22 @@ struct Way {
     std::function<bool()> after;        // unmeasured, after each start
 };
 
+struct Times {
+    std::vector<std::vector<double>> rounds;  // per way, per round
+    double Median(std::size_t way) const { return zorv::bench::Median(rounds[way]); }
+    // The median of the rounds' ratios of one way to another.
+    double Ratio(std::size_t way, std::size_t to) const {
+        std::vector<double> ratios;
+        for (std::size_t r = 0; r < rounds[way].size(); ++r) ratios.push_back(rounds[way][r] / rounds[to][r]);
+        return zorv::bench::Median(ratios);
+    }
+};
+
 // Runs every way once unmeasured, then `runs` rounds, each in the order
-// given for it; the medians, or empty on failure.
-std::vector<double> Measure(std::vector<Way>& ways, int runs, const std::vector<std::vector<std::size_t>>& orders) {
-    std::vector<std::vector<double>> times(ways.size());
+// given for it; empty on failure.
+Times Measure(std::vector<Way>& ways, int runs, const std::vector<std::vector<std::size_t>>& orders) {
+    Times times;
+    times.rounds.resize(ways.size());
     for (int round = -1; round < runs; ++round) {
         for (std::size_t w : orders[static_cast<std::size_t>(round + 1) % orders.size()]) {
             Way& way = ways[w];
@@ -120,18 +135,16 @@ std::vector<double> Measure(std::vector<Way>& ways, int runs, const std::vector<
                 std::fprintf(stderr, "%s failed\n", way.name);
                 return {};
             }
-            if (round >= 0) times[w].push_back(time);
+            if (round >= 0) times.rounds[w].push_back(time);
         }
     }
-    std::vector<double> medians;
-    for (const auto& list : times) medians.push_back(Median(list));
-    return medians;
+    return times;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc >= 2 ? std::atoi(argv[1]) : 11;
+    int runs = argc >= 2 ? std::atoi(argv[1]) : 15;
     if (runs < 3) runs = 3;
     char rootName[] = "/tmp/zorv-cds-bench-XXXXXX";
     if (mkdtemp(rootName) == nullptr) return 2;
@@ -140,7 +153,7 @@ int main(int argc, char** argv) {
     const fs::path caches = root / "cache";
     setenv("XDG_CACHE_HOME", caches.c_str(), 1);
 
-    std::printf("whole-process wall time (ms), median of %d paired, interleaved runs; main's class loads 3000 classes\n",
+    std::printf("whole-process wall time (ms), median of %d paired, interleaved runs, ratios the median of the runs' own; main's class loads 3000 classes\n",
                 runs);
     int result = 0;
     int index = 0;
@@ -185,16 +198,17 @@ int main(int argc, char** argv) {
                 ways.push_back({"zorv", {InstallLauncher(root / (id + "-plain"), home, jar, false)}, nullptr, nullptr});
                 ways.push_back({"zorv CDS", {InstallLauncher(root / (id + "-cds"), home, jar, true)}, nullptr, nullptr});
             }
-            const std::vector<double> m = Measure(ways, runs, orders);
-            if (m.empty()) {
+            const Times t = Measure(ways, runs, orders);
+            if (t.rounds[0].empty()) {
                 result = 1;
                 continue;
             }
             if (feature >= 24) {
-                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f %8.0f %8.0f %6.2f\n", feature, app.c_str(), m[0], m[2], m[4],
-                            m[4] / m[2], m[1], m[3], m[3] / m[1]);
+                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f %8.0f %8.0f %6.2f\n", feature, app.c_str(), t.Median(0),
+                            t.Median(2), t.Median(4), t.Ratio(4, 2), t.Median(1), t.Median(3), t.Ratio(3, 1));
             } else {
-                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f\n", feature, app.c_str(), m[0], m[1], m[2], m[2] / m[0]);
+                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f\n", feature, app.c_str(), t.Median(0), t.Median(1),
+                            t.Median(2), t.Ratio(2, 0));
             }
             std::fflush(stdout);
         }
