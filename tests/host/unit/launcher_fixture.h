@@ -36,7 +36,7 @@ protected:
     }
     // The runtime stage over the records as they stand.
     bool Locate() {
-        return ChooseRuntime(platform, files, settings.runtime, settings.instance, architecture, chosen);
+        return ChooseRuntime(platform, files, settings.runtime, settings.instance, architecture, chosen).Proceeds();
     }
     // Which libraries the records let the start take; lives as long as the fixture.
     const StartableMachines& Machines() {
