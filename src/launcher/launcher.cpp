@@ -72,8 +72,7 @@ void RunTeardown::Run(VmEnd end) {
 }
 
 void RunTeardown::KeepRecording() {
-    std::lock_guard<std::mutex> lock(recordingMutex_);
-    KeepRecordedClassDataArchive(platform_, recording_);
+    if (!recordingKept_.exchange(true)) KeepRecordedClassDataArchive(platform_, recording_);
 }
 
 void Restarts::ReadCarried(Platform& platform) {

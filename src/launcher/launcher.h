@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -109,14 +108,15 @@ public:
 
 private:
     // The archive the runtime recorded at its end takes its name, and a cache
-    // recording goes to its assembly. The thread that destroyed the VM and
-    // the one in the exit hook may both come here.
+    // recording goes to its assembly: once, by the exit hook's thread while
+    // the VM ends the process, or else by the one that destroyed the VM, after
+    // which the hook is never called.
     void KeepRecording();
 
     Platform& platform_;
     HostedVm& vm_;
     ClassDataRecording& recording_;
-    std::mutex recordingMutex_;
+    std::atomic<bool> recordingKept_{false};
     SplashScreen& splash_;
     SingleInstance& instance_;
 };

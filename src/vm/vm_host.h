@@ -8,9 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "launcher/launcher_settings.h"
@@ -34,20 +32,37 @@ std::wstring FromModifiedUtf8(const char* bytes);
 jstring NewJavaString(const std::wstring& text, JNIEnv* env);
 jobjectArray NewJavaStringArray(const std::vector<std::wstring>& list, JNIEnv* env);
 
-// A text that one thread writes while others read it; every read is a whole copy.
+// A text that one thread writes while others read it; every read is a whole
+// copy. The lock is held for a copy at most, so a thread that finds it taken
+// spins: a mutex would bring a threads library into the Windows executable,
+// which has none.
 class SharedText {
 public:
     void Set(std::wstring text) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        text_ = std::move(text);
+        Hold hold(busy_);
+        text_.swap(text);
     }
     std::wstring Get() const {
-        std::lock_guard<std::mutex> lock(mutex_);
+        Hold hold(busy_);
         return text_;
     }
 
 private:
-    mutable std::mutex mutex_;
+    class Hold {
+    public:
+        explicit Hold(std::atomic_flag& busy) : busy_(busy) {
+            while (busy_.test_and_set(std::memory_order_acquire)) {
+            }
+        }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        ~Hold() { busy_.clear(std::memory_order_release); }
+
+    private:
+        std::atomic_flag& busy_;
+    };
+
+    mutable std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
     std::wstring text_;
 };
 

@@ -5,11 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "fake_platform.h"
 #include "launcher/launcher_settings.h"
+#include "launcher/stage_outcome.h"
 #include "runtime/runtime_search.h"
+
+namespace zorv {
+
+// How a failed expectation shows an outcome.
+inline void PrintTo(const StageOutcome& outcome, std::ostream* out) {
+    const char* kinds[] = {"proceed", "endQuietly", "endWithCode"};
+    *out << kinds[static_cast<int>(outcome.kind())] << " " << outcome.exitCode();
+}
+
+}  // namespace zorv
 
 namespace zorv::testing {
 
