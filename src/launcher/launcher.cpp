@@ -64,7 +64,10 @@ std::int32_t InitialisationEnded(Trace* trace, const StageOutcome& outcome) {
 }  // namespace
 
 void RunTeardown::Run(VmEnd end) {
-    if (end == VmEnd::processEnding) return KeepRecording();
+    if (end == VmEnd::processEnding) {
+        KeepRecording();
+        return;
+    }
     CloseSplash(platform_, splash_);
     if (DestroyVm(vm_)) KeepRecording();
     CloseSingleInstance(instance_);
@@ -112,11 +115,14 @@ void Restarts::IfAsked(Platform& platform, std::int32_t restartExitCode, std::in
 
 void ProcessExit::VmExiting(std::int32_t exitCode) {
     teardown_.Run(VmEnd::processEnding);
-    // A service is started again by its manager, as the service settings say.
-    if (service_ == nullptr) restarts_.IfAsked(platform_, start_.restartExitCode, exitCode, instance_);
     // The service manager hears of the end before the process is gone, or
-    // it would take the end for a crash.
-    if (service_ != nullptr) service_->Stopped(exitCode);
+    // it would take the end for a crash; it restarts a service itself, as the
+    // service settings say.
+    if (service_ != nullptr) {
+        service_->Stopped(exitCode);
+        return;
+    }
+    restarts_.IfAsked(platform_, start_.restartExitCode, exitCode, instance_);
 }
 
 Launcher::Launcher(Platform& platformImpl) : platform(platformImpl) {}

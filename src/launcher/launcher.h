@@ -1,8 +1,8 @@
 // The one object of a launcher process: the records the stages read and
 // write, the machinery that lives for the whole run (the VM, the splash, the
-// single-instance channel), its one teardown, and the run sequence. The stages themselves live
-// in the files named after each concern (settings, runtime search, VM
-// options, ...), each taking the records it reads.
+// single-instance channel), its one teardown, and the run sequence. The
+// stages themselves live in the files named after each concern (settings,
+// runtime search, VM options, ...), each taking the records it reads.
 #pragma once
 
 #include <jni.h>
@@ -154,6 +154,7 @@ private:
     Restarts& restarts_;
     const StartSettings& start_;
     SingleInstance& instance_;
+    // The launcher's, set before the VM is created when a service manager started it.
     ServiceManager* const& service_;
 };
 
