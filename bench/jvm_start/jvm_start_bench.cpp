@@ -31,7 +31,8 @@ int HostHello() {
         launcher.vmStart.options = {std::string("-Djava.class.path=") + ZORV_BENCH_CLASS_FOLDER};
         launcher.vmStart.threadStackSize = kMainThreadStack;
         if (!zorv::LoadJvmLibrary(platform, zorv::testing::FromUtf8(ZORV_BENCH_JVM_LIBRARY), nullptr,
-                                  launcher.vm.entries))
+                                  launcher.vm.entries)
+                 .Proceeds())
             return 1;
         if (!platform.RunThread(launcher.vmStart.threadStackSize, zorv::VmThreadMain, &launcher, code)) return 1;
     }

@@ -14,8 +14,8 @@ const wchar_t kApplicationSection[] = L"Application";
 // but not yet filled its header: its set-up takes milliseconds.
 constexpr std::uint64_t kHeaderWaitMicroseconds = 3000000;
 
-bool ServeRequest(void* launcher, std::uint32_t requesterThreadId) {
-    return ServeSecondaryRequest(*static_cast<Launcher*>(launcher), requesterThreadId);
+bool ServeRequest(void* requests, std::uint32_t requesterThreadId) {
+    return ServeSecondaryRequest(*static_cast<SecondaryRequests*>(requests), requesterThreadId);
 }
 
 // Without its channel, or when it cannot be trusted, the start runs alone.
@@ -30,20 +30,20 @@ void GoWithoutTheMode(Platform& platform, SingleInstance& instance, const std::w
 // Without its event, message or listener the first instance cannot serve
 // anybody; it runs alone and takes down what it made, so that later starts
 // become first instances rather than wait for a header that never comes.
-void OpenAsFirstInstance(Launcher& launcher, const std::wstring& baseName) {
-    SingleInstance& instance = launcher.singleInstance;
+void OpenAsFirstInstance(SecondaryRequests& requests, const std::wstring& baseName) {
+    Platform& platform = requests.platform;
+    SingleInstance& instance = requests.instance;
     InstanceChannel& channel = *instance.channel;
     unsigned char* block = instance.block;
     instance.startEvent = channel.CreateStartEvent(StartEventName(baseName));
     const std::uint32_t message = channel.RegisterMessage(baseName);
     if (instance.startEvent == nullptr || message == 0) {
-        return GoWithoutTheMode(launcher.platform, instance,
-                                L"the start event or the message cannot be made for " + baseName);
+        return GoWithoutTheMode(platform, instance, L"the start event or the message cannot be made for " + baseName);
     }
     WriteBlockField(block, kMessageIdOffset, message);
     WriteBlockField(block, kPrimaryProcessIdOffset, channel.CurrentProcessId());
-    const std::uint32_t listener = channel.StartListener(message, ServeRequest, &launcher);
-    if (listener == 0) return GoWithoutTheMode(launcher.platform, instance, L"the listener cannot be started");
+    const std::uint32_t listener = channel.StartListener(message, ServeRequest, &requests);
+    if (listener == 0) return GoWithoutTheMode(platform, instance, L"the listener cannot be started");
     PublishListenerThreadId(block, listener);
 }
 
@@ -83,10 +83,12 @@ void DescribePending(JNIEnv* env) {
     if (env->ExceptionCheck()) env->ExceptionDescribe();
 }
 
-bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterThreadId) {
-    InstanceChannel& channel = *launcher.singleInstance.channel;
-    const std::wstring& mainClassName = launcher.vm.mainClass;
-    const std::string className = launcher.platform.ToAnsi(mainClassName);
+bool CallSecondaryMain(SecondaryRequests& requests, JNIEnv* env, std::uint32_t requesterThreadId) {
+    Platform& platform = requests.platform;
+    const SingleInstance& instance = requests.instance;
+    InstanceChannel& channel = *instance.channel;
+    const std::wstring mainClassName = requests.vm.mainClass.Get();
+    const std::string className = platform.ToAnsi(mainClassName);
     jclass mainClass = env->FindClass(className.c_str());
     if (mainClass == nullptr) {
         DescribePending(env);
@@ -99,20 +101,20 @@ bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterT
         returnsInt = true;
         method = env->GetStaticMethodID(mainClass, "secondaryMain", "([Ljava/lang/String;)I");
     }
-    const std::uint32_t message = ReadBlockField(launcher.singleInstance.block, kMessageIdOffset);
+    const std::uint32_t message = ReadBlockField(instance.block, kMessageIdOffset);
     if (method == nullptr) {
         // An application without secondaryMain may have its own way to stay
         // single; the second start learns at once that nobody took its arguments.
         env->ExceptionClear();
         env->DeleteLocalRef(mainClass);
-        if (launcher.platform.trace) {
-            launcher.platform.trace->Line(L"single instance: " + mainClassName +
-                                          L" has no secondaryMain; the second start was told so");
+        if (platform.trace) {
+            platform.trace->Line(L"single instance: " + mainClassName +
+                                 L" has no secondaryMain; the second start was told so");
         }
         channel.PostReply(requesterThreadId, message, kNoSecondaryMainExitCode, ReplyKind::noSecondaryMain);
         return false;
     }
-    jobjectArray arguments = NewJavaStringArray(ReadArgumentBlock(launcher.singleInstance.block), env);
+    jobjectArray arguments = NewJavaStringArray(ReadArgumentBlock(instance.block), env);
     if (arguments == nullptr) {
         DescribePending(env);
         env->DeleteLocalRef(mainClass);
@@ -135,10 +137,10 @@ bool CallSecondaryMain(Launcher& launcher, JNIEnv* env, std::uint32_t requesterT
 
 }  // namespace
 
-bool Launcher::OpenSingleInstance(const InstanceSettings& instance, const std::wstring& executable,
-                                  const std::vector<std::wstring>& arguments) {
+StageOutcome Launcher::OpenSingleInstance(const InstanceSettings& instance, const std::wstring& executable,
+                                          const std::vector<std::wstring>& arguments) {
     singleInstance.active = instance.singleInstance;
-    if (!singleInstance.active) return true;
+    if (!singleInstance.active) return StageOutcome::Proceed();
     const std::wstring baseName = InstanceBaseName(executable);
     singleInstance.channel = platform.NewInstanceChannel();
     bool existed = false;
@@ -150,12 +152,17 @@ bool Launcher::OpenSingleInstance(const InstanceSettings& instance, const std::w
                          singleInstance.channel != nullptr && !singleInstance.channel->reason.empty()
                              ? singleInstance.channel->reason
                              : L"the shared block cannot be made");
-        return true;
+        return StageOutcome::Proceed();
     }
     singleInstance.isFirst = !existed;
-    if (!singleInstance.isFirst) return SendAsSecondInstance(platform, singleInstance, baseName, arguments);
-    OpenAsFirstInstance(*this, baseName);
-    return true;
+    if (singleInstance.isFirst) {
+        OpenAsFirstInstance(requests_, baseName);
+        return StageOutcome::Proceed();
+    }
+    // A second start that cannot hand its arguments over has nobody to tell
+    // but the user, who sees the first instance still running.
+    return SendAsSecondInstance(platform, singleInstance, baseName, arguments) ? StageOutcome::Proceed()
+                                                                               : StageOutcome::EndQuietly();
 }
 
 std::int32_t Launcher::RunSecondInstance() {
@@ -172,22 +179,22 @@ std::int32_t Launcher::RunSecondInstance() {
 
 // The channel stops its listener and lets its request threads end before it
 // closes the block and the event they use.
-void Launcher::CloseSingleInstance() {
-    singleInstance.channel.reset();
-    singleInstance.block = nullptr;
-    singleInstance.startEvent = nullptr;
+void CloseSingleInstance(SingleInstance& instance) {
+    instance.channel.reset();
+    instance.block = nullptr;
+    instance.startEvent = nullptr;
 }
 
-bool ServeSecondaryRequest(Launcher& launcher, std::uint32_t requesterThreadId) {
-    InstanceChannel* channel = launcher.singleInstance.channel.get();
+bool ServeSecondaryRequest(SecondaryRequests& requests, std::uint32_t requesterThreadId) {
+    InstanceChannel* channel = requests.instance.channel.get();
     if (channel == nullptr || !channel->WaitForStartEvent()) return false;
-    JavaVM* vm = launcher.vm.javaVm;
+    JavaVM* vm = requests.vm.javaVm.load();
     if (vm == nullptr) return false;
     JNIEnv* env = nullptr;
     if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return false;
-    const bool served = CallSecondaryMain(launcher, env, requesterThreadId);
+    const bool served = CallSecondaryMain(requests, env, requesterThreadId);
     // Where the VM thread never detaches, request threads keep to the same rule.
-    if (!launcher.settings.runtime.KeepsMainThreadAttached()) vm->DetachCurrentThread();
+    if (!requests.runtime.KeepsMainThreadAttached()) vm->DetachCurrentThread();
     return served;
 }
 

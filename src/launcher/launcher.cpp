@@ -16,8 +16,6 @@
 namespace zorv {
 namespace {
 
-Launcher* currentLauncher = nullptr;
-
 // Enough for an updater that restarts once or twice; a crash loop ends
 // within the minute with the restart code as its exit code.
 constexpr std::uint32_t kMostRestartsPerMinute = 5;
@@ -57,23 +55,79 @@ std::uint32_t AssembleCacheThread(void* argument) {
     return AssembleCache(launcher.platform, launcher.vm.entries.createJavaVm, launcher.vmStart);
 }
 
-}  // namespace
-
-Launcher::Launcher(Platform& platformImpl) : platform(platformImpl) { currentLauncher = this; }
-
-Launcher::~Launcher() {
-    CloseSplash();
-    if (vm.javaVm != nullptr) {
-        vm.javaVm->DestroyJavaVM();
-        vm.javaVm = nullptr;
-        KeepRecordedClassDataArchive();
-    }
-    CloseSingleInstance();
-    splash.nativeClose.Run();
-    if (currentLauncher == this) currentLauncher = nullptr;
+// The trace's word that a start ended before its run: nothing further is said.
+std::int32_t InitialisationEnded(Trace* trace, const StageOutcome& outcome) {
+    if (trace) trace->Line(L"launcher: initialisation ended the start");
+    return outcome.exitCode();
 }
 
-Launcher* Launcher::Current() { return currentLauncher; }
+}  // namespace
+
+void RunTeardown::Run(VmEnd end) {
+    if (end == VmEnd::processEnding) {
+        KeepRecording();
+        return;
+    }
+    CloseSplash(platform_, splash_);
+    if (DestroyVm(vm_)) KeepRecording();
+    CloseSingleInstance(instance_);
+    splash_.nativeClose.Run();
+}
+
+void RunTeardown::KeepRecording() {
+    if (!recordingKept_.exchange(true)) KeepRecordedClassDataArchive(platform_, recording_);
+}
+
+void Restarts::ReadCarried(Platform& platform) {
+    std::wstring restarts;
+    if (!platform.GetEnvironment(kRestartVariable, restarts)) return;
+    const std::size_t at = restarts.find(L'@');
+    if (at == std::wstring::npos) return;
+    inWindow_ = static_cast<std::uint32_t>(std::wcstoul(restarts.c_str(), nullptr, 10));
+    windowStart_ = static_cast<std::int64_t>(std::wcstoll(restarts.c_str() + at + 1, nullptr, 10));
+}
+
+void Restarts::IfAsked(Platform& platform, std::int32_t restartExitCode, std::int32_t exitCode,
+                       SingleInstance& instance) {
+    if (restartExitCode == 0 || exitCode != restartExitCode) return;
+    Trace* trace = platform.trace;
+    const std::int64_t now = platform.WallClockSeconds();
+    if (inWindow_ == 0 || now - windowStart_ >= kRestartWindowSeconds || now < windowStart_) {
+        inWindow_ = 0;
+        windowStart_ = now;
+    }
+    if (inWindow_ >= kMostRestartsPerMinute) {
+        if (trace) {
+            trace->Line(FormatPrintf(L"restart: exit code %d asks for a restart, but the application was restarted %d "
+                                     L"times within a minute: it ends with %d",
+                                     {exitCode, kMostRestartsPerMinute, exitCode}));
+        }
+        return;
+    }
+    if (instance.active) CloseSingleInstance(instance);
+    instance.active = false;
+    const std::wstring carried = DecimalText(inWindow_ + 1) + L"@" + DecimalText(windowStart_);
+    if (trace) trace->Line(L"restart: exit code " + DecimalText(exitCode) + L", starting the application again (" + kRestartVariable + L"=" + carried + L")");
+    std::uint32_t error = 0;
+    if (!platform.RestartProgram(kRestartVariable, carried, error) && trace)
+        trace->Line(L"restart: the new start failed with error " + DecimalText(error));
+}
+
+void ProcessExit::VmExiting(std::int32_t exitCode) {
+    teardown_.Run(VmEnd::processEnding);
+    // The service manager hears of the end before the process is gone, or
+    // it would take the end for a crash; it restarts a service itself, as the
+    // service settings say.
+    if (service_ != nullptr) {
+        service_->Stopped(exitCode);
+        return;
+    }
+    restarts_.IfAsked(platform_, start_.restartExitCode, exitCode, instance_);
+}
+
+Launcher::Launcher(Platform& platformImpl) : platform(platformImpl) {}
+
+Launcher::~Launcher() { teardown_.Run(VmEnd::destroyedHere); }
 
 int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
     platform.trace = trace.get();
@@ -88,33 +142,6 @@ int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
     return result;
 }
 
-void Launcher::RestartIfAsked(std::int32_t exitCode) {
-    const std::int32_t restartCode = settings.start.restartExitCode;
-    if (restartCode == 0 || exitCode != restartCode || service != nullptr) return;
-    Trace* trace = platform.trace;
-    const std::int64_t now = platform.WallClockSeconds();
-    if (restartsInWindow_ == 0 || now - restartWindowStart_ >= kRestartWindowSeconds || now < restartWindowStart_) {
-        restartsInWindow_ = 0;
-        restartWindowStart_ = now;
-    }
-    if (restartsInWindow_ >= kMostRestartsPerMinute) {
-        if (trace) {
-            trace->Line(FormatPrintf(L"restart: exit code %d asks for a restart, but the application was restarted %d "
-                                     L"times within a minute: it ends with %d",
-                                     {exitCode, kMostRestartsPerMinute, exitCode}));
-        }
-        return;
-    }
-    // The new start must find no first instance: this one lets go of its channel.
-    if (singleInstance.active) CloseSingleInstance();
-    singleInstance.active = false;
-    const std::wstring carried = DecimalText(restartsInWindow_ + 1) + L"@" + DecimalText(restartWindowStart_);
-    if (trace) trace->Line(L"restart: exit code " + DecimalText(exitCode) + L", starting the application again (" + kRestartVariable + L"=" + carried + L")");
-    std::uint32_t error = 0;
-    if (!platform.RestartProgram(kRestartVariable, carried, error) && trace)
-        trace->Line(L"restart: the new start failed with error " + DecimalText(error));
-}
-
 int Launcher::RuntimeFeatureRelease() {
     // A JDK 8's runtime is its jre folder, whose release file is the JDK's.
     for (int up = 3; up <= 4; ++up) {
@@ -125,25 +152,17 @@ int Launcher::RuntimeFeatureRelease() {
     return FeatureRelease(runtime.registeredVersion);
 }
 
-void Launcher::KeepRecordedClassDataArchive() { zorv::KeepRecordedClassDataArchive(platform, vmStart.classData); }
-
-bool Launcher::ReadSettings() {
-    return TracedStage(platform.trace, L"settings", [this] { return ReadLauncherSettings(platform, files, settings); });
+// The settings stage tells the user itself why it cannot go on.
+StageOutcome Launcher::ReadSettings() {
+    return ReadLauncherSettings(platform, files, settings) ? StageOutcome::Proceed()
+                                                          : StageOutcome::EndWithCode(kStartFailed);
 }
 
 std::int32_t Launcher::Launch() {
-    std::wstring restarts;
-    if (platform.GetEnvironment(kRestartVariable, restarts)) {
-        const std::size_t at = restarts.find(L'@');
-        if (at != std::wstring::npos) {
-            restartsInWindow_ = static_cast<std::uint32_t>(std::wcstoul(restarts.c_str(), nullptr, 10));
-            restartWindowStart_ = static_cast<std::int64_t>(std::wcstoll(restarts.c_str() + at + 1, nullptr, 10));
-        }
-    }
-    if (!ReadSettings()) {
-        if (platform.trace) platform.trace->Line(L"launcher: initialisation ended the start");
-        return -1;
-    }
+    restarts_.ReadCarried(platform);
+    StageSequence stages(platform.trace);
+    if (!stages.Run(L"settings", [this] { return ReadSettings(); }))
+        return InitialisationEnded(platform.trace, stages.Outcome());
     const ServiceCommand command =
         settings.instance.isService ? ServiceCommandFrom(settings.start.arguments) : ServiceCommand::none;
     if (command != ServiceCommand::none) return RunServiceCommand(command);
@@ -161,13 +180,13 @@ std::int32_t Launcher::Launch() {
 std::int32_t Launcher::RunService(void* launcher, ServiceManager& manager) {
     Launcher& self = *static_cast<Launcher*>(launcher);
     self.service = &manager;
+    self.serviceStop_.emplace(ServiceStop{self.platform, self.vm, self.settings.service, manager});
     return self.StartAndRun();
 }
 
 std::int32_t Launcher::StartAndRun() {
-    if (Initialise()) return Run();
-    if (platform.trace) platform.trace->Line(L"launcher: initialisation ended the start");
-    return -1;
+    const StageOutcome initialised = Initialise();
+    return initialised.Proceeds() ? Run() : InitialisationEnded(platform.trace, initialised);
 }
 
 std::int32_t Launcher::RunServiceCommand(ServiceCommand command) {
@@ -186,24 +205,25 @@ std::int32_t Launcher::RunServiceCommand(ServiceCommand command) {
     return platform.InstallService(plan, files.settingsFile);
 }
 
-bool Launcher::Initialise() {
-    Trace* trace = platform.trace;
+StageOutcome Launcher::Initialise() {
     const InstanceSettings& instance = settings.instance;
-    TracedStage(trace, L"process", [&] { ApplyProcessIdentity(platform, settings.process); });
+    StageSequence stages(platform.trace);
+    stages.Run(L"process", [&] { ApplyProcessIdentity(platform, settings.process); });
     // The assembly process runs no application: it has no instance to be.
     if (!StartedToAssembleCache(platform) &&
-        !TracedStage(trace, L"single instance",
-                     [&] { return OpenSingleInstance(instance, files.executable, settings.start.arguments); }))
-        return false;
-    if (singleInstance.active && !singleInstance.isFirst) return true;
+        !stages.Run(L"single instance",
+                    [&] { return OpenSingleInstance(instance, files.executable, settings.start.arguments); }))
+        return stages.Outcome();
+    if (singleInstance.active && !singleInstance.isFirst) return stages.Outcome();
     if (settings.start.overrideWorkingDirectory) ApplyWorkingDirectory(platform, files.executable);
     // Before the search, which falls back on JAVA_HOME: the application's
     // own environment chooses the runtime it gets.
-    TracedStage(trace, L"environment", [&] { ApplyEnvironment(platform, settings.process.environment); });
+    stages.Run(L"environment", [&] { ApplyEnvironment(platform, settings.process.environment); });
     if (service) service->Starting(kRuntimeSearchHintMs);
-    return TracedStage(trace, L"runtime search", [&] {
+    stages.Run(L"runtime search", [&] {
         return ChooseRuntime(platform, files, settings.runtime, instance, architecture, runtime);
     });
+    return stages.Outcome();
 }
 
 std::int32_t Launcher::Run() {
@@ -213,7 +233,7 @@ std::int32_t Launcher::Run() {
         // The application runs in the pair, whose own channel serves later
         // starts: they come through here and reach it as its second starts.
         // Kept here, the channel would take their arguments and never serve them.
-        if (singleInstance.active) CloseSingleInstance();
+        if (singleInstance.active) CloseSingleInstance(singleInstance);
         singleInstance.active = false;
         return RunPairProduct();
     }
@@ -257,23 +277,22 @@ bool Launcher::SplashWanted() const {
 std::int32_t Launcher::RunHere() {
     Trace* trace = platform.trace;
     const std::wstring& jvmLibraryPath = runtime.jvmLibraryPath;
-    TracedStage(trace, L"library path", [&] {
+    StageSequence stages(trace);
+    stages.Run(L"library path", [&] {
         PrepareLibraryPath(platform, settings.vm, files.executable, jvmLibraryPath, vmStart.options);
     });
     const bool assembly = StartedToAssembleCache(platform);
     // Before the splash, the first window that depends on the runtime.
     if (!assembly) platform.SetDpiAwareness(RuntimeFeatureRelease());
-    if (!assembly && SplashWanted() &&
-        !TracedStage(trace, L"splash", [&] { return StartSplash(settings.presentation, jvmLibraryPath); }))
-        return 0;
-    if (!TracedStage(trace, L"JVM library",
-                     [&] { return LoadJvmLibrary(platform, jvmLibraryPath, splash.windowHandle, vm.entries); }))
-        return -1;
-    TracedStage(trace, L"VM options", [&] {
+    if (!assembly && SplashWanted())
+        stages.Run(L"splash", [&] { StartSplash(settings.presentation, jvmLibraryPath); });
+    stages.Run(L"JVM library",
+               [&] { return LoadJvmLibrary(platform, jvmLibraryPath, splash.windowHandle, vm.entries); });
+    stages.Run(L"VM options", [&] {
         const VmOptionSources sources{files, settings.start, settings.vm, settings.output, settings.instance, runtime};
         return AssembleVmOptions(platform, sources, splash.windowHandle, vmStart);
     });
-    if (vmStart.refused) return -1;
+    if (!stages.Outcome().Proceeds()) return stages.Outcome().exitCode();
     if (vmStart.threadStackSize == 0) vmStart.threadStackSize = RuntimeDefaultStackSize(vm.entries.getDefaultJavaVmInitArgs);
     if (trace) {
         trace->Line(L"vm: thread stack " + DecimalText(vmStart.threadStackSize) +
@@ -290,13 +309,38 @@ std::int32_t Launcher::RunHere() {
     }
     // Without a thread of its own the application runs here, on the main
     // thread's stack.
-    TracedStage(trace, L"VM thread", [&] {
+    stages.Run(L"VM thread", [&] {
         if (!platform.RunThread(vmStart.threadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
     });
     if (trace) trace->Line(L"vm: the VM thread ended with " + DecimalText(code));
     if (code == 0) return vm.mainThrew ? 1 : 0;
+    // The runtime's splash goes at once; the rest of the teardown waits for the VM's end.
     splash.nativeClose.Run();
-    return -1;
+    return kStartFailed;
+}
+
+StageOutcome Launcher::HostApplication() {
+    Trace* trace = platform.trace;
+    StageSequence stages(trace);
+    if (!stages.Run(L"VM creation", [&] { return CreateVm(platform, vm, vmStart, splash.windowHandle, processExit_); }))
+        return stages.Outcome();
+    if (trace) trace->Line(L"vm: main class from " + settings.start.launchTarget);
+    const MainCall call{settings.start,
+                        vmStart.arguments,
+                        settings.presentation.failureCheck,
+                        settings.runtime.KeepsMainThreadAttached(),
+                        splash,
+                        singleInstance.startEvent,
+                        serviceStop_ ? &*serviceStop_ : nullptr};
+    if (!stages.Run(L"main", [&] { return InvokeMain(platform, vm, call); })) return stages.Outcome();
+    // The service manager hears the run is over only once the VM has ended.
+    if (settings.instance.isService) teardown_.Run(VmEnd::destroyedHere);
+    return stages.Outcome();
+}
+
+std::uint32_t VmThreadMain(void* launcher) {
+    if (launcher == nullptr) return 1;
+    return static_cast<Launcher*>(launcher)->HostApplication().Proceeds() ? 0 : 1;
 }
 
 }  // namespace zorv

@@ -62,13 +62,6 @@ private:
     std::uint64_t started_;
 };
 
-// Runs `step` as one stage of the trace and gives back what it returns.
-template <typename Step>
-auto TracedStage(Trace* trace, const wchar_t* name, Step step) {
-    TraceStage stage(trace, name);
-    return step();
-}
-
 // The trace that ZORV_LAUNCHER_DEBUG asks for: "1" for the console (or the
 // standard output it was redirected to), any other value for a file the
 // lines are appended to in UTF-8. Null when it is not set or cannot be

@@ -89,7 +89,7 @@ bool CanRunJvmLibrary(Platform& platform, const StartableMachines& machines, con
     return machine == machines.architecture.pairMachine && machines.pairProduct;
 }
 
-bool LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle owner, JvmEntryPoints& entries) {
+StageOutcome LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle owner, JvmEntryPoints& entries) {
     platform.AddLibraryFolder(RemovePathComponents(path, 2));
     std::uint32_t error = 0;
     ModuleHandle module = platform.LoadLibraryAt(path, error);
@@ -100,21 +100,21 @@ bool LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle o
     }
     if (module == nullptr) {
         ShowFormattedError(platform, owner, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(error));
-        return false;
+        return StageOutcome::EndWithCode(kStartFailed);
     }
     void* create = platform.LibrarySymbol(module, "JNI_CreateJavaVM", error);
     void* defaults = create == nullptr ? nullptr : platform.LibrarySymbol(module, "JNI_GetDefaultJavaVMInitArgs", error);
     if (create == nullptr || defaults == nullptr) {
         ShowFormattedError(platform, owner, IDS_WINDOWS_EXCEPTION, platform.LoadResourceString(IDS_NO_CREATE_JAVA_VM),
                            static_cast<std::int32_t>(error));
-        return false;
+        return StageOutcome::EndWithCode(kStartFailed);
     }
     std::uint32_t ignored = 0;
     entries.createJavaVm = reinterpret_cast<CreateJavaVmFunction>(create);
     entries.getDefaultJavaVmInitArgs = reinterpret_cast<GetDefaultJavaVmInitArgsFunction>(defaults);
     entries.findClassFromBootLoader = reinterpret_cast<FindClassFromBootLoaderFunction>(
         platform.LibrarySymbol(module, "JVM_FindClassFromBootLoader", ignored));
-    return true;
+    return StageOutcome::Proceed();
 }
 
 }  // namespace zorv

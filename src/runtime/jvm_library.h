@@ -9,6 +9,7 @@
 #include <string>
 
 #include "launcher/launcher_settings.h"
+#include "launcher/stage_outcome.h"
 #include "runtime/target_architecture.h"
 
 namespace zorv {
@@ -48,8 +49,8 @@ bool CanRunJvmLibrary(Platform& platform, const StartableMachines& machines, con
 // and an image of the pair's processor. The verdict goes to the trace.
 bool HandsOverToPair(Platform& platform, const StartableMachines& machines, const std::wstring& jvmLibraryPath);
 // Loads the library with its folder's neighbours and finds its entry
-// points; false, after telling the user (in a box owned by `owner`), when
-// either fails.
-bool LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle owner, JvmEntryPoints& entries);
+// points. When either fails the user is told, in a box owned by `owner`, and
+// the start ends.
+StageOutcome LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle owner, JvmEntryPoints& entries);
 
 }  // namespace zorv

@@ -426,10 +426,11 @@ bool RuntimeSearch::Locate(ChosenRuntime& chosen) {
     return false;
 }
 
-bool ChooseRuntime(Platform& platform, const ProgramFiles& files, const RuntimeRequest& request,
-                   const InstanceSettings& instance, const TargetArchitecture& architecture, ChosenRuntime& chosen) {
+StageOutcome ChooseRuntime(Platform& platform, const ProgramFiles& files, const RuntimeRequest& request,
+                           const InstanceSettings& instance, const TargetArchitecture& architecture,
+                           ChosenRuntime& chosen) {
     const StartableMachines machines{architecture, !instance.pairProduct.empty()};
-    if (RuntimeSearch(platform, request, machines, files.executable).Locate(chosen)) return true;
+    if (RuntimeSearch(platform, request, machines, files.executable).Locate(chosen)) return StageOutcome::Proceed();
     Trace* trace = platform.trace;
     if (trace) trace->Line(L"runtime: no source had a runtime, the runtime-not-found dialog asks the user");
     std::wstring folder;
@@ -439,7 +440,7 @@ bool ChooseRuntime(Platform& platform, const ProgramFiles& files, const RuntimeR
         trace->Line(picked ? L"runtime: chosen " + chosen.jvmLibraryPath + L" because the user picked its folder"
                            : std::wstring(L"runtime: none chosen, the user cancelled"));
     }
-    return picked;
+    return picked ? StageOutcome::Proceed() : StageOutcome::EndQuietly();
 }
 
 }  // namespace zorv

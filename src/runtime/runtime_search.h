@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launcher/launcher_settings.h"
+#include "launcher/stage_outcome.h"
 #include "runtime/jvm_library.h"
 #include "runtime/version_number.h"
 
@@ -83,9 +84,9 @@ private:
 };
 
 // The search, then, when it finds nothing, the runtime-not-found dialog; a
-// folder the user picks is remembered as "JRE Path". False when the user
-// cancelled.
-bool ChooseRuntime(Platform& platform, const ProgramFiles& files, const RuntimeRequest& request,
+// folder the user picks is remembered as "JRE Path". The start ends when the
+// user cancelled.
+StageOutcome ChooseRuntime(Platform& platform, const ProgramFiles& files, const RuntimeRequest& request,
                    const InstanceSettings& instance, const TargetArchitecture& architecture, ChosenRuntime& chosen);
 
 }  // namespace zorv

@@ -100,27 +100,27 @@ std::uint32_t SplashThreadMain(void* argument) {
 
 }  // namespace
 
-bool Launcher::StartSplash(const PresentationSettings& presentation, const std::wstring& jvmLibraryPath) {
+// A splash that cannot start is no reason to keep the application from
+// starting: whatever fails here, the start goes on.
+void Launcher::StartSplash(const PresentationSettings& presentation, const std::wstring& jvmLibraryPath) {
     splash.picturePath = presentation.splashPicture;
     splash.shadow = presentation.splashShadow;
-    if (splash.picturePath.empty()) return true;
+    if (splash.picturePath.empty()) return;
     const SystemConventions& conventions = platform.Conventions();
     std::wstring library = NativeSplashLibraryPath(jvmLibraryPath, conventions.nativeSplashLibrary);
     if (!library.empty() && !platform.FileExists(library)) library.clear();
     if ((presentation.preferNativeSplash || !conventions.ownSplashWindow) && !library.empty() &&
         StartNativeSplash(library, splash.picturePath, jvmLibraryPath))
-        return true;
+        return;
     splash.window = platform.NewSplashScreenWindow();
-    if (splash.window == nullptr) return true;
-    // A splash that cannot start is no reason to keep the application from starting.
+    if (splash.window == nullptr) return;
     if (!platform.StartThread(SplashThreadMain, &splash, splash.thread, splash.threadId)) {
         splash.thread = nullptr;
         splash.threadId = 0;
     }
-    return true;
 }
 
-void Launcher::CloseSplash() {
+void CloseSplash(Platform& platform, SplashScreen& splash) {
     if (splash.window == nullptr) return;
     platform.EndThread(splash.thread, splash.threadId);
     splash.thread = nullptr;

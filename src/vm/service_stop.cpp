@@ -3,7 +3,6 @@
 // java, or the application's own stop method.
 #include <jni.h>
 
-#include "launcher/launcher.h"
 #include "launcher/service.h"
 #include "launcher/trace.h"
 #include "runtime/error_reporting.h"
@@ -72,15 +71,15 @@ bool CallStopMethod(JNIEnv* env, const ServiceSettings& service, ServiceManager&
 }  // namespace
 
 void StopServiceApplication(void* argument) {
-    Launcher& launcher = *static_cast<Launcher*>(argument);
-    JavaVM* vm = launcher.vm.javaVm;
-    ServiceManager* manager = launcher.service;
-    if (vm == nullptr || manager == nullptr) return;
+    ServiceStop& stop = *static_cast<ServiceStop*>(argument);
+    JavaVM* vm = stop.vm.javaVm.load();
+    ServiceManager* manager = &stop.manager;
+    if (vm == nullptr) return;
     JNIEnv* env = nullptr;
     // A daemon thread: the VM's end must not wait for the stop's own thread.
     if (vm->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return;
-    const ServiceSettings& service = launcher.settings.service;
-    Trace* trace = launcher.platform.trace;
+    const ServiceSettings& service = stop.settings;
+    Trace* trace = stop.platform.trace;
     if (service.stopClass.empty()) {
         if (trace) trace->Line(L"service: stop requested, ending the application with System.exit(0)");
         ExitWithZero(env);

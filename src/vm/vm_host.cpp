@@ -15,16 +15,16 @@
 namespace zorv {
 namespace {
 
+// The exit hook is a plain C function that the runtime calls with nothing but
+// the exit code, so what it acts on waits here: set by CreateVm before the VM
+// exists, cleared by DestroyVm once it is gone, read by the hook on the thread
+// that ends the process.
+std::atomic<VmExitListener*> exitListener{nullptr};
+
 // The VM ends the process itself after calling these; they must not. By the
 // exit hook, System.exit has run its course, class-data recording included.
 void JNICALL ExitHook(jint code) {
-    Launcher* launcher = Launcher::Current();
-    if (launcher == nullptr) return;
-    launcher->KeepRecordedClassDataArchive();
-    launcher->RestartIfAsked(code);
-    // The service manager hears of the end before the process is gone, or
-    // it would take the end for a crash.
-    if (launcher->service != nullptr) launcher->service->Stopped(code);
+    if (VmExitListener* listener = exitListener.load()) listener->VmExiting(code);
 }
 void JNICALL AbortHook() {}
 
@@ -127,28 +127,6 @@ jobjectArray NewJavaStringArray(const std::vector<std::wstring>& list, JNIEnv* e
     return array;
 }
 
-std::uint32_t VmThreadMain(void* argument) {
-    Launcher* launcher = static_cast<Launcher*>(argument);
-    if (launcher == nullptr) return 1;
-    Trace* trace = launcher->platform.trace;
-    const LauncherSettings& settings = launcher->settings;
-    const VmStart& vmStart = launcher->vmStart;
-    if (!TracedStage(trace, L"VM creation", [&] { return launcher->CreateVm(vmStart); })) return 1;
-    if (trace) trace->Line(L"vm: main class from " + settings.start.launchTarget);
-    if (!TracedStage(trace, L"main", [&] {
-            return launcher->InvokeMain(settings.start, vmStart.arguments, settings.presentation.failureCheck,
-                                        settings.runtime.KeepsMainThreadAttached());
-        }))
-        return 1;
-    HostedVm& vm = launcher->vm;
-    if (settings.instance.isService && vm.javaVm != nullptr) {
-        vm.javaVm->DestroyJavaVM();
-        vm.javaVm = nullptr;
-        launcher->KeepRecordedClassDataArchive();
-    }
-    return 0;
-}
-
 namespace {
 
 // What the VM is created with, as it is handed over, and what main will get.
@@ -165,7 +143,8 @@ void TraceVmStart(Platform& platform, Trace& trace, const JavaVMInitArgs& args,
 
 }  // namespace
 
-bool Launcher::CreateVm(const VmStart& start) {
+StageOutcome CreateVm(Platform& platform, HostedVm& vm, const VmStart& start, const std::atomic<WindowHandle>& owner,
+                      VmExitListener& onExit) {
     std::unique_ptr<JavaVMOption[]> options(new JavaVMOption[start.options.size() + 2]);
     std::size_t count = 0;
     // JNI declares the strings modifiable; the VM only reads them.
@@ -183,22 +162,36 @@ bool Launcher::CreateVm(const VmStart& start) {
     args.ignoreUnrecognized = JNI_FALSE;
     if (Trace* trace = platform.trace) TraceVmStart(platform, *trace, args, start.arguments);
 
-    jint result = vm.entries.createJavaVm(&vm.javaVm, reinterpret_cast<void**>(&vm.jniEnv), &args);
+    // System.exit may come while the VM is still being created, from a class
+    // it initialises: the hook has its listener before then.
+    exitListener.store(&onExit);
+    JavaVM* javaVm = nullptr;
+    jint result = vm.entries.createJavaVm(&javaVm, reinterpret_cast<void**>(&vm.jniEnv), &args);
     if (result != JNI_OK && platform.trace != nullptr) {
         platform.trace->Line(L"vm: JNI_CreateJavaVM failed with " + DecimalText(result));
     }
     if (result != JNI_OK) {
-        vm.javaVm = nullptr;
+        exitListener.store(nullptr);
         vm.jniEnv = nullptr;
         std::wstring format = platform.LoadResourceString(IDS_JNI_EXCEPTION);
         if (!format.empty()) {
-            platform.ShowErrorBox(splash.windowHandle, FormatPrintf(format, {platform.LoadResourceString(IDS_CREATE_VM_FAILED),
-                                                                      JniReasonText(platform, result)}));
+            platform.ShowErrorBox(owner, FormatPrintf(format, {platform.LoadResourceString(IDS_CREATE_VM_FAILED),
+                                                               JniReasonText(platform, result)}));
         }
-        return false;
+        return StageOutcome::EndWithCode(kStartFailed);
     }
+    vm.javaVm.store(javaVm);
     ConfirmMappedCache(platform, vm.jniEnv, start.classData);
     RedirectStandardStreams(platform, vm.jniEnv, start.output);
+    return StageOutcome::Proceed();
+}
+
+bool DestroyVm(HostedVm& vm) {
+    JavaVM* javaVm = vm.javaVm.load();
+    if (javaVm == nullptr) return false;
+    javaVm->DestroyJavaVM();
+    vm.javaVm.store(nullptr);
+    exitListener.store(nullptr);
     return true;
 }
 
@@ -325,14 +318,17 @@ void CallMain(JNIEnv* env, jclass mainClass, jmethodID mainMethod, const MainSha
 
 }  // namespace
 
-bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wstring>& arguments, bool failureCheck,
-                          bool keepThreadAttached) {
+StageOutcome InvokeMain(Platform& platform, HostedVm& vm, const MainCall& call) {
+    const StartSettings& start = call.start;
+    const std::atomic<WindowHandle>& owner = call.splash.windowHandle;
+    ServiceManager* service = call.service != nullptr ? &call.service->manager : nullptr;
     JNIEnv* env = vm.jniEnv;
+    JavaVM* javaVm = vm.javaVm.load();
     // A thread that ends still attached stays a live non-daemon thread to the
     // VM, and DestroyJavaVM would wait for it forever.
-    auto fail = [this]() {
-        vm.javaVm->DetachCurrentThread();
-        return false;
+    auto fail = [javaVm]() {
+        javaVm->DetachCurrentThread();
+        return StageOutcome::EndWithCode(kStartFailed);
     };
     MainShape shape;
     jclass mainClassRef = MainClassThroughHelper(vm.entries, start, env, shape);
@@ -342,13 +338,13 @@ bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wst
         DescribePendingException(env);
         // Only the helper reads a jar's manifest or a module's descriptor.
         if (start.launchMode != LaunchMode::mainClass) {
-            ShowFormattedError(platform, splash.windowHandle, IDS_MAIN_CLASS_NOT_FOUND, start.launchTarget);
+            ShowFormattedError(platform, owner, IDS_MAIN_CLASS_NOT_FOUND, start.launchTarget);
             return fail();
         }
-        mainClassRef = MainClassThroughFindClass(platform, splash.windowHandle, start.mainClass, env);
+        mainClassRef = MainClassThroughFindClass(platform, owner, start.mainClass, env);
         if (mainClassRef == nullptr) return fail();
     }
-    vm.mainClass = start.mainClass.empty() ? ClassNameOf(env, mainClassRef) : start.mainClass;
+    vm.mainClass.Set(start.mainClass.empty() ? ClassNameOf(env, mainClassRef) : start.mainClass);
 
     const char* signature = shape.takesArguments ? "([Ljava/lang/String;)V" : "()V";
     jmethodID mainMethod = shape.isStatic ? env->GetStaticMethodID(mainClassRef, "main", signature)
@@ -357,23 +353,23 @@ bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wst
         if (env->ExceptionOccurred() != nullptr) {
             env->ExceptionDescribe();
         } else {
-            ShowError(platform, splash.windowHandle, IDS_NO_MAIN_METHOD);
+            ShowError(platform, owner, IDS_NO_MAIN_METHOD);
         }
         return fail();
     }
-    jobjectArray args = shape.takesArguments ? NewJavaStringArray(arguments, env) : nullptr;
+    jobjectArray args = shape.takesArguments ? NewJavaStringArray(call.arguments, env) : nullptr;
     if (shape.takesArguments && args == nullptr) {
         env->ExceptionDescribe();
         return fail();
     }
-    if (singleInstance.startEvent != nullptr) platform.SignalEvent(singleInstance.startEvent);
-    if (service != nullptr) service->Running(&StopServiceApplication, this, StopTimeoutMs(settings.service));
+    if (call.startEvent != nullptr) platform.SignalEvent(call.startEvent);
+    if (service != nullptr) service->Running(&StopServiceApplication, call.service, StopTimeoutMs(call.service->settings));
 
     CallMain(env, mainClassRef, mainMethod, shape, args);
 
     jthrowable exception = env->ExceptionOccurred();
     if (exception != nullptr) {
-        CloseSplash();
+        CloseSplash(platform, call.splash);
         // As java does, the process ends with 1 once the VM has ended, unless
         // the user chose to go on as if main had returned.
         vm.mainThrew = true;
@@ -385,7 +381,7 @@ bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wst
             service->Log(L"The application's main threw: " + (text.empty() ? std::wstring(L"(no stack trace)") : text),
                          false);
         }
-        if (failureCheck && service == nullptr) {
+        if (call.failureCheck && service == nullptr) {
             int choice = AskAboutException(platform, exception, env);
             vm.mainThrew = choice != kDialogIgnore;
             if (choice == kDialogStop) {
@@ -397,8 +393,8 @@ bool Launcher::InvokeMain(const StartSettings& start, const std::vector<std::wst
             }
         }
     }
-    if (keepThreadAttached) platform.SleepForever();
-    return vm.javaVm->DetachCurrentThread() == JNI_OK;
+    if (call.keepThreadAttached) platform.SleepForever();
+    return javaVm->DetachCurrentThread() == JNI_OK ? StageOutcome::Proceed() : StageOutcome::EndWithCode(kStartFailed);
 }
 
 }  // namespace zorv

@@ -193,7 +193,6 @@ bool AddVmParameters(Platform& platform, const std::wstring& parameters, WindowH
                           ? FormatMessageText(platform, IDS_COMMAND_OPTION,
                                               {parameter.written, std::wstring(parameter.useInstead)})
                           : FormatMessageText(platform, IDS_OPTION_WITHOUT_VALUE, {parameter.written}));
-            vmStart.refused = true;
             return false;
         }
         if (parameter.fate == VmParameter::Fate::dropped) {
@@ -251,7 +250,8 @@ std::wstring JavaCommandText(const std::wstring& launchTarget, const std::vector
     return text;
 }
 
-bool AssembleVmOptions(Platform& platform, const VmOptionSources& sources, WindowHandle owner, VmStart& vmStart) {
+StageOutcome AssembleVmOptions(Platform& platform, const VmOptionSources& sources, WindowHandle owner,
+                               VmStart& vmStart) {
     const StartSettings& start = sources.start;
     const std::wstring& executablePath = sources.files.executable;
     // Without a class path the VM still starts, and main gets the command line's arguments.
@@ -262,7 +262,7 @@ bool AssembleVmOptions(Platform& platform, const VmOptionSources& sources, Windo
     if (start.embeddedJar) classPath = executablePath + L";" + classPath;
     if (classPath.empty() && start.mainModule.empty()) {
         ShowError(platform, owner, IDS_NO_CLASS_PATH);
-        return false;
+        return StageOutcome::Proceed();
     }
 
     std::vector<std::wstring> working;
@@ -276,7 +276,8 @@ bool AssembleVmOptions(Platform& platform, const VmOptionSources& sources, Windo
         working.push_back(L"-Djdk.module.main=" + start.mainModule.substr(0, start.mainModule.find(L'/')));
     working.push_back(L"-Dsun.java.launcher=SUN_STANDARD");
     const std::size_t launcherOptions = working.size();
-    if (!AddVmParameters(platform, sources.vm.parameters, owner, working, vmStart)) return false;
+    if (!AddVmParameters(platform, sources.vm.parameters, owner, working, vmStart))
+        return StageOutcome::EndWithCode(kStartFailed);
     if (sources.vm.classDataSharing) AddClassDataSharingOptions(platform, sources, working, launcherOptions, vmStart);
 
     std::vector<std::string>& options = vmStart.options;
@@ -299,7 +300,7 @@ bool AssembleVmOptions(Platform& platform, const VmOptionSources& sources, Windo
     // Formed from the arguments as main gets them, which no expansion may change.
     options.insert(options.begin() + static_cast<std::ptrdiff_t>(commandPosition),
                    platform.ToAnsi(L"-Dsun.java.command=" + JavaCommandText(start.launchTarget, vmStart.arguments)));
-    return true;
+    return StageOutcome::Proceed();
 }
 
 }  // namespace zorv

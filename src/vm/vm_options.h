@@ -9,6 +9,7 @@
 
 #include "launcher/launcher_settings.h"
 #include "launcher/platform.h"
+#include "launcher/stage_outcome.h"
 #include "runtime/runtime_search.h"
 
 namespace zorv {
@@ -35,7 +36,6 @@ struct VmStart {
     std::vector<std::wstring> arguments;  // main's: the command line's, then "Cmd"'s
     OutputSettings output;                // the file names' variables expanded
     std::uint64_t threadStackSize = 0;    // for the thread main runs on; 0: the system's default
-    bool refused = false;                 // a parameter the VM must not get: the user was told why
     ClassDataRecording classData;
 };
 
@@ -89,9 +89,10 @@ std::wstring JavaCommandText(const std::wstring& launchTarget, const std::vector
 
 // Adds the options that name the application, the parameters and the
 // class-data archive's options to `vmStart`, and main's arguments, and
-// where the streams go. False when there is no class path to start from or
-// a parameter was refused (`vmStart.refused`); the user was told, in a box
-// owned by `owner`.
-bool AssembleVmOptions(Platform& platform, const VmOptionSources& sources, WindowHandle owner, VmStart& vmStart);
+// where the streams go. The user is told, in a box owned by `owner`, when
+// there is no class path to start from: nothing more is read, and the start
+// goes on to a VM that then finds no main class. A parameter the VM must not
+// get ends the start, with the setting to use instead.
+StageOutcome AssembleVmOptions(Platform& platform, const VmOptionSources& sources, WindowHandle owner, VmStart& vmStart);
 
 }  // namespace zorv

@@ -45,7 +45,8 @@ protected:
     bool Located(ChosenRuntime& chosen) {
         chosen.handOverToPair = true;  // must be recomputed, not kept
         const ProgramFiles files{folder / L"app.exe", folder / L"app.ini"};
-        return ChooseRuntime(platform, files, settings.runtime, settings.instance, kBuildArchitecture, chosen);
+        return ChooseRuntime(platform, files, settings.runtime, settings.instance, kBuildArchitecture, chosen)
+            .Proceeds();
     }
     std::wstring File(const wchar_t* name, const std::string& bytes) {
         std::wstring path = folder / name;
@@ -172,7 +173,7 @@ protected:
 };
 
 TEST_F(Loading, LibraryWithTheEntryPointsLoads) {
-    ASSERT_TRUE(LoadJvmLibrary(platform, Install(L"stand_in_full.dll"), nullptr, entries));
+    ASSERT_TRUE(LoadJvmLibrary(platform, Install(L"stand_in_full.dll"), nullptr, entries).Proceeds());
     EXPECT_TRUE(platform.boxes.empty());
     ASSERT_NE(entries.createJavaVm, nullptr);
     ASSERT_NE(entries.getDefaultJavaVmInitArgs, nullptr);
@@ -186,7 +187,7 @@ TEST_F(Loading, LibraryWithTheEntryPointsLoads) {
 #if defined(ZORV_HAVE_FAKE_JVM)
 TEST_F(Loading, SharedJvmDoubleLoadsWithItsThreeEntryPoints) {
     std::wstring path = Install(L"fake_jvm64.dll");
-    ASSERT_TRUE(LoadJvmLibrary(platform, path, nullptr, entries));
+    ASSERT_TRUE(LoadJvmLibrary(platform, path, nullptr, entries).Proceeds());
     EXPECT_TRUE(platform.boxes.empty());
     HMODULE module = GetModuleHandleW(path.c_str());
     ASSERT_NE(module, nullptr);
@@ -201,7 +202,7 @@ TEST_F(Loading, SharedJvmDoubleLoadsWithItsThreeEntryPoints) {
 #endif
 
 TEST_F(Loading, TheBootLoaderLookupIsOptional) {
-    ASSERT_TRUE(LoadJvmLibrary(platform, Install(L"stand_in_two_entries.dll"), nullptr, entries));
+    ASSERT_TRUE(LoadJvmLibrary(platform, Install(L"stand_in_two_entries.dll"), nullptr, entries).Proceeds());
     EXPECT_TRUE(platform.boxes.empty());
     EXPECT_NE(entries.createJavaVm, nullptr);
     EXPECT_NE(entries.getDefaultJavaVmInitArgs, nullptr);
@@ -210,12 +211,12 @@ TEST_F(Loading, TheBootLoaderLookupIsOptional) {
 
 TEST_F(Loading, MissingEntryPointIsReportedWithTheLookupsError) {
     const std::vector<std::wstring> expected{L"Windows exception: cannot find CreateJavaVM JNI (errno = 127).\n"};
-    EXPECT_FALSE(LoadJvmLibrary(platform, Install(L"stand_in_no_create.dll", L"a"), nullptr, entries));
+    EXPECT_FALSE(LoadJvmLibrary(platform, Install(L"stand_in_no_create.dll", L"a"), nullptr, entries).Proceeds());
     EXPECT_EQ(platform.boxes, expected);
     ExpectNoEntryPoints();
 
     platform.boxes.clear();
-    EXPECT_FALSE(LoadJvmLibrary(platform, Install(L"stand_in_create_only.dll", L"b"), nullptr, entries));
+    EXPECT_FALSE(LoadJvmLibrary(platform, Install(L"stand_in_create_only.dll", L"b"), nullptr, entries).Proceeds());
     EXPECT_EQ(platform.boxes, expected);
     ExpectNoEntryPoints();
 }
@@ -234,7 +235,7 @@ TEST_F(Loading, UnloadableFilesAreReportedWithThePathAndTheLoadersError) {
     };
     for (const auto& c : cases) {
         platform.boxes.clear();
-        EXPECT_FALSE(LoadJvmLibrary(platform, c.first, nullptr, entries));
+        EXPECT_FALSE(LoadJvmLibrary(platform, c.first, nullptr, entries).Proceeds());
         EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + c.first +
                                                                L" (errno = " + std::to_wstring(c.second) +
                                                                L").\n"}))
@@ -250,7 +251,7 @@ TEST_F(Loading, LibrariesInTheRuntimesBinFolderAreFound) {
     // process ends, so a temporary copy could not be removed.)
     std::wstring unhelped = TestDll(L"stand_in_needs_helper.dll");
     ASSERT_TRUE(wintest::FileExists(TestDll(L"stand_in_helper.dll")));
-    EXPECT_FALSE(LoadJvmLibrary(platform, unhelped, nullptr, entries));
+    EXPECT_FALSE(LoadJvmLibrary(platform, unhelped, nullptr, entries).Proceeds());
     EXPECT_EQ(platform.boxes, (std::vector<std::wstring>{L"Failed to load Java VM library: " + unhelped +
                                                            L" (errno = 126).\n"}));
 
@@ -260,7 +261,7 @@ TEST_F(Loading, LibrariesInTheRuntimesBinFolderAreFound) {
     std::wstring helper = folder / L"helped\\bin\\stand_in_helper.dll";
     WriteBytes(helper, ReadFileBytes(TestDll(L"stand_in_helper.dll")));
     installed.push_back(helper);
-    ASSERT_TRUE(LoadJvmLibrary(platform, path, nullptr, entries));
+    ASSERT_TRUE(LoadJvmLibrary(platform, path, nullptr, entries).Proceeds());
     EXPECT_TRUE(platform.boxes.empty());
     ASSERT_NE(entries.createJavaVm, nullptr);
     EXPECT_EQ(entries.createJavaVm(nullptr, nullptr, nullptr), 7);  // through the helper

@@ -147,7 +147,8 @@ protected:
     bool Locate() {
         files.executable = platform.modulePath;
         SettingsFilePath(kWindowsConventions, files.executable, files.settingsFile);
-        return ChooseRuntime(platform, files, settings.runtime, settings.instance, kBuildArchitecture, chosen);
+        return ChooseRuntime(platform, files, settings.runtime, settings.instance, kBuildArchitecture, chosen)
+            .Proceeds();
     }
 };
 

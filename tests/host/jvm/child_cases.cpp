@@ -271,10 +271,11 @@ std::map<std::string, ChildCase> Cases() {
         WriteBlockField(block, kMessageIdOffset, ReportingChannel::kMessage);
         c.launcher.singleInstance.block = block;
         c.launcher.singleInstance.channel = std::make_unique<ReportingChannel>(c.report);
+        SecondaryRequests requests{c.platform, c.launcher.singleInstance, c.launcher.vm, c.launcher.settings.runtime};
         auto serve = [&](std::uint32_t requester, const wchar_t* mainClass, const std::vector<std::wstring>& arguments) {
-            c.launcher.vm.mainClass = mainClass;
+            c.launcher.vm.mainClass.Set(mainClass);
             WriteArgumentBlock(block, arguments);
-            std::thread([&] { c.report.Put("served_" + std::to_string(requester), ServeSecondaryRequest(c.launcher, requester)); })
+            std::thread([&] { c.report.Put("served_" + std::to_string(requester), ServeSecondaryRequest(requests, requester)); })
                 .join();
         };
         serve(1, L"SecondaryVoid", {L"a", L"\u65e5\U0001F600"});
@@ -370,7 +371,8 @@ int RunChildCase(const std::string& name, const std::string& folder) {
             result = launcher.Run();
         } else {
             if (!LoadJvmLibrary(platform, FromUtf8(childCase.onJdk25 ? kJdk25JvmLibrary : kJvmLibrary), nullptr,
-                                launcher.vm.entries))
+                                launcher.vm.entries)
+                     .Proceeds())
                 return 91;
             if (childCase.withoutHelper) launcher.vm.entries.findClassFromBootLoader = nullptr;
             if (childCase.afterLoad) childCase.afterLoad(context);

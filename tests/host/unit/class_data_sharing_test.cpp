@@ -99,7 +99,7 @@ protected:
     bool Assemble() {
         vmStart = VmStart();
         const VmOptionSources sources{files, settings.start, settings.vm, settings.output, settings.instance, chosen};
-        return AssembleVmOptions(platform, sources, nullptr, vmStart);
+        return AssembleVmOptions(platform, sources, nullptr, vmStart).Proceeds();
     }
 };
 

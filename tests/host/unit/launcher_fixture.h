@@ -5,11 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "fake_platform.h"
 #include "launcher/launcher_settings.h"
+#include "launcher/stage_outcome.h"
 #include "runtime/runtime_search.h"
+
+namespace zorv {
+
+// How a failed expectation shows an outcome.
+inline void PrintTo(const StageOutcome& outcome, std::ostream* out) {
+    const char* kinds[] = {"proceed", "endQuietly", "endWithCode"};
+    *out << kinds[static_cast<int>(outcome.kind())] << " " << outcome.exitCode();
+}
+
+}  // namespace zorv
 
 namespace zorv::testing {
 
@@ -36,7 +48,7 @@ protected:
     }
     // The runtime stage over the records as they stand.
     bool Locate() {
-        return ChooseRuntime(platform, files, settings.runtime, settings.instance, architecture, chosen);
+        return ChooseRuntime(platform, files, settings.runtime, settings.instance, architecture, chosen).Proceeds();
     }
     // Which libraries the records let the start take; lives as long as the fixture.
     const StartableMachines& Machines() {

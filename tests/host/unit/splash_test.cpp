@@ -67,7 +67,7 @@ TEST(SplashStart, NothingToCloseWithoutPictureOrThreadAndThePictureFromTheSettin
     Launcher launcher{platform};
     PresentationSettings presentation;
     const std::wstring jvm = L"C:\\jre\\bin\\server\\jvm.dll";
-    ASSERT_TRUE(launcher.StartSplash(presentation, jvm));
+    launcher.StartSplash(presentation, jvm);
     EXPECT_EQ(platform.threadsStarted, 0);
 
     platform.SetProfile(L"C:\\app\\app.ini", L"Display", L"Splash Screen", L"splash.png");
@@ -77,10 +77,10 @@ TEST(SplashStart, NothingToCloseWithoutPictureOrThreadAndThePictureFromTheSettin
     ASSERT_TRUE(ReadLauncherSettings(platform, files, settings));
     EXPECT_EQ(settings.presentation.splashPicture, L"splash.png");
     platform.refuseThreads = true;
-    ASSERT_TRUE(launcher.StartSplash(settings.presentation, jvm));
+    launcher.StartSplash(settings.presentation, jvm);
     EXPECT_TRUE(platform.splashesServed.empty());
-    launcher.CloseSplash();
-    launcher.CloseSplash();
+    CloseSplash(platform, launcher.splash);
+    CloseSplash(platform, launcher.splash);
     EXPECT_TRUE(platform.threadsEnded.empty());
     EXPECT_EQ(launcher.splash.window, nullptr);
 }

@@ -112,7 +112,7 @@ protected:
         Set(L"Java Runtime Environment", L"Main Class", L"com.example.App");
     }
     // The settings stage, then the VM options stage over its records.
-    bool Assemble() {
+    StageOutcome Assemble() {
         EXPECT_TRUE(Read());
         chosen.jvmLibraryPath = L"C:\\jre\\bin\\server\\jvm.dll";
         vmStart = VmStart();
@@ -128,7 +128,7 @@ TEST_F(Assembly, ClassPathEntriesAreExpandedAgainstTheExecutable) {
     platform.listings[L"C:\\app\\app.jar"] = {L"app.jar"};
     platform.listings[L"C:\\app\\lib\\*.jar"] = {L"a.jar", L"b.jar"};
     platform.listings[L"E:\\libs\\*.jar"] = {L"z.jar"};
-    ASSERT_TRUE(Assemble());
+    ASSERT_TRUE(Assemble().Proceeds());
     EXPECT_EQ(vmStart.options.front(), "-Djava.class.path=C:\\app\\app.exe;C:\\app\\app.jar;C:\\app\\lib\\a.jar;"
                                           "C:\\app\\lib\\b.jar;D:\\abs\\x.jar;E:\\libs\\z.jar;");
 }
@@ -138,7 +138,7 @@ TEST_F(Assembly, EmptyClassPathStopsBeforeAnythingElseIsRead) {
     Set(L"Application", L"Output File", L"out.txt");
     Set(L"Application", L"Cmd", L"extra");
     platform.commandLine = L"app.exe given";
-    EXPECT_FALSE(Assemble());
+    EXPECT_EQ(Assemble(), StageOutcome::Proceed()) << "the VM starts without one and finds no main class";
     EXPECT_EQ(platform.boxes, (Strings{L"Java Class Path was not specified in INI file."}));
     EXPECT_TRUE(vmStart.options.empty());
     EXPECT_TRUE(vmStart.output.outputFile.empty());
@@ -146,7 +146,7 @@ TEST_F(Assembly, EmptyClassPathStopsBeforeAnythingElseIsRead) {
 
     Set(L"Application", L"Embedded Jar", L"Yes");
     platform.boxes.clear();
-    ASSERT_TRUE(Assemble());
+    ASSERT_TRUE(Assemble().Proceeds());
     EXPECT_TRUE(platform.boxes.empty());
     EXPECT_EQ(vmStart.options.front(), "-Djava.class.path=C:\\app\\app.exe;");
 }
@@ -159,7 +159,7 @@ TEST_F(Assembly, ParametersInOrderWithQuotesMemoryAndEnvironment) {
     platform.SetEnv(L"HEAP", L"50p");
     platform.SetEnv(L"EMPTY", L"");
     platform.commandLine = L"app.exe %TEMP% \"two words\"";
-    ASSERT_TRUE(Assemble());
+    ASSERT_TRUE(Assemble().Proceeds());
     EXPECT_EQ(vmStart.options,
               (Narrow{"-Djava.class.path=D:\\app.jar;", "-Dsun.java.launcher=SUN_STANDARD",
                       "-Dsun.java.command=com.example.App %TEMP% two words", "-Xmx4194304K", "-Dtitle=My App",
@@ -171,7 +171,7 @@ TEST_F(Assembly, ParametersInOrderWithQuotesMemoryAndEnvironment) {
 TEST_F(Assembly, DpiAwarenessAndTheLastStackSizeWins) {
     Set(L"Class Path", L"Class Path", L"D:\\app.jar");
     Set(L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Dsun.java2d.dpiaware=true -Xss1m -Xss");
-    ASSERT_TRUE(Assemble());
+    ASSERT_TRUE(Assemble().Proceeds());
     EXPECT_TRUE(platform.dpiAware);
     EXPECT_EQ(vmStart.options.back(), "-Xss");
     EXPECT_EQ(vmStart.threadStackSize, 0u);
@@ -181,8 +181,7 @@ TEST_F(Assembly, AnOptionOfTheJavaCommandStopsTheStartWithTheSettingToUse) {
     Set(L"Class Path", L"Class Path", L"D:\\app.jar");
     Set(L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g -cp lib");
     Set(L"Application", L"Cmd", L"extra");
-    EXPECT_FALSE(Assemble());
-    EXPECT_TRUE(vmStart.refused);
+    EXPECT_EQ(Assemble(), StageOutcome::EndWithCode(kStartFailed));
     EXPECT_EQ(platform.boxes, (Strings{L"Virtual Machine Parameters: -cp is an option of the java command, not of the "
                                        L"VM; use \"Class Path\" in [Class Path] instead.\n"}));
     EXPECT_TRUE(vmStart.options.empty());
@@ -193,7 +192,7 @@ TEST_F(Assembly, ModularApplicationWithoutClassPath) {
     platform.listings[L"C:\\app\\mods"] = {L"mods"};
     platform.listings[L"D:\\fx\\*.jar"] = {L"javafx.base.jar", L".", L".."};
     Set(L"Java Runtime Environment", L"Main Module", L"app.mods/app.Main");
-    ASSERT_TRUE(Assemble());
+    ASSERT_TRUE(Assemble().Proceeds());
     EXPECT_TRUE(platform.boxes.empty());
     EXPECT_EQ(vmStart.options,
               (Narrow{"-Djava.class.path=", "--module-path=C:\\app\\mods;D:\\fx\\javafx.base.jar",
@@ -211,7 +210,7 @@ TEST_F(Assembly, RedirectionSettingsAndCmd) {
     platform.SetEnv(L"LOGS", L"C:\\logs");
     platform.SetEnv(L"USERNAME", L"ann");
     platform.commandLine = L"app.exe first";
-    ASSERT_TRUE(Assemble());
+    ASSERT_TRUE(Assemble().Proceeds());
     EXPECT_EQ(vmStart.output.outputFile, L"C:\\logs\\out.txt");
     EXPECT_FALSE(vmStart.output.appendOutput);
     EXPECT_EQ(vmStart.output.errorFile, L"err.txt");
