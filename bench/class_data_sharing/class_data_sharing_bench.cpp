@@ -77,11 +77,24 @@ bool HasFileEndingIn(const fs::path& folder, const std::string& ending) {
     return false;
 }
 
-// Until zorv's assembly process has put a cache into place and left no recording.
-bool AwaitCache(const fs::path& cacheFolder) {
+// Whether a process of this program is still running: zorv's assembly
+// process lives on a little after it renamed its cache into place.
+bool ProgramRuns(const fs::path& program) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        std::error_code unreadable;
+        if (fs::read_symlink(entry.path() / "exe", unreadable) == program) return true;
+    }
+    return false;
+}
+
+// Until zorv's assembly process has put a cache into place, left no
+// recording and ended, as java's assembly by hand has ended when its cache
+// is used.
+bool AwaitCache(const fs::path& cacheFolder, const fs::path& launcher) {
     for (int i = 0; i < 1200; ++i) {
         if (HasFileEndingIn(cacheFolder, ".aot") && !HasFileEndingIn(cacheFolder, ".aotconf") &&
-            !HasFileEndingIn(cacheFolder, ".part"))
+            !HasFileEndingIn(cacheFolder, ".part") && !ProgramRuns(launcher))
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -191,7 +204,7 @@ int main(int argc, char** argv) {
                                 [recorded] { fs::remove(recorded); }, [create] { return WallTime(create) >= 0 && Settle(); }});
                 ways.push_back({"java AOT", {java, "-XX:AOTCache=" + handCache, "-cp", jar, "Main"}, nullptr, nullptr});
                 ways.push_back({"zorv rec", {launcher}, [launcherCaches] { Clear(launcherCaches); },
-                                [launcherCaches] { return AwaitCache(launcherCaches) && Settle(); }});
+                                [launcherCaches, launcher] { return AwaitCache(launcherCaches, launcher) && Settle(); }});
                 ways.push_back({"zorv AOT", {launcher}, nullptr, nullptr});
                 orders = {{0, 1, 2, 3, 4}, {3, 4, 1, 2, 0}};
             } else {
