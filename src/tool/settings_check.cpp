@@ -441,7 +441,7 @@ void Checker::CheckVmOption(const VmParameter& parameter, const std::wstring& wr
     if (StartsWith(option, L"-Djava.class.path=")) {
         Report(Severity::warning, where, at + L" replaces the class path the launcher builds from [Class Path]");
     }
-    const wchar_t last = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(option.back())));
+    const wchar_t last = AsciiLower(option.back());
     if (!IsPercentMemoryOption(option) && option.size() > 4 && (last == L'p' || last == L't')) {
         std::wstring prefix = option.substr(0, 4);
         for (const wchar_t* sized : {L"-Xms", L"-Xmx", L"-Xss"}) {
@@ -574,7 +574,8 @@ void Checker::CheckFilePictures() {
 // search; letter case is ignored on Windows.
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& name, bool ignoreCase) {
     auto same = [&](std::size_t p, std::size_t n) {
-        return ignoreCase ? SameIgnoringAsciiCase(pattern.substr(p, 1), name.substr(n, 1)) : pattern[p] == name[n];
+        return ignoreCase ? std::towlower(static_cast<std::wint_t>(pattern[p])) == std::towlower(static_cast<std::wint_t>(name[n]))
+                          : pattern[p] == name[n];
     };
     std::size_t p = 0, n = 0, starP = std::wstring::npos, starN = 0;
     while (n < name.size()) {
