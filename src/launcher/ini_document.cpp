@@ -62,8 +62,22 @@ const IniDocument::Section* IniDocument::FindSection(const std::wstring& name) c
 }
 
 const IniEntry* IniDocument::Find(const std::wstring& section, const std::wstring& key) const {
-    const Section* found = FindSection(section);
-    return found == nullptr ? nullptr : found->FindEntry(key);
+    if (syntax_ == IniSyntax::embedded) {
+        const Section* found = FindSection(section);
+        return found == nullptr ? nullptr : found->FindEntry(key);
+    }
+    // The profile functions drop the blanks around the names asked for too,
+    // and the nameless section is the one of the lines before any header.
+    const std::wstring sectionName = Trimmed(section, IsProfileSpace);
+    const std::wstring keyName = Trimmed(key, IsProfileSpace);
+    if (sectionName.empty()) {
+        for (const IniEntry& entry : beforeSections_) {
+            if (SameName(entry.key, keyName)) return &entry;
+        }
+        return nullptr;
+    }
+    const Section* found = FindSection(sectionName);
+    return found == nullptr ? nullptr : found->FindEntry(keyName);
 }
 
 IniDocument::Section& IniDocument::AddSection(std::wstring name, int line) {

@@ -143,8 +143,10 @@ std::vector<std::pair<std::wstring, std::wstring>> LayeredSettingsStore::NamedEn
     for (const std::wstring& layer : {section, section + L"+"}) {
         const IniDocument::Section* written = File().FindSection(layer);
         if (written == nullptr) continue;
-        // A repeated name gives the value of its first line, as a lookup does.
+        // A repeated name gives the value of its first line, as a lookup does;
+        // a name without "=" is not listed.
         for (const IniEntry& entry : written->Entries()) {
+            if (!entry.hasEquals) continue;
             take(entry.key, written->FindEntry(entry.key)->value,
                  layer == section ? ValueSource::file : ValueSource::addition);
         }
