@@ -72,6 +72,27 @@ TEST(IniDocument, ParseEmptiesTheDocumentAndSurvivesOddText) {
     EXPECT_TRUE(document.Sections().empty());
 }
 
+// The lines zorvtool's findings name: every CR, LF or CR LF ends one, blank
+// lines and comments count too.
+TEST(IniDocument, SettingsFileEntriesCarryTheirLines) {
+    IniDocument document(IniSyntax::settingsFile);
+    document.Parse(L"early\n[a]\r\nk=1\rbare\n; note\r\n\r\n[b]\n  x = \"2\" ");
+    ASSERT_EQ(document.EntriesBeforeSections().size(), 1u);
+    EXPECT_EQ(document.EntriesBeforeSections()[0].line, 1);
+    ASSERT_EQ(document.Sections().size(), 2u);
+    const IniDocument::Section& a = document.Sections()[0];
+    EXPECT_EQ(a.Line(), 2);
+    ASSERT_EQ(a.Entries().size(), 2u);
+    EXPECT_EQ(a.Entries()[0].line, 3);
+    EXPECT_EQ(a.Entries()[1].line, 4);
+    EXPECT_FALSE(a.Entries()[1].hasEquals);
+    EXPECT_EQ(document.Sections()[1].Line(), 7);
+    const IniEntry* x = document.Find(L"B", L"X");
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->line, 8);
+    EXPECT_EQ(x->value, L"2");
+}
+
 TEST(IniDocumentStore, SetValueAppendsAndTheFirstEntryKeepsWinning) {
     IniDocumentStore store{IniDocument()};
     store.SetValue(L"S", L"k", L"1");
