@@ -280,9 +280,14 @@ public:
     // Settings files. The text of one as Windows' profile functions decode
     // it (launcher/utf8.h); false when it cannot be opened or read.
     virtual bool ReadSettingsText(const std::wstring& path, std::wstring& text) = 0;
-    // A path as a settings file of this system writes it, in the launcher's
-    // form ("\" between folders).
-    virtual std::wstring PathFromSettings(const std::wstring& written) { return written; }
+    // A value of a settings file as this system's launcher takes it: paths
+    // written with "/" between folders come in the launcher's form ("\").
+    virtual std::wstring SettingsValue(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& written) {
+        (void)section;
+        (void)key;
+        return written;
+    }
     // Writes one value into a settings file, creating it where it is missing.
     virtual bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value, const std::wstring& path) = 0;

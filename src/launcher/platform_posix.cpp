@@ -22,6 +22,7 @@
 #include "launcher/command_line.h"
 #include "launcher/date_picture.h"
 #include "launcher/environment.h"
+#include "launcher/settings_keys.h"
 #include "resources/string_table_text.h"
 #include "runtime/runtime_not_found.h"
 
@@ -228,6 +229,18 @@ bool PosixPlatform::ReadSettingsText(const std::wstring& path, std::wstring& tex
     if (!Exists(NativePath(path))) return false;
     text = DecodeSettingsText(ReadAll(NativePath(path)));
     return true;
+}
+
+// Paths in a settings file written on Linux have "/" between folders; the
+// launcher takes paths apart at "\\", and NativePath turns them back.
+std::wstring PosixPlatform::SettingsValue(const std::wstring& section, const std::wstring& key,
+                                          const std::wstring& written) {
+    std::wstring base = section;
+    if (!base.empty() && base.back() == L'+') base.pop_back();
+    const SettingsKey* found = FindSettingsKey(base, key);
+    const bool paths = found != nullptr && (found->form == ValueForm::path || found->form == ValueForm::pathList ||
+                                            found->form == ValueForm::filePicture);
+    return paths ? LauncherPath(ToUtf8(written)) : written;
 }
 
 // The VM path never writes settings.

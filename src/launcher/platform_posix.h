@@ -78,7 +78,8 @@ public:
     std::uint16_t ImageMachine(const std::wstring& path) override;
 
     bool ReadSettingsText(const std::wstring& path, std::wstring& text) override;
-    std::wstring PathFromSettings(const std::wstring& written) override { return LauncherPath(ToUtf8(written)); }
+    std::wstring SettingsValue(const std::wstring& section, const std::wstring& key,
+                               const std::wstring& written) override;
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                            const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;

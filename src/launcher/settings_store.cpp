@@ -1,23 +1,12 @@
 #include "launcher/settings_store.h"
 
 #include "launcher/platform.h"
-#include "launcher/settings_keys.h"
 #include "launcher/text.h"
 #include "launcher/trace.h"
 
 #include <algorithm>
 
 namespace zorv {
-namespace {
-
-bool HoldsPaths(std::wstring section, const std::wstring& key) {
-    if (!section.empty() && section.back() == L'+') section.pop_back();
-    const SettingsKey* found = FindSettingsKey(section, key);
-    return found != nullptr && (found->form == ValueForm::path || found->form == ValueForm::pathList ||
-                                found->form == ValueForm::filePicture);
-}
-
-}  // namespace
 
 LayeredValue LayeredLookup(const IniDocument& file, const IniDocument& embedded, const std::wstring& section,
                            const std::wstring& key) {
@@ -71,13 +60,13 @@ const IniDocument& IniFileStore::File() {
     return file_;
 }
 
-std::wstring IniFileStore::InLauncherForm(const std::wstring& section, const std::wstring& key, std::wstring value) {
-    return HoldsPaths(section, key) ? platform_.PathFromSettings(value) : value;
-}
-
 std::wstring IniFileStore::ReadFile(const std::wstring& section, const std::wstring& key) {
     const IniEntry* entry = File().Find(section, key);
-    return entry == nullptr ? std::wstring() : InLauncherForm(section, key, entry->value);
+    return entry == nullptr ? std::wstring() : Taken(section, key, entry->value);
+}
+
+std::wstring IniFileStore::Taken(const std::wstring& section, const std::wstring& key, const std::wstring& written) {
+    return platform_.SettingsValue(section, key, written);
 }
 
 void IniFileStore::GetSectionNames(std::vector<std::wstring>& names) {
@@ -161,7 +150,7 @@ std::vector<std::pair<std::wstring, std::wstring>> LayeredSettingsStore::NamedEn
 
 void LayeredSettingsStore::GetValue(const std::wstring& section, const std::wstring& key, std::wstring& value) {
     LayeredValue layered = LayeredLookup(File(), Document(), section, key);
-    value = InLauncherForm(section, key, std::move(layered.value));
+    value = Taken(section, key, layered.value);
     TraceRead(section, key, value, layered.source);
 }
 

@@ -64,8 +64,8 @@ public:
 protected:
     const IniDocument& File();
     std::wstring ReadFile(const std::wstring& section, const std::wstring& key);
-    // The value with the paths of a path key in the launcher's form.
-    std::wstring InLauncherForm(const std::wstring& section, const std::wstring& key, std::wstring value);
+    // A value as the platform takes it from a settings file (Platform::SettingsValue).
+    std::wstring Taken(const std::wstring& section, const std::wstring& key, const std::wstring& written);
     void TraceRead(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                    ValueSource source) const;
 
