@@ -270,12 +270,12 @@ TEST_F(IniFiles, TheLaunchersReaderAnswersAsTheProfileFunctions) {
         "Q5=\"\"\r\nQ6=\" \"\r\nbare\r\n=empty name\r\n  spaced key\t=\t spaced value \x1A\r\n",
         "k=before\n[a]x\nk=1\n[A]\nk=2\nmore=3\n[]\nk=nameless\n[ b ]  \nk=4",
         "[a]\rk=1\r\r\n\n[b]\r\nk=2\n\r[c]\nk=3\r",
-        std::string("[a]\r\nk=1\0tail\r\nn\0ul=2\r\n[b\0c]\r\nk=3\r\n", 34),
+        std::string("[a]\r\nk=1\0tail\r\nn\0ul=2\r\n[b\0c]\r\nk=3\r\n[d \0e]\r\nk \0x=4\r\n", 51),
         "\xEF\xBB\xBF[a]\r\nk=caf\xC3\xA9\r\n[b]\r\n[B]\r\nk=x\r\n",
         utf16be,
         "[a\r\n[a]]\r\nk=1\r\n[[b]\r\nk=2\r\n[c] ; note\r\nk=3\r\n",
     };
-    const std::vector<std::wstring> sections = {L"a", L"A", L"b", L"B", L"c", L"", L"a]", L"[b", L" b "};
+    const std::vector<std::wstring> sections = {L"a", L"A", L"b", L"B", L"c", L"d", L"d ", L"", L"a]", L"[b", L" b "};
     const std::vector<std::wstring> keys = {L"k", L"K", L"Q1", L"Q2", L"Q3", L"Q4", L"Q5", L"Q6", L"bare", L"",
                                             L"spaced key", L"more", L"n", L" k "};
     std::wstring buffer(1 << 16, L'\0');
