@@ -1,6 +1,5 @@
 #include "launcher/launcher_settings.h"
 
-#include <cwctype>
 
 #include "launcher/file_locations.h"
 #include "launcher/ini_document.h"
@@ -26,15 +25,6 @@ std::int32_t RestartExitCodeFrom(const std::wstring& text) {
 const wchar_t kProductSection[] = L"Product Information";
 const wchar_t kRuntimeSection[] = L"Java Runtime Environment";
 const wchar_t kApplicationSection[] = L"Application";
-
-bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != L'\0'; ++i) {
-        if (std::towlower(static_cast<std::wint_t>(a[i])) != std::towlower(static_cast<std::wint_t>(b[i])))
-            return false;
-    }
-    return i == a.size() && b[i] == L'\0';
-}
 
 constexpr int kNoVendor = -1;
 
@@ -81,7 +71,7 @@ JvmType JvmTypeFrom(const std::wstring& value) {
 
 }  // namespace
 
-bool IsYesFlag(const std::wstring& value) { return EqualsIgnoringCase(value, L"yes"); }
+bool IsYesFlag(const std::wstring& value) { return EqualsIgnoringAsciiCase(value, L"yes"); }
 
 bool IsExactYesFlag(const std::wstring& value) { return value == L"yes"; }
 
@@ -99,7 +89,7 @@ std::vector<std::wstring> SplitAtSemicolons(const std::wstring& value) {
 
 ProcessPriority ProcessPriorityFrom(const std::wstring& value) {
     for (const PriorityRow& row : kPriorityRows) {
-        if (EqualsIgnoringCase(value, row.value)) return row.priority;
+        if (EqualsIgnoringAsciiCase(value, row.value)) return row.priority;
     }
     return ProcessPriority::unchanged;
 }
@@ -118,7 +108,7 @@ void ApplyJvmSource(RuntimeRequest& request, const std::wstring& value) {
 void ApplyVmProvider(RuntimeRequest& request, const std::wstring& value) {
     if (value.empty()) return;
     for (const ProviderRow& row : kProviderRows) {
-        if (!EqualsIgnoringCase(value, row.value)) continue;
+        if (!EqualsIgnoringAsciiCase(value, row.value)) continue;
         request.jrockitAllowed = row.jrockitAllowed;
         request.jrockitPreferred = row.jrockitPreferred;
         request.sunAllowed = row.sunAllowed;

@@ -277,13 +277,18 @@ public:
     // read or is not a well-formed PE image.
     virtual std::uint16_t ImageMachine(const std::wstring& path) = 0;
 
-    // INI files through the profile-string functions.
-    virtual std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
-                                           const std::wstring& path) = 0;
-    virtual std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) = 0;
-    // The key names of a section, as the profile functions list them; empty
-    // for a missing file or section.
-    virtual std::vector<std::wstring> ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) = 0;
+    // Settings files. The text of one as Windows' profile functions decode
+    // it (launcher/utf8.h); false when it cannot be opened or read.
+    virtual bool ReadSettingsText(const std::wstring& path, std::wstring& text) = 0;
+    // A value of a settings file as this system's launcher takes it: paths
+    // written with "/" between folders come in the launcher's form ("\").
+    virtual std::wstring SettingsValue(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& written) {
+        (void)section;
+        (void)key;
+        return written;
+    }
+    // Writes one value into a settings file, creating it where it is missing.
     virtual bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value, const std::wstring& path) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;

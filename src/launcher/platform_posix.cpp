@@ -20,8 +20,8 @@
 #include <sstream>
 
 #include "launcher/command_line.h"
+#include "launcher/date_picture.h"
 #include "launcher/environment.h"
-#include "launcher/ini_document.h"
 #include "launcher/settings_keys.h"
 #include "resources/string_table_text.h"
 #include "runtime/runtime_not_found.h"
@@ -49,71 +49,6 @@ std::string ReadAll(const std::string& path) {
     bytes << in.rdbuf();
     return bytes.str();
 }
-
-std::wstring Fold(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return text;
-}
-
-// As the Windows profile functions read it: UTF-16LE after a byte-order
-// mark, else UTF-8 (a mark skipped), else Latin-1.
-bool ReadIni(const std::wstring& path, IniDocument& document) {
-    if (!Exists(NativePath(path))) return false;
-    // Files written on Linux end their lines with LF alone; the document splits at CR LF.
-    std::wstring text;
-    for (wchar_t c : DecodeSettingsText(ReadAll(NativePath(path)))) {
-        if (c == L'\n' && (text.empty() || text.back() != L'\r')) text += L'\r';
-        text += c;
-    }
-    document.Parse(text);
-    return true;
-}
-
-// Paths in a settings file written on Linux have "/" between folders; the
-// launcher takes paths apart at "\\", and NativePath turns them back.
-bool HoldsPaths(std::wstring section, const std::wstring& key) {
-    if (!section.empty() && section.back() == L'+') section.pop_back();
-    const SettingsKey* found = FindSettingsKey(section, key);
-    return found != nullptr && (found->form == ValueForm::path || found->form == ValueForm::pathList ||
-                                found->form == ValueForm::filePicture);
-}
-
-std::wstring TwoDigits(unsigned value) {
-    return std::wstring(1, static_cast<wchar_t>(L'0' + value / 10 % 10)) + static_cast<wchar_t>(L'0' + value % 10);
-}
-
-std::wstring Number(unsigned value, std::size_t run) { return run >= 2 ? TwoDigits(value) : std::to_wstring(value); }
-
-// The Windows picture grammar: runs of one letter are fields, text between
-// single quotes is literal, everything else is copied.
-template <typename Field>
-std::wstring FormatPicture(const std::wstring& picture, const std::wstring& letters, Field field) {
-    std::wstring result;
-    for (std::size_t i = 0; i < picture.size();) {
-        wchar_t c = picture[i];
-        if (c == L'\'') {
-            std::size_t close = picture.find(L'\'', i + 1);
-            if (close == std::wstring::npos) close = picture.size();
-            result.append(picture, i + 1, close - i - 1);
-            i = close + 1;
-            continue;
-        }
-        if (letters.find(c) == std::wstring::npos) {
-            result += c;
-            ++i;
-            continue;
-        }
-        std::size_t run = 1;
-        while (i + run < picture.size() && picture[i + run] == c) ++run;
-        result += field(c, run);
-        i += run;
-    }
-    return result;
-}
-
-const wchar_t* const kMonths[] = {L"January", L"February", L"March",     L"April",   L"May",      L"June",
-                                  L"July",    L"August",   L"September", L"October", L"November", L"December"};
-const wchar_t* const kDays[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday"};
 
 // Started from a desktop, the launcher has no terminal to show its messages
 // in: a desktop dialog shows them too, where zenity or kdialog can draw one.
@@ -290,38 +225,22 @@ void PosixPlatform::SetCurrentFolder(const std::wstring& path) {
 // Linux has no PE images; no runtime here is ever a 32-bit one.
 std::uint16_t PosixPlatform::ImageMachine(const std::wstring&) { return 0; }
 
-std::wstring PosixPlatform::ReadProfileValue(const std::wstring& section, const std::wstring& key,
-                                             const std::wstring& path) {
-    IniDocument document;
-    if (!ReadIni(path, document)) return std::wstring();
-    for (const IniDocument::Section& candidate : document.Sections()) {
-        if (Fold(candidate.Name()) != Fold(section)) continue;
-        for (const auto& entry : candidate.Entries()) {
-            if (Fold(entry.first) != Fold(key)) continue;
-            return HoldsPaths(section, key) ? LauncherPath(ToUtf8(entry.second)) : entry.second;
-        }
-    }
-    return std::wstring();
+bool PosixPlatform::ReadSettingsText(const std::wstring& path, std::wstring& text) {
+    if (!Exists(NativePath(path))) return false;
+    text = DecodeSettingsText(ReadAll(NativePath(path)));
+    return true;
 }
 
-std::vector<std::wstring> PosixPlatform::ReadProfileSectionNames(const std::wstring& path) {
-    std::vector<std::wstring> names;
-    IniDocument document;
-    if (ReadIni(path, document)) {
-        for (const IniDocument::Section& section : document.Sections()) names.push_back(section.Name());
-    }
-    return names;
-}
-
-std::vector<std::wstring> PosixPlatform::ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) {
-    std::vector<std::wstring> names;
-    IniDocument document;
-    if (!ReadIni(path, document)) return names;
-    for (const IniDocument::Section& candidate : document.Sections()) {
-        if (Fold(candidate.Name()) != Fold(section)) continue;
-        for (const auto& entry : candidate.Entries()) names.push_back(entry.first);
-    }
-    return names;
+// Paths in a settings file written on Linux have "/" between folders; the
+// launcher takes paths apart at "\\", and NativePath turns them back.
+std::wstring PosixPlatform::SettingsValue(const std::wstring& section, const std::wstring& key,
+                                          const std::wstring& written) {
+    std::wstring base = section;
+    if (!base.empty() && base.back() == L'+') base.pop_back();
+    const SettingsKey* found = FindSettingsKey(base, key);
+    const bool paths = found != nullptr && (found->form == ValueForm::path || found->form == ValueForm::pathList ||
+                                            found->form == ValueForm::filePicture);
+    return paths ? LauncherPath(ToUtf8(written)) : written;
 }
 
 // The VM path never writes settings.
@@ -519,37 +438,11 @@ LocalTime PosixPlatform::CurrentLocalTime() {
 }
 
 std::wstring PosixPlatform::FormatTimePicture(const std::wstring& picture, const LocalTime& time) {
-    return FormatPicture(picture, L"Hhmst", [&time](wchar_t letter, std::size_t run) -> std::wstring {
-        unsigned twelve = time.hour % 12 == 0 ? 12u : time.hour % 12u;
-        switch (letter) {
-            case L'H': return Number(time.hour, run);
-            case L'h': return Number(twelve, run);
-            case L'm': return Number(time.minute, run);
-            case L's': return Number(time.second, run);
-            default: return std::wstring(time.hour < 12 ? L"AM" : L"PM").substr(0, run >= 2 ? 2 : 1);
-        }
-    });
+    return FormatTimeFields(picture, time);
 }
 
 std::wstring PosixPlatform::FormatDatePicture(const std::wstring& picture, const LocalTime& time) {
-    return FormatPicture(picture, L"dMyg", [&time](wchar_t letter, std::size_t run) -> std::wstring {
-        switch (letter) {
-            case L'd': {
-                if (run <= 2) return Number(time.day, run);
-                std::wstring name = kDays[time.dayOfWeek % 7];
-                return run == 3 ? name.substr(0, 3) : name;
-            }
-            case L'M': {
-                if (run <= 2) return Number(time.month, run);
-                std::wstring name = kMonths[(time.month + 11) % 12];
-                return run == 3 ? name.substr(0, 3) : name;
-            }
-            case L'y':
-                if (run >= 3) return std::to_wstring(time.year);
-                return Number(time.year % 100u, run);
-            default: return L"A.D.";
-        }
-    });
+    return FormatDateFields(picture, time);
 }
 
 bool PosixPlatform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,

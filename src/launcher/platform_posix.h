@@ -77,10 +77,9 @@ public:
     void SetCurrentFolder(const std::wstring& path) override;
     std::uint16_t ImageMachine(const std::wstring& path) override;
 
-    std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
-                                  const std::wstring& path) override;
-    std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) override;
-    std::vector<std::wstring> ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) override;
+    bool ReadSettingsText(const std::wstring& path, std::wstring& text) override;
+    std::wstring SettingsValue(const std::wstring& section, const std::wstring& key,
+                               const std::wstring& written) override;
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                            const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;

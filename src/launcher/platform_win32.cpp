@@ -11,6 +11,7 @@
 #include "launcher/system_library_win32.h"
 #include "launcher/text.h"
 #include "launcher/unique_handle.h"
+#include "launcher/utf8.h"
 #include "runtime/jvm_library.h"
 #include "runtime/runtime_not_found.h"
 
@@ -29,18 +30,6 @@ std::wstring ReadGrowing(DWORD initialSize, Fill fill, NeedsMore needsMore) {
     }
 }
 
-// The names of a list that ends each with a null character.
-std::vector<std::wstring> NullSeparated(const std::wstring& list) {
-    std::vector<std::wstring> names;
-    for (std::size_t start = 0; start < list.size();) {
-        std::size_t end = list.find(L'\0', start);
-        if (end == std::wstring::npos) end = list.size();
-        names.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return names;
-}
-
 struct ThreadStart {
     ThreadRoutine routine;
     void* argument;
@@ -55,6 +44,16 @@ DWORD WINAPI ThreadTrampoline(void* parameter) {
 DWORD WINAPI OwningThreadTrampoline(void* parameter) {
     std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
     return start->routine(start->argument);
+}
+
+std::wstring FromCodePage(UINT codePage, const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int length = static_cast<int>(text.size());
+    int needed = MultiByteToWideChar(codePage, 0, text.c_str(), length, nullptr, 0);
+    if (needed <= 0) return std::wstring();
+    std::wstring result(static_cast<std::size_t>(needed), L'\0');
+    MultiByteToWideChar(codePage, 0, text.c_str(), length, &result[0], needed);
+    return result;
 }
 
 // The profile functions cannot open a path of MAX_PATH characters or more.
@@ -199,34 +198,37 @@ std::uint16_t Win32Platform::ImageMachine(const std::wstring& path) {
     return PeImageMachine(static_cast<const unsigned char*>(view.get()), static_cast<std::size_t>(size.QuadPart));
 }
 
-std::wstring Win32Platform::ReadProfileValue(const std::wstring& section, const std::wstring& key,
-                                              const std::wstring& path) {
-    const std::wstring file = ProfilePath(path);
-    return ReadGrowing(
-        256,
-        [&](wchar_t* buffer, DWORD size) {
-            return GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer, size, file.c_str());
-        },
-        [](DWORD length, DWORD size) { return length == size - 1; });
+// The file is read here and parsed by the portable reader, as on Linux and in
+// zorvtool, rather than through the profile functions: those open the file
+// again for every key, stop at MAX_PATH, and would be a second reading of the
+// same syntax. Its text is decoded as they decode it: by its byte-order mark,
+// else in the ANSI code page.
+bool Win32Platform::ReadSettingsText(const std::wstring& path, std::wstring& text) {
+    // Larger files are none a packager wrote: they read as missing.
+    constexpr LONGLONG kLargestSettingsFile = 0x10000000;
+    const std::wstring open = path.size() < MAX_PATH || path.compare(0, 4, L"\\\\?\\") == 0 ? path
+                              : path.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + path.substr(1)
+                                                               : L"\\\\?\\" + path;
+    ScopedFile file(CreateFileW(open.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestSettingsFile) return false;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && !ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) return false;
+    bytes.resize(read);
+    std::size_t mark = 0;
+    switch (SettingsFileEncoding(bytes, mark)) {
+        case SettingsEncoding::utf16le: text = FromUtf16Bytes(bytes, mark, false); break;
+        case SettingsEncoding::utf16be: text = FromUtf16Bytes(bytes, mark, true); break;
+        case SettingsEncoding::utf8: text = FromCodePage(CP_UTF8, bytes.substr(mark)); break;
+        default: text = FromCodePage(CP_ACP, bytes); break;
+    }
+    return true;
 }
 
-std::vector<std::wstring> Win32Platform::ReadProfileSectionNames(const std::wstring& path) {
-    const std::wstring file = ProfilePath(path);
-    return NullSeparated(ReadGrowing(
-        256, [&](wchar_t* buffer, DWORD size) { return GetPrivateProfileSectionNamesW(buffer, size, file.c_str()); },
-        [](DWORD length, DWORD size) { return length == size - 2; }));
-}
-
-std::vector<std::wstring> Win32Platform::ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) {
-    const std::wstring file = ProfilePath(path);
-    return NullSeparated(ReadGrowing(
-        256,
-        [&](wchar_t* buffer, DWORD size) {
-            return GetPrivateProfileStringW(section.c_str(), nullptr, L"", buffer, size, file.c_str());
-        },
-        [](DWORD length, DWORD size) { return length == size - 2; }));
-}
-
+// Written through the profile function, which keeps what a reader never
+// sees: the file's encoding, its comments and the layout of its other lines.
 bool Win32Platform::WriteProfileValue(const std::wstring& section, const std::wstring& key,
                                        const std::wstring& value, const std::wstring& path) {
     return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), ProfilePath(path).c_str()) != FALSE;
@@ -501,15 +503,7 @@ std::string ToCodePage(const std::wstring& text, unsigned codePage) {
 
 std::string Win32Platform::ToAnsi(const std::wstring& text) { return ToCodePage(text, CP_THREAD_ACP); }
 
-std::wstring Win32Platform::FromAnsi(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int length = static_cast<int>(text.size());
-    int needed = MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), length, nullptr, 0);
-    if (needed <= 0) return std::wstring();
-    std::wstring result(static_cast<std::size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_THREAD_ACP, 0, text.c_str(), length, &result[0], needed);
-    return result;
-}
+std::wstring Win32Platform::FromAnsi(const std::string& text) { return FromCodePage(CP_THREAD_ACP, text); }
 
 bool Win32Platform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
                               std::uint32_t& exitCode) {

@@ -14,6 +14,26 @@ namespace zorv {
 
 class Platform;
 
+// Where a value of the layered settings came from.
+enum class ValueSource { none, file, embedded, addition, embeddedAndAddition };
+
+struct LayeredValue {
+    std::wstring value;
+    ValueSource source = ValueSource::none;
+    // The line to blame for the value: the addition's when there is one,
+    // else the one that gave it, else the file's empty one; null when no
+    // line holds the key.
+    const IniEntry* entry = nullptr;
+    bool entryIsEmbedded = false;  // entry is a line of the embedded document
+};
+
+// The settings file over the embedded document: a value of the file replaces
+// the embedded one, and where the file has none, or an empty one, the key of
+// its section "S+" adds text after the embedded value, one space between
+// unless the addition brings its own.
+LayeredValue LayeredLookup(const IniDocument& file, const IniDocument& embedded, const std::wstring& section,
+                           const std::wstring& key);
+
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -25,15 +45,16 @@ public:
     virtual std::int32_t Delete() = 0;
 };
 
-// The settings file, through the platform's profile-string functions: section
-// and key names match without regard to case, a missing file reads as empty.
+// The settings file, read once through the platform and parsed as the
+// profile functions parse it: section and key names match without regard to
+// the case of A..Z, a missing file reads as empty.
 class IniFileStore : public SettingsStore {
 public:
     IniFileStore(Platform& platform, std::wstring path) : platform_(platform), path_(std::move(path)) {}
     std::int32_t Probe(unsigned char (&buffer)[4]) override;
     void GetValue(const std::wstring& section, const std::wstring& key, std::wstring& value) override {
         value = ReadFile(section, key);
-        TraceRead(section, key, value, value.empty() ? ReadSource::none : ReadSource::file);
+        TraceRead(section, key, value, value.empty() ? ValueSource::none : ValueSource::file);
     }
     void GetSectionNames(std::vector<std::wstring>& names) override;
     std::int32_t SetValue(const std::wstring& section, const std::wstring& key,
@@ -41,36 +62,18 @@ public:
     std::int32_t Delete() override;
 
 protected:
+    const IniDocument& File();
     std::wstring ReadFile(const std::wstring& section, const std::wstring& key);
-    std::vector<std::wstring> ReadKeyNames(const std::wstring& section);
-
-    // Where a value read through a store came from, for the trace.
-    enum class ReadSource { none, file, embedded, addition, embeddedAndAddition };
+    // A value as the platform takes it from a settings file (Platform::SettingsValue).
+    std::wstring Taken(const std::wstring& section, const std::wstring& key, const std::wstring& written);
     void TraceRead(const std::wstring& section, const std::wstring& key, const std::wstring& value,
-                   ReadSource source) const;
+                   ValueSource source) const;
 
 private:
-    // The names in the file, from one listing of its sections and one of each
-    // section asked about: the profile functions open the file again for every
-    // key, and most keys are in no file. A name the listing cannot settle
-    // (not ASCII, or a section written twice) is left to the profile functions.
-    struct Names {
-        bool settled = true;
-        std::vector<std::wstring> folded;
-    };
-    struct SectionKeys {
-        std::wstring foldedSection;
-        Names keys;
-    };
-    static Names Listed(std::vector<std::wstring> names);
-    bool MayHold(const std::wstring& section, const std::wstring& key);
-    void ForgetNames();
-
     Platform& platform_;
     std::wstring path_;
-    bool sectionsListed_ = false;
-    Names sections_;
-    std::vector<SectionKeys> keys_;
+    bool read_ = false;
+    IniDocument file_{IniSyntax::settingsFile};
 };
 
 class IniDocumentStore : public SettingsStore {
@@ -91,8 +94,7 @@ private:
     IniDocument document_;
 };
 
-// The settings file over the embedded document: the file replaces an embedded
-// value key by key, and a key of the section "S+" adds text after it.
+// The settings file over the embedded document, as LayeredLookup layers them.
 class LayeredSettingsStore : public IniFileStore, public IniDocumentStore {
 public:
     LayeredSettingsStore(Platform& platform, std::wstring path, IniDocument document)

@@ -11,6 +11,19 @@ std::wstring Replaced(std::wstring text, wchar_t from, wchar_t to) {
     return text;
 }
 
+std::wstring AsciiFolded(std::wstring text) {
+    for (wchar_t& c : text) c = AsciiLower(c);
+    return text;
+}
+
+bool SameIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return true;
+}
+
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
 std::wstring TrimWhiteSpace(const std::wstring& text) {

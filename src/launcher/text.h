@@ -13,6 +13,9 @@ std::wstring Replaced(std::wstring text, wchar_t from, wchar_t to);
 // A..Z as a..z, every other character as it is: the folding every code page
 // and file system agrees on.
 inline wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+std::wstring AsciiFolded(std::wstring text);
+// Equal but for the letter case of A..Z: how names of settings compare.
+bool SameIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
 // Without the white space (in the C library's sense) at either end.
 std::wstring TrimWhiteSpace(const std::wstring& text);
 // Equal but for the letter case of A..Z: a setting's keyword.

@@ -83,25 +83,44 @@ std::wstring FromUtf8(const std::string& bytes) {
     return text;
 }
 
-std::wstring DecodeSettingsText(const std::string& bytes) {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
-        std::wstring text;
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            char32_t unit = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
-            if (!kWideIsUtf16 && unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-                char32_t low = static_cast<unsigned char>(bytes[i + 2]) | static_cast<unsigned char>(bytes[i + 3]) << 8;
-                if (low >= 0xDC00 && low < 0xE000) {
-                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                    i += 2;
-                }
+SettingsEncoding SettingsFileEncoding(const std::string& bytes, std::size_t& markLength) {
+    markLength = 2;
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0) return SettingsEncoding::utf16le;
+    if (bytes.compare(0, 2, "\xFE\xFF") == 0) return SettingsEncoding::utf16be;
+    markLength = 3;
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return SettingsEncoding::utf8;
+    markLength = 0;
+    return SettingsEncoding::unmarked;
+}
+
+std::wstring FromUtf16Bytes(const std::string& bytes, std::size_t offset, bool bigEndian) {
+    auto unitAt = [&](std::size_t i) -> char32_t {
+        const char32_t first = static_cast<unsigned char>(bytes[i]);
+        const char32_t second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? first << 8 | second : second << 8 | first;
+    };
+    std::wstring text;
+    for (std::size_t i = offset; i + 1 < bytes.size(); i += 2) {
+        char32_t unit = unitAt(i);
+        if (!kWideIsUtf16 && unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
+            const char32_t low = unitAt(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
             }
-            text += static_cast<wchar_t>(unit);
         }
-        return text;
+        text += static_cast<wchar_t>(unit);
     }
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) return FromUtf8(bytes.substr(3));
-    return FromUtf8(bytes);
+    return text;
+}
+
+std::wstring DecodeSettingsText(const std::string& bytes) {
+    std::size_t mark = 0;
+    switch (SettingsFileEncoding(bytes, mark)) {
+        case SettingsEncoding::utf16le: return FromUtf16Bytes(bytes, mark, false);
+        case SettingsEncoding::utf16be: return FromUtf16Bytes(bytes, mark, true);
+        default: return FromUtf8(bytes.substr(mark));
+    }
 }
 
 }  // namespace zorv

@@ -1,5 +1,6 @@
 #include "tool/input_file.h"
 
+#include "launcher/utf8.h"
 #include "tool/byte_range.h"
 
 namespace zorv::tool {
@@ -43,6 +44,14 @@ InputRead ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
 
 InputRead ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes) {
     return ReadWholeFileInto(path, bytes);
+}
+
+InputRead ReadSettingsFile(const std::filesystem::path& path, IniDocument& document) {
+    std::string bytes;
+    const InputRead read = ReadWholeFile(path, bytes);
+    document = IniDocument(IniSyntax::settingsFile);
+    document.Parse(DecodeSettingsText(read == InputRead::read ? bytes : std::string()));
+    return read;
 }
 
 InputRead InputFile::Open(const std::filesystem::path& path) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "launcher/ini_document.h"
+
 namespace zorv::tool {
 
 enum class InputRead { read, notAFile, tooLarge, unreadable };
@@ -19,6 +21,10 @@ const char* InputProblem(InputRead result);
 
 InputRead ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 InputRead ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes);
+
+// The INI file of a launcher, parsed as the launcher parses it; one that
+// cannot be read parses as empty.
+InputRead ReadSettingsFile(const std::filesystem::path& path, IniDocument& document);
 
 // A regular file open for reading.
 class InputFile {

@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "launcher/ini_document.h"
+#include "launcher/utf8.h"
 #include "tool/byte_range.h"
 #include "tool/embedded_payload.h"
 #include "tool/icon_file.h"
@@ -128,14 +129,10 @@ std::string IniBeside(const std::string& path) {
 // The "Upgrade Code" of the settings file beside the program, as the launcher
 // reads it; empty when there is none.
 std::string UpgradeCodeBeside(const std::string& path) {
-    Bytes bytes;
-    if (ReadWholeFile(IniBeside(path), bytes) != InputRead::read) return "";
-    const std::u16string text = SettingsFileText(bytes);
     IniDocument document;
-    document.Parse(std::wstring(text.begin(), text.end()));
-    const IniDocument::Section* section = document.FindSection(L"Product Information");
-    const std::wstring* code = section != nullptr ? section->Find(L"Upgrade Code") : nullptr;
-    return code != nullptr ? Utf8FromUtf16(std::u16string(code->begin(), code->end())) : "";
+    ReadSettingsFile(IniBeside(path), document);
+    const IniEntry* code = document.Find(L"Product Information", L"Upgrade Code");
+    return code != nullptr ? ToUtf8(code->value) : "";
 }
 
 // Written, such settings would decipher to what a wrong Upgrade Code gives:

@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <ostream>
 
+#include "launcher/date_picture.h"
 #include "launcher/file_locations.h"
 #include "launcher/ini_document.h"
 #include "launcher/launcher_settings.h"
 #include "launcher/settings_keys.h"
+#include "launcher/settings_store.h"
 #include "launcher/text.h"
 #include "runtime/version_number.h"
 #include "tool/class_file.h"
@@ -24,16 +26,6 @@ namespace zorv::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::wstring Folded(const std::wstring& text) {
-    std::wstring folded = text;
-    for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return folded;
-}
-
-bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && Folded(a) == Folded(b);
-}
 
 // A finding quotes at most this many characters of a name or value: enough
 // to recognise it, and a line of a million characters stays one short line.
@@ -50,41 +42,15 @@ std::wstring Enclosed(const std::wstring& text, const wchar_t* open, const wchar
 std::wstring Quoted(const std::wstring& text) { return Enclosed(text, L"\"", L"\""); }
 std::wstring InBrackets(const std::wstring& section) { return Enclosed(section, L"[", L"]"); }
 
-// One settings text as the launcher sees it: the INI file through the profile
-// functions (names in any letter case), the embedded text through IniDocument
-// (names exactly).
-struct Header {
-    std::wstring name;
-    int line;
-};
-
-struct Entry {
-    std::size_t header;  // index into the layer's headers
-    std::wstring key;
-    std::wstring value;
-    int line;
-};
-
+// One settings text as the launcher sees it: the INI file as the profile
+// functions read it (names in any letter case), the embedded text in the
+// launcher's own syntax (names exactly).
 struct Layer {
     std::wstring file;
-    bool exactNames = false;
-    std::vector<Header> headers;
-    std::vector<Entry> entries;
+    IniDocument document;
 
-    bool SameName(const std::wstring& a, const std::wstring& b) const {
-        return exactNames ? a == b : SameIgnoringCase(a, b);
-    }
-    // Both readers look only in the first section of a name.
-    const Entry* Find(const std::wstring& section, const std::wstring& key) const {
-        for (std::size_t h = 0; h < headers.size(); ++h) {
-            if (!SameName(headers[h].name, section)) continue;
-            for (const Entry& entry : entries) {
-                if (entry.header == h && SameName(entry.key, key)) return &entry;
-            }
-            return nullptr;
-        }
-        return nullptr;
-    }
+    bool ExactNames() const { return document.Syntax() == IniSyntax::embedded; }
+    bool SameName(const std::wstring& a, const std::wstring& b) const { return document.SameName(a, b); }
 };
 
 // A value and the line that gave it; line 0 when no line did.
@@ -99,13 +65,6 @@ public:
     Checker(const CheckTarget& target, const EnvironmentLookup& lookup) : target_(target), lookup_(lookup) {}
 
     std::vector<Finding> Run();
-    std::wstring FileValue(const std::wstring& section, const std::wstring& key) {
-        std::string bytes;
-        ReadWholeFile(FileSystemPath(target_.settingsPath), bytes);
-        ReadFileLayer(bytes);
-        const Entry* entry = file_.Find(section, key);
-        return entry == nullptr ? std::wstring() : entry->value;
-    }
 
 private:
     void Report(Severity severity, const std::wstring& file, int line, const std::wstring& message) {
@@ -115,10 +74,12 @@ private:
         Report(severity, where.file, where.line, message);
     }
 
-    void ReadFileLayer(const std::string& bytes);
+    InputRead ReadFileLayer();
     void ReadEmbeddedLayer();
+    void ReportEntriesBeforeSections(const Layer& layer);
     void CheckNames(const Layer& layer);
-    void CheckEntryName(const Layer& layer, const Entry& entry, const std::wstring& section, bool plusSection);
+    void CheckEntryName(const Layer& layer, const IniDocument::Section& written, const IniEntry& entry,
+                        const std::wstring& section, bool plusSection);
     Located Value(const SettingsKey& key) const;
     Located Value(const wchar_t* section, const wchar_t* name) const { return Value(*FindSettingsKey(section, name)); }
 
@@ -148,55 +109,24 @@ private:
     std::string mainClassFile_;
 };
 
-// The profile functions' reading: lines end at LF, blanks around names and
-// values go, ";" starts a comment line, and one pair of quotes around a value
-// is dropped.
-void Checker::ReadFileLayer(const std::string& bytes) {
+InputRead Checker::ReadFileLayer() {
     file_.file = target_.settingsPath;
-    std::wstring text = DecodeSettingsText(bytes);
-    bool inSection = false;
-    std::size_t start = 0;
-    for (int number = 1; start <= text.size(); ++number) {
-        std::size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = TrimWhiteSpace(text.substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line[0] == L';') continue;
-        if (line[0] == L'[') {
-            std::size_t close = line.rfind(L']');
-            if (close != std::wstring::npos) {
-                file_.headers.push_back({TrimWhiteSpace(line.substr(1, close - 1)), number});
-                inSection = true;
-                continue;
-            }
+    const InputRead read = ReadSettingsFile(FileSystemPath(target_.settingsPath), file_.document);
+    ReportEntriesBeforeSections(file_);
+    for (const IniDocument::Section& section : file_.document.Sections()) {
+        for (const IniEntry& entry : section.Entries()) {
+            if (entry.hasEquals) continue;
+            Report(Severity::warning, file_.file, entry.line,
+                   L"line has no \"=\": the key " + Quoted(entry.key) + L" has no value");
         }
-        if (!inSection) {
-            Report(Severity::warning, file_.file, number, L"line stands before any section header and is ignored");
-            continue;
-        }
-        std::size_t equals = line.find(L'=');
-        if (equals == std::wstring::npos) {
-            Report(Severity::warning, file_.file, number,
-                   L"line has no \"=\": the key " + Quoted(line) + L" has no value");
-            file_.entries.push_back({file_.headers.size() - 1, line, std::wstring(), number});
-            continue;
-        }
-        std::wstring value = TrimWhiteSpace(line.substr(equals + 1));
-        if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
-            value = value.substr(1, value.size() - 2);
-        }
-        file_.entries.push_back({file_.headers.size() - 1, TrimWhiteSpace(line.substr(0, equals)), value, number});
     }
+    return read;
 }
 
-// Lines as IniDocument cuts them (at CR LF only); each line is judged by
-// IniDocument itself under a stand-in section, so the checker sees exactly
-// the headers and entries the launcher sees.
 void Checker::ReadEmbeddedLayer() {
     embedded_.file = target_.embeddedName;
-    embedded_.exactNames = true;
+    embedded_.document = IniDocument(IniSyntax::embedded);
     const std::wstring& text = target_.embeddedText;
-    if (text.empty()) return;
     for (std::size_t at = text.find(L'\n'); at != std::wstring::npos; at = text.find(L'\n', at + 1)) {
         if (at == 0 || text[at - 1] != L'\r') {
             Report(Severity::warning, embedded_.file, 0,
@@ -205,27 +135,13 @@ void Checker::ReadEmbeddedLayer() {
             break;
         }
     }
-    const std::wstring standIn = L"\x1";
-    std::size_t start = 0;
-    for (int number = 1; start < text.size(); ++number) {
-        std::size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(start, end - start);
-        start = end + 2;
-        if (number == 1 && !line.empty() && line[0] == L'\xFEFF') line.erase(0, 1);
-        IniDocument document;
-        document.Parse(L"[" + standIn + L"]\r\n" + line);
-        if (document.Sections().size() == 2) {
-            embedded_.headers.push_back({document.Sections()[1].Name(), number});
-        } else if (!document.Sections()[0].Entries().empty()) {
-            const auto& entry = document.Sections()[0].Entries()[0];
-            if (embedded_.headers.empty()) {
-                Report(Severity::warning, embedded_.file, number,
-                       L"line stands before any section header and is ignored");
-            } else {
-                embedded_.entries.push_back({embedded_.headers.size() - 1, entry.first, entry.second, number});
-            }
-        }
+    embedded_.document.Parse(text);
+    ReportEntriesBeforeSections(embedded_);
+}
+
+void Checker::ReportEntriesBeforeSections(const Layer& layer) {
+    for (const IniEntry& entry : layer.document.EntriesBeforeSections()) {
+        Report(Severity::warning, layer.file, entry.line, L"line stands before any section header and is ignored");
     }
 }
 
@@ -263,56 +179,52 @@ std::wstring DidYouMean(const std::wstring* suggestion) {
 void Checker::CheckNames(const Layer& layer) {
     std::vector<const std::wstring*> sectionNames;
     for (const std::wstring& name : KnownSections()) sectionNames.push_back(&name);
-    for (std::size_t h = 0; h < layer.headers.size(); ++h) {
-        const Header& header = layer.headers[h];
-        for (std::size_t earlier = 0; earlier < h; ++earlier) {
-            if (!layer.SameName(layer.headers[earlier].name, header.name)) continue;
-            Report(Severity::warning, layer.file, header.line,
-                   L"section " + InBrackets(header.name) + L" appears again (first at line " +
-                       DecimalText(layer.headers[earlier].line) + L"): only the first one is read");
-            break;
+    const std::vector<IniDocument::Section>& sections = layer.document.Sections();
+    for (const IniDocument::Section& written : sections) {
+        const std::wstring& name = written.Name();
+        const IniDocument::Section* first = layer.document.FindSection(name);
+        if (first != &written) {
+            Report(Severity::warning, layer.file, written.Line(),
+                   L"section " + InBrackets(name) + L" appears again (first at line " + DecimalText(first->Line()) +
+                       L"): only the first one is read");
         }
-        bool plus = !header.name.empty() && header.name.back() == L'+';
-        std::wstring base = plus ? header.name.substr(0, header.name.size() - 1) : header.name;
+        bool plus = !name.empty() && name.back() == L'+';
+        std::wstring base = plus ? name.substr(0, name.size() - 1) : name;
         const std::wstring* known = nullptr;
-        for (const std::wstring& name : KnownSections()) {
-            if (layer.SameName(name, base)) known = &name;
+        for (const std::wstring& candidate : KnownSections()) {
+            if (layer.SameName(candidate, base)) known = &candidate;
         }
         if (known == nullptr) {
             const std::wstring* near = Nearest(base, sectionNames);
-            std::wstring message = L"unknown section " + InBrackets(header.name);
-            if (near != nullptr && SameIgnoringCase(*near, base)) {
+            std::wstring message = L"unknown section " + InBrackets(name);
+            if (near != nullptr && SameIgnoringAsciiCase(*near, base)) {
                 message += L": embedded settings match names exactly, write [" + *near + (plus ? L"+" : L"") + L"]";
             } else {
                 message += DidYouMean(near);
             }
-            Report(Severity::warning, layer.file, header.line, message);
+            Report(Severity::warning, layer.file, written.Line(), message);
             continue;
         }
-        if (plus && layer.exactNames) {
-            Report(Severity::warning, layer.file, header.line,
-                   L"[" + header.name + L"] is read from the INI file only; in the embedded settings it is ignored");
+        if (plus && layer.ExactNames()) {
+            Report(Severity::warning, layer.file, written.Line(),
+                   L"[" + name + L"] is read from the INI file only; in the embedded settings it is ignored");
             continue;
         }
         if (plus && !SectionHasLayeredKeys(*known)) {
-            Report(Severity::warning, layer.file, header.line,
-                   L"[" + header.name + L"] is never read: the keys of [" + *known + L"] come from the INI file alone");
+            Report(Severity::warning, layer.file, written.Line(),
+                   L"[" + name + L"] is never read: the keys of [" + *known + L"] come from the INI file alone");
             continue;
         }
-        for (const Entry& entry : layer.entries) {
-            if (entry.header == h) CheckEntryName(layer, entry, *known, plus);
-        }
+        for (const IniEntry& entry : written.Entries()) CheckEntryName(layer, written, entry, *known, plus);
     }
 }
 
-void Checker::CheckEntryName(const Layer& layer, const Entry& entry, const std::wstring& section, bool plusSection) {
-    for (const Entry& other : layer.entries) {
-        if (&other == &entry) break;
-        if (other.header == entry.header && layer.SameName(other.key, entry.key)) {
-            Report(Severity::warning, layer.file, entry.line,
-                   L"key " + Quoted(entry.key) + L" repeats line " + DecimalText(other.line) + L": the first one wins");
-            return;
-        }
+void Checker::CheckEntryName(const Layer& layer, const IniDocument::Section& written, const IniEntry& entry,
+                             const std::wstring& section, bool plusSection) {
+    if (const IniEntry* first = written.FindEntry(entry.key); first != &entry) {
+        Report(Severity::warning, layer.file, entry.line,
+               L"key " + Quoted(entry.key) + L" repeats line " + DecimalText(first->line) + L": the first one wins");
+        return;
     }
     if (section == kEnvironmentSection) {
         const std::wstring problem = VariableNameProblem(entry.key);
@@ -330,15 +242,15 @@ void Checker::CheckEntryName(const Layer& layer, const Entry& entry, const std::
         if (candidate.section == section) {
             inSection.push_back(&candidate.name);
             if (layer.SameName(candidate.name, entry.key)) key = &candidate;
-        } else if (SameIgnoringCase(candidate.name, entry.key)) {
+        } else if (SameIgnoringAsciiCase(candidate.name, entry.key)) {
             elsewhere = &candidate;
         }
     }
-    std::wstring where = L" in section [" + layer.headers[entry.header].name + L"]";
+    std::wstring where = L" in section [" + written.Name() + L"]";
     if (key == nullptr) {
         const std::wstring* near = Nearest(entry.key, inSection);
         std::wstring message = L"unknown key " + Quoted(entry.key) + where;
-        if (near != nullptr && SameIgnoringCase(*near, entry.key)) {
+        if (near != nullptr && SameIgnoringAsciiCase(*near, entry.key)) {
             message += L": embedded settings match names exactly, write " + Quoted(*near);
         } else if (near != nullptr) {
             message += DidYouMean(near);
@@ -348,39 +260,26 @@ void Checker::CheckEntryName(const Layer& layer, const Entry& entry, const std::
         Report(Severity::warning, layer.file, entry.line, message);
         return;
     }
-    if (key->store == KeyStore::file && (layer.exactNames || plusSection)) {
+    if (key->store == KeyStore::file && (layer.ExactNames() || plusSection)) {
         Report(Severity::warning, layer.file, entry.line,
                L"key " + Quoted(key->name) + L" is read from the INI file's [" + key->section +
                    L"] alone; here it is ignored");
     }
 }
 
-// The launcher's layered lookup: the file replaces the embedded value, and
-// the "+" section's value follows it after one space.
+// As the launcher reads it: the INI file alone, or layered over the embedded text.
 Located Checker::Value(const SettingsKey& key) const {
-    Located located{std::wstring(), target_.settingsPath, 0};
-    const Entry* fromFile = file_.Find(key.section, key.name);
     if (key.store == KeyStore::file) {
-        if (fromFile != nullptr) located = {fromFile->value, file_.file, fromFile->line};
-        return located;
+        const IniEntry* entry = file_.document.Find(key.section, key.name);
+        if (entry == nullptr) return {std::wstring(), target_.settingsPath, 0};
+        return {entry->value, file_.file, entry->line};
     }
-    if (const Entry* fromEmbedded = embedded_.Find(key.section, key.name)) {
-        located = {fromEmbedded->value, embedded_.file, fromEmbedded->line};
-    }
-    if (fromFile != nullptr && !fromFile->value.empty()) return {fromFile->value, file_.file, fromFile->line};
-    const Entry* added = file_.Find(key.section + L"+", key.name);
-    if (added != nullptr && !added->value.empty()) {
-        if (added->value[0] != L' ') located.value += L' ';
-        located.value += added->value;
-        located.file = file_.file;
-        located.line = added->line;
-    } else if (located.line == 0 && fromFile != nullptr) {
-        located.line = fromFile->line;
-    }
-    return located;
+    LayeredValue layered = LayeredLookup(file_.document, embedded_.document, key.section, key.name);
+    if (layered.entry == nullptr) return {layered.value, target_.settingsPath, 0};
+    return {layered.value, layered.entryIsEmbedded ? embedded_.file : file_.file, layered.entry->line};
 }
 
-bool IsNo(const std::wstring& value) { return SameIgnoringCase(value, L"no"); }
+bool IsNo(const std::wstring& value) { return EqualsIgnoringAsciiCase(value, L"no"); }
 
 void Checker::CheckFlagsAndKeywords() {
     for (const SettingsKey& key : SettingsKeys()) {
@@ -415,12 +314,12 @@ void Checker::CheckFlagsAndKeywords() {
                 const std::wstring* caseMatch = nullptr;
                 std::vector<const std::wstring*> keywords;
                 for (const std::wstring& keyword : key.keywords) {
-                    if (keyword == value.value || (anyCase && SameIgnoringCase(keyword, value.value))) {
+                    if (keyword == value.value || (anyCase && SameIgnoringAsciiCase(keyword, value.value))) {
                         caseMatch = nullptr;
                         keywords.clear();
                         break;
                     }
-                    if (SameIgnoringCase(keyword, trimmed)) caseMatch = &keyword;
+                    if (SameIgnoringAsciiCase(keyword, trimmed)) caseMatch = &keyword;
                     keywords.push_back(&keyword);
                 }
                 if (keywords.empty()) break;
@@ -492,10 +391,6 @@ void Checker::CheckVersions() {
     }
 }
 
-bool BeginsWith(const std::wstring& text, const std::wstring& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 void Checker::CheckVmParameters() {
     Located parameters = Value(L"Java Runtime Environment", L"Virtual Machine Parameters");
     const std::wstring& text = parameters.value;
@@ -543,14 +438,14 @@ void Checker::CheckVmOption(const VmParameter& parameter, const std::wstring& wr
                     L"double quotes around it");
         return;
     }
-    if (BeginsWith(option, L"-Djava.class.path=")) {
+    if (StartsWith(option, L"-Djava.class.path=")) {
         Report(Severity::warning, where, at + L" replaces the class path the launcher builds from [Class Path]");
     }
-    const wchar_t last = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(option.back())));
+    const wchar_t last = AsciiLower(option.back());
     if (!IsPercentMemoryOption(option) && option.size() > 4 && (last == L'p' || last == L't')) {
         std::wstring prefix = option.substr(0, 4);
         for (const wchar_t* sized : {L"-Xms", L"-Xmx", L"-Xss"}) {
-            if (prefix != sized && SameIgnoringCase(prefix, sized)) {
+            if (prefix != sized && SameIgnoringAsciiCase(prefix, sized)) {
                 Report(
                     Severity::warning, where,
                     at + L" is not computed as a share of memory: only " + Quoted(sized) + L" in that letter case is");
@@ -561,7 +456,7 @@ void Checker::CheckVmOption(const VmParameter& parameter, const std::wstring& wr
         CheckPercentOption(option, where);
         option = option.substr(0, ScanSizeNumbers(option).prefixLength) + L"1K";  // stands for the computed size
     }
-    if (BeginsWith(option, L"-Xss") && StackSizeFromOption(option) == 0) {
+    if (StartsWith(option, L"-Xss") && StackSizeFromOption(option) == 0) {
         Report(Severity::warning, where,
                at + L" gives no stack size the launcher understands: the thread main runs on gets the default size");
     }
@@ -601,61 +496,23 @@ void Checker::CheckPercentOption(const std::wstring& option, const Located& wher
     }
 }
 
-// The date and time pictures of the system's formatting functions, in the
-// order the launcher applies them.
+// The fields of the pictures, which the rest of a file name's text must not
+// be taken for.
 const wchar_t kTimeLetters[] = L"Hhmst";
 const wchar_t kDateLetters[] = L"dMyg";
 
 // 7 December 2026, 14:05:09.045: a Monday, and every field distinct.
-const wchar_t kSampleFieldLetters[] = L"Hhms";
-const unsigned kSampleFieldValues[] = {14, 2, 5, 9};
-
-std::wstring FormatSample(const std::wstring& picture, const wchar_t* letters) {
-    std::wstring out;
-    for (std::size_t i = 0; i < picture.size();) {
-        wchar_t c = picture[i];
-        if (c == L'\'') {
-            std::size_t close = picture.find(L'\'', i + 1);
-            out += picture.substr(i + 1, (close == std::wstring::npos ? picture.size() : close) - i - 1);
-            i = close == std::wstring::npos ? picture.size() : close + 1;
-            continue;
-        }
-        if (std::wcschr(letters, c) == nullptr || c == L'\0') {
-            out += c;
-            ++i;
-            continue;
-        }
-        std::size_t run = 1;
-        while (i + run < picture.size() && picture[i + run] == c) ++run;
-        i += run;
-        auto number = [run](unsigned value) {
-            std::wstring text = DecimalText(value);
-            return run >= 2 && text.size() < 2 ? L"0" + text : text;
-        };
-        const wchar_t* field = std::wcschr(kSampleFieldLetters, c);
-        if (field != nullptr) {
-            out += number(kSampleFieldValues[field - kSampleFieldLetters]);
-            continue;
-        }
-        switch (c) {
-            case L't':
-                out += run >= 2 ? L"PM" : L"P";
-                break;
-            case L'd':
-                out += run <= 2 ? number(7) : run == 3 ? L"Mon" : L"Monday";
-                break;
-            case L'M':
-                out += run <= 2 ? number(12) : run == 3 ? L"Dec" : L"December";
-                break;
-            case L'y':
-                out += run >= 3 ? L"2026" : number(26);
-                break;
-            default:
-                out += L"A.D.";
-                break;
-        }
-    }
-    return out;
+LocalTime SampleTime() {
+    LocalTime time;
+    time.year = 2026;
+    time.month = 12;
+    time.dayOfWeek = 1;
+    time.day = 7;
+    time.hour = 14;
+    time.minute = 5;
+    time.second = 9;
+    time.milliseconds = 45;
+    return time;
 }
 
 void Checker::CheckFilePictures() {
@@ -690,7 +547,8 @@ void Checker::CheckFilePictures() {
         for (std::size_t l = millis.find(L'L'); l != std::wstring::npos; l = millis.find(L'L', l + 2))
             millis.replace(l, 1, L"45");
         std::wstring formatted = name.substr(0, first) +
-                                 FormatSample(FormatSample(millis, kTimeLetters), kDateLetters) + name.substr(last + 1);
+                                 FormatDateFields(FormatTimeFields(millis, SampleTime()), SampleTime()) +
+                                 name.substr(last + 1);
         const std::wstring sample = L" (it gives " + Quoted(formatted) + L" on 7 December 2026 at 14:05:09.045)";
         if (!strangers.empty()) {
             Report(Severity::warning, located,
@@ -716,7 +574,8 @@ void Checker::CheckFilePictures() {
 // search; letter case is ignored on Windows.
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& name, bool ignoreCase) {
     auto same = [&](std::size_t p, std::size_t n) {
-        return ignoreCase ? SameIgnoringCase(pattern.substr(p, 1), name.substr(n, 1)) : pattern[p] == name[n];
+        return ignoreCase ? std::towlower(static_cast<std::wint_t>(pattern[p])) == std::towlower(static_cast<std::wint_t>(name[n]))
+                          : pattern[p] == name[n];
     };
     std::size_t p = 0, n = 0, starP = std::wstring::npos, starN = 0;
     while (n < name.size()) {
@@ -862,7 +721,7 @@ void Checker::CheckClassPathAndMainClass() {
         mainClassFile_ = classFile;
         return;
     }
-    std::wstring hint = BeginsWith(Folded(jniName).substr(jniName.size() >= 6 ? jniName.size() - 6 : 0), L"/class")
+    std::wstring hint = StartsWith(AsciiFolded(jniName).substr(jniName.size() >= 6 ? jniName.size() - 6 : 0), L"/class")
                             ? L"; write the class name without \".class\""
                             : std::wstring();
     Report(Severity::error, mainClass,
@@ -897,12 +756,10 @@ void Checker::CheckSecondaryMain() {
 }
 
 std::vector<Finding> Checker::Run() {
-    std::string bytes;
-    const InputRead read = ReadWholeFile(FileSystemPath(target_.settingsPath), bytes);
+    const InputRead read = ReadFileLayer();
     if (read != InputRead::read) {
         Report(Severity::error, target_.settingsPath, 0, L"settings file " + FromUtf8(InputProblem(read)));
     }
-    ReadFileLayer(bytes);
     ReadEmbeddedLayer();
     CheckNames(file_);
     CheckNames(embedded_);
@@ -960,10 +817,10 @@ std::vector<Finding> CheckSettings(const CheckTarget& target, const EnvironmentL
 }
 
 std::wstring SettingsFileValue(const std::wstring& settingsPath, const std::wstring& section, const std::wstring& key) {
-    CheckTarget target;
-    target.settingsPath = settingsPath;
-    EnvironmentLookup nothing = [](const std::wstring&, std::wstring&) { return false; };
-    return Checker(target, nothing).FileValue(section, key);
+    IniDocument document;
+    ReadSettingsFile(FileSystemPath(settingsPath), document);
+    const IniEntry* entry = document.Find(section, key);
+    return entry == nullptr ? std::wstring() : entry->value;
 }
 
 int CheckExitCode(const std::vector<Finding>& findings) {
@@ -998,7 +855,7 @@ void WriteFindingsJson(const std::vector<Finding>& findings, std::ostream& out) 
 std::size_t EditDistanceIgnoringCase(const std::wstring& a, const std::wstring& b, std::size_t limit) {
     const std::size_t longer = std::max(a.size(), b.size()), shorter = std::min(a.size(), b.size());
     if (longer - shorter > limit) return limit + 1;
-    std::wstring x = Folded(a), y = Folded(b);
+    std::wstring x = AsciiFolded(a), y = AsciiFolded(b);
     std::vector<std::size_t> row(y.size() + 1);
     for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
     for (std::size_t i = 1; i <= x.size(); ++i) {

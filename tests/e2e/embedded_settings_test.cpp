@@ -101,6 +101,40 @@ TEST_F(EmbeddedSettings, LieBeneathTheIniKeyByKey) {
     ExpectNoFaults();
 }
 
+// The file the host tests read through the launcher's settings stage, check
+// and show: launcher.exe takes the same values from it. Each of them decides
+// the start: the embedded settings open only with the Upgrade Code of the
+// lower-case key, "Other" and the repeated section's minimum would leave no
+// class or no runtime, and the "+" section's options follow the embedded ones.
+TEST_F(EmbeddedSettings, OneFileWithByteOrderMarkLineFeedsCommentsAndRepeatsReadsAsOnTheHost) {
+    sandbox_.WriteBytes(L"app.ini",
+                        "\xEF\xBB\xBF[product information]\n"
+                        "upgrade code={5E1F-0A}\n"
+                        "; the application's own settings\n"
+                        "[JAVA RUNTIME ENVIRONMENT]\n"
+                        "main class=com.example.App\n"
+                        "Main Class=com.example.Other\n"
+                        ";Main Class=com.example.Commented\n"
+                        "maximum version=any\n"
+                        "[Java Runtime Environment]\n"
+                        "Minimum Version=99\n"
+                        "[Java Runtime Environment+]\n"
+                        "virtual machine parameters=-Dadded=1 -XMX50p");
+    const std::wstring embedded =
+        L"[Java Runtime Environment]\r\nVirtual Machine Parameters=-Xmx64m\r\nJRE Path=rt\r\n[Class Path]\r\nClass Path=lib\r\n";
+    ASSERT_TRUE(Embed(exe_, {{9000, Enciphered(Utf16Le(FromUtf8(kPassPhrase)), kUpgradeCode)},
+                             {8000, Enciphered(Utf16LeWithBom(embedded), kPassPhrase)}}));
+
+    EXPECT_TRUE(Ended(Start(), 0, {}));
+    ExpectLoaded(library_);
+    EXPECT_EQ(Options(), (std::vector<std::string>{"option -Djava.class.path=" + Utf8(sandbox_.Path(L"lib")) + ";",
+                                                   "option -Xmx64m", "option -Dadded=1", "option -XMX50p",
+                                                   "option abort hook=set", "option exit hook=set"}))
+        << LogText();
+    EXPECT_EQ(MainCalls(), std::vector<std::string>{"call_static_void com/example/App.main"}) << LogText();
+    ExpectNoFaults();
+}
+
 // The INI file names no main class: only a readable embedded text can. (The
 // resource updater refuses empty data, so empty resources are left to the
 // host tests.)

@@ -17,6 +17,7 @@ namespace {
 using wintest::ReadFileBytes;
 using wintest::RecordingPlatform;
 using wintest::TempFolder;
+using wintest::Utf8;
 using wintest::WriteBytes;
 
 // Text whose every position is recognisable, so a value cut or shifted
@@ -257,6 +258,60 @@ TEST_F(IniFiles, BadFilesReadWithoutHarm) {
     WriteBytes(ini, "");
     EXPECT_TRUE(SectionNames().empty());
     EXPECT_EQ(Read(L"a", L"k"), L"");
+}
+
+// The launcher reads its settings file with its own reader, the one zorvtool
+// and the Linux launcher use: on awkward files it must answer every question
+// as the system's profile functions answer it, names, listings and values.
+TEST_F(IniFiles, TheLaunchersReaderAnswersAsTheProfileFunctions) {
+    const std::string utf16be = std::string("\xFE\xFF", 2) + std::string("\0[\0a\0]\0\r\0\n\0k\0=\0b\0e", 18);
+    const std::vector<std::string> files = {
+        "; comment\r\n[a]\r\n;k=commented\r\nk=1\r\nK=2\r\nQ1=\"double\"\r\nQ2='single'\r\nQ3=\"open\r\nQ4=\"x'\r\n"
+        "Q5=\"\"\r\nQ6=\" \"\r\nbare\r\n=empty name\r\n  spaced key\t=\t spaced value \x1A\r\n",
+        "k=before\n[a]x\nk=1\n[A]\nk=2\nmore=3\n[]\nk=nameless\n[ b ]  \nk=4",
+        "[a]\rk=1\r\r\n\n[b]\r\nk=2\n\r[c]\nk=3\r",
+        std::string("[a]\r\nk=1\0tail\r\nn\0ul=2\r\n[b\0c]\r\nk=3\r\n[d \0e]\r\nk \0x=4\r\n", 51),
+        "\xEF\xBB\xBF[a]\r\nk=caf\xC3\xA9\r\n[b]\r\n[B]\r\nk=x\r\n",
+        utf16be,
+        "[a\r\n[a]]\r\nk=1\r\n[[b]\r\nk=2\r\n[c] ; note\r\nk=3\r\n",
+    };
+    const std::vector<std::wstring> sections = {L"a", L"A", L"b", L"B", L"c", L"d", L"d ", L"", L"a]", L"[b", L" b "};
+    const std::vector<std::wstring> keys = {L"k", L"K", L"Q1", L"Q2", L"Q3", L"Q4", L"Q5", L"Q6", L"bare", L"",
+                                            L"spaced key", L"more", L"n", L" k "};
+    std::wstring buffer(1 << 16, L'\0');
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        WriteBytes(ini, file);
+        std::vector<std::wstring> profileSections;
+        DWORD length = GetPrivateProfileSectionNamesW(&buffer[0], static_cast<DWORD>(buffer.size()), ini.c_str());
+        for (std::size_t at = 0; at < length; at += profileSections.back().size() + 1)
+            profileSections.push_back(buffer.c_str() + at);
+        EXPECT_EQ(SectionNames(), profileSections);
+        for (const std::wstring& section : sections) {
+            for (const std::wstring& key : keys) {
+                length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", &buffer[0],
+                                                  static_cast<DWORD>(buffer.size()), ini.c_str());
+                EXPECT_EQ(Read(section, key), buffer.substr(0, length))
+                    << "[" << Utf8(section) << "] " << Utf8(key);
+            }
+            length = GetPrivateProfileStringW(section.c_str(), nullptr, L"", &buffer[0],
+                                              static_cast<DWORD>(buffer.size()), ini.c_str());
+            std::vector<std::wstring> profileKeys;
+            for (std::size_t at = 0; at < length; at += profileKeys.back().size() + 1)
+                profileKeys.push_back(buffer.c_str() + at);
+            std::wstring text;
+            ASSERT_TRUE(platform.ReadSettingsText(ini, text));
+            IniDocument document(IniSyntax::settingsFile);
+            document.Parse(text);
+            std::vector<std::wstring> listed;
+            if (const IniDocument::Section* first = document.FindSection(section)) {
+                for (const IniEntry& entry : first->Entries()) {
+                    if (entry.hasEquals) listed.push_back(entry.key);
+                }
+            }
+            EXPECT_EQ(listed, profileKeys) << "[" << Utf8(section) << "]";
+        }
+    }
 }
 
 class LayeredFile : public IniFiles {

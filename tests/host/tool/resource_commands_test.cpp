@@ -15,11 +15,14 @@
 
 #include "bounded_run.h"
 #include "launcher/byte_order.h"
+#include "launcher/launcher_settings.h"
+#include "launcher/utf8.h"
 #include "tool/icon_file.h"
 #include "tool/output_file.h"
 #include "tool/pe_image.h"
 #include "tool/tool_commands.h"
 #include "tool/version_resource.h"
+#include "unit/fake_platform.h"
 
 namespace zorv::tool {
 namespace {
@@ -194,6 +197,67 @@ TEST_P(ResourceCommands, EmbedThenShowGivesTheSettingsBackAndKeepsEveryOtherReso
 }
 
 // Text with such a character deciphers to what a wrong Upgrade Code gives:
+// One settings file as a packager may write it (a UTF-8 byte-order mark, LF
+// line ends and none after the last line, names in other letter cases, a
+// comment, a repeated key and a repeated section, a "+" section), read by
+// the launcher's settings stage, by check and by show: all three take the
+// same value from the same line.
+TEST_P(ResourceCommands, TheLauncherCheckAndShowReadOneSettingsFileAlike) {
+    WriteLauncher("launcher.exe", {});
+    Write("embedded.ini", Text("[Java Runtime Environment]\r\nVirtual Machine Parameters=-Xmx64m\r\nJRE Path=rt\r\n"
+                               "[Class Path]\r\nClass Path=lib\r\n"));
+    ASSERT_EQ(Run(EmbedCommand, {Path("launcher.exe"), Path("embedded.ini"), "--upgrade-code", "{5E1F-0A}", "-o",
+                                 Path("app.exe")}),
+              kToolSucceeded)
+        << err_.str();
+    fs::create_directories(folder_ / "lib");
+    const std::string ini =
+        "\xEF\xBB\xBF[product information]\n"          // 1
+        "upgrade code={5E1F-0A}\n"                       // 2
+        "; the application's own settings\n"             // 3
+        "[JAVA RUNTIME ENVIRONMENT]\n"                   // 4
+        "main class=com.example.App\n"                   // 5
+        "Main Class=com.example.Other\n"                 // 6
+        ";Main Class=com.example.Commented\n"            // 7
+        "maximum version=any\n"                          // 8
+        "[Java Runtime Environment]\n"                   // 9
+        "Minimum Version=99\n"                           // 10
+        "[Java Runtime Environment+]\n"                  // 11
+        "virtual machine parameters=-Dadded=1 -XMX50p";  // 12
+    Write("app.ini", Text(ini));
+
+    testing::FakePlatform platform;
+    platform.settingsFiles[L"C:\\app\\app.ini"] = DecodeSettingsText(ini);
+    for (const Resource& resource : ResourcesOf("app.exe")) {
+        if (resource.type == IdKey(kTypeRcData)) platform.resources[resource.name.id] = resource.data;
+    }
+    ProgramFiles files;
+    LauncherSettings settings;
+    ASSERT_TRUE(ReadLauncherSettings(platform, files, settings)) << ToUtf8(platform.boxes.empty() ? L"" : platform.boxes[0]);
+    EXPECT_EQ(settings.instance.upgradeCode, L"{5E1F-0A}");
+    EXPECT_EQ(settings.start.launchTarget, L"com.example.App");
+    EXPECT_EQ(settings.runtime.minimumVersion.Format(), VersionNumber().Format());
+    EXPECT_EQ(CompareVersions(settings.runtime.maximumVersion, VersionNumber::Open()), 0);
+    EXPECT_EQ(settings.vm.parameters, L"-Xmx64m -Dadded=1 -XMX50p");
+    EXPECT_EQ(settings.start.classPath, L"lib");
+
+    ASSERT_EQ(Run(CheckCommand, {Path("app.exe")}), 2) << out_.str() << err_.str();
+    const std::string file = Path("app.ini");
+    EXPECT_EQ(out_.str(),
+              file + ":5: error: main class \"com.example.App\" is in no class path entry (no "
+                     "com/example/App.class in 1 item)\n" +
+              file + ":6: warning: key \"Main Class\" repeats line 5: the first one wins\n" +
+              file + ":9: warning: section [Java Runtime Environment] appears again (first at line 4): only the "
+                     "first one is read\n" +
+              file + ":12: warning: VM parameter \"-XMX50p\" (column 19) is not computed as a share of memory: "
+                     "only \"-Xmx\" in that letter case is\n");
+
+    ASSERT_EQ(Run(ShowCommand, {Path("app.exe")}), kToolSucceeded) << err_.str();
+    EXPECT_NE(out_.str().find("deciphered with the Upgrade Code \"{5E1F-0A}\" (" + file + "):\n[Java Runtime"),
+              std::string::npos)
+        << out_.str();
+}
+
 // show and check would call the packager's own settings garbage.
 TEST_P(ResourceCommands, EmbedRefusesTheCharactersItsSettingsCannotHold) {
     WriteLauncher("launcher.exe", {});

@@ -13,6 +13,7 @@
 
 #include "launcher/embedded_settings.h"
 #include "launcher/environment.h"
+#include "launcher/ini_document.h"
 #include "launcher/platform.h"
 #include "runtime/runtime_not_found.h"
 #include "resources/string_table_text.h"
@@ -40,10 +41,8 @@ public:
     std::map<std::wstring, std::uint16_t> machines;
     const SystemConventions* conventions = &kWindowsConventions;
     std::vector<std::wstring> installedRuntimes;  // folders with trailing "\"
-    // path -> section -> key -> value, names folded to lower case like the profile functions
-    std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>> profiles;
-    // "path|section|key" folded -> the key as it was set
-    std::map<std::wstring, std::wstring> keySpellings;
+    // path -> the text of a settings file, read by the launcher's own reader
+    std::map<std::wstring, std::wstring> settingsFiles;
     std::map<std::wstring, std::wstring> environment;  // names folded to lower case
     struct RegistryKey {
         std::vector<std::wstring> subkeys;
@@ -71,7 +70,7 @@ public:
     ProviderResult provider = ProviderResult::unavailable;
     std::vector<std::string> providerPassPhrases;
 
-    std::vector<std::wstring> profileValueReads;  // "section/key", each time a value is asked for
+    std::vector<std::wstring> settingsReads;  // the path, each time a settings file is read
     // What the process was given, in order: "priority N" (the enum's value), "aumid ID".
     std::vector<std::wstring> processCalls;
     bool refusePriority = false;  // as a system refuses a raise
@@ -80,10 +79,40 @@ public:
         for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
         return text;
     }
+    // Writes the value into the file's text as a profile writer does: over
+    // the key's line, else after its section's last line, else in a new
+    // section at the end. Quotes keep blanks around the value.
     void SetProfile(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) {
-        profiles[path][Fold(section)][Fold(key)] = value;
-        keySpellings[path + L"|" + Fold(section) + L"|" + Fold(key)] = key;
+        std::wstring& text = settingsFiles[path];
+        IniDocument document(IniSyntax::settingsFile);
+        document.Parse(text);
+        const bool blanks = !value.empty() && (value.front() == L' ' || value.back() == L' ' ||
+                                               ((value.front() == L'"' || value.front() == L'\'') && value.size() > 1 &&
+                                                value.back() == value.front()));
+        const std::wstring line = key + L"=" + (blanks ? L"\"" + value + L"\"" : value);
+        std::vector<std::wstring> lines = Lines(text);
+        const IniDocument::Section* found = document.FindSection(section);
+        if (found == nullptr) {
+            lines.push_back(L"[" + section + L"]");
+            lines.push_back(line);
+        } else if (const IniEntry* entry = found->FindEntry(key)) {
+            lines[static_cast<std::size_t>(entry->line - 1)] = line;
+        } else {
+            const int after = found->Entries().empty() ? found->Line() : found->Entries().back().line;
+            lines.insert(lines.begin() + after, line);
+        }
+        text.clear();
+        for (const std::wstring& each : lines) text += each + L"\r\n";
+    }
+    // A value of a settings file, as the launcher reads it; empty when missing.
+    std::wstring ProfileValue(const std::wstring& path, const std::wstring& section, const std::wstring& key) const {
+        auto file = settingsFiles.find(path);
+        if (file == settingsFiles.end()) return std::wstring();
+        IniDocument document(IniSyntax::settingsFile);
+        document.Parse(file->second);
+        const IniEntry* entry = document.Find(section, key);
+        return entry == nullptr ? std::wstring() : entry->value;
     }
     void SetEnv(const std::wstring& name, const std::wstring& value) { environment[Fold(name)] = value; }
     void Register(RegistryView view, const std::wstring& key, const std::wstring& subkey, const std::wstring& home) {
@@ -142,36 +171,12 @@ public:
         auto found = machines.find(path);
         return found == machines.end() ? 0 : found->second;
     }
-    std::wstring ReadProfileValue(const std::wstring& section, const std::wstring& key,
-                                  const std::wstring& path) override {
-        profileValueReads.push_back(section + L"/" + key);
-        auto file = profiles.find(path);
-        if (file == profiles.end()) return std::wstring();
-        auto sec = file->second.find(Fold(section));
-        if (sec == file->second.end()) return std::wstring();
-        auto entry = sec->second.find(Fold(key));
-        return entry == sec->second.end() ? std::wstring() : entry->second;
-    }
-    std::vector<std::wstring> ReadProfileSectionNames(const std::wstring& path) override {
-        std::vector<std::wstring> names;
-        auto file = profiles.find(path);
-        if (file != profiles.end()) {
-            for (const auto& section : file->second) names.push_back(section.first);
-        }
-        return names;
-    }
-    std::vector<std::wstring> ReadProfileKeyNames(const std::wstring& section, const std::wstring& path) override {
-        std::vector<std::wstring> names;
-        auto file = profiles.find(path);
-        if (file == profiles.end()) return names;
-        auto found = file->second.find(Fold(section));
-        if (found == file->second.end()) return names;
-        // As written, as the profile functions list them.
-        for (const auto& entry : found->second) {
-            auto spelling = keySpellings.find(path + L"|" + found->first + L"|" + entry.first);
-            names.push_back(spelling == keySpellings.end() ? entry.first : spelling->second);
-        }
-        return names;
+    bool ReadSettingsText(const std::wstring& path, std::wstring& text) override {
+        settingsReads.push_back(path);
+        auto found = settingsFiles.find(path);
+        if (found == settingsFiles.end()) return false;
+        text = found->second;
+        return true;
     }
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                            const std::wstring& path) override {
@@ -179,7 +184,7 @@ public:
         return true;
     }
     bool RemoveFile(const std::wstring& path) override {
-        const bool profile = profiles.erase(path) != 0;
+        const bool profile = settingsFiles.erase(path) != 0;
         return files.erase(path) != 0 || profile;
     }
     bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override {
@@ -196,7 +201,7 @@ public:
     }
     std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override {
         for (unsigned char& byte : buffer) byte = 0;
-        return profiles.count(path) != 0 ? 0 : 2;
+        return settingsFiles.count(path) != 0 ? 0 : 2;
     }
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override {
         auto found = environment.find(Fold(name));
@@ -306,6 +311,17 @@ public:
     bool CreateNewFile(const std::wstring& path) override { return files.insert(path).second; }
 
 private:
+    // The lines of a text, cut where the settings reader cuts them.
+    static std::vector<std::wstring> Lines(const std::wstring& text) {
+        std::vector<std::wstring> lines;
+        for (std::size_t start = 0; start < text.size();) {
+            std::size_t end = text.find_first_of(L"\r\n", start);
+            if (end == std::wstring::npos) end = text.size();
+            lines.push_back(text.substr(start, end - start));
+            start = end + (text.compare(end, 2, L"\r\n") == 0 ? 2 : 1);
+        }
+        return lines;
+    }
     static int Index(RegistryView view) { return static_cast<int>(view); }
     static std::wstring Trim(std::wstring key) {
         while (!key.empty() && key.back() == L'\\') key.pop_back();

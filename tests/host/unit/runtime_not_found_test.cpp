@@ -24,11 +24,9 @@ protected:
     // Every file that received a "JRE Path", with the value it got.
     std::map<std::wstring, std::wstring> Remembered() {
         std::map<std::wstring, std::wstring> written;
-        for (auto& [path, sections] : platform.profiles) {
-            auto section = sections.find(L"java runtime environment");
-            if (section == sections.end()) continue;
-            auto key = section->second.find(L"jre path");
-            if (key != section->second.end()) written[path] = key->second;
+        for (auto& file : platform.settingsFiles) {
+            std::wstring value = platform.ProfileValue(file.first, L"java runtime environment", L"jre path");
+            if (!value.empty()) written[file.first] = value;
         }
         return written;
     }
@@ -96,7 +94,7 @@ TEST_F(RuntimeDialog, ServiceRemembersBesideTheExecutablesAndA32BitChoiceHandsOv
     EXPECT_EQ(Remembered(), expected);
 
     // Without a "." in the executable's path there is no settings file to name.
-    platform.profiles.clear();
+    platform.settingsFiles.clear();
     platform.modulePath = L"C:\\app\\app";
     files = ProgramFiles{platform.modulePath, L""};
     ASSERT_TRUE(Locate());

@@ -239,7 +239,8 @@ TEST_F(Settings, TheTableOfKeysHoldsExactlyTheKeysTheLauncherReads) {
     for (const SettingsKey& key : SettingsKeys()) {
         listedNames.insert(key.name);
         listedKeys.insert(key.section + L"/" + key.name);
-        if (key.name != L"Main Class") Set(key.section, key.name, L"x");
+        // Each value names its key, so the trace tells in which section it was found.
+        Set(key.section, key.name, key.section + L"/" + key.name);
     }
     ASSERT_TRUE(Read());
     // A service reads its own section, and no single-instance setting.
@@ -253,8 +254,19 @@ TEST_F(Settings, TheTableOfKeysHoldsExactlyTheKeysTheLauncherReads) {
         if (at != std::wstring::npos) readNames.insert(line.substr(at + 10, line.find(L" = ", at) - at - 10));
     }
     EXPECT_EQ(readNames, listedNames);
-    // A value set is asked for in the section it was set in.
-    std::set<std::wstring> readKeys(platform.profileValueReads.begin(), platform.profileValueReads.end());
+    // A value set is asked for in the section it was set in: each key's
+    // value, "section/key", is found under that key.
+    std::set<std::wstring> readKeys;
+    for (const std::wstring& line : lines) {
+        const std::size_t name = line.find(L"settings: ");
+        const std::size_t at = line.find(L" = ");
+        const std::size_t from = line.rfind(L" (from " + ini + L")");
+        if (name == std::wstring::npos || at == std::wstring::npos || from == std::wstring::npos) continue;
+        const std::wstring value = line.substr(at + 3, from - at - 3);
+        const std::wstring key = line.substr(name + 10, at - name - 10);
+        if (value.size() > key.size() && value.compare(value.size() - key.size() - 1, std::wstring::npos, L"/" + key) == 0)
+            readKeys.insert(value);
+    }
     EXPECT_EQ(readKeys, listedKeys);
 }
 
