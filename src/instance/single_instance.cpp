@@ -88,7 +88,7 @@ bool CallSecondaryMain(SecondaryRequests& requests, JNIEnv* env, std::uint32_t r
     const SingleInstance& instance = requests.instance;
     InstanceChannel& channel = *instance.channel;
     const std::wstring mainClassName = requests.vm.mainClass.Get();
-    const std::string className = platform.ToAnsi(mainClassName);
+    const std::string className = platform.environment().ToAnsi(mainClassName);
     jclass mainClass = env->FindClass(className.c_str());
     if (mainClass == nullptr) {
         DescribePending(env);
@@ -142,7 +142,7 @@ StageOutcome Launcher::OpenSingleInstance(const InstanceSettings& instance, cons
     singleInstance.active = instance.singleInstance;
     if (!singleInstance.active) return StageOutcome::Proceed();
     const std::wstring baseName = InstanceBaseName(executable);
-    singleInstance.channel = platform.NewInstanceChannel();
+    singleInstance.channel = platform.desktop().NewInstanceChannel();
     bool existed = false;
     if (singleInstance.channel != nullptr) {
         singleInstance.block = singleInstance.channel->OpenBlock(baseName, kInstanceBlockSize, existed);
@@ -172,7 +172,7 @@ std::int32_t Launcher::RunSecondInstance() {
     if (kind != ReplyKind::noSecondaryMain) return result;
     const std::wstring notice = L"The running instance of this application takes no arguments from a second start "
                                 L"(its main class has no secondaryMain); these were not delivered.";
-    platform.WriteNotice(notice);
+    platform.desktop().WriteNotice(notice);
     if (platform.trace) platform.trace->Line(L"single instance: " + notice);
     return kNoSecondaryMainExitCode;
 }

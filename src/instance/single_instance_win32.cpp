@@ -289,10 +289,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<InstanceChannel> Win32Platform::NewInstanceChannel() {
+std::unique_ptr<InstanceChannel> Win32Desktop::NewInstanceChannel() {
     std::wstring modulePath;
     std::uint32_t error = 0;
-    ModuleFileName(modulePath, error);
+    platform_.environment().ModuleFileName(modulePath, error);
     return std::make_unique<Win32InstanceChannel>(modulePath);
 }
 

@@ -1,7 +1,7 @@
 // The one seam between the launcher's logic and the operating system.
 //
-// Everything the launcher needs from the OS goes through this interface, so
-// the logic compiles on Linux too: there it meets GoogleTest with an in-memory
+// Everything the launcher needs from the OS goes through these roles, so the
+// logic compiles on Linux too: there it meets GoogleTest with an in-memory
 // fake, and a real libjvm.so through a POSIX implementation. The Win32
 // implementation lives in platform_win32.cpp and stays thin.
 #pragma once
@@ -217,51 +217,11 @@ struct ServiceRun {
     void* context = nullptr;
 };
 
-class Platform {
+// Files, and the settings files among them.
+class FileSystem {
 public:
-    virtual ~Platform() = default;
+    virtual ~FileSystem() = default;
 
-    // The launcher's trace (launcher/trace.h), reached by every part that
-    // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
-    Trace* trace = nullptr;
-    // A console program shows the splash only when its command line asks for
-    // it; a desktop program unless its command line refuses it.
-    bool splashOnlyWhenAsked = false;
-
-    // Process.
-    virtual std::wstring CommandLine() = 0;
-    // The executable's full path; false with the system error code on failure.
-    virtual bool ModuleFileName(std::wstring& path, std::uint32_t& error) = 0;
-
-    // Gives the process this priority; false with the system error code
-    // when the system refuses (raising it takes a right the user may lack).
-    virtual bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) = 0;
-    // Gives the process the AppUserModelID its windows are grouped by on the
-    // taskbar; false with the system's error (an HRESULT) when it cannot be
-    // given, and 0 where the system has no such thing.
-    virtual bool SetAppUserModelId(const std::wstring&, std::uint32_t& error) {
-        error = 0;
-        return false;
-    }
-
-    // A line for whoever started the launcher: standard error where the
-    // launcher has one; nothing where it is a GUI program.
-    virtual void WriteNotice(const std::wstring&) {}
-
-    // Messages. An empty text means the string does not exist.
-    virtual std::wstring LoadResourceString(unsigned id) = 0;
-    virtual void ShowErrorBox(WindowHandle owner, const std::wstring& text) = 0;
-
-    // Dialogs, run modally on the calling thread.
-    // The calling thread's active window, or null.
-    virtual WindowHandle ActiveWindow() = 0;
-    // "JRE Not Found": kDialogOk or kDialogCancel (also when it cannot be shown).
-    virtual int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) = 0;
-    // "Java Exception" with the stack trace: kDialogIgnore, or kDialogStop
-    // (also when it cannot be shown); kNoDialog where nobody can be asked.
-    virtual int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) = 0;
-
-    // Files.
     virtual bool FileExists(const std::wstring& path) = 0;
     // Names (not paths) matched by a wildcard pattern, in the order of the file search.
     virtual std::vector<std::wstring> FindFiles(const std::wstring& pattern) = 0;
@@ -305,7 +265,25 @@ public:
     // when one of that name exists already or it cannot be made.
     virtual bool CreateNewFile(const std::wstring&) { return false; }
 
-    // Environment.
+    // A path, and a ";"-separated list of paths, with "\" between folders, as
+    // this system's VM reads them.
+    virtual std::wstring VmPath(const std::wstring& path) { return path; }
+    virtual std::wstring VmPathList(const std::wstring& list) { return list; }
+    // The folders (with trailing "\") of the runtimes the system's packages
+    // installed in a common place; none where the registry knows them instead.
+    virtual std::vector<std::wstring> InstalledRuntimeFolders() { return {}; }
+};
+
+// What the process was given: its command line, its executable, its
+// variables, the user's folders, and the code page its VM speaks.
+class Environment {
+public:
+    virtual ~Environment() = default;
+
+    virtual std::wstring CommandLine() = 0;
+    // The executable's full path; false with the system error code on failure.
+    virtual bool ModuleFileName(std::wstring& path, std::uint32_t& error) = 0;
+
     virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
     // The user's folder of this kind as the system itself knows it, for
     // when the environment does not name it; false where there is none.
@@ -315,25 +293,6 @@ public:
     virtual void SetEnvironment(const std::wstring& name, const std::wstring& value) = 0;
     virtual void RemoveEnvironment(const std::wstring& name) = 0;
 
-    // Registry, under HKEY_LOCAL_MACHINE, read only.
-    virtual std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) = 0;
-    virtual bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName,
-                                RegistryView view, std::wstring& value) = 0;
-    // As RegistryString, but only a value stored as text (REG_SZ) counts.
-    virtual bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
-                              std::wstring& value) = 0;
-
-    // Libraries. Failures come back with the system error code taken right after the call.
-    virtual void AddLibraryFolder(const std::wstring& folder) = 0;
-    virtual ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) = 0;
-    virtual void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) = 0;
-
-    // Memory and time.
-    virtual MemoryStatus QueryMemory() = 0;
-    virtual LocalTime CurrentLocalTime() = 0;
-    virtual std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) = 0;
-    virtual std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) = 0;
-
     // Text for the VM: the thread's ANSI code page.
     virtual std::string ToAnsi(const std::wstring& text) = 0;
     // The way back, for the trace; byte by byte where there is no code page.
@@ -342,8 +301,32 @@ public:
         for (char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
         return wide;
     }
+};
 
-    // The embedded settings.
+// The registry under HKEY_LOCAL_MACHINE, read only.
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    virtual std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) = 0;
+    virtual bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName,
+                                RegistryView view, std::wstring& value) = 0;
+    // As RegistryString, but only a value stored as text (REG_SZ) counts.
+    virtual bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                              std::wstring& value) = 0;
+};
+
+// Libraries loaded into the process, and what the executable carries in
+// its resources for the embedded settings.
+class Libraries {
+public:
+    virtual ~Libraries() = default;
+
+    // Failures come back with the system error code taken right after the call.
+    virtual void AddLibraryFolder(const std::wstring& folder) = 0;
+    virtual ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) = 0;
+    virtual void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) = 0;
+
     // The bytes of the executable's RCDATA resource with this number, from the
     // user's language, its primary language or the neutral one, in that order;
     // empty when there is none.
@@ -352,8 +335,24 @@ public:
     // derivation from the MD5 hash of the pass phrase. unavailable: no provider
     // could be had, and the bytes are untouched.
     virtual ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) = 0;
+};
 
-    // Threads and processes.
+// Threads, other processes, the process itself, services, memory and clocks.
+class Processes {
+public:
+    virtual ~Processes() = default;
+
+    // Gives the process this priority; false with the system error code
+    // when the system refuses (raising it takes a right the user may lack).
+    virtual bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) = 0;
+    // Gives the process the AppUserModelID its windows are grouped by on the
+    // taskbar; false with the system's error (an HRESULT) when it cannot be
+    // given, and 0 where the system has no such thing.
+    virtual bool SetAppUserModelId(const std::wstring&, std::uint32_t& error) {
+        error = 0;
+        return false;
+    }
+
     // Runs routine on a new thread whose stack reserves stackSize bytes (0: the
     // default) and waits for it. False when the thread could not be created.
     virtual bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
@@ -365,14 +364,8 @@ public:
     // Ends a thread that runs a message loop: posts it the quit message, waits
     // for its end and closes its handle. Nothing happens for a null handle.
     virtual void EndThread(ThreadHandle thread, std::uint32_t threadId) = 0;
-    // Null where the platform has no splash window.
-    virtual std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() = 0;
-    // Null where starts of one executable cannot talk to each other.
-    virtual std::unique_ptr<InstanceChannel> NewInstanceChannel() = 0;
     virtual void SignalEvent(EventHandle event) = 0;
-    virtual void MakeProcessDpiAware() = 0;
-    // Seconds since 1970, for bounds that outlive a process.
-    virtual std::int64_t WallClockSeconds() { return 0; }
+
     // Starts this program again as it was started (its command line, the
     // working folder it has now, its console and standard handles), with
     // variable=value added to its environment. Windows: a new process; the
@@ -384,10 +377,6 @@ public:
         error = 50;  // not supported
         return false;
     }
-    // The DPI awareness of the process's windows from now on, the runtime's
-    // own threads included, for a runtime of this feature release (0:
-    // unknown). Nothing where windows know no DPI.
-    virtual void SetDpiAwareness(int featureRelease) { (void)featureRelease; }
     // Starts application with the given command line. With wait, also waits for
     // it and reports its exit code. False with the system error code when it
     // could not be started.
@@ -412,20 +401,101 @@ public:
     virtual bool RunAsService(const ServiceRun& run, std::int32_t& exitCode);
     // Registers the service (refused when ordinary users could change the
     // files it runs, the executable's folder or settingsFile), or removes
-    // it; one of the kService... exit codes, after saying what happened.
-    virtual std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile);
-    virtual std::int32_t RemoveService(const std::wstring& name);
+    // it; one of the kService... exit codes, after saying what happened
+    // (RefuseServiceCommand where the system has no service manager).
+    virtual std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile) = 0;
+    virtual std::int32_t RemoveService(const std::wstring& name) = 0;
 
-    // A path, and a ";"-separated list of paths, with "\" between folders, as
-    // this system's VM reads them.
-    virtual std::wstring VmPath(const std::wstring& path) { return path; }
-    virtual std::wstring VmPathList(const std::wstring& list) { return list; }
+    virtual MemoryStatus QueryMemory() = 0;
+    virtual LocalTime CurrentLocalTime() = 0;
+    virtual std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) = 0;
+    virtual std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) = 0;
+    // Seconds since 1970, for bounds that outlive a process.
+    virtual std::int64_t WallClockSeconds() { return 0; }
+};
 
-    // Runtimes.
-    virtual const SystemConventions& Conventions() { return kWindowsConventions; }
-    // The folders (with trailing "\") of the runtimes the system's packages
-    // installed in a common place; none where the registry knows them instead.
-    virtual std::vector<std::wstring> InstalledRuntimeFolders() { return {}; }
+// What the user sees: strings for messages, message boxes, dialogs, the
+// splash window, and the channel between starts of one executable.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // Messages. An empty text means the string does not exist.
+    virtual std::wstring LoadResourceString(unsigned id) = 0;
+    virtual void ShowErrorBox(WindowHandle owner, const std::wstring& text) = 0;
+    // A line for whoever started the launcher: standard error where the
+    // launcher has one; nothing where it is a GUI program.
+    virtual void WriteNotice(const std::wstring&) {}
+
+    // Dialogs, run modally on the calling thread.
+    // The calling thread's active window, or null.
+    virtual WindowHandle ActiveWindow() = 0;
+    // "JRE Not Found": kDialogOk or kDialogCancel (also when it cannot be shown).
+    virtual int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) = 0;
+    // "Java Exception" with the stack trace: kDialogIgnore, or kDialogStop
+    // (also when it cannot be shown); kNoDialog where nobody can be asked.
+    virtual int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) = 0;
+
+    // Null where the platform has no splash window.
+    virtual std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() = 0;
+    // Null where starts of one executable cannot talk to each other.
+    virtual std::unique_ptr<InstanceChannel> NewInstanceChannel() = 0;
+
+    virtual void MakeProcessDpiAware() = 0;
+    // The DPI awareness of the process's windows from now on, the runtime's
+    // own threads included, for a runtime of this feature release (0:
+    // unknown). Nothing where windows know no DPI.
+    virtual void SetDpiAwareness(int featureRelease) { (void)featureRelease; }
+};
+
+// Where the system has no service manager to install a service with: says
+// so, and gives the exit code of a refused command.
+std::int32_t RefuseServiceCommand(Desktop& desktop);
+
+// The OS as the launcher sees it: one object per role, handed out by the
+// system's platform that owns them, and what the two systems differ in as
+// data. A stage asks for the roles it uses.
+class Platform {
+public:
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+    virtual ~Platform() = default;
+
+    // The launcher's trace (launcher/trace.h), reached by every part that
+    // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
+    Trace* trace = nullptr;
+    // A console program shows the splash only when its command line asks for
+    // it; a desktop program unless its command line refuses it.
+    bool splashOnlyWhenAsked = false;
+    // Where a runtime keeps its files, and the like.
+    const SystemConventions* conventions = &kWindowsConventions;
+
+    FileSystem& files() const { return *files_; }
+    Environment& environment() const { return *environment_; }
+    Registry& registry() const { return *registry_; }
+    Libraries& libraries() const { return *libraries_; }
+    Processes& processes() const { return *processes_; }
+    Desktop& desktop() const { return *desktop_; }
+    const SystemConventions& Conventions() const { return *conventions; }
+
+protected:
+    Platform() = default;
+    // A system's platform, or a test's, puts its roles in place; a later
+    // call replaces the role of that kind.
+    void Use(FileSystem& role) { files_ = &role; }
+    void Use(Environment& role) { environment_ = &role; }
+    void Use(Registry& role) { registry_ = &role; }
+    void Use(Libraries& role) { libraries_ = &role; }
+    void Use(Processes& role) { processes_ = &role; }
+    void Use(Desktop& role) { desktop_ = &role; }
+
+private:
+    FileSystem* files_ = nullptr;
+    Environment* environment_ = nullptr;
+    Registry* registry_ = nullptr;
+    Libraries* libraries_ = nullptr;
+    Processes* processes_ = nullptr;
+    Desktop* desktop_ = nullptr;
 };
 
 }  // namespace zorv
