@@ -291,7 +291,7 @@ private:
 
 std::unique_ptr<InstanceChannel> Win32Desktop::NewInstanceChannel() {
     std::wstring modulePath;
-    std::uint32_t error = 0;
+    SystemError error;
     platform_.environment().ModuleFileName(modulePath, error);
     return std::make_unique<Win32InstanceChannel>(modulePath);
 }

@@ -114,11 +114,12 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
 }
 
 bool ExecutablePath(Platform& platform, std::wstring& path) {
-    std::uint32_t error = 0;
+    SystemError error;
     if (platform.environment().ModuleFileName(path, error)) return true;
     path.clear();
     ShowFormattedError(platform, nullptr, IDS_WINDOWS_EXCEPTION,
-                       platform.desktop().LoadResourceString(IDS_MODULE_PATH_FAILED), static_cast<std::int32_t>(error));
+                       platform.desktop().LoadResourceString(IDS_MODULE_PATH_FAILED),
+                       static_cast<std::int32_t>(ErrorNumber(error)));
     return false;
 }
 

@@ -108,9 +108,9 @@ void Restarts::IfAsked(Platform& platform, std::int32_t restartExitCode, std::in
     instance.active = false;
     const std::wstring carried = DecimalText(inWindow_ + 1) + L"@" + DecimalText(windowStart_);
     if (trace) trace->Line(L"restart: exit code " + DecimalText(exitCode) + L", starting the application again (" + kRestartVariable + L"=" + carried + L")");
-    std::uint32_t error = 0;
+    SystemError error;
     if (!platform.processes().RestartProgram(kRestartVariable, carried, error) && trace)
-        trace->Line(L"restart: the new start failed with error " + DecimalText(error));
+        trace->Line(L"restart: the new start failed with error " + DecimalText(ErrorNumber(error)));
 }
 
 void ProcessExit::VmExiting(std::int32_t exitCode) {
@@ -249,12 +249,12 @@ std::int32_t Launcher::Run() {
 std::int32_t Launcher::RunPairProduct() {
     const InstanceSettings& instance = settings.instance;
     std::uint32_t exitCode = 0;
-    std::uint32_t error = 0;
+    SystemError error;
     if (!platform.processes().StartProcess(instance.pairProduct, platform.environment().CommandLine(),
                                            instance.waitForPair, exitCode, error)) {
         // Reporting this as success would leave the user with nothing at all.
         ShowFormattedError(platform, splash.windowHandle, IDS_WINDOWS_EXCEPTION, instance.pairProduct,
-                           static_cast<std::int32_t>(error));
+                           static_cast<std::int32_t>(ErrorNumber(error)));
         return -1;
     }
     return instance.waitForPair ? static_cast<std::int32_t>(exitCode) : 0;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "launcher/system_error.h"
+
 namespace zorv {
 
 class RuntimeNotFoundDialog;
@@ -225,11 +227,11 @@ public:
     virtual bool FileExists(const std::wstring& path) = 0;
     // Names (not paths) matched by a wildcard pattern, in the order of the file search.
     virtual std::vector<std::wstring> FindFiles(const std::wstring& pattern) = 0;
-    // 0 on success, otherwise the system error code (183 when the folder exists).
-    virtual std::uint32_t CreateFolder(const std::wstring& path) = 0;
+    // None on success; alreadyExists when the folder is there.
+    virtual SystemError CreateFolder(const std::wstring& path) = 0;
     // As CreateFolder, for a folder of the user's own that nobody else may
     // look into where the system's folders do not see to that already.
-    virtual std::uint32_t CreatePrivateFolder(const std::wstring& path) { return CreateFolder(path); }
+    virtual SystemError CreatePrivateFolder(const std::wstring& path) { return CreateFolder(path); }
     // Whether this process can create files in the folder.
     virtual bool CanWriteIn(const std::wstring&) { return true; }
     virtual void SetCurrentFolder(const std::wstring& path) = 0;
@@ -252,8 +254,8 @@ public:
     virtual bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value, const std::wstring& path) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;
-    // Reads the first four bytes of a file that nobody else has open; 0 or the system error code.
-    virtual std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) = 0;
+    // Reads the first four bytes of a file that nobody else has open.
+    virtual SystemError ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) = 0;
     // At most maxBytes from the start of a file; false when it cannot be opened or read.
     virtual bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) = 0;
     // Gives a file another name in its volume, replacing a file of that name.
@@ -281,8 +283,8 @@ public:
     virtual ~Environment() = default;
 
     virtual std::wstring CommandLine() = 0;
-    // The executable's full path; false with the system error code on failure.
-    virtual bool ModuleFileName(std::wstring& path, std::uint32_t& error) = 0;
+    // The executable's full path; false with the system's error on failure.
+    virtual bool ModuleFileName(std::wstring& path, SystemError& error) = 0;
 
     virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
     // The user's folder of this kind as the system itself knows it, for
@@ -322,10 +324,10 @@ class Libraries {
 public:
     virtual ~Libraries() = default;
 
-    // Failures come back with the system error code taken right after the call.
+    // Failures come back with the system's error taken right after the call.
     virtual void AddLibraryFolder(const std::wstring& folder) = 0;
-    virtual ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) = 0;
-    virtual void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) = 0;
+    virtual ModuleHandle LoadLibraryAt(const std::wstring& path, SystemError& error) = 0;
+    virtual void* LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) = 0;
 
     // The bytes of the executable's RCDATA resource with this number, from the
     // user's language, its primary language or the neutral one, in that order;
@@ -342,14 +344,14 @@ class Processes {
 public:
     virtual ~Processes() = default;
 
-    // Gives the process this priority; false with the system error code
+    // Gives the process this priority; false with the system's error
     // when the system refuses (raising it takes a right the user may lack).
-    virtual bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) = 0;
+    virtual bool SetProcessPriority(ProcessPriority priority, SystemError& error) = 0;
     // Gives the process the AppUserModelID its windows are grouped by on the
     // taskbar; false with the system's error (an HRESULT) when it cannot be
-    // given, and 0 where the system has no such thing.
-    virtual bool SetAppUserModelId(const std::wstring&, std::uint32_t& error) {
-        error = 0;
+    // given, and none where the system has no such thing.
+    virtual bool SetAppUserModelId(const std::wstring&, SystemError& error) {
+        error = SystemError();
         return false;
     }
 
@@ -371,26 +373,26 @@ public:
     // variable=value added to its environment. Windows: a new process; the
     // console launcher waits for it and ends with its exit code. Linux: in
     // place of this process. Returns only when it did not, with the system's error.
-    virtual bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+    virtual bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) {
         (void)variable;
         (void)value;
-        error = 50;  // not supported
+        error = SystemError{ErrorKind::notSupported};
         return false;
     }
     // Starts application with the given command line. With wait, also waits for
-    // it and reports its exit code. False with the system error code when it
+    // it and reports its exit code. False with the system's error when it
     // could not be started.
     virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
-                              std::uint32_t& exitCode, std::uint32_t& error) = 0;
+                              std::uint32_t& exitCode, SystemError& error) = 0;
     // Starts application with the given command line and variable=value added
     // to this process's environment: at the lowest priority, without a
     // window, with nothing for its standard streams, out of reach of the
     // user's interrupt. With wait, also waits for it and reports its exit
-    // code; otherwise leaves it to itself. False with the system error code
+    // code; otherwise leaves it to itself. False with the system's error
     // when it could not be started.
     virtual bool StartBackgroundProcess(const std::wstring&, const std::wstring&, const std::wstring&,
-                                        const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) {
-        error = 2;
+                                        const std::wstring&, bool, std::uint32_t&, SystemError& error) {
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
 

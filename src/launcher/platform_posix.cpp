@@ -29,15 +29,6 @@
 namespace zorv {
 namespace {
 
-// The Win32 codes the launcher's messages and checks expect.
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kPathNotFound = 3;
-constexpr std::uint32_t kAccessDenied = 5;
-constexpr std::uint32_t kGeneralFailure = 31;
-constexpr std::uint32_t kModuleNotFound = 126;
-constexpr std::uint32_t kProcedureNotFound = 127;
-constexpr std::uint32_t kAlreadyExists = 183;
-
 bool Exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
@@ -139,10 +130,10 @@ std::wstring PosixEnvironment::CommandLine() { return platform_.StartedCommandLi
 
 std::int64_t PosixProcesses::WallClockSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
-bool PosixProcesses::RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+bool PosixProcesses::RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) {
     std::vector<std::string> arguments = platform_.Arguments();
     if (arguments.empty()) {
-        error = kFileNotFound;
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
     setenv(ToUtf8(variable).c_str(), ToUtf8(value).c_str(), 1);
@@ -154,15 +145,15 @@ bool PosixProcesses::RestartProgram(const std::wstring& variable, const std::wst
     // without close-on-exec (jars, sockets) stays behind.
     close_range(3, ~0U, 0);
     execv("/proc/self/exe", argv.data());
-    error = static_cast<std::uint32_t>(errno);
+    error = SystemError{ErrorKind::failed, static_cast<std::uint32_t>(errno)};
     return false;
 }
 
-bool PosixEnvironment::ModuleFileName(std::wstring& path, std::uint32_t& error) {
+bool PosixEnvironment::ModuleFileName(std::wstring& path, SystemError& error) {
     char buffer[4096];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (length <= 0) {
-        error = kFileNotFound;
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
     path = LauncherPath(std::string(buffer, static_cast<std::size_t>(length)));
@@ -211,24 +202,24 @@ std::vector<std::wstring> PosixFiles::FindFiles(const std::wstring& pattern) {
 
 namespace {
 
-std::uint32_t MakeFolder(const std::wstring& path, mode_t mode) {
-    if (mkdir(NativePath(path).c_str(), mode) == 0) return 0;
+SystemError MakeFolder(const std::wstring& path, mode_t mode) {
+    if (mkdir(NativePath(path).c_str(), mode) == 0) return SystemError();
     switch (errno) {
-        case EEXIST: return kAlreadyExists;
+        case EEXIST: return SystemError{ErrorKind::alreadyExists};
         case ENOENT:
-        case ENOTDIR: return kPathNotFound;
+        case ENOTDIR: return SystemError{ErrorKind::pathNotFound};
         case EACCES:
         case EPERM:
-        case EROFS: return kAccessDenied;
-        default: return kGeneralFailure;
+        case EROFS: return SystemError{ErrorKind::accessDenied};
+        default: return SystemError{ErrorKind::failed};
     }
 }
 
 }  // namespace
 
-std::uint32_t PosixFiles::CreateFolder(const std::wstring& path) { return MakeFolder(path, 0777); }
+SystemError PosixFiles::CreateFolder(const std::wstring& path) { return MakeFolder(path, 0777); }
 
-std::uint32_t PosixFiles::CreatePrivateFolder(const std::wstring& path) { return MakeFolder(path, 0700); }
+SystemError PosixFiles::CreatePrivateFolder(const std::wstring& path) { return MakeFolder(path, 0700); }
 
 // The runtime removes and writes files there as this process's user; a
 // read-only file system counts too.
@@ -266,14 +257,14 @@ bool PosixFiles::WriteProfileValue(const std::wstring&, const std::wstring&, con
 
 bool PosixFiles::RemoveFile(const std::wstring& path) { return unlink(NativePath(path).c_str()) == 0; }
 
-std::uint32_t PosixFiles::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
+SystemError PosixFiles::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
     for (unsigned char& byte : buffer) byte = 0;
     std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-    if (file == nullptr) return errno == ENOENT ? kFileNotFound : kAccessDenied;
+    if (file == nullptr) return SystemError{errno == ENOENT ? ErrorKind::notFound : ErrorKind::accessDenied};
     std::size_t read = std::fread(buffer, 1, sizeof buffer, file);
     (void)read;  // a shorter file leaves zeros, as the Win32 probe does
     std::fclose(file);
-    return 0;
+    return SystemError();
 }
 
 bool PosixFiles::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
@@ -307,7 +298,7 @@ bool PosixFiles::CreateNewFile(const std::wstring& path) {
 
 bool PosixProcesses::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
                                             const std::wstring& variable, const std::wstring& value, bool wait,
-                                            std::uint32_t& exitCode, std::uint32_t& error) {
+                                            std::uint32_t& exitCode, SystemError& error) {
     std::vector<std::string> arguments;
     for (const std::wstring& piece : SplitArguments(commandLine)) arguments.push_back(ToUtf8(piece));
     if (arguments.empty()) arguments.push_back(NativePath(application));
@@ -345,7 +336,7 @@ bool PosixProcesses::StartBackgroundProcess(const std::wstring& application, con
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        error = spawned == ENOENT ? kFileNotFound : kAccessDenied;
+        error = SystemError{spawned == ENOENT ? ErrorKind::notFound : ErrorKind::accessDenied};
         return false;
     }
     setpriority(PRIO_PROCESS, static_cast<id_t>(child), 19);
@@ -377,7 +368,7 @@ void PosixEnvironment::SetEnvironment(const std::wstring& name, const std::wstri
 
 void PosixEnvironment::RemoveEnvironment(const std::wstring& name) { unsetenv(ToUtf8(name).c_str()); }
 
-bool PosixProcesses::SetProcessPriority(ProcessPriority priority, std::uint32_t& error) {
+bool PosixProcesses::SetProcessPriority(ProcessPriority priority, SystemError& error) {
     int nice = 0;
     switch (priority) {
         case ProcessPriority::idle: nice = 19; break;
@@ -388,7 +379,7 @@ bool PosixProcesses::SetProcessPriority(ProcessPriority priority, std::uint32_t&
         case ProcessPriority::unchanged: break;
     }
     if (setpriority(PRIO_PROCESS, 0, nice) == 0) return true;
-    error = errno == EACCES || errno == EPERM ? kAccessDenied : kGeneralFailure;
+    error = SystemError{errno == EACCES || errno == EPERM ? ErrorKind::accessDenied : ErrorKind::failed};
     return false;
 }
 
@@ -397,7 +388,7 @@ void PosixLibraries::AddLibraryFolder(const std::wstring& folder) { libraryFolde
 // The loader finds a library's dependencies in the system's folders and its
 // own; one that lives in an added folder (libjvm.so for the splash library)
 // is loaded from there first, and is then found by its name.
-ModuleHandle PosixLibraries::LoadLibraryAt(const std::wstring& path, std::uint32_t& error) {
+ModuleHandle PosixLibraries::LoadLibraryAt(const std::wstring& path, SystemError& error) {
     const std::string file = NativePath(path);
     void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
     for (std::size_t tries = 0; module == nullptr; ++tries) {
@@ -411,7 +402,7 @@ ModuleHandle PosixLibraries::LoadLibraryAt(const std::wstring& path, std::uint32
             loaded = dlopen((libraryFolders_[i] + "/" + dependency).c_str(), RTLD_NOW | RTLD_GLOBAL) != nullptr;
         if (!loaded) {
             std::fprintf(stderr, "dlopen: %s\n", failure.c_str());
-            error = kModuleNotFound;
+            error = SystemError{ErrorKind::libraryNotLoaded};
             return nullptr;
         }
         module = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
@@ -419,9 +410,9 @@ ModuleHandle PosixLibraries::LoadLibraryAt(const std::wstring& path, std::uint32
     return module;
 }
 
-void* PosixLibraries::LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) {
+void* PosixLibraries::LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) {
     void* symbol = dlsym(module, name);
-    if (symbol == nullptr) error = kProcedureNotFound;
+    if (symbol == nullptr) error = SystemError{ErrorKind::symbolMissing};
     return symbol;
 }
 

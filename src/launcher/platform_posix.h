@@ -56,9 +56,9 @@ class PosixFiles : public FileSystem {
 public:
     bool FileExists(const std::wstring& path) override;
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
-    std::uint32_t CreateFolder(const std::wstring& path) override;
+    SystemError CreateFolder(const std::wstring& path) override;
     // Owner only, as the XDG folders are meant to be.
-    std::uint32_t CreatePrivateFolder(const std::wstring& path) override;
+    SystemError CreatePrivateFolder(const std::wstring& path) override;
     bool CanWriteIn(const std::wstring& folder) override;
     void SetCurrentFolder(const std::wstring& path) override;
     std::uint16_t ImageMachine(const std::wstring& path) override;
@@ -69,7 +69,7 @@ public:
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                            const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;
-    std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
+    SystemError ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
     bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
     bool RenameFile(const std::wstring& from, const std::wstring& to) override {
         return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
@@ -89,7 +89,7 @@ class PosixEnvironment : public Environment {
 public:
     explicit PosixEnvironment(PosixPlatform& platform) : platform_(platform) {}
     std::wstring CommandLine() override;
-    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
+    bool ModuleFileName(std::wstring& path, SystemError& error) override;
 
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
     std::wstring ExpandEnvironment(const std::wstring& text) override;
@@ -116,8 +116,8 @@ class PosixLibraries : public Libraries {
 public:
     // Folders where the dependencies of the libraries loaded next are looked for.
     void AddLibraryFolder(const std::wstring& folder) override;
-    ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) override;
-    void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) override;
+    ModuleHandle LoadLibraryAt(const std::wstring& path, SystemError& error) override;
+    void* LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) override;
     // No embedded settings on Linux: the INI file alone decides.
     std::vector<unsigned char> ReadResourceData(unsigned) override { return {}; }
     ProviderResult DecipherWithProvider(const std::string&, std::vector<unsigned char>&) override {
@@ -132,7 +132,7 @@ class PosixProcesses : public Processes {
 public:
     explicit PosixProcesses(PosixPlatform& platform) : platform_(platform) {}
     // The nice value of the calling thread, which every thread made after it inherits.
-    bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) override;
+    bool SetProcessPriority(ProcessPriority priority, SystemError& error) override;
 
     MemoryStatus QueryMemory() override;
     LocalTime CurrentLocalTime() override;
@@ -149,16 +149,16 @@ public:
         if (event != nullptr) static_cast<PosixEvent*>(event)->Set();
     }
     std::int64_t WallClockSeconds() override;
-    bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) override;
-    bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {
-        error = 2;
+    bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) override;
+    bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, SystemError& error) override {
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
     // The command line is taken apart by the launcher's own splitter, which
     // gives back the pieces JoinArguments put together.
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
                                 const std::wstring& variable, const std::wstring& value, bool wait,
-                                std::uint32_t& exitCode, std::uint32_t& error) override;
+                                std::uint32_t& exitCode, SystemError& error) override;
     // In launcher/service_posix.cpp: systemd's notification socket, and
     // SIGTERM for a service with a stop method.
     bool RunAsService(const ServiceRun& run, std::int32_t& exitCode) override;

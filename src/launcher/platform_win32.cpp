@@ -108,13 +108,13 @@ std::wstring Win32Environment::CommandLine() {
     return line == nullptr ? std::wstring() : std::wstring(line);
 }
 
-bool Win32Environment::ModuleFileName(std::wstring& path, std::uint32_t& error) {
+bool Win32Environment::ModuleFileName(std::wstring& path, SystemError& error) {
     // Grow until the whole path fits: a cut path would name the wrong settings file.
     for (DWORD size = MAX_PATH;; size *= 2) {
         std::unique_ptr<wchar_t[]> buffer(new wchar_t[size]);
         DWORD length = GetModuleFileNameW(nullptr, buffer.get(), size);
         if (length == 0) {
-            error = GetLastError();
+            error = LastSystemError();
             return false;
         }
         if (length < size) {
@@ -122,7 +122,7 @@ bool Win32Environment::ModuleFileName(std::wstring& path, std::uint32_t& error) 
             return true;
         }
         if (size >= 0x10000) {
-            error = ERROR_INSUFFICIENT_BUFFER;
+            error = FromWin32Code(ERROR_INSUFFICIENT_BUFFER);
             return false;
         }
     }
@@ -183,8 +183,8 @@ std::vector<std::wstring> Win32Files::FindFiles(const std::wstring& pattern) {
     return names;
 }
 
-std::uint32_t Win32Files::CreateFolder(const std::wstring& path) {
-    return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
+SystemError Win32Files::CreateFolder(const std::wstring& path) {
+    return CreateDirectoryW(path.c_str(), nullptr) ? SystemError() : LastSystemError();
 }
 
 // Access rights decide, which no attribute tells: a file that is gone again
@@ -248,12 +248,12 @@ bool Win32Files::WriteProfileValue(const std::wstring& section, const std::wstri
 
 bool Win32Files::RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
-std::uint32_t Win32Files::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
+SystemError Win32Files::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
     ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
+    if (!file) return LastSystemError();
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return GetLastError();
-    return 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return LastSystemError();
+    return SystemError();
 }
 
 bool Win32Files::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
@@ -316,7 +316,7 @@ void Win32Environment::SetEnvironment(const std::wstring& name, const std::wstri
 
 void Win32Environment::RemoveEnvironment(const std::wstring& name) { SetEnvironmentVariableW(name.c_str(), nullptr); }
 
-bool Win32Processes::SetProcessPriority(ProcessPriority priority, std::uint32_t& error) {
+bool Win32Processes::SetProcessPriority(ProcessPriority priority, SystemError& error) {
     DWORD priorityClass = NORMAL_PRIORITY_CLASS;
     switch (priority) {
         case ProcessPriority::idle: priorityClass = IDLE_PRIORITY_CLASS; break;
@@ -327,19 +327,19 @@ bool Win32Processes::SetProcessPriority(ProcessPriority priority, std::uint32_t&
         case ProcessPriority::unchanged: break;
     }
     if (SetPriorityClass(GetCurrentProcess(), priorityClass)) return true;
-    error = GetLastError();
+    error = LastSystemError();
     return false;
 }
 
-bool Win32Processes::SetAppUserModelId(const std::wstring& id, std::uint32_t& error) {
+bool Win32Processes::SetAppUserModelId(const std::wstring& id, SystemError& error) {
     using SetId = HRESULT WINAPI(PCWSTR);
     SetId* set = SystemFunction<SetId>(L"shell32.dll", "SetCurrentProcessExplicitAppUserModelID");
     if (set == nullptr) {
-        error = static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError()));
+        error = SystemError{ErrorKind::failed, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError()))};
         return false;
     }
     const HRESULT result = set(id.c_str());
-    error = static_cast<std::uint32_t>(result);
+    error = SUCCEEDED(result) ? SystemError() : SystemError{ErrorKind::failed, static_cast<std::uint32_t>(result)};
     return SUCCEEDED(result);
 }
 
@@ -398,15 +398,15 @@ bool Win32Registry::RegistryText(const std::wstring& keyPath, const std::wstring
 
 void Win32Libraries::AddLibraryFolder(const std::wstring& folder) { AddDllDirectory(folder.c_str()); }
 
-ModuleHandle Win32Libraries::LoadLibraryAt(const std::wstring& path, std::uint32_t& error) {
+ModuleHandle Win32Libraries::LoadLibraryAt(const std::wstring& path, SystemError& error) {
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-    if (module == nullptr) error = GetLastError();
+    if (module == nullptr) error = LastSystemError();
     return module;
 }
 
-void* Win32Libraries::LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) {
+void* Win32Libraries::LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) {
     FARPROC symbol = GetProcAddress(static_cast<HMODULE>(module), name);
-    if (symbol == nullptr) error = GetLastError();
+    if (symbol == nullptr) error = LastSystemError();
     return reinterpret_cast<void*>(symbol);
 }
 
@@ -570,7 +570,7 @@ std::int64_t Win32Processes::WallClockSeconds() {
     return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
 }
 
-bool Win32Processes::RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+bool Win32Processes::RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) {
     std::wstring executable;
     if (!platform_.environment().ModuleFileName(executable, error)) return false;
     SetEnvironmentVariableW(variable.c_str(), value.c_str());
@@ -638,7 +638,7 @@ void FinishStartedProcess(const PROCESS_INFORMATION& process, bool wait, std::ui
 }  // namespace
 
 bool Win32Processes::StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
-                                  std::uint32_t& exitCode, std::uint32_t& error) {
+                                  std::uint32_t& exitCode, SystemError& error) {
     std::wstring mutableLine = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -652,7 +652,7 @@ bool Win32Processes::StartProcess(const std::wstring& application, const std::ws
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, platform_.Console(), 0, nullptr,
                         nullptr, &startup, &process)) {
-        error = GetLastError();
+        error = LastSystemError();
         return false;
     }
     FinishStartedProcess(process, wait, exitCode);
@@ -687,7 +687,7 @@ std::wstring EnvironmentWith(const std::wstring& variable, const std::wstring& v
 // with a console of its own that nobody sees, and no handles of this process.
 bool Win32Processes::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
                                             const std::wstring& variable, const std::wstring& value, bool wait,
-                                            std::uint32_t& exitCode, std::uint32_t& error) {
+                                            std::uint32_t& exitCode, SystemError& error) {
     std::wstring mutableLine = commandLine;
     std::wstring environment = EnvironmentWith(variable, value);
     STARTUPINFOW startup = {};
@@ -698,7 +698,7 @@ bool Win32Processes::StartBackgroundProcess(const std::wstring& application, con
     const DWORD flags = IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT;
     if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, flags, &environment[0], nullptr,
                         &startup, &process)) {
-        error = GetLastError();
+        error = LastSystemError();
         return false;
     }
     FinishStartedProcess(process, wait, exitCode);

@@ -14,14 +14,14 @@ class Win32Files : public FileSystem {
 public:
     bool FileExists(const std::wstring& path) override;
     std::vector<std::wstring> FindFiles(const std::wstring& pattern) override;
-    std::uint32_t CreateFolder(const std::wstring& path) override;
+    SystemError CreateFolder(const std::wstring& path) override;
     bool CanWriteIn(const std::wstring& folder) override;
     void SetCurrentFolder(const std::wstring& path) override;
     std::uint16_t ImageMachine(const std::wstring& path) override;
     bool ReadSettingsText(const std::wstring& path, std::wstring& text) override;
     bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value, const std::wstring& path) override;
     bool RemoveFile(const std::wstring& path) override;
-    std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
+    SystemError ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override;
     bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override;
     bool RenameFile(const std::wstring& from, const std::wstring& to) override;
     bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override;
@@ -31,7 +31,7 @@ public:
 class Win32Environment : public Environment {
 public:
     std::wstring CommandLine() override;
-    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
+    bool ModuleFileName(std::wstring& path, SystemError& error) override;
     bool GetEnvironment(const std::wstring& name, std::wstring& value) override;
     // In launcher/user_folders_win32.cpp.
     bool KnownUserFolder(UserFolderKind kind, std::wstring& folder) override;
@@ -52,8 +52,8 @@ public:
 class Win32Libraries : public Libraries {
 public:
     void AddLibraryFolder(const std::wstring& folder) override;
-    ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) override;
-    void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) override;
+    ModuleHandle LoadLibraryAt(const std::wstring& path, SystemError& error) override;
+    void* LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) override;
     // In launcher/embedded_settings_win32.cpp.
     std::vector<unsigned char> ReadResourceData(unsigned id) override;
     ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) override;
@@ -62,9 +62,9 @@ public:
 class Win32Processes : public Processes {
 public:
     explicit Win32Processes(Win32Platform& platform) : platform_(platform) {}
-    bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) override;
+    bool SetProcessPriority(ProcessPriority priority, SystemError& error) override;
     // Through shell32, loaded for it alone.
-    bool SetAppUserModelId(const std::wstring& id, std::uint32_t& error) override;
+    bool SetAppUserModelId(const std::wstring& id, SystemError& error) override;
     MemoryStatus QueryMemory() override;
     LocalTime CurrentLocalTime() override;
     std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) override;
@@ -75,11 +75,12 @@ public:
     void EndThread(ThreadHandle thread, std::uint32_t threadId) override;
     void SignalEvent(EventHandle event) override;
     std::int64_t WallClockSeconds() override;
-    bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) override;
-    bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait, std::uint32_t& exitCode, std::uint32_t& error) override;
+    bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) override;
+    bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
+                      std::uint32_t& exitCode, SystemError& error) override;
     bool StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
                                 const std::wstring& variable, const std::wstring& value, bool wait,
-                                std::uint32_t& exitCode, std::uint32_t& error) override;
+                                std::uint32_t& exitCode, SystemError& error) override;
     // In launcher/service_win32.cpp.
     bool RunAsService(const ServiceRun& run, std::int32_t& exitCode) override;
     std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile) override;
@@ -152,6 +153,9 @@ void WriteConsoleError(const std::wstring& text);
 // Windows made before the runtime is known (message boxes, the "JRE Not
 // Found" dialog) scale on each monitor, whatever the process settles on.
 void UsePerMonitorDpiOnThisThread();
+
+// GetLastError() with the kind it stands for: take it right after the call that failed.
+inline SystemError LastSystemError() { return FromWin32Code(GetLastError()); }
 
 // Text in a code page (CP_THREAD_ACP, CP_UTF8); empty when it cannot be converted.
 std::string ToCodePage(const std::wstring& text, unsigned codePage);

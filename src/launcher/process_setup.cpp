@@ -25,13 +25,13 @@ const wchar_t* PriorityName(ProcessPriority priority) {
 
 void ApplyProcessIdentity(Platform& platform, const ProcessSettings& process) {
     Trace* trace = platform.trace;
-    std::uint32_t error = 0;
+    SystemError error;
     if (!process.appUserModelId.empty()) {
         const bool given = platform.processes().SetAppUserModelId(process.appUserModelId, error);
         if (trace) {
             trace->Line(given ? L"process: AppUserModelID " + process.appUserModelId + L" set"
                               : L"process: AppUserModelID " + process.appUserModelId + L" not set (error " +
-                                    HexText(error, 8) + L")");
+                                    HexText(ErrorNumber(error), 8) + L")");
         }
     }
     if (process.priority == ProcessPriority::unchanged) return;
@@ -40,7 +40,8 @@ void ApplyProcessIdentity(Platform& platform, const ProcessSettings& process) {
         if (trace) trace->Line(L"process: priority " + name);
         return;
     }
-    const std::wstring notice = L"Process Priority \"" + name + L"\" was refused (error " + DecimalText(error) +
+    const std::wstring notice = L"Process Priority \"" + name + L"\" was refused (error " +
+                                DecimalText(ErrorNumber(error)) +
                                 L"): the application runs at the priority the launcher was started with";
     platform.desktop().WriteNotice(notice);
     if (trace) trace->Line(L"process: " + notice);

@@ -254,7 +254,7 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     // A service runs where nobody sees a window, whatever its window station says.
     platform.SetUnseen();
     std::wstring executable;
-    std::uint32_t error = 0;
+    SystemError error;
     if (platform.environment().ModuleFileName(executable, error)) {
         // The manager starts services in the system folder; relative files
         // of the service are its executable's neighbours.

@@ -31,7 +31,7 @@ LayeredValue LayeredLookup(const IniDocument& file, const IniDocument& embedded,
 }
 
 std::int32_t IniFileStore::Probe(unsigned char (&buffer)[4]) {
-    return static_cast<std::int32_t>(platform_.files().ProbeFile(path_, buffer));
+    return static_cast<std::int32_t>(ErrorNumber(platform_.files().ProbeFile(path_, buffer)));
 }
 
 void IniFileStore::TraceRead(const std::wstring& section, const std::wstring& key, const std::wstring& value,

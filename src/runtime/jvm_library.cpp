@@ -91,15 +91,16 @@ bool CanRunJvmLibrary(Platform& platform, const StartableMachines& machines, con
 
 StageOutcome LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle owner, JvmEntryPoints& entries) {
     platform.libraries().AddLibraryFolder(RemovePathComponents(path, 2));
-    std::uint32_t error = 0;
+    SystemError error;
     ModuleHandle module = platform.libraries().LoadLibraryAt(path, error);
     if (Trace* trace = platform.trace) {
-        trace->Line(L"jvm: library " + path + (module != nullptr ? std::wstring(L" loaded")
-                                                                 : L" not loaded, error " + DecimalText(error)) +
-                    L", DLL folder " + RemovePathComponents(path, 2));
+        trace->Line(
+            L"jvm: library " + path +
+            (module != nullptr ? std::wstring(L" loaded") : L" not loaded, error " + DecimalText(ErrorNumber(error))) +
+            L", DLL folder " + RemovePathComponents(path, 2));
     }
     if (module == nullptr) {
-        ShowFormattedError(platform, owner, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(error));
+        ShowFormattedError(platform, owner, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(ErrorNumber(error)));
         return StageOutcome::EndWithCode(kStartFailed);
     }
     void* create = platform.libraries().LibrarySymbol(module, "JNI_CreateJavaVM", error);
@@ -108,10 +109,10 @@ StageOutcome LoadJvmLibrary(Platform& platform, const std::wstring& path, Window
     if (create == nullptr || defaults == nullptr) {
         ShowFormattedError(platform, owner, IDS_WINDOWS_EXCEPTION,
                            platform.desktop().LoadResourceString(IDS_NO_CREATE_JAVA_VM),
-                           static_cast<std::int32_t>(error));
+                           static_cast<std::int32_t>(ErrorNumber(error)));
         return StageOutcome::EndWithCode(kStartFailed);
     }
-    std::uint32_t ignored = 0;
+    SystemError ignored;
     entries.createJavaVm = reinterpret_cast<CreateJavaVmFunction>(create);
     entries.getDefaultJavaVmInitArgs = reinterpret_cast<GetDefaultJavaVmInitArgsFunction>(defaults);
     entries.findClassFromBootLoader = reinterpret_cast<FindClassFromBootLoaderFunction>(

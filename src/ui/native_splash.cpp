@@ -24,7 +24,7 @@ static_assert(std::is_same<CloseAction::Function, void(__cdecl*)()>::value, "C c
 
 template <typename Function>
 Function Entry(Platform& platform, ModuleHandle library, const char* name) {
-    std::uint32_t ignored = 0;
+    SystemError ignored;
     return reinterpret_cast<Function>(platform.libraries().LibrarySymbol(library, name, ignored));
 }
 
@@ -36,7 +36,7 @@ bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wst
     if (libraryPath.find(L'\\') != std::wstring::npos) platform.libraries().AddLibraryFolder(FolderOf(libraryPath));
     if (jvmLibraryPath.find(L'\\') != std::wstring::npos)
         platform.libraries().AddLibraryFolder(FolderOf(jvmLibraryPath));
-    std::uint32_t error = 0;
+    SystemError error;
     ModuleHandle library = platform.libraries().LoadLibraryAt(libraryPath, error);
     if (library == nullptr) return false;
 

@@ -224,21 +224,23 @@ void StartCacheAssembly(Platform& platform, ClassDataRecording& recording) {
         TraceLine(platform, L"the runtime recorded nothing in " + configuration + L", no cache assembled");
         return;
     }
-    std::uint32_t exitCode = 0, error = 0;
+    std::uint32_t exitCode = 0;
+    SystemError error;
     if (platform.processes().StartBackgroundProcess(recording.assemblyProgram, platform.environment().CommandLine(),
                                                     kCacheAssemblyVariable, recording.assemblyMarker, false, exitCode,
                                                     error)) {
         TraceLine(platform, L"assembling the cache from " + configuration + L" in the background");
         return;
     }
-    TraceLine(platform, L"the assembly process could not be started (error " + DecimalText(error) + L")");
+    TraceLine(platform, L"the assembly process could not be started (error " + DecimalText(ErrorNumber(error)) + L")");
     platform.files().RemoveFile(configuration);
 }
 
 std::uint32_t SuperviseCacheAssembly(Platform& platform, const ClassDataRecording& recording) {
     if (recording.assembling.empty()) return 0;
     platform.files().RemoveFile(recording.assembling);
-    std::uint32_t exitCode = 1, error = 0;
+    std::uint32_t exitCode = 1;
+    SystemError error;
     const bool started = platform.processes().StartBackgroundProcess(
         recording.assemblyProgram, platform.environment().CommandLine(), kCacheAssemblyVariable,
         recording.assemblyMarker + kAssemblyVmSuffix, true, exitCode, error);
@@ -246,8 +248,9 @@ std::uint32_t SuperviseCacheAssembly(Platform& platform, const ClassDataRecordin
     if (written && platform.files().RenameFile(recording.assembling, recording.mappedCache)) {
         TraceLine(platform, L"ahead-of-time cache assembled: " + recording.mappedCache);
     } else {
-        TraceLine(platform, started ? L"the assembly VM ended with " + DecimalText(exitCode) + L", no cache"
-                                    : L"the assembly VM could not be started (error " + DecimalText(error) + L")");
+        TraceLine(platform,
+                  started ? L"the assembly VM ended with " + DecimalText(exitCode) + L", no cache"
+                          : L"the assembly VM could not be started (error " + DecimalText(ErrorNumber(error)) + L")");
         platform.files().RemoveFile(recording.assembling);
     }
     platform.files().RemoveFile(recording.cacheRecording);

@@ -13,8 +13,6 @@
 namespace zorv {
 namespace {
 
-constexpr std::uint32_t kAlreadyExists = 183;
-
 // False with the runtime's reason when the stream cannot be made; the
 // standard stream then stays as it was.
 bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter,
@@ -108,8 +106,8 @@ bool EnsureFolders(Platform& platform, const std::wstring& path) {
         if (i > 0) folder += L'\\';
         folder += parts[i];
         if (i == 0 && !firstIsFolder) continue;
-        std::uint32_t error = platform.files().CreateFolder(folder);
-        if (error != 0 && error != kAlreadyExists && !isUnc) return false;
+        const SystemError error = platform.files().CreateFolder(folder);
+        if (error.Failed() && !error.Is(ErrorKind::alreadyExists) && !isUnc) return false;
     }
     return true;
 }

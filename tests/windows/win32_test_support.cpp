@@ -11,7 +11,7 @@
 namespace zorv {
 namespace wintest {
 
-bool RecordingPlatform::Environment::ModuleFileName(std::wstring& path, std::uint32_t& error) {
+bool RecordingPlatform::Environment::ModuleFileName(std::wstring& path, SystemError& error) {
     if (owner_.modulePath.empty()) return Win32Environment::ModuleFileName(path, error);
     path = owner_.modulePath;
     return true;

@@ -36,8 +36,8 @@ public:
 private:
     class Environment : public Win32Environment {
     public:
-        explicit Environment(RecordingPlatform& owner) : Win32Environment(owner), owner_(owner) {}
-        bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
+        explicit Environment(RecordingPlatform& owner) : owner_(owner) {}
+        bool ModuleFileName(std::wstring& path, SystemError& error) override;
 
     private:
         RecordingPlatform& owner_;

@@ -29,9 +29,9 @@ PosixPlatform::PosixPlatform() {
     Use(processes_);
 }
 
-bool PosixPlatform::Environment::ModuleFileName(std::wstring& path, std::uint32_t& error) {
+bool PosixPlatform::Environment::ModuleFileName(std::wstring& path, SystemError& error) {
     if (owner_.modulePath.empty()) {
-        error = 2;
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
     path = owner_.modulePath;

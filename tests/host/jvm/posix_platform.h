@@ -40,7 +40,7 @@ private:
     public:
         explicit Environment(PosixPlatform& owner) : PosixEnvironment(owner), owner_(owner) {}
         std::wstring CommandLine() override { return owner_.commandLine; }
-        bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
+        bool ModuleFileName(std::wstring& path, SystemError& error) override;
 
     private:
         PosixPlatform& owner_;

@@ -141,13 +141,13 @@ public:
             auto found = fake_.listings.find(pattern);
             return found == fake_.listings.end() ? std::vector<std::wstring>() : found->second;
         }
-        std::uint32_t CreateFolder(const std::wstring& path) override {
+        SystemError CreateFolder(const std::wstring& path) override {
             auto failing = fake_.folderErrors.find(path);
-            if (failing != fake_.folderErrors.end()) return failing->second;
+            if (failing != fake_.folderErrors.end()) return FromWin32Code(failing->second);
             if (std::find(fake_.createdFolders.begin(), fake_.createdFolders.end(), path) != fake_.createdFolders.end())
-                return 183;
+                return SystemError{ErrorKind::alreadyExists};
             fake_.createdFolders.push_back(path);
-            return 0;
+            return SystemError();
         }
         bool CanWriteIn(const std::wstring& folder) override { return fake_.readOnlyFolders.count(folder) == 0; }
         void SetCurrentFolder(const std::wstring& path) override { fake_.currentFolder = path; }
@@ -183,9 +183,9 @@ public:
             fake_.existingFiles.insert(to);
             return true;
         }
-        std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override {
+        SystemError ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override {
             for (unsigned char& byte : buffer) byte = 0;
-            return fake_.settingsFiles.count(path) != 0 ? 0 : 2;
+            return fake_.settingsFiles.count(path) != 0 ? SystemError() : SystemError{ErrorKind::notFound};
         }
         bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override {
             auto found = fake_.stamps.find(path);
@@ -204,9 +204,9 @@ public:
         explicit Environment(FakePlatform& fake) : fake_(fake) {}
 
         std::wstring CommandLine() override { return fake_.commandLine; }
-        bool ModuleFileName(std::wstring& path, std::uint32_t& error) override {
+        bool ModuleFileName(std::wstring& path, SystemError& error) override {
             if (fake_.moduleFails) {
-                error = 5;
+                error = SystemError{ErrorKind::accessDenied};
                 return false;
             }
             path = fake_.modulePath;
@@ -263,12 +263,12 @@ public:
     public:
         explicit Libraries(FakePlatform& fake) : fake_(fake) {}
         void AddLibraryFolder(const std::wstring&) override {}
-        ModuleHandle LoadLibraryAt(const std::wstring&, std::uint32_t& error) override {
-            error = 126;
+        ModuleHandle LoadLibraryAt(const std::wstring&, SystemError& error) override {
+            error = SystemError{ErrorKind::libraryNotLoaded};
             return nullptr;
         }
-        void* LibrarySymbol(ModuleHandle, const char*, std::uint32_t& error) override {
-            error = 127;
+        void* LibrarySymbol(ModuleHandle, const char*, SystemError& error) override {
+            error = SystemError{ErrorKind::symbolMissing};
             return nullptr;
         }
         std::vector<unsigned char> ReadResourceData(unsigned id) override {
@@ -288,12 +288,12 @@ public:
     class Processes : public zorv::Processes {
     public:
         explicit Processes(FakePlatform& fake) : fake_(fake) {}
-        bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) override {
+        bool SetProcessPriority(ProcessPriority priority, SystemError& error) override {
             fake_.processCalls.push_back(L"priority " + std::to_wstring(static_cast<int>(priority)));
-            error = 5;
+            error = SystemError{ErrorKind::accessDenied};
             return !fake_.refusePriority;
         }
-        bool SetAppUserModelId(const std::wstring& id, std::uint32_t&) override {
+        bool SetAppUserModelId(const std::wstring& id, SystemError&) override {
             fake_.processCalls.push_back(L"aumid " + id);
             return true;
         }
@@ -321,14 +321,13 @@ public:
             return RefuseServiceCommand(fake_.desktop());
         }
         std::int32_t RemoveService(const std::wstring&) override { return RefuseServiceCommand(fake_.desktop()); }
-        bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&,
-                          std::uint32_t& error) override {
-            error = 2;
+        bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, SystemError& error) override {
+            error = SystemError{ErrorKind::notFound};
             return false;
         }
         bool StartBackgroundProcess(const std::wstring& application, const std::wstring& line,
                                     const std::wstring& variable, const std::wstring& value, bool wait,
-                                    std::uint32_t& exitCode, std::uint32_t&) override {
+                                    std::uint32_t& exitCode, SystemError&) override {
             fake_.backgroundStarts.push_back(application + L" | " + line + L" | " + variable + L"=" + value);
             if (wait) exitCode = fake_.backgroundExitCode;
             if (!fake_.backgroundWrites.empty()) fake_.existingFiles.insert(fake_.backgroundWrites);

@@ -61,19 +61,19 @@ private:
     class LoadingLibraries : public Libraries {
     public:
         using Libraries::Libraries;
-        ModuleHandle LoadLibraryAt(const std::wstring&, std::uint32_t&) override { return &fake_; }
-        void* LibrarySymbol(ModuleHandle, const char* name, std::uint32_t& error) override {
+        ModuleHandle LoadLibraryAt(const std::wstring&, SystemError&) override { return &fake_; }
+        void* LibrarySymbol(ModuleHandle, const char* name, SystemError& error) override {
             if (std::strcmp(name, "JNI_CreateJavaVM") == 0) return reinterpret_cast<void*>(&RefusingVm::Create);
             if (std::strcmp(name, "JNI_GetDefaultJavaVMInitArgs") == 0)
                 return reinterpret_cast<void*>(&RefusingVm::Defaults);
-            error = 127;
+            error = SystemError{ErrorKind::symbolMissing};
             return nullptr;
         }
     };
     class RestartingProcesses : public Processes {
     public:
         RestartingProcesses(LoadingPlatform& loading) : Processes(loading), loading_(loading) {}
-        bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t&) override {
+        bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError&) override {
             loading_.restarts.push_back(variable + L"=" + value);
             return true;
         }
