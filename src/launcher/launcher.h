@@ -56,12 +56,12 @@ private:
 struct SplashScreen {
     std::wstring picturePath;
     bool shadow = false;
-    ThreadHandle thread = nullptr;
-    std::uint32_t threadId = 0;
     std::unique_ptr<SplashScreenWindow> window;
     // Owner of every error box. Written by the splash thread, read by others.
     std::atomic<WindowHandle> windowHandle{nullptr};
     CloseAction nativeClose;
+    // Last, so that it ends before the window and the handle it serves go.
+    MessageLoopThread thread;
 };
 
 // This start's part in the single-instance channel.

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launcher/system_error.h"
@@ -219,6 +220,33 @@ struct ServiceRun {
     void* context = nullptr;
 };
 
+class Processes;
+
+// A thread that runs a message loop, owned: ending it, or destroying its
+// owner, posts it the quit message, waits for its end and closes it,
+// through the role that started it.
+class MessageLoopThread {
+public:
+    MessageLoopThread() = default;
+    MessageLoopThread(Processes& processes, ThreadHandle handle, std::uint32_t id)
+        : processes_(&processes), handle_(handle), id_(id) {}
+    MessageLoopThread(MessageLoopThread&& other) noexcept { *this = std::move(other); }
+    MessageLoopThread& operator=(MessageLoopThread&& other) noexcept;
+    MessageLoopThread(const MessageLoopThread&) = delete;
+    MessageLoopThread& operator=(const MessageLoopThread&) = delete;
+    ~MessageLoopThread() { End(); }
+
+    explicit operator bool() const { return handle_ != nullptr; }
+    std::uint32_t Id() const { return id_; }
+    // Nothing happens when there is no thread.
+    void End();
+
+private:
+    Processes* processes_ = nullptr;
+    ThreadHandle handle_ = nullptr;
+    std::uint32_t id_ = 0;
+};
+
 // Files, and the settings files among them.
 class FileSystem {
 public:
@@ -360,11 +388,11 @@ public:
     virtual bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
                            std::uint32_t& exitCode) = 0;
     virtual void SleepForever() = 0;
-    // Starts routine on a new thread with the default stack, at once; false
-    // when it cannot be started.
-    virtual bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) = 0;
-    // Ends a thread that runs a message loop: posts it the quit message, waits
-    // for its end and closes its handle. Nothing happens for a null handle.
+    // Starts routine on a new thread with the default stack, at once; no
+    // thread when it cannot be started.
+    virtual MessageLoopThread StartThread(ThreadRoutine routine, void* argument) = 0;
+    // What MessageLoopThread::End asks of the role that started the thread:
+    // posts it the quit message, waits for its end and closes its handle.
     virtual void EndThread(ThreadHandle thread, std::uint32_t threadId) = 0;
     virtual void SignalEvent(EventHandle event) = 0;
 
@@ -449,6 +477,27 @@ public:
     // unknown). Nothing where windows know no DPI.
     virtual void SetDpiAwareness(int featureRelease) { (void)featureRelease; }
 };
+
+inline MessageLoopThread& MessageLoopThread::operator=(MessageLoopThread&& other) noexcept {
+    if (this != &other) {
+        End();
+        processes_ = other.processes_;
+        handle_ = other.handle_;
+        id_ = other.id_;
+        other.processes_ = nullptr;
+        other.handle_ = nullptr;
+        other.id_ = 0;
+    }
+    return *this;
+}
+
+inline void MessageLoopThread::End() {
+    if (handle_ == nullptr) return;
+    processes_->EndThread(handle_, id_);
+    processes_ = nullptr;
+    handle_ = nullptr;
+    id_ = 0;
+}
 
 // Where the system has no service manager to install a service with: says
 // so, and gives the exit code of a refused command.

@@ -143,7 +143,7 @@ public:
                    std::uint32_t& exitCode) override;
     void SleepForever() override;
     // No splash window of our own on Linux: StartSplash goes on without one.
-    bool StartThread(ThreadRoutine, void*, ThreadHandle&, std::uint32_t&) override { return false; }
+    MessageLoopThread StartThread(ThreadRoutine, void*) override { return MessageLoopThread(); }
     void EndThread(ThreadHandle, std::uint32_t) override {}
     void SignalEvent(EventHandle event) override {
         if (event != nullptr) static_cast<PosixEvent*>(event)->Set();

@@ -536,15 +536,13 @@ void Win32Processes::SleepForever() {
     for (;;) Sleep(INFINITE);
 }
 
-bool Win32Processes::StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) {
+MessageLoopThread Win32Processes::StartThread(ThreadRoutine routine, void* argument) {
     std::unique_ptr<ThreadStart> start(new ThreadStart{routine, argument});
     DWORD id = 0;
     HANDLE created = CreateThread(nullptr, 0, OwningThreadTrampoline, start.get(), 0, &id);
-    if (created == nullptr) return false;
+    if (created == nullptr) return MessageLoopThread();
     start.release();
-    thread = created;
-    threadId = id;
-    return true;
+    return MessageLoopThread(*this, created, id);
 }
 
 void Win32Processes::EndThread(ThreadHandle thread, std::uint32_t threadId) {

@@ -71,7 +71,7 @@ public:
     std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) override;
     bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument, std::uint32_t& exitCode) override;
     void SleepForever() override;
-    bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) override;
+    MessageLoopThread StartThread(ThreadRoutine routine, void* argument) override;
     void EndThread(ThreadHandle thread, std::uint32_t threadId) override;
     void SignalEvent(EventHandle event) override;
     std::int64_t WallClockSeconds() override;

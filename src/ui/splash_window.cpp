@@ -114,17 +114,12 @@ void Launcher::StartSplash(const PresentationSettings& presentation, const std::
         return;
     splash.window = platform.desktop().NewSplashScreenWindow();
     if (splash.window == nullptr) return;
-    if (!platform.processes().StartThread(SplashThreadMain, &splash, splash.thread, splash.threadId)) {
-        splash.thread = nullptr;
-        splash.threadId = 0;
-    }
+    splash.thread = platform.processes().StartThread(SplashThreadMain, &splash);
 }
 
 void CloseSplash(Platform& platform, SplashScreen& splash) {
     if (splash.window == nullptr) return;
-    platform.processes().EndThread(splash.thread, splash.threadId);
-    splash.thread = nullptr;
-    splash.threadId = 0;
+    splash.thread.End();
     splash.window.reset();
 }
 

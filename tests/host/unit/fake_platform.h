@@ -305,13 +305,13 @@ public:
         void SleepForever() override {}
         // Threads run to their end inside StartThread, so a splash window's Serve
         // has recorded what it was given by the time StartSplash returns.
-        bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread,
-                         std::uint32_t& threadId) override {
-            if (fake_.refuseThreads) return false;
+        MessageLoopThread StartThread(ThreadRoutine routine, void* argument) override {
+            if (fake_.refuseThreads) return MessageLoopThread();
             routine(argument);
-            thread = reinterpret_cast<ThreadHandle>(static_cast<std::uintptr_t>(++fake_.threadsStarted));
-            threadId = static_cast<std::uint32_t>(fake_.threadsStarted);
-            return true;
+            ++fake_.threadsStarted;
+            return MessageLoopThread(*this,
+                                     reinterpret_cast<ThreadHandle>(static_cast<std::uintptr_t>(fake_.threadsStarted)),
+                                     static_cast<std::uint32_t>(fake_.threadsStarted));
         }
         void EndThread(ThreadHandle thread, std::uint32_t threadId) override {
             if (thread != nullptr) fake_.threadsEnded.push_back(threadId);
