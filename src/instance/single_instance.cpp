@@ -23,7 +23,7 @@ void GoWithoutTheMode(Platform& platform, SingleInstance& instance, const std::w
     if (platform.trace) platform.trace->Line(L"single instance: off: " + why);
     instance.channel.reset();
     instance.block = nullptr;
-    instance.startEvent = nullptr;
+    instance.startEvent = false;
     instance.active = false;
 }
 
@@ -37,7 +37,7 @@ void OpenAsFirstInstance(SecondaryRequests& requests, const std::wstring& baseNa
     unsigned char* block = instance.block;
     instance.startEvent = channel.CreateStartEvent(StartEventName(baseName));
     const std::uint32_t message = channel.RegisterMessage(baseName);
-    if (instance.startEvent == nullptr || message == 0) {
+    if (!instance.startEvent || message == 0) {
         return GoWithoutTheMode(platform, instance, L"the start event or the message cannot be made for " + baseName);
     }
     WriteBlockField(block, kMessageIdOffset, message);
@@ -182,7 +182,7 @@ std::int32_t Launcher::RunSecondInstance() {
 void CloseSingleInstance(SingleInstance& instance) {
     instance.channel.reset();
     instance.block = nullptr;
-    instance.startEvent = nullptr;
+    instance.startEvent = false;
 }
 
 bool ServeSecondaryRequest(SecondaryRequests& requests, std::uint32_t requesterThreadId) {

@@ -71,7 +71,7 @@ struct SingleInstance {
     // The mapped block; the channel owns it, its mapping and the listener.
     unsigned char* block = nullptr;
     std::unique_ptr<InstanceChannel> channel;
-    EventHandle startEvent = nullptr;  // owned by the channel
+    bool startEvent = false;  // the channel made its start event
 };
 
 // Ends the splash thread and its window; the runtime's splash library stays.

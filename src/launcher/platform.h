@@ -23,7 +23,6 @@ class Trace;
 
 using WindowHandle = void*;
 using ModuleHandle = void*;
-using EventHandle = void*;
 using ThreadHandle = void*;
 
 struct LocalTime {
@@ -147,8 +146,11 @@ public:
     virtual unsigned char* OpenBlock(const std::wstring& name, std::size_t size, bool& existed) = 0;
 
     // First instance.
-    // The named manual-reset event, not set; null when it cannot be created.
-    virtual EventHandle CreateStartEvent(const std::wstring& name) = 0;
+    // Makes the named manual-reset event, not set, that request threads wait
+    // for; false when it cannot be created.
+    virtual bool CreateStartEvent(const std::wstring& name) = 0;
+    // Sets it: main is being called, requests may go on.
+    virtual void SetStartEvent() = 0;
     // The registered window message of this name; 0 when there is none.
     virtual std::uint32_t RegisterMessage(const std::wstring& name) = 0;
     virtual std::uint32_t CurrentProcessId() = 0;
@@ -394,7 +396,6 @@ public:
     // What MessageLoopThread::End asks of the role that started the thread:
     // posts it the quit message, waits for its end and closes its handle.
     virtual void EndThread(ThreadHandle thread, std::uint32_t threadId) = 0;
-    virtual void SignalEvent(EventHandle event) = 0;
 
     // Starts this program again as it was started (its command line, the
     // working folder it has now, its console and standard handles), with

@@ -145,9 +145,6 @@ public:
     // No splash window of our own on Linux: StartSplash goes on without one.
     MessageLoopThread StartThread(ThreadRoutine, void*) override { return MessageLoopThread(); }
     void EndThread(ThreadHandle, std::uint32_t) override {}
-    void SignalEvent(EventHandle event) override {
-        if (event != nullptr) static_cast<PosixEvent*>(event)->Set();
-    }
     std::int64_t WallClockSeconds() override;
     bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) override;
     bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, SystemError& error) override {

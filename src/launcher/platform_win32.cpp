@@ -556,8 +556,6 @@ void Win32Processes::EndThread(ThreadHandle thread, std::uint32_t threadId) {
     WaitForSingleObject(owned.get(), INFINITE);
 }
 
-void Win32Processes::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE>(event)); }
-
 void Win32Desktop::MakeProcessDpiAware() { SetProcessDPIAware(); }
 
 std::int64_t Win32Processes::WallClockSeconds() {

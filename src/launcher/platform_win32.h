@@ -73,7 +73,6 @@ public:
     void SleepForever() override;
     MessageLoopThread StartThread(ThreadRoutine routine, void* argument) override;
     void EndThread(ThreadHandle thread, std::uint32_t threadId) override;
-    void SignalEvent(EventHandle event) override;
     std::int64_t WallClockSeconds() override;
     bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) override;
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,

@@ -363,7 +363,7 @@ StageOutcome InvokeMain(Platform& platform, HostedVm& vm, const MainCall& call) 
         env->ExceptionDescribe();
         return fail();
     }
-    if (call.startEvent != nullptr) platform.processes().SignalEvent(call.startEvent);
+    if (call.instance != nullptr) call.instance->SetStartEvent();
     if (service != nullptr) service->Running(&StopServiceApplication, call.service, StopTimeoutMs(call.service->settings));
 
     CallMain(env, mainClassRef, mainMethod, shape, args);

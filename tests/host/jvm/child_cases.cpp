@@ -48,7 +48,8 @@ class ReportingChannel : public InstanceChannel {
 public:
     explicit ReportingChannel(Report& report) : report_(report) {}
     unsigned char* OpenBlock(const std::wstring&, std::size_t, bool&) override { return nullptr; }
-    EventHandle CreateStartEvent(const std::wstring&) override { return nullptr; }
+    bool CreateStartEvent(const std::wstring&) override { return false; }
+    void SetStartEvent() override {}
     std::uint32_t RegisterMessage(const std::wstring&) override { return 0; }
     std::uint32_t CurrentProcessId() override { return 0; }
     std::uint32_t StartListener(std::uint32_t, RequestRoutine, void*) override { return 0; }

@@ -316,7 +316,6 @@ public:
         void EndThread(ThreadHandle thread, std::uint32_t threadId) override {
             if (thread != nullptr) fake_.threadsEnded.push_back(threadId);
         }
-        void SignalEvent(EventHandle) override {}
         std::int32_t InstallService(const ServicePlan&, const std::wstring&) override {
             return RefuseServiceCommand(fake_.desktop());
         }
