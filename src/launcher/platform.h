@@ -21,6 +21,9 @@ namespace zorv {
 class RuntimeNotFoundDialog;
 class Trace;
 
+// Handles that cross the seam unowned: a window belongs to whoever made it,
+// a library stays loaded, and a thread's handle is held by its
+// MessageLoopThread alone.
 using WindowHandle = void*;
 using ModuleHandle = void*;
 using ThreadHandle = void*;
@@ -356,6 +359,9 @@ public:
 
     // Failures come back with the system's error taken right after the call.
     virtual void AddLibraryFolder(const std::wstring& folder) = 0;
+    // A library loaded here stays for the process's life (a VM cannot be
+    // unloaded, nor the splash library the runtime may still call), so its
+    // handle is owned by nobody and never closed.
     virtual ModuleHandle LoadLibraryAt(const std::wstring& path, SystemError& error) = 0;
     virtual void* LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) = 0;
 
