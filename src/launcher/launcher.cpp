@@ -68,7 +68,7 @@ void RunTeardown::Run(VmEnd end) {
         KeepRecording();
         return;
     }
-    CloseSplash(platform_, splash_);
+    CloseSplash(splash_);
     if (DestroyVm(vm_)) KeepRecording();
     CloseSingleInstance(instance_);
     splash_.nativeClose.Run();

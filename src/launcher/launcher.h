@@ -75,7 +75,7 @@ struct SingleInstance {
 };
 
 // Ends the splash thread and its window; the runtime's splash library stays.
-void CloseSplash(Platform& platform, SplashScreen& splash);
+void CloseSplash(SplashScreen& splash);
 // The channel stops its listener and lets its request threads end before it
 // closes the block and the event they use.
 void CloseSingleInstance(SingleInstance& instance);

@@ -117,7 +117,7 @@ void Launcher::StartSplash(const PresentationSettings& presentation, const std::
     splash.thread = platform.processes().StartThread(SplashThreadMain, &splash);
 }
 
-void CloseSplash(Platform& platform, SplashScreen& splash) {
+void CloseSplash(SplashScreen& splash) {
     if (splash.window == nullptr) return;
     splash.thread.End();
     splash.window.reset();

@@ -370,7 +370,7 @@ StageOutcome InvokeMain(Platform& platform, HostedVm& vm, const MainCall& call) 
 
     jthrowable exception = env->ExceptionOccurred();
     if (exception != nullptr) {
-        CloseSplash(platform, call.splash);
+        CloseSplash(call.splash);
         // As java does, the process ends with 1 once the VM has ended, unless
         // the user chose to go on as if main had returned.
         vm.mainThrew = true;

@@ -79,8 +79,8 @@ TEST(SplashStart, NothingToCloseWithoutPictureOrThreadAndThePictureFromTheSettin
     platform.refuseThreads = true;
     launcher.StartSplash(settings.presentation, jvm);
     EXPECT_TRUE(platform.splashesServed.empty());
-    CloseSplash(platform, launcher.splash);
-    CloseSplash(platform, launcher.splash);
+    CloseSplash(launcher.splash);
+    CloseSplash(launcher.splash);
     EXPECT_TRUE(platform.threadsEnded.empty());
     EXPECT_EQ(launcher.splash.window, nullptr);
 }
@@ -96,8 +96,8 @@ TEST(SplashStart, TheSplashThreadEndsOnceAndWithItsLastOwner) {
     launcher.StartSplash(presentation, L"C:\\jre\\bin\\server\\jvm.dll");
     ASSERT_EQ(platform.threadsStarted, 1);
     EXPECT_EQ(launcher.splash.thread.Id(), 1u);
-    CloseSplash(platform, launcher.splash);
-    CloseSplash(platform, launcher.splash);
+    CloseSplash(launcher.splash);
+    CloseSplash(launcher.splash);
     EXPECT_EQ(platform.threadsEnded, (std::vector<std::uint32_t>{1}));
     EXPECT_FALSE(launcher.splash.thread);
 
