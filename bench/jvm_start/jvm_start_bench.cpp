@@ -34,7 +34,8 @@ int HostHello() {
                                   launcher.vm.entries)
                  .Proceeds())
             return 1;
-        if (!platform.RunThread(launcher.vmStart.threadStackSize, zorv::VmThreadMain, &launcher, code)) return 1;
+        if (!platform.processes().RunThread(launcher.vmStart.threadStackSize, zorv::VmThreadMain, &launcher, code))
+            return 1;
     }
     return static_cast<int>(code);
 }

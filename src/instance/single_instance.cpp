@@ -23,7 +23,7 @@ void GoWithoutTheMode(Platform& platform, SingleInstance& instance, const std::w
     if (platform.trace) platform.trace->Line(L"single instance: off: " + why);
     instance.channel.reset();
     instance.block = nullptr;
-    instance.startEvent = nullptr;
+    instance.startEvent = false;
     instance.active = false;
 }
 
@@ -37,7 +37,7 @@ void OpenAsFirstInstance(SecondaryRequests& requests, const std::wstring& baseNa
     unsigned char* block = instance.block;
     instance.startEvent = channel.CreateStartEvent(StartEventName(baseName));
     const std::uint32_t message = channel.RegisterMessage(baseName);
-    if (instance.startEvent == nullptr || message == 0) {
+    if (!instance.startEvent || message == 0) {
         return GoWithoutTheMode(platform, instance, L"the start event or the message cannot be made for " + baseName);
     }
     WriteBlockField(block, kMessageIdOffset, message);
@@ -88,7 +88,7 @@ bool CallSecondaryMain(SecondaryRequests& requests, JNIEnv* env, std::uint32_t r
     const SingleInstance& instance = requests.instance;
     InstanceChannel& channel = *instance.channel;
     const std::wstring mainClassName = requests.vm.mainClass.Get();
-    const std::string className = platform.ToAnsi(mainClassName);
+    const std::string className = platform.environment().ToAnsi(mainClassName);
     jclass mainClass = env->FindClass(className.c_str());
     if (mainClass == nullptr) {
         DescribePending(env);
@@ -142,7 +142,7 @@ StageOutcome Launcher::OpenSingleInstance(const InstanceSettings& instance, cons
     singleInstance.active = instance.singleInstance;
     if (!singleInstance.active) return StageOutcome::Proceed();
     const std::wstring baseName = InstanceBaseName(executable);
-    singleInstance.channel = platform.NewInstanceChannel();
+    singleInstance.channel = platform.desktop().NewInstanceChannel();
     bool existed = false;
     if (singleInstance.channel != nullptr) {
         singleInstance.block = singleInstance.channel->OpenBlock(baseName, kInstanceBlockSize, existed);
@@ -172,7 +172,7 @@ std::int32_t Launcher::RunSecondInstance() {
     if (kind != ReplyKind::noSecondaryMain) return result;
     const std::wstring notice = L"The running instance of this application takes no arguments from a second start "
                                 L"(its main class has no secondaryMain); these were not delivered.";
-    platform.WriteNotice(notice);
+    platform.desktop().WriteNotice(notice);
     if (platform.trace) platform.trace->Line(L"single instance: " + notice);
     return kNoSecondaryMainExitCode;
 }
@@ -182,7 +182,7 @@ std::int32_t Launcher::RunSecondInstance() {
 void CloseSingleInstance(SingleInstance& instance) {
     instance.channel.reset();
     instance.block = nullptr;
-    instance.startEvent = nullptr;
+    instance.startEvent = false;
 }
 
 bool ServeSecondaryRequest(SecondaryRequests& requests, std::uint32_t requesterThreadId) {

@@ -276,7 +276,8 @@ public:
         return opened ? block_.data() : nullptr;
     }
 
-    EventHandle CreateStartEvent(const std::wstring&) override { return &startEvent_; }
+    bool CreateStartEvent(const std::wstring&) override { return true; }
+    void SetStartEvent() override { startEvent_.Set(); }
     std::uint32_t RegisterMessage(const std::wstring&) override { return kMessageId; }
     std::uint32_t CurrentProcessId() override { return static_cast<std::uint32_t>(getpid()); }
 

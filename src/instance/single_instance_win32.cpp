@@ -117,9 +117,12 @@ public:
         return static_cast<unsigned char*>(const_cast<void*>(view_.get()));
     }
 
-    EventHandle CreateStartEvent(const std::wstring& name) override {
+    bool CreateStartEvent(const std::wstring& name) override {
         startEvent_.reset(Mine(CreateEventW(security_.Attributes(), TRUE, FALSE, name.c_str())));
-        return startEvent_.get();
+        return static_cast<bool>(startEvent_);
+    }
+    void SetStartEvent() override {
+        if (startEvent_) SetEvent(startEvent_.get());
     }
 
     std::uint32_t RegisterMessage(const std::wstring& name) override { return RegisterWindowMessageW(name.c_str()); }
@@ -289,10 +292,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<InstanceChannel> Win32Platform::NewInstanceChannel() {
+std::unique_ptr<InstanceChannel> Win32Desktop::NewInstanceChannel() {
     std::wstring modulePath;
-    std::uint32_t error = 0;
-    ModuleFileName(modulePath, error);
+    SystemError error;
+    platform_.environment().ModuleFileName(modulePath, error);
     return std::make_unique<Win32InstanceChannel>(modulePath);
 }
 

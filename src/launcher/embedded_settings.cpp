@@ -24,7 +24,7 @@ std::wstring WideFromLittleEndian(const std::vector<unsigned char>& bytes) {
 // A pass phrase is hashed as a C string, so a NUL (the terminator a resource
 // may carry with its text) ends it.
 std::string PassPhrase(Platform& platform, const std::wstring& text) {
-    std::string narrow = platform.ToAnsi(text);
+    std::string narrow = platform.environment().ToAnsi(text);
     return narrow.substr(0, narrow.find('\0'));
 }
 
@@ -46,9 +46,9 @@ std::vector<unsigned char> EncipherEmbeddedSettings(const std::string& passPhras
 }
 
 std::wstring ReadEncipheredResource(Platform& platform, unsigned id, const std::string& passPhrase) {
-    std::vector<unsigned char> bytes = platform.ReadResourceData(id);
+    std::vector<unsigned char> bytes = platform.libraries().ReadResourceData(id);
     if (bytes.empty()) return std::wstring();
-    switch (platform.DecipherWithProvider(passPhrase, bytes)) {
+    switch (platform.libraries().DecipherWithProvider(passPhrase, bytes)) {
         case ProviderResult::deciphered:
             break;
         case ProviderResult::unavailable:

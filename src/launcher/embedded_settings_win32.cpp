@@ -35,7 +35,7 @@ HRSRC FindSettingsResource(HMODULE module, unsigned id) {
 
 }  // namespace
 
-std::vector<unsigned char> Win32Platform::ReadResourceData(unsigned id) {
+std::vector<unsigned char> Win32Libraries::ReadResourceData(unsigned id) {
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC resource = FindSettingsResource(module, id);
     if (resource == nullptr) return {};
@@ -48,7 +48,7 @@ std::vector<unsigned char> Win32Platform::ReadResourceData(unsigned id) {
     return bytes;
 }
 
-ProviderResult Win32Platform::DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) {
+ProviderResult Win32Libraries::DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) {
     HCRYPTPROV rawProvider = 0;
     if (!CryptAcquireContextW(&rawProvider, nullptr, MS_DEF_PROV_W, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
         return ProviderResult::unavailable;

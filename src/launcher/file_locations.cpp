@@ -68,13 +68,15 @@ bool UserBaseFolder(Platform& platform, UserFolderKind kind, std::wstring& base)
     const std::size_t index = static_cast<std::size_t>(kind);
     const wchar_t* underHome = conventions.userFoldersUnderHome[index];
     std::wstring found;
-    bool full = platform.GetEnvironment(conventions.userFolderVariables[index], found) && IsFullPath(found, conventions);
-    if (!full && underHome != nullptr && platform.GetEnvironment(L"HOME", found) && IsFullPath(found, conventions)) {
+    bool full = platform.environment().GetEnvironment(conventions.userFolderVariables[index], found) &&
+                IsFullPath(found, conventions);
+    if (!full && underHome != nullptr && platform.environment().GetEnvironment(L"HOME", found) &&
+        IsFullPath(found, conventions)) {
         found += L'\\';
         found += underHome;
         full = true;
     }
-    if (!full) full = platform.KnownUserFolder(kind, found) && IsFullPath(found, conventions);
+    if (!full) full = platform.environment().KnownUserFolder(kind, found) && IsFullPath(found, conventions);
     base.clear();
     if (!full) return false;
     // One "\" between folders, two only where a share's name begins.
@@ -112,11 +114,12 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
 }
 
 bool ExecutablePath(Platform& platform, std::wstring& path) {
-    std::uint32_t error = 0;
-    if (platform.ModuleFileName(path, error)) return true;
+    SystemError error;
+    if (platform.environment().ModuleFileName(path, error)) return true;
     path.clear();
-    ShowFormattedError(platform, nullptr, IDS_WINDOWS_EXCEPTION, platform.LoadResourceString(IDS_MODULE_PATH_FAILED),
-                       static_cast<std::int32_t>(error));
+    ShowFormattedError(platform, nullptr, IDS_WINDOWS_EXCEPTION,
+                       platform.desktop().LoadResourceString(IDS_MODULE_PATH_FAILED),
+                       static_cast<std::int32_t>(ErrorNumber(error)));
     return false;
 }
 
@@ -135,10 +138,10 @@ bool UserFolder(Platform& platform, const InstanceSettings& product, UserFolderK
         return false;
     }
     // The base folder itself may be missing for a new user (~/.cache).
-    if (createFolders) platform.CreatePrivateFolder(folder);
+    if (createFolders) platform.files().CreatePrivateFolder(folder);
     for (const std::wstring* name : {&product.productName, &product.productCode}) {
         folder += L"\\" + UserFolderName(*name);
-        if (createFolders) platform.CreatePrivateFolder(folder);
+        if (createFolders) platform.files().CreatePrivateFolder(folder);
     }
     return true;
 }
@@ -153,7 +156,7 @@ std::wstring UserSettingsPath(Platform& platform, const InstanceSettings& produc
 
 void ApplyWorkingDirectory(Platform& platform, const std::wstring& executable) {
     std::wstring folder = FolderOf(executable);
-    if (!folder.empty()) platform.SetCurrentFolder(folder);
+    if (!folder.empty()) platform.files().SetCurrentFolder(folder);
 }
 
 }  // namespace zorv

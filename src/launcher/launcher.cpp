@@ -68,7 +68,7 @@ void RunTeardown::Run(VmEnd end) {
         KeepRecording();
         return;
     }
-    CloseSplash(platform_, splash_);
+    CloseSplash(splash_);
     if (DestroyVm(vm_)) KeepRecording();
     CloseSingleInstance(instance_);
     splash_.nativeClose.Run();
@@ -80,7 +80,7 @@ void RunTeardown::KeepRecording() {
 
 void Restarts::ReadCarried(Platform& platform) {
     std::wstring restarts;
-    if (!platform.GetEnvironment(kRestartVariable, restarts)) return;
+    if (!platform.environment().GetEnvironment(kRestartVariable, restarts)) return;
     const std::size_t at = restarts.find(L'@');
     if (at == std::wstring::npos) return;
     inWindow_ = static_cast<std::uint32_t>(std::wcstoul(restarts.c_str(), nullptr, 10));
@@ -91,7 +91,7 @@ void Restarts::IfAsked(Platform& platform, std::int32_t restartExitCode, std::in
                        SingleInstance& instance) {
     if (restartExitCode == 0 || exitCode != restartExitCode) return;
     Trace* trace = platform.trace;
-    const std::int64_t now = platform.WallClockSeconds();
+    const std::int64_t now = platform.processes().WallClockSeconds();
     if (inWindow_ == 0 || now - windowStart_ >= kRestartWindowSeconds || now < windowStart_) {
         inWindow_ = 0;
         windowStart_ = now;
@@ -108,9 +108,9 @@ void Restarts::IfAsked(Platform& platform, std::int32_t restartExitCode, std::in
     instance.active = false;
     const std::wstring carried = DecimalText(inWindow_ + 1) + L"@" + DecimalText(windowStart_);
     if (trace) trace->Line(L"restart: exit code " + DecimalText(exitCode) + L", starting the application again (" + kRestartVariable + L"=" + carried + L")");
-    std::uint32_t error = 0;
-    if (!platform.RestartProgram(kRestartVariable, carried, error) && trace)
-        trace->Line(L"restart: the new start failed with error " + DecimalText(error));
+    SystemError error;
+    if (!platform.processes().RestartProgram(kRestartVariable, carried, error) && trace)
+        trace->Line(L"restart: the new start failed with error " + DecimalText(ErrorNumber(error)));
 }
 
 void ProcessExit::VmExiting(std::int32_t exitCode) {
@@ -131,7 +131,7 @@ Launcher::~Launcher() { teardown_.Run(VmEnd::destroyedHere); }
 
 int LaunchApplication(Platform& platform, std::unique_ptr<Trace> trace) {
     platform.trace = trace.get();
-    if (trace) trace->Line(L"launcher: command line " + platform.CommandLine());
+    if (trace) trace->Line(L"launcher: command line " + platform.environment().CommandLine());
     int result = -1;
     {
         Launcher launcher(platform);
@@ -173,7 +173,7 @@ std::int32_t Launcher::Launch() {
     run.body = &Launcher::RunService;
     run.context = this;
     std::int32_t code = -1;
-    if (platform.RunAsService(run, code)) return code;
+    if (platform.processes().RunAsService(run, code)) return code;
     return StartAndRun();
 }
 
@@ -190,19 +190,20 @@ std::int32_t Launcher::StartAndRun() {
 }
 
 std::int32_t Launcher::RunServiceCommand(ServiceCommand command) {
-    if (command == ServiceCommand::remove) return platform.RemoveService(settings.service.name);
+    if (command == ServiceCommand::remove) return platform.processes().RemoveService(settings.service.name);
     if (command == ServiceCommand::misused) {
-        platform.ShowErrorBox(nullptr, FormatPrintf(L"%s and %s take no further arguments; nothing was changed.",
-                                                    {kInstallServiceSwitch, kRemoveServiceSwitch}));
+        platform.desktop().ShowErrorBox(nullptr,
+                                        FormatPrintf(L"%s and %s take no further arguments; nothing was changed.",
+                                                     {kInstallServiceSwitch, kRemoveServiceSwitch}));
         return kServiceCommandFailed;
     }
     ServicePlan plan;
     std::wstring problem;
     if (!BuildServicePlan(settings.service, files.executable, plan, problem)) {
-        platform.ShowErrorBox(nullptr, FormatPrintf(L"The service is not installed: %s.", {problem}));
+        platform.desktop().ShowErrorBox(nullptr, FormatPrintf(L"The service is not installed: %s.", {problem}));
         return kServiceCommandFailed;
     }
-    return platform.InstallService(plan, files.settingsFile);
+    return platform.processes().InstallService(plan, files.settingsFile);
 }
 
 StageOutcome Launcher::Initialise() {
@@ -248,11 +249,12 @@ std::int32_t Launcher::Run() {
 std::int32_t Launcher::RunPairProduct() {
     const InstanceSettings& instance = settings.instance;
     std::uint32_t exitCode = 0;
-    std::uint32_t error = 0;
-    if (!platform.StartProcess(instance.pairProduct, platform.CommandLine(), instance.waitForPair, exitCode, error)) {
+    SystemError error;
+    if (!platform.processes().StartProcess(instance.pairProduct, platform.environment().CommandLine(),
+                                           instance.waitForPair, exitCode, error)) {
         // Reporting this as success would leave the user with nothing at all.
         ShowFormattedError(platform, splash.windowHandle, IDS_WINDOWS_EXCEPTION, instance.pairProduct,
-                           static_cast<std::int32_t>(error));
+                           static_cast<std::int32_t>(ErrorNumber(error)));
         return -1;
     }
     return instance.waitForPair ? static_cast<std::int32_t>(exitCode) : 0;
@@ -283,7 +285,7 @@ std::int32_t Launcher::RunHere() {
     });
     const bool assembly = StartedToAssembleCache(platform);
     // Before the splash, the first window that depends on the runtime.
-    if (!assembly) platform.SetDpiAwareness(RuntimeFeatureRelease());
+    if (!assembly) platform.desktop().SetDpiAwareness(RuntimeFeatureRelease());
     if (!assembly && SplashWanted())
         stages.Run(L"splash", [&] { StartSplash(settings.presentation, jvmLibraryPath); });
     stages.Run(L"JVM library",
@@ -304,13 +306,14 @@ std::int32_t Launcher::RunHere() {
     if (assembly && CacheAssemblyRole(platform) == AssemblyRole::supervisor)
         return static_cast<std::int32_t>(SuperviseCacheAssembly(platform, vmStart.classData));
     if (assembly) {
-        if (!platform.RunThread(vmStart.threadStackSize, AssembleCacheThread, this, code)) code = 1;
+        if (!platform.processes().RunThread(vmStart.threadStackSize, AssembleCacheThread, this, code)) code = 1;
         return static_cast<std::int32_t>(code);
     }
     // Without a thread of its own the application runs here, on the main
     // thread's stack.
     stages.Run(L"VM thread", [&] {
-        if (!platform.RunThread(vmStart.threadStackSize, VmThreadMain, this, code)) code = VmThreadMain(this);
+        if (!platform.processes().RunThread(vmStart.threadStackSize, VmThreadMain, this, code))
+            code = VmThreadMain(this);
     });
     if (trace) trace->Line(L"vm: the VM thread ended with " + DecimalText(code));
     if (code == 0) return vm.mainThrew ? 1 : 0;
@@ -330,7 +333,7 @@ StageOutcome Launcher::HostApplication() {
                         settings.presentation.failureCheck,
                         settings.runtime.KeepsMainThreadAttached(),
                         splash,
-                        singleInstance.startEvent,
+                        singleInstance.startEvent ? singleInstance.channel.get() : nullptr,
                         serviceStop_ ? &*serviceStop_ : nullptr};
     if (!stages.Run(L"main", [&] { return InvokeMain(platform, vm, call); })) return stages.Outcome();
     // The service manager hears the run is over only once the VM has ended.

@@ -56,12 +56,12 @@ private:
 struct SplashScreen {
     std::wstring picturePath;
     bool shadow = false;
-    ThreadHandle thread = nullptr;
-    std::uint32_t threadId = 0;
     std::unique_ptr<SplashScreenWindow> window;
     // Owner of every error box. Written by the splash thread, read by others.
     std::atomic<WindowHandle> windowHandle{nullptr};
     CloseAction nativeClose;
+    // Last, so that it ends before the window and the handle it serves go.
+    MessageLoopThread thread;
 };
 
 // This start's part in the single-instance channel.
@@ -71,11 +71,11 @@ struct SingleInstance {
     // The mapped block; the channel owns it, its mapping and the listener.
     unsigned char* block = nullptr;
     std::unique_ptr<InstanceChannel> channel;
-    EventHandle startEvent = nullptr;  // owned by the channel
+    bool startEvent = false;  // the channel made its start event
 };
 
 // Ends the splash thread and its window; the runtime's splash library stays.
-void CloseSplash(Platform& platform, SplashScreen& splash);
+void CloseSplash(SplashScreen& splash);
 // The channel stops its listener and lets its request threads end before it
 // closes the block and the event they use.
 void CloseSingleInstance(SingleInstance& instance);

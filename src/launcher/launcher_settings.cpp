@@ -140,7 +140,7 @@ std::wstring ConfiguredRuntimeFolder(Platform& platform, const ProgramFiles& fil
     std::wstring runtimeFolder;
     std::wstring userPath;
     if (!instance.isService) userPath = UserSettingsPath(platform, instance, files.executable, false);
-    if (!userPath.empty() && platform.FileExists(userPath)) {
+    if (!userPath.empty() && platform.files().FileExists(userPath)) {
         IniFileStore(platform, userPath).GetValue(kRuntimeSection, L"JRE Path", runtimeFolder);
     } else {
         runtimeFolder = settings.Get(kRuntimeSection, L"JRE Path");
@@ -165,11 +165,11 @@ bool ReadLaunchTarget(Platform& platform, const ProgramFiles& files, LayeredSett
         return true;
     }
     if (!jar.empty()) {
-        jar = platform.ExpandEnvironment(jar);
+        jar = platform.environment().ExpandEnvironment(jar);
         if (!IsAbsolutePath(jar, platform.Conventions())) jar = FolderOf(files.executable) + L"\\" + jar;
         start.launchMode = LaunchMode::mainJar;
         start.mainJar = jar;
-        start.launchTarget = platform.VmPath(jar);
+        start.launchTarget = platform.files().VmPath(jar);
         return true;
     }
     start.mainClass = Replaced(className, L'.', L'/');
@@ -232,7 +232,7 @@ void ReadOutput(LayeredSettingsStore& settings, OutputSettings& output) {
 }  // namespace
 
 bool ReadLauncherSettings(Platform& platform, ProgramFiles& files, LauncherSettings& settings) {
-    settings.start.arguments = ApplicationArgumentsFrom(platform.CommandLine());
+    settings.start.arguments = ApplicationArgumentsFrom(platform.environment().CommandLine());
     if (!ExecutablePath(platform, files.executable)) return false;
     if (!SettingsFilePath(platform.Conventions(), files.executable, files.settingsFile)) return false;
 

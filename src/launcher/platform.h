@@ -1,7 +1,7 @@
 // The one seam between the launcher's logic and the operating system.
 //
-// Everything the launcher needs from the OS goes through this interface, so
-// the logic compiles on Linux too: there it meets GoogleTest with an in-memory
+// Everything the launcher needs from the OS goes through these roles, so the
+// logic compiles on Linux too: there it meets GoogleTest with an in-memory
 // fake, and a real libjvm.so through a POSIX implementation. The Win32
 // implementation lives in platform_win32.cpp and stays thin.
 #pragma once
@@ -11,16 +11,21 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "launcher/system_error.h"
 
 namespace zorv {
 
 class RuntimeNotFoundDialog;
 class Trace;
 
+// Handles that cross the seam unowned: a window belongs to whoever made it,
+// a library stays loaded, and a thread's handle is held by its
+// MessageLoopThread alone.
 using WindowHandle = void*;
 using ModuleHandle = void*;
-using EventHandle = void*;
 using ThreadHandle = void*;
 
 struct LocalTime {
@@ -144,8 +149,11 @@ public:
     virtual unsigned char* OpenBlock(const std::wstring& name, std::size_t size, bool& existed) = 0;
 
     // First instance.
-    // The named manual-reset event, not set; null when it cannot be created.
-    virtual EventHandle CreateStartEvent(const std::wstring& name) = 0;
+    // Makes the named manual-reset event, not set, that request threads wait
+    // for; false when it cannot be created.
+    virtual bool CreateStartEvent(const std::wstring& name) = 0;
+    // Sets it: main is being called, requests may go on.
+    virtual void SetStartEvent() = 0;
     // The registered window message of this name; 0 when there is none.
     virtual std::uint32_t RegisterMessage(const std::wstring& name) = 0;
     virtual std::uint32_t CurrentProcessId() = 0;
@@ -217,59 +225,46 @@ struct ServiceRun {
     void* context = nullptr;
 };
 
-class Platform {
+class Processes;
+
+// A thread that runs a message loop, owned: ending it, or destroying its
+// owner, posts it the quit message, waits for its end and closes it,
+// through the role that started it.
+class MessageLoopThread {
 public:
-    virtual ~Platform() = default;
+    MessageLoopThread() = default;
+    MessageLoopThread(Processes& processes, ThreadHandle handle, std::uint32_t id)
+        : processes_(&processes), handle_(handle), id_(id) {}
+    MessageLoopThread(MessageLoopThread&& other) noexcept { *this = std::move(other); }
+    MessageLoopThread& operator=(MessageLoopThread&& other) noexcept;
+    MessageLoopThread(const MessageLoopThread&) = delete;
+    MessageLoopThread& operator=(const MessageLoopThread&) = delete;
+    ~MessageLoopThread() { End(); }
 
-    // The launcher's trace (launcher/trace.h), reached by every part that
-    // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
-    Trace* trace = nullptr;
-    // A console program shows the splash only when its command line asks for
-    // it; a desktop program unless its command line refuses it.
-    bool splashOnlyWhenAsked = false;
+    explicit operator bool() const { return handle_ != nullptr; }
+    std::uint32_t Id() const { return id_; }
+    // Nothing happens when there is no thread.
+    void End();
 
-    // Process.
-    virtual std::wstring CommandLine() = 0;
-    // The executable's full path; false with the system error code on failure.
-    virtual bool ModuleFileName(std::wstring& path, std::uint32_t& error) = 0;
+private:
+    Processes* processes_ = nullptr;
+    ThreadHandle handle_ = nullptr;
+    std::uint32_t id_ = 0;
+};
 
-    // Gives the process this priority; false with the system error code
-    // when the system refuses (raising it takes a right the user may lack).
-    virtual bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) = 0;
-    // Gives the process the AppUserModelID its windows are grouped by on the
-    // taskbar; false with the system's error (an HRESULT) when it cannot be
-    // given, and 0 where the system has no such thing.
-    virtual bool SetAppUserModelId(const std::wstring&, std::uint32_t& error) {
-        error = 0;
-        return false;
-    }
+// Files, and the settings files among them.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
 
-    // A line for whoever started the launcher: standard error where the
-    // launcher has one; nothing where it is a GUI program.
-    virtual void WriteNotice(const std::wstring&) {}
-
-    // Messages. An empty text means the string does not exist.
-    virtual std::wstring LoadResourceString(unsigned id) = 0;
-    virtual void ShowErrorBox(WindowHandle owner, const std::wstring& text) = 0;
-
-    // Dialogs, run modally on the calling thread.
-    // The calling thread's active window, or null.
-    virtual WindowHandle ActiveWindow() = 0;
-    // "JRE Not Found": kDialogOk or kDialogCancel (also when it cannot be shown).
-    virtual int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) = 0;
-    // "Java Exception" with the stack trace: kDialogIgnore, or kDialogStop
-    // (also when it cannot be shown); kNoDialog where nobody can be asked.
-    virtual int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) = 0;
-
-    // Files.
     virtual bool FileExists(const std::wstring& path) = 0;
     // Names (not paths) matched by a wildcard pattern, in the order of the file search.
     virtual std::vector<std::wstring> FindFiles(const std::wstring& pattern) = 0;
-    // 0 on success, otherwise the system error code (183 when the folder exists).
-    virtual std::uint32_t CreateFolder(const std::wstring& path) = 0;
+    // None on success; alreadyExists when the folder is there.
+    virtual SystemError CreateFolder(const std::wstring& path) = 0;
     // As CreateFolder, for a folder of the user's own that nobody else may
     // look into where the system's folders do not see to that already.
-    virtual std::uint32_t CreatePrivateFolder(const std::wstring& path) { return CreateFolder(path); }
+    virtual SystemError CreatePrivateFolder(const std::wstring& path) { return CreateFolder(path); }
     // Whether this process can create files in the folder.
     virtual bool CanWriteIn(const std::wstring&) { return true; }
     virtual void SetCurrentFolder(const std::wstring& path) = 0;
@@ -292,8 +287,8 @@ public:
     virtual bool WriteProfileValue(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value, const std::wstring& path) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;
-    // Reads the first four bytes of a file that nobody else has open; 0 or the system error code.
-    virtual std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) = 0;
+    // Reads the first four bytes of a file that nobody else has open.
+    virtual SystemError ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) = 0;
     // At most maxBytes from the start of a file; false when it cannot be opened or read.
     virtual bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) = 0;
     // Gives a file another name in its volume, replacing a file of that name.
@@ -305,7 +300,25 @@ public:
     // when one of that name exists already or it cannot be made.
     virtual bool CreateNewFile(const std::wstring&) { return false; }
 
-    // Environment.
+    // A path, and a ";"-separated list of paths, with "\" between folders, as
+    // this system's VM reads them.
+    virtual std::wstring VmPath(const std::wstring& path) { return path; }
+    virtual std::wstring VmPathList(const std::wstring& list) { return list; }
+    // The folders (with trailing "\") of the runtimes the system's packages
+    // installed in a common place; none where the registry knows them instead.
+    virtual std::vector<std::wstring> InstalledRuntimeFolders() { return {}; }
+};
+
+// What the process was given: its command line, its executable, its
+// variables, the user's folders, and the code page its VM speaks.
+class Environment {
+public:
+    virtual ~Environment() = default;
+
+    virtual std::wstring CommandLine() = 0;
+    // The executable's full path; false with the system's error on failure.
+    virtual bool ModuleFileName(std::wstring& path, SystemError& error) = 0;
+
     virtual bool GetEnvironment(const std::wstring& name, std::wstring& value) = 0;
     // The user's folder of this kind as the system itself knows it, for
     // when the environment does not name it; false where there is none.
@@ -315,25 +328,6 @@ public:
     virtual void SetEnvironment(const std::wstring& name, const std::wstring& value) = 0;
     virtual void RemoveEnvironment(const std::wstring& name) = 0;
 
-    // Registry, under HKEY_LOCAL_MACHINE, read only.
-    virtual std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) = 0;
-    virtual bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName,
-                                RegistryView view, std::wstring& value) = 0;
-    // As RegistryString, but only a value stored as text (REG_SZ) counts.
-    virtual bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
-                              std::wstring& value) = 0;
-
-    // Libraries. Failures come back with the system error code taken right after the call.
-    virtual void AddLibraryFolder(const std::wstring& folder) = 0;
-    virtual ModuleHandle LoadLibraryAt(const std::wstring& path, std::uint32_t& error) = 0;
-    virtual void* LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) = 0;
-
-    // Memory and time.
-    virtual MemoryStatus QueryMemory() = 0;
-    virtual LocalTime CurrentLocalTime() = 0;
-    virtual std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) = 0;
-    virtual std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) = 0;
-
     // Text for the VM: the thread's ANSI code page.
     virtual std::string ToAnsi(const std::wstring& text) = 0;
     // The way back, for the trace; byte by byte where there is no code page.
@@ -342,8 +336,35 @@ public:
         for (char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
         return wide;
     }
+};
 
-    // The embedded settings.
+// The registry under HKEY_LOCAL_MACHINE, read only.
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    virtual std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) = 0;
+    virtual bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName,
+                                RegistryView view, std::wstring& value) = 0;
+    // As RegistryString, but only a value stored as text (REG_SZ) counts.
+    virtual bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                              std::wstring& value) = 0;
+};
+
+// Libraries loaded into the process, and what the executable carries in
+// its resources for the embedded settings.
+class Libraries {
+public:
+    virtual ~Libraries() = default;
+
+    // Failures come back with the system's error taken right after the call.
+    virtual void AddLibraryFolder(const std::wstring& folder) = 0;
+    // A library loaded here stays for the process's life (a VM cannot be
+    // unloaded, nor the splash library the runtime may still call), so its
+    // handle is owned by nobody and never closed.
+    virtual ModuleHandle LoadLibraryAt(const std::wstring& path, SystemError& error) = 0;
+    virtual void* LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) = 0;
+
     // The bytes of the executable's RCDATA resource with this number, from the
     // user's language, its primary language or the neutral one, in that order;
     // empty when there is none.
@@ -352,56 +373,61 @@ public:
     // derivation from the MD5 hash of the pass phrase. unavailable: no provider
     // could be had, and the bytes are untouched.
     virtual ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) = 0;
+};
 
-    // Threads and processes.
+// Threads, other processes, the process itself, services, memory and clocks.
+class Processes {
+public:
+    virtual ~Processes() = default;
+
+    // Gives the process this priority; false with the system's error
+    // when the system refuses (raising it takes a right the user may lack).
+    virtual bool SetProcessPriority(ProcessPriority priority, SystemError& error) = 0;
+    // Gives the process the AppUserModelID its windows are grouped by on the
+    // taskbar; false with the system's error (an HRESULT) when it cannot be
+    // given, and none where the system has no such thing.
+    virtual bool SetAppUserModelId(const std::wstring&, SystemError& error) {
+        error = SystemError();
+        return false;
+    }
+
     // Runs routine on a new thread whose stack reserves stackSize bytes (0: the
     // default) and waits for it. False when the thread could not be created.
     virtual bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
                            std::uint32_t& exitCode) = 0;
     virtual void SleepForever() = 0;
-    // Starts routine on a new thread with the default stack, at once; false
-    // when it cannot be started.
-    virtual bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) = 0;
-    // Ends a thread that runs a message loop: posts it the quit message, waits
-    // for its end and closes its handle. Nothing happens for a null handle.
+    // Starts routine on a new thread with the default stack, at once; no
+    // thread when it cannot be started.
+    virtual MessageLoopThread StartThread(ThreadRoutine routine, void* argument) = 0;
+    // What MessageLoopThread::End asks of the role that started the thread:
+    // posts it the quit message, waits for its end and closes its handle.
     virtual void EndThread(ThreadHandle thread, std::uint32_t threadId) = 0;
-    // Null where the platform has no splash window.
-    virtual std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() = 0;
-    // Null where starts of one executable cannot talk to each other.
-    virtual std::unique_ptr<InstanceChannel> NewInstanceChannel() = 0;
-    virtual void SignalEvent(EventHandle event) = 0;
-    virtual void MakeProcessDpiAware() = 0;
-    // Seconds since 1970, for bounds that outlive a process.
-    virtual std::int64_t WallClockSeconds() { return 0; }
+
     // Starts this program again as it was started (its command line, the
     // working folder it has now, its console and standard handles), with
     // variable=value added to its environment. Windows: a new process; the
     // console launcher waits for it and ends with its exit code. Linux: in
     // place of this process. Returns only when it did not, with the system's error.
-    virtual bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+    virtual bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) {
         (void)variable;
         (void)value;
-        error = 50;  // not supported
+        error = SystemError{ErrorKind::notSupported};
         return false;
     }
-    // The DPI awareness of the process's windows from now on, the runtime's
-    // own threads included, for a runtime of this feature release (0:
-    // unknown). Nothing where windows know no DPI.
-    virtual void SetDpiAwareness(int featureRelease) { (void)featureRelease; }
     // Starts application with the given command line. With wait, also waits for
-    // it and reports its exit code. False with the system error code when it
+    // it and reports its exit code. False with the system's error when it
     // could not be started.
     virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
-                              std::uint32_t& exitCode, std::uint32_t& error) = 0;
+                              std::uint32_t& exitCode, SystemError& error) = 0;
     // Starts application with the given command line and variable=value added
     // to this process's environment: at the lowest priority, without a
     // window, with nothing for its standard streams, out of reach of the
     // user's interrupt. With wait, also waits for it and reports its exit
-    // code; otherwise leaves it to itself. False with the system error code
+    // code; otherwise leaves it to itself. False with the system's error
     // when it could not be started.
     virtual bool StartBackgroundProcess(const std::wstring&, const std::wstring&, const std::wstring&,
-                                        const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) {
-        error = 2;
+                                        const std::wstring&, bool, std::uint32_t&, SystemError& error) {
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
 
@@ -412,20 +438,122 @@ public:
     virtual bool RunAsService(const ServiceRun& run, std::int32_t& exitCode);
     // Registers the service (refused when ordinary users could change the
     // files it runs, the executable's folder or settingsFile), or removes
-    // it; one of the kService... exit codes, after saying what happened.
-    virtual std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile);
-    virtual std::int32_t RemoveService(const std::wstring& name);
+    // it; one of the kService... exit codes, after saying what happened
+    // (RefuseServiceCommand where the system has no service manager).
+    virtual std::int32_t InstallService(const ServicePlan& plan, const std::wstring& settingsFile) = 0;
+    virtual std::int32_t RemoveService(const std::wstring& name) = 0;
 
-    // A path, and a ";"-separated list of paths, with "\" between folders, as
-    // this system's VM reads them.
-    virtual std::wstring VmPath(const std::wstring& path) { return path; }
-    virtual std::wstring VmPathList(const std::wstring& list) { return list; }
+    virtual MemoryStatus QueryMemory() = 0;
+    virtual LocalTime CurrentLocalTime() = 0;
+    virtual std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime& time) = 0;
+    virtual std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime& time) = 0;
+    // Seconds since 1970, for bounds that outlive a process.
+    virtual std::int64_t WallClockSeconds() { return 0; }
+};
 
-    // Runtimes.
-    virtual const SystemConventions& Conventions() { return kWindowsConventions; }
-    // The folders (with trailing "\") of the runtimes the system's packages
-    // installed in a common place; none where the registry knows them instead.
-    virtual std::vector<std::wstring> InstalledRuntimeFolders() { return {}; }
+// What the user sees: strings for messages, message boxes, dialogs, the
+// splash window, and the channel between starts of one executable.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // Messages. An empty text means the string does not exist.
+    virtual std::wstring LoadResourceString(unsigned id) = 0;
+    virtual void ShowErrorBox(WindowHandle owner, const std::wstring& text) = 0;
+    // A line for whoever started the launcher: standard error where the
+    // launcher has one; nothing where it is a GUI program.
+    virtual void WriteNotice(const std::wstring&) {}
+
+    // Dialogs, run modally on the calling thread.
+    // The calling thread's active window, or null.
+    virtual WindowHandle ActiveWindow() = 0;
+    // "JRE Not Found": kDialogOk or kDialogCancel (also when it cannot be shown).
+    virtual int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) = 0;
+    // "Java Exception" with the stack trace: kDialogIgnore, or kDialogStop
+    // (also when it cannot be shown); kNoDialog where nobody can be asked.
+    virtual int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) = 0;
+
+    // Null where the platform has no splash window.
+    virtual std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() = 0;
+    // Null where starts of one executable cannot talk to each other.
+    virtual std::unique_ptr<InstanceChannel> NewInstanceChannel() = 0;
+
+    virtual void MakeProcessDpiAware() = 0;
+    // The DPI awareness of the process's windows from now on, the runtime's
+    // own threads included, for a runtime of this feature release (0:
+    // unknown). Nothing where windows know no DPI.
+    virtual void SetDpiAwareness(int featureRelease) { (void)featureRelease; }
+};
+
+inline MessageLoopThread& MessageLoopThread::operator=(MessageLoopThread&& other) noexcept {
+    if (this != &other) {
+        End();
+        processes_ = other.processes_;
+        handle_ = other.handle_;
+        id_ = other.id_;
+        other.processes_ = nullptr;
+        other.handle_ = nullptr;
+        other.id_ = 0;
+    }
+    return *this;
+}
+
+inline void MessageLoopThread::End() {
+    if (handle_ == nullptr) return;
+    processes_->EndThread(handle_, id_);
+    processes_ = nullptr;
+    handle_ = nullptr;
+    id_ = 0;
+}
+
+// Where the system has no service manager to install a service with: says
+// so, and gives the exit code of a refused command.
+std::int32_t RefuseServiceCommand(Desktop& desktop);
+
+// The OS as the launcher sees it: one object per role, handed out by the
+// system's platform that owns them, and what the two systems differ in as
+// data. A stage asks for the roles it uses.
+class Platform {
+public:
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+    virtual ~Platform() = default;
+
+    // The launcher's trace (launcher/trace.h), reached by every part that
+    // reports to it; null unless ZORV_LAUNCHER_DEBUG asked for one.
+    Trace* trace = nullptr;
+    // A console program shows the splash only when its command line asks for
+    // it; a desktop program unless its command line refuses it.
+    bool splashOnlyWhenAsked = false;
+    // Where a runtime keeps its files, and the like.
+    const SystemConventions* conventions = &kWindowsConventions;
+
+    FileSystem& files() const { return *files_; }
+    Environment& environment() const { return *environment_; }
+    Registry& registry() const { return *registry_; }
+    Libraries& libraries() const { return *libraries_; }
+    Processes& processes() const { return *processes_; }
+    Desktop& desktop() const { return *desktop_; }
+    const SystemConventions& Conventions() const { return *conventions; }
+
+protected:
+    Platform() = default;
+    // A system's platform, or a test's, puts its roles in place; a later
+    // call replaces the role of that kind.
+    void Use(FileSystem& role) { files_ = &role; }
+    void Use(Environment& role) { environment_ = &role; }
+    void Use(Registry& role) { registry_ = &role; }
+    void Use(Libraries& role) { libraries_ = &role; }
+    void Use(Processes& role) { processes_ = &role; }
+    void Use(Desktop& role) { desktop_ = &role; }
+
+private:
+    FileSystem* files_ = nullptr;
+    Environment* environment_ = nullptr;
+    Registry* registry_ = nullptr;
+    Libraries* libraries_ = nullptr;
+    Processes* processes_ = nullptr;
+    Desktop* desktop_ = nullptr;
 };
 
 }  // namespace zorv

@@ -29,15 +29,6 @@
 namespace zorv {
 namespace {
 
-// The Win32 codes the launcher's messages and checks expect.
-constexpr std::uint32_t kFileNotFound = 2;
-constexpr std::uint32_t kPathNotFound = 3;
-constexpr std::uint32_t kAccessDenied = 5;
-constexpr std::uint32_t kGeneralFailure = 31;
-constexpr std::uint32_t kModuleNotFound = 126;
-constexpr std::uint32_t kProcedureNotFound = 127;
-constexpr std::uint32_t kAlreadyExists = 183;
-
 bool Exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
@@ -115,59 +106,77 @@ std::wstring JoinArguments(const std::vector<std::string>& arguments) {
     return line;
 }
 
-PosixPlatform::PosixPlatform() = default;
+PosixPlatform::PosixPlatform() {
+    conventions = &kLinuxConventions;
+    UseRoles();
+}
 
 PosixPlatform::PosixPlatform(const std::vector<std::string>& arguments)
-    : commandLine_(JoinArguments(arguments)), arguments_(arguments) {}
+    : commandLine_(JoinArguments(arguments)), arguments_(arguments) {
+    conventions = &kLinuxConventions;
+    UseRoles();
+}
 
-std::int64_t PosixPlatform::WallClockSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+void PosixPlatform::UseRoles() {
+    Use(files_);
+    Use(environment_);
+    Use(registry_);
+    Use(libraries_);
+    Use(processes_);
+    Use(desktop_);
+}
 
-bool PosixPlatform::RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
-    if (arguments_.empty()) {
-        error = kFileNotFound;
+std::wstring PosixEnvironment::CommandLine() { return platform_.StartedCommandLine(); }
+
+std::int64_t PosixProcesses::WallClockSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+bool PosixProcesses::RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) {
+    std::vector<std::string> arguments = platform_.Arguments();
+    if (arguments.empty()) {
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
     setenv(ToUtf8(variable).c_str(), ToUtf8(value).c_str(), 1);
     std::vector<char*> argv;
-    for (std::string& argument : arguments_) argv.push_back(&argument[0]);
+    for (std::string& argument : arguments) argv.push_back(&argument[0]);
     argv.push_back(nullptr);
     // In place of this process: the same process id for whoever waits for
     // it, the same terminal and standard streams. What the runtime opened
     // without close-on-exec (jars, sockets) stays behind.
     close_range(3, ~0U, 0);
     execv("/proc/self/exe", argv.data());
-    error = static_cast<std::uint32_t>(errno);
+    error = SystemError{ErrorKind::failed, static_cast<std::uint32_t>(errno)};
     return false;
 }
 
-bool PosixPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
+bool PosixEnvironment::ModuleFileName(std::wstring& path, SystemError& error) {
     char buffer[4096];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (length <= 0) {
-        error = kFileNotFound;
+        error = SystemError{ErrorKind::notFound};
         return false;
     }
     path = LauncherPath(std::string(buffer, static_cast<std::size_t>(length)));
     return true;
 }
 
-std::wstring PosixPlatform::LoadResourceString(unsigned id) { return StringTableText(id); }
+std::wstring PosixDesktop::LoadResourceString(unsigned id) { return StringTableText(id); }
 
 // Nobody is asked on Linux: the exception is left to the VM, which reports it
 // on standard error once, and the process ends with 1, as under java.
-int PosixPlatform::ShowExceptionDialog(WindowHandle, const std::wstring&) { return kNoDialog; }
+int PosixDesktop::ShowExceptionDialog(WindowHandle, const std::wstring&) { return kNoDialog; }
 
-void PosixPlatform::WriteNotice(const std::wstring& text) {
+void PosixDesktop::WriteNotice(const std::wstring& text) {
     std::fprintf(stderr, "%s\n", ToUtf8(text).c_str());
     std::fflush(stderr);
 }
 
-void PosixPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) {
+void PosixDesktop::ShowErrorBox(WindowHandle, const std::wstring& text) {
     WriteNotice(text);
     TellDesktopUser("Error", ToUtf8(text));
 }
 
-int PosixPlatform::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
+int PosixDesktop::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
     const std::string text = ToUtf8(RuntimeNotFoundText(dialog));
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
@@ -175,9 +184,9 @@ int PosixPlatform::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog
     return kDialogCancel;
 }
 
-bool PosixPlatform::FileExists(const std::wstring& path) { return Exists(NativePath(path)); }
+bool PosixFiles::FileExists(const std::wstring& path) { return Exists(NativePath(path)); }
 
-std::vector<std::wstring> PosixPlatform::FindFiles(const std::wstring& pattern) {
+std::vector<std::wstring> PosixFiles::FindFiles(const std::wstring& pattern) {
     std::vector<std::wstring> names;
     glob_t found = {};
     if (glob(NativePath(pattern).c_str(), 0, nullptr, &found) == 0) {
@@ -193,39 +202,37 @@ std::vector<std::wstring> PosixPlatform::FindFiles(const std::wstring& pattern) 
 
 namespace {
 
-std::uint32_t MakeFolder(const std::wstring& path, mode_t mode) {
-    if (mkdir(NativePath(path).c_str(), mode) == 0) return 0;
+SystemError MakeFolder(const std::wstring& path, mode_t mode) {
+    if (mkdir(NativePath(path).c_str(), mode) == 0) return SystemError();
     switch (errno) {
-        case EEXIST: return kAlreadyExists;
+        case EEXIST: return SystemError{ErrorKind::alreadyExists};
         case ENOENT:
-        case ENOTDIR: return kPathNotFound;
+        case ENOTDIR: return SystemError{ErrorKind::pathNotFound};
         case EACCES:
         case EPERM:
-        case EROFS: return kAccessDenied;
-        default: return kGeneralFailure;
+        case EROFS: return SystemError{ErrorKind::accessDenied};
+        default: return SystemError{ErrorKind::failed};
     }
 }
 
 }  // namespace
 
-std::uint32_t PosixPlatform::CreateFolder(const std::wstring& path) { return MakeFolder(path, 0777); }
+SystemError PosixFiles::CreateFolder(const std::wstring& path) { return MakeFolder(path, 0777); }
 
-std::uint32_t PosixPlatform::CreatePrivateFolder(const std::wstring& path) { return MakeFolder(path, 0700); }
+SystemError PosixFiles::CreatePrivateFolder(const std::wstring& path) { return MakeFolder(path, 0700); }
 
 // The runtime removes and writes files there as this process's user; a
 // read-only file system counts too.
-bool PosixPlatform::CanWriteIn(const std::wstring& folder) {
-    return access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
-}
+bool PosixFiles::CanWriteIn(const std::wstring& folder) { return access(NativePath(folder).c_str(), W_OK | X_OK) == 0; }
 
-void PosixPlatform::SetCurrentFolder(const std::wstring& path) {
+void PosixFiles::SetCurrentFolder(const std::wstring& path) {
     if (chdir(NativePath(path).c_str()) != 0) std::perror("chdir");
 }
 
 // Linux has no PE images; no runtime here is ever a 32-bit one.
-std::uint16_t PosixPlatform::ImageMachine(const std::wstring&) { return 0; }
+std::uint16_t PosixFiles::ImageMachine(const std::wstring&) { return 0; }
 
-bool PosixPlatform::ReadSettingsText(const std::wstring& path, std::wstring& text) {
+bool PosixFiles::ReadSettingsText(const std::wstring& path, std::wstring& text) {
     if (!Exists(NativePath(path))) return false;
     text = DecodeSettingsText(ReadAll(NativePath(path)));
     return true;
@@ -233,8 +240,8 @@ bool PosixPlatform::ReadSettingsText(const std::wstring& path, std::wstring& tex
 
 // Paths in a settings file written on Linux have "/" between folders; the
 // launcher takes paths apart at "\\", and NativePath turns them back.
-std::wstring PosixPlatform::SettingsValue(const std::wstring& section, const std::wstring& key,
-                                          const std::wstring& written) {
+std::wstring PosixFiles::SettingsValue(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& written) {
     std::wstring base = section;
     if (!base.empty() && base.back() == L'+') base.pop_back();
     const SettingsKey* found = FindSettingsKey(base, key);
@@ -244,24 +251,23 @@ std::wstring PosixPlatform::SettingsValue(const std::wstring& section, const std
 }
 
 // The VM path never writes settings.
-bool PosixPlatform::WriteProfileValue(const std::wstring&, const std::wstring&, const std::wstring&,
-                                      const std::wstring&) {
+bool PosixFiles::WriteProfileValue(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&) {
     return false;
 }
 
-bool PosixPlatform::RemoveFile(const std::wstring& path) { return unlink(NativePath(path).c_str()) == 0; }
+bool PosixFiles::RemoveFile(const std::wstring& path) { return unlink(NativePath(path).c_str()) == 0; }
 
-std::uint32_t PosixPlatform::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
+SystemError PosixFiles::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
     for (unsigned char& byte : buffer) byte = 0;
     std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-    if (file == nullptr) return errno == ENOENT ? kFileNotFound : kAccessDenied;
+    if (file == nullptr) return SystemError{errno == ENOENT ? ErrorKind::notFound : ErrorKind::accessDenied};
     std::size_t read = std::fread(buffer, 1, sizeof buffer, file);
     (void)read;  // a shorter file leaves zeros, as the Win32 probe does
     std::fclose(file);
-    return 0;
+    return SystemError();
 }
 
-bool PosixPlatform::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
+bool PosixFiles::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
     bytes.assign(maxBytes, '\0');
     std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
     if (file == nullptr) {
@@ -274,7 +280,7 @@ bool PosixPlatform::ReadFileStart(const std::wstring& path, std::size_t maxBytes
     return !failed;
 }
 
-bool PosixPlatform::FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) {
+bool PosixFiles::FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) {
     struct stat info;
     if (stat(NativePath(path).c_str(), &info) != 0) return false;
     size = static_cast<std::uint64_t>(info.st_size);
@@ -283,16 +289,16 @@ bool PosixPlatform::FileStamp(const std::wstring& path, std::uint64_t& size, std
     return true;
 }
 
-bool PosixPlatform::CreateNewFile(const std::wstring& path) {
+bool PosixFiles::CreateNewFile(const std::wstring& path) {
     int file = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (file < 0) return false;
     close(file);
     return true;
 }
 
-bool PosixPlatform::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
-                                           const std::wstring& variable, const std::wstring& value, bool wait,
-                                           std::uint32_t& exitCode, std::uint32_t& error) {
+bool PosixProcesses::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
+                                            const std::wstring& variable, const std::wstring& value, bool wait,
+                                            std::uint32_t& exitCode, SystemError& error) {
     std::vector<std::string> arguments;
     for (const std::wstring& piece : SplitArguments(commandLine)) arguments.push_back(ToUtf8(piece));
     if (arguments.empty()) arguments.push_back(NativePath(application));
@@ -330,7 +336,7 @@ bool PosixPlatform::StartBackgroundProcess(const std::wstring& application, cons
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        error = spawned == ENOENT ? kFileNotFound : kAccessDenied;
+        error = SystemError{spawned == ENOENT ? ErrorKind::notFound : ErrorKind::accessDenied};
         return false;
     }
     setpriority(PRIO_PROCESS, static_cast<id_t>(child), 19);
@@ -343,26 +349,26 @@ bool PosixPlatform::StartBackgroundProcess(const std::wstring& application, cons
     return true;
 }
 
-bool PosixPlatform::GetEnvironment(const std::wstring& name, std::wstring& value) {
+bool PosixEnvironment::GetEnvironment(const std::wstring& name, std::wstring& value) {
     const char* found = std::getenv(ToUtf8(name).c_str());
     if (found == nullptr) return false;
     value = FromUtf8(found);
     return true;
 }
 
-std::wstring PosixPlatform::ExpandEnvironment(const std::wstring& text) {
+std::wstring PosixEnvironment::ExpandEnvironment(const std::wstring& text) {
     return ExpandReferences(text, [this](const std::wstring& name, std::wstring& value) {
         return GetEnvironment(name, value);
     });
 }
 
-void PosixPlatform::SetEnvironment(const std::wstring& name, const std::wstring& value) {
+void PosixEnvironment::SetEnvironment(const std::wstring& name, const std::wstring& value) {
     setenv(ToUtf8(name).c_str(), ToUtf8(value).c_str(), 1);
 }
 
-void PosixPlatform::RemoveEnvironment(const std::wstring& name) { unsetenv(ToUtf8(name).c_str()); }
+void PosixEnvironment::RemoveEnvironment(const std::wstring& name) { unsetenv(ToUtf8(name).c_str()); }
 
-bool PosixPlatform::SetProcessPriority(ProcessPriority priority, std::uint32_t& error) {
+bool PosixProcesses::SetProcessPriority(ProcessPriority priority, SystemError& error) {
     int nice = 0;
     switch (priority) {
         case ProcessPriority::idle: nice = 19; break;
@@ -373,16 +379,16 @@ bool PosixPlatform::SetProcessPriority(ProcessPriority priority, std::uint32_t& 
         case ProcessPriority::unchanged: break;
     }
     if (setpriority(PRIO_PROCESS, 0, nice) == 0) return true;
-    error = errno == EACCES || errno == EPERM ? kAccessDenied : kGeneralFailure;
+    error = SystemError{errno == EACCES || errno == EPERM ? ErrorKind::accessDenied : ErrorKind::failed};
     return false;
 }
 
-void PosixPlatform::AddLibraryFolder(const std::wstring& folder) { libraryFolders_.push_back(NativePath(folder)); }
+void PosixLibraries::AddLibraryFolder(const std::wstring& folder) { libraryFolders_.push_back(NativePath(folder)); }
 
 // The loader finds a library's dependencies in the system's folders and its
 // own; one that lives in an added folder (libjvm.so for the splash library)
 // is loaded from there first, and is then found by its name.
-ModuleHandle PosixPlatform::LoadLibraryAt(const std::wstring& path, std::uint32_t& error) {
+ModuleHandle PosixLibraries::LoadLibraryAt(const std::wstring& path, SystemError& error) {
     const std::string file = NativePath(path);
     void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
     for (std::size_t tries = 0; module == nullptr; ++tries) {
@@ -396,7 +402,7 @@ ModuleHandle PosixPlatform::LoadLibraryAt(const std::wstring& path, std::uint32_
             loaded = dlopen((libraryFolders_[i] + "/" + dependency).c_str(), RTLD_NOW | RTLD_GLOBAL) != nullptr;
         if (!loaded) {
             std::fprintf(stderr, "dlopen: %s\n", failure.c_str());
-            error = kModuleNotFound;
+            error = SystemError{ErrorKind::libraryNotLoaded};
             return nullptr;
         }
         module = dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL);
@@ -404,13 +410,13 @@ ModuleHandle PosixPlatform::LoadLibraryAt(const std::wstring& path, std::uint32_
     return module;
 }
 
-void* PosixPlatform::LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) {
+void* PosixLibraries::LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) {
     void* symbol = dlsym(module, name);
-    if (symbol == nullptr) error = kProcedureNotFound;
+    if (symbol == nullptr) error = SystemError{ErrorKind::symbolMissing};
     return symbol;
 }
 
-MemoryStatus PosixPlatform::QueryMemory() {
+MemoryStatus PosixProcesses::QueryMemory() {
     MemoryStatus status;
     long pages = sysconf(_SC_PHYS_PAGES);
     long pageSize = sysconf(_SC_PAGESIZE);
@@ -420,7 +426,7 @@ MemoryStatus PosixPlatform::QueryMemory() {
     return status;
 }
 
-LocalTime PosixPlatform::CurrentLocalTime() {
+LocalTime PosixProcesses::CurrentLocalTime() {
     timespec now = {};
     clock_gettime(CLOCK_REALTIME, &now);
     std::tm local = {};
@@ -437,16 +443,16 @@ LocalTime PosixPlatform::CurrentLocalTime() {
     return time;
 }
 
-std::wstring PosixPlatform::FormatTimePicture(const std::wstring& picture, const LocalTime& time) {
+std::wstring PosixProcesses::FormatTimePicture(const std::wstring& picture, const LocalTime& time) {
     return FormatTimeFields(picture, time);
 }
 
-std::wstring PosixPlatform::FormatDatePicture(const std::wstring& picture, const LocalTime& time) {
+std::wstring PosixProcesses::FormatDatePicture(const std::wstring& picture, const LocalTime& time) {
     return FormatDateFields(picture, time);
 }
 
-bool PosixPlatform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
-                              std::uint32_t& exitCode) {
+bool PosixProcesses::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
+                               std::uint32_t& exitCode) {
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return false;
     if (stackSize != 0 && pthread_attr_setstacksize(&attributes, static_cast<std::size_t>(stackSize)) != 0) {
@@ -465,7 +471,7 @@ bool PosixPlatform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, vo
 
 // An empty entry would mean the current folder to Java and to the shell,
 // which the Windows lists' trailing ";" never meant to add.
-std::wstring PosixPlatform::VmPathList(const std::wstring& list) {
+std::wstring PosixFiles::VmPathList(const std::wstring& list) {
     std::wstring mapped;
     for (wchar_t c : list) {
         if (c == L';') {
@@ -478,7 +484,7 @@ std::wstring PosixPlatform::VmPathList(const std::wstring& list) {
     return mapped;
 }
 
-std::vector<std::wstring> PosixPlatform::InstalledRuntimeFolders() {
+std::vector<std::wstring> PosixFiles::InstalledRuntimeFolders() {
     std::vector<std::wstring> folders;
     glob_t found = {};
     if (glob("/usr/lib/jvm/*", GLOB_ONLYDIR, nullptr, &found) == 0) {
@@ -492,7 +498,7 @@ std::vector<std::wstring> PosixPlatform::InstalledRuntimeFolders() {
     return folders;
 }
 
-void PosixPlatform::SleepForever() {
+void PosixProcesses::SleepForever() {
     std::fflush(nullptr);
     for (;;) pause();
 }

@@ -93,18 +93,28 @@ REGSAM RegistryAccess(RegistryView view) {
 
 }  // namespace
 
-std::wstring Win32Platform::CommandLine() {
+Win32Platform::Win32Platform(bool console) : console_(console) {
+    splashOnlyWhenAsked = console;
+    Use(files_);
+    Use(environment_);
+    Use(registry_);
+    Use(libraries_);
+    Use(processes_);
+    Use(desktop_);
+}
+
+std::wstring Win32Environment::CommandLine() {
     const wchar_t* line = GetCommandLineW();
     return line == nullptr ? std::wstring() : std::wstring(line);
 }
 
-bool Win32Platform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
+bool Win32Environment::ModuleFileName(std::wstring& path, SystemError& error) {
     // Grow until the whole path fits: a cut path would name the wrong settings file.
     for (DWORD size = MAX_PATH;; size *= 2) {
         std::unique_ptr<wchar_t[]> buffer(new wchar_t[size]);
         DWORD length = GetModuleFileNameW(nullptr, buffer.get(), size);
         if (length == 0) {
-            error = GetLastError();
+            error = LastSystemError();
             return false;
         }
         if (length < size) {
@@ -112,55 +122,57 @@ bool Win32Platform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
             return true;
         }
         if (size >= 0x10000) {
-            error = ERROR_INSUFFICIENT_BUFFER;
+            error = FromWin32Code(ERROR_INSUFFICIENT_BUFFER);
             return false;
         }
     }
 }
 
-std::wstring Win32Platform::LoadResourceString(unsigned id) {
+std::wstring Win32Desktop::LoadResourceString(unsigned id) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     return ReadGrowing(
         256, [&](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(LoadStringW(instance, id, buffer, static_cast<int>(size))); },
         [](DWORD length, DWORD size) { return length >= size - 1; });
 }
 
-void Win32Platform::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
-    if (unseen_) ReportUnseen(trace, text);
-    else if (console_) WriteConsoleError(text);
-    else if (SeenByNobody()) ReportUnseen(trace, text);
+void Win32Desktop::ShowErrorBox(WindowHandle owner, const std::wstring& text) {
+    if (platform_.Unseen()) ReportUnseen(platform_.trace, text);
+    else if (platform_.Console()) WriteConsoleError(text);
+    else if (platform_.SeenByNobody()) ReportUnseen(platform_.trace, text);
     else MessageBoxW(static_cast<HWND>(owner), text.c_str(), nullptr, MB_ICONERROR);
 }
 
-void Win32Platform::WriteNotice(const std::wstring& text) {
-    if (console_ && !unseen_) WriteConsoleError(text);
+void Win32Desktop::WriteNotice(const std::wstring& text) {
+    if (platform_.Console() && !platform_.Unseen()) WriteConsoleError(text);
 }
 
-WindowHandle Win32Platform::ActiveWindow() { return GetActiveWindow(); }
+WindowHandle Win32Desktop::ActiveWindow() { return GetActiveWindow(); }
 
-int Win32Platform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
-    if (!console_ && !SeenByNobody()) return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
+int Win32Desktop::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
+    if (!platform_.Console() && !platform_.SeenByNobody())
+        return RunRuntimeNotFoundDialog(static_cast<HWND>(owner), dialog);
     // Nobody can pick a folder: the message and the download address.
-    if (console_ && !unseen_) WriteConsoleError(RuntimeNotFoundText(dialog));
-    else ReportUnseen(trace, RuntimeNotFoundText(dialog));
+    if (platform_.Console() && !platform_.Unseen()) WriteConsoleError(RuntimeNotFoundText(dialog));
+    else ReportUnseen(platform_.trace, RuntimeNotFoundText(dialog));
     return kDialogCancel;
 }
 
-int Win32Platform::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
-    if (!console_ && !SeenByNobody()) return RunExceptionDialog(static_cast<HWND>(owner), traceText);
+int Win32Desktop::ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) {
+    if (!platform_.Console() && !platform_.SeenByNobody())
+        return RunExceptionDialog(static_cast<HWND>(owner), traceText);
     // Nobody can choose Ignore: the exception is left to the VM, which reports
     // it on standard error once, and the process ends with 1, as under java.
-    if (!console_ || unseen_) ReportUnseen(trace, traceText);
+    if (!platform_.Console() || platform_.Unseen()) ReportUnseen(platform_.trace, traceText);
     return kNoDialog;
 }
 
-bool Win32Platform::FileExists(const std::wstring& path) {
+bool Win32Files::FileExists(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     ScopedFind find(FindFirstFileW(path.c_str(), &data));
     return find.valid();
 }
 
-std::vector<std::wstring> Win32Platform::FindFiles(const std::wstring& pattern) {
+std::vector<std::wstring> Win32Files::FindFiles(const std::wstring& pattern) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
     ScopedFind find(FindFirstFileW(pattern.c_str(), &data));
@@ -171,22 +183,22 @@ std::vector<std::wstring> Win32Platform::FindFiles(const std::wstring& pattern) 
     return names;
 }
 
-std::uint32_t Win32Platform::CreateFolder(const std::wstring& path) {
-    return CreateDirectoryW(path.c_str(), nullptr) ? 0 : GetLastError();
+SystemError Win32Files::CreateFolder(const std::wstring& path) {
+    return CreateDirectoryW(path.c_str(), nullptr) ? SystemError() : LastSystemError();
 }
 
 // Access rights decide, which no attribute tells: a file that is gone again
 // once closed, under a name no other process uses.
-bool Win32Platform::CanWriteIn(const std::wstring& folder) {
+bool Win32Files::CanWriteIn(const std::wstring& folder) {
     const std::wstring probe = folder + L"\\zorv-" + DecimalText(GetCurrentProcessId()) + L".probe";
     ScopedFile file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return static_cast<bool>(file);
 }
 
-void Win32Platform::SetCurrentFolder(const std::wstring& path) { SetCurrentDirectoryW(path.c_str()); }
+void Win32Files::SetCurrentFolder(const std::wstring& path) { SetCurrentDirectoryW(path.c_str()); }
 
-std::uint16_t Win32Platform::ImageMachine(const std::wstring& path) {
+std::uint16_t Win32Files::ImageMachine(const std::wstring& path) {
     ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
@@ -203,7 +215,7 @@ std::uint16_t Win32Platform::ImageMachine(const std::wstring& path) {
 // again for every key, stop at MAX_PATH, and would be a second reading of the
 // same syntax. Its text is decoded as they decode it: by its byte-order mark,
 // else in the ANSI code page.
-bool Win32Platform::ReadSettingsText(const std::wstring& path, std::wstring& text) {
+bool Win32Files::ReadSettingsText(const std::wstring& path, std::wstring& text) {
     // Larger files are none a packager wrote: they read as missing.
     constexpr LONGLONG kLargestSettingsFile = 0x10000000;
     const std::wstring open = path.size() < MAX_PATH || path.compare(0, 4, L"\\\\?\\") == 0 ? path
@@ -229,22 +241,22 @@ bool Win32Platform::ReadSettingsText(const std::wstring& path, std::wstring& tex
 
 // Written through the profile function, which keeps what a reader never
 // sees: the file's encoding, its comments and the layout of its other lines.
-bool Win32Platform::WriteProfileValue(const std::wstring& section, const std::wstring& key,
-                                       const std::wstring& value, const std::wstring& path) {
+bool Win32Files::WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                                   const std::wstring& path) {
     return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), ProfilePath(path).c_str()) != FALSE;
 }
 
-bool Win32Platform::RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+bool Win32Files::RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
-std::uint32_t Win32Platform::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
+SystemError Win32Files::ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) {
     ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
+    if (!file) return LastSystemError();
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return GetLastError();
-    return 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return LastSystemError();
+    return SystemError();
 }
 
-bool Win32Platform::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
+bool Win32Files::ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) {
     bytes.clear();
     ScopedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -260,11 +272,11 @@ bool Win32Platform::ReadFileStart(const std::wstring& path, std::size_t maxBytes
     return true;
 }
 
-bool Win32Platform::RenameFile(const std::wstring& from, const std::wstring& to) {
+bool Win32Files::RenameFile(const std::wstring& from, const std::wstring& to) {
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-bool Win32Platform::FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) {
+bool Win32Files::FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
     size = static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
@@ -273,12 +285,12 @@ bool Win32Platform::FileStamp(const std::wstring& path, std::uint64_t& size, std
 }
 
 // CREATE_NEW refuses any existing name, a link's too.
-bool Win32Platform::CreateNewFile(const std::wstring& path) {
+bool Win32Files::CreateNewFile(const std::wstring& path) {
     ScopedFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file);
 }
 
-bool Win32Platform::GetEnvironment(const std::wstring& name, std::wstring& value) {
+bool Win32Environment::GetEnvironment(const std::wstring& name, std::wstring& value) {
     SetLastError(ERROR_SUCCESS);
     DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
     if (needed == 0) {
@@ -292,19 +304,19 @@ bool Win32Platform::GetEnvironment(const std::wstring& name, std::wstring& value
     return true;
 }
 
-std::wstring Win32Platform::ExpandEnvironment(const std::wstring& text) {
+std::wstring Win32Environment::ExpandEnvironment(const std::wstring& text) {
     return ExpandReferences(text, [this](const std::wstring& name, std::wstring& value) {
         return GetEnvironment(name, value);
     });
 }
 
-void Win32Platform::SetEnvironment(const std::wstring& name, const std::wstring& value) {
+void Win32Environment::SetEnvironment(const std::wstring& name, const std::wstring& value) {
     SetEnvironmentVariableW(name.c_str(), value.c_str());
 }
 
-void Win32Platform::RemoveEnvironment(const std::wstring& name) { SetEnvironmentVariableW(name.c_str(), nullptr); }
+void Win32Environment::RemoveEnvironment(const std::wstring& name) { SetEnvironmentVariableW(name.c_str(), nullptr); }
 
-bool Win32Platform::SetProcessPriority(ProcessPriority priority, std::uint32_t& error) {
+bool Win32Processes::SetProcessPriority(ProcessPriority priority, SystemError& error) {
     DWORD priorityClass = NORMAL_PRIORITY_CLASS;
     switch (priority) {
         case ProcessPriority::idle: priorityClass = IDLE_PRIORITY_CLASS; break;
@@ -315,23 +327,23 @@ bool Win32Platform::SetProcessPriority(ProcessPriority priority, std::uint32_t& 
         case ProcessPriority::unchanged: break;
     }
     if (SetPriorityClass(GetCurrentProcess(), priorityClass)) return true;
-    error = GetLastError();
+    error = LastSystemError();
     return false;
 }
 
-bool Win32Platform::SetAppUserModelId(const std::wstring& id, std::uint32_t& error) {
+bool Win32Processes::SetAppUserModelId(const std::wstring& id, SystemError& error) {
     using SetId = HRESULT WINAPI(PCWSTR);
     SetId* set = SystemFunction<SetId>(L"shell32.dll", "SetCurrentProcessExplicitAppUserModelID");
     if (set == nullptr) {
-        error = static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError()));
+        error = SystemError{ErrorKind::failed, static_cast<std::uint32_t>(HRESULT_FROM_WIN32(GetLastError()))};
         return false;
     }
     const HRESULT result = set(id.c_str());
-    error = static_cast<std::uint32_t>(result);
+    error = SUCCEEDED(result) ? SystemError() : SystemError{ErrorKind::failed, static_cast<std::uint32_t>(result)};
     return SUCCEEDED(result);
 }
 
-std::vector<std::wstring> Win32Platform::RegistrySubkeys(const std::wstring& keyPath, RegistryView view) {
+std::vector<std::wstring> Win32Registry::RegistrySubkeys(const std::wstring& keyPath, RegistryView view) {
     std::vector<std::wstring> names;
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WithoutTrailingBackslash(keyPath).c_str(), 0, RegistryAccess(view),
@@ -374,31 +386,31 @@ bool ReadRegistryValue(const std::wstring& keyPath, const std::wstring& valueNam
 
 }  // namespace
 
-bool Win32Platform::RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+bool Win32Registry::RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
                                    std::wstring& value) {
     return ReadRegistryValue(keyPath, valueName, view, false, value);
 }
 
-bool Win32Platform::RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+bool Win32Registry::RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
                                  std::wstring& value) {
     return ReadRegistryValue(keyPath, valueName, view, true, value);
 }
 
-void Win32Platform::AddLibraryFolder(const std::wstring& folder) { AddDllDirectory(folder.c_str()); }
+void Win32Libraries::AddLibraryFolder(const std::wstring& folder) { AddDllDirectory(folder.c_str()); }
 
-ModuleHandle Win32Platform::LoadLibraryAt(const std::wstring& path, std::uint32_t& error) {
+ModuleHandle Win32Libraries::LoadLibraryAt(const std::wstring& path, SystemError& error) {
     HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-    if (module == nullptr) error = GetLastError();
+    if (module == nullptr) error = LastSystemError();
     return module;
 }
 
-void* Win32Platform::LibrarySymbol(ModuleHandle module, const char* name, std::uint32_t& error) {
+void* Win32Libraries::LibrarySymbol(ModuleHandle module, const char* name, SystemError& error) {
     FARPROC symbol = GetProcAddress(static_cast<HMODULE>(module), name);
-    if (symbol == nullptr) error = GetLastError();
+    if (symbol == nullptr) error = LastSystemError();
     return reinterpret_cast<void*>(symbol);
 }
 
-MemoryStatus Win32Platform::QueryMemory() {
+MemoryStatus Win32Processes::QueryMemory() {
     MEMORYSTATUSEX status;
     status.dwLength = sizeof status;
     MemoryStatus result;
@@ -433,7 +445,7 @@ SYSTEMTIME ToSystemTime(LocalTime time) {
 
 }  // namespace
 
-LocalTime Win32Platform::CurrentLocalTime() {
+LocalTime Win32Processes::CurrentLocalTime() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     LocalTime time;
@@ -479,13 +491,13 @@ std::wstring FormatPicture(const std::wstring& picture, const LocalTime& time, F
 
 }  // namespace
 
-std::wstring Win32Platform::FormatTimePicture(const std::wstring& picture, const LocalTime& time) {
+std::wstring Win32Processes::FormatTimePicture(const std::wstring& picture, const LocalTime& time) {
     return FormatPicture(picture, time, [](const SYSTEMTIME* when, const wchar_t* format, wchar_t* out, int size) {
         return GetTimeFormatW(LOCALE_USER_DEFAULT, 0, when, format, out, size);
     });
 }
 
-std::wstring Win32Platform::FormatDatePicture(const std::wstring& picture, const LocalTime& time) {
+std::wstring Win32Processes::FormatDatePicture(const std::wstring& picture, const LocalTime& time) {
     return FormatPicture(picture, time, [](const SYSTEMTIME* when, const wchar_t* format, wchar_t* out, int size) {
         return GetDateFormatW(LOCALE_USER_DEFAULT, 0, when, format, out, size);
     });
@@ -501,12 +513,12 @@ std::string ToCodePage(const std::wstring& text, unsigned codePage) {
     return result;
 }
 
-std::string Win32Platform::ToAnsi(const std::wstring& text) { return ToCodePage(text, CP_THREAD_ACP); }
+std::string Win32Environment::ToAnsi(const std::wstring& text) { return ToCodePage(text, CP_THREAD_ACP); }
 
-std::wstring Win32Platform::FromAnsi(const std::string& text) { return FromCodePage(CP_THREAD_ACP, text); }
+std::wstring Win32Environment::FromAnsi(const std::string& text) { return FromCodePage(CP_THREAD_ACP, text); }
 
-bool Win32Platform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
-                              std::uint32_t& exitCode) {
+bool Win32Processes::RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
+                               std::uint32_t& exitCode) {
     ThreadStart start = {routine, argument};
     // A reservation, as the JDK's own launcher asks: committing a large -Xss
     // up front can fail and would leave main on a small stack.
@@ -520,22 +532,20 @@ bool Win32Platform::RunThread(std::uint64_t stackSize, ThreadRoutine routine, vo
     return true;
 }
 
-void Win32Platform::SleepForever() {
+void Win32Processes::SleepForever() {
     for (;;) Sleep(INFINITE);
 }
 
-bool Win32Platform::StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) {
+MessageLoopThread Win32Processes::StartThread(ThreadRoutine routine, void* argument) {
     std::unique_ptr<ThreadStart> start(new ThreadStart{routine, argument});
     DWORD id = 0;
     HANDLE created = CreateThread(nullptr, 0, OwningThreadTrampoline, start.get(), 0, &id);
-    if (created == nullptr) return false;
+    if (created == nullptr) return MessageLoopThread();
     start.release();
-    thread = created;
-    threadId = id;
-    return true;
+    return MessageLoopThread(*this, created, id);
 }
 
-void Win32Platform::EndThread(ThreadHandle thread, std::uint32_t threadId) {
+void Win32Processes::EndThread(ThreadHandle thread, std::uint32_t threadId) {
     if (thread == nullptr) return;
     ScopedHandle owned(static_cast<HANDLE>(thread));
     // A thread without a message queue yet refuses the message; it is offered
@@ -546,11 +556,9 @@ void Win32Platform::EndThread(ThreadHandle thread, std::uint32_t threadId) {
     WaitForSingleObject(owned.get(), INFINITE);
 }
 
-void Win32Platform::SignalEvent(EventHandle event) { SetEvent(static_cast<HANDLE>(event)); }
+void Win32Desktop::MakeProcessDpiAware() { SetProcessDPIAware(); }
 
-void Win32Platform::MakeProcessDpiAware() { SetProcessDPIAware(); }
-
-std::int64_t Win32Platform::WallClockSeconds() {
+std::int64_t Win32Processes::WallClockSeconds() {
     FILETIME now = {};
     GetSystemTimeAsFileTime(&now);
     const std::uint64_t ticks = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
@@ -558,15 +566,15 @@ std::int64_t Win32Platform::WallClockSeconds() {
     return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
 }
 
-bool Win32Platform::RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t& error) {
+bool Win32Processes::RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError& error) {
     std::wstring executable;
-    if (!ModuleFileName(executable, error)) return false;
+    if (!platform_.environment().ModuleFileName(executable, error)) return false;
     SetEnvironmentVariableW(variable.c_str(), value.c_str());
     std::uint32_t exitCode = 0;
-    if (!StartProcess(executable, GetCommandLineW(), console_, exitCode, error)) return false;
+    if (!StartProcess(executable, GetCommandLineW(), platform_.Console(), exitCode, error)) return false;
     // The console's caller waits for this process: it stays until the new
     // start has ended, and ends with its code.
-    if (console_) ExitProcess(exitCode);
+    if (platform_.Console()) ExitProcess(exitCode);
     return true;
 }
 
@@ -592,7 +600,7 @@ void UsePerMonitorDpiOnThisThread() {
 // windows rescale when moved to a monitor of another scale; system-wide for
 // Java 8, which cannot rescale itself and would keep its 96-dpi size on a
 // denser monitor instead of being stretched there.
-void Win32Platform::SetDpiAwareness(int featureRelease) {
+void Win32Desktop::SetDpiAwareness(int featureRelease) {
     const bool perMonitor = featureRelease == 0 || featureRelease >= 9;
     const DPI_AWARENESS_CONTEXT context =
         perMonitor ? DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 : DPI_AWARENESS_CONTEXT_SYSTEM_AWARE;
@@ -601,7 +609,7 @@ void Win32Platform::SetDpiAwareness(int featureRelease) {
     else set = SetProcessDPIAware() != 0;
     // The launcher's own thread follows the process from here on.
     if (auto setThread = User32Function<SetThreadDpiContext>("SetThreadDpiAwarenessContext")) setThread(context);
-    if (trace) {
+    if (Trace* trace = platform_.trace) {
         trace->Line(std::wstring(L"dpi: ") + (perMonitor ? L"per-monitor" : L"system-wide") + L" awareness for " +
                     (featureRelease == 0 ? std::wstring(L"a runtime of unknown version")
                                          : L"Java " + DecimalText(featureRelease)) +
@@ -625,22 +633,22 @@ void FinishStartedProcess(const PROCESS_INFORMATION& process, bool wait, std::ui
 
 }  // namespace
 
-bool Win32Platform::StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
-                                 std::uint32_t& exitCode, std::uint32_t& error) {
+bool Win32Processes::StartProcess(const std::wstring& application, const std::wstring& commandLine, bool wait,
+                                  std::uint32_t& exitCode, SystemError& error) {
     std::wstring mutableLine = commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     // A console program's pair writes where this one's output was redirected to.
-    if (console_) {
+    if (platform_.Console()) {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, console_, 0, nullptr,
+    if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, platform_.Console(), 0, nullptr,
                         nullptr, &startup, &process)) {
-        error = GetLastError();
+        error = LastSystemError();
         return false;
     }
     FinishStartedProcess(process, wait, exitCode);
@@ -673,9 +681,9 @@ std::wstring EnvironmentWith(const std::wstring& variable, const std::wstring& v
 
 // Not in this console's process group, so Ctrl+C there does not reach it;
 // with a console of its own that nobody sees, and no handles of this process.
-bool Win32Platform::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
-                                           const std::wstring& variable, const std::wstring& value, bool wait,
-                                           std::uint32_t& exitCode, std::uint32_t& error) {
+bool Win32Processes::StartBackgroundProcess(const std::wstring& application, const std::wstring& commandLine,
+                                            const std::wstring& variable, const std::wstring& value, bool wait,
+                                            std::uint32_t& exitCode, SystemError& error) {
     std::wstring mutableLine = commandLine;
     std::wstring environment = EnvironmentWith(variable, value);
     STARTUPINFOW startup = {};
@@ -686,7 +694,7 @@ bool Win32Platform::StartBackgroundProcess(const std::wstring& application, cons
     const DWORD flags = IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT;
     if (!CreateProcessW(application.c_str(), &mutableLine[0], nullptr, nullptr, FALSE, flags, &environment[0], nullptr,
                         &startup, &process)) {
-        error = GetLastError();
+        error = LastSystemError();
         return false;
     }
     FinishStartedProcess(process, wait, exitCode);

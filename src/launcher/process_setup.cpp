@@ -25,24 +25,25 @@ const wchar_t* PriorityName(ProcessPriority priority) {
 
 void ApplyProcessIdentity(Platform& platform, const ProcessSettings& process) {
     Trace* trace = platform.trace;
-    std::uint32_t error = 0;
+    SystemError error;
     if (!process.appUserModelId.empty()) {
-        const bool given = platform.SetAppUserModelId(process.appUserModelId, error);
+        const bool given = platform.processes().SetAppUserModelId(process.appUserModelId, error);
         if (trace) {
             trace->Line(given ? L"process: AppUserModelID " + process.appUserModelId + L" set"
                               : L"process: AppUserModelID " + process.appUserModelId + L" not set (error " +
-                                    HexText(error, 8) + L")");
+                                    HexText(ErrorNumber(error), 8) + L")");
         }
     }
     if (process.priority == ProcessPriority::unchanged) return;
     const std::wstring name = PriorityName(process.priority);
-    if (platform.SetProcessPriority(process.priority, error)) {
+    if (platform.processes().SetProcessPriority(process.priority, error)) {
         if (trace) trace->Line(L"process: priority " + name);
         return;
     }
-    const std::wstring notice = L"Process Priority \"" + name + L"\" was refused (error " + DecimalText(error) +
+    const std::wstring notice = L"Process Priority \"" + name + L"\" was refused (error " +
+                                DecimalText(ErrorNumber(error)) +
                                 L"): the application runs at the priority the launcher was started with";
-    platform.WriteNotice(notice);
+    platform.desktop().WriteNotice(notice);
     if (trace) trace->Line(L"process: " + notice);
 }
 
@@ -55,12 +56,12 @@ void ApplyEnvironment(Platform& platform, const std::vector<EnvironmentVariable>
             continue;
         }
         if (variable.value.empty()) {
-            platform.RemoveEnvironment(variable.name);
+            platform.environment().RemoveEnvironment(variable.name);
             if (trace) trace->Line(L"environment: " + variable.name + L" removed");
             continue;
         }
-        const std::wstring value = platform.ExpandEnvironment(variable.value);
-        platform.SetEnvironment(variable.name, value);
+        const std::wstring value = platform.environment().ExpandEnvironment(variable.value);
+        platform.environment().SetEnvironment(variable.name, value);
         if (trace) trace->Line(L"environment: " + variable.name + L"=" + value);
     }
 }

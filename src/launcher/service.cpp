@@ -128,13 +128,12 @@ namespace zorv {
 
 // Where the system has no service manager of its own, or this build does not
 // speak to it, the start goes on as any other.
-bool Platform::RunAsService(const ServiceRun&, std::int32_t&) { return false; }
+bool Processes::RunAsService(const ServiceRun&, std::int32_t&) { return false; }
 
-std::int32_t Platform::InstallService(const ServicePlan&, const std::wstring&) {
-    ShowErrorBox(nullptr, L"This system has no service manager the launcher installs services with; nothing was changed.");
+std::int32_t RefuseServiceCommand(Desktop& desktop) {
+    desktop.ShowErrorBox(
+        nullptr, L"This system has no service manager the launcher installs services with; nothing was changed.");
     return kServiceCommandFailed;
 }
-
-std::int32_t Platform::RemoveService(const std::wstring&) { return InstallService(ServicePlan(), L""); }
 
 }  // namespace zorv

@@ -131,7 +131,7 @@ private:
 
 }  // namespace
 
-bool PosixPlatform::RunAsService(const ServiceRun& run, std::int32_t& exitCode) {
+bool PosixProcesses::RunAsService(const ServiceRun& run, std::int32_t& exitCode) {
     const char* notify = std::getenv("NOTIFY_SOCKET");
     std::string socketPath = notify == nullptr ? std::string() : std::string(notify);
     const bool takesStopSignal = run.isService && run.stopMethod;
@@ -141,6 +141,7 @@ bool PosixPlatform::RunAsService(const ServiceRun& run, std::int32_t& exitCode) 
     // Ignored while the VM starts, SIGTERM is one the runtime leaves alone;
     // the launcher takes it once main is called.
     if (takesStopSignal) signal(SIGTERM, SIG_IGN);
+    Trace* trace = platform_.trace;
     if (trace) {
         trace->Line(L"service: " + (socketPath.empty() ? std::wstring(L"no notification socket")
                                                        : L"notification socket " + FromUtf8(socketPath)) +
@@ -152,5 +153,11 @@ bool PosixPlatform::RunAsService(const ServiceRun& run, std::int32_t& exitCode) 
     manager->Stopped(exitCode);
     return true;
 }
+
+std::int32_t PosixProcesses::InstallService(const ServicePlan&, const std::wstring&) {
+    return RefuseServiceCommand(platform_.desktop());
+}
+
+std::int32_t PosixProcesses::RemoveService(const std::wstring&) { return RefuseServiceCommand(platform_.desktop()); }
 
 }  // namespace zorv

@@ -28,7 +28,7 @@ constexpr DWORD kStopReportMarginMs = 5000;
 std::uint32_t LastError() { return GetLastError(); }
 
 void Tell(Platform& platform, const wchar_t* format, std::initializer_list<FormatArgument> arguments) {
-    platform.ShowErrorBox(nullptr, FormatPrintf(format, arguments));
+    platform.desktop().ShowErrorBox(nullptr, FormatPrintf(format, arguments));
 }
 
 class Win32ServiceManager : public ServiceManager {
@@ -254,8 +254,8 @@ void WINAPI ServiceMain(DWORD, wchar_t**) {
     // A service runs where nobody sees a window, whatever its window station says.
     platform.SetUnseen();
     std::wstring executable;
-    std::uint32_t error = 0;
-    if (platform.ModuleFileName(executable, error)) {
+    SystemError error;
+    if (platform.environment().ModuleFileName(executable, error)) {
         // The manager starts services in the system folder; relative files
         // of the service are its executable's neighbours.
         SetCurrentDirectoryW(FolderOf(executable).c_str());
@@ -330,9 +330,9 @@ std::int32_t Failed(Platform& platform, const wchar_t* what, const std::wstring&
 
 }  // namespace
 
-bool Win32Platform::RunAsService(const ServiceRun& run, std::int32_t& exitCode) {
+bool Win32Processes::RunAsService(const ServiceRun& run, std::int32_t& exitCode) {
     if (!run.isService) return false;
-    pending.platform = this;
+    pending.platform = &platform_;
     pending.name = run.name;
     pending.body = run.body;
     pending.context = run.context;
@@ -340,7 +340,7 @@ bool Win32Platform::RunAsService(const ServiceRun& run, std::int32_t& exitCode) 
     if (!StartServiceCtrlDispatcherW(table)) {
         // Started from a prompt or a double-click: the same executable runs
         // as any program, so that it can be tried by hand.
-        if (trace) {
+        if (Trace* trace = platform_.trace) {
             trace->Line(FormatPrintf(L"service: not started by the service manager (error %d), running as a program",
                                      {LastError()}));
         }
@@ -350,11 +350,11 @@ bool Win32Platform::RunAsService(const ServiceRun& run, std::int32_t& exitCode) 
     return true;
 }
 
-std::int32_t Win32Platform::InstallService(const ServicePlan& plan, const std::wstring& settingsFile) {
+std::int32_t Win32Processes::InstallService(const ServicePlan& plan, const std::wstring& settingsFile) {
     std::wstring path;
     std::wstring who;
     if (FindChangeableFile(ExecutableOf(plan), settingsFile, path, who)) {
-        Tell(*this,
+        Tell(platform_,
              L"The service \"%s\" is not installed: %s can change %s, and so run code of their own as the service's "
              L"account. Let ordinary users only read and run the service's files (as under C:\\Program Files), then "
              L"install it again.",
@@ -364,8 +364,8 @@ std::int32_t Win32Platform::InstallService(const ServicePlan& plan, const std::w
     ScopedService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
     if (!manager) {
         const DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED) return RefusedForRights(*this, kInstalling, plan.name);
-        return Failed(*this, kInstalling, plan.name, L": the service manager cannot be reached", error);
+        if (error == ERROR_ACCESS_DENIED) return RefusedForRights(platform_, kInstalling, plan.name);
+        return Failed(platform_, kInstalling, plan.name, L": the service manager cannot be reached", error);
     }
     const std::wstring dependencies = DoubleNullList(plan.dependencies);
     const DWORD startType = plan.startType == ServiceStartType::manual ? SERVICE_DEMAND_START : SERVICE_AUTO_START;
@@ -376,52 +376,53 @@ std::int32_t Win32Platform::InstallService(const ServicePlan& plan, const std::w
                                          nullptr));
     if (!service) {
         const DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED) return RefusedForRights(*this, kInstalling, plan.name);
+        if (error == ERROR_ACCESS_DENIED) return RefusedForRights(platform_, kInstalling, plan.name);
         if (error == ERROR_SERVICE_EXISTS || error == ERROR_DUPLICATE_SERVICE_NAME) {
-            Tell(*this, L"The service \"%s\" is installed already; nothing was changed. Remove it first with %s to "
-                        L"install it anew.",
+            Tell(platform_,
+                 L"The service \"%s\" is installed already; nothing was changed. Remove it first with %s to "
+                 L"install it anew.",
                  {plan.name, kRemoveServiceSwitch});
             return kServiceAlreadyInstalled;
         }
-        return Failed(*this, kInstalling, plan.name, L"", error);
+        return Failed(platform_, kInstalling, plan.name, L"", error);
     }
     std::wstring step;
     if (!ConfigureService(service.get(), plan, step)) {
         const DWORD error = GetLastError();
         DeleteService(service.get());
-        return Failed(*this, kInstalling, plan.name, FormatPrintf(L": the service manager refused %s", {step}).c_str(),
-                      error);
+        return Failed(platform_, kInstalling, plan.name,
+                      FormatPrintf(L": the service manager refused %s", {step}).c_str(), error);
     }
     const std::wstring done = FormatPrintf(L"The service \"%s\" is installed: %s", {plan.name, plan.commandLine});
-    WriteNotice(done);
-    if (trace) trace->Line(L"service: " + done);
+    platform_.desktop().WriteNotice(done);
+    if (Trace* trace = platform_.trace) trace->Line(L"service: " + done);
     return kServiceCommandDone;
 }
 
-std::int32_t Win32Platform::RemoveService(const std::wstring& name) {
+std::int32_t Win32Processes::RemoveService(const std::wstring& name) {
     ScopedService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) {
         const DWORD error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED) return RefusedForRights(*this, kRemoving, name);
-        return Failed(*this, kRemoving, name, L": the service manager cannot be reached", error);
+        if (error == ERROR_ACCESS_DENIED) return RefusedForRights(platform_, kRemoving, name);
+        return Failed(platform_, kRemoving, name, L": the service manager cannot be reached", error);
     }
     ScopedService service(OpenServiceW(manager.get(), name.c_str(), DELETE | SERVICE_QUERY_STATUS));
     DWORD error = service ? ERROR_SUCCESS : GetLastError();
     if (service && !DeleteService(service.get())) error = GetLastError();
-    if (error == ERROR_ACCESS_DENIED) return RefusedForRights(*this, kRemoving, name);
+    if (error == ERROR_ACCESS_DENIED) return RefusedForRights(platform_, kRemoving, name);
     if (error == ERROR_SERVICE_DOES_NOT_EXIST || error == ERROR_SERVICE_MARKED_FOR_DELETE) {
-        Tell(*this, L"The service \"%s\" is not installed; nothing was changed.", {name});
+        Tell(platform_, L"The service \"%s\" is not installed; nothing was changed.", {name});
         return kServiceNotInstalled;
     }
-    if (error != ERROR_SUCCESS) return Failed(*this, kRemoving, name, L"", error);
+    if (error != ERROR_SUCCESS) return Failed(platform_, kRemoving, name, L"", error);
     SERVICE_STATUS status = {};
     const bool running = QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
     const std::wstring done =
         FormatPrintf(running ? L"The service \"%s\" is removed; it goes once it has stopped (net stop %s)."
                              : L"The service \"%s\" is removed.",
                      {name, name});
-    WriteNotice(done);
-    if (trace) trace->Line(L"service: " + done);
+    platform_.desktop().WriteNotice(done);
+    if (Trace* trace = platform_.trace) trace->Line(L"service: " + done);
     return kServiceCommandDone;
 }
 

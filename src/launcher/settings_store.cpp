@@ -31,7 +31,7 @@ LayeredValue LayeredLookup(const IniDocument& file, const IniDocument& embedded,
 }
 
 std::int32_t IniFileStore::Probe(unsigned char (&buffer)[4]) {
-    return static_cast<std::int32_t>(platform_.ProbeFile(path_, buffer));
+    return static_cast<std::int32_t>(ErrorNumber(platform_.files().ProbeFile(path_, buffer)));
 }
 
 void IniFileStore::TraceRead(const std::wstring& section, const std::wstring& key, const std::wstring& value,
@@ -53,7 +53,7 @@ void IniFileStore::TraceRead(const std::wstring& section, const std::wstring& ke
 const IniDocument& IniFileStore::File() {
     if (!read_) {
         std::wstring text;
-        if (!platform_.ReadSettingsText(path_, text)) text.clear();
+        if (!platform_.files().ReadSettingsText(path_, text)) text.clear();
         file_.Parse(text);
         read_ = true;
     }
@@ -66,7 +66,7 @@ std::wstring IniFileStore::ReadFile(const std::wstring& section, const std::wstr
 }
 
 std::wstring IniFileStore::Taken(const std::wstring& section, const std::wstring& key, const std::wstring& written) {
-    return platform_.SettingsValue(section, key, written);
+    return platform_.files().SettingsValue(section, key, written);
 }
 
 void IniFileStore::GetSectionNames(std::vector<std::wstring>& names) {
@@ -79,12 +79,12 @@ void IniFileStore::GetSectionNames(std::vector<std::wstring>& names) {
 std::int32_t IniFileStore::SetValue(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& value) {
     read_ = false;
-    return platform_.WriteProfileValue(section, key, value, path_) ? 1 : 0;
+    return platform_.files().WriteProfileValue(section, key, value, path_) ? 1 : 0;
 }
 
 std::int32_t IniFileStore::Delete() {
     read_ = false;
-    return platform_.RemoveFile(path_) ? 1 : 0;
+    return platform_.files().RemoveFile(path_) ? 1 : 0;
 }
 
 std::int32_t IniDocumentStore::Probe(unsigned char (&buffer)[4]) {

@@ -20,7 +20,7 @@ using FreeTaskMemory = void WINAPI(void* memory);
 
 }  // namespace
 
-bool Win32Platform::KnownUserFolder(UserFolderKind kind, std::wstring& folder) {
+bool Win32Environment::KnownUserFolder(UserFolderKind kind, std::wstring& folder) {
     auto getPath = SystemFunction<GetKnownFolderPath>(L"shell32.dll", "SHGetKnownFolderPath");
     auto freeMemory = SystemFunction<FreeTaskMemory>(L"ole32.dll", "CoTaskMemFree");
     if (getPath == nullptr || freeMemory == nullptr) return false;

@@ -35,31 +35,31 @@ std::wstring FormatPrintf(const std::wstring& format, std::initializer_list<Form
 }
 
 std::wstring FormatMessageText(Platform& platform, unsigned id, std::initializer_list<FormatArgument> arguments) {
-    return FormatPrintf(platform.LoadResourceString(id), arguments);
+    return FormatPrintf(platform.desktop().LoadResourceString(id), arguments);
 }
 
 void ShowError(Platform& platform, WindowHandle owner, unsigned id) {
-    ShowError(platform, owner, platform.LoadResourceString(id));
+    ShowError(platform, owner, platform.desktop().LoadResourceString(id));
 }
 
 void ShowError(Platform& platform, WindowHandle owner, const std::wstring& text) {
     // A text that could not be loaded means no box: the caller goes on with
     // its own failure path as if the message had been shown.
     if (text.empty()) return;
-    platform.ShowErrorBox(owner, text);
+    platform.desktop().ShowErrorBox(owner, text);
 }
 
 void ShowFormattedError(Platform& platform, WindowHandle owner, unsigned formatId, const std::wstring& argument) {
-    std::wstring format = platform.LoadResourceString(formatId);
+    std::wstring format = platform.desktop().LoadResourceString(formatId);
     if (format.empty()) return;
-    platform.ShowErrorBox(owner, FormatPrintf(format, {argument}));
+    platform.desktop().ShowErrorBox(owner, FormatPrintf(format, {argument}));
 }
 
 void ShowFormattedError(Platform& platform, WindowHandle owner, unsigned formatId, const std::wstring& argument,
                         std::int32_t code) {
-    std::wstring format = platform.LoadResourceString(formatId);
+    std::wstring format = platform.desktop().LoadResourceString(formatId);
     if (format.empty()) return;
-    platform.ShowErrorBox(owner, FormatPrintf(format, {argument, code}));
+    platform.desktop().ShowErrorBox(owner, FormatPrintf(format, {argument, code}));
 }
 
 unsigned JniReasonId(std::int32_t code) {
@@ -76,7 +76,7 @@ unsigned JniReasonId(std::int32_t code) {
 
 std::wstring JniReasonText(Platform& platform, std::int32_t code) {
     unsigned id = JniReasonId(code);
-    return id == 0 ? std::wstring() : platform.LoadResourceString(id);
+    return id == 0 ? std::wstring() : platform.desktop().LoadResourceString(id);
 }
 
 }  // namespace zorv

@@ -10,13 +10,13 @@ bool RuntimeSearch::SearchInstalled(std::wstring& home) {
     Platform& platform = platform_;
     const RuntimeRequest& request = request_;
     Trace* trace = platform.trace;
-    std::vector<std::wstring> folders = platform.InstalledRuntimeFolders();
+    std::vector<std::wstring> folders = platform.files().InstalledRuntimeFolders();
     if (trace) trace->Line(L"runtime: source the installed runtimes, " + DecimalText(folders.size()) + L" folders");
     std::vector<RuntimeCandidate> candidates;
     for (const std::wstring& folder : folders) {
         const VersionNumber version = RuntimeReleaseVersion(platform, folder);
         std::wstring skipped;
-        bool isJdk = platform.FileExists(folder + L"bin\\javac");
+        bool isJdk = platform.files().FileExists(folder + L"bin\\javac");
         bool kindFavoured = isJdk ? request.sourceJdk : request.sourceJre;
         if (version.IsOpen()) skipped = L"no JAVA_VERSION in its release file";
         else if (!WithinBounds(request, version)) skipped = OutOfBoundsReason(request, version);

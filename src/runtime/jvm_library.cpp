@@ -37,7 +37,7 @@ std::wstring FindJvmLibrary(Platform& platform, const std::wstring& home, JvmTyp
     const SystemConventions& conventions = platform.Conventions();
     if (type == serverOnly || type == serverFirst) {
         std::wstring path = home + conventions.serverLibrary.relativePath;
-        if (platform.FileExists(path)) {
+        if (platform.files().FileExists(path)) {
             isServer = true;
             return path;
         }
@@ -46,7 +46,7 @@ std::wstring FindJvmLibrary(Platform& platform, const std::wstring& home, JvmTyp
     for (std::size_t i = 0; i < conventions.clientFirstLibraryCount; ++i) {
         const JvmLibraryChoice& choice = conventions.clientFirstLibraries[i];
         std::wstring path = home + choice.relativePath;
-        if (platform.FileExists(path)) {
+        if (platform.files().FileExists(path)) {
             isServer = choice.isServer;
             return path;
         }
@@ -71,7 +71,7 @@ bool HandsOverToPair(Platform& platform, const StartableMachines& machines, cons
         return false;
     }
     const TargetArchitecture& architecture = machines.architecture;
-    std::uint16_t machine = platform.ImageMachine(jvmLibraryPath);
+    std::uint16_t machine = platform.files().ImageMachine(jvmLibraryPath);
     const bool handOver = machine == architecture.pairMachine;
     if (trace) {
         trace->Line(L"runtime: architecture " + HexText(machine) +
@@ -84,36 +84,39 @@ bool HandsOverToPair(Platform& platform, const StartableMachines& machines, cons
 
 bool CanRunJvmLibrary(Platform& platform, const StartableMachines& machines, const std::wstring& path,
                       std::uint16_t& machine) {
-    machine = platform.ImageMachine(path);
+    machine = platform.files().ImageMachine(path);
     if (machine == 0 || machine == machines.architecture.ownMachine) return true;
     return machine == machines.architecture.pairMachine && machines.pairProduct;
 }
 
 StageOutcome LoadJvmLibrary(Platform& platform, const std::wstring& path, WindowHandle owner, JvmEntryPoints& entries) {
-    platform.AddLibraryFolder(RemovePathComponents(path, 2));
-    std::uint32_t error = 0;
-    ModuleHandle module = platform.LoadLibraryAt(path, error);
+    platform.libraries().AddLibraryFolder(RemovePathComponents(path, 2));
+    SystemError error;
+    ModuleHandle module = platform.libraries().LoadLibraryAt(path, error);
     if (Trace* trace = platform.trace) {
-        trace->Line(L"jvm: library " + path + (module != nullptr ? std::wstring(L" loaded")
-                                                                 : L" not loaded, error " + DecimalText(error)) +
-                    L", DLL folder " + RemovePathComponents(path, 2));
+        trace->Line(
+            L"jvm: library " + path +
+            (module != nullptr ? std::wstring(L" loaded") : L" not loaded, error " + DecimalText(ErrorNumber(error))) +
+            L", DLL folder " + RemovePathComponents(path, 2));
     }
     if (module == nullptr) {
-        ShowFormattedError(platform, owner, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(error));
+        ShowFormattedError(platform, owner, IDS_JVM_LOAD_FAILED, path, static_cast<std::int32_t>(ErrorNumber(error)));
         return StageOutcome::EndWithCode(kStartFailed);
     }
-    void* create = platform.LibrarySymbol(module, "JNI_CreateJavaVM", error);
-    void* defaults = create == nullptr ? nullptr : platform.LibrarySymbol(module, "JNI_GetDefaultJavaVMInitArgs", error);
+    void* create = platform.libraries().LibrarySymbol(module, "JNI_CreateJavaVM", error);
+    void* defaults =
+        create == nullptr ? nullptr : platform.libraries().LibrarySymbol(module, "JNI_GetDefaultJavaVMInitArgs", error);
     if (create == nullptr || defaults == nullptr) {
-        ShowFormattedError(platform, owner, IDS_WINDOWS_EXCEPTION, platform.LoadResourceString(IDS_NO_CREATE_JAVA_VM),
-                           static_cast<std::int32_t>(error));
+        ShowFormattedError(platform, owner, IDS_WINDOWS_EXCEPTION,
+                           platform.desktop().LoadResourceString(IDS_NO_CREATE_JAVA_VM),
+                           static_cast<std::int32_t>(ErrorNumber(error)));
         return StageOutcome::EndWithCode(kStartFailed);
     }
-    std::uint32_t ignored = 0;
+    SystemError ignored;
     entries.createJavaVm = reinterpret_cast<CreateJavaVmFunction>(create);
     entries.getDefaultJavaVmInitArgs = reinterpret_cast<GetDefaultJavaVmInitArgsFunction>(defaults);
     entries.findClassFromBootLoader = reinterpret_cast<FindClassFromBootLoaderFunction>(
-        platform.LibrarySymbol(module, "JVM_FindClassFromBootLoader", ignored));
+        platform.libraries().LibrarySymbol(module, "JVM_FindClassFromBootLoader", ignored));
     return StageOutcome::Proceed();
 }
 

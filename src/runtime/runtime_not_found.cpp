@@ -29,7 +29,9 @@ RuntimeNotFoundDialog::RuntimeNotFoundDialog(Platform& platformImpl, const Runti
                                              const StartableMachines& startable, std::wstring text)
     : platform(platformImpl), request(wanted), machines(startable), message(std::move(text)) {}
 
-int RuntimeNotFoundDialog::Show(WindowHandle owner) { return platform.ShowRuntimeNotFoundDialog(owner, *this); }
+int RuntimeNotFoundDialog::Show(WindowHandle owner) {
+    return platform.desktop().ShowRuntimeNotFoundDialog(owner, *this);
+}
 
 // The runtime the folder (with its "\") leads to: itself, the runtime of a
 // "bin" folder, or the one runtime among its subfolders. Empty when there is
@@ -44,7 +46,7 @@ std::wstring RuntimeNotFoundDialog::FindHome(const std::wstring& folder, std::ws
     }
     home.clear();
     std::size_t looked = 0;
-    for (const std::wstring& name : platform.FindFiles(folder + L"*")) {
+    for (const std::wstring& name : platform.files().FindFiles(folder + L"*")) {
         if (name == L"." || name == L".." || ++looked > kMostSubfolders) continue;
         std::wstring candidate = folder + name + L"\\";
         std::wstring found = FindJvmLibrary(platform, candidate, request.jvmType, isServer);
@@ -117,7 +119,7 @@ bool AskForRuntime(Platform& platform, const RuntimeRequest& request, const Star
                                  FormatMessageText(platform, format, {DescribeVersionRequirement(
                                                                          platform, request.minimumVersion,
                                                                          request.maximumVersion)}));
-    if (dialog.Show(platform.ActiveWindow()) != kDialogOk || dialog.jvmLibraryPath.empty()) return false;
+    if (dialog.Show(platform.desktop().ActiveWindow()) != kDialogOk || dialog.jvmLibraryPath.empty()) return false;
 
     chosen = ChosenRuntime();
     chosen.jvmLibraryPath = dialog.jvmLibraryPath;
@@ -139,7 +141,7 @@ void RememberRuntimeFolder(Platform& platform, const ProgramFiles& files, const 
         targets[1] = UserSettingsPath(platform, instance, instance.pairProduct, true);
     }
     for (const std::wstring& target : targets) {
-        if (!target.empty()) platform.WriteProfileValue(kRuntimeSection, kRuntimeFolderKey, folder, target);
+        if (!target.empty()) platform.files().WriteProfileValue(kRuntimeSection, kRuntimeFolderKey, folder, target);
     }
 }
 

@@ -52,7 +52,7 @@ void TraceSkipped(Trace& trace, const std::wstring& registration, const VersionN
 
 // The registrations under a key, in the order the registry gives them.
 std::vector<std::wstring> RegistrationsUnder(Platform& platform, const wchar_t* key, RegistryView view) {
-    std::vector<std::wstring> names = platform.RegistrySubkeys(key, view);
+    std::vector<std::wstring> names = platform.registry().RegistrySubkeys(key, view);
     if (platform.trace) {
         platform.trace->Line(std::wstring(L"runtime: registry key HKLM\\") + key + L" searched, " +
                              DecimalText(names.size()) + L" registrations");
@@ -84,7 +84,7 @@ void CollectCandidates(Platform& platform, const RuntimeRequest& request, const 
             continue;
         }
         std::wstring home;
-        if (!platform.RegistryString(row.key + name, L"JavaHome", view, home) || home.empty()) {
+        if (!platform.registry().RegistryString(row.key + name, L"JavaHome", view, home) || home.empty()) {
             if (trace) TraceSkipped(*trace, row.key + name, &version, L"no \"JavaHome\" value");
             continue;
         }
@@ -114,14 +114,15 @@ void CollectVendorCandidates(Platform& platform, const RuntimeRequest& request, 
             continue;
         }
         std::wstring versionText;
-        if (row.versionValue != nullptr) platform.RegistryText(registration, row.versionValue, view, versionText);
+        if (row.versionValue != nullptr)
+            platform.registry().RegistryText(registration, row.versionValue, view, versionText);
         VersionNumber version = VendorRegistrationVersion(name, versionText);
         if (!WithinBounds(request, version)) {
             if (trace) TraceSkipped(*trace, registration, &version, OutOfBoundsReason(request, version));
             continue;
         }
         std::wstring home;
-        if (!platform.RegistryText(registration, row.homeValue, view, home) || home.empty() ||
+        if (!platform.registry().RegistryText(registration, row.homeValue, view, home) || home.empty() ||
             home.size() > kMaxVendorHomeLength) {
             if (trace) {
                 TraceSkipped(*trace, registration, &version,
@@ -191,7 +192,7 @@ RuntimeCandidate* AddIfUsable(Platform& platform, const VersionNumber& version, 
 }
 
 bool IsJavaHome(Platform& platform, const std::wstring& folder) {
-    return platform.FileExists(folder + platform.Conventions().javaHomeMarker);
+    return platform.files().FileExists(folder + platform.Conventions().javaHomeMarker);
 }
 
 std::wstring ReleaseFileJavaVersion(const std::string& text) {
@@ -227,7 +228,7 @@ constexpr std::size_t kReleaseFileLimit = 64 * 1024;
 
 std::string ReleaseFileOf(Platform& platform, const std::wstring& home) {
     std::string release;
-    if (!platform.ReadFileStart(home + L"release", kReleaseFileLimit, release)) release.clear();
+    if (!platform.files().ReadFileStart(home + L"release", kReleaseFileLimit, release)) release.clear();
     return release;
 }
 
@@ -243,7 +244,7 @@ VersionNumber RuntimeReleaseVersion(Platform& platform, const std::wstring& home
 
 bool JavaHomeFromEnvironment(Platform& platform, std::wstring& folder) {
     const std::wstring reference = L"%JAVA_HOME%";
-    std::wstring expanded = platform.ExpandEnvironment(reference);
+    std::wstring expanded = platform.environment().ExpandEnvironment(reference);
     Trace* trace = platform.trace;
     if (expanded == reference || expanded.empty()) {
         if (trace) trace->Line(L"runtime: source JAVA_HOME: not set");

@@ -24,8 +24,8 @@ static_assert(std::is_same<CloseAction::Function, void(__cdecl*)()>::value, "C c
 
 template <typename Function>
 Function Entry(Platform& platform, ModuleHandle library, const char* name) {
-    std::uint32_t ignored = 0;
-    return reinterpret_cast<Function>(platform.LibrarySymbol(library, name, ignored));
+    SystemError ignored;
+    return reinterpret_cast<Function>(platform.libraries().LibrarySymbol(library, name, ignored));
 }
 
 }  // namespace
@@ -33,10 +33,11 @@ Function Entry(Platform& platform, ModuleHandle library, const char* name) {
 bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wstring& picturePath,
                                  const std::wstring& jvmLibraryPath) {
     // The library's own dependencies live beside it and beside the JVM library.
-    if (libraryPath.find(L'\\') != std::wstring::npos) platform.AddLibraryFolder(FolderOf(libraryPath));
-    if (jvmLibraryPath.find(L'\\') != std::wstring::npos) platform.AddLibraryFolder(FolderOf(jvmLibraryPath));
-    std::uint32_t error = 0;
-    ModuleHandle library = platform.LoadLibraryAt(libraryPath, error);
+    if (libraryPath.find(L'\\') != std::wstring::npos) platform.libraries().AddLibraryFolder(FolderOf(libraryPath));
+    if (jvmLibraryPath.find(L'\\') != std::wstring::npos)
+        platform.libraries().AddLibraryFolder(FolderOf(jvmLibraryPath));
+    SystemError error;
+    ModuleHandle library = platform.libraries().LoadLibraryAt(libraryPath, error);
     if (library == nullptr) return false;
 
     auto init = Entry<SplashInitFunction>(platform, library, "SplashInit");
@@ -46,7 +47,7 @@ bool Launcher::StartNativeSplash(const std::wstring& libraryPath, const std::wst
     if (close != splash.nativeClose.Held()) splash.nativeClose.Replace(close);
     if (init == nullptr || loadFile == nullptr || setFileJarName == nullptr) return false;
 
-    const std::string narrowPath = platform.ToAnsi(platform.VmPath(picturePath));
+    const std::string narrowPath = platform.environment().ToAnsi(platform.files().VmPath(picturePath));
     init();
     // A picture the library cannot load is its own business; our window stays away either way.
     loadFile(narrowPath.c_str());

@@ -108,23 +108,18 @@ void Launcher::StartSplash(const PresentationSettings& presentation, const std::
     if (splash.picturePath.empty()) return;
     const SystemConventions& conventions = platform.Conventions();
     std::wstring library = NativeSplashLibraryPath(jvmLibraryPath, conventions.nativeSplashLibrary);
-    if (!library.empty() && !platform.FileExists(library)) library.clear();
+    if (!library.empty() && !platform.files().FileExists(library)) library.clear();
     if ((presentation.preferNativeSplash || !conventions.ownSplashWindow) && !library.empty() &&
         StartNativeSplash(library, splash.picturePath, jvmLibraryPath))
         return;
-    splash.window = platform.NewSplashScreenWindow();
+    splash.window = platform.desktop().NewSplashScreenWindow();
     if (splash.window == nullptr) return;
-    if (!platform.StartThread(SplashThreadMain, &splash, splash.thread, splash.threadId)) {
-        splash.thread = nullptr;
-        splash.threadId = 0;
-    }
+    splash.thread = platform.processes().StartThread(SplashThreadMain, &splash);
 }
 
-void CloseSplash(Platform& platform, SplashScreen& splash) {
+void CloseSplash(SplashScreen& splash) {
     if (splash.window == nullptr) return;
-    platform.EndThread(splash.thread, splash.threadId);
-    splash.thread = nullptr;
-    splash.threadId = 0;
+    splash.thread.End();
     splash.window.reset();
 }
 

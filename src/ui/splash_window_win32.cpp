@@ -243,7 +243,7 @@ LRESULT CALLBACK Win32SplashScreenWindow::WindowProcedure(HWND window, UINT mess
 
 }  // namespace
 
-std::unique_ptr<SplashScreenWindow> Win32Platform::NewSplashScreenWindow() {
+std::unique_ptr<SplashScreenWindow> Win32Desktop::NewSplashScreenWindow() {
     return std::make_unique<Win32SplashScreenWindow>();
 }
 

@@ -26,7 +26,7 @@ void AddOption(std::vector<std::wstring>& options, const wchar_t* name, const st
 
 // ";" where the VM takes Windows paths, ":" on Linux.
 wchar_t VmPathSeparator(Platform& platform) {
-    const std::wstring two = platform.VmPathList(L"a;b");
+    const std::wstring two = platform.files().VmPathList(L"a;b");
     return two.size() == 3 ? two[1] : L';';
 }
 
@@ -43,8 +43,8 @@ void AddQuietLogs(int featureRelease, std::vector<std::wstring>& options) {
 // class-data archives from before: the folder keeps one identity's.
 void RemoveOtherIdentities(Platform& platform, const CacheFiles& files) {
     const std::wstring own = files.stem + L"-" + files.identity + L".";
-    for (const std::wstring& name : platform.FindFiles(files.folder + L"\\" + files.stem + L"*")) {
-        if (!StartsWith(name, own) && platform.RemoveFile(files.folder + L"\\" + name))
+    for (const std::wstring& name : platform.files().FindFiles(files.folder + L"\\" + files.stem + L"*")) {
+        if (!StartsWith(name, own) && platform.files().RemoveFile(files.folder + L"\\" + name))
             TraceLine(platform, L"removed the older " + name);
     }
 }
@@ -88,7 +88,7 @@ std::wstring ClassPathIdentity(Platform& platform, const std::vector<std::wstrin
             std::uint64_t size = 0, modified = 0;
             if (!entry.empty()) {
                 identity += entry;
-                if (platform.FileStamp(entry, size, modified))
+                if (platform.files().FileStamp(entry, size, modified))
                     identity += L" " + DecimalText(size) + L" " + DecimalText(modified);
                 identity += L"\n";
             }
@@ -123,7 +123,7 @@ int AssemblyRecording(const std::wstring& marker, const std::wstring& identity) 
 
 AssemblyRole CacheAssemblyRole(Platform& platform) {
     std::wstring marker;
-    if (!platform.GetEnvironment(kCacheAssemblyVariable, marker)) return AssemblyRole::none;
+    if (!platform.environment().GetEnvironment(kCacheAssemblyVariable, marker)) return AssemblyRole::none;
     const std::wstring suffix = kAssemblyVmSuffix;
     return marker.size() > suffix.size() && marker.compare(marker.size() - suffix.size(), suffix.size(), suffix) == 0
                ? AssemblyRole::vm
@@ -143,9 +143,9 @@ std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& fil
     const std::wstring cache = files.Cache();
     std::vector<std::wstring> options;
     std::wstring marker;
-    if (platform.GetEnvironment(kCacheAssemblyVariable, marker)) {
+    if (platform.environment().GetEnvironment(kCacheAssemblyVariable, marker)) {
         const int n = AssemblyRecording(marker, files.identity);
-        if (n == 0 || !platform.FileExists(files.Configuration(n))) {
+        if (n == 0 || !platform.files().FileExists(files.Configuration(n))) {
             TraceLine(platform, L"nothing to assemble for ", marker);
             return {};
         }
@@ -156,9 +156,9 @@ std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& fil
         recording.cacheRecording = files.Configuration(n);
         recording.assembling = files.Assembling(n);
         AddOption(options, L"-XX:AOTMode=create");
-        AddOption(options, L"-XX:AOTConfiguration=", platform.VmPath(recording.cacheRecording));
-        AddOption(options, L"-XX:AOTCache=", platform.VmPath(recording.assembling));
-    } else if (platform.FileExists(cache)) {
+        AddOption(options, L"-XX:AOTConfiguration=", platform.files().VmPath(recording.cacheRecording));
+        AddOption(options, L"-XX:AOTCache=", platform.files().VmPath(recording.assembling));
+    } else if (platform.files().FileExists(cache)) {
         TraceLine(platform, L"using the ahead-of-time cache ", cache);
         recording.mappedCache = cache;
         for (int n = 1; n <= kCacheRecordings; ++n) {
@@ -166,14 +166,14 @@ std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& fil
             recording.recordingFiles.push_back(files.Configuration(n));
             recording.recordingFiles.push_back(files.Assembling(n));
         }
-        AddOption(options, L"-XX:AOTCache=", platform.VmPath(cache));
+        AddOption(options, L"-XX:AOTCache=", platform.files().VmPath(cache));
     } else {
-        if (!platform.CanWriteIn(files.folder)) {
+        if (!platform.files().CanWriteIn(files.folder)) {
             TraceLine(platform, L"no ahead-of-time cache, cannot write in ", files.folder);
             return {};
         }
         int n = 1;
-        while (n <= kCacheRecordings && !platform.CreateNewFile(files.Ticket(n))) ++n;
+        while (n <= kCacheRecordings && !platform.files().CreateNewFile(files.Ticket(n))) ++n;
         if (n > kCacheRecordings) {
             TraceLine(platform, L"no ahead-of-time cache, its recordings made none; remove ", files.Ticket(1),
                       L" to record again");
@@ -185,7 +185,7 @@ std::vector<std::wstring> CacheOptions(Platform& platform, const CacheFiles& fil
         recording.assemblyProgram = programPath;
         recording.assemblyMarker = files.identity + L"." + DecimalText(n);
         AddOption(options, L"-XX:AOTMode=record");
-        AddOption(options, L"-XX:AOTConfiguration=", platform.VmPath(recording.cacheRecording));
+        AddOption(options, L"-XX:AOTConfiguration=", platform.files().VmPath(recording.cacheRecording));
         // The runtime tells on standard output, outside its log, that it has
         // recorded; only the diagnostic DisplayVMOutput keeps that line back.
         AddOption(options, L"-XX:+UnlockDiagnosticVMOptions");
@@ -207,12 +207,12 @@ void ConfirmMappedCache(Platform& platform, JNIEnv* env, const ClassDataRecordin
     }
     if (sharing != nullptr) env->DeleteLocalRef(sharing);
     if (!mapped) {
-        platform.RemoveFile(recording.mappedCache);
+        platform.files().RemoveFile(recording.mappedCache);
         TraceLine(platform, L"the runtime did not map " + recording.mappedCache + L": removed, the next start records again");
         return;
     }
     for (const std::wstring& file : recording.recordingFiles) {
-        if (platform.FileExists(file)) platform.RemoveFile(file);
+        if (platform.files().FileExists(file)) platform.files().RemoveFile(file);
     }
 }
 
@@ -220,37 +220,40 @@ void StartCacheAssembly(Platform& platform, ClassDataRecording& recording) {
     if (recording.cacheRecording.empty() || !recording.assembling.empty()) return;
     const std::wstring configuration = recording.cacheRecording;
     recording.cacheRecording.clear();
-    if (!platform.FileExists(configuration)) {
+    if (!platform.files().FileExists(configuration)) {
         TraceLine(platform, L"the runtime recorded nothing in " + configuration + L", no cache assembled");
         return;
     }
-    std::uint32_t exitCode = 0, error = 0;
-    if (platform.StartBackgroundProcess(recording.assemblyProgram, platform.CommandLine(), kCacheAssemblyVariable,
-                                        recording.assemblyMarker, false, exitCode, error)) {
+    std::uint32_t exitCode = 0;
+    SystemError error;
+    if (platform.processes().StartBackgroundProcess(recording.assemblyProgram, platform.environment().CommandLine(),
+                                                    kCacheAssemblyVariable, recording.assemblyMarker, false, exitCode,
+                                                    error)) {
         TraceLine(platform, L"assembling the cache from " + configuration + L" in the background");
         return;
     }
-    TraceLine(platform, L"the assembly process could not be started (error " + DecimalText(error) + L")");
-    platform.RemoveFile(configuration);
+    TraceLine(platform, L"the assembly process could not be started (error " + DecimalText(ErrorNumber(error)) + L")");
+    platform.files().RemoveFile(configuration);
 }
 
 std::uint32_t SuperviseCacheAssembly(Platform& platform, const ClassDataRecording& recording) {
     if (recording.assembling.empty()) return 0;
-    platform.RemoveFile(recording.assembling);
-    std::uint32_t exitCode = 1, error = 0;
-    const bool started = platform.StartBackgroundProcess(recording.assemblyProgram, platform.CommandLine(),
-                                                         kCacheAssemblyVariable,
-                                                         recording.assemblyMarker + kAssemblyVmSuffix, true, exitCode,
-                                                         error);
-    const bool written = started && exitCode == 0 && platform.FileExists(recording.assembling);
-    if (written && platform.RenameFile(recording.assembling, recording.mappedCache)) {
+    platform.files().RemoveFile(recording.assembling);
+    std::uint32_t exitCode = 1;
+    SystemError error;
+    const bool started = platform.processes().StartBackgroundProcess(
+        recording.assemblyProgram, platform.environment().CommandLine(), kCacheAssemblyVariable,
+        recording.assemblyMarker + kAssemblyVmSuffix, true, exitCode, error);
+    const bool written = started && exitCode == 0 && platform.files().FileExists(recording.assembling);
+    if (written && platform.files().RenameFile(recording.assembling, recording.mappedCache)) {
         TraceLine(platform, L"ahead-of-time cache assembled: " + recording.mappedCache);
     } else {
-        TraceLine(platform, started ? L"the assembly VM ended with " + DecimalText(exitCode) + L", no cache"
-                                    : L"the assembly VM could not be started (error " + DecimalText(error) + L")");
-        platform.RemoveFile(recording.assembling);
+        TraceLine(platform,
+                  started ? L"the assembly VM ended with " + DecimalText(exitCode) + L", no cache"
+                          : L"the assembly VM could not be started (error " + DecimalText(ErrorNumber(error)) + L")");
+        platform.files().RemoveFile(recording.assembling);
     }
-    platform.RemoveFile(recording.cacheRecording);
+    platform.files().RemoveFile(recording.cacheRecording);
     return 0;
 }
 
@@ -265,7 +268,7 @@ std::uint32_t AssembleCache(Platform& platform, CreateJavaVmFunction createJavaV
         if (option.compare(0, 5, "-Xlog") == 0) continue;
         // JNI declares the strings modifiable; the VM only reads them.
         options[count++] = JavaVMOption{const_cast<char*>(option.c_str()), nullptr};
-        TraceLine(platform, L"option " + platform.FromAnsi(option));
+        TraceLine(platform, L"option " + platform.environment().FromAnsi(option));
     }
     JavaVMInitArgs args;
     args.version = JNI_VERSION_1_2;

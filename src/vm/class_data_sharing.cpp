@@ -157,10 +157,10 @@ std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOp
     }
     std::wstring archive = folder + L"\\" + ClassDataArchiveName(programPath, versionText, runtimeHome, moduleOptions);
     ClassDataArchiveUse use =
-        ChooseClassDataArchiveUse(feature, feature < kFirstAutomaticRelease && platform.FileExists(archive));
+        ChooseClassDataArchiveUse(feature, feature < kFirstAutomaticRelease && platform.files().FileExists(archive));
     // A runtime that cannot write the archive it was asked for ends the
     // application with its own exit code and message.
-    if (use != ClassDataArchiveUse::useRecorded && !platform.CanWriteIn(folder)) {
+    if (use != ClassDataArchiveUse::useRecorded && !platform.files().CanWriteIn(folder)) {
         if (platform.trace) platform.trace->Line(L"vm: no class-data archive, cannot write in " + folder);
         return {};
     }
@@ -169,17 +169,17 @@ std::vector<std::wstring> ClassDataSharingOptions(Platform& platform, const VmOp
         // archive, that module options keep them from optimising the module
         // graph; the archive serves all the same. A -Xlog among the VM
         // parameters, which come later, still has the last word.
-        std::vector<std::wstring> options = ClassDataArchiveOptions(use, platform.VmPath(archive));
+        std::vector<std::wstring> options = ClassDataArchiveOptions(use, platform.files().VmPath(archive));
         options.push_back(L"-Xlog:cds=off");
         return options;
     }
-    if (use != ClassDataArchiveUse::recordAtExit) return ClassDataArchiveOptions(use, platform.VmPath(archive));
+    if (use != ClassDataArchiveUse::recordAtExit) return ClassDataArchiveOptions(use, platform.files().VmPath(archive));
     // These runtimes crash on a cut-off archive rather than ignore it, and a
     // start ended during the recording leaves one: the archive gets its name
     // only once the runtime has ended normally.
     recording.archive = archive;
     recording.beingRecorded = archive + L".part";
-    return ClassDataArchiveOptions(use, platform.VmPath(recording.beingRecorded));
+    return ClassDataArchiveOptions(use, platform.files().VmPath(recording.beingRecorded));
 }
 
 void AddClassDataSharingOptions(Platform& platform, const VmOptionSources& sources,
@@ -200,7 +200,8 @@ void AddClassDataSharingOptions(Platform& platform, const VmOptionSources& sourc
 void KeepRecordedClassDataArchive(Platform& platform, ClassDataRecording& recording) {
     StartCacheAssembly(platform, recording);
     if (recording.beingRecorded.empty()) return;
-    if (platform.FileExists(recording.beingRecorded)) platform.RenameFile(recording.beingRecorded, recording.archive);
+    if (platform.files().FileExists(recording.beingRecorded))
+        platform.files().RenameFile(recording.beingRecorded, recording.archive);
     recording.beingRecorded.clear();
 }
 

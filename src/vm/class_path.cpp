@@ -15,7 +15,7 @@ void ExpandClassPathEntry(Platform& platform, const std::wstring& entry, const s
                           std::wstring& classPath) {
     std::wstring pattern = ClassPathSearchPattern(entry, executablePath, platform.Conventions());
     std::wstring listingFolder = FolderOf(pattern);
-    for (const std::wstring& name : platform.FindFiles(pattern)) {
+    for (const std::wstring& name : platform.files().FindFiles(pattern)) {
         classPath += listingFolder;
         classPath += L'\\';
         classPath += name;

@@ -104,7 +104,7 @@ std::wstring DescribeException(jthrowable exception, JNIEnv* env) {
 int AskAboutException(Platform& platform, jthrowable exception, JNIEnv* env) {
     std::wstring trace = DescribeException(exception, env);
     if (trace.empty()) return kNoDialog;
-    const int choice = platform.ShowExceptionDialog(platform.ActiveWindow(), trace);
+    const int choice = platform.desktop().ShowExceptionDialog(platform.desktop().ActiveWindow(), trace);
     return choice == kDialogIgnore || choice == kNoDialog ? choice : kDialogStop;
 }
 

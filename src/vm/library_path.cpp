@@ -26,21 +26,23 @@ std::wstring LibraryPathTemplate(const std::wstring& libraryPath, const std::wst
 void PrepareLibraryPath(Platform& platform, const VmSettings& vm, const std::wstring& executable,
                         const std::wstring& jvmLibraryPath, std::vector<std::string>& vmOptions) {
     const wchar_t* searchPath = platform.Conventions().searchPathVariable;
-    platform.SetEnvironment(L"ZORV_JVM_PATH", platform.VmPath(jvmLibraryPath));
-    platform.SetEnvironment(L"ZORV_JVM_HOME", platform.VmPath(RemovePathComponents(jvmLibraryPath, 3)));
+    platform.environment().SetEnvironment(L"ZORV_JVM_PATH", platform.files().VmPath(jvmLibraryPath));
+    platform.environment().SetEnvironment(L"ZORV_JVM_HOME",
+                                          platform.files().VmPath(RemovePathComponents(jvmLibraryPath, 3)));
     if (!vm.libraryPath.empty()) {
-        const std::wstring libraryPath = platform.ExpandEnvironment(
-            LibraryPathTemplate(vm.libraryPath, FolderWithSeparatorOf(executable), jvmLibraryPath,
-                                platform.Conventions()));
-        vmOptions.push_back(platform.ToAnsi(L"-Djava.library.path=" + platform.VmPathList(libraryPath)));
+        const std::wstring libraryPath = platform.environment().ExpandEnvironment(LibraryPathTemplate(
+            vm.libraryPath, FolderWithSeparatorOf(executable), jvmLibraryPath, platform.Conventions()));
+        vmOptions.push_back(
+            platform.environment().ToAnsi(L"-Djava.library.path=" + platform.files().VmPathList(libraryPath)));
     }
-    platform.SetEnvironment(searchPath, platform.VmPathList(platform.ExpandEnvironment(
-                                            ProcessPathTemplate(vm.systemPath, jvmLibraryPath, searchPath))));
+    platform.environment().SetEnvironment(searchPath,
+                                          platform.files().VmPathList(platform.environment().ExpandEnvironment(
+                                              ProcessPathTemplate(vm.systemPath, jvmLibraryPath, searchPath))));
     // Libraries loaded by name are not looked for on Path (the entry point
     // keeps the search to the system and added folders), so the folders the
     // settings name for them are added to that search.
-    for (const std::wstring& folder : SplitAtSemicolons(platform.ExpandEnvironment(vm.systemPath))) {
-        if (IsAbsolutePath(folder, platform.Conventions())) platform.AddLibraryFolder(folder);
+    for (const std::wstring& folder : SplitAtSemicolons(platform.environment().ExpandEnvironment(vm.systemPath))) {
+        if (IsAbsolutePath(folder, platform.Conventions())) platform.libraries().AddLibraryFolder(folder);
     }
 }
 

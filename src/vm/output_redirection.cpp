@@ -13,8 +13,6 @@
 namespace zorv {
 namespace {
 
-constexpr std::uint32_t kAlreadyExists = 183;
-
 // False with the runtime's reason when the stream cannot be made; the
 // standard stream then stays as it was.
 bool RedirectStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setter,
@@ -54,7 +52,7 @@ void RedirectOrSay(Platform& platform, JNIEnv* env, const wchar_t* key, const st
                    const char* setter, const wchar_t* fallback) {
     if (file.empty()) return;
     EnsureFolders(platform, file);
-    const std::wstring vmPath = platform.VmPath(file);
+    const std::wstring vmPath = platform.files().VmPath(file);
     std::wstring reason;
     if (RedirectStream(env, vmPath, append, setter, reason)) return;
     std::wstring line = key;
@@ -65,7 +63,7 @@ void RedirectOrSay(Platform& platform, JNIEnv* env, const wchar_t* key, const st
     line += L"): ";
     line += fallback;
     if (platform.trace) platform.trace->Line(L"vm: " + line);
-    std::fputs(platform.ToAnsi(line + L"\n").c_str(), stderr);
+    std::fputs(platform.environment().ToAnsi(line + L"\n").c_str(), stderr);
     std::fflush(stderr);
 }
 
@@ -91,13 +89,14 @@ void ApplyTimePicture(Platform& platform, std::wstring& name, const LocalTime& t
     for (std::size_t at = picture.find(L'L'); at != std::wstring::npos; at = picture.find(L'L', at + milliseconds.size())) {
         picture.replace(at, 1, milliseconds);
     }
-    std::wstring formatted = platform.FormatDatePicture(platform.FormatTimePicture(picture, time), time);
+    std::wstring formatted =
+        platform.processes().FormatDatePicture(platform.processes().FormatTimePicture(picture, time), time);
     name = name.substr(0, first) + formatted + name.substr(last + 1);
 }
 
 bool EnsureFolders(Platform& platform, const std::wstring& path) {
     bool isUnc = path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\';
-    if (IsAbsolutePath(path, platform.Conventions()) && platform.FileExists(path)) return true;
+    if (IsAbsolutePath(path, platform.Conventions()) && platform.files().FileExists(path)) return true;
     std::vector<std::wstring> parts = SplitAtBackslashes(path);
     // A drive or the root is never created. A relative path's first folder
     // is, or a name such as logs\app.log would lose all of its output.
@@ -107,8 +106,8 @@ bool EnsureFolders(Platform& platform, const std::wstring& path) {
         if (i > 0) folder += L'\\';
         folder += parts[i];
         if (i == 0 && !firstIsFolder) continue;
-        std::uint32_t error = platform.CreateFolder(folder);
-        if (error != 0 && error != kAlreadyExists && !isUnc) return false;
+        const SystemError error = platform.files().CreateFolder(folder);
+        if (error.Failed() && !error.Is(ErrorKind::alreadyExists) && !isUnc) return false;
     }
     return true;
 }
@@ -117,7 +116,7 @@ void RedirectStandardStreams(Platform& platform, JNIEnv* env, const OutputSettin
     std::wstring outputFile = output.outputFile;
     std::wstring errorFile = output.errorFile;
     if (outputFile.find(L'%') != std::wstring::npos || errorFile.find(L'%') != std::wstring::npos) {
-        LocalTime now = platform.CurrentLocalTime();
+        LocalTime now = platform.processes().CurrentLocalTime();
         if (outputFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, outputFile, now);
         if (errorFile.find(L'%') != std::wstring::npos) ApplyTimePicture(platform, errorFile, now);
     }

@@ -134,7 +134,7 @@ void TraceVmStart(Platform& platform, Trace& trace, const JavaVMInitArgs& args,
                   const std::vector<std::wstring>& arguments) {
     for (jint i = 0; i < args.nOptions; ++i) {
         const JavaVMOption& option = args.options[i];
-        trace.Line(L"vm: option " + platform.FromAnsi(option.optionString) +
+        trace.Line(L"vm: option " + platform.environment().FromAnsi(option.optionString) +
                    (option.extraInfo != nullptr ? L" (hook)" : L""));
     }
     for (std::size_t i = 0; i < arguments.size(); ++i)
@@ -173,10 +173,11 @@ StageOutcome CreateVm(Platform& platform, HostedVm& vm, const VmStart& start, co
     if (result != JNI_OK) {
         exitListener.store(nullptr);
         vm.jniEnv = nullptr;
-        std::wstring format = platform.LoadResourceString(IDS_JNI_EXCEPTION);
+        std::wstring format = platform.desktop().LoadResourceString(IDS_JNI_EXCEPTION);
         if (!format.empty()) {
-            platform.ShowErrorBox(owner, FormatPrintf(format, {platform.LoadResourceString(IDS_CREATE_VM_FAILED),
-                                                               JniReasonText(platform, result)}));
+            platform.desktop().ShowErrorBox(
+                owner, FormatPrintf(format, {platform.desktop().LoadResourceString(IDS_CREATE_VM_FAILED),
+                                             JniReasonText(platform, result)}));
         }
         return StageOutcome::EndWithCode(kStartFailed);
     }
@@ -362,14 +363,14 @@ StageOutcome InvokeMain(Platform& platform, HostedVm& vm, const MainCall& call) 
         env->ExceptionDescribe();
         return fail();
     }
-    if (call.startEvent != nullptr) platform.SignalEvent(call.startEvent);
+    if (call.instance != nullptr) call.instance->SetStartEvent();
     if (service != nullptr) service->Running(&StopServiceApplication, call.service, StopTimeoutMs(call.service->settings));
 
     CallMain(env, mainClassRef, mainMethod, shape, args);
 
     jthrowable exception = env->ExceptionOccurred();
     if (exception != nullptr) {
-        CloseSplash(platform, call.splash);
+        CloseSplash(call.splash);
         // As java does, the process ends with 1 once the VM has ended, unless
         // the user chose to go on as if main had returned.
         vm.mainThrew = true;
@@ -393,7 +394,7 @@ StageOutcome InvokeMain(Platform& platform, HostedVm& vm, const MainCall& call) 
             }
         }
     }
-    if (call.keepThreadAttached) platform.SleepForever();
+    if (call.keepThreadAttached) platform.processes().SleepForever();
     return javaVm->DetachCurrentThread() == JNI_OK ? StageOutcome::Proceed() : StageOutcome::EndWithCode(kStartFailed);
 }
 

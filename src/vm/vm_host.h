@@ -115,7 +115,9 @@ struct MainCall {
     bool failureCheck;        // "Failure Check": the user is asked when main throws
     bool keepThreadAttached;  // the calling thread never detaches
     SplashScreen& splash;     // owns the error boxes; goes before the exception dialog
-    EventHandle startEvent;   // set just before main, for the request threads; may be null
+    // Its start event is set just before main, for the request threads; null
+    // outside single-instance mode.
+    InstanceChannel* instance;
     ServiceStop* service;     // told that main runs and how to stop it; null outside a service
 };
 

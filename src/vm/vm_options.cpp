@@ -178,7 +178,7 @@ namespace {
 
 void ProcessVmParameter(Platform& platform, std::wstring option, std::vector<std::wstring>& working,
                         VmStart& vmStart) {
-    if (IsPercentMemoryOption(option)) RewritePercentMemoryOption(option, platform.QueryMemory());
+    if (IsPercentMemoryOption(option)) RewritePercentMemoryOption(option, platform.processes().QueryMemory());
     if (StartsWith(option, L"-Xss")) vmStart.threadStackSize = StackSizeFromOption(option);
     working.push_back(std::move(option));
 }
@@ -207,13 +207,13 @@ bool AddVmParameters(Platform& platform, const std::wstring& parameters, WindowH
 }
 
 std::wstring ExpandedFileName(Platform& platform, const std::wstring& name) {
-    return name.empty() ? name : platform.ExpandEnvironment(name);
+    return name.empty() ? name : platform.environment().ExpandEnvironment(name);
 }
 
 // "Cmd"'s arguments come after the command line's.
 void AddExtraArguments(Platform& platform, const std::wstring& text, std::vector<std::wstring>& arguments) {
     if (text.empty()) return;
-    for (std::wstring& piece : SplitArguments(platform.ExpandEnvironment(text))) {
+    for (std::wstring& piece : SplitArguments(platform.environment().ExpandEnvironment(text))) {
         if (!piece.empty()) arguments.push_back(std::move(piece));
     }
 }
@@ -224,7 +224,7 @@ std::wstring ExpandPathList(Platform& platform, const std::wstring& value, const
                             bool ofModules) {
     std::wstring list;
     for (const std::wstring& piece : SplitAtSemicolons(value)) {
-        std::wstring entry = platform.ExpandEnvironment(piece);
+        std::wstring entry = platform.environment().ExpandEnvironment(piece);
         if (entry.find(L'*') != npos || !IsAbsolutePath(entry, platform.Conventions())) {
             std::wstring found;
             ExpandClassPathEntry(platform, entry, executablePath, found);
@@ -266,11 +266,11 @@ StageOutcome AssembleVmOptions(Platform& platform, const VmOptionSources& source
     }
 
     std::vector<std::wstring> working;
-    working.push_back(L"-Djava.class.path=" + platform.VmPathList(classPath));
+    working.push_back(L"-Djava.class.path=" + platform.files().VmPathList(classPath));
     std::wstring modulePath = ExpandPathList(platform, start.modulePath, executablePath, true);
     if (!modulePath.empty()) {
         modulePath.pop_back();
-        working.push_back(L"--module-path=" + platform.VmPathList(modulePath));
+        working.push_back(L"--module-path=" + platform.files().VmPathList(modulePath));
     }
     if (!start.mainModule.empty())
         working.push_back(L"-Djdk.module.main=" + start.mainModule.substr(0, start.mainModule.find(L'/')));
@@ -283,14 +283,14 @@ StageOutcome AssembleVmOptions(Platform& platform, const VmOptionSources& source
     std::vector<std::string>& options = vmStart.options;
     const std::size_t commandPosition = options.size() + launcherOptions;
     for (const std::wstring& entry : working) {
-        if (entry == L"-Dsun.java2d.dpiaware=true") platform.MakeProcessDpiAware();
-        std::wstring expanded = platform.ExpandEnvironment(entry);
+        if (entry == L"-Dsun.java2d.dpiaware=true") platform.desktop().MakeProcessDpiAware();
+        std::wstring expanded = platform.environment().ExpandEnvironment(entry);
         // An empty option is one the VM refuses to start with.
         if (expanded.empty()) {
             if (platform.trace) platform.trace->Line(L"vm: parameter \"" + entry + L"\" expands to nothing, left out");
             continue;
         }
-        options.push_back(platform.ToAnsi(expanded));
+        options.push_back(platform.environment().ToAnsi(expanded));
     }
 
     vmStart.output = sources.output;
@@ -298,8 +298,9 @@ StageOutcome AssembleVmOptions(Platform& platform, const VmOptionSources& source
     vmStart.output.errorFile = ExpandedFileName(platform, sources.output.errorFile);
     AddExtraArguments(platform, start.extraArgumentsText, vmStart.arguments);
     // Formed from the arguments as main gets them, which no expansion may change.
-    options.insert(options.begin() + static_cast<std::ptrdiff_t>(commandPosition),
-                   platform.ToAnsi(L"-Dsun.java.command=" + JavaCommandText(start.launchTarget, vmStart.arguments)));
+    options.insert(
+        options.begin() + static_cast<std::ptrdiff_t>(commandPosition),
+        platform.environment().ToAnsi(L"-Dsun.java.command=" + JavaCommandText(start.launchTarget, vmStart.arguments)));
     return StageOutcome::Proceed();
 }
 

@@ -53,13 +53,13 @@ TEST(EmbeddedCipher, PortableMd5AndDecipherAgreeWithTheProvider) {
 
         Bytes system = PatternBytes(length * 3 + 1);
         Bytes portable = system;
-        ASSERT_EQ(platform.DecipherWithProvider(phrase, system), ProviderResult::deciphered);
+        ASSERT_EQ(platform.libraries().DecipherWithProvider(phrase, system), ProviderResult::deciphered);
         DecipherPortably(phrase, portable);
         EXPECT_EQ(system, portable) << "pass phrase of " << length;
     }
     Bytes system = PatternBytes(1 << 20);
     Bytes portable = system;
-    ASSERT_EQ(platform.DecipherWithProvider("{8F1A-UPGRADE}", system), ProviderResult::deciphered);
+    ASSERT_EQ(platform.libraries().DecipherWithProvider("{8F1A-UPGRADE}", system), ProviderResult::deciphered);
     DecipherPortably("{8F1A-UPGRADE}", portable);
     EXPECT_TRUE(system == portable) << "a megabyte";
     EXPECT_FALSE(system == PatternBytes(1 << 20));

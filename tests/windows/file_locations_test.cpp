@@ -137,8 +137,8 @@ TEST_F(Locations, WithoutAFullAppDataTheSystemsOwnFoldersServe) {
 
     // Where the runtime could not write its archive, none is asked for; the
     // probe leaves nothing behind.
-    EXPECT_TRUE(platform.CanWriteIn(folder.Path()));
-    EXPECT_FALSE(platform.CanWriteIn(folder / L"missing"));
+    EXPECT_TRUE(platform.files().CanWriteIn(folder.Path()));
+    EXPECT_FALSE(platform.files().CanWriteIn(folder / L"missing"));
     WIN32_FIND_DATAW found;
     EXPECT_FALSE(ScopedFind(FindFirstFileW((folder / L"*.probe").c_str(), &found)));
     EXPECT_TRUE(platform.boxes.empty());

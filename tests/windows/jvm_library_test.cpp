@@ -56,9 +56,9 @@ protected:
 };
 
 TEST_F(Architecture, RealImagesReportTheirMachine) {
-    EXPECT_EQ(platform.ImageMachine(TestDll(kDll32)), kMachineI386);
-    EXPECT_EQ(platform.ImageMachine(TestDll(kDll64)), 0x8664);
-    EXPECT_EQ(platform.ImageMachine(wintest::TestProgramFolder() + L"\\windows_runtime_tests.exe"), 0x8664);
+    EXPECT_EQ(platform.files().ImageMachine(TestDll(kDll32)), kMachineI386);
+    EXPECT_EQ(platform.files().ImageMachine(TestDll(kDll64)), 0x8664);
+    EXPECT_EQ(platform.files().ImageMachine(wintest::TestProgramFolder() + L"\\windows_runtime_tests.exe"), 0x8664);
 }
 
 TEST_F(Architecture, OnlyA32BitLibraryWithAPairProductHandsOver) {
@@ -77,7 +77,7 @@ TEST_F(Architecture, MalformedOrMissingFilesAreNot32Bit) {
 
     // Signature and Machine exactly fit: enough. One byte less: not.
     std::wstring justEnough = File(L"just_enough.dll", image.substr(0, header + 6));
-    EXPECT_EQ(platform.ImageMachine(justEnough), kMachineI386);
+    EXPECT_EQ(platform.files().ImageMachine(justEnough), kMachineI386);
     EXPECT_TRUE(HandsOver(justEnough));
 
     std::string pastEnd = image.substr(0, 0x40);
@@ -99,7 +99,7 @@ TEST_F(Architecture, MalformedOrMissingFilesAreNot32Bit) {
     };
     for (const auto& c : cases) {
         std::wstring path = File(c.first, c.second);
-        EXPECT_EQ(platform.ImageMachine(path), 0) << Utf8(c.first);
+        EXPECT_EQ(platform.files().ImageMachine(path), 0) << Utf8(c.first);
         EXPECT_FALSE(HandsOver(path)) << Utf8(c.first);
     }
     EXPECT_FALSE(HandsOver(folder / L"missing.dll"));
@@ -113,9 +113,9 @@ TEST_F(Architecture, LibraryHeldOpenForWritingCannotBeRead) {
         ScopedFile writer(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
         ASSERT_TRUE(writer.valid());
-        EXPECT_EQ(platform.ImageMachine(path), 0);
+        EXPECT_EQ(platform.files().ImageMachine(path), 0);
     }
-    EXPECT_EQ(platform.ImageMachine(path), kMachineI386);
+    EXPECT_EQ(platform.files().ImageMachine(path), kMachineI386);
 }
 
 TEST_F(Architecture, ConfiguredRuntimeIsCheckedWhenLocated) {

@@ -300,7 +300,7 @@ TEST_F(IniFiles, TheLaunchersReaderAnswersAsTheProfileFunctions) {
             for (std::size_t at = 0; at < length; at += profileKeys.back().size() + 1)
                 profileKeys.push_back(buffer.c_str() + at);
             std::wstring text;
-            ASSERT_TRUE(platform.ReadSettingsText(ini, text));
+            ASSERT_TRUE(platform.files().ReadSettingsText(ini, text));
             IniDocument document(IniSyntax::settingsFile);
             document.Parse(text);
             std::vector<std::wstring> listed;

@@ -11,18 +11,18 @@
 namespace zorv {
 namespace wintest {
 
-bool RecordingPlatform::ModuleFileName(std::wstring& path, std::uint32_t& error) {
-    if (modulePath.empty()) return Win32Platform::ModuleFileName(path, error);
-    path = modulePath;
+bool RecordingPlatform::Environment::ModuleFileName(std::wstring& path, SystemError& error) {
+    if (owner_.modulePath.empty()) return Win32Environment::ModuleFileName(path, error);
+    path = owner_.modulePath;
     return true;
 }
 
-int RecordingPlatform::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
-    runtimeDialogMessages.push_back(dialog.message);
+int RecordingPlatform::Desktop::ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) {
+    owner_.runtimeDialogMessages.push_back(dialog.message);
     return kDialogCancel;
 }
 
-void RecordingPlatform::ShowErrorBox(WindowHandle, const std::wstring& text) { boxes.push_back(text); }
+void RecordingPlatform::Desktop::ShowErrorBox(WindowHandle, const std::wstring& text) { owner_.boxes.push_back(text); }
 
 TempFolder::TempFolder() : path_(testing::NewTempFolder(L"zorv-")) {
     if (path_.empty()) ADD_FAILURE() << "cannot create a temporary folder, error " << GetLastError();

@@ -25,12 +25,34 @@ using testing::Utf8;
 // temporary folders.
 class RecordingPlatform : public Win32Platform {
 public:
+    RecordingPlatform() {
+        Use(environment_);
+        Use(desktop_);
+    }
     std::vector<std::wstring> boxes;
     std::wstring modulePath;  // empty: the test program's own path
-    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
-    void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
     std::vector<std::wstring> runtimeDialogMessages;
-    int ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) override;
+
+private:
+    class Environment : public Win32Environment {
+    public:
+        explicit Environment(RecordingPlatform& owner) : owner_(owner) {}
+        bool ModuleFileName(std::wstring& path, SystemError& error) override;
+
+    private:
+        RecordingPlatform& owner_;
+    };
+    class Desktop : public Win32Desktop {
+    public:
+        explicit Desktop(RecordingPlatform& owner) : Win32Desktop(owner), owner_(owner) {}
+        void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
+        int ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog& dialog) override;
+
+    private:
+        RecordingPlatform& owner_;
+    };
+    Environment environment_{*this};
+    Desktop desktop_{*this};
 };
 
 // A fresh folder under %TEMP%, removed with its contents when the test ends.

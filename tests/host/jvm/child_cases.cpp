@@ -48,7 +48,8 @@ class ReportingChannel : public InstanceChannel {
 public:
     explicit ReportingChannel(Report& report) : report_(report) {}
     unsigned char* OpenBlock(const std::wstring&, std::size_t, bool&) override { return nullptr; }
-    EventHandle CreateStartEvent(const std::wstring&) override { return nullptr; }
+    bool CreateStartEvent(const std::wstring&) override { return false; }
+    void SetStartEvent() override {}
     std::uint32_t RegisterMessage(const std::wstring&) override { return 0; }
     std::uint32_t CurrentProcessId() override { return 0; }
     std::uint32_t StartListener(std::uint32_t, RequestRoutine, void*) override { return 0; }
@@ -326,8 +327,8 @@ std::map<std::string, ChildCase> Cases() {
         AddClassDataSharingOptions(c.platform, sources, working, 0, c.launcher.vmStart);
         std::string options;
         for (std::size_t i = 0; i + 1 < working.size(); ++i) {
-            c.launcher.vmStart.options.push_back(c.platform.ToAnsi(working[i]));
-            options += (options.empty() ? "" : " ") + c.platform.ToAnsi(working[i]);
+            c.launcher.vmStart.options.push_back(c.platform.environment().ToAnsi(working[i]));
+            options += (options.empty() ? "" : " ") + c.platform.environment().ToAnsi(working[i]);
         }
         c.report.Put("cds_options", options);
         c.launcher.vmStart.options.push_back("-Xlog:class+load=info:file=" + c.folder + "/classes.txt");
@@ -377,7 +378,8 @@ int RunChildCase(const std::string& name, const std::string& folder) {
             if (childCase.withoutHelper) launcher.vm.entries.findClassFromBootLoader = nullptr;
             if (childCase.afterLoad) childCase.afterLoad(context);
             std::uint32_t code = 0;
-            if (!platform.RunThread(launcher.vmStart.threadStackSize, VmThreadMain, &launcher, code)) return 92;
+            if (!platform.processes().RunThread(launcher.vmStart.threadStackSize, VmThreadMain, &launcher, code))
+                return 92;
             result = static_cast<int>(code);
         }
         report.Put("result", result);

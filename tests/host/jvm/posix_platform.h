@@ -33,19 +33,44 @@ public:
     std::uint64_t lastThreadStackSize = 0;
     // As if the system had no thread to give: the launcher must cope without.
     bool refuseThreads = false;
-
-    std::wstring CommandLine() override { return commandLine; }
-    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override;
-    void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
-    int ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog&) override { return kDialogCancel; }
-    // Keeps the trace and answers as exceptionAnswer says.
-    int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override;
-    bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
-                   std::uint32_t& exitCode) override;
-    // Ends the child with kSleptForeverExitCode instead: a case can tell that
-    // the thread went to sleep for good without waiting for ever.
-    void SleepForever() override;
     static constexpr int kSleptForeverExitCode = 86;
+
+private:
+    class Environment : public zorv::PosixEnvironment {
+    public:
+        explicit Environment(PosixPlatform& owner) : PosixEnvironment(owner), owner_(owner) {}
+        std::wstring CommandLine() override { return owner_.commandLine; }
+        bool ModuleFileName(std::wstring& path, SystemError& error) override;
+
+    private:
+        PosixPlatform& owner_;
+    };
+    class Desktop : public zorv::PosixDesktop {
+    public:
+        explicit Desktop(PosixPlatform& owner) : owner_(owner) {}
+        void ShowErrorBox(WindowHandle owner, const std::wstring& text) override;
+        int ShowRuntimeNotFoundDialog(WindowHandle, RuntimeNotFoundDialog&) override { return kDialogCancel; }
+        // Keeps the trace and answers as exceptionAnswer says.
+        int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override;
+
+    private:
+        PosixPlatform& owner_;
+    };
+    class Processes : public zorv::PosixProcesses {
+    public:
+        explicit Processes(PosixPlatform& owner) : PosixProcesses(owner), owner_(owner) {}
+        bool RunThread(std::uint64_t stackSize, ThreadRoutine routine, void* argument,
+                       std::uint32_t& exitCode) override;
+        // Ends the child with kSleptForeverExitCode instead: a case can tell that
+        // the thread went to sleep for good without waiting for ever.
+        void SleepForever() override;
+
+    private:
+        PosixPlatform& owner_;
+    };
+    Environment environment_{*this};
+    Desktop desktop_{*this};
+    Processes processes_{*this};
 };
 
 }  // namespace zorv::testing

@@ -48,8 +48,8 @@ TEST(RealSplashLibrary, ShowsThePictureUntilTheCloseActionRunsOnce) {
     PosixPlatform platform;
     Launcher launcher(platform);
     const std::wstring jvmLibraryPath = FromUtf8(ZORV_TEST_JVM_LIBRARY);
-    std::uint32_t error = 0;
-    ASSERT_NE(platform.LoadLibraryAt(jvmLibraryPath, error), nullptr);
+    SystemError error;
+    ASSERT_NE(platform.libraries().LoadLibraryAt(jvmLibraryPath, error), nullptr);
     ASSERT_TRUE(launcher.StartNativeSplash(FromUtf8(ZORV_TEST_SPLASH_LIBRARY), FromUtf8(picture), jvmLibraryPath));
     EXPECT_NE(launcher.splash.nativeClose.Held(), nullptr);
     EXPECT_TRUE(ScreenShowsWindow("97x61", true));

@@ -94,7 +94,9 @@ protected:
     static std::wstring Archive(const std::wstring& folder) {
         return folder + L"\\" + ClassDataArchiveName(L"app.exe", L"17.0.15", L"C:\\jre");
     }
-    std::string Option(const char* name, const std::wstring& path) { return name + platform.ToAnsi(path); }
+    std::string Option(const char* name, const std::wstring& path) {
+        return name + platform.environment().ToAnsi(path);
+    }
     // The VM options stage over the records as they stand.
     bool Assemble() {
         vmStart = VmStart();
@@ -128,19 +130,19 @@ TEST_F(ClassDataAssembly, RecordedAtTheFirstEndKeptOnlyOnceTheVmEndedThenUsed) {
               (std::vector<std::wstring>{L"C:\\Users\\u\\AppData\\Local", L"C:\\Users\\u\\AppData\\Local\\Demo Viewer",
                                          userFolder}));
     // A start that ended during the recording leaves only the part.
-    platform.files.insert(part);
+    platform.existingFiles.insert(part);
     EXPECT_EQ(Start(), Narrow{Option("-XX:ArchiveClassesAtExit=", part)});
     KeepRecordedClassDataArchive(platform, vmStart.classData);
-    EXPECT_EQ(platform.files, std::set<std::wstring>{archive});
+    EXPECT_EQ(platform.existingFiles, std::set<std::wstring>{archive});
     EXPECT_EQ(Start(), Narrow{Option("-XX:SharedArchiveFile=", archive)});
     KeepRecordedClassDataArchive(platform, vmStart.classData);
-    EXPECT_EQ(platform.files, std::set<std::wstring>{archive});
+    EXPECT_EQ(platform.existingFiles, std::set<std::wstring>{archive});
 }
 
 TEST_F(ClassDataAssembly, VersionFromTheReleaseFileElseTheRegistrationServiceBesideTheProgram) {
     platform.fileContents[release] = "JAVA_VERSION=\"21.0.2\"\n";
     const std::string archive =
-        platform.ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"21.0.2", L"C:\\jre\\"));
+        platform.environment().ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"21.0.2", L"C:\\jre\\"));
     EXPECT_EQ(Start(), (Narrow{"-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive}));
     platform.fileContents[release] = "JAVA_VERSION=\"11.0.2\"\n";
     EXPECT_EQ(Start(), Narrow{});
@@ -172,7 +174,7 @@ TEST_F(ClassDataAssembly, ModuleOptionsMakeAnArchiveOfTheirOwn) {
     // standard error.
     platform.fileContents[release] = "JAVA_VERSION=\"23\"\n";
     const std::string automatic =
-        platform.ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"23", L"C:\\jre\\", identity));
+        platform.environment().ToAnsi(userFolder + L"\\" + ClassDataArchiveName(L"app", L"23", L"C:\\jre\\", identity));
     EXPECT_EQ(Start(), (Narrow{"-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + automatic, "-Xlog:cds=off",
                                parameters[0], parameters[1]}));
     platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
@@ -188,12 +190,12 @@ TEST_F(ClassDataAssembly, NoArchiveWhereNoneCanBeWrittenButARecordedOneIsStillUs
     EXPECT_EQ(Start(), Narrow{});
     platform.fileContents[release] = "JAVA_VERSION=\"25\"\n";
     EXPECT_EQ(Start(), Narrow{});
-    EXPECT_TRUE(platform.files.empty()) << "no ticket taken";
+    EXPECT_TRUE(platform.existingFiles.empty()) << "no ticket taken";
     platform.fileContents[release] = kRelease17;
-    platform.files.insert(Archive(userFolder));
+    platform.existingFiles.insert(Archive(userFolder));
     EXPECT_EQ(Start(), Narrow{Option("-XX:SharedArchiveFile=", Archive(userFolder))});
 
-    platform.environment.clear();
+    platform.variables.clear();
     platform.createdFolders.clear();
     EXPECT_EQ(Start(), Narrow{});
     EXPECT_TRUE(platform.createdFolders.empty());
@@ -240,25 +242,27 @@ TEST_F(AheadOfTimeCacheAssembly, RecordsWithATicketAssemblesInTheBackgroundThenM
     const std::wstring older = Stem() + L"-00000000.aot", archive = Stem() + L".jsa";
     const std::wstring other = L"app-17.0.15-12345678.jsa";
     platform.listings[userFolder + L"\\" + Stem() + L"*"] = {older, archive};
-    platform.files = {userFolder + L"\\" + older, userFolder + L"\\" + archive, userFolder + L"\\" + other};
+    platform.existingFiles = {userFolder + L"\\" + older, userFolder + L"\\" + archive, userFolder + L"\\" + other};
     const Narrow record = Start();
     ASSERT_EQ(record.size(), 6u);
-    const std::string prefix = "-XX:AOTConfiguration=" + platform.ToAnsi(userFolder + L"\\" + Stem() + L"-");
+    const std::string prefix =
+        "-XX:AOTConfiguration=" + platform.environment().ToAnsi(userFolder + L"\\" + Stem() + L"-");
     ASSERT_EQ(record[1].compare(0, prefix.size(), prefix), 0) << record[1];
     const std::wstring identity(record[1].begin() + static_cast<std::ptrdiff_t>(prefix.size()),
                                 record[1].begin() + static_cast<std::ptrdiff_t>(prefix.size()) + 8);
     const std::wstring base = Base(identity);
-    EXPECT_EQ(record, (Narrow{"-XX:AOTMode=record", prefix + platform.ToAnsi(identity) + ".1.aotconf",
-                              "-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-Xlog:cds=off", "-Xlog:aot=off"}));
-    EXPECT_EQ(platform.files, (std::set<std::wstring>{userFolder + L"\\" + other, base + L".1.ticket"}));
+    EXPECT_EQ(record,
+              (Narrow{"-XX:AOTMode=record", prefix + platform.environment().ToAnsi(identity) + ".1.aotconf",
+                      "-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-Xlog:cds=off", "-Xlog:aot=off"}));
+    EXPECT_EQ(platform.existingFiles, (std::set<std::wstring>{userFolder + L"\\" + other, base + L".1.ticket"}));
 
     // The runtime wrote nothing: nothing to assemble.
     KeepRecordedClassDataArchive(platform, vmStart.classData);
     EXPECT_TRUE(platform.backgroundStarts.empty());
     // A second first start takes the next ticket; its recording is assembled
     // by this program, with its command line, once the VM has ended.
-    EXPECT_EQ(Start()[1], prefix + platform.ToAnsi(identity) + ".2.aotconf");
-    platform.files.insert(base + L".2.aotconf");
+    EXPECT_EQ(Start()[1], prefix + platform.environment().ToAnsi(identity) + ".2.aotconf");
+    platform.existingFiles.insert(base + L".2.aotconf");
     KeepRecordedClassDataArchive(platform, vmStart.classData);
     KeepRecordedClassDataArchive(platform, vmStart.classData);
     EXPECT_EQ(platform.backgroundStarts,
@@ -267,8 +271,8 @@ TEST_F(AheadOfTimeCacheAssembly, RecordsWithATicketAssemblesInTheBackgroundThenM
     // The assembly process: the same options but for its own, from the
     // recording it was named.
     platform.SetEnv(kCacheAssemblyVariable, identity + L".2");
-    EXPECT_EQ(Start(), (Narrow{"-XX:AOTMode=create", prefix + platform.ToAnsi(identity) + ".2.aotconf",
-                               "-XX:AOTCache=" + platform.ToAnsi(base) + ".2.aot.part", "-Xlog:cds=off",
+    EXPECT_EQ(Start(), (Narrow{"-XX:AOTMode=create", prefix + platform.environment().ToAnsi(identity) + ".2.aotconf",
+                               "-XX:AOTCache=" + platform.environment().ToAnsi(base) + ".2.aot.part", "-Xlog:cds=off",
                                "-Xlog:aot=off"}));
     EXPECT_EQ(vmStart.classData.mappedCache, base + L".aot");
     // It starts the one whose VM writes the cache, waits for it, and names
@@ -279,29 +283,30 @@ TEST_F(AheadOfTimeCacheAssembly, RecordsWithATicketAssemblesInTheBackgroundThenM
     SuperviseCacheAssembly(platform, vmStart.classData);
     EXPECT_EQ(platform.backgroundStarts,
               std::vector<std::wstring>{L"C:\\app\\app.exe | app.exe -x | ZORV_AOT_ASSEMBLY=" + identity + L".2.vm"});
-    EXPECT_EQ(platform.files.count(base + L".2.aot.part") + platform.files.count(base + L".aot"), 0u);
-    EXPECT_EQ(platform.files.count(base + L".2.aotconf"), 0u) << "a recording is assembled once";
-    platform.files.insert(base + L".2.aotconf");
+    EXPECT_EQ(platform.existingFiles.count(base + L".2.aot.part") + platform.existingFiles.count(base + L".aot"), 0u);
+    EXPECT_EQ(platform.existingFiles.count(base + L".2.aotconf"), 0u) << "a recording is assembled once";
+    platform.existingFiles.insert(base + L".2.aotconf");
     platform.backgroundExitCode = 0;
     SuperviseCacheAssembly(platform, vmStart.classData);
-    EXPECT_EQ(platform.files.count(base + L".2.aot.part"), 0u);
-    EXPECT_EQ(platform.files.count(base + L".aot"), 1u);
-    platform.files.erase(base + L".aot");
+    EXPECT_EQ(platform.existingFiles.count(base + L".2.aot.part"), 0u);
+    EXPECT_EQ(platform.existingFiles.count(base + L".aot"), 1u);
+    platform.existingFiles.erase(base + L".aot");
     platform.backgroundWrites.clear();
     platform.SetEnv(kCacheAssemblyVariable, identity + L".1");
     EXPECT_EQ(Start(), Narrow{}) << "recording 1 has no file";
-    platform.environment.erase(L"zorv_aot_assembly");
+    platform.variables.erase(L"zorv_aot_assembly");
 
     // Later starts map the cache.
-    platform.files.insert(base + L".aot");
-    EXPECT_EQ(Start(), (Narrow{"-XX:AOTCache=" + platform.ToAnsi(base) + ".aot", "-Xlog:cds=off", "-Xlog:aot=off"}));
+    platform.existingFiles.insert(base + L".aot");
+    EXPECT_EQ(Start(), (Narrow{"-XX:AOTCache=" + platform.environment().ToAnsi(base) + ".aot", "-Xlog:cds=off",
+                               "-Xlog:aot=off"}));
     EXPECT_EQ(vmStart.classData.recordingFiles.size(), 9u);
     EXPECT_EQ(vmStart.classData.recordingFiles[0], base + L".1.ticket");
 }
 
 TEST_F(AheadOfTimeCacheAssembly, ANewIdentityForChangedJarsAndHeapShapeAndAtMostThreeRecordings) {
     auto cacheOfThisStart = [&] {
-        platform.files.clear();
+        platform.existingFiles.clear();
         Start();
         return vmStart.classData.cacheRecording;
     };
@@ -317,22 +322,22 @@ TEST_F(AheadOfTimeCacheAssembly, ANewIdentityForChangedJarsAndHeapShapeAndAtMost
     platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xmx1g");
 
     // Three recordings made no cache: no more are made.
-    platform.files.clear();
+    platform.existingFiles.clear();
     for (int n = 1; n <= kCacheRecordings; ++n) EXPECT_EQ(Start().size(), 6u) << n;
     EXPECT_EQ(Start(), Narrow{});
     EXPECT_TRUE(vmStart.classData.cacheRecording.empty());
 
     // JDK 24 logs about its cache under "cds" only, and knows no "aot" tag.
-    platform.files.clear();
+    platform.existingFiles.clear();
     platform.fileContents[release] = "JAVA_VERSION=\"24\"\n";
     const Narrow jdk24 = Start();
     ASSERT_EQ(jdk24.size(), 5u);
     EXPECT_EQ(jdk24.back(), "-Xlog:cds=off");
     // These runtimes refuse to start with a cache and a -Xshare of the user's.
-    platform.files.clear();
+    platform.existingFiles.clear();
     platform.SetProfile(ini, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-Xshare:off -Xmx1g");
     EXPECT_EQ(Start(), Narrow{"-Xshare:off"});
-    EXPECT_TRUE(platform.files.empty());
+    EXPECT_TRUE(platform.existingFiles.empty());
 }
 
 }  // namespace

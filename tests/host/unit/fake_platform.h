@@ -26,7 +26,7 @@ public:
     std::wstring modulePath = L"C:\\app\\app.exe";
     bool moduleFails = false;
     std::vector<std::wstring> boxes;
-    std::set<std::wstring> files;  // exact paths that exist
+    std::set<std::wstring> existingFiles;              // exact paths that exist
     std::map<std::wstring, std::string> fileContents;  // what ReadFileStart finds
     std::vector<std::wstring> filesRead;               // every path ReadFileStart was asked for
     std::map<std::wstring, std::pair<std::uint64_t, std::uint64_t>> stamps;  // path -> size, time of change
@@ -39,17 +39,16 @@ public:
     std::set<std::wstring> readOnlyFolders;              // where CanWriteIn says no
     std::wstring currentFolder;
     std::map<std::wstring, std::uint16_t> machines;
-    const SystemConventions* conventions = &kWindowsConventions;
     std::vector<std::wstring> installedRuntimes;  // folders with trailing "\"
     // path -> the text of a settings file, read by the launcher's own reader
     std::map<std::wstring, std::wstring> settingsFiles;
-    std::map<std::wstring, std::wstring> environment;  // names folded to lower case
+    std::map<std::wstring, std::wstring> variables;  // names folded to lower case
     struct RegistryKey {
         std::vector<std::wstring> subkeys;
         std::map<std::wstring, std::wstring> values;
         std::set<std::wstring> notText;  // values stored as another type than REG_SZ
     };
-    std::map<std::wstring, RegistryKey> registry[3];  // [native, wow32, wow64], paths without trailing "\"
+    std::map<std::wstring, RegistryKey> registryKeys[3];  // [native, wow32, wow64], paths without trailing "\"
     MemoryStatus memory;
     bool dpiAware = false;
     WindowHandle activeWindow = nullptr;
@@ -114,201 +113,259 @@ public:
         const IniEntry* entry = document.Find(section, key);
         return entry == nullptr ? std::wstring() : entry->value;
     }
-    void SetEnv(const std::wstring& name, const std::wstring& value) { environment[Fold(name)] = value; }
+    void SetEnv(const std::wstring& name, const std::wstring& value) { variables[Fold(name)] = value; }
     void Register(RegistryView view, const std::wstring& key, const std::wstring& subkey, const std::wstring& home) {
         std::wstring parent = Trim(key);
-        registry[Index(view)][parent].subkeys.push_back(subkey);
-        registry[Index(view)][parent + L"\\" + subkey].values[L"JavaHome"] = home;
+        registryKeys[Index(view)][parent].subkeys.push_back(subkey);
+        registryKeys[Index(view)][parent + L"\\" + subkey].values[L"JavaHome"] = home;
     }
 
     // A registration of the vendors' shape: the value lies in "below" under the subkey.
     void RegisterValue(RegistryView view, const std::wstring& key, const std::wstring& subkey, const std::wstring& below,
                        const std::wstring& valueName, const std::wstring& value, bool asText = true) {
-        std::vector<std::wstring>& names = registry[Index(view)][Trim(key)].subkeys;
+        std::vector<std::wstring>& names = registryKeys[Index(view)][Trim(key)].subkeys;
         if (std::find(names.begin(), names.end(), subkey) == names.end()) names.push_back(subkey);
-        RegistryKey& holder = registry[Index(view)][Trim(key) + L"\\" + subkey + below];
+        RegistryKey& holder = registryKeys[Index(view)][Trim(key) + L"\\" + subkey + below];
         holder.values[valueName] = value;
         if (!asText) holder.notText.insert(valueName);
     }
 
-    std::wstring CommandLine() override { return commandLine; }
-    bool ModuleFileName(std::wstring& path, std::uint32_t& error) override {
-        if (moduleFails) {
-            error = 5;
+    // The roles, each over the state above; a test that needs another
+    // behaviour derives from one and puts it in place with Use.
+    class Files : public zorv::FileSystem {
+    public:
+        explicit Files(FakePlatform& fake) : fake_(fake) {}
+        bool FileExists(const std::wstring& path) override { return fake_.existingFiles.count(path) != 0; }
+        std::vector<std::wstring> InstalledRuntimeFolders() override { return fake_.installedRuntimes; }
+        std::vector<std::wstring> FindFiles(const std::wstring& pattern) override {
+            auto found = fake_.listings.find(pattern);
+            return found == fake_.listings.end() ? std::vector<std::wstring>() : found->second;
+        }
+        SystemError CreateFolder(const std::wstring& path) override {
+            auto failing = fake_.folderErrors.find(path);
+            if (failing != fake_.folderErrors.end()) return FromWin32Code(failing->second);
+            if (std::find(fake_.createdFolders.begin(), fake_.createdFolders.end(), path) != fake_.createdFolders.end())
+                return SystemError{ErrorKind::alreadyExists};
+            fake_.createdFolders.push_back(path);
+            return SystemError();
+        }
+        bool CanWriteIn(const std::wstring& folder) override { return fake_.readOnlyFolders.count(folder) == 0; }
+        void SetCurrentFolder(const std::wstring& path) override { fake_.currentFolder = path; }
+        std::uint16_t ImageMachine(const std::wstring& path) override {
+            auto found = fake_.machines.find(path);
+            return found == fake_.machines.end() ? 0 : found->second;
+        }
+        bool ReadSettingsText(const std::wstring& path, std::wstring& text) override {
+            fake_.settingsReads.push_back(path);
+            auto found = fake_.settingsFiles.find(path);
+            if (found == fake_.settingsFiles.end()) return false;
+            text = found->second;
+            return true;
+        }
+        bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                               const std::wstring& path) override {
+            fake_.SetProfile(path, section, key, value);
+            return true;
+        }
+        bool RemoveFile(const std::wstring& path) override {
+            const bool profile = fake_.settingsFiles.erase(path) != 0;
+            return fake_.existingFiles.erase(path) != 0 || profile;
+        }
+        bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override {
+            fake_.filesRead.push_back(path);
+            auto found = fake_.fileContents.find(path);
+            if (found == fake_.fileContents.end()) return false;
+            bytes = found->second.substr(0, maxBytes);
+            return true;
+        }
+        bool RenameFile(const std::wstring& from, const std::wstring& to) override {
+            if (fake_.existingFiles.erase(from) == 0) return false;
+            fake_.existingFiles.insert(to);
+            return true;
+        }
+        SystemError ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override {
+            for (unsigned char& byte : buffer) byte = 0;
+            return fake_.settingsFiles.count(path) != 0 ? SystemError() : SystemError{ErrorKind::notFound};
+        }
+        bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override {
+            auto found = fake_.stamps.find(path);
+            if (found == fake_.stamps.end()) return false;
+            size = found->second.first;
+            modified = found->second.second;
+            return true;
+        }
+        bool CreateNewFile(const std::wstring& path) override { return fake_.existingFiles.insert(path).second; }
+
+    protected:
+        FakePlatform& fake_;
+    };
+    class Environment : public zorv::Environment {
+    public:
+        explicit Environment(FakePlatform& fake) : fake_(fake) {}
+
+        std::wstring CommandLine() override { return fake_.commandLine; }
+        bool ModuleFileName(std::wstring& path, SystemError& error) override {
+            if (fake_.moduleFails) {
+                error = SystemError{ErrorKind::accessDenied};
+                return false;
+            }
+            path = fake_.modulePath;
+            return true;
+        }
+        bool GetEnvironment(const std::wstring& name, std::wstring& value) override {
+            auto found = fake_.variables.find(Fold(name));
+            if (found == fake_.variables.end()) return false;
+            value = found->second;
+            return true;
+        }
+        std::wstring ExpandEnvironment(const std::wstring& text) override {
+            return ExpandReferences(
+                text, [this](const std::wstring& name, std::wstring& value) { return GetEnvironment(name, value); });
+        }
+        void SetEnvironment(const std::wstring& name, const std::wstring& value) override { fake_.SetEnv(name, value); }
+        void RemoveEnvironment(const std::wstring& name) override { fake_.variables.erase(Fold(name)); }
+        std::string ToAnsi(const std::wstring& text) override {
+            std::string narrow;
+            for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+            return narrow;
+        }
+
+    protected:
+        FakePlatform& fake_;
+    };
+    class Registry : public zorv::Registry {
+    public:
+        explicit Registry(FakePlatform& fake) : fake_(fake) {}
+        std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override {
+            auto found = fake_.registryKeys[Index(view)].find(Trim(keyPath));
+            return found == fake_.registryKeys[Index(view)].end() ? std::vector<std::wstring>() : found->second.subkeys;
+        }
+        bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                            std::wstring& value) override {
+            auto key = fake_.registryKeys[Index(view)].find(Trim(keyPath));
+            if (key == fake_.registryKeys[Index(view)].end()) return false;
+            auto found = key->second.values.find(valueName);
+            if (found == key->second.values.end()) return false;
+            value = found->second;
+            return !value.empty();
+        }
+        bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
+                          std::wstring& value) override {
+            auto key = fake_.registryKeys[Index(view)].find(Trim(keyPath));
+            if (key != fake_.registryKeys[Index(view)].end() && key->second.notText.count(valueName) != 0) return false;
+            return RegistryString(keyPath, valueName, view, value);
+        }
+
+    protected:
+        FakePlatform& fake_;
+    };
+    class Libraries : public zorv::Libraries {
+    public:
+        explicit Libraries(FakePlatform& fake) : fake_(fake) {}
+        void AddLibraryFolder(const std::wstring&) override {}
+        ModuleHandle LoadLibraryAt(const std::wstring&, SystemError& error) override {
+            error = SystemError{ErrorKind::libraryNotLoaded};
+            return nullptr;
+        }
+        void* LibrarySymbol(ModuleHandle, const char*, SystemError& error) override {
+            error = SystemError{ErrorKind::symbolMissing};
+            return nullptr;
+        }
+        std::vector<unsigned char> ReadResourceData(unsigned id) override {
+            auto found = fake_.resources.find(id);
+            return found == fake_.resources.end() ? std::vector<unsigned char>() : found->second;
+        }
+        ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) override {
+            if (fake_.provider == ProviderResult::unavailable) return fake_.provider;
+            fake_.providerPassPhrases.push_back(passPhrase);
+            if (fake_.provider == ProviderResult::deciphered) DecipherPortably(passPhrase, bytes);
+            return fake_.provider;
+        }
+
+    protected:
+        FakePlatform& fake_;
+    };
+    class Processes : public zorv::Processes {
+    public:
+        explicit Processes(FakePlatform& fake) : fake_(fake) {}
+        bool SetProcessPriority(ProcessPriority priority, SystemError& error) override {
+            fake_.processCalls.push_back(L"priority " + std::to_wstring(static_cast<int>(priority)));
+            error = SystemError{ErrorKind::accessDenied};
+            return !fake_.refusePriority;
+        }
+        bool SetAppUserModelId(const std::wstring& id, SystemError&) override {
+            fake_.processCalls.push_back(L"aumid " + id);
+            return true;
+        }
+        MemoryStatus QueryMemory() override { return fake_.memory; }
+        LocalTime CurrentLocalTime() override { return LocalTime(); }
+        std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime&) override { return picture; }
+        std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime&) override { return picture; }
+        bool RunThread(std::uint64_t, ThreadRoutine, void*, std::uint32_t&) override { return false; }
+        void SleepForever() override {}
+        // Threads run to their end inside StartThread, so a splash window's Serve
+        // has recorded what it was given by the time StartSplash returns.
+        MessageLoopThread StartThread(ThreadRoutine routine, void* argument) override {
+            if (fake_.refuseThreads) return MessageLoopThread();
+            routine(argument);
+            ++fake_.threadsStarted;
+            return MessageLoopThread(*this,
+                                     reinterpret_cast<ThreadHandle>(static_cast<std::uintptr_t>(fake_.threadsStarted)),
+                                     static_cast<std::uint32_t>(fake_.threadsStarted));
+        }
+        void EndThread(ThreadHandle thread, std::uint32_t threadId) override {
+            if (thread != nullptr) fake_.threadsEnded.push_back(threadId);
+        }
+        std::int32_t InstallService(const ServicePlan&, const std::wstring&) override {
+            return RefuseServiceCommand(fake_.desktop());
+        }
+        std::int32_t RemoveService(const std::wstring&) override { return RefuseServiceCommand(fake_.desktop()); }
+        bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, SystemError& error) override {
+            error = SystemError{ErrorKind::notFound};
             return false;
         }
-        path = modulePath;
-        return true;
+        bool StartBackgroundProcess(const std::wstring& application, const std::wstring& line,
+                                    const std::wstring& variable, const std::wstring& value, bool wait,
+                                    std::uint32_t& exitCode, SystemError&) override {
+            fake_.backgroundStarts.push_back(application + L" | " + line + L" | " + variable + L"=" + value);
+            if (wait) exitCode = fake_.backgroundExitCode;
+            if (!fake_.backgroundWrites.empty()) fake_.existingFiles.insert(fake_.backgroundWrites);
+            return true;
+        }
+
+    protected:
+        FakePlatform& fake_;
+    };
+    class Desktop : public zorv::Desktop {
+    public:
+        explicit Desktop(FakePlatform& fake) : fake_(fake) {}
+        std::wstring LoadResourceString(unsigned id) override { return StringTableText(id); }
+        void ShowErrorBox(WindowHandle, const std::wstring& text) override { fake_.boxes.push_back(text); }
+        WindowHandle ActiveWindow() override { return fake_.activeWindow; }
+        // The user's part in the "JRE Not Found" dialog: the folders browsed to, in
+        // order, then OK or Cancel.
+        int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) override;
+        int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override {
+            fake_.dialogOwners.push_back(owner);
+            fake_.exceptionTraces.push_back(traceText);
+            return fake_.exceptionAnswer;
+        }
+        std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override;
+        std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return nullptr; }
+        void MakeProcessDpiAware() override { fake_.dpiAware = true; }
+
+    protected:
+        FakePlatform& fake_;
+    };
+
+    FakePlatform() {
+        Use(filesRole_);
+        Use(environmentRole_);
+        Use(registryRole_);
+        Use(librariesRole_);
+        Use(processesRole_);
+        Use(desktopRole_);
     }
-    std::wstring LoadResourceString(unsigned id) override { return StringTableText(id); }
-    void ShowErrorBox(WindowHandle, const std::wstring& text) override { boxes.push_back(text); }
-    WindowHandle ActiveWindow() override { return activeWindow; }
-    // The user's part in the "JRE Not Found" dialog: the folders browsed to, in
-    // order, then OK or Cancel.
-    int ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) override;
-    int ShowExceptionDialog(WindowHandle owner, const std::wstring& traceText) override {
-        dialogOwners.push_back(owner);
-        exceptionTraces.push_back(traceText);
-        return exceptionAnswer;
-    }
-    bool FileExists(const std::wstring& path) override { return files.count(path) != 0; }
-    const SystemConventions& Conventions() override { return *conventions; }
-    std::vector<std::wstring> InstalledRuntimeFolders() override { return installedRuntimes; }
-    std::vector<std::wstring> FindFiles(const std::wstring& pattern) override {
-        auto found = listings.find(pattern);
-        return found == listings.end() ? std::vector<std::wstring>() : found->second;
-    }
-    std::uint32_t CreateFolder(const std::wstring& path) override {
-        auto failing = folderErrors.find(path);
-        if (failing != folderErrors.end()) return failing->second;
-        if (std::find(createdFolders.begin(), createdFolders.end(), path) != createdFolders.end()) return 183;
-        createdFolders.push_back(path);
-        return 0;
-    }
-    bool CanWriteIn(const std::wstring& folder) override { return readOnlyFolders.count(folder) == 0; }
-    void SetCurrentFolder(const std::wstring& path) override { currentFolder = path; }
-    std::uint16_t ImageMachine(const std::wstring& path) override {
-        auto found = machines.find(path);
-        return found == machines.end() ? 0 : found->second;
-    }
-    bool ReadSettingsText(const std::wstring& path, std::wstring& text) override {
-        settingsReads.push_back(path);
-        auto found = settingsFiles.find(path);
-        if (found == settingsFiles.end()) return false;
-        text = found->second;
-        return true;
-    }
-    bool WriteProfileValue(const std::wstring& section, const std::wstring& key, const std::wstring& value,
-                           const std::wstring& path) override {
-        SetProfile(path, section, key, value);
-        return true;
-    }
-    bool RemoveFile(const std::wstring& path) override {
-        const bool profile = settingsFiles.erase(path) != 0;
-        return files.erase(path) != 0 || profile;
-    }
-    bool ReadFileStart(const std::wstring& path, std::size_t maxBytes, std::string& bytes) override {
-        filesRead.push_back(path);
-        auto found = fileContents.find(path);
-        if (found == fileContents.end()) return false;
-        bytes = found->second.substr(0, maxBytes);
-        return true;
-    }
-    bool RenameFile(const std::wstring& from, const std::wstring& to) override {
-        if (files.erase(from) == 0) return false;
-        files.insert(to);
-        return true;
-    }
-    std::uint32_t ProbeFile(const std::wstring& path, unsigned char (&buffer)[4]) override {
-        for (unsigned char& byte : buffer) byte = 0;
-        return settingsFiles.count(path) != 0 ? 0 : 2;
-    }
-    bool GetEnvironment(const std::wstring& name, std::wstring& value) override {
-        auto found = environment.find(Fold(name));
-        if (found == environment.end()) return false;
-        value = found->second;
-        return true;
-    }
-    std::wstring ExpandEnvironment(const std::wstring& text) override {
-        return ExpandReferences(text, [this](const std::wstring& name, std::wstring& value) {
-            return GetEnvironment(name, value);
-        });
-    }
-    void SetEnvironment(const std::wstring& name, const std::wstring& value) override { SetEnv(name, value); }
-    void RemoveEnvironment(const std::wstring& name) override { environment.erase(Fold(name)); }
-    bool SetProcessPriority(ProcessPriority priority, std::uint32_t& error) override {
-        processCalls.push_back(L"priority " + std::to_wstring(static_cast<int>(priority)));
-        error = 5;
-        return !refusePriority;
-    }
-    bool SetAppUserModelId(const std::wstring& id, std::uint32_t&) override {
-        processCalls.push_back(L"aumid " + id);
-        return true;
-    }
-    std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override {
-        auto found = registry[Index(view)].find(Trim(keyPath));
-        return found == registry[Index(view)].end() ? std::vector<std::wstring>() : found->second.subkeys;
-    }
-    bool RegistryString(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
-                        std::wstring& value) override {
-        auto key = registry[Index(view)].find(Trim(keyPath));
-        if (key == registry[Index(view)].end()) return false;
-        auto found = key->second.values.find(valueName);
-        if (found == key->second.values.end()) return false;
-        value = found->second;
-        return !value.empty();
-    }
-    bool RegistryText(const std::wstring& keyPath, const std::wstring& valueName, RegistryView view,
-                      std::wstring& value) override {
-        auto key = registry[Index(view)].find(Trim(keyPath));
-        if (key != registry[Index(view)].end() && key->second.notText.count(valueName) != 0) return false;
-        return RegistryString(keyPath, valueName, view, value);
-    }
-    void AddLibraryFolder(const std::wstring&) override {}
-    ModuleHandle LoadLibraryAt(const std::wstring&, std::uint32_t& error) override {
-        error = 126;
-        return nullptr;
-    }
-    void* LibrarySymbol(ModuleHandle, const char*, std::uint32_t& error) override {
-        error = 127;
-        return nullptr;
-    }
-    MemoryStatus QueryMemory() override { return memory; }
-    LocalTime CurrentLocalTime() override { return LocalTime(); }
-    std::wstring FormatTimePicture(const std::wstring& picture, const LocalTime&) override { return picture; }
-    std::wstring FormatDatePicture(const std::wstring& picture, const LocalTime&) override { return picture; }
-    std::string ToAnsi(const std::wstring& text) override {
-        std::string narrow;
-        for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
-        return narrow;
-    }
-    std::vector<unsigned char> ReadResourceData(unsigned id) override {
-        auto found = resources.find(id);
-        return found == resources.end() ? std::vector<unsigned char>() : found->second;
-    }
-    ProviderResult DecipherWithProvider(const std::string& passPhrase, std::vector<unsigned char>& bytes) override {
-        if (provider == ProviderResult::unavailable) return provider;
-        providerPassPhrases.push_back(passPhrase);
-        if (provider == ProviderResult::deciphered) DecipherPortably(passPhrase, bytes);
-        return provider;
-    }
-    bool RunThread(std::uint64_t, ThreadRoutine, void*, std::uint32_t&) override { return false; }
-    void SleepForever() override {}
-    // Threads run to their end inside StartThread, so a splash window's Serve
-    // has recorded what it was given by the time StartSplash returns.
-    bool StartThread(ThreadRoutine routine, void* argument, ThreadHandle& thread, std::uint32_t& threadId) override {
-        if (refuseThreads) return false;
-        routine(argument);
-        thread = reinterpret_cast<ThreadHandle>(static_cast<std::uintptr_t>(++threadsStarted));
-        threadId = static_cast<std::uint32_t>(threadsStarted);
-        return true;
-    }
-    void EndThread(ThreadHandle thread, std::uint32_t threadId) override {
-        if (thread != nullptr) threadsEnded.push_back(threadId);
-    }
-    std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override;
-    std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return nullptr; }
-    void SignalEvent(EventHandle) override {}
-    void MakeProcessDpiAware() override { dpiAware = true; }
-    bool StartProcess(const std::wstring&, const std::wstring&, bool, std::uint32_t&, std::uint32_t& error) override {
-        error = 2;
-        return false;
-    }
-    bool StartBackgroundProcess(const std::wstring& application, const std::wstring& line, const std::wstring& variable,
-                                const std::wstring& value, bool wait, std::uint32_t& exitCode, std::uint32_t&) override {
-        backgroundStarts.push_back(application + L" | " + line + L" | " + variable + L"=" + value);
-        if (wait) exitCode = backgroundExitCode;
-        if (!backgroundWrites.empty()) files.insert(backgroundWrites);
-        return true;
-    }
-    bool FileStamp(const std::wstring& path, std::uint64_t& size, std::uint64_t& modified) override {
-        auto found = stamps.find(path);
-        if (found == stamps.end()) return false;
-        size = found->second.first;
-        modified = found->second.second;
-        return true;
-    }
-    bool CreateNewFile(const std::wstring& path) override { return files.insert(path).second; }
 
 private:
     // The lines of a text, cut where the settings reader cuts them.
@@ -327,6 +384,12 @@ private:
         while (!key.empty() && key.back() == L'\\') key.pop_back();
         return key;
     }
+    Files filesRole_{*this};
+    Environment environmentRole_{*this};
+    Registry registryRole_{*this};
+    Libraries librariesRole_{*this};
+    Processes processesRole_{*this};
+    Desktop desktopRole_{*this};
 };
 
 class FakeSplashScreenWindow : public SplashScreenWindow {
@@ -340,19 +403,19 @@ private:
     FakePlatform& platform_;
 };
 
-inline std::unique_ptr<SplashScreenWindow> FakePlatform::NewSplashScreenWindow() {
-    return std::make_unique<FakeSplashScreenWindow>(*this);
+inline std::unique_ptr<SplashScreenWindow> FakePlatform::Desktop::NewSplashScreenWindow() {
+    return std::make_unique<FakeSplashScreenWindow>(fake_);
 }
 
 // The dialog's Browse steps as a user takes them; OK counts only while the
 // last folder held a library, as the real dialog's button is disabled otherwise.
-inline int FakePlatform::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
-    dialogOwners.push_back(owner);
-    dialogMessages.push_back(dialog.message);
+inline int FakePlatform::Desktop::ShowRuntimeNotFoundDialog(WindowHandle owner, RuntimeNotFoundDialog& dialog) {
+    fake_.dialogOwners.push_back(owner);
+    fake_.dialogMessages.push_back(dialog.message);
     // Whether OK could be pressed is the dialog's own business: the answer is
     // given as scripted, so that the caller's check of the choice is what counts.
-    for (const std::wstring& folder : browsedFolders) dialog.TakeFolder(folder);
-    return runtimeDialogAnswer;
+    for (const std::wstring& folder : fake_.browsedFolders) dialog.TakeFolder(folder);
+    return fake_.runtimeDialogAnswer;
 }
 
 }  // namespace zorv::testing

@@ -84,7 +84,7 @@ TEST(FileLocations, PerUserFoldersComeOnlyFromFullPaths) {
     // Linux: XDG_CONFIG_HOME and XDG_CACHE_HOME when they are absolute, else
     // the folders under HOME; without a HOME, nothing.
     platform.conventions = &kLinuxConventions;
-    platform.environment.clear();
+    platform.variables.clear();
     EXPECT_EQ(settingsFolder(), L"none: ");
     platform.SetEnv(L"HOME", L"home/ann");
     EXPECT_EQ(settingsFolder(UserFolderKind::cache), L"none: ");

@@ -11,15 +11,15 @@ using testing::FakePlatform;
 TEST(FindJvmLibrary, OrderDependsOnTheJvmType) {
     FakePlatform platform;
     bool server = true;
-    platform.files = {L"H\\bin\\client\\jvm.dll"};
+    platform.existingFiles = {L"H\\bin\\client\\jvm.dll"};
     EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverOnly, server), L"");
     EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverFirst, server), L"H\\bin\\client\\jvm.dll");
     EXPECT_FALSE(server);
-    platform.files.insert(L"H\\bin\\server\\jvm.dll");
+    platform.existingFiles.insert(L"H\\bin\\server\\jvm.dll");
     EXPECT_EQ(FindJvmLibrary(platform, L"H\\", clientFirst, server), L"H\\bin\\client\\jvm.dll");
     EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverFirst, server), L"H\\bin\\server\\jvm.dll");
     EXPECT_TRUE(server);
-    platform.files = {L"H\\bin\\jrockit\\jvm.dll"};
+    platform.existingFiles = {L"H\\bin\\jrockit\\jvm.dll"};
     EXPECT_EQ(FindJvmLibrary(platform, L"H\\", clientFirst, server), L"H\\bin\\jrockit\\jvm.dll");
     EXPECT_EQ(FindJvmLibrary(platform, L"H\\", serverOnly, server), L"");
 }

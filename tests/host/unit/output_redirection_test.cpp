@@ -29,7 +29,7 @@ TEST(Redirection, EnsureFoldersCreatesEachMissingLevel) {
     EXPECT_TRUE(EnsureFolders(platform, L"C:\\logs\\2026\\out.txt"));
     EXPECT_EQ(platform.createdFolders, (Strings{L"C:\\logs", L"C:\\logs\\2026"}));
     platform.createdFolders.clear();
-    platform.files.insert(L"C:\\exists\\out.txt");
+    platform.existingFiles.insert(L"C:\\exists\\out.txt");
     EXPECT_TRUE(EnsureFolders(platform, L"C:\\exists\\out.txt"));
     EXPECT_TRUE(platform.createdFolders.empty());
     EXPECT_TRUE(EnsureFolders(platform, L"logs\\out.txt"));

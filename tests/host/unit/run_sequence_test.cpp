@@ -52,18 +52,38 @@ class LoadingPlatform : public FakePlatform {
 public:
     Strings restarts;  // "variable=value" of each new start
 
-    ModuleHandle LoadLibraryAt(const std::wstring&, std::uint32_t&) override { return this; }
-    void* LibrarySymbol(ModuleHandle, const char* name, std::uint32_t& error) override {
-        if (std::strcmp(name, "JNI_CreateJavaVM") == 0) return reinterpret_cast<void*>(&RefusingVm::Create);
-        if (std::strcmp(name, "JNI_GetDefaultJavaVMInitArgs") == 0) return reinterpret_cast<void*>(&RefusingVm::Defaults);
-        error = 127;
-        return nullptr;
+    LoadingPlatform() {
+        Use(loadingLibraries_);
+        Use(restartingProcesses_);
     }
-    bool RestartProgram(const std::wstring& variable, const std::wstring& value, std::uint32_t&) override {
-        restarts.push_back(variable + L"=" + value);
-        return true;
-    }
-    std::int64_t WallClockSeconds() override { return 1000; }
+
+private:
+    class LoadingLibraries : public Libraries {
+    public:
+        using Libraries::Libraries;
+        ModuleHandle LoadLibraryAt(const std::wstring&, SystemError&) override { return &fake_; }
+        void* LibrarySymbol(ModuleHandle, const char* name, SystemError& error) override {
+            if (std::strcmp(name, "JNI_CreateJavaVM") == 0) return reinterpret_cast<void*>(&RefusingVm::Create);
+            if (std::strcmp(name, "JNI_GetDefaultJavaVMInitArgs") == 0)
+                return reinterpret_cast<void*>(&RefusingVm::Defaults);
+            error = SystemError{ErrorKind::symbolMissing};
+            return nullptr;
+        }
+    };
+    class RestartingProcesses : public Processes {
+    public:
+        RestartingProcesses(LoadingPlatform& loading) : Processes(loading), loading_(loading) {}
+        bool RestartProgram(const std::wstring& variable, const std::wstring& value, SystemError&) override {
+            loading_.restarts.push_back(variable + L"=" + value);
+            return true;
+        }
+        std::int64_t WallClockSeconds() override { return 1000; }
+
+    private:
+        LoadingPlatform& loading_;
+    };
+    LoadingLibraries loadingLibraries_{*this};
+    RestartingProcesses restartingProcesses_{*this};
 };
 
 class RunSequence : public LauncherFixture {
@@ -115,7 +135,7 @@ TEST_F(RunSequence, AStageThatEndsTheStartEndsItWithItsCodeAndNoLaterStageRuns) 
 
     // A runtime whose library does not load: its message, and no VM options are read.
     SetOn(platform, L"Java Runtime Environment", L"JRE Path", L"D:\\rt");
-    platform.files.insert(L"D:\\rt\\bin\\client\\jvm.dll");
+    platform.existingFiles.insert(L"D:\\rt\\bin\\client\\jvm.dll");
     EXPECT_EQ(Launch(platform), kStartFailed);
     ASSERT_EQ(platform.boxes.size(), 1u);
     EXPECT_NE(platform.boxes[0].find(L"D:\\rt\\bin\\client\\jvm.dll"), std::wstring::npos) << platform.boxes[0];
@@ -128,7 +148,7 @@ TEST_F(RunSequence, VmOptionsEndTheStartOnlyForAParameterTheVmMustNotGet) {
     SetOn(loading, L"Java Runtime Environment", L"Main Class", L"com.example.App");
     SetOn(loading, L"Java Runtime Environment", L"JRE Path", L"D:\\rt");
     SetOn(loading, L"Application", L"Restart Exit Code", L"9");
-    loading.files.insert(L"D:\\rt\\bin\\client\\jvm.dll");
+    loading.existingFiles.insert(L"D:\\rt\\bin\\client\\jvm.dll");
 
     SetOn(loading, L"Class Path", L"Class Path", L"D:\\app.jar");
     SetOn(loading, L"Java Runtime Environment", L"Virtual Machine Parameters", L"-cp lib");
@@ -182,11 +202,11 @@ TEST_F(RunSequence, SystemExitKeepsTheRecordingAndRestartsOnlyOutsideAService) {
 
     recording.beingRecorded = L"C:\\cache\\app.jsa.part";
     recording.archive = L"C:\\cache\\app.jsa";
-    loading.files.insert(recording.beingRecorded);
+    loading.existingFiles.insert(recording.beingRecorded);
     instance.active = true;
     processExit.VmExiting(9);
-    EXPECT_EQ(loading.files.count(L"C:\\cache\\app.jsa"), 1u);
-    EXPECT_EQ(loading.files.count(L"C:\\cache\\app.jsa.part"), 0u);
+    EXPECT_EQ(loading.existingFiles.count(L"C:\\cache\\app.jsa"), 1u);
+    EXPECT_EQ(loading.existingFiles.count(L"C:\\cache\\app.jsa.part"), 0u);
     EXPECT_EQ(loading.restarts, Strings{L"ZORV_RESTARTS=1@1000"});
     EXPECT_FALSE(instance.active) << "the new start must find no first instance";
 

@@ -19,7 +19,7 @@ protected:
         settings.runtime.maximumVersion = VersionNumber::Open();
         settings.runtime.minimumVersion.Parse(L"1.8", 0);
         platform.activeWindow = reinterpret_cast<WindowHandle>(0x1234);
-        platform.files = {L"C:\\Java\\jre8\\bin\\client\\jvm.dll", L"C:\\Java\\srv\\bin\\server\\jvm.dll"};
+        platform.existingFiles = {L"C:\\Java\\jre8\\bin\\client\\jvm.dll", L"C:\\Java\\srv\\bin\\server\\jvm.dll"};
     }
     // Every file that received a "JRE Path", with the value it got.
     std::map<std::wstring, std::wstring> Remembered() {
@@ -114,7 +114,7 @@ std::vector<std::wstring> Verdicts(RuntimeNotFoundDialog& dialog, const std::vec
 }
 
 TEST_F(RuntimeDialog, AFolderNextToTheRuntimeLeadsToItOnlyWhenItIsTheOnlyOne) {
-    platform.files.insert(L"C:\\Jdks\\jdk-17\\bin\\server\\jvm.dll");
+    platform.existingFiles.insert(L"C:\\Jdks\\jdk-17\\bin\\server\\jvm.dll");
     platform.listings[L"C:\\Java\\*"] = {L".", L"..", L"jre8", L"srv"};
     platform.listings[L"C:\\Jdks\\*"] = {L".", L"..", L"readme.txt", L"jdk-17"};
     RuntimeNotFoundDialog dialog(platform, settings.runtime, Machines(), L"");
@@ -137,8 +137,8 @@ TEST_F(RuntimeDialog, AFolderNextToTheRuntimeLeadsToItOnlyWhenItIsTheOnlyOne) {
 }
 
 TEST_F(RuntimeDialog, ARuntimeThisLauncherCannotStartKeepsOkDisabledAndSaysWhy) {
-    platform.files.insert(L"C:\\Java\\arm\\bin\\client\\jvm.dll");
-    platform.files.insert(L"C:\\Java\\old\\bin\\client\\jvm.dll");
+    platform.existingFiles.insert(L"C:\\Java\\arm\\bin\\client\\jvm.dll");
+    platform.existingFiles.insert(L"C:\\Java\\old\\bin\\client\\jvm.dll");
     platform.machines[L"C:\\Java\\jre8\\bin\\client\\jvm.dll"] = kMachineI386;
     platform.machines[L"C:\\Java\\arm\\bin\\client\\jvm.dll"] = 0xAA64;
     platform.machines[L"C:\\Java\\srv\\bin\\server\\jvm.dll"] = kMachineAmd64;

@@ -130,7 +130,7 @@ TEST_F(Settings, PerUserCopyDecidesTheJrePathOfANormalApplication) {
     EXPECT_EQ(settings.runtime.configuredRuntimeFolder, L"D:\\from-settings");
 
     const std::wstring user = L"C:\\Users\\u\\AppData\\Roaming\\Demo Viewer\\X\\app.ini";
-    platform.files.insert(user);
+    platform.existingFiles.insert(user);
     ASSERT_TRUE(Read());
     EXPECT_EQ(settings.runtime.configuredRuntimeFolder, L"");
     platform.SetProfile(user, L"Java Runtime Environment", L"JRE Path", L"D:\\remembered");
@@ -188,7 +188,7 @@ TEST_F(Settings, EnvironmentPriorityAndIdentityReachTheProcessThroughTheLayers) 
     ApplyEnvironment(platform, settings.process.environment);
     auto value = [&](const wchar_t* name) {
         std::wstring text;
-        return platform.GetEnvironment(name, text) ? text : L"(unset)";
+        return platform.environment().GetEnvironment(name, text) ? text : L"(unset)";
     };
     EXPECT_EQ(value(L"Z_FIRST"), L"file");
     EXPECT_EQ(value(L"B_SECOND"), L"file-b");

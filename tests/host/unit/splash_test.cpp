@@ -79,10 +79,35 @@ TEST(SplashStart, NothingToCloseWithoutPictureOrThreadAndThePictureFromTheSettin
     platform.refuseThreads = true;
     launcher.StartSplash(settings.presentation, jvm);
     EXPECT_TRUE(platform.splashesServed.empty());
-    CloseSplash(platform, launcher.splash);
-    CloseSplash(platform, launcher.splash);
+    CloseSplash(launcher.splash);
+    CloseSplash(launcher.splash);
     EXPECT_TRUE(platform.threadsEnded.empty());
     EXPECT_EQ(launcher.splash.window, nullptr);
+}
+
+// The splash thread is owned: closed once however often the splash is
+// closed, handed on by a move without being ended, and ended by its last
+// owner when nobody closed it.
+TEST(SplashStart, TheSplashThreadEndsOnceAndWithItsLastOwner) {
+    FakePlatform platform;
+    PresentationSettings presentation;
+    presentation.splashPicture = L"C:\\app\\splash.png";
+    Launcher launcher{platform};
+    launcher.StartSplash(presentation, L"C:\\jre\\bin\\server\\jvm.dll");
+    ASSERT_EQ(platform.threadsStarted, 1);
+    EXPECT_EQ(launcher.splash.thread.Id(), 1u);
+    CloseSplash(launcher.splash);
+    CloseSplash(launcher.splash);
+    EXPECT_EQ(platform.threadsEnded, (std::vector<std::uint32_t>{1}));
+    EXPECT_FALSE(launcher.splash.thread);
+
+    {
+        MessageLoopThread first = platform.processes().StartThread([](void*) -> std::uint32_t { return 0; }, nullptr);
+        MessageLoopThread last = std::move(first);
+        EXPECT_FALSE(first);
+        EXPECT_EQ(platform.threadsEnded.size(), 1u) << "a move ended the thread";
+    }
+    EXPECT_EQ(platform.threadsEnded, (std::vector<std::uint32_t>{1, 2}));
 }
 
 }  // namespace

@@ -148,7 +148,7 @@ protected:
         settings.runtime.sourceJdk = settings.runtime.sourceJre = true;
     }
     void Home(const std::wstring& home, const wchar_t* library = L"bin\\client\\jvm.dll") {
-        platform.files.insert(home + library);
+        platform.existingFiles.insert(home + library);
     }
 };
 
@@ -158,7 +158,7 @@ TEST_F(Search, ConfiguredFolderComesFirstAndIsArchitectureChecked) {
     Home(L"D:\\rt\\");
     platform.machines[L"D:\\rt\\bin\\client\\jvm.dll"] = kMachineI386;
     Home(L"C:\\app\\");
-    platform.files.insert(L"C:\\app\\bin\\java.dll");
+    platform.existingFiles.insert(L"C:\\app\\bin\\java.dll");
     ASSERT_TRUE(Locate());
     EXPECT_EQ(chosen.jvmLibraryPath, L"D:\\rt\\bin\\client\\jvm.dll");
     EXPECT_TRUE(chosen.handOverToPair);
@@ -167,10 +167,10 @@ TEST_F(Search, ConfiguredFolderComesFirstAndIsArchitectureChecked) {
 TEST_F(Search, FolderWithoutLibraryFallsThroughToTheExecutablesFolder) {
     settings.runtime.configuredRuntimeFolder = L"D:\\empty\\";
     Home(L"C:\\app\\jre64\\");
-    platform.files.insert(L"C:\\app\\jre64\\bin\\java.dll");
+    platform.existingFiles.insert(L"C:\\app\\jre64\\bin\\java.dll");
     ASSERT_TRUE(Locate());
     EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\app\\jre64\\bin\\client\\jvm.dll");
-    platform.files.insert(L"C:\\app\\bin\\java.dll");
+    platform.existingFiles.insert(L"C:\\app\\bin\\java.dll");
     Home(L"C:\\app\\");
     ASSERT_TRUE(Locate());
     EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\app\\bin\\client\\jvm.dll");
@@ -220,8 +220,8 @@ TEST_F(Search, InstalledRuntimesByReleaseFileBoundsSourceAndPreference) {
     platform.fileContents[jdk17 + L"release"] = "JAVA_VERSION=\"17.0.9\"\n";
     platform.fileContents[jre21 + L"release"] = "JAVA_VERSION=\"21.0.1\"\n";
     for (const std::wstring& home : {broken, jdk11, jdk17, jre21}) Home(home, L"lib\\server\\libjvm.so");
-    platform.files.insert(jdk11 + L"bin\\javac");
-    platform.files.insert(jdk17 + L"bin\\javac");
+    platform.existingFiles.insert(jdk11 + L"bin\\javac");
+    platform.existingFiles.insert(jdk17 + L"bin\\javac");
     ASSERT_TRUE(Locate());
     EXPECT_EQ(chosen.jvmLibraryPath, jre21 + L"lib\\server\\libjvm.so");
     settings.runtime.maximumVersion = V(L"17", 65535);
@@ -237,7 +237,7 @@ TEST_F(Search, InstalledRuntimesByReleaseFileBoundsSourceAndPreference) {
     EXPECT_EQ(chosen.jvmLibraryPath, jdk17 + L"lib\\server\\libjvm.so");
     // A runtime beside the executable comes before the installed ones.
     Home(L"\\opt\\app\\jre\\", L"lib\\server\\libjvm.so");
-    platform.files.insert(L"\\opt\\app\\jre\\lib\\libjava.so");
+    platform.existingFiles.insert(L"\\opt\\app\\jre\\lib\\libjava.so");
     ASSERT_TRUE(Locate());
     EXPECT_EQ(chosen.jvmLibraryPath, L"\\opt\\app\\jre\\lib\\server\\libjvm.so");
     std::wstring settingsFile;
@@ -299,7 +299,7 @@ TEST_F(Search, JavaHomeIsTheLastSourceAndNeedsJavaDll) {
     platform.SetEnv(L"JAVA_HOME", L"C:\\java");
     Home(L"C:\\java\\");
     EXPECT_FALSE(Locate());
-    platform.files.insert(L"C:\\java\\bin\\java.dll");
+    platform.existingFiles.insert(L"C:\\java\\bin\\java.dll");
     ASSERT_TRUE(Locate());
     EXPECT_EQ(chosen.jvmLibraryPath, L"C:\\java\\bin\\client\\jvm.dll");
     platform.SetEnv(L"JAVA_HOME", L"");
@@ -427,7 +427,7 @@ TEST_F(VendorSearch, BrokenValuesAreSkippedAndTheThirtyTwoBitViewHandsOver) {
     ApplyVmProvider(settings.runtime, L"openjdk");
     EXPECT_EQ(Found(), L"C:\\zulu17\\bin\\client\\jvm.dll");
 
-    platform.registry[0].clear();
+    platform.registryKeys[0].clear();
     Adoptium(L"JRE", L"11.0.21.9", L"C:\\x86jre", RegistryView::wow32);
     EXPECT_EQ(Found(), L"(none)");
     settings.instance.pairProduct = L"C:\\app\\app32.exe";

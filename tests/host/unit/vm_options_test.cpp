@@ -226,11 +226,11 @@ TEST_F(Assembly, LibraryPathAndEnvironment) {
     PrepareLibraryPath(platform, settings.vm, files.executable, L"C:\\jre\\bin\\server\\jvm.dll", vmStart.options);
     EXPECT_EQ(vmStart.options, (Narrow{"-Djava.library.path=natives;C:\\app\\;.;P;C:\\jre\\lib"}));
     std::wstring value;
-    ASSERT_TRUE(platform.GetEnvironment(L"PATH", value));
+    ASSERT_TRUE(platform.environment().GetEnvironment(L"PATH", value));
     EXPECT_EQ(value, L"C:\\tools;C:\\jre\\bin;P");
-    platform.GetEnvironment(L"ZORV_JVM_HOME", value);
+    platform.environment().GetEnvironment(L"ZORV_JVM_HOME", value);
     EXPECT_EQ(value, L"C:\\jre");
-    platform.GetEnvironment(L"ZORV_JVM_PATH", value);
+    platform.environment().GetEnvironment(L"ZORV_JVM_PATH", value);
     EXPECT_EQ(value, L"C:\\jre\\bin\\server\\jvm.dll");
 }
 
@@ -240,7 +240,7 @@ TEST_F(Assembly, NoLibraryPathMeansNoOptionButPathStillGrows) {
     PrepareLibraryPath(platform, settings.vm, files.executable, L"C:\\jre\\bin\\server\\jvm.dll", vmStart.options);
     EXPECT_TRUE(vmStart.options.empty());
     std::wstring value;
-    platform.GetEnvironment(L"Path", value);
+    platform.environment().GetEnvironment(L"Path", value);
     EXPECT_EQ(value, L"C:\\tools;C:\\jre\\bin;P");
     // The value as people write it gets its separator; one that ends with
     // one (what stored files hold) gives exactly the option it always gave.
