@@ -546,6 +546,16 @@ protected:
     void Use(Libraries& role) { libraries_ = &role; }
     void Use(Processes& role) { processes_ = &role; }
     void Use(Desktop& role) { desktop_ = &role; }
+    // A system's platform puts all six in place at once.
+    void Use(FileSystem& filesRole, Environment& environmentRole, Registry& registryRole, Libraries& librariesRole,
+             Processes& processesRole, Desktop& desktopRole) {
+        Use(filesRole);
+        Use(environmentRole);
+        Use(registryRole);
+        Use(librariesRole);
+        Use(processesRole);
+        Use(desktopRole);
+    }
 
 private:
     FileSystem* files_ = nullptr;

@@ -118,12 +118,7 @@ PosixPlatform::PosixPlatform(const std::vector<std::string>& arguments)
 }
 
 void PosixPlatform::UseRoles() {
-    Use(files_);
-    Use(environment_);
-    Use(registry_);
-    Use(libraries_);
-    Use(processes_);
-    Use(desktop_);
+    Use(files_, environment_, registry_, libraries_, processes_, desktop_);
 }
 
 std::wstring PosixEnvironment::CommandLine() { return platform_.StartedCommandLine(); }

@@ -95,12 +95,7 @@ REGSAM RegistryAccess(RegistryView view) {
 
 Win32Platform::Win32Platform(bool console) : console_(console) {
     splashOnlyWhenAsked = console;
-    Use(files_);
-    Use(environment_);
-    Use(registry_);
-    Use(libraries_);
-    Use(processes_);
-    Use(desktop_);
+    Use(files_, environment_, registry_, libraries_, processes_, desktop_);
 }
 
 std::wstring Win32Environment::CommandLine() {
