@@ -55,14 +55,6 @@ std::wstring DateText(const SYSTEMTIME& when, bool dashes) {
     return text;
 }
 
-// Thousands of class path entries need real files, and nothing in them.
-void CreateEmptyFiles(const std::vector<std::wstring>& paths) {
-    for (const std::wstring& path : paths) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    }
-}
-
 class VmStart : public FakeRuntime {
 protected:
     void SetUp() override {
