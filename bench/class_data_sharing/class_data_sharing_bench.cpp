@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
                 ways.push_back({"zorv CDS", {InstallLauncher(root / (id + "-cds"), home, jar, true)}, nullptr, nullptr});
             }
             const Times t = Measure(ways, runs, orders);
-            if (t.rounds[0].empty()) {
+            if (t.rounds.empty()) {
                 result = 1;
                 continue;
             }

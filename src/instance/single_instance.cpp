@@ -177,8 +177,6 @@ std::int32_t Launcher::RunSecondInstance() {
     return kNoSecondaryMainExitCode;
 }
 
-// The channel stops its listener and lets its request threads end before it
-// closes the block and the event they use.
 void CloseSingleInstance(SingleInstance& instance) {
     instance.channel.reset();
     instance.block = nullptr;

@@ -41,10 +41,6 @@ public:
         int Line() const { return line_; }
         // The first entry with this key, or null.
         const IniEntry* FindEntry(const std::wstring& key) const;
-        const std::wstring* Find(const std::wstring& key) const {
-            const IniEntry* entry = FindEntry(key);
-            return entry == nullptr ? nullptr : &entry->value;
-        }
         void Add(std::wstring key, std::wstring value, int line = 0, bool hasEquals = true);
         const std::vector<IniEntry>& Entries() const { return entries_; }
 
@@ -71,7 +67,8 @@ public:
     const IniEntry* Find(const std::wstring& section, const std::wstring& key) const;
     Section& AddSection(std::wstring name, int line = 0);
     const std::vector<Section>& Sections() const { return sections_; }
-    // The entries written before any header, which nobody reads.
+    // The entries written before any header: the nameless section of a
+    // settings file; the embedded syntax ignores them.
     const std::vector<IniEntry>& EntriesBeforeSections() const { return beforeSections_; }
 
 private:

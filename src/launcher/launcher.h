@@ -5,8 +5,6 @@
 // runtime search, VM options, ...), each taking the records it reads.
 #pragma once
 
-#include <jni.h>
-
 #include <atomic>
 #include <cstdint>
 #include <memory>

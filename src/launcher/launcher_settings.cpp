@@ -1,6 +1,5 @@
 #include "launcher/launcher_settings.h"
 
-
 #include "launcher/file_locations.h"
 #include "launcher/ini_document.h"
 #include "launcher/command_line.h"
@@ -71,7 +70,7 @@ JvmType JvmTypeFrom(const std::wstring& value) {
 
 }  // namespace
 
-bool IsYesFlag(const std::wstring& value) { return EqualsIgnoringAsciiCase(value, L"yes"); }
+bool IsYesFlag(const std::wstring& value) { return SameIgnoringAsciiCase(value, L"yes"); }
 
 bool IsExactYesFlag(const std::wstring& value) { return value == L"yes"; }
 
@@ -89,7 +88,7 @@ std::vector<std::wstring> SplitAtSemicolons(const std::wstring& value) {
 
 ProcessPriority ProcessPriorityFrom(const std::wstring& value) {
     for (const PriorityRow& row : kPriorityRows) {
-        if (EqualsIgnoringAsciiCase(value, row.value)) return row.priority;
+        if (SameIgnoringAsciiCase(value, row.value)) return row.priority;
     }
     return ProcessPriority::unchanged;
 }
@@ -108,7 +107,7 @@ void ApplyJvmSource(RuntimeRequest& request, const std::wstring& value) {
 void ApplyVmProvider(RuntimeRequest& request, const std::wstring& value) {
     if (value.empty()) return;
     for (const ProviderRow& row : kProviderRows) {
-        if (!EqualsIgnoringAsciiCase(value, row.value)) continue;
+        if (!SameIgnoringAsciiCase(value, row.value)) continue;
         request.jrockitAllowed = row.jrockitAllowed;
         request.jrockitPreferred = row.jrockitPreferred;
         request.sunAllowed = row.sunAllowed;

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <cwctype>
 #include <fstream>
 #include <sstream>
 
@@ -106,18 +105,11 @@ std::wstring JoinArguments(const std::vector<std::string>& arguments) {
     return line;
 }
 
-PosixPlatform::PosixPlatform() {
-    conventions = &kLinuxConventions;
-    UseRoles();
-}
+PosixPlatform::PosixPlatform() : PosixPlatform(std::vector<std::string>()) {}
 
 PosixPlatform::PosixPlatform(const std::vector<std::string>& arguments)
     : commandLine_(JoinArguments(arguments)), arguments_(arguments) {
     conventions = &kLinuxConventions;
-    UseRoles();
-}
-
-void PosixPlatform::UseRoles() {
     Use(files_, environment_, registry_, libraries_, processes_, desktop_);
 }
 

@@ -194,8 +194,6 @@ public:
     const std::vector<std::string>& Arguments() const { return arguments_; }
 
 private:
-    void UseRoles();
-
     std::wstring commandLine_;
     std::vector<std::string> arguments_;
     PosixFiles files_;

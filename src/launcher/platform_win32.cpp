@@ -19,7 +19,7 @@ namespace zorv {
 namespace {
 
 // Calls fill(buffer, size) with a growing buffer until needsMore says the
-// text fit. Each Win32 reader signals truncation in its own way.
+// text fit; how a full buffer shows depends on the Win32 reader fill calls.
 template <typename Fill, typename NeedsMore>
 std::wstring ReadGrowing(DWORD initialSize, Fill fill, NeedsMore needsMore) {
     for (DWORD size = initialSize;; size *= 2) {

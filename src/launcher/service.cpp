@@ -1,6 +1,5 @@
 #include "launcher/service.h"
 
-
 #include "launcher/launcher_settings.h"
 #include "launcher/platform.h"
 #include "launcher/text.h"
@@ -31,18 +30,18 @@ bool ReadSetting(const wchar_t* key, const std::wstring& text, std::uint32_t mos
 }
 
 bool ReadStartType(const std::wstring& text, ServiceStartType& type) {
-    if (text.empty() || EqualsIgnoringAsciiCase(text, L"automatic")) type = ServiceStartType::automatic;
-    else if (EqualsIgnoringAsciiCase(text, L"delayed automatic")) type = ServiceStartType::delayedAutomatic;
-    else if (EqualsIgnoringAsciiCase(text, L"manual")) type = ServiceStartType::manual;
+    if (text.empty() || SameIgnoringAsciiCase(text, L"automatic")) type = ServiceStartType::automatic;
+    else if (SameIgnoringAsciiCase(text, L"delayed automatic")) type = ServiceStartType::delayedAutomatic;
+    else if (SameIgnoringAsciiCase(text, L"manual")) type = ServiceStartType::manual;
     else return false;
     return true;
 }
 
 bool ReadAccount(const std::wstring& text, const std::wstring& serviceName, std::wstring& account) {
-    if (text.empty() || EqualsIgnoringAsciiCase(text, L"LocalSystem")) account.clear();
-    else if (EqualsIgnoringAsciiCase(text, L"LocalService")) account = L"NT AUTHORITY\\LocalService";
-    else if (EqualsIgnoringAsciiCase(text, L"NetworkService")) account = L"NT AUTHORITY\\NetworkService";
-    else if (EqualsIgnoringAsciiCase(text, L"Virtual")) account = L"NT SERVICE\\" + serviceName;
+    if (text.empty() || SameIgnoringAsciiCase(text, L"LocalSystem")) account.clear();
+    else if (SameIgnoringAsciiCase(text, L"LocalService")) account = L"NT AUTHORITY\\LocalService";
+    else if (SameIgnoringAsciiCase(text, L"NetworkService")) account = L"NT AUTHORITY\\NetworkService";
+    else if (SameIgnoringAsciiCase(text, L"Virtual")) account = L"NT SERVICE\\" + serviceName;
     else return false;
     return true;
 }

@@ -31,7 +31,6 @@ public:
     std::int32_t exitCode() const { return exitCode_; }
 
     bool operator==(const StageOutcome& other) const { return kind_ == other.kind_ && exitCode_ == other.exitCode_; }
-    bool operator!=(const StageOutcome& other) const { return !(*this == other); }
 
 private:
     StageOutcome(Kind kind, std::int32_t exitCode) : kind_(kind), exitCode_(exitCode) {}

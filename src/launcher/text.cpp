@@ -34,14 +34,6 @@ std::wstring TrimWhiteSpace(const std::wstring& text) {
     return text.substr(begin, end - begin);
 }
 
-bool EqualsIgnoringAsciiCase(const std::wstring& text, const wchar_t* keyword) {
-    std::size_t i = 0;
-    for (; i < text.size() && keyword[i] != L'\0'; ++i) {
-        if (AsciiLower(text[i]) != AsciiLower(keyword[i])) return false;
-    }
-    return i == text.size() && keyword[i] == L'\0';
-}
-
 bool ReadWholeNumber(const std::wstring& text, std::uint32_t most, std::uint32_t& value) {
     const std::wstring trimmed = TrimWhiteSpace(text);
     if (trimmed.empty()) return false;

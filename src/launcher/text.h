@@ -18,8 +18,6 @@ std::wstring AsciiFolded(std::wstring text);
 bool SameIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
 // Without the white space (in the C library's sense) at either end.
 std::wstring TrimWhiteSpace(const std::wstring& text);
-// Equal but for the letter case of A..Z: a setting's keyword.
-bool EqualsIgnoringAsciiCase(const std::wstring& text, const wchar_t* keyword);
 // A whole decimal number, white space around it allowed, no larger than
 // `most`; false for anything else.
 bool ReadWholeNumber(const std::wstring& text, std::uint32_t most, std::uint32_t& value);

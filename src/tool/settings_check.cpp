@@ -279,7 +279,7 @@ Located Checker::Value(const SettingsKey& key) const {
     return {layered.value, layered.entryIsEmbedded ? embedded_.file : file_.file, layered.entry->line};
 }
 
-bool IsNo(const std::wstring& value) { return EqualsIgnoringAsciiCase(value, L"no"); }
+bool IsNo(const std::wstring& value) { return SameIgnoringAsciiCase(value, L"no"); }
 
 void Checker::CheckFlagsAndKeywords() {
     for (const SettingsKey& key : SettingsKeys()) {

@@ -80,16 +80,13 @@ public:
     }
     // Writes the value into the file's text as a profile writer does: over
     // the key's line, else after its section's last line, else in a new
-    // section at the end. Quotes keep blanks around the value.
+    // section at the end, the value as given.
     void SetProfile(const std::wstring& path, const std::wstring& section, const std::wstring& key,
                     const std::wstring& value) {
         std::wstring& text = settingsFiles[path];
         IniDocument document(IniSyntax::settingsFile);
         document.Parse(text);
-        const bool blanks = !value.empty() && (value.front() == L' ' || value.back() == L' ' ||
-                                               ((value.front() == L'"' || value.front() == L'\'') && value.size() > 1 &&
-                                                value.back() == value.front()));
-        const std::wstring line = key + L"=" + (blanks ? L"\"" + value + L"\"" : value);
+        const std::wstring line = key + L"=" + value;
         std::vector<std::wstring> lines = Lines(text);
         const IniDocument::Section* found = document.FindSection(section);
         if (found == nullptr) {
@@ -359,12 +356,7 @@ public:
     };
 
     FakePlatform() {
-        Use(filesRole_);
-        Use(environmentRole_);
-        Use(registryRole_);
-        Use(librariesRole_);
-        Use(processesRole_);
-        Use(desktopRole_);
+        Use(filesRole_, environmentRole_, registryRole_, librariesRole_, processesRole_, desktopRole_);
     }
 
 private:

@@ -11,7 +11,9 @@ using testing::FakePlatform;
 
 const std::wstring* Lookup(const IniDocument& document, const std::wstring& section, const std::wstring& key) {
     const IniDocument::Section* found = document.FindSection(section);
-    return found == nullptr ? nullptr : found->Find(key);
+    if (found == nullptr) return nullptr;
+    const IniEntry* entry = found->FindEntry(key);
+    return entry == nullptr ? nullptr : &entry->value;
 }
 
 TEST(IniDocument, ParsesSectionsAndTrimsEntries) {
@@ -160,7 +162,7 @@ TEST_F(LayeredLookup, PlusSectionAppendsWithOneSpace) {
     platform.SetProfile(path, L"S+", L"K", L"-Dextra=1");
     EXPECT_EQ(Read(L"", L"S", L"K"), L" -Dextra=1");
     EXPECT_EQ(Read(L"[S]\r\nK=-Xmx1g", L"S", L"K"), L"-Xmx1g -Dextra=1");
-    platform.SetProfile(path, L"S+", L"K", L" -Dspaced");
+    platform.SetProfile(path, L"S+", L"K", L"\" -Dspaced\"");
     EXPECT_EQ(Read(L"[S]\r\nK=-Xmx1g", L"S", L"K"), L"-Xmx1g -Dspaced");
 }
 
