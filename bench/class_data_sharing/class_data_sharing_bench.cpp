@@ -4,18 +4,24 @@
 // - JDK 24 and later: "java -cp"; the start that records, by hand
 //   (-XX:AOTMode=record) and through zorv with "Class Data Sharing=auto"; and
 //   the starts that map the cache each made from it (by hand, and in zorv's
-//   background assembly, both waited for unmeasured);
+//   background assembly, both waited for unmeasured); and java mapping zorv's
+//   cache, which parts what zorv's own start costs from what its cache is
+//   worth;
 // - earlier runtimes: "java -cp", and zorv without and with the setting.
 // The ways of a round run one after the other, in turns forwards and
 // backwards, round after round, so that drift hits them alike; medians of the
 // rounds, and each ratio is the median of the rounds' own ratios, so that a
-// round slowed as a whole does not move it. Recordings differ, and so do the
-// caches made of them, by a few per cent: every round makes both afresh.
+// round slowed as a whole does not move it, with the interval that holds nine
+// in ten of the medians of rounds drawn again (so that a run says whether it
+// decides a bound). Recordings differ, and so do the caches made of them, by
+// a few per cent: every round makes both afresh.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -101,6 +107,20 @@ bool AwaitCache(const fs::path& cacheFolder, const fs::path& launcher) {
     return false;
 }
 
+// Points `link` at the cache in the folder, so that java maps the very file
+// zorv's next start maps.
+bool LinkCache(const fs::path& cacheFolder, const fs::path& link) {
+    std::error_code error;
+    fs::remove(link, error);
+    for (const auto& entry : fs::directory_iterator(cacheFolder, error)) {
+        if (entry.path().extension() == ".aot") {
+            fs::create_symlink(entry.path(), link, error);
+            return !error;
+        }
+    }
+    return false;
+}
+
 // After a cache was made: what the process that made it left to the system
 // (its teardown, and the tens of megabytes it wrote, which the kernel would
 // otherwise write back during a later measured start) settles before the
@@ -132,7 +152,33 @@ struct Times {
         for (std::size_t r = 0; r < rounds[way].size(); ++r) ratios.push_back(rounds[way][r] / rounds[to][r]);
         return zorv::bench::Median(ratios);
     }
+    // Where the middle nine tenths of that median fall when the rounds are
+    // drawn again with replacement; a fixed seed keeps a run repeatable.
+    std::pair<double, double> RatioInterval(std::size_t way, std::size_t to) const {
+        const std::size_t n = rounds[way].size();
+        std::vector<double> medians;
+        std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+        for (int draw = 0; draw < 2000; ++draw) {
+            std::vector<double> ratios;
+            for (std::size_t i = 0; i < n; ++i) {
+                state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+                const std::size_t r = static_cast<std::size_t>((state >> 33) % n);
+                ratios.push_back(rounds[way][r] / rounds[to][r]);
+            }
+            medians.push_back(zorv::bench::Median(ratios));
+        }
+        std::sort(medians.begin(), medians.end());
+        return {medians[medians.size() / 20], medians[medians.size() - 1 - medians.size() / 20]};
+    }
 };
+
+// "1.02 (0.99-1.05)": the ratio and its interval.
+std::string RatioText(const Times& t, std::size_t way, std::size_t to) {
+    const auto interval = t.RatioInterval(way, to);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f (%.2f-%.2f)", t.Ratio(way, to), interval.first, interval.second);
+    return text;
+}
 
 // Runs every way once unmeasured, then `runs` rounds, each in the order
 // given for it; empty on failure.
@@ -166,7 +212,10 @@ int main(int argc, char** argv) {
     const fs::path caches = root / "cache";
     setenv("XDG_CACHE_HOME", caches.c_str(), 1);
 
-    std::printf("whole-process wall time (ms), median of %d paired, interleaved runs, ratios the median of the runs' own; main's class loads 3000 classes\n",
+    std::printf("whole-process wall time (ms), median of %d paired, interleaved runs, ratios the median of the runs' own "
+                "(in brackets, where nine in ten medians of the rounds drawn again fall); main's class loads 3000 classes;\n"
+                "java z: java mapping zorv's cache; launcher: zorv against java z (zorv's own start); cache: java z against "
+                "java AOT (zorv's cache against the one by hand)\n",
                 runs);
     int result = 0;
     int index = 0;
@@ -175,8 +224,8 @@ int main(int argc, char** argv) {
         const int feature = FeatureRelease(home);
         const std::string java = home + "/bin/java";
         if (feature >= 24) {
-            std::printf("%-8s %-7s %8s %8s %8s %6s %8s %8s %6s\n", "runtime", "app", "java -cp", "java AOT", "zorv AOT",
-                        "ratio", "java rec", "zorv rec", "ratio");
+            std::printf("%-7s %-6s %8s %8s %8s %-16s %8s %-16s %-16s %8s %8s %-16s\n", "runtime", "app", "java -cp",
+                        "java AOT", "zorv AOT", "ratio", "java z", "launcher", "cache", "java rec", "zorv rec", "ratio");
         } else {
             std::printf("%-8s %-7s %8s %8s %8s %6s\n", "runtime", "app", "java -cp", "zorv", "zorv CDS", "/java");
         }
@@ -197,6 +246,8 @@ int main(int argc, char** argv) {
                 const std::string handCache = (root / (id + "-hand.aot")).string();
                 const std::string launcher = InstallLauncher(root / (id + "-aot"), home, jar, true);
                 const fs::path launcherCaches = caches / "Bench" / (id + "-aot");
+                // zorv's cache under a name fixed before it exists, for java.
+                const fs::path zorvCache = root / (id + "-zorv.aot");
                 const std::vector<std::string> create = {java, "-XX:AOTMode=create", "-XX:AOTConfiguration=" + recorded,
                                                          "-XX:AOTCache=" + handCache, "-cp", jar, "Main"};
                 ways.push_back({"java rec",
@@ -204,9 +255,14 @@ int main(int argc, char** argv) {
                                 [recorded] { fs::remove(recorded); }, [create] { return WallTime(create) >= 0 && Settle(); }});
                 ways.push_back({"java AOT", {java, "-XX:AOTCache=" + handCache, "-cp", jar, "Main"}, nullptr, nullptr});
                 ways.push_back({"zorv rec", {launcher}, [launcherCaches] { Clear(launcherCaches); },
-                                [launcherCaches, launcher] { return AwaitCache(launcherCaches, launcher) && Settle(); }});
+                                [launcherCaches, launcher, zorvCache] {
+                                    return AwaitCache(launcherCaches, launcher) && LinkCache(launcherCaches, zorvCache) &&
+                                           Settle();
+                                }});
                 ways.push_back({"zorv AOT", {launcher}, nullptr, nullptr});
-                orders = {{0, 1, 2, 3, 4}, {3, 4, 1, 2, 0}};
+                ways.push_back({"java z", {java, "-XX:AOTCache=" + zorvCache.string(), "-cp", jar, "Main"}, nullptr,
+                                nullptr});
+                orders = {{0, 1, 2, 3, 4, 5}, {3, 5, 4, 1, 2, 0}};
             } else {
                 ways.push_back({"zorv", {InstallLauncher(root / (id + "-plain"), home, jar, false)}, nullptr, nullptr});
                 ways.push_back({"zorv CDS", {InstallLauncher(root / (id + "-cds"), home, jar, true)}, nullptr, nullptr});
@@ -217,8 +273,10 @@ int main(int argc, char** argv) {
                 continue;
             }
             if (feature >= 24) {
-                std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f %8.0f %8.0f %6.2f\n", feature, app.c_str(), t.Median(0),
-                            t.Median(2), t.Median(4), t.Ratio(4, 2), t.Median(1), t.Median(3), t.Ratio(3, 1));
+                std::printf("%-7d %-6s %8.1f %8.1f %8.1f %-16s %8.1f %-16s %-16s %8.1f %8.1f %-16s\n", feature,
+                            app.c_str(), t.Median(0), t.Median(2), t.Median(4), RatioText(t, 4, 2).c_str(), t.Median(5),
+                            RatioText(t, 4, 5).c_str(), RatioText(t, 5, 2).c_str(), t.Median(1), t.Median(3),
+                            RatioText(t, 3, 1).c_str());
             } else {
                 std::printf("%-8d %-7s %8.0f %8.0f %8.0f %6.2f\n", feature, app.c_str(), t.Median(0), t.Median(1),
                             t.Median(2), t.Ratio(2, 0));
