@@ -21,6 +21,11 @@ constexpr std::size_t kPrimaryProcessIdOffset = 4;
 constexpr std::size_t kMessageIdOffset = 8;
 constexpr std::size_t kArgumentsOffset = 12;
 constexpr std::size_t kArgumentsSize = 1040;
+// In the listener field of a block whose first instance is ending and has
+// started the application again: a later start takes the block over as the
+// first instance instead of handing that one its arguments. No thread has
+// this id (Windows' are multiples of 4).
+constexpr std::uint32_t kWithdrawnListenerThreadId = 0xFFFFFFFFu;
 
 // The longest base name: the registered message's name must stay under 256
 // characters, and the objects' names with their endings under 260.

@@ -141,6 +141,18 @@ public:
         listener_ = listener;
     }
 
+    // Answers every request taken or queued with the exit code now, for a
+    // process that will not reach its exit handlers.
+    void AnswerAll(std::int32_t exitCode) {
+        int listener = -1;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            listener = listener_;
+        }
+        if (listener >= 0) TakeQueued(listener);
+        Answer(exitCode);
+    }
+
     // Takes every connection still queued on the listener as a request to
     // answer at the end.
     void TakeQueued(int listener) {
@@ -158,13 +170,16 @@ private:
     static void AtExit(int status, void* argument) {
         PendingReplies& self = *static_cast<PendingReplies*>(argument);
         if (self.listener_ >= 0) self.TakeQueued(self.listener_);
-        std::lock_guard<std::mutex> guard(self.lock_);
-        const std::int32_t value = status;
-        for (const auto& request : self.waiting_) {
+        self.Answer(status);
+    }
+
+    void Answer(std::int32_t value) {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const auto& request : waiting_) {
             SendAll(request.second, &value, sizeof value);
             close(request.second);
         }
-        self.waiting_.clear();
+        waiting_.clear();
     }
 
     std::mutex lock_;
@@ -293,6 +308,17 @@ public:
     bool WaitForStartEvent() override {
         startEvent_.Wait();
         return true;
+    }
+
+    // The socket's name goes, under the lock, so that a start either
+    // connected before (and is answered) or listens itself; the listener and
+    // the request threads are left as they are.
+    void Withdraw(std::int32_t exitCode) override {
+        if (listening_ < 0) return;
+        bool locked = flock(lock_, LOCK_EX) == 0;
+        unlink(socketPath_.c_str());
+        if (locked) flock(lock_, LOCK_UN);
+        PendingReplies::Instance().AnswerAll(exitCode);
     }
 
     bool PostReply(std::uint32_t token, std::uint32_t, std::int32_t value, ReplyKind kind) override {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "instance/single_instance_block.h"
 #include "launcher/platform_win32.h"
 #include "launcher/text.h"
 #include "launcher/unique_handle.h"
@@ -99,10 +100,13 @@ public:
         // Requests still waiting for main are let go: the VM is gone by now,
         // so they end without calling anything, before the block goes away.
         if (startEvent_) SetEvent(startEvent_.get());
-        for (const ScopedHandle& request : requests_) WaitForSingleObject(request.get(), INFINITE);
+        for (const RunningRequest& request : requests_) WaitForSingleObject(request.thread.get(), INFINITE);
         if (lockHeld_) ReleaseMutex(lock_.get());
     }
 
+    // A block withdrawn by an ending first instance is taken over: that
+    // instance uses it no more, and may outlive this start (a console
+    // launcher waits for the start it made).
     unsigned char* OpenBlock(const std::wstring& name, std::size_t size, bool& existed) override {
         mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, security_.Attributes(), PAGE_READWRITE, 0,
                                           static_cast<DWORD>(size), name.c_str()));
@@ -114,7 +118,10 @@ public:
             return nullptr;
         }
         view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, size));
-        return static_cast<unsigned char*>(const_cast<void*>(view_.get()));
+        unsigned char* block = static_cast<unsigned char*>(const_cast<void*>(view_.get()));
+        if (block != nullptr && existed && ReadBlockField(block, kListenerThreadIdOffset) == kWithdrawnListenerThreadId)
+            existed = false;
+        return block;
     }
 
     bool CreateStartEvent(const std::wstring& name) override {
@@ -147,6 +154,28 @@ public:
 
     bool WaitForStartEvent() override {
         return startEvent_ && WaitForSingleObject(startEvent_.get(), INFINITE) == WAIT_OBJECT_0;
+    }
+
+    // The listener ends (it waits for nothing but its queue), and the second
+    // starts of requests still running get the exit code now, which frees
+    // their lock for the new start. With no request thread left the named
+    // objects go at once; otherwise they stay mapped for the request threads
+    // the VM has stopped, the block marked withdrawn for the new start to take
+    // over and the start event cleared for it to set again.
+    void Withdraw(std::int32_t exitCode) override {
+        StopListener();
+        ForgetEndedRequests();
+        for (const RunningRequest& request : requests_)
+            PostReply(request.requesterThreadId, message_, exitCode, ReplyKind::value);
+        if (requests_.empty()) {
+            view_.reset();
+            mapping_.reset();
+            startEvent_.reset();
+            return;
+        }
+        if (startEvent_) ResetEvent(startEvent_.get());
+        if (view_) PublishListenerThreadId(static_cast<unsigned char*>(const_cast<void*>(view_.get())),
+                                           kWithdrawnListenerThreadId);
     }
 
     // The kind travels in lParam, which the reply left 0 before there were kinds.
@@ -194,6 +223,11 @@ public:
     }
 
 private:
+    struct RunningRequest {
+        ScopedHandle thread;
+        std::uint32_t requesterThreadId;
+    };
+
     // A named object made or opened here, or null when another user owns it.
     HANDLE Mine(HANDLE object) const {
         if (object != nullptr && !security_.Owns(object)) {
@@ -252,13 +286,13 @@ private:
         ScopedHandle thread(CreateThread(nullptr, 0, RequestThread, request.get(), 0, nullptr));
         if (!thread) return;
         request.release();
-        requests_.push_back(std::move(thread));
+        requests_.push_back(RunningRequest{std::move(thread), requesterThreadId});
     }
 
     void ForgetEndedRequests() {
-        std::vector<ScopedHandle> running;
-        for (ScopedHandle& request : requests_) {
-            if (WaitForSingleObject(request.get(), 0) == WAIT_TIMEOUT) running.push_back(std::move(request));
+        std::vector<RunningRequest> running;
+        for (RunningRequest& request : requests_) {
+            if (WaitForSingleObject(request.thread.get(), 0) == WAIT_TIMEOUT) running.push_back(std::move(request));
         }
         requests_.swap(running);
     }
@@ -287,7 +321,7 @@ private:
     ScopedHandle listenerReady_;
     ScopedHandle listener_;
     // Written by the listener only; read once it has ended.
-    std::vector<ScopedHandle> requests_;
+    std::vector<RunningRequest> requests_;
 };
 
 }  // namespace

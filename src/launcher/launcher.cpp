@@ -104,7 +104,9 @@ void Restarts::IfAsked(Platform& platform, std::int32_t restartExitCode, std::in
         }
         return;
     }
-    if (instance.active) CloseSingleInstance(instance);
+    // From within the VM's exit the channel cannot be taken down: that waits
+    // for request threads the VM has stopped, secondaryMain's own among them.
+    if (instance.active && instance.channel != nullptr) instance.channel->Withdraw(exitCode);
     instance.active = false;
     const std::wstring carried = DecimalText(inWindow_ + 1) + L"@" + DecimalText(windowStart_);
     if (trace) trace->Line(L"restart: exit code " + DecimalText(exitCode) + L", starting the application again (" + kRestartVariable + L"=" + carried + L")");

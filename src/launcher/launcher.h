@@ -127,7 +127,7 @@ public:
     void ReadCarried(Platform& platform);
     // Starts the application anew when it ended with restartExitCode and the
     // restarts of the last minute allow it; the new start must find no first
-    // instance, so this one lets go of its channel first.
+    // instance, so this one withdraws its channel first.
     void IfAsked(Platform& platform, std::int32_t restartExitCode, std::int32_t exitCode, SingleInstance& instance);
 
 private:

@@ -165,6 +165,12 @@ public:
     virtual bool WaitForStartEvent() = 0;
     // kind tells the second instance whether value came from secondaryMain.
     virtual bool PostReply(std::uint32_t threadId, std::uint32_t message, std::int32_t value, ReplyKind kind) = 0;
+    // For a process that ends from within the VM's exit and starts itself
+    // again: later starts no longer find this one, so the new start becomes
+    // the first instance, and requests not yet answered get exitCode. Waits
+    // for no thread: the VM has stopped its threads for good, request threads
+    // in secondaryMain among them.
+    virtual void Withdraw(std::int32_t exitCode) = 0;
 
     // Second instance.
     // Opens the first instance's process to wait for its end; false, with the

@@ -256,6 +256,32 @@ TEST_F(SingleInstance, WithoutAReplyTheSecondStartEndsWithTheFirstsExitCode) {
     EXPECT_EQ(Count(lines_, "attach"), 0u) << LogText();
 }
 
+// secondaryMain asks for a restart: the first instance ends from within the
+// VM's exit (the double runs it on the request thread itself), the start that
+// asked gets the exit code at once, and the new start, a process of its own
+// that waits in main as the first did, is the first instance that later
+// starts reach. The console launcher outlives the new start, whose code it
+// ends with, so the new start takes over a block that still exists.
+TEST_F(SingleInstance, ARestartAskedForBySecondaryMainMakesTheNewStartTheFirstInstance) {
+    WriteSingleInstance(L"yes", {{L"Restart Exit Code", L"9"}});
+    for (bool console : {false, true}) {
+        SCOPED_TRACE(console ? "console launcher" : "GUI launcher");
+        if (console) exe_ = sandbox_.CopyIn(ConsoleLauncherExe(), L"app.exe");
+        StartFirst({{L"FAKEJVM_SECONDARY", L"exit"}});
+        EXPECT_TRUE(Ended(Second(L"9"), 9, {}));
+        ASSERT_TRUE(uiauto::WaitUntil([&] { return Count(SplitLines(ReadFileBytes(log_)), "main_args") == 2; }, 30000))
+            << ReadFileBytes(log_);
+        EXPECT_TRUE(Ended(Second(L"5"), 5, {}));
+        EXPECT_TRUE(Ended(first_.get(), console ? 5 : 9, {}));
+        lines_ = SplitLines(ReadFileBytes(log_));
+        EXPECT_EQ(WithPrefix(lines_, "secondary_arg["),
+                  (std::vector<std::string>{"secondary_arg[0]=9", "secondary_arg[0]=5"}))
+            << LogText();
+        EXPECT_EQ(Count(lines_, "main_args"), 2u) << "a second start ran the application itself";
+        ExpectNoFaults();
+    }
+}
+
 TEST_F(SingleInstance, TwentySimultaneousSecondStartsEachGetTheirOwnReply) {
     StartFirst({{L"FAKEJVM_SECONDARY", L"int"}});
     std::vector<std::future<uiauto::RunResult>> seconds;

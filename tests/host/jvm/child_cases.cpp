@@ -59,6 +59,7 @@ public:
         report_.Put("kind_" + std::to_string(threadId), static_cast<long long>(kind));
         return true;
     }
+    void Withdraw(std::int32_t) override {}
     bool OpenFirstProcess(std::uint32_t) override { return false; }
     bool LockRequests(const std::wstring&) override { return false; }
     bool PostRequest(std::uint32_t, std::uint32_t) override { return false; }

@@ -334,6 +334,38 @@ launch again exit=3
 [ "$(cat "$dir/again.rc")" = 3 ] || fail "start after the first ended: exit code $(cat "$dir/again.rc")"
 expect_in "$dir/again.out" "args=1 [ 65 78 69 74 3d 33 ]"
 
+case=single-instance-restart-from-secondary-main
+# secondaryMain asks for a restart: the first instance ends from within the
+# VM's exit, the start that asked gets the exit code, and the new start (the
+# same process) is the first instance that later starts find.
+app single-restart viewer viewer.ini '[Java Runtime Environment]' "Minimum Version=$jdk17_version" \
+    "Maximum Version=$jdk17_version" "$probe_settings" '[Class Path]' 'Class Path=probe.jar' \
+    '[Application]' 'Single Instance=yes' 'Restart Exit Code=9'
+launch first hold restart-until=1 &
+first=$!
+await "$dir/holding" || fail "main never ran: $(cat "$dir/first.err")"
+rm -f "$dir/holding"
+launch asking exit=9 &
+asking=$!
+if await "$dir/holding"; then
+    launch later reply=4
+    [ "$(cat "$dir/later.rc")" = 4 ] || fail "start after the restart: exit code $(cat "$dir/later.rc")"
+else
+    fail "the first instance did not start again: $(cat "$dir/first.err")"
+fi
+touch "$dir/release"
+for _ in $(seq 100); do [ -e "$dir/first.rc" ] && [ -e "$dir/asking.rc" ] && break; sleep 0.1; done
+# What hangs is ended, so that the run goes on to report it.
+for process in /proc/[0-9]*; do
+    [ "$(readlink "$process/exe" 2> /dev/null)" = "$dir/viewer" ] && kill -9 "${process#/proc/}" 2> /dev/null
+done
+wait "$first" "$asking" 2> /dev/null
+[ "$(cat "$dir/asking.rc" 2> /dev/null)" = 9 ] || fail "the start that asked for the restart: exit code $(cat "$dir/asking.rc" 2> /dev/null)"
+[ "$(cat "$dir/first.rc" 2> /dev/null)" = 0 ] || fail "first start: exit code $(cat "$dir/first.rc" 2> /dev/null)"
+grep -q " 1@[0-9]* args=2 \[ 68 6f 6c 64 \] " "$dir/starts.txt" 2> /dev/null || fail "the restarted start: $(cat "$dir/starts.txt" 2> /dev/null)"
+expect_line "$dir/secondary.txt" "args=1 [ $(hex exit=9) ]"
+expect_line "$dir/secondary.txt" "args=1 [ $(hex reply=4) ]"
+
 case=ordinary-user-from-root-folder
 # As an ordinary user started from /: the class-data archive goes to the
 # cache under the home folder, in a folder named by the cleaned product

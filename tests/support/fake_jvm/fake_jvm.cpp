@@ -40,7 +40,8 @@
 //                          "([Ljava/lang/String;)V" and "([Ljava/lang/String;)I" of the classes
 //                          of FAKEJVM_CLASSES. The int form returns the sum of its arguments read
 //                          as decimal integers (anything else counts 0), so that simultaneous
-//                          callers can tell their replies apart
+//                          callers can tell their replies apart. exit: the int form, which
+//                          instead ends the process with System.exit(that sum) on its own thread
 //   FAKEJVM_SECONDARY_SLEEP  ms that secondaryMain takes, holding no lock, before it returns
 //   FAKEJVM_STOP           args | noargs | never | throw: the classes of FAKEJVM_CLASSES have a
 //                          static stop(String[]) (stop() with noargs) that sets the event of
@@ -580,7 +581,8 @@ jmethodID LookupMethod(JNIEnv* env, jclass cls, const char* name, const char* si
         bool isVoid = std::strcmp(sig, "([Ljava/lang/String;)V") == 0;
         bool isInt = std::strcmp(sig, "([Ljava/lang/String;)I") == 0;
         known = (isVoid && (state.secondaryForms == L"void" || state.secondaryForms == L"both")) ||
-                (isInt && (state.secondaryForms == L"int" || state.secondaryForms == L"both"));
+                (isInt && (state.secondaryForms == L"int" || state.secondaryForms == L"both" ||
+                           state.secondaryForms == L"exit"));
     }
     if (isStatic && state.appClasses.count(k->name) && std::strcmp(name, "stop") == 0) {
         known = state.stopForm == L"noargs" ? std::strcmp(sig, "()V") == 0
@@ -828,6 +830,11 @@ jobject CallStaticA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* a, char
             secondarySleep = state.secondarySleepMs;
             secondaryReturn = "secondary_return ";
             secondaryValue = returns == 'I' ? std::to_string(sum) : "void";
+            if (state.secondaryForms == L"exit") {
+                Say("system_exit ", sum);
+                t->deferred = Deferred::exit;
+                t->exitCode = sum;
+            }
         } else if (m->name == "checkAndLoadMain") {
             Obj* what = As(a[2].l, Kind::string, fn);
             std::string name = what ? Utf8(what->text) : "";
