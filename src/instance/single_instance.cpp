@@ -23,7 +23,6 @@ void GoWithoutTheMode(Platform& platform, SingleInstance& instance, const std::w
     if (platform.trace) platform.trace->Line(L"single instance: off: " + why);
     instance.channel.reset();
     instance.block = nullptr;
-    instance.startEvent = false;
     instance.active = false;
 }
 
@@ -35,9 +34,9 @@ void OpenAsFirstInstance(SecondaryRequests& requests, const std::wstring& baseNa
     SingleInstance& instance = requests.instance;
     InstanceChannel& channel = *instance.channel;
     unsigned char* block = instance.block;
-    instance.startEvent = channel.CreateStartEvent(StartEventName(baseName));
+    const bool startEvent = channel.CreateStartEvent(StartEventName(baseName));
     const std::uint32_t message = channel.RegisterMessage(baseName);
-    if (!instance.startEvent || message == 0) {
+    if (!startEvent || message == 0) {
         return GoWithoutTheMode(platform, instance, L"the start event or the message cannot be made for " + baseName);
     }
     WriteBlockField(block, kMessageIdOffset, message);
@@ -180,7 +179,6 @@ std::int32_t Launcher::RunSecondInstance() {
 void CloseSingleInstance(SingleInstance& instance) {
     instance.channel.reset();
     instance.block = nullptr;
-    instance.startEvent = false;
 }
 
 bool ServeSecondaryRequest(SecondaryRequests& requests, std::uint32_t requesterThreadId) {

@@ -335,7 +335,7 @@ StageOutcome Launcher::HostApplication() {
                         settings.presentation.failureCheck,
                         settings.runtime.KeepsMainThreadAttached(),
                         splash,
-                        singleInstance.startEvent ? singleInstance.channel.get() : nullptr,
+                        singleInstance.channel.get(),
                         serviceStop_ ? &*serviceStop_ : nullptr};
     if (!stages.Run(L"main", [&] { return InvokeMain(platform, vm, call); })) return stages.Outcome();
     // The service manager hears the run is over only once the VM has ended.

@@ -68,8 +68,9 @@ struct SingleInstance {
     bool isFirst = false;
     // The mapped block; the channel owns it, its mapping and the listener.
     unsigned char* block = nullptr;
+    // A second start talks through it and ends before main; a first
+    // instance keeps it only while it can serve requests.
     std::unique_ptr<InstanceChannel> channel;
-    bool startEvent = false;  // the channel made its start event
 };
 
 // Ends the splash thread and its window; the runtime's splash library stays.
