@@ -138,10 +138,18 @@ bool UserFolder(Platform& platform, const InstanceSettings& product, UserFolderK
         return false;
     }
     // The base folder itself may be missing for a new user (~/.cache).
-    if (createFolders) platform.files().CreatePrivateFolder(folder);
-    for (const std::wstring* name : {&product.productName, &product.productCode}) {
-        folder += L"\\" + UserFolderName(*name);
+    // Settings read there choose the runtime, and caches there are mapped
+    // into the VM: a folder that another user could fill is not used.
+    for (std::size_t level = 0; level < 3; ++level) {
+        if (level > 0) folder += L"\\" + UserFolderName(level == 1 ? product.productName : product.productCode);
         if (createFolders) platform.files().CreatePrivateFolder(folder);
+        if (!platform.files().IsOwnFolder(folder)) {
+            if (platform.trace)
+                platform.trace->Line(L"files: " + folder + L" is not this user's alone (another owner, others may "
+                                     L"write in it, or a link): no per-user " +
+                                     (kind == UserFolderKind::settings ? L"settings" : L"caches") + L" kept");
+            return false;
+        }
     }
     return true;
 }

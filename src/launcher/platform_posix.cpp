@@ -212,6 +212,12 @@ SystemError PosixFiles::CreatePrivateFolder(const std::wstring& path) { return M
 // read-only file system counts too.
 bool PosixFiles::CanWriteIn(const std::wstring& folder) { return access(NativePath(folder).c_str(), W_OK | X_OK) == 0; }
 
+bool PosixFiles::IsOwnFolder(const std::wstring& folder) {
+    struct stat info = {};
+    if (lstat(NativePath(folder).c_str(), &info) != 0) return errno == ENOENT;
+    return S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 022) == 0;
+}
+
 void PosixFiles::SetCurrentFolder(const std::wstring& path) {
     if (chdir(NativePath(path).c_str()) != 0) std::perror("chdir");
 }

@@ -537,6 +537,7 @@ if [ -n "$aot_home" ]; then
     # (As an ordinary user where the tests run as root, whom no mode stops.)
     rm -f "$caches"/* "$dir/classes.txt"
     chmod -R a+rX "$dir" && chmod a+w "$dir"
+    [ -z "$as_user" ] || chown -R 65534:65534 "$dir/cache"
     chmod 555 "$caches"
     (cd "$dir" && XDG_CACHE_HOME=$dir/cache ZORV_LAUNCHER_DEBUG=$dir/read-only.trace $as_user ./viewer exit=7) \
         < /dev/null > "$dir/read-only.out" 2> "$dir/read-only.err"
@@ -545,9 +546,50 @@ if [ -n "$aot_home" ]; then
     expect_in "$dir/read-only.trace" "vm: no ahead-of-time cache, cannot write in $caches"
     grep -q "option -XX:AOT" "$dir/read-only.trace" && fail "cache options for a read-only folder"
     [ -z "$(ls -A "$caches")" ] || fail "files in a read-only folder: $(ls -A "$caches")"
+    # Nor is one that others may write in (they could put a cache there for
+    # this user's VM to map), or one of another owner, or a link.
+    for variant in others-write other-owner link; do
+        chmod 755 "$caches"
+        case $variant in
+        others-write) chmod 757 "$caches" ;;
+        other-owner) [ -n "$as_user" ] || continue; chown 0:0 "$caches" ;;
+        link) mv "$caches" "$caches.real" && ln -s "$caches.real" "$caches" ;;
+        esac
+        (cd "$dir" && XDG_CACHE_HOME=$dir/cache ZORV_LAUNCHER_DEBUG=$dir/$variant.trace $as_user ./viewer exit=7) \
+            < /dev/null > "$dir/$variant.out" 2> "$dir/$variant.err"
+        rc=$?
+        expect_quiet "$variant" 7
+        expect_in "$dir/$variant.trace" "files: $caches is not this user's alone (another owner, others may write in it, or a link): no per-user caches kept"
+        grep -q "option -XX:AOT" "$dir/$variant.trace" && fail "$variant: cache options"
+        [ -z "$(ls -A "$caches/")" ] || fail "$variant: files in the folder: $(ls -A "$caches/")"
+        [ "$variant" != link ] || { rm "$caches" && mv "$caches.real" "$caches"; }
+        [ -z "$as_user" ] || chown 65534:65534 "$caches"
+    done
     chmod 755 "$caches"
 else
     echo "no runtime of version 24 or later under /usr/lib/jvm: the ahead-of-time cache is not tried"
+fi
+
+case=per-user-settings-only-from-own-folder
+# The per-user copy's "JRE Path" (which the runtime-not-found dialog writes)
+# is read only from a folder of this user's alone: one that others may write
+# in could point the start at any runtime's library.
+if [ -n "$aot_home" ]; then
+    app user-settings viewer viewer.ini '[Product Information]' 'Product Name=Demo' 'Product Code=us' \
+        '[Java Runtime Environment]' "JRE Path=$jdk" "$probe_settings" '[Class Path]' 'Class Path=probe.jar'
+    mkdir -p "$dir/config/Demo/us" && chmod -R 700 "$dir/config"
+    printf '[Java Runtime Environment]\nJRE Path=%s\n' "$aot_home" > "$dir/config/Demo/us/viewer.ini"
+    XDG_CONFIG_HOME=$dir/config
+    export XDG_CONFIG_HOME
+    run exit=7
+    expect_rc 7
+    expect_in "$dir/stdout" "java.version=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$aot_home/release")."
+    chmod 777 "$dir/config/Demo/us"
+    TRACE_FOR_RUN=$dir/others.trace run exit=7
+    expect_rc 7
+    expect_in "$dir/stdout" "java.version=$jdk17_version."
+    expect_in "$dir/others.trace" "files: $dir/config/Demo/us is not this user's alone"
+    unset XDG_CONFIG_HOME
 fi
 
 case=single-instance-without-secondary-main
