@@ -139,11 +139,12 @@ bool UserFolder(Platform& platform, const InstanceSettings& product, UserFolderK
     }
     // The base folder itself may be missing for a new user (~/.cache).
     // Settings read there choose the runtime, and caches there are mapped
-    // into the VM: a folder that another user could fill is not used.
+    // into the VM: a folder that another user could fill is not used. The
+    // base folder may be a link of the user's (a ~/.cache moved elsewhere).
     for (std::size_t level = 0; level < 3; ++level) {
         if (level > 0) folder += L"\\" + UserFolderName(level == 1 ? product.productName : product.productCode);
         if (createFolders) platform.files().CreatePrivateFolder(folder);
-        if (!platform.files().IsOwnFolder(folder)) {
+        if (!platform.files().IsOwnFolder(folder, level == 0)) {
             if (platform.trace)
                 platform.trace->Line(L"files: " + folder + L" is not this user's alone (another owner, others may "
                                      L"write in it, or a link): no per-user " +

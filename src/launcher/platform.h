@@ -274,10 +274,14 @@ public:
     // Whether this process can create files in the folder.
     virtual bool CanWriteIn(const std::wstring&) { return true; }
     // False for a folder that someone else could put files into or swap: one
-    // not owned by this user, one others may write in, a link. A missing
-    // folder holds nothing and passes. Windows' per-user folders are the
-    // user's alone by their permissions.
-    virtual bool IsOwnFolder(const std::wstring&) { return true; }
+    // not owned by this user, one others may write in, a link (unless
+    // throughLink, when the folder it leads to counts). A missing folder
+    // holds nothing and passes. Windows' per-user folders are the user's
+    // alone by their permissions.
+    virtual bool IsOwnFolder(const std::wstring&, bool throughLink) {
+        (void)throughLink;
+        return true;
+    }
     virtual void SetCurrentFolder(const std::wstring& path) = 0;
     // The Machine field of a PE image's file header; 0 when the file cannot be
     // read or is not a well-formed PE image.

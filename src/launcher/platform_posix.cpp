@@ -212,9 +212,10 @@ SystemError PosixFiles::CreatePrivateFolder(const std::wstring& path) { return M
 // read-only file system counts too.
 bool PosixFiles::CanWriteIn(const std::wstring& folder) { return access(NativePath(folder).c_str(), W_OK | X_OK) == 0; }
 
-bool PosixFiles::IsOwnFolder(const std::wstring& folder) {
+bool PosixFiles::IsOwnFolder(const std::wstring& folder, bool throughLink) {
     struct stat info = {};
-    if (lstat(NativePath(folder).c_str(), &info) != 0) return errno == ENOENT;
+    const std::string path = NativePath(folder);
+    if ((throughLink ? stat(path.c_str(), &info) : lstat(path.c_str(), &info)) != 0) return errno == ENOENT;
     return S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 022) == 0;
 }
 

@@ -60,7 +60,7 @@ public:
     // Owner only, as the XDG folders are meant to be.
     SystemError CreatePrivateFolder(const std::wstring& path) override;
     bool CanWriteIn(const std::wstring& folder) override;
-    bool IsOwnFolder(const std::wstring& folder) override;
+    bool IsOwnFolder(const std::wstring& folder, bool throughLink) override;
     void SetCurrentFolder(const std::wstring& path) override;
     std::uint16_t ImageMachine(const std::wstring& path) override;
 

@@ -581,9 +581,16 @@ if [ -n "$aot_home" ]; then
     printf '[Java Runtime Environment]\nJRE Path=%s\n' "$aot_home" > "$dir/config/Demo/us/viewer.ini"
     XDG_CONFIG_HOME=$dir/config
     export XDG_CONFIG_HOME
+    aot_version=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$aot_home/release")
     run exit=7
     expect_rc 7
-    expect_in "$dir/stdout" "java.version=$(sed -n 's/^JAVA_VERSION="\([0-9]*\).*/\1/p' "$aot_home/release")."
+    expect_in "$dir/stdout" "java.version=$aot_version."
+    # The base folder may be a link to a folder of the user's.
+    ln -s "$dir/config" "$dir/config-link"
+    XDG_CONFIG_HOME=$dir/config-link
+    run exit=7
+    expect_in "$dir/stdout" "java.version=$aot_version."
+    XDG_CONFIG_HOME=$dir/config
     chmod 777 "$dir/config/Demo/us"
     TRACE_FOR_RUN=$dir/others.trace run exit=7
     expect_rc 7
