@@ -129,9 +129,17 @@ public:
 
     // The roles, each over the state above; a test that needs another
     // behaviour derives from one and puts it in place with Use.
-    class Files : public zorv::FileSystem {
+    template <typename Role>
+    class Over : public Role {
     public:
-        explicit Files(FakePlatform& fake) : fake_(fake) {}
+        explicit Over(FakePlatform& fake) : fake_(fake) {}
+
+    protected:
+        FakePlatform& fake_;
+    };
+    class Files : public Over<zorv::FileSystem> {
+    public:
+        using Over::Over;
         bool FileExists(const std::wstring& path) override { return fake_.existingFiles.count(path) != 0; }
         std::vector<std::wstring> InstalledRuntimeFolders() override { return fake_.installedRuntimes; }
         std::vector<std::wstring> FindFiles(const std::wstring& pattern) override {
@@ -192,13 +200,10 @@ public:
             return true;
         }
         bool CreateNewFile(const std::wstring& path) override { return fake_.existingFiles.insert(path).second; }
-
-    protected:
-        FakePlatform& fake_;
     };
-    class Environment : public zorv::Environment {
+    class Environment : public Over<zorv::Environment> {
     public:
-        explicit Environment(FakePlatform& fake) : fake_(fake) {}
+        using Over::Over;
 
         std::wstring CommandLine() override { return fake_.commandLine; }
         bool ModuleFileName(std::wstring& path, SystemError& error) override {
@@ -226,13 +231,10 @@ public:
             for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
             return narrow;
         }
-
-    protected:
-        FakePlatform& fake_;
     };
-    class Registry : public zorv::Registry {
+    class Registry : public Over<zorv::Registry> {
     public:
-        explicit Registry(FakePlatform& fake) : fake_(fake) {}
+        using Over::Over;
         std::vector<std::wstring> RegistrySubkeys(const std::wstring& keyPath, RegistryView view) override {
             auto found = fake_.registryKeys[Index(view)].find(Trim(keyPath));
             return found == fake_.registryKeys[Index(view)].end() ? std::vector<std::wstring>() : found->second.subkeys;
@@ -252,13 +254,10 @@ public:
             if (key != fake_.registryKeys[Index(view)].end() && key->second.notText.count(valueName) != 0) return false;
             return RegistryString(keyPath, valueName, view, value);
         }
-
-    protected:
-        FakePlatform& fake_;
     };
-    class Libraries : public zorv::Libraries {
+    class Libraries : public Over<zorv::Libraries> {
     public:
-        explicit Libraries(FakePlatform& fake) : fake_(fake) {}
+        using Over::Over;
         void AddLibraryFolder(const std::wstring&) override {}
         ModuleHandle LoadLibraryAt(const std::wstring&, SystemError& error) override {
             error = SystemError{ErrorKind::libraryNotLoaded};
@@ -278,13 +277,10 @@ public:
             if (fake_.provider == ProviderResult::deciphered) DecipherPortably(passPhrase, bytes);
             return fake_.provider;
         }
-
-    protected:
-        FakePlatform& fake_;
     };
-    class Processes : public zorv::Processes {
+    class Processes : public Over<zorv::Processes> {
     public:
-        explicit Processes(FakePlatform& fake) : fake_(fake) {}
+        using Over::Over;
         bool SetProcessPriority(ProcessPriority priority, SystemError& error) override {
             fake_.processCalls.push_back(L"priority " + std::to_wstring(static_cast<int>(priority)));
             error = SystemError{ErrorKind::accessDenied};
@@ -329,13 +325,10 @@ public:
             if (!fake_.backgroundWrites.empty()) fake_.existingFiles.insert(fake_.backgroundWrites);
             return true;
         }
-
-    protected:
-        FakePlatform& fake_;
     };
-    class Desktop : public zorv::Desktop {
+    class Desktop : public Over<zorv::Desktop> {
     public:
-        explicit Desktop(FakePlatform& fake) : fake_(fake) {}
+        using Over::Over;
         std::wstring LoadResourceString(unsigned id) override { return StringTableText(id); }
         void ShowErrorBox(WindowHandle, const std::wstring& text) override { fake_.boxes.push_back(text); }
         WindowHandle ActiveWindow() override { return fake_.activeWindow; }
@@ -350,9 +343,6 @@ public:
         std::unique_ptr<SplashScreenWindow> NewSplashScreenWindow() override;
         std::unique_ptr<InstanceChannel> NewInstanceChannel() override { return nullptr; }
         void MakeProcessDpiAware() override { fake_.dpiAware = true; }
-
-    protected:
-        FakePlatform& fake_;
     };
 
     FakePlatform() {
