@@ -141,8 +141,9 @@ public:
         listener_ = listener;
     }
 
-    // Answers every request taken or queued with the exit code now, for a
-    // process that will not reach its exit handlers.
+    // Answers every request taken or queued with the exit code: at the
+    // process's end, or before it for a process that will not reach its exit
+    // handlers.
     void AnswerAll(std::int32_t exitCode) {
         int listener = -1;
         {
@@ -150,7 +151,12 @@ public:
             listener = listener_;
         }
         if (listener >= 0) TakeQueued(listener);
-        Answer(exitCode);
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const auto& request : waiting_) {
+            SendAll(request.second, &exitCode, sizeof exitCode);
+            close(request.second);
+        }
+        waiting_.clear();
     }
 
     // Takes every connection still queued on the listener as a request to
@@ -167,20 +173,7 @@ private:
         if (!hooked_) hooked_ = on_exit(AtExit, this) == 0;
     }
 
-    static void AtExit(int status, void* argument) {
-        PendingReplies& self = *static_cast<PendingReplies*>(argument);
-        if (self.listener_ >= 0) self.TakeQueued(self.listener_);
-        self.Answer(status);
-    }
-
-    void Answer(std::int32_t value) {
-        std::lock_guard<std::mutex> guard(lock_);
-        for (const auto& request : waiting_) {
-            SendAll(request.second, &value, sizeof value);
-            close(request.second);
-        }
-        waiting_.clear();
-    }
+    static void AtExit(int status, void* argument) { static_cast<PendingReplies*>(argument)->AnswerAll(status); }
 
     std::mutex lock_;
     std::vector<std::pair<std::uint32_t, int>> waiting_;

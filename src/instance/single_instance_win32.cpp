@@ -118,7 +118,7 @@ public:
             return nullptr;
         }
         view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, size));
-        unsigned char* block = static_cast<unsigned char*>(const_cast<void*>(view_.get()));
+        unsigned char* block = Block();
         if (block != nullptr && existed && ReadBlockField(block, kListenerThreadIdOffset) == kWithdrawnListenerThreadId)
             existed = false;
         return block;
@@ -174,8 +174,7 @@ public:
             return;
         }
         if (startEvent_) ResetEvent(startEvent_.get());
-        if (view_) PublishListenerThreadId(static_cast<unsigned char*>(const_cast<void*>(view_.get())),
-                                           kWithdrawnListenerThreadId);
+        if (view_) PublishListenerThreadId(Block(), kWithdrawnListenerThreadId);
     }
 
     // The kind travels in lParam, which the reply left 0 before there were kinds.
@@ -227,6 +226,9 @@ private:
         ScopedHandle thread;
         std::uint32_t requesterThreadId;
     };
+
+    // The view is mapped for writing; the handle type keeps it const.
+    unsigned char* Block() const { return static_cast<unsigned char*>(const_cast<void*>(view_.get())); }
 
     // A named object made or opened here, or null when another user owns it.
     HANDLE Mine(HANDLE object) const {

@@ -131,24 +131,23 @@ bool SettingsFilePath(const SystemConventions& conventions, const std::wstring& 
 
 bool UserFolder(Platform& platform, const InstanceSettings& product, UserFolderKind kind, bool createFolders,
                 std::wstring& folder) {
+    const wchar_t* const what = kind == UserFolderKind::settings ? L"settings" : L"caches";
     if (!UserBaseFolder(platform, kind, folder)) {
-        if (platform.trace)
-            platform.trace->Line(std::wstring(L"files: no per-user folder for ") +
-                                 (kind == UserFolderKind::settings ? L"settings" : L"caches") + L": none kept");
+        if (platform.trace) platform.trace->Line(std::wstring(L"files: no per-user folder for ") + what + L": none kept");
         return false;
     }
     // The base folder itself may be missing for a new user (~/.cache).
     // Settings read there choose the runtime, and caches there are mapped
     // into the VM: a folder that another user could fill is not used. The
     // base folder may be a link of the user's (a ~/.cache moved elsewhere).
-    for (std::size_t level = 0; level < 3; ++level) {
-        if (level > 0) folder += L"\\" + UserFolderName(level == 1 ? product.productName : product.productCode);
+    const std::wstring* const below[] = {nullptr, &product.productName, &product.productCode};
+    for (const std::wstring* name : below) {
+        if (name != nullptr) folder += L"\\" + UserFolderName(*name);
         if (createFolders) platform.files().CreatePrivateFolder(folder);
-        if (!platform.files().IsOwnFolder(folder, level == 0)) {
+        if (!platform.files().IsOwnFolder(folder, name == nullptr)) {
             if (platform.trace)
                 platform.trace->Line(L"files: " + folder + L" is not this user's alone (another owner, others may "
-                                     L"write in it, or a link): no per-user " +
-                                     (kind == UserFolderKind::settings ? L"settings" : L"caches") + L" kept");
+                                     L"write in it, or a link): no per-user " + what + L" kept");
             return false;
         }
     }
